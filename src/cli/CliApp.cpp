@@ -1,0 +1,167 @@
+#include "CliApp.h"
+
+#include "CommandRegistry.h"
+#include "shell/DataFolders.h"
+#include "shell/LogSaver.h"
+
+#include "BuildSettings.h"
+
+#include <QSet>
+
+namespace {
+const QString kProgram = QStringLiteral("ferrowick-cli");
+
+int CliContextFail(QTextStream& err, const QString& text, int code)
+{
+    err << kProgram << ": " << text << Qt::endl;
+    return code;
+}
+
+int usageError(QTextStream& err, const QString& text, const QString& command = QString())
+{
+    err << kProgram << ": " << text << '\n';
+    err << "Try '" << kProgram << (command.isEmpty() ? QString() : QStringLiteral(" ") + command) << " --help'."
+        << Qt::endl;
+    return CLI_EXIT_USAGE;
+}
+
+void printGlobalHelp(QTextStream& out, const std::vector<std::unique_ptr<CliCommand>>& commands)
+{
+    out << "Usage: " << kProgram << " [--data-dir DIR] COMMAND [SOURCE] [OPTIONS]\n\n";
+    out << "Reads the Viber history of an iPhone, an iTunes backup or Viber Desktop and exports it.\n\n";
+    out << "Commands:\n";
+    for (const auto& c : commands)
+        out << "  " << c->name().leftJustified(15) << ' ' << c->description() << '\n';
+    out << "\nSources (for commands that read messages):\n";
+    for (const QCommandLineOption& o : SourceSpec::options()) {
+        QString left = QStringLiteral("--") + o.names().constFirst();
+        if (!o.valueName().isEmpty())
+            left += QStringLiteral(" ") + o.valueName();
+        out << "  " << left.leftJustified(22) << ' ' << o.description() << '\n';
+    }
+    out << "\nGlobal options:\n";
+    out << "  " << QStringLiteral("--data-dir DIR").leftJustified(22) << " Keep the program's data in DIR.\n";
+    out << "  " << QStringLiteral("-h, --help").leftJustified(22) << " Show help; COMMAND --help shows a command's.\n";
+    out << "  " << QStringLiteral("--version").leftJustified(22) << " Show the version.\n";
+    out << "\nExit status: 0 success, 1 failure, 2 usage error, 130 interrupted.\n";
+    out.flush();
+}
+
+bool isGlobalDataDir(const QString& arg)
+{
+    return arg == QLatin1String("--data-dir") || arg.startsWith(QLatin1String("--data-dir="));
+}
+} // namespace
+
+int CliContext::fail(const QString& text) const
+{
+    return CliContextFail(err, text, CLI_EXIT_FAILURE);
+}
+
+int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const CliRunOptions& options)
+{
+    const auto commands = g_cliCommands();
+
+    // The command is the first word that is neither an option nor the value of
+    // --data-dir; everything after it belongs to the command's parser.
+    QString commandName;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a == QLatin1String("--data-dir")) {
+            ++i;
+            continue;
+        }
+        if (isGlobalDataDir(a))
+            continue;
+        if (a == QLatin1String("-h") || a == QLatin1String("--help") || a == QLatin1String("-?")) {
+            printGlobalHelp(out, commands);
+            return CLI_EXIT_OK;
+        }
+        if (a == QLatin1String("--version")) {
+            out << kProgram << ' ' << FERROWICK_VERSION_TEXT << Qt::endl;
+            return CLI_EXIT_OK;
+        }
+        if (a.startsWith(u'-'))
+            return usageError(err, QStringLiteral("the command comes before '%1'").arg(a));
+        commandName = a;
+        break;
+    }
+    if (commandName.isEmpty()) {
+        printGlobalHelp(err, commands);
+        return CLI_EXIT_USAGE;
+    }
+
+    CliCommand* command = nullptr;
+    for (const auto& c : commands) {
+        if (c->name() == commandName)
+            command = c.get();
+    }
+    if (!command)
+        return usageError(err, QStringLiteral("unknown command '%1'").arg(commandName));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(command->description());
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption dataDirOption(QStringLiteral("data-dir"), QStringLiteral("Keep the program's data in DIR."),
+                                           QStringLiteral("DIR"));
+    parser.addOption(dataDirOption);
+    QSet<QString> taken{QStringLiteral("data-dir"), QStringLiteral("help"), QStringLiteral("h")};
+    for (const QCommandLineOption& o : command->options()) {
+        parser.addOption(o);
+        taken.unite(QSet<QString>(o.names().cbegin(), o.names().cend()));
+    }
+    QStringList sourceNames;
+    if (command->readsSource()) {
+        // A command's own option of the same name (to-device's --device target)
+        // takes precedence over the source option.
+        for (const QCommandLineOption& o : SourceSpec::options()) {
+            if (taken.contains(o.names().constFirst()))
+                continue;
+            parser.addOption(o);
+            sourceNames << o.names().constFirst();
+        }
+    }
+    parser.addPositionalArgument(commandName, command->description());
+
+    if (!parser.parse(args))
+        return usageError(err, parser.errorText(), commandName);
+    if (parser.isSet(helpOption)) {
+        QString help = parser.helpText();
+        help.replace(QStringLiteral("[options] %1").arg(commandName),
+                     QStringLiteral("%1 [options]").arg(commandName));
+        out << help;
+        out.flush();
+        return CLI_EXIT_OK;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1 || positional.constFirst() != commandName) {
+        const QString extra = positional.size() > 1 ? positional.at(1) : positional.value(0);
+        return usageError(err, QStringLiteral("unexpected argument '%1'").arg(extra), commandName);
+    }
+    if (parser.isSet(dataDirOption)) {
+        const QString dir = parser.value(dataDirOption);
+        if (dir.trimmed().isEmpty())
+            return usageError(err, QStringLiteral("--data-dir needs a folder"), commandName);
+        qputenv("FERROWICK_DATA_DIR", dir.toLocal8Bit());
+    }
+
+    SourceSpec source;
+    QString sourceError;
+    if (!SourceSpec::fromParser(parser, sourceNames, source, sourceError))
+        return usageError(err, sourceError, commandName);
+    if (command->requiresSource() && source.kind == SourceSpec::None)
+        return usageError(err,
+                          QStringLiteral("choose a source: --container DIR, --localdb NAME, --itunes DIR, "
+                                         "--desktop FILE, --device UDID or --demo"),
+                          commandName);
+
+    if (options.installLogging)
+        logsaver_install_msghandler(g_dataSaveDir().filePath(QStringLiteral("qlogs")), 10, false);
+
+    CliContext ctx{parser, source, out, err, options.interactive};
+    const int code = command->run(ctx);
+    out.flush();
+    err.flush();
+    return code;
+}

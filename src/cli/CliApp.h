@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+struct CliRunOptions
+{
+    bool interactive = false;    // the error stream is a terminal
+    bool installLogging = false; // write Qt messages to the data folder's log
+};
+
+// Parses a whole ferrowick-cli command line (args[0] is the program name),
+// runs the command and returns the exit status.
+int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const CliRunOptions& options = {});

@@ -1,0 +1,54 @@
+#include "CommandRegistry.h"
+
+#include "PendingCommand.h"
+
+namespace {
+QCommandLineOption valueOption(const char* name, const char* help, const char* valueName)
+{
+    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help), QString::fromLatin1(valueName));
+}
+
+QCommandLineOption flagOption(const char* name, const char* help)
+{
+    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help));
+}
+
+std::unique_ptr<CliCommand> pending(const char* name, const char* description,
+                                    QList<QCommandLineOption> options, bool readsSource)
+{
+    return std::make_unique<PendingCommand>(QString::fromLatin1(name), QString::fromLatin1(description),
+                                            std::move(options), readsSource);
+}
+} // namespace
+
+std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
+{
+    std::vector<std::unique_ptr<CliCommand>> c;
+    c.push_back(pending("info", "Counts of chats, people, messages, attachments and calls.",
+                        {flagOption("json", "Print one JSON object.")}, true));
+    c.push_back(pending("chats", "One line per chat: key, message count, last activity, name.", {}, true));
+    c.push_back(pending("messages", "One line per message: key, chat, date, flag, contact, summary.", {}, true));
+    c.push_back(pending("export", "Export messages as txt, doc, csv, html or pdf.",
+                        {valueOption("format", "txt, doc, csv, html or pdf.", "FORMAT"),
+                         valueOption("out", "Name of the exported file.", "PATH")},
+                        true));
+    c.push_back(pending("calls", "Export the call history.", {valueOption("out", "Output file.", "FILE")}, true));
+    c.push_back(pending("extract-media", "Copy the attachments into a new folder.",
+                        {valueOption("out", "Folder to extract into.", "DIR")}, true));
+    c.push_back(pending("backup", "Back the messages up into a local database.",
+                        {valueOption("into", "Name of the local database.", "NAME")}, true));
+    c.push_back(pending("delete", "Delete messages from a local database.",
+                        {valueOption("localdb", "The local database.", "NAME"),
+                         valueOption("chat", "Delete this chat's messages (repeatable).", "KEY"),
+                         valueOption("message", "Delete this message (repeatable).", "KEY"),
+                         flagOption("all", "Delete the whole database.")},
+                        false));
+    c.push_back(pending("backups", "List iTunes backups.",
+                        {valueOption("dir", "Folder holding the backups.", "DIR")}, false));
+    c.push_back(pending("to-itunes", "Write the messages into an unencrypted iTunes backup.",
+                        {valueOption("backup", "The backup folder.", "DIR")}, true));
+    c.push_back(pending("devices", "List attached iPhones.", {}, false));
+    c.push_back(pending("to-device", "Transfer the messages onto an iPhone.",
+                        {valueOption("device", "The target iPhone.", "UDID")}, true));
+    return c;
+}

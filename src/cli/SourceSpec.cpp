@@ -1,0 +1,84 @@
+#include "SourceSpec.h"
+
+namespace {
+struct SourceOption
+{
+    SourceSpec::Kind kind;
+    const char* name;
+    const char* valueName;
+    const char* help;
+};
+
+const SourceOption kSourceOptions[] = {
+    {SourceSpec::Container, "container", "DIR", "Read a folder laid out like Viber's application container."},
+    {SourceSpec::LocalDb, "localdb", "NAME", "Read a local database of the data folder."},
+    {SourceSpec::ITunes, "itunes", "DIR", "Read an iTunes backup folder."},
+    {SourceSpec::Desktop, "desktop", "FILE", "Read a Viber Desktop viber.db."},
+    {SourceSpec::Device, "device", "UDID", "Read an attached iPhone."},
+    {SourceSpec::Demo, "demo", nullptr, "Read the built-in sample history."},
+};
+} // namespace
+
+QList<QCommandLineOption> SourceSpec::options()
+{
+    QList<QCommandLineOption> list;
+    for (const SourceOption& o : kSourceOptions) {
+        if (o.valueName)
+            list << QCommandLineOption(QString::fromLatin1(o.name), QString::fromLatin1(o.help),
+                                       QString::fromLatin1(o.valueName));
+        else
+            list << QCommandLineOption(QString::fromLatin1(o.name), QString::fromLatin1(o.help));
+    }
+    list << QCommandLineOption(QStringLiteral("password-file"),
+                               QStringLiteral("File holding the password of an encrypted iTunes backup."),
+                               QStringLiteral("FILE"));
+    list << QCommandLineOption(QStringLiteral("chat"), QStringLiteral("Only this chat (repeatable)."),
+                               QStringLiteral("KEY"));
+    return list;
+}
+
+QString SourceSpec::kindOption(Kind kind)
+{
+    for (const SourceOption& o : kSourceOptions) {
+        if (o.kind == kind)
+            return QStringLiteral("--") + QString::fromLatin1(o.name);
+    }
+    return QString();
+}
+
+bool SourceSpec::fromParser(const QCommandLineParser& parser, const QStringList& known, SourceSpec& spec,
+                            QString& error)
+{
+    spec = SourceSpec();
+    for (const SourceOption& o : kSourceOptions) {
+        const QString name = QString::fromLatin1(o.name);
+        if (!known.contains(name) || !parser.isSet(name))
+            continue;
+        if (spec.kind != None) {
+            error = QStringLiteral("give only one source (%1 and %2)").arg(kindOption(spec.kind), kindOption(o.kind));
+            return false;
+        }
+        spec.kind = o.kind;
+        if (o.valueName) {
+            const QStringList values = parser.values(name);
+            if (values.size() > 1) {
+                error = QStringLiteral("--%1 may be given once").arg(name);
+                return false;
+            }
+            spec.value = values.value(0);
+            if (spec.value.trimmed().isEmpty()) {
+                error = QStringLiteral("--%1 needs a value").arg(name);
+                return false;
+            }
+        }
+    }
+    if (known.contains(QStringLiteral("password-file")))
+        spec.passwordFile = parser.value(QStringLiteral("password-file"));
+    if (!spec.passwordFile.isEmpty() && spec.kind != ITunes) {
+        error = QStringLiteral("--password-file applies only to --itunes");
+        return false;
+    }
+    if (known.contains(QStringLiteral("chat")))
+        spec.chats = parser.values(QStringLiteral("chat"));
+    return true;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The source of messages a command reads, as chosen on the command line.
+struct SourceSpec
+{
+    enum Kind { None, Container, LocalDb, ITunes, Desktop, Device, Demo };
+
+    Kind kind = None;
+    QString value;        // folder, database name, file or device id
+    QString passwordFile; // for encrypted iTunes backups
+    QStringList chats;    // --chat keys; empty means every chat
+
+    static QList<QCommandLineOption> options();
+    // Reads the source options of a parsed command line. Fails with a text when
+    // more than one source is given or an option lacks what it needs.
+    static bool fromParser(const QCommandLineParser& parser, const QStringList& known, SourceSpec& spec,
+                           QString& error);
+    static QString kindOption(Kind kind);
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QRegularExpression>
+#include <QString>
+
+// Replaces every match of rx by handler(ctx, match); the rest of the text is
+// copied unchanged. A pattern that matches the empty string advances by one
+// unit so the walk always ends.
+QString rx_replace(const QString& text, const QRegularExpression& rx,
+                   QString (*handler)(void* ctx, const QRegularExpressionMatch& m), void* ctx);
+
+// Replaces each Unicode emoji of text by handler(ctx, code), where code is the
+// emoji's code point in upper-case hexadecimal. Two passes over UTF-16 units:
+// first the single-unit symbols (the private-use range E000-E537 of the old
+// Japanese emoji encoding and a list of BMP symbols), then surrogate pairs whose
+// high unit is D83C or D83D.
+QString emoji_replace(const QString& text, QString (*handler)(void* ctx, const QString& code), void* ctx);
+
+// Handler that writes "[EMOJI]" for every emoji (list summaries, printing).
+QString viber_emoji_plain_replace_handler(void* ctx, const QString& code);
+
+// Viber emoticon tokens such as "(smiley)" mapped to their Viber codes.
+const QHash<QString, int>& viber_emojicode_set();
+
+// The emoticon ranges the iPhone store keeps beside a text: for each known
+// "(token)" three little-endian 32-bit integers (position in UTF-16 units,
+// length, code).
+QByteArray viber_emoji_ranges(const QString& text);
+
+// Finds the next "(...)" run without nested parentheses at or after from.
+// Returns false when there is none; otherwise sets start and length.
+bool viber_find_paren_token(const QString& text, qsizetype from, qsizetype& start, qsizetype& length);

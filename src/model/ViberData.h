@@ -1,0 +1,39 @@
+#pragma once
+
+#include "model/ViberRecords.h"
+
+#include <QHash>
+#include <QList>
+#include <QSharedPointer>
+
+// The tables of one data set. It owns every record in them; the pointers
+// between records are references into the same set.
+struct __ViberData
+{
+    QHash<qint64, _ViberChat*> chats;
+    QHash<qint64, _ViberPerson*> persons;
+    QHash<qint64, _ViberMsg*> msgs;
+    QHash<qint64, _ViberAtta*> attas;
+    QHash<qint64, _ViberCall*> calls;
+
+    __ViberData() = default;
+    __ViberData(const __ViberData&) = delete;
+    __ViberData& operator=(const __ViberData&) = delete;
+    ~__ViberData();
+};
+
+// A shared handle: copies share one set, and the last copy deletes it.
+class ViberData
+{
+public:
+    ViberData();
+
+    __ViberData* p() const { return m_d.data(); }
+    bool isNull() const { return m_d.isNull(); }
+
+    QList<_ViberMsg*> messages() const;
+    QList<_ViberChat*> chats() const;
+
+private:
+    QSharedPointer<__ViberData> m_d;
+};

@@ -1,0 +1,36 @@
+#include "model/ViberTime.h"
+
+#include <cmath>
+#include <limits>
+
+qint64 unixepochMsecFromDt21(double t)
+{
+    const double ms = (t + double(kCoreDataEpochUnix)) * 1000.0;
+    if (std::isnan(ms))
+        return 0;
+    // 2^63 is exactly representable; anything at or beyond it does not fit.
+    constexpr double limit = 9223372036854775808.0;
+    if (ms >= limit)
+        return std::numeric_limits<qint64>::max();
+    if (ms <= -limit)
+        return std::numeric_limits<qint64>::min();
+    return qint64(ms); // truncates toward zero
+}
+
+double dt21FromUnixepochSecs(int s)
+{
+    return double(qint64(s) - kCoreDataEpochUnix);
+}
+
+QDateTime dtFromTimestamp(double t)
+{
+    constexpr double maxUnix = 4294967295.0;
+    double unix = 0;
+    if (std::isfinite(t))
+        unix = std::trunc(t) + double(kCoreDataEpochUnix);
+    if (!(unix > 0))
+        unix = 0;
+    else if (unix > maxUnix)
+        unix = maxUnix;
+    return QDateTime::fromSecsSinceEpoch(qint64(unix)).toLocalTime();
+}

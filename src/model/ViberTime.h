@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDateTime>
+
+// Record times are seconds since 2001-01-01 00:00:00 UTC; this is that instant
+// as Unix time.
+constexpr qint64 kCoreDataEpochUnix = 978307200;
+
+// Milliseconds since 1970 for a record time. Non-finite times give the epoch
+// and values beyond the 64-bit range are held at its ends.
+qint64 unixepochMsecFromDt21(double t);
+
+// Record time for a Unix time in seconds.
+double dt21FromUnixepochSecs(int s);
+
+// Local date and time of a record time. The result is the Unix time
+// 978307200 + trunc(t), held within 1970-01-01 00:00:00 UTC and
+// 2106-02-07 06:28:15 UTC (the range of an unsigned 32-bit Unix time) so that a
+// time outside it shows as one of those two ends instead of wrapping round into
+// an unrelated date; a non-finite time shows as the 1970 end.
+QDateTime dtFromTimestamp(double t);

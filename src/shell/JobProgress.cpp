@@ -1,0 +1,77 @@
+#include "shell/JobProgress.h"
+
+#include <QThread>
+
+#include <exception>
+#include <vector>
+
+void JobProgress::setClosed(bool closed)
+{
+    const bool was = m_closed.exchange(closed, std::memory_order_acq_rel);
+    if (!closed || was)
+        return;
+    std::vector<CancelHandler> handlers;
+    {
+        std::lock_guard<std::mutex> guard(m_handlersLock);
+        for (const auto& entry : m_handlers)
+            handlers.push_back(entry.second);
+    }
+    for (const CancelHandler& h : handlers)
+        h();
+}
+
+void JobProgress::throwIfClosed() const
+{
+    if (closed())
+        throw int(kJobCancelled);
+}
+
+int JobProgress::subscribeCancel(CancelHandler handler)
+{
+    std::lock_guard<std::mutex> guard(m_handlersLock);
+    const int id = m_nextHandlerId++;
+    m_handlers.emplace(id, std::move(handler));
+    return id;
+}
+
+void JobProgress::unsubscribeCancel(int id)
+{
+    std::lock_guard<std::mutex> guard(m_handlersLock);
+    m_handlers.erase(id);
+}
+
+void JobProgress::waitTipsAcknowledged() const
+{
+    while (waiting() && !closed())
+        QThread::msleep(50);
+}
+
+int JobProgress::percent(qint64 done, qint64 total)
+{
+    if (total <= 0)
+        return 0;
+    return int(double(done) * 100.0 / double(total));
+}
+
+CancelSubscription::CancelSubscription(JobProgress& progress, JobProgress::CancelHandler handler)
+    : m_progress(progress), m_id(progress.subscribeCancel(std::move(handler)))
+{
+}
+
+CancelSubscription::~CancelSubscription()
+{
+    m_progress.unsubscribeCancel(m_id);
+}
+
+void runJobProtocol(JobProgress& progress, const std::function<QString()>& body, const QString& errorPrefix)
+{
+    try {
+        const QString tips = body();
+        progress.invokeSucceed(tips);
+    } catch (int signal) {
+        if (signal != kJobCancelled)
+            progress.invokeErrorOccurred(errorPrefix + QStringLiteral("internal error %1").arg(signal));
+    } catch (const std::exception& e) {
+        progress.invokeErrorOccurred(errorPrefix + QString::fromUtf8(e.what()));
+    }
+}

@@ -1,0 +1,19 @@
+#include "TestEnv.h"
+
+#include <QtGlobal>
+
+#include <cstdio>
+#include <cstdlib>
+
+void g_requireTestEnvironment()
+{
+    if (qEnvironmentVariableIsEmpty("FERROWICK_DATA_DIR") || qEnvironmentVariableIsEmpty("HOME")) {
+        std::fprintf(stderr, "Run the tests through ctest: FERROWICK_DATA_DIR and HOME must point into the build.\n");
+        std::exit(2);
+    }
+}
+
+QString g_testSourceDir()
+{
+    return qEnvironmentVariable("FERROWICK_TEST_SOURCE_DIR");
+}
