@@ -1,5 +1,7 @@
 #include "TerminalProgress.h"
 
+#include "CliCommand.h"
+
 #include <atomic>
 #include <csignal>
 #include <cerrno>
@@ -146,4 +148,14 @@ InterruptGuard::~InterruptGuard()
     close(g_pipe[0]);
     close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;
+}
+
+int g_runTerminalJob(CliContext& ctx, const std::function<void(JobProgress&)>& job)
+{
+    TerminalProgress progress(ctx.err, ctx.interactive);
+    {
+        InterruptGuard guard(progress);
+        job(progress);
+    }
+    return progress.finish(ctx.out);
 }

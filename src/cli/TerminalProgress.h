@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTextStream>
 
+#include <functional>
+
 #include <mutex>
 
 // Shows a job's progress as one line on the error stream (only when it is a
@@ -55,3 +57,10 @@ public:
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 };
+
+struct CliContext;
+
+// Runs a job on this thread under a TerminalProgress, with Ctrl-C routed to
+// it, and returns the exit status of TerminalProgress::finish. The job reports
+// through the progress it is given (its run() follows runJobProtocol).
+int g_runTerminalJob(CliContext& ctx, const std::function<void(JobProgress&)>& job);
