@@ -156,8 +156,10 @@ int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const Cl
                                          "--desktop FILE, --device UDID or --demo"),
                           commandName);
 
-    if (options.installLogging)
+    if (options.installLogging) {
         logsaver_install_msghandler(g_dataSaveDir().filePath(QStringLiteral("qlogs")), 10, false);
+        qInfo().noquote() << "ferrowick-cli" << args.mid(1).join(u' ');
+    }
 
     CliContext ctx{parser, source, out, err, options.interactive};
     const int code = command->run(ctx);

@@ -59,6 +59,11 @@ void logsaver_install_msghandler(const QString& rootPath, int keepCount, bool ec
     {
         LogState& s = state();
         std::lock_guard<std::mutex> guard(s.lock);
+        if (s.rootPath != rootPath) {
+            // Installing again with another folder starts a log there.
+            s.file.close();
+            s.openTried = false;
+        }
         s.rootPath = rootPath;
         s.echoDebug = echoDebug;
     }

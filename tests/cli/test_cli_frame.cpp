@@ -1,0 +1,154 @@
+#include "CliApp.h"
+#include "TerminalProgress.h"
+#include "support/TestEnv.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+struct CliResult
+{
+    int code;
+    QString out;
+    QString err;
+};
+
+CliResult runProcess(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
+    if (!p.waitForFinished(60000))
+        return {-1, QString(), QStringLiteral("timed out")};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+CliResult runInProcess(const QStringList& args)
+{
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    const int code = runCli(QStringList{QStringLiteral("ferrowick-cli")} + args, o, e);
+    return {code, out, err};
+}
+} // namespace
+
+class TestCliFrame : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { g_requireTestEnvironment(); }
+
+    void helpListsEveryCommand()
+    {
+        const CliResult r = runProcess({QStringLiteral("--help")});
+        QCOMPARE(r.code, 0);
+        for (const char* name : {"info", "chats", "messages", "export", "calls", "extract-media", "backup", "delete",
+                                 "backups", "to-itunes", "devices", "to-device"})
+            QVERIFY2(r.out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(name))), name);
+        QVERIFY(r.err.isEmpty());
+    }
+
+    void commandHelpShowsItsOptions()
+    {
+        const CliResult r = runInProcess({QStringLiteral("export"), QStringLiteral("--help")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(QStringLiteral("--format")));
+        QVERIFY(r.out.contains(QStringLiteral("--container")));
+        const CliResult d = runInProcess({QStringLiteral("devices"), QStringLiteral("--help")});
+        QVERIFY(!d.out.contains(QStringLiteral("--container"))); // reads no source
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("nothing") << QStringList() << QStringLiteral("Usage:");
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")}
+                                         << QStringLiteral("unknown command 'frobnicate'");
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("info"), QStringLiteral("--demo"),
+                                                       QStringLiteral("--bogus")}
+                                        << QStringLiteral("bogus");
+        QTest::newRow("no source") << QStringList{QStringLiteral("chats")} << QStringLiteral("choose a source");
+        QTest::newRow("two sources") << QStringList{QStringLiteral("chats"), QStringLiteral("--demo"),
+                                                    QStringLiteral("--localdb"), QStringLiteral("x")}
+                                     << QStringLiteral("give only one source");
+        QTest::newRow("stray argument") << QStringList{QStringLiteral("info"), QStringLiteral("--demo"),
+                                                       QStringLiteral("extra")}
+                                        << QStringLiteral("unexpected argument 'extra'");
+        QTest::newRow("missing value") << QStringList{QStringLiteral("info"), QStringLiteral("--container")}
+                                       << QStringLiteral("container");
+        QTest::newRow("password without backup")
+            << QStringList{QStringLiteral("info"), QStringLiteral("--demo"), QStringLiteral("--password-file"),
+                           QStringLiteral("p")}
+            << QStringLiteral("--password-file applies only to --itunes");
+        QTest::newRow("option before command") << QStringList{QStringLiteral("--demo"), QStringLiteral("info")}
+                                               << QStringLiteral("the command comes before '--demo'");
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const CliResult r = runInProcess(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+
+    void unbuiltCommandsFailHonestly()
+    {
+        QTemporaryDir data;
+        const CliResult r = runProcess({QStringLiteral("--data-dir"), data.path(), QStringLiteral("devices")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("ferrowick-cli: devices: not available yet"));
+        QVERIFY(r.out.isEmpty());
+        // The global --data-dir took effect: the log went there.
+        QVERIFY(QDir(data.filePath(QStringLiteral("qlogs"))).exists());
+    }
+
+    void terminalProgressOutcomes()
+    {
+        QString outText, errText;
+        QTextStream out(&outText), err(&errText);
+        {
+            TerminalProgress p(err, false);
+            p.invokeUpdateProgress(QStringLiteral("Exporting"), 10, QString());
+            p.invokeSucceed(QStringLiteral("Successfully exported 3 messages."));
+            QCOMPARE(p.finish(out), 0);
+            QCOMPARE(outText, QStringLiteral("Successfully exported 3 messages.\n"));
+            QVERIFY(errText.isEmpty()); // no progress drawn when not a terminal
+        }
+        {
+            TerminalProgress p(err, false);
+            p.invokeErrorOccurred(QStringLiteral("disk full"));
+            QCOMPARE(p.finish(out), 1);
+            QVERIFY(errText.endsWith(QStringLiteral("ferrowick-cli: disk full\n")));
+        }
+        {
+            TerminalProgress p(err, true);
+            p.invokeUpdateProgress(QStringLiteral("Exporting"), 42, QString());
+            QVERIFY(errText.contains(QStringLiteral("Exporting  Progress:42%")));
+            p.setClosed(true);
+            QCOMPARE(p.finish(out), 130);
+        }
+    }
+
+    void ctrlCClosesTheRunningJob()
+    {
+        TerminalProgress progress(*new QTextStream(stderr), false);
+        {
+            InterruptGuard guard(progress);
+            std::raise(SIGINT);
+            QTRY_VERIFY_WITH_TIMEOUT(progress.closed(), 10000);
+        }
+        // Outside the guard the default handler is back; don't raise it again.
+        QString text;
+        QTextStream out(&text);
+        QCOMPARE(progress.finish(out), 130);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliFrame)
+#include "test_cli_frame.moc"

@@ -1,0 +1,144 @@
+#include "shell/DataFolders.h"
+#include "shell/FileRoutines.h"
+#include "shell/UserTexts.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+void touch(const QString& path)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+}
+} // namespace
+
+class TestFileRoutines : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { g_requireTestEnvironment(); }
+
+    void md5()
+    {
+        QCOMPARE(g_md5(QString()), QStringLiteral("d41d8cd98f00b204e9800998ecf8427e"));
+        QCOMPARE(g_md5(QStringLiteral("abc")), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
+        QCOMPARE(g_md5(QStringLiteral("ü")), QStringLiteral("c03410a5204b21cd8229ff754688d743")); // UTF-8 C3 BC
+    }
+
+    void formatFileName()
+    {
+        QCOMPARE(g_formatFileName(QStringLiteral(" Team/Work:\tNotes ")), QStringLiteral("TeamWorkNotes"));
+        QCOMPARE(g_formatFileName(QStringLiteral("a\\b*c?d\"e<f>g|h\ni\rj")), QStringLiteral("abcdefghij"));
+        QCOMPARE(g_formatFileName(QStringLiteral("Ünïcødé 😀")), QStringLiteral("Ünïcødé 😀"));
+        QCOMPARE(g_formatFileName(QStringLiteral("///")), QString());
+    }
+
+    void validFilePathCollisions()
+    {
+        QTemporaryDir dir;
+        const QString report = dir.filePath(QStringLiteral("report.txt"));
+        QCOMPARE(g_getValidFilePath(report), report);
+        touch(report);
+        touch(dir.filePath(QStringLiteral("report(1).txt")));
+        QCOMPARE(g_getValidFilePath(report), dir.filePath(QStringLiteral("report(2).txt")));
+
+        // A folder of that name counts as taken too.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("export-html")));
+        QCOMPARE(g_getValidFilePath(dir.filePath(QStringLiteral("export-html"))),
+                 dir.filePath(QStringLiteral("export-html(1)")));
+    }
+
+    void validFilePathKeepsDottedNames()
+    {
+        QTemporaryDir dir;
+        touch(dir.filePath(QStringLiteral("Mr. Smith.html")));
+        touch(dir.filePath(QStringLiteral("a.tar.gz")));
+        touch(dir.filePath(QStringLiteral(".hidden")));
+        touch(dir.filePath(QStringLiteral("trailing.")));
+        QCOMPARE(g_getValidFilePath(dir.filePath(QStringLiteral("Mr. Smith.html"))),
+                 dir.filePath(QStringLiteral("Mr. Smith(1).html")));
+        QCOMPARE(g_getValidFilePath(dir.filePath(QStringLiteral("a.tar.gz"))),
+                 dir.filePath(QStringLiteral("a.tar(1).gz")));
+        QCOMPARE(g_getValidFilePath(dir.filePath(QStringLiteral(".hidden"))),
+                 dir.filePath(QStringLiteral(".hidden(1)")));
+        QCOMPARE(g_getValidFilePath(dir.filePath(QStringLiteral("trailing."))),
+                 dir.filePath(QStringLiteral("trailing.(1)")));
+    }
+
+    void delDirCascadeKeepsHiddenAndNeverFollowsLinks()
+    {
+        QTemporaryDir outside;
+        touch(outside.filePath(QStringLiteral("precious.txt")));
+
+        QTemporaryDir dir;
+        const QString root = dir.filePath(QStringLiteral("db"));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/a/b")));
+        touch(root + QStringLiteral("/a/b/file.jpg"));
+        touch(root + QStringLiteral("/top.data"));
+        QVERIFY(QFile::link(outside.path(), root + QStringLiteral("/link-to-outside")));
+        QVERIFY(QFile::link(outside.filePath(QStringLiteral("precious.txt")), root + QStringLiteral("/a/file-link")));
+
+        g_delDirCascade(root);
+        QVERIFY(!QFileInfo::exists(root));
+        QVERIFY(QFileInfo::exists(outside.filePath(QStringLiteral("precious.txt"))));
+
+        // Hidden entries are not listed: they stay, and so does their folder.
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/sub")));
+        touch(root + QStringLiteral("/.keep"));
+        touch(root + QStringLiteral("/sub/visible"));
+        g_delDirCascade(root);
+        QVERIFY(QFileInfo::exists(root + QStringLiteral("/.keep")));
+        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/sub")));
+
+        g_delDirCascade(dir.filePath(QStringLiteral("missing"))); // ignored
+    }
+
+    void dataFolders()
+    {
+        const QString env = qEnvironmentVariable("FERROWICK_DATA_DIR");
+        QCOMPARE(g_dataSaveDir().absolutePath(), QDir(env).absolutePath());
+        QVERIFY(g_localDbDir().exists());
+        QCOMPARE(g_localDbDir().absolutePath(), QDir(env).filePath(QStringLiteral("local_databases")));
+        QCOMPARE(QString::fromLatin1(kProductId).size(), 32);
+        QVERIFY(QString::fromLatin1(kProductId).toUpper() == QString::fromLatin1(kProductId));
+    }
+
+    void redirectFile()
+    {
+        // g_osAppDir follows XDG_DATA_HOME, which the test run points into the build tree.
+        const QString appDir = g_osAppDir().absolutePath();
+        QVERIFY(appDir.startsWith(qEnvironmentVariable("HOME")));
+        const QString redirect =
+            g_defaultSaveDirPath() + QStringLiteral("/%1.redirect").arg(QString::fromLatin1(kProductId));
+        QFile::remove(redirect);
+        QCOMPARE(g_dataSaveDirLink(), QString());
+
+        QTemporaryDir target;
+        QFile f(redirect);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(target.path().toUtf8());
+        f.close();
+        QCOMPARE(g_dataSaveDirLink(), target.path());
+
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("/no/such/folder/anywhere");
+        f.close();
+        QCOMPARE(g_dataSaveDirLink(), QString());
+        QFile::remove(redirect);
+    }
+
+    void embeddedUserTexts()
+    {
+        QCOMPARE(ids("IDS_CANCEL"), QStringLiteral("Cancel"));
+        QCOMPARE(ids("IDS_NO_SUCH_KEY"), QStringLiteral("IDS_NO_SUCH_KEY"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFileRoutines)
+#include "test_file_routines.moc"
