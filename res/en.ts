@@ -15,5 +15,41 @@
         <source>IDS_PROGRESS_PERCENT</source>
         <translation>Progress:%1%</translation>
     </message>
+    <message>
+        <source>IDS_SEL_EXPORT_MESSAGES_PATH</source>
+        <translation>Please select Save Path for messages.</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORTING_MESSAGES_TO_FILE</source>
+        <translation>Exporting Messages...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_EXPORT_%1_MMS</source>
+        <translation>Successfully exported %1 Messages.</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_VIBER_CALLS</source>
+        <translation>Extracting call history...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_EXPORT_%1_CALLS</source>
+        <translation>Successfully extracted %1 call history.</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_SEL_OUTPUT_FOLDER_EXTRACT_MEDIA_FILES</source>
+        <translation>Please select Save Path for media files.</translation>
+    </message>
+    <message>
+        <source>IDS_EXTRACTING_MEDIA_FILES</source>
+        <translation>Extracting attachments...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_EXTRACT_MEDIA_FILES_TO_%1</source>
+        <translation>Successfully extracted attachments to %1.</translation>
+    </message>
+    <message>
+        <source>IDS_PRINT_MESSAGES</source>
+        <translation>Print Messages</translation>
+    </message>
 </context>
 </TS>

@@ -53,6 +53,16 @@ int JobProgress::percent(qint64 done, qint64 total)
     return int(double(done) * 100.0 / double(total));
 }
 
+void PercentReporter::report(qint64 done, qint64 total, const QString& detail)
+{
+    const int percent = JobProgress::percent(done, total);
+    if (percent == m_last && done != total)
+        return;
+    m_last = percent;
+    m_progress.invokeUpdateProgress(QString(), percent,
+                                    detail.isEmpty() ? QString() : detail.arg(done).arg(total));
+}
+
 CancelSubscription::CancelSubscription(JobProgress& progress, JobProgress::CancelHandler handler)
     : m_progress(progress), m_id(progress.subscribeCancel(std::move(handler)))
 {

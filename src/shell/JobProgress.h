@@ -60,6 +60,20 @@ private:
     int m_nextHandlerId = 1;
 };
 
+// Reports "done of total" only when the percentage changes (and at the end),
+// so a job over a million records does not flood the display with updates.
+class PercentReporter
+{
+public:
+    explicit PercentReporter(JobProgress& progress) : m_progress(progress) {}
+    // detail may hold %1 (done) and %2 (total); an empty detail shows the percentage.
+    void report(qint64 done, qint64 total, const QString& detail = QString());
+
+private:
+    JobProgress& m_progress;
+    int m_last = -1;
+};
+
 // Keeps a cancel handler subscribed for the lifetime of a scope.
 class CancelSubscription
 {

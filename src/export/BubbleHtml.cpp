@@ -1,0 +1,284 @@
+#include "export/BubbleHtml.h"
+
+#include "export/BubbleResources.h"
+#include "model/EmojiText.h"
+#include "model/ViberTime.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QUrl>
+
+#include <mutex>
+
+namespace {
+const char* const kNinePieces =
+    "<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
+    "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
+    "<div class=\"bb_bg middle_middle\"></div><div class=\"bb_bg middle_right\"></div>"
+    "<div class=\"bb_bg bottom_left\"></div><div class=\"bb_bg bottom_middle\"></div>"
+    "<div class=\"bb_bg bottom_right\"></div>";
+
+bool fileHasContent(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+// Whether the emoticon picture exists beside the application; asked once per
+// token, since a long export would otherwise test the disk for every message.
+bool vbEmojiPictureExists(const QString& token)
+{
+    static std::mutex lock;
+    static QHash<QString, bool> known;
+    std::lock_guard<std::mutex> guard(lock);
+    const auto it = known.constFind(token);
+    if (it != known.cend())
+        return it.value();
+    // A token is a file name here: one with a path separator never names a picture.
+    const bool exists = !token.contains(u'/') && !token.contains(u'\\') &&
+                        QFileInfo::exists(g_bubbleSrcDir() + QStringLiteral("/vb_emoji/") + token +
+                                          QStringLiteral(".png"));
+    known.insert(token, exists);
+    return exists;
+}
+
+QString durationText(double seconds)
+{
+    const qint64 whole = qint64(seconds);
+    const qint64 minutes = whole / 60;
+    return QStringLiteral("%1' %2''").arg(minutes).arg(whole - 60 * minutes);
+}
+
+QString wrapDiv(const QString& inner, const BubbleHtmlOptions& o)
+{
+    return QStringLiteral("<div>") + inner + QStringLiteral("</div>") + o.separator;
+}
+
+QString localRef(const QString& path, const BubbleHtmlOptions& o)
+{
+    return o.localRef ? o.localRef(path) : g_fileUrlText(path);
+}
+
+// The picture of an attachment: the local preview when it has content, else
+// the fallback (a web address, or the stand-in picture of the view).
+QString pictureRef(const QString& localPath, const QString& fallback, const BubbleHtmlOptions& o)
+{
+    if (fileHasContent(localPath))
+        return localRef(localPath, o);
+    if (!fallback.isEmpty())
+        return fallback;
+    if (o.substituteMissing)
+        return o.assetPrefix + QStringLiteral("empty_photo.jpg");
+    return localPath.isEmpty() ? QString() : localRef(localPath, o);
+}
+} // namespace
+
+BubbleHtmlOptions BubbleHtmlOptions::forView()
+{
+    return BubbleHtmlOptions();
+}
+
+BubbleHtmlOptions BubbleHtmlOptions::forExport(std::function<QString(const QString&)> copyIntoFiles)
+{
+    BubbleHtmlOptions o;
+    o.assetPrefix = QStringLiteral("files/");
+    o.emojiPrefix = QStringLiteral("files/emoji/");
+    o.vbEmojiPrefix = QStringLiteral("files/vb_emoji/");
+    o.separator = QStringLiteral("\n");
+    o.linkTarget = QStringLiteral("_blank");
+    o.imageMax = 200;
+    o.otherMax = 128;
+    o.substituteMissing = false;
+    o.localRef = std::move(copyIntoFiles);
+    return o;
+}
+
+QString g_htmlAttr(const QString& value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (QChar c : value) {
+        switch (c.unicode()) {
+        case u'&': out += QStringLiteral("&amp;"); break;
+        case u'"': out += QStringLiteral("&quot;"); break;
+        case u'\'': out += QStringLiteral("&#39;"); break;
+        case u'<': out += QStringLiteral("&lt;"); break;
+        case u'>': out += QStringLiteral("&gt;"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString g_fileUrlText(const QString& localPath)
+{
+    return QUrl::fromLocalFile(localPath).toString(QUrl::FullyEncoded);
+}
+
+QString vbemoji_replace(const QString& text, const QString& prefix)
+{
+    QString out;
+    qsizetype pos = 0, start = 0, length = 0;
+    while (viber_find_paren_token(text, pos, start, length)) {
+        const QString token = text.mid(start, length);
+        out.append(QStringView(text).mid(pos, start - pos));
+        if (vbEmojiPictureExists(token)) {
+            // The token holds no quote or angle bracket (those are escaped
+            // before this runs), but it may hold "#" or "?", so encode it.
+            out += QStringLiteral("<img src=\"%1%2.png\" style=\"vertical-align:top;\" />")
+                       .arg(prefix, QString::fromLatin1(QUrl::toPercentEncoding(token, "()!$")));
+        } else {
+            out += token;
+        }
+        pos = start + length;
+    }
+    out.append(QStringView(text).mid(pos));
+    return out;
+}
+
+QString g_htmlEncode(const QString& text)
+{
+    return g_htmlEncode(text, BubbleHtmlOptions::forView());
+}
+
+QString g_htmlEncode(const QString& text, const BubbleHtmlOptions& options)
+{
+    QString s;
+    s.reserve(text.size() + 16);
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'&': s += QStringLiteral("&amp;"); break;
+        case u'<': s += QStringLiteral("&lt;"); break;
+        case u'>': s += QStringLiteral("&gt;"); break;
+        case u'\n': s += QStringLiteral("<br/>"); break;
+        default: s += c;
+        }
+    }
+    struct Ctx
+    {
+        const QString* prefix;
+    } ctx{&options.emojiPrefix};
+    s = emoji_replace(
+        s,
+        [](void* c, const QString& code) {
+            return QStringLiteral("<img src=\"%1%2.png\" style=\"vertical-align:top;\" />")
+                .arg(*static_cast<Ctx*>(c)->prefix, code);
+        },
+        &ctx);
+    return vbemoji_replace(s, options.vbEmojiPrefix);
+}
+
+QString showCenterInfo(const QString& text, const BubbleHtmlOptions& options)
+{
+    return QStringLiteral("<div style=\"text-align:center; margin-bottom:20px;\"><div class=\"r\">") +
+           QString::fromLatin1(kNinePieces) + g_htmlEncode(text, options) +
+           QStringLiteral("</div><div class=\"clear\"></div></div>") + options.separator;
+}
+
+QString imgClickableHtml(const QString& link, const QString& src, int maxSize, const QString& extra,
+                         const BubbleHtmlOptions& options)
+{
+    const QString target =
+        options.linkTarget.isEmpty() ? QString() : QStringLiteral(" target=\"%1\"").arg(options.linkTarget);
+    return QStringLiteral("<a href=\"%1\"%2><img style=\"max-width:%3px;max-height:%3px;\" src=\"%4\" %5></a>")
+        .arg(g_htmlAttr(link), target, QString::number(maxSize), g_htmlAttr(src), extra);
+}
+
+QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
+{
+    QString h = QStringLiteral("<div class=\"%1\">").arg(m.isFromMe() ? QStringLiteral("bb2") : QStringLiteral("bb1"));
+    h += QString::fromLatin1(kNinePieces);
+    h += o.separator;
+    if (m.chat && !m.chat->groupId.isEmpty() && m.person) {
+        h += QStringLiteral("<div class=\"handle\">%1</div><div class=\"clear\"></div>")
+                 .arg(g_htmlEncode(m.person->display(), o));
+        h += o.separator;
+    }
+    const _ViberAtta* a = m.atta;
+    const bool needsAtta = m.type == MSG_TYPE_IMAGE || m.type == MSG_TYPE_LOCATION || m.type == MSG_TYPE_AUDIO ||
+                           m.type == MSG_TYPE_STICKER || m.type == MSG_TYPE_VIDEO;
+    if (needsAtta && !a) {
+        // Nothing to show but the time.
+    } else {
+        switch (m.type) {
+        case MSG_TYPE_IMAGE:
+        case MSG_TYPE_VIDEO: {
+            const int size = m.type == MSG_TYPE_IMAGE ? o.imageMax : o.otherMax;
+            const QString link = a->filePath.isEmpty() ? QString() : localRef(a->filePath, o);
+            h += wrapDiv(imgClickableHtml(link, pictureRef(a->thumbPath, QString(), o), size, QString(), o), o);
+            if (m.type == MSG_TYPE_VIDEO)
+                h += wrapDiv(durationText(a->duration), o);
+            if (!m.text.isEmpty())
+                h += wrapDiv(g_htmlEncode(m.text, o), o);
+            break;
+        }
+        case MSG_TYPE_LOCATION: {
+            const QString web = m.locationHttpPath();
+            h += wrapDiv(imgClickableHtml(web, pictureRef(a->thumbPath, web, o), o.otherMax, QString(), o), o);
+            h += wrapDiv(g_htmlEncode(m.address, o), o);
+            break;
+        }
+        case MSG_TYPE_AUDIO:
+            h += QStringLiteral("<img width=\"32px\" src=\"%1voice.png\" align=\"middle\" />").arg(o.assetPrefix);
+            h += QStringLiteral("<a href=\"%1\">%2</a>")
+                     .arg(g_htmlAttr(a->filePath.isEmpty() ? QString() : localRef(a->filePath, o)),
+                          durationText(a->duration));
+            h += o.separator;
+            break;
+        case MSG_TYPE_STICKER: {
+            // The sticker's own picture when it was fetched; the sticker server
+            // otherwise (none is configured in a default build).
+            const QString web = a->stickerHttpUrl();
+            const QString src = fileHasContent(a->thumbPath) ? localRef(a->thumbPath, o) : web;
+            h += wrapDiv(imgClickableHtml(web, src, o.otherMax, QString(), o), o);
+            break;
+        }
+        case MSG_TYPE_TEXT:
+            h += g_htmlEncode(m.text, o);
+            h += o.separator;
+            break;
+        default:
+            h += QStringLiteral("[UNKNOWN]");
+            h += o.separator;
+        }
+    }
+    h += QStringLiteral("<div class=\"bb_time\">%1</div>")
+             .arg(dtFromTimestamp(m.date).time().toString(QStringLiteral("hh:mm ap")));
+    h += QStringLiteral("</div><div class=\"clear\"></div>");
+    h += o.separator;
+    return h;
+}
+
+QString messageSequenceHtml(const _ViberMsg& m, QDate& lastDate, const BubbleHtmlOptions& o)
+{
+    QString h;
+    const QDateTime when = dtFromTimestamp(m.date);
+    if (!lastDate.isValid() || when.date() != lastDate) {
+        lastDate = when.date();
+        h += showCenterInfo(when.date().toString(QStringLiteral("dd MMM yyyy")), o);
+    }
+    switch (m.type) {
+    case MSG_TYPE_IMAGE:
+    case MSG_TYPE_LOCATION:
+    case MSG_TYPE_AUDIO:
+    case MSG_TYPE_STICKER:
+    case MSG_TYPE_TEXT:
+    case MSG_TYPE_VIDEO:
+        h += showMessage(m, o);
+        break;
+    case MSG_TYPE_CALL:
+        if (m.call)
+            h += showCenterInfo(m.call->display() + QStringLiteral("      ") +
+                                    dtFromTimestamp(m.call->date).time().toString(QStringLiteral("hh:mm ap")),
+                                o);
+        break;
+    case MSG_TYPE_SYSTEM:
+        h += showCenterInfo(m.systemMsgDisplay(), o);
+        break;
+    default:
+        break;
+    }
+    return h;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "model/ViberRecords.h"
+
+#include <QDate>
+#include <QString>
+
+#include <functional>
+
+// How the bubble markup refers to pictures and files. The bubble view links
+// the files where they are and the pictures beside the application; the HTML
+// export copies both next to the page first.
+struct BubbleHtmlOptions
+{
+    QString assetPrefix = QStringLiteral("vbbb/");      // voice.png, empty_photo.jpg
+    QString emojiPrefix = QStringLiteral("emoji/");     // <code>.png
+    QString vbEmojiPrefix = QStringLiteral("vb_emoji/"); // (token).png
+    QString separator;                                  // written after every piece
+    QString linkTarget;                                 // "_blank" opens links in a new window
+    int imageMax = 128;                                 // picture size of image messages
+    int otherMax = 128;                                 // locations, stickers, videos
+    bool substituteMissing = true;                      // empty_photo.jpg for missing pictures
+    // The reference the page uses for a local attachment path; by default the
+    // file's own URL.
+    std::function<QString(const QString& localPath)> localRef;
+
+    static BubbleHtmlOptions forView();
+    static BubbleHtmlOptions forExport(std::function<QString(const QString&)> copyIntoFiles);
+};
+
+// Text made safe for HTML: & < > escaped, line feeds as <br/>, Unicode emoji
+// and known Viber emoticons as pictures.
+QString g_htmlEncode(const QString& text);
+QString g_htmlEncode(const QString& text, const BubbleHtmlOptions& options);
+
+// Viber emoticon tokens replaced by pictures where the picture exists.
+QString vbemoji_replace(const QString& text, const QString& prefix = QStringLiteral("vb_emoji/"));
+
+// A value made safe inside a double-quoted attribute.
+QString g_htmlAttr(const QString& value);
+
+// The URL text of a local file, percent-encoded.
+QString g_fileUrlText(const QString& localPath);
+
+QString showCenterInfo(const QString& text, const BubbleHtmlOptions& options);
+QString imgClickableHtml(const QString& link, const QString& src, int maxSize, const QString& extra,
+                         const BubbleHtmlOptions& options);
+// One chat bubble (received or own) with its content.
+QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& options);
+
+// The markup of one message as it follows the previous one: a date box when
+// the day changed (lastDate is updated), then a bubble, a call box or a system
+// box by kind. Kinds without markup give an empty text.
+QString messageSequenceHtml(const _ViberMsg& m, QDate& lastDate, const BubbleHtmlOptions& options);

@@ -1,0 +1,60 @@
+#include "export/ExportMessagesCsv.h"
+
+#include "export/CsvFormat.h"
+#include "model/ViberTime.h"
+
+ExportMessagesCsv::ExportMessagesCsv(const QString& path) : m_file(path) {}
+
+void ExportMessagesCsv::init()
+{
+    m_file.open();
+    m_file.write(QStringLiteral("date,send,person,number,content\n"));
+}
+
+void ExportMessagesCsv::line(double date, bool send, const QString& person, const QString& number,
+                             const QString& content)
+{
+    QString out = dtFromTimestamp(date).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    out += send ? QStringLiteral(",1,") : QStringLiteral(",0,");
+    out += g_csvFormat(person);
+    out += u',';
+    out += g_csvFormat(number);
+    out += u',';
+    out += g_csvFormat(content);
+    out += u'\n';
+    m_file.write(out);
+}
+
+void ExportMessagesCsv::write(_ViberMsg& m)
+{
+    if (!m.chat)
+        return;
+    if (m.type == MSG_TYPE_SYSTEM) {
+        line(m.date, false, QString(), QString(), m.systemMsgDisplay());
+        return;
+    }
+    if (m.type == MSG_TYPE_CALL) {
+        if (m.call)
+            line(m.date, false, QString(), QString(), m.call->display());
+        return;
+    }
+    const auto& members = m.chat->members;
+    if (members.isEmpty())
+        return;
+    if (members.size() == 1) {
+        const _ViberPerson* member = members.cbegin().value();
+        line(m.date, m.isFromMe(), member ? member->name : QString(), member ? member->number : QString(),
+             m.summary());
+    } else if (m.person) {
+        line(m.date, m.isFromMe(), m.person->name, m.person->number, m.summary());
+    } else {
+        const QString label =
+            m.chat->name.isEmpty() ? QStringLiteral("Group-") + m.chat->groupId : m.chat->name;
+        line(m.date, m.isFromMe(), QString(), label, m.summary());
+    }
+}
+
+void ExportMessagesCsv::uninit()
+{
+    m_file.close();
+}

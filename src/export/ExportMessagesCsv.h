@@ -1,0 +1,20 @@
+#pragma once
+
+#include "export/AbsFormatExport.h"
+#include "export/TextFileWriter.h"
+#include "model/ViberRecords.h"
+
+// CSV with the columns date, send, person, number, content.
+class ExportMessagesCsv : public AbsFormatExport<_ViberMsg>
+{
+public:
+    explicit ExportMessagesCsv(const QString& path);
+    void init() override;
+    void write(_ViberMsg& msg) override;
+    void uninit() override;
+
+private:
+    void line(double date, bool send, const QString& person, const QString& number, const QString& content);
+
+    TextFileWriter m_file;
+};

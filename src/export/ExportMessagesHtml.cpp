@@ -1,0 +1,61 @@
+#include "export/ExportMessagesHtml.h"
+
+#include "export/ExportOutput.h"
+#include "shell/FileRoutines.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+ExportMessagesHtml::ExportMessagesHtml(const QString& folder, const QString& fileName, ExportOutput* output)
+    : m_filesDir(QDir(folder).filePath(QStringLiteral("files"))), m_file(QDir(folder).filePath(fileName)),
+      m_output(output)
+{
+    if (!m_filesDir.exists()) {
+        if (m_output)
+            m_output->makeFolder(m_filesDir.path());
+        else
+            QDir().mkpath(m_filesDir.path());
+    }
+    m_options = BubbleHtmlOptions::forExport([this](const QString& path) { return saveAttaFile(path); });
+}
+
+void ExportMessagesHtml::init()
+{
+    m_file.open();
+    if (m_output)
+        m_output->addFile(m_file.path());
+    m_file.write(QStringLiteral(
+        "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+        "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\">\n"
+        "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n"
+        "<title>Ferrowick</title>\n"
+        "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"));
+}
+
+void ExportMessagesHtml::write(_ViberMsg& m)
+{
+    m_file.write(messageSequenceHtml(m, m_lastDate, m_options));
+}
+
+void ExportMessagesHtml::uninit()
+{
+    m_file.write(QStringLiteral("</body></html>\n"));
+    m_file.close();
+}
+
+QString ExportMessagesHtml::saveAttaFile(const QString& path)
+{
+    if (path.isEmpty())
+        return QString();
+    // Only the file's own name is used: a path taken from data never decides
+    // where the copy goes.
+    const QString name = QFileInfo(path).fileName();
+    if (name.isEmpty() || name == QLatin1String("..") || name == QLatin1String("."))
+        return QString();
+    const QString target = g_getValidFilePath(m_filesDir.filePath(name));
+    if (QFileInfo(path).isFile() && QFile::copy(path, target) && m_output)
+        m_output->addFile(target);
+    return QStringLiteral("files/") + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName()));
+}

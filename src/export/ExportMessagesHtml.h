@@ -1,0 +1,35 @@
+#pragma once
+
+#include "export/AbsFormatExport.h"
+#include "export/BubbleHtml.h"
+#include "export/TextFileWriter.h"
+#include "model/ViberRecords.h"
+
+#include <QDate>
+#include <QDir>
+
+class ExportOutput;
+
+// One chat as an XHTML page of bubbles; attachments are copied into the
+// folder "files" beside the page, which also holds the page's style sheet
+// and pictures.
+class ExportMessagesHtml : public AbsFormatExport<_ViberMsg>
+{
+public:
+    // output records every file written, so a failed export can remove them.
+    ExportMessagesHtml(const QString& folder, const QString& fileName, ExportOutput* output = nullptr);
+    void init() override;
+    void write(_ViberMsg& msg) override;
+    void uninit() override;
+
+    // Copies an attachment into "files" under a free name; returns the page's
+    // reference to it ("files/<name>", percent-encoded).
+    QString saveAttaFile(const QString& path);
+
+private:
+    QDir m_filesDir;
+    TextFileWriter m_file;
+    ExportOutput* m_output;
+    BubbleHtmlOptions m_options;
+    QDate m_lastDate;
+};

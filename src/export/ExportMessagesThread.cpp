@@ -1,0 +1,172 @@
+#include "export/ExportMessagesThread.h"
+
+#include "export/BubbleResources.h"
+#include "export/ExportMessagesCsv.h"
+#include "export/ExportMessagesHtml.h"
+#include "export/ExportMessagesTxt.h"
+#include "shell/FileRoutines.h"
+#include "shell/UserTexts.h"
+
+#if __has_include("export/ExportMessagesPdf.h")
+#include "export/ExportMessagesPdf.h"
+#define FERROWICK_HAVE_PDF 1
+#endif
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <stdexcept>
+
+bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b)
+{
+    if (a->chat && b->chat && a->chat->id != b->chat->id)
+        return a->chat->id < b->chat->id;
+    return compareViberMsgAsc(a, b);
+}
+
+ExportMessagesThread::ExportMessagesThread(const QList<_ViberMsg*>& msgs, QString path, FormatType type,
+                                           JobProgress& progress, QObject* parent)
+    : QThread(parent), m_msgs(msgs), m_path(std::move(path)), m_type(type), m_progress(progress)
+{
+}
+
+void ExportMessagesThread::run()
+{
+    runJobProtocol(m_progress, [this] {
+        try {
+            return exportAll();
+        } catch (...) {
+            m_output.removeAll();
+            throw;
+        }
+    });
+}
+
+QString ExportMessagesThread::chatFileName(const _ViberChat* chat, const QString& suffix)
+{
+    if (!chat)
+        return QStringLiteral("unknown-chat") + suffix;
+    static const QRegularExpression invisible(QStringLiteral("[\\t\\n\\r\\x{202A}\\x{00A0}\\x{202C}]"));
+    QString base = chat->fullDisplay();
+    base.remove(invisible);
+    base = g_formatFileName(base);
+    // Keep the name within what file systems accept (255 bytes).
+    while (base.toUtf8().size() > 200)
+        base.chop(1);
+    if (base.isEmpty() || base.startsWith(u'.'))
+        base.prepend(QStringLiteral("chat"));
+    return base + suffix;
+}
+
+QString ExportMessagesThread::uniqueChatFileName(const _ViberChat* chat, const QString& suffix)
+{
+    // Two chats with the same members' names must not overwrite each other.
+    const QString wanted = chatFileName(chat, suffix);
+    QString name = wanted;
+    const QString stem = wanted.left(wanted.size() - suffix.size());
+    for (int n = 1; m_usedNames.contains(name.toLower()); ++n)
+        name = QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(suffix);
+    m_usedNames.insert(name.toLower());
+    return name;
+}
+
+void ExportMessagesThread::copyHtmlResources()
+{
+    const QDir files(QDir(m_path).filePath(QStringLiteral("files")));
+    m_output.makeFolder(files.path());
+    auto copyFolder = [this](const QString& from, const QString& to) {
+        const QDir src(from);
+        for (const QString& name : src.entryList(QDir::Files)) {
+            const QString target = QDir(to).filePath(name);
+            if (QFile::copy(src.filePath(name), target))
+                m_output.addFile(target);
+        }
+    };
+    const QString base = g_bubbleSrcDir();
+    copyFolder(base + QStringLiteral("/vbbb"), files.path());
+    for (const char* sub : {"emoji", "vb_emoji"}) {
+        const QString from = base + QLatin1Char('/') + QLatin1String(sub);
+        if (!QDir(from).exists())
+            continue;
+        const QString to = files.filePath(QLatin1String(sub));
+        m_output.makeFolder(to);
+        copyFolder(from, to);
+    }
+}
+
+FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* chat)
+{
+    FormatExportPtr<_ViberMsg> writer;
+    switch (m_type) {
+    case FORMAT_TXT:
+        writer = std::make_shared<ExportMessagesTxt>(m_path);
+        break;
+    case FORMAT_CSV:
+        writer = std::make_shared<ExportMessagesCsv>(m_path);
+        break;
+    case FORMAT_HTML:
+        writer = std::make_shared<ExportMessagesHtml>(m_path, uniqueChatFileName(chat, QStringLiteral(".html")),
+                                                      &m_output);
+        break;
+    case FORMAT_PDF: {
+#ifdef FERROWICK_HAVE_PDF
+        const QString file = QDir(m_path).filePath(uniqueChatFileName(chat, QStringLiteral(".pdf")));
+        writer = std::make_shared<ExportMessagesPdf>(file);
+        m_output.addFile(file);
+        break;
+#else
+        throw std::runtime_error("PDF export is not available in this build.");
+#endif
+    }
+    }
+    if (m_type == FORMAT_TXT || m_type == FORMAT_CSV)
+        m_output.addFile(m_path);
+    writer->init();
+    return writer;
+}
+
+QString ExportMessagesThread::exportAll()
+{
+    m_progress.invokeUpdateProgress(ids("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
+    const bool perChat = m_type == FORMAT_PDF || m_type == FORMAT_HTML;
+    if (perChat) {
+        if (!QFileInfo(m_path).isDir() && !m_output.makeFolder(m_path))
+            throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(m_path).toStdString());
+        std::sort(m_msgs.begin(), m_msgs.end(), compareMessageChatDateAsc);
+    } else {
+        std::sort(m_msgs.begin(), m_msgs.end(), compareViberMsgAsc);
+    }
+
+    const qint64 total = m_msgs.size();
+    qint64 count = 0;
+    PercentReporter reporter(m_progress);
+    FormatExportPtr<_ViberMsg> writer;
+    const _ViberChat* writerChat = nullptr;
+    bool resourcesReady = false;
+    for (_ViberMsg* m : std::as_const(m_msgs)) {
+        m_progress.throwIfClosed();
+        if (!m->chat)
+            continue;
+        ++count;
+        reporter.report(count, total, QStringLiteral("Messages: %1/%2"));
+        if (!perChat) {
+            if (!writer)
+                writer = openWriter(nullptr);
+        } else if (!writer || m->chat != writerChat) {
+            if (m_type == FORMAT_HTML && !resourcesReady) {
+                copyHtmlResources();
+                resourcesReady = true;
+            }
+            if (writer)
+                writer->uninit();
+            writer = openWriter(m->chat);
+            writerChat = m->chat;
+        }
+        writer->write(*m);
+    }
+    if (writer)
+        writer->uninit();
+    return ids("IDS_SUC_EXPORT_%1_MMS").arg(count);
+}

@@ -1,0 +1,59 @@
+#include "export/ExportMessagesTxt.h"
+
+#include "model/ViberTime.h"
+
+#include <QLocale>
+
+ExportMessagesTxt::ExportMessagesTxt(const QString& path) : m_file(path) {}
+
+void ExportMessagesTxt::init()
+{
+    m_file.open();
+    line(QStringLiteral("Date"), QStringLiteral("Flag"), QStringLiteral("Name"), QStringLiteral("Message"));
+}
+
+void ExportMessagesTxt::line(const QString& date, const QString& flag, const QString& name, const QString& text)
+{
+    // Columns pad but never cut: a long value pushes the rest to the right.
+    QString out = date.leftJustified(30);
+    out += flag.leftJustified(6);
+    out += name.leftJustified(40);
+    out += text;
+    out += u'\n';
+    m_file.write(out);
+}
+
+void ExportMessagesTxt::write(_ViberMsg& m)
+{
+    if (!m.chat)
+        return;
+    QString text, flag, name;
+    if (m.type == MSG_TYPE_SYSTEM) {
+        text = m.systemMsgDisplay();
+        name = QStringLiteral("<System>");
+    } else if (m.type == MSG_TYPE_CALL) {
+        if (!m.call)
+            return;
+        text = m.call->display();
+        name = QStringLiteral("<Call>");
+    } else {
+        const auto memberCount = m.chat->members.size();
+        if (memberCount == 0)
+            return;
+        text = m.summary();
+        flag = m.isFromMe() ? QStringLiteral("To") : QStringLiteral("From");
+        if (memberCount == 1 || !m.person)
+            name = m.chat->fullDisplay();
+        else
+            name = m.person->fullDisplay();
+    }
+    text.remove(u'\r');
+    text.replace(u'\n', u' ');
+    static const QLocale locale = QLocale::system();
+    line(locale.toString(dtFromTimestamp(m.date), QLocale::ShortFormat), flag, name, text);
+}
+
+void ExportMessagesTxt::uninit()
+{
+    m_file.close();
+}

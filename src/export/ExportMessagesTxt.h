@@ -1,0 +1,21 @@
+#pragma once
+
+#include "export/AbsFormatExport.h"
+#include "export/TextFileWriter.h"
+#include "model/ViberRecords.h"
+
+// The plain-text table (also written under a ".doc" name): date, flag, name
+// and message in padded columns, one line per message.
+class ExportMessagesTxt : public AbsFormatExport<_ViberMsg>
+{
+public:
+    explicit ExportMessagesTxt(const QString& path);
+    void init() override;
+    void write(_ViberMsg& msg) override;
+    void uninit() override;
+
+private:
+    void line(const QString& date, const QString& flag, const QString& name, const QString& text);
+
+    TextFileWriter m_file;
+};

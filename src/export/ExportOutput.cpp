@@ -1,0 +1,38 @@
+#include "export/ExportOutput.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+bool ExportOutput::makeFolder(const QString& path)
+{
+    const QString abs = QDir(path).absolutePath();
+    QStringList missing;
+    for (QString p = abs; !QFileInfo::exists(p); p = QFileInfo(p).absolutePath()) {
+        missing.prepend(p);
+        if (QFileInfo(p).absolutePath() == p)
+            break;
+    }
+    if (!QDir().mkpath(abs))
+        return false;
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_folders.append(missing);
+    return true;
+}
+
+void ExportOutput::addFile(const QString& path)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_files.append(QFileInfo(path).absoluteFilePath());
+}
+
+void ExportOutput::removeAll()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (const QString& f : std::as_const(m_files))
+        QFile::remove(f);
+    for (auto it = m_folders.crbegin(); it != m_folders.crend(); ++it)
+        QDir().rmdir(*it); // fails, harmlessly, when something else is inside
+    m_files.clear();
+    m_folders.clear();
+}

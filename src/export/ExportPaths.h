@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// The formats offered by the export save dialog, in its filter order.
+enum ExportFilter { EXPORT_FILTER_TXT, EXPORT_FILTER_DOC, EXPORT_FILTER_CSV, EXPORT_FILTER_PDF, EXPORT_FILTER_HTML };
+
+struct ExportTarget
+{
+    QString path;   // a file for text and CSV, a folder for PDF and HTML
+    int formatType; // ExportMessagesThread::FormatType
+};
+
+// Where an export goes for the name chosen in the save dialog: text, document
+// and CSV get their suffix when the name has none; PDF and HTML write into a
+// folder named after the file with "-pdf" or "-html" appended.
+ExportTarget g_exportTarget(const QString& chosenPath, ExportFilter filter);
+
+// The filter for a format word typed on the command line (txt, doc, csv, pdf,
+// html); false for another word.
+bool g_exportFilterFromName(const QString& name, ExportFilter& filter);
+
+// The proposed file name of the save dialogs, "<prefix>(yyyyMMdd-hhmmss)".
+QString g_timestampedName(const QString& prefix);

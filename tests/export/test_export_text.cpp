@@ -1,0 +1,182 @@
+#include "ExportTestData.h"
+#include "export/CsvFormat.h"
+#include "export/ExportMessagesThread.h"
+#include "export/ExportPaths.h"
+#include "support/RecordingProgress.h"
+#include "support/TestEnv.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString readText(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<missing>");
+}
+
+struct Outcome
+{
+    QStringList successes;
+    QStringList errors;
+};
+
+Outcome runExport(const QList<_ViberMsg*>& msgs, const QString& path, ExportMessagesThread::FormatType type)
+{
+    RecordingProgress p;
+    ExportMessagesThread job(msgs, path, type, p);
+    job.run();
+    return {p.successes(), p.errors()};
+}
+} // namespace
+
+class TestExportText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { g_requireTestEnvironment(); }
+
+    void csvQuoting_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("csv");
+        QTest::newRow("plain") << QStringLiteral("abc") << QStringLiteral("abc");
+        QTest::newRow("comma") << QStringLiteral("a,b") << QStringLiteral("\"a,b\"");
+        QTest::newRow("quote") << QStringLiteral("say \"hi\"") << QStringLiteral("\"say \"\"hi\"\"\"");
+        QTest::newRow("line feed") << QStringLiteral("a\nb") << QStringLiteral("\"a\nb\"");
+        QTest::newRow("carriage return alone") << QStringLiteral("a\rb") << QStringLiteral("a\rb");
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void csvQuoting()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, csv);
+        QCOMPARE(g_csvFormat(field), csv);
+    }
+
+    void csvGolden()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("out.csv"));
+        const Outcome p = runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV);
+        QVERIFY(p.errors.isEmpty());
+        // The orphan message (no chat) is neither written nor counted.
+        QCOMPARE(p.successes, QStringList{QStringLiteral("Successfully exported 10 Messages.")});
+        const QString expected = QStringLiteral(
+            "date,send,person,number,content\n"
+            "2024-01-15 10:00:00,1,Anna,+4911,\"Hello, \"\"world\"\"\nsecond line\"\n"
+            "2024-01-15 10:01:00,0,Anna,+4911,Hi (smiley)\n"
+            "2024-01-15 10:02:00,0,Anna,+4911,[IMAGE]\n"
+            "2024-01-15 10:03:00,1,Anna,+4911,[AUDIO]\n"
+            "2024-01-15 10:04:00,0,,,Missed Call\n"
+            "2024-01-16 10:00:00,0,,,\"Bob \"\"B\"\", Jr. changed the group name to \"\"Hikers\"\"\"\n"
+            "2024-01-16 10:01:00,0,\"Bob \"\"B\"\", Jr.\",+4922,from bob\n"
+            "2024-01-16 10:02:00,1,,Hikers,\"mine, no person\"\n"
+            "2024-01-16 10:03:00,0,,,Outgoing Call (2' 5'')\n");
+        QCOMPARE(readText(out), expected);
+    }
+
+    void csvGroupLabelFallsBackToGroupId()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        t.group->name.clear();
+        const QString out = dir.filePath(QStringLiteral("out.csv"));
+        runExport(t.group->msgs, out, ExportMessagesThread::FORMAT_CSV);
+        QVERIFY(readText(out).contains(QStringLiteral(",1,,Group-g1,\"mine, no person\"\n")));
+    }
+
+    void txtTable()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("out.doc"));
+        const Outcome p = runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_TXT);
+        QCOMPARE(p.successes, QStringList{QStringLiteral("Successfully exported 10 Messages.")});
+        const QStringList lines = readText(out).split(u'\n');
+        QCOMPARE(lines.size(), 11); // header, 9 rows, empty after the last line end
+        QCOMPARE(lines[0], QStringLiteral("Date").leftJustified(30) + QStringLiteral("Flag  ") +
+                               QStringLiteral("Name").leftJustified(40) + QStringLiteral("Message"));
+        auto cols = [](const QString& l) {
+            return QStringList{l.left(30).trimmed(), l.mid(30, 6).trimmed(), l.mid(36, 40).trimmed(), l.mid(76)};
+        };
+        QCOMPARE(cols(lines[1]).mid(1), (QStringList{QStringLiteral("To"), QStringLiteral("Anna(+4911)"),
+                                                     QStringLiteral("Hello, \"world\" second line")}));
+        QCOMPARE(cols(lines[2]).mid(1),
+                 (QStringList{QStringLiteral("From"), QStringLiteral("Anna(+4911)"), QStringLiteral("Hi (smiley)")}));
+        QCOMPARE(cols(lines[5]).mid(1),
+                 (QStringList{QString(), QStringLiteral("<Call>"), QStringLiteral("Missed Call")}));
+        QCOMPARE(cols(lines[6]).mid(1, 2), (QStringList{QString(), QStringLiteral("<System>")}));
+        QCOMPARE(cols(lines[7]).mid(1), (QStringList{QStringLiteral("From"), QStringLiteral("Bob \"B\", Jr.(+4922)"),
+                                                     QStringLiteral("from bob")}));
+        // A group message without a sender shows the chat's members.
+        QCOMPARE(cols(lines[8]).mid(1, 2),
+                 (QStringList{QStringLiteral("To"), QStringLiteral("Anna(+4911), Bob \"B\", Jr.(+4922)")}));
+        QVERIFY(!lines[1].left(30).trimmed().isEmpty());
+    }
+
+    void longValuesPushColumnsInsteadOfBeingCut()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        _ViberPerson* p = t.person(QString(50, u'N'), QStringLiteral("+1"));
+        _ViberChat* c = t.chat(QString(), QString(), {p});
+        t.msg(c, MSG_TYPE_TEXT, 0, QStringLiteral("x\r\ny"), MSG_STATE_SENT);
+        const QString out = dir.filePath(QStringLiteral("t.txt"));
+        runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_TXT);
+        const QString row = readText(out).split(u'\n').at(1);
+        QVERIFY(row.contains(QString(50, u'N') + QStringLiteral("(+1)x y")));
+    }
+
+    void unwritableTargetFailsAndLeavesNothing()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("no/such/folder/out.csv"));
+        const Outcome p = runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV);
+        QVERIFY(p.successes.isEmpty());
+        QCOMPARE(p.errors.size(), 1);
+        QVERIFY(p.errors.first().contains(QStringLiteral("out.csv")));
+        QVERIFY(!QFileInfo::exists(out));
+    }
+
+    void cancelRemovesTheFile()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("out.txt"));
+        RecordingProgress p;
+        p.cancelAfterUpdates(3);
+        ExportMessagesThread job(t.data.messages(), out, ExportMessagesThread::FORMAT_TXT, p);
+        job.run();
+        QVERIFY(p.successes().isEmpty() && p.errors().isEmpty());
+        QVERIFY(!QFileInfo::exists(out));
+    }
+
+    void targetPaths()
+    {
+        QCOMPARE(g_exportTarget(QStringLiteral("/h/chats"), EXPORT_FILTER_DOC).path, QStringLiteral("/h/chats.doc"));
+        QCOMPARE(g_exportTarget(QStringLiteral("/h/chats"), EXPORT_FILTER_DOC).formatType, 0);
+        QCOMPARE(g_exportTarget(QStringLiteral("/h/a.text"), EXPORT_FILTER_TXT).path, QStringLiteral("/h/a.text"));
+        QCOMPARE(g_exportTarget(QStringLiteral("/h/chats"), EXPORT_FILTER_CSV).path, QStringLiteral("/h/chats.csv"));
+        QCOMPARE(g_exportTarget(QStringLiteral("/h/chats.pdf"), EXPORT_FILTER_PDF).path,
+                 QStringLiteral("/h/chats-pdf"));
+        QCOMPARE(g_exportTarget(QStringLiteral("/h/chats.pdf"), EXPORT_FILTER_PDF).formatType, 2);
+        QCOMPARE(g_exportTarget(QStringLiteral("/h/my.chats.html"), EXPORT_FILTER_HTML).path,
+                 QStringLiteral("/h/my.chats-html"));
+        QCOMPARE(g_exportTarget(QStringLiteral("/h/x"), EXPORT_FILTER_HTML).formatType, 3);
+        ExportFilter f;
+        QVERIFY(g_exportFilterFromName(QStringLiteral("PDF"), f) && f == EXPORT_FILTER_PDF);
+        QVERIFY(!g_exportFilterFromName(QStringLiteral("xls"), f));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExportText)
+#include "test_export_text.moc"
