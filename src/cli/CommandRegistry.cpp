@@ -1,6 +1,7 @@
 #include "CommandRegistry.h"
 
 #include "PendingCommand.h"
+#include "commands/BackupsCommand.h"
 
 namespace {
 QCommandLineOption valueOption(const char* name, const char* help, const char* valueName)
@@ -43,8 +44,7 @@ std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
                          valueOption("message", "Delete this message (repeatable).", "KEY"),
                          flagOption("all", "Delete the whole database.")},
                         false));
-    c.push_back(pending("backups", "List iTunes backups.",
-                        {valueOption("dir", "Folder holding the backups.", "DIR")}, false));
+    c.push_back(std::make_unique<BackupsCommand>());
     c.push_back(pending("to-itunes", "Write the messages into an unencrypted iTunes backup.",
                         {valueOption("backup", "The backup folder.", "DIR")}, true));
     c.push_back(pending("devices", "List attached iPhones.", {}, false));

@@ -1,0 +1,34 @@
+#include "commands/BackupsCommand.h"
+
+#include "itunes/BackupListing.h"
+
+#include <QFileInfo>
+
+QList<QCommandLineOption> BackupsCommand::options() const
+{
+    return {QCommandLineOption(QStringLiteral("dir"), QStringLiteral("Folder holding the backups."),
+                               QStringLiteral("DIR"))};
+}
+
+int BackupsCommand::run(CliContext& ctx)
+{
+    const bool explicitDir = ctx.parser.isSet(QStringLiteral("dir"));
+    const QDir dir = explicitDir ? QDir(ctx.parser.value(QStringLiteral("dir"))) : BackupManifest::iTunesBackupDir();
+    if (!QFileInfo(dir.absolutePath()).isDir()) {
+        // No default folder simply means no backups have been made here.
+        if (!explicitDir)
+            return CLI_EXIT_OK;
+        return ctx.fail(QStringLiteral("no such folder: %1").arg(dir.absolutePath()));
+    }
+
+    const _BackupListing listing = g_listItunesBackups(dir);
+    for (const QString& e : listing.errors)
+        ctx.err << "ferrowick-cli: warning: " << e << '\n';
+    ctx.err.flush();
+    for (const auto& b : listing.backups) {
+        ctx.out << b->displayName() << '\t' << b->info().date.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << '\t'
+                << (b->info().isEncrypted ? "yes" : "no") << '\t' << b->root().absolutePath() << '\n';
+    }
+    ctx.out.flush();
+    return CLI_EXIT_OK;
+}

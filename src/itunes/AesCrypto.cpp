@@ -1,0 +1,78 @@
+#include "itunes/AesCrypto.h"
+
+#include <cstring>
+
+namespace {
+constexpr int kKeyBits = 256;
+constexpr int kKeyBytes = kKeyBits / 8;
+const unsigned char kDefaultIV[8] = {0xA6, 0xA6, 0xA6, 0xA6, 0xA6, 0xA6, 0xA6, 0xA6};
+} // namespace
+
+QByteArray aes_key_unwrap(const QByteArray& kek, const QByteArray& wrapped)
+{
+    if (kek.size() < kKeyBytes || wrapped.size() < 24 || wrapped.size() % 8 != 0)
+        return QByteArray();
+    const int n = int(wrapped.size() / 8) - 1;
+
+    mbedtls_aes_context ctx;
+    mbedtls_aes_init(&ctx);
+    if (mbedtls_aes_setkey_dec(&ctx, reinterpret_cast<const unsigned char*>(kek.constData()), kKeyBits) != 0) {
+        mbedtls_aes_free(&ctx);
+        return QByteArray();
+    }
+
+    unsigned char a[8];
+    std::memcpy(a, wrapped.constData(), 8);
+    QByteArray r = wrapped.mid(8);
+    unsigned char* rp = reinterpret_cast<unsigned char*>(r.data());
+    unsigned char block[16];
+    for (int j = 5; j >= 0; --j) {
+        for (int i = n; i >= 1; --i) {
+            // A ^ t, t = n*j + i, big-endian in the low bytes of A.
+            quint64 t = quint64(n) * quint64(j) + quint64(i);
+            for (int k = 7; k >= 0 && t; --k, t >>= 8)
+                a[k] ^= static_cast<unsigned char>(t & 0xFF);
+            std::memcpy(block, a, 8);
+            std::memcpy(block + 8, rp + 8 * (i - 1), 8);
+            mbedtls_aes_crypt_ecb(&ctx, MBEDTLS_AES_DECRYPT, block, block);
+            std::memcpy(a, block, 8);
+            std::memcpy(rp + 8 * (i - 1), block + 8, 8);
+        }
+    }
+    mbedtls_aes_free(&ctx);
+    std::memset(block, 0, sizeof block);
+
+    unsigned char diff = 0;
+    for (int k = 0; k < 8; ++k)
+        diff |= static_cast<unsigned char>(a[k] ^ kDefaultIV[k]);
+    if (diff != 0)
+        return QByteArray();
+    return r;
+}
+
+bool setAESKey(mbedtls_aes_context* ctx, const QByteArray& key)
+{
+    if (key.size() < kKeyBytes)
+        return false;
+    return mbedtls_aes_setkey_dec(ctx, reinterpret_cast<const unsigned char*>(key.constData()), kKeyBits) == 0;
+}
+
+QByteArray AESdecryptCBC(mbedtls_aes_context* ctx, const char* in, size_t length, char* iv)
+{
+    if (length % 16 != 0)
+        return QByteArray();
+    QByteArray out(in, qsizetype(length));
+    if (!AESdecryptCBCInPlace(ctx, out.data(), length, iv))
+        return QByteArray();
+    return out;
+}
+
+bool AESdecryptCBCInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, char* iv)
+{
+    if (length % 16 != 0)
+        return false;
+    if (length == 0)
+        return true;
+    auto* p = reinterpret_cast<unsigned char*>(buf);
+    return mbedtls_aes_crypt_cbc(ctx, MBEDTLS_AES_DECRYPT, length, reinterpret_cast<unsigned char*>(iv), p, p) == 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <mbedtls/aes.h>
+
+#include <cstddef>
+
+// AES key unwrap (RFC 3394) with AES-256 under the first 32 bytes of kek.
+// Empty when kek is shorter than 32 bytes, wrapped is not 24 or more bytes in
+// 8-byte blocks, or the integrity check fails.
+QByteArray aes_key_unwrap(const QByteArray& kek, const QByteArray& wrapped);
+
+// Prepares ctx for AES-256 decryption with the first 32 bytes of key; false
+// when key is shorter.
+bool setAESKey(mbedtls_aes_context* ctx, const QByteArray& key);
+
+// CBC decryption of length bytes; iv (16 bytes) is updated for the next call.
+// No padding is removed. Empty when length is not a multiple of 16.
+QByteArray AESdecryptCBC(mbedtls_aes_context* ctx, const char* in, size_t length, char* iv);
+
+// Same, decrypting buf in place; false when length is not a multiple of 16.
+bool AESdecryptCBCInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, char* iv);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "itunes/BackupManifest.h"
+
+#include <QDir>
+#include <QList>
+#include <QSharedPointer>
+#include <QStringList>
+
+struct _BackupListing
+{
+    // Newest backup first.
+    QList<QSharedPointer<BackupManifest>> backups;
+    // "load <folder> error. <reason>" for each backup whose Manifest.plist
+    // could not be read; the listing goes on without it.
+    QStringList errors;
+};
+
+// The backups in dir: sub-folders holding both Manifest.mbdb and Manifest.plist.
+_BackupListing g_listItunesBackups(const QDir& dir);

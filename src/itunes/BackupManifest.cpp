@@ -1,0 +1,156 @@
+#include "itunes/BackupManifest.h"
+
+#include "device/CFType.h"
+#include "itunes/MBDBParser.h"
+#include "shell/DataFolders.h"
+#include "shell/FileRoutines.h"
+
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+// Manifest.plist holds identity, a keybag and at most an application list;
+// anything near this size is not one.
+constexpr qint64 kMaxManifestPlistSize = 64 * 1024 * 1024;
+
+const QString kSharedDomains = QStringLiteral(
+    "=Domain=MediaDomain=RootDomain=HomeDomain=SystemPreferencesDomain=MobileDeviceDomain=WirelessDomain="
+    "DatabaseDomain=CameraRollDomain=HealthDomain=KeychainDomain=KeyboardDomain=ManagedPreferencesDomain=");
+
+[[noreturn]] void raise(const QString& text)
+{
+    throw std::runtime_error(text.toUtf8().toStdString());
+}
+} // namespace
+
+BackupManifest::_FileNode* BackupManifest::_FileNode::addChild(const QString& childName, const _MBDBItem& childItem)
+{
+    auto node = std::make_unique<_FileNode>();
+    node->name = childName;
+    node->item = childItem;
+    node->parent = this;
+    children.push_back(std::move(node));
+    return children.back().get();
+}
+
+BackupManifest::BackupManifest(const QString& folder, QObject* parent) : QObject(parent), m_root(folder)
+{
+}
+
+QDir BackupManifest::iTunesBackupDir()
+{
+    return QDir(g_osAppDir().filePath(QStringLiteral("MobileSync/Backup")));
+}
+
+void BackupManifest::readManifestInfo()
+{
+    const QString path = m_root.absoluteFilePath(QStringLiteral("Manifest.plist"));
+    QFile f(path);
+    if (!f.exists())
+        raise(QStringLiteral("Cannot find ") + path);
+    if (!f.open(QIODevice::ReadOnly))
+        raise(f.errorString());
+    if (f.size() > kMaxManifestPlistSize)
+        raise(QStringLiteral("%1 is too large to be a backup manifest.").arg(path));
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        raise(f.errorString());
+    const CFType plist = CFType::createCFPropertyList(bytes);
+    if (!plist.isCFDictionary())
+        raise(QStringLiteral("%1 is not a readable property list.").arg(path));
+
+    const CFType lockdown = plist.get(QStringLiteral("Lockdown"));
+    _InfoPlist info;
+    info.uniqueDeviceID = lockdown.get(QStringLiteral("UniqueDeviceID")).CFStringQString();
+    info.deviceName = lockdown.get(QStringLiteral("DeviceName")).CFStringQString();
+    info.productType = lockdown.get(QStringLiteral("ProductType")).CFStringQString();
+    info.productVersion = lockdown.get(QStringLiteral("ProductVersion")).CFStringQString();
+    info.serialNumber = lockdown.get(QStringLiteral("SerialNumber")).CFStringQString();
+    // The backup date is shown as local time, so break it down in the local zone.
+    const QTimeZone local = QTimeZone::systemTimeZone();
+    info.date = plist.get(QStringLiteral("Date")).CFDateToDateTime(&local);
+    info.isEncrypted = plist.get(QStringLiteral("IsEncrypted")).CFNumberBool(false);
+    info.backupKeyBag = plist.get(QStringLiteral("BackupKeyBag")).CFDataBytes();
+    m_info = info;
+
+    const QString folderName = m_root.dirName();
+    // An empty identifier would "occur" everywhere in the folder name.
+    if (!info.uniqueDeviceID.isEmpty() && folderName.contains(info.uniqueDeviceID))
+        m_displayName = QString(folderName).replace(info.uniqueDeviceID, info.deviceName);
+    else
+        m_displayName = info.deviceName + u'-' + folderName;
+}
+
+void BackupManifest::parseInfo()
+{
+    if (!m_rootNode.children.empty())
+        return;
+    const QHash<QString, _MBDBItem> records =
+        MBDBParser::parse(m_root.absoluteFilePath(QStringLiteral("Manifest.mbdb")));
+    QList<_MBDBItem> items = records.values();
+    std::sort(items.begin(), items.end(), MBDBParser::compareMBDBItemLess);
+
+    static const QRegularExpression appDomain(QStringLiteral("^AppDomain([^-]*)-(.+)"));
+    QHash<QString, _FileNode*> byPath;
+    auto topLevel = [&](const QString& name) {
+        if (!byPath.contains(name))
+            byPath.insert(name, m_rootNode.addChild(name, _MBDBItem()));
+    };
+
+    for (const _MBDBItem& item : std::as_const(items)) {
+        const QString domain = item.domain.toString();
+        const QString path = item.path.toString();
+        QString full;
+        const QRegularExpressionMatch m = appDomain.match(domain);
+        if (m.hasMatch()) {
+            const QString group = m.captured(1).isEmpty() ? QStringLiteral("Applications")
+                                                          : QStringLiteral("AppDomain") + m.captured(1);
+            topLevel(group);
+            full = group + u'/' + m.captured(2);
+            if (!path.isEmpty())
+                full += u'/' + path;
+        } else if (kSharedDomains.contains(u'=' + domain + u'=')) {
+            full = path;
+        } else {
+            topLevel(domain);
+            full = domain + u'/' + path;
+        }
+
+        const qsizetype slash = full.lastIndexOf(u'/');
+        const QString parentPath = slash < 0 ? QString() : full.left(slash);
+        const QString name = slash < 0 ? full : full.mid(slash + 1);
+        if (name.isEmpty() || byPath.contains(full))
+            continue;
+        _FileNode* parent = byPath.value(parentPath, &m_rootNode);
+        byPath.insert(full, parent->addChild(name, item));
+    }
+}
+
+bool BackupManifest::setPasscode(const QString& password)
+{
+    m_keybag = parseKeybag(m_info.backupKeyBag);
+    return unlockWithPasscode(password.toUtf8(), m_keybag);
+}
+
+QString BackupManifest::dirPathMd5() const
+{
+    return g_md5(m_root.absolutePath());
+}
+
+const BackupManifest::_FileNode* BackupManifest::findNode(const QString& treePath) const
+{
+    const _FileNode* node = &m_rootNode;
+    for (const QString& part : treePath.split(u'/', Qt::SkipEmptyParts)) {
+        const auto it = std::find_if(node->children.begin(), node->children.end(),
+                                     [&](const auto& c) { return c->name == part; });
+        if (it == node->children.end())
+            return nullptr;
+        node = it->get();
+    }
+    return node;
+}

@@ -1,0 +1,114 @@
+#include "itunes/AesCrypto.h"
+#include "itunes/BackupManifest.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+// Large reads keep the decryption near the speed of the cipher; one buffer is
+// reused, so any file size copies in constant memory. A multiple of 16.
+constexpr qint64 kChunk = 1024 * 1024;
+
+[[noreturn]] void raise(const QString& text)
+{
+    throw std::runtime_error(text.toUtf8().toStdString());
+}
+
+// Reads up to n bytes, retrying short reads; raises on a read error.
+qint64 readFull(QFile& f, char* buf, qint64 n)
+{
+    qint64 got = 0;
+    while (got < n) {
+        const qint64 r = f.read(buf + got, n - got);
+        if (r < 0)
+            raise(f.errorString());
+        if (r == 0)
+            break;
+        got += r;
+    }
+    return got;
+}
+
+void writeAll(QFile& f, const char* buf, qint64 n)
+{
+    if (n > 0 && f.write(buf, n) != n)
+        raise(f.errorString());
+}
+} // namespace
+
+void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* userData, ProgressFn progress) const
+{
+    const _MBDBItem& item = node->item;
+    const QString storedName = item.backupFileName();
+    QFile src(m_root.absoluteFilePath(storedName));
+    if (!src.open(QIODevice::ReadOnly))
+        raise(src.errorString());
+    QFile out(dest);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        raise(out.errorString());
+    const qint64 total = src.size();
+
+    QByteArray key;
+    if (m_info.isEncrypted && item.encryptionKey.isValid() && item.encryptionKey.value.size() > 4) {
+        key = unwrapKeyForClass(m_keybag, item.protectionClass, item.encryptionKey.value.mid(4));
+        // Copying ciphertext out as if it were the file would hand the caller
+        // garbage reported as success.
+        if (key.isEmpty())
+            raise(QStringLiteral("%1: the file key cannot be unwrapped (wrong or missing password, or a damaged "
+                                 "record).")
+                      .arg(storedName));
+    }
+
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    qint64 done = 0;
+    if (key.isEmpty()) {
+        for (;;) {
+            const qint64 n = readFull(src, buffer.data(), kChunk);
+            if (n == 0)
+                break;
+            writeAll(out, buffer.constData(), n);
+            done += n;
+            if (progress)
+                progress(total, done, userData);
+        }
+    } else {
+        mbedtls_aes_context aes;
+        mbedtls_aes_init(&aes);
+        struct AesGuard { mbedtls_aes_context* c; ~AesGuard() { mbedtls_aes_free(c); } } guard{&aes};
+        if (!setAESKey(&aes, key))
+            raise(QStringLiteral("%1: the file key is too short.").arg(storedName));
+        char iv[16] = {};
+        const qint64 size = qint64(std::min<quint64>(item.size, quint64(INT64_MAX)));
+        qint64 written = 0;
+        for (;;) {
+            const qint64 n = readFull(src, buffer.data(), kChunk);
+            if (n == 0)
+                break;
+            if (!AESdecryptCBCInPlace(&aes, buffer.data(), size_t(n), iv))
+                raise(QStringLiteral("%1: the encrypted length is not a multiple of 16 bytes "
+                                     "(MBEDTLS_ERR_AES_INVALID_INPUT_LENGTH).")
+                          .arg(storedName));
+            done += n;
+            // Everything past the recorded size is padding.
+            const qint64 keep = std::min(n, size - written);
+            writeAll(out, buffer.constData(), keep);
+            written += keep;
+            if (progress)
+                progress(total, done, userData);
+        }
+        if (written < size)
+            raise(QStringLiteral("%1: the encrypted file ends early (%2 of %3 bytes).")
+                      .arg(storedName)
+                      .arg(written)
+                      .arg(size));
+    }
+
+    if (!out.flush())
+        raise(out.errorString());
+    const QDateTime mtime = QDateTime::fromSecsSinceEpoch(item.lastModified);
+    out.setFileTime(mtime, QFileDevice::FileAccessTime);
+    out.setFileTime(mtime, QFileDevice::FileModificationTime);
+    out.close();
+}

@@ -1,0 +1,111 @@
+#include "itunes/Keybag.h"
+
+#include "itunes/AesCrypto.h"
+
+#include <mbedtls/md.h>
+#include <mbedtls/pkcs5.h>
+
+#include <stdexcept>
+
+namespace {
+// Far above what backups use (10 000); a crafted count must not stall the
+// program for hours.
+constexpr quint32 kMaxIterations = 10'000'000;
+constexpr int kPasscodeWrap = 2;
+
+quint32 bigEndian32(const char* p)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return (quint32(u[0]) << 24) | (quint32(u[1]) << 16) | (quint32(u[2]) << 8) | quint32(u[3]);
+}
+
+bool isClassTag(const QString& tag)
+{
+    return tag == QLatin1String("CLAS") || tag == QLatin1String("WRAP") || tag == QLatin1String("WPKY") ||
+           tag == QLatin1String("KTYP") || tag == QLatin1String("PBKY");
+}
+
+QByteArray derivePasscodeKey(const QByteArray& password, const QByteArray& salt, quint32 iterations)
+{
+    QByteArray key(32, '\0');
+    mbedtls_md_context_t md;
+    mbedtls_md_init(&md);
+    int rc = mbedtls_md_setup(&md, mbedtls_md_info_from_type(MBEDTLS_MD_SHA1), 1);
+    if (rc == 0)
+        rc = mbedtls_pkcs5_pbkdf2_hmac(&md, reinterpret_cast<const unsigned char*>(password.constData()),
+                                       size_t(password.size()), reinterpret_cast<const unsigned char*>(salt.constData()),
+                                       size_t(salt.size()), iterations, 32,
+                                       reinterpret_cast<unsigned char*>(key.data()));
+    mbedtls_md_free(&md);
+    if (rc != 0)
+        throw std::runtime_error("The backup password could not be checked (key derivation failed).");
+    return key;
+}
+} // namespace
+
+quint32 _KeybagPros::getInt32(const QString& tag) const
+{
+    const QByteArray v = value(tag);
+    return v.size() < 4 ? 0 : bigEndian32(v.constData());
+}
+
+_KeybagInfo parseKeybag(const QByteArray& data)
+{
+    _KeybagInfo info;
+    _KeybagPros group;
+    const qsizetype size = data.size();
+    qsizetype pos = 0;
+    while (pos < size) {
+        if (size - pos < 8)
+            throw std::runtime_error("The backup keybag is damaged: an entry is cut short.");
+        const QString tag = QString::fromLatin1(data.constData() + pos, 4);
+        const quint32 length = bigEndian32(data.constData() + pos + 4);
+        pos += 8;
+        if (quint64(length) > quint64(size - pos))
+            throw std::runtime_error("The backup keybag is damaged: an entry is longer than the keybag.");
+        const QByteArray value = data.mid(pos, qsizetype(length));
+        pos += qsizetype(length);
+
+        if (tag == QLatin1String("UUID") && !info.attrs.contains(tag)) {
+            info.attrs.insert(tag, value);
+        } else if (tag == QLatin1String("WRAP") && !info.attrs.contains(tag)) {
+            info.attrs.insert(tag, value);
+        } else if (tag == QLatin1String("UUID")) {
+            // A new class-key group starts; the previous one is already stored.
+            group.clear();
+            group.insert(tag, value);
+        } else if (isClassTag(tag)) {
+            group.insert(tag, value);
+        } else {
+            info.attrs.insert(tag, value);
+        }
+        if (group.contains(QStringLiteral("CLAS")))
+            info.classKeys.insert(int(group.getInt32(QStringLiteral("CLAS"))), group);
+    }
+    return info;
+}
+
+bool unlockWithPasscode(const QByteArray& password, _KeybagInfo& keybag)
+{
+    const quint32 iterations = keybag.attrs.getInt32(QStringLiteral("ITER"));
+    if (iterations > kMaxIterations)
+        throw std::runtime_error("The backup keybag is damaged: its iteration count is out of range.");
+    const QByteArray key = derivePasscodeKey(password, keybag.attrs.value(QStringLiteral("SALT")), iterations);
+    for (auto it = keybag.classKeys.begin(); it != keybag.classKeys.end(); ++it) {
+        if (!it->contains(QStringLiteral("WPKY")) || !(it->getInt32(QStringLiteral("WRAP")) & kPasscodeWrap))
+            continue;
+        const QByteArray classKey = aes_key_unwrap(key, it->value(QStringLiteral("WPKY")));
+        if (classKey.isEmpty())
+            return false;
+        it->insert(QStringLiteral("KEY"), classKey);
+    }
+    return true;
+}
+
+QByteArray unwrapKeyForClass(const _KeybagInfo& keybag, int protectionClass, const QByteArray& wrapped)
+{
+    const auto it = keybag.classKeys.constFind(protectionClass);
+    if (it == keybag.classKeys.constEnd() || wrapped.size() != 40)
+        return QByteArray();
+    return aes_key_unwrap(it->value(QStringLiteral("KEY")), wrapped);
+}

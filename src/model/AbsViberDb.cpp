@@ -1,0 +1,7 @@
+#include "model/AbsViberDb.h"
+
+void AbsViberDb::runSqlThrow(const Sqlite3Sql& sql)
+{
+    openCheckThrow();
+    executeThrow(Sqlite3Sql(sql));
+}
