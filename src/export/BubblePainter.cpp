@@ -273,6 +273,39 @@ QSize bubbleSize(const QImage& bubble)
     return bubble.deviceIndependentSize().toSize();
 }
 
+namespace {
+// A bubble around a body of bodySize: paddings, the style's minimum, room for
+// the name above (widening up to maxNameWidth) and the time below; then the
+// background, frame, name and time are painted and paintBody draws the body
+// at its top-left corner.
+template <typename PaintBody>
+QImage composeBubble(const QSizeF& bodySize, int type, const BubbleMetrics& m, const QString& time,
+                     const QString& name, const QColor& nameColor, qreal maxNameWidth, PaintBody&& paintBody)
+{
+    const Decorations d = decorations(time, name);
+    const int padX = m.padding[1] + m.padding[3];
+    qreal w = qMax<qreal>(std::ceil(bodySize.width()) + padX, m.minSize.width());
+    qreal h = qMax<qreal>(std::ceil(bodySize.height()) + m.padding[0] + m.padding[2], m.minSize.height());
+    if (!time.isEmpty())
+        w = qMax<qreal>(w, std::ceil(d.time.width()) + padX);
+    if (!name.isEmpty())
+        w = qMax<qreal>(w, qMin<qreal>(std::ceil(d.name.width()) + padX, maxNameWidth));
+    h += d.above() + d.below();
+
+    const QSize size{int(w), int(h)};
+    QImage img = newCanvas(size);
+    if (img.isNull())
+        return img;
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    paintFrame(p, size, m, type, time, name, nameColor, d);
+    paintBody(p, QPointF(m.padding[3], m.padding[0] + d.above()));
+    return img;
+}
+} // namespace
+
 QImage text_bubble(const QString& text, int width, int type, const QString& time, const QString& name,
                    const QColor& nameColor)
 {
@@ -283,28 +316,12 @@ QImage text_bubble(const QString& text, int width, int type, const QString& time
     if (avail < 1)
         return {};
     const WrappedText body(text, bubbleFont(type), avail);
-    const Decorations d = decorations(time, name);
     const qreal bodyH = qMin<qreal>(body.height(), kMaxBubbleHeight);
-
-    qreal w = qMax<qreal>(std::ceil(body.width()) + m->padding[1] + m->padding[3], m->minSize.width());
-    qreal h = qMax<qreal>(std::ceil(bodyH) + m->padding[0] + m->padding[2], m->minSize.height());
-    if (!time.isEmpty())
-        w = qMax<qreal>(w, std::ceil(d.time.width()) + m->padding[1] + m->padding[3]);
-    if (!name.isEmpty())
-        w = qMax<qreal>(w, qMin<qreal>(std::ceil(d.name.width()) + m->padding[1] + m->padding[3], width));
-    h += d.above() + d.below();
-
-    const QSize size{int(w), int(h)};
-    QImage img = newCanvas(size);
-    if (img.isNull())
-        return img;
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    paintFrame(p, size, *m, type, time, name, nameColor, d);
-    p.setPen(BubbleColor::text());
-    body.draw(p, QPointF(m->padding[3], m->padding[0] + d.above()), type == BUBBLE_CENTER, bodyH);
-    return img;
+    return composeBubble(QSizeF(body.width(), bodyH), type, *m, time, name, nameColor, width,
+                         [&](QPainter& p, const QPointF& at) {
+                             p.setPen(BubbleColor::text());
+                             body.draw(p, at, type == BUBBLE_CENTER, bodyH);
+                         });
 }
 
 QStringList split_text_bubble(const QString& text, int width, int type, const QString& time, const QString& name,
@@ -346,23 +363,10 @@ QImage picture_bubble(const QImage& picture, int type, const QString& time, cons
     if (!m)
         return {};
     const QSize pic = picture.deviceIndependentSize().toSize().boundedTo(QSize(kMaxBubbleHeight, kMaxBubbleHeight));
-    const Decorations d = decorations(time, name);
-    qreal w = qMax(pic.width() + m->padding[1] + m->padding[3], m->minSize.width());
-    qreal h = qMax(pic.height() + m->padding[0] + m->padding[2], m->minSize.height());
-    if (!time.isEmpty())
-        w = qMax<qreal>(w, std::ceil(d.time.width()) + m->padding[1] + m->padding[3]);
-    h += d.above() + d.below();
-
-    const QSize size{int(w), int(h)};
-    QImage img = newCanvas(size);
-    if (img.isNull())
-        return img;
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    paintFrame(p, size, *m, type, time, name, nameColor, d);
-    p.drawImage(QRectF(QPointF(m->padding[3], m->padding[0] + d.above()), QSizeF(pic)), picture);
-    return img;
+    // The name never widens a picture bubble; it is shortened instead.
+    const int frameWidth = qMax(pic.width() + m->padding[1] + m->padding[3], m->minSize.width());
+    return composeBubble(QSizeF(pic), type, *m, time, name, nameColor, frameWidth,
+                         [&](QPainter& p, const QPointF& at) { p.drawImage(QRectF(at, QSizeF(pic)), picture); });
 }
 
 QImage g_loadPrintPicture(const QString& path, int maxSide)
