@@ -1,6 +1,9 @@
 #include "CommandRegistry.h"
 
 #include "PendingCommand.h"
+#include "commands/ChatsCommand.h"
+#include "commands/InfoCommand.h"
+#include "commands/MessagesCommand.h"
 #include "commands/BackupsCommand.h"
 
 namespace {
@@ -25,10 +28,9 @@ std::unique_ptr<CliCommand> pending(const char* name, const char* description,
 std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
 {
     std::vector<std::unique_ptr<CliCommand>> c;
-    c.push_back(pending("info", "Counts of chats, people, messages, attachments and calls.",
-                        {flagOption("json", "Print one JSON object.")}, true));
-    c.push_back(pending("chats", "One line per chat: key, message count, last activity, name.", {}, true));
-    c.push_back(pending("messages", "One line per message: key, chat, date, flag, contact, summary.", {}, true));
+    c.push_back(std::make_unique<InfoCommand>());
+    c.push_back(std::make_unique<ChatsCommand>());
+    c.push_back(std::make_unique<MessagesCommand>());
     c.push_back(pending("export", "Export messages as txt, doc, csv, html or pdf.",
                         {valueOption("format", "txt, doc, csv, html or pdf.", "FORMAT"),
                          valueOption("out", "Name of the exported file.", "PATH")},

@@ -1,0 +1,184 @@
+#include "SourceLoader.h"
+
+#include "shell/DataFolders.h"
+#include "stores/DemoHistory.h"
+#include "stores/IOSViberDb.h"
+#include "stores/PCViberDb.h"
+#include "stores/StorePaths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <stdexcept>
+
+namespace {
+[[noreturn]] void fail(const QString& text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+// Runs a store load, naming the user's path in any failure: SQLite's own
+// text ("file is not a database") does not say which file it meant.
+template<typename Load>
+ViberData loadNaming(const QString& what, Load load)
+{
+    try {
+        return load();
+    } catch (const std::runtime_error& e) {
+        fail(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(e.what())));
+    }
+}
+} // namespace
+
+SourceLoader::SourceLoader(SourceSpec spec) : m_spec(std::move(spec)) {}
+
+SourceLoader::~SourceLoader() = default;
+
+ViberData SourceLoader::loadThrow()
+{
+    ViberData data;
+    switch (m_spec.kind) {
+    case SourceSpec::Container:
+        data = loadContainerThrow(m_spec.value, m_spec.value);
+        break;
+    case SourceSpec::Demo:
+        data = loadContainerThrow(g_demoContainerThrow(), QStringLiteral("--demo"));
+        break;
+    case SourceSpec::LocalDb:
+        data = loadLocalDbThrow(m_spec.value);
+        break;
+    case SourceSpec::Desktop:
+        data = loadDesktopThrow(m_spec.value);
+        break;
+    case SourceSpec::ITunes:
+    case SourceSpec::Device:
+        fail(QStringLiteral("%1: not available yet").arg(SourceSpec::kindOption(m_spec.kind)));
+    case SourceSpec::None:
+        fail(QStringLiteral("no source given"));
+    }
+    restrictToChatsThrow(data);
+    return data;
+}
+
+QString SourceLoader::privateCopyThrow(const QString& file)
+{
+    if (!m_copy) {
+        const QDir cache(g_dataSaveDir().filePath(QStringLiteral("cache")));
+        cache.mkpath(QStringLiteral("."));
+        m_copy = std::make_unique<QTemporaryDir>(cache.filePath(QStringLiteral("source-XXXXXX")));
+        if (!m_copy->isValid())
+            fail(QStringLiteral("cannot create a working folder in %1").arg(cache.path()));
+    }
+    const QString target = m_copy->filePath(QStringLiteral("store/") + QFileInfo(file).fileName());
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const QString from = file + QLatin1String(suffix);
+        const QString to = target + QLatin1String(suffix);
+        if (!QFileInfo::exists(from))
+            continue;
+        QFile src(from);
+        if (!src.copy(to))
+            fail(QStringLiteral("%1: cannot copy: %2").arg(from, src.errorString()));
+        // The copy is ours to change (the reader removes orphaned rows).
+        QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return target;
+}
+
+ViberData SourceLoader::loadContainerThrow(const QString& dir, const QString& what)
+{
+    const QDir root(dir);
+    const QString store = root.absoluteFilePath(QStringLiteral("Documents/Contacts.data"));
+    if (!QFileInfo(store).isFile())
+        fail(QStringLiteral("%1: no Viber store at %2").arg(what, store));
+    const QString copy = privateCopyThrow(store);
+    return loadNaming(what, [&] {
+        IOSViberDb db(root, copy, false);
+        db.setPreviewRoot(QDir(m_copy->filePath(QStringLiteral("previews"))));
+        db.setMakePreviews(m_makePreviews);
+        return db.loadDataThrow();
+    });
+}
+
+ViberData SourceLoader::loadLocalDbThrow(const QString& name)
+{
+    if (!g_isPlainFileName(name))
+        fail(QStringLiteral("--localdb: '%1' is not a database name").arg(name));
+    const QDir root(g_localDbDir().filePath(name));
+    const QString dbFile = QStringLiteral("Documents/Contacts-tellurine.data");
+    if (!QFileInfo(root.filePath(dbFile)).isFile())
+        fail(QStringLiteral("--localdb: no local database named '%1'").arg(name));
+    return loadNaming(QStringLiteral("--localdb %1").arg(name), [&] {
+        IOSViberDb db(root, dbFile, true);
+        db.setMakePreviews(m_makePreviews);
+        return db.loadDataThrow();
+    });
+}
+
+ViberData SourceLoader::loadDesktopThrow(const QString& file)
+{
+    if (!QFileInfo(file).isFile())
+        fail(QStringLiteral("%1: no such file").arg(file));
+    const QString copy = privateCopyThrow(file);
+    return loadNaming(file, [&] { return PCViberDb(copy).loadDataThrow(); });
+}
+
+void SourceLoader::restrictToChatsThrow(ViberData& data) const
+{
+    if (m_spec.chats.isEmpty())
+        return;
+    __ViberData* d = data.p();
+    QSet<qint64> keep;
+    for (const QString& key : m_spec.chats) {
+        bool ok = false;
+        const qint64 id = key.trimmed().toLongLong(&ok);
+        if (!ok)
+            fail(QStringLiteral("--chat: '%1' is not a chat key").arg(key));
+        if (!d->chats.contains(id))
+            fail(QStringLiteral("--chat: no chat with key %1").arg(key));
+        keep.insert(id);
+    }
+    // Drop every other chat with what belongs to it; attachments, calls and
+    // people stay only while something kept still points at them (a crafted
+    // store may share one record between messages).
+    QSet<const _ViberAtta*> attas;
+    QSet<const _ViberCall*> calls;
+    for (auto it = d->msgs.begin(); it != d->msgs.end();) {
+        _ViberMsg* m = it.value();
+        if (m->chat && keep.contains(m->chat->id)) {
+            attas.insert(m->atta);
+            calls.insert(m->call);
+            if (m->atta)
+                m->atta->msg = m;
+            ++it;
+            continue;
+        }
+        delete m;
+        it = d->msgs.erase(it);
+    }
+    auto prune = [](auto& table, auto keepRecord) {
+        for (auto it = table.begin(); it != table.end();) {
+            if (keepRecord(it.value())) {
+                ++it;
+                continue;
+            }
+            delete it.value();
+            it = table.erase(it);
+        }
+    };
+    prune(d->attas, [&](const _ViberAtta* a) { return attas.contains(a); });
+    prune(d->calls, [&](const _ViberCall* c) { return calls.contains(c); });
+    prune(d->chats, [&](const _ViberChat* c) { return keep.contains(c->id); });
+    QSet<const _ViberPerson*> used;
+    for (const _ViberChat* c : std::as_const(d->chats)) {
+        for (const _ViberPerson* p : c->members)
+            used.insert(p);
+    }
+    for (const _ViberMsg* m : std::as_const(d->msgs))
+        used.insert(m->person);
+    for (const _ViberCall* c : std::as_const(d->calls))
+        used.insert(c->person);
+    prune(d->persons, [&](const _ViberPerson* p) { return used.contains(p); });
+}

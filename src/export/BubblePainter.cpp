@@ -1,0 +1,404 @@
+#include "export/BubblePainter.h"
+
+#include "export/BubblePainterArt.h"
+#include "export/BubbleResources.h"
+
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <array>
+#include <cmath>
+
+namespace {
+const BubbleMetrics kMetrics[3] = {
+    {{10, 13, 9, 15}, {7, 7, 6, 9}, QSize(80, 20)},
+    {{13, 16, 13, 16}, {7, 10, 8, 14}, QSize(150, 16)},
+    {{13, 16, 13, 16}, {7, 14, 8, 10}, QSize(150, 16)},
+};
+
+// Gap between the name or time line and the body.
+constexpr int kLineGap = 6;
+// Bubble images are capped so that no message can demand a huge allocation;
+// the printer splits longer texts before they get here.
+constexpr int kMaxBubbleHeight = 8000;
+// Decoded pictures are refused beyond this many pixels (about 128 MB);
+// formats that shrink while decoding (JPEG) may be larger on disk.
+constexpr qint64 kMaxDecodedPixels = 32LL * 1024 * 1024;
+constexpr qint64 kMaxScaledSourcePixels = 128LL * 1024 * 1024;
+// 96 dots per inch, the resolution the printer lays out in.
+constexpr int kDotsPerMeter = 3780;
+
+// Text is measured on a device of the same resolution it is painted on, so
+// that the screen's DPI cannot change the layout.
+const QPaintDevice* metricsDevice()
+{
+    static const QImage dev = [] {
+        QImage img(1, 1, QImage::Format_ARGB32_Premultiplied);
+        img.setDotsPerMeterX(kDotsPerMeter);
+        img.setDotsPerMeterY(kDotsPerMeter);
+        return img;
+    }();
+    return &dev;
+}
+
+QImage newCanvas(const QSize& size)
+{
+    QImage img(size * kBubbleRenderScale, QImage::Format_ARGB32_Premultiplied);
+    if (img.isNull())
+        return img;
+    img.setDotsPerMeterX(kDotsPerMeter);
+    img.setDotsPerMeterY(kDotsPerMeter);
+    img.setDevicePixelRatio(kBubbleRenderScale);
+    img.fill(BubbleColor::background());
+    return img;
+}
+
+QSizeF lineSize(const QString& s, const QFont& font)
+{
+    if (s.isEmpty())
+        return QSizeF(0, 0);
+    const QFontMetricsF fm(font, metricsDevice());
+    return QSizeF(fm.horizontalAdvance(s), fm.height());
+}
+
+// Text wrapped at word boundaries, or anywhere inside a word too long for a line.
+class WrappedText
+{
+public:
+    WrappedText(const QString& text, const QFont& font, qreal width)
+        : m_layout(normalized(text), font, metricsDevice())
+    {
+        QTextOption opt;
+        opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m_layout.setTextOption(opt);
+        m_layout.setCacheEnabled(true);
+        m_layout.beginLayout();
+        qreal y = 0;
+        for (;;) {
+            QTextLine line = m_layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(width);
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+            m_width = qMax(m_width, line.naturalTextWidth());
+        }
+        m_layout.endLayout();
+        m_height = y;
+    }
+
+    QString text() const { return m_layout.text(); }
+    qreal width() const { return m_width; }
+    qreal height() const { return m_height; }
+    int lineCount() const { return m_layout.lineCount(); }
+    QTextLine line(int i) const { return m_layout.lineAt(i); }
+
+    // Draws the lines whose bottom lies above maxHeight; centred lines when asked.
+    void draw(QPainter& p, const QPointF& at, bool centred, qreal maxHeight) const
+    {
+        for (int i = 0; i < m_layout.lineCount(); ++i) {
+            const QTextLine l = m_layout.lineAt(i);
+            if (l.y() + l.height() > maxHeight + 0.5)
+                break;
+            const qreal dx = centred ? (m_width - l.naturalTextWidth()) / 2 : 0;
+            l.draw(&p, at + QPointF(dx, 0));
+        }
+    }
+
+private:
+    static QString normalized(QString s)
+    {
+        s.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+        s.replace(QLatin1Char('\n'), QChar::LineSeparator);
+        s.replace(QLatin1Char('\r'), QChar::LineSeparator);
+        return s;
+    }
+
+    QTextLayout m_layout;
+    qreal m_width = 0;
+    qreal m_height = 0;
+};
+
+QFont appFontAt(int points)
+{
+    QFont f = QGuiApplication::font();
+    f.setPointSize(points);
+    return f;
+}
+
+const QFont& bubbleFont(int type)
+{
+    static const QFont center = centerTextFont();
+    static const QFont msg = msgTextFont();
+    return type == BUBBLE_CENTER ? center : msg;
+}
+
+// Extra height and minimum width that a name above and a time below add.
+struct Decorations
+{
+    QSizeF name;
+    QSizeF time;
+    qreal above() const { return name.isEmpty() ? 0 : std::ceil(name.height()) + kLineGap; }
+    qreal below() const { return time.isEmpty() ? 0 : std::ceil(time.height()) + kLineGap; }
+};
+
+Decorations decorations(const QString& time, const QString& name)
+{
+    return {lineSize(name, msgTextFont()), lineSize(time, timeTextFont())};
+}
+
+// Frame, name and time of a bubble whose body is drawn by the caller.
+void paintFrame(QPainter& p, const QSize& size, const BubbleMetrics& m, int type, const QString& time,
+                const QString& name, const QColor& nameColor, const Decorations& d)
+{
+    print_bubble(p, QRect(QPoint(0, 0), size), g_bubbleNine(type), m.border);
+    const qreal innerW = size.width() - m.padding[1] - m.padding[3];
+    if (!name.isEmpty()) {
+        p.setFont(msgTextFont());
+        p.setPen(nameColor);
+        const QFontMetricsF fm(msgTextFont(), metricsDevice());
+        p.drawText(QRectF(m.padding[3], m.padding[0], innerW, d.name.height()), Qt::AlignLeft | Qt::AlignTop,
+                   fm.elidedText(name, Qt::ElideRight, innerW));
+    }
+    if (!time.isEmpty()) {
+        p.setFont(timeTextFont());
+        p.setPen(BubbleColor::time());
+        p.drawText(QRectF(m.padding[3], size.height() - m.padding[2] - d.time.height(), innerW, d.time.height()),
+                   Qt::AlignRight | Qt::AlignBottom, time);
+    }
+}
+
+qreal availableTextWidth(int width, const BubbleMetrics& m)
+{
+    return width - m.padding[1] - m.padding[3];
+}
+
+QSize fitInside(const QSize& src, int maxSide)
+{
+    if (src.width() >= src.height() && src.width() > maxSide)
+        return QSize(maxSide, qMax(1, int(qint64(src.height()) * maxSide / src.width())));
+    if (src.height() > src.width() && src.height() > maxSide)
+        return QSize(qMax(1, int(qint64(src.width()) * maxSide / src.height())), maxSide);
+    return src;
+}
+
+QImage readBounded(const QString& path, const char* format, int maxSide)
+{
+    QImageReader reader(path, format);
+    reader.setAutoDetectImageFormat(format == nullptr);
+    if (!reader.canRead())
+        return {};
+    const QSize src = reader.size();
+    if (!src.isValid() || src.isEmpty())
+        return {};
+    const bool shrinksWhileDecoding = reader.supportsOption(QImageIOHandler::ScaledSize);
+    const qint64 pixels = qint64(src.width()) * src.height();
+    if (pixels > (shrinksWhileDecoding ? kMaxScaledSourcePixels : kMaxDecodedPixels))
+        return {};
+    const QSize target = fitInside(src, maxSide);
+    if (shrinksWhileDecoding && target != src)
+        reader.setScaledSize(target);
+    QImage img = reader.read();
+    if (img.isNull())
+        return {};
+    if (img.size() != target)
+        img = img.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return img;
+}
+} // namespace
+
+const BubbleMetrics* g_bubbleMetrics(int type)
+{
+    return type >= 0 && type < 3 ? &kMetrics[type] : nullptr;
+}
+
+QString g_bubbleImageStem(int type)
+{
+    switch (type) {
+    case BUBBLE_CENTER:
+        return QStringLiteral("r");
+    case BUBBLE_RECEIVED:
+        return QStringLiteral("bb1");
+    case BUBBLE_OWN:
+        return QStringLiteral("bb2");
+    default:
+        return QString();
+    }
+}
+
+const QImage* g_bubbleNine(int type)
+{
+    if (!g_bubbleMetrics(type))
+        return nullptr;
+    // Function-local statics are initialised once even when several threads
+    // print at the same time.
+    static const std::array<std::array<QImage, 9>, 3> sets = [] {
+        std::array<std::array<QImage, 9>, 3> all;
+        const QString dir = g_bubbleSrcDir() + QStringLiteral("/vbbb/");
+        for (int t = 0; t < 3; ++t) {
+            const QList<QImage> drawn = g_drawBubbleNine(t);
+            const BubbleMetrics& m = kMetrics[t];
+            for (int i = 0; i < 9; ++i) {
+                QImage img;
+                const QString file = dir + QStringLiteral("%1_%2.png").arg(g_bubbleImageStem(t)).arg(i + 1, 2, 10, QLatin1Char('0'));
+                // Pieces are small; anything large is not ours and is not trusted.
+                const QImage loaded = readBounded(file, "png", 4 * (m.border[1] + m.border[3] + m.border[0] + m.border[2]));
+                all[t][i] = loaded.isNull() ? drawn.value(i) : loaded;
+            }
+        }
+        return all;
+    }();
+    return sets[type].data();
+}
+
+QFont msgTextFont()
+{
+    return appFontAt(12);
+}
+
+QFont timeTextFont()
+{
+    return appFontAt(10);
+}
+
+QFont centerTextFont()
+{
+    return appFontAt(10);
+}
+
+QSize bubbleSize(const QImage& bubble)
+{
+    return bubble.deviceIndependentSize().toSize();
+}
+
+namespace {
+// A bubble around a body of bodySize: paddings, the style's minimum, room for
+// the name above (widening up to maxNameWidth) and the time below; then the
+// background, frame, name and time are painted and paintBody draws the body
+// at its top-left corner.
+template <typename PaintBody>
+QImage composeBubble(const QSizeF& bodySize, int type, const BubbleMetrics& m, const QString& time,
+                     const QString& name, const QColor& nameColor, qreal maxNameWidth, PaintBody&& paintBody)
+{
+    const Decorations d = decorations(time, name);
+    const int padX = m.padding[1] + m.padding[3];
+    qreal w = qMax<qreal>(std::ceil(bodySize.width()) + padX, m.minSize.width());
+    qreal h = qMax<qreal>(std::ceil(bodySize.height()) + m.padding[0] + m.padding[2], m.minSize.height());
+    if (!time.isEmpty())
+        w = qMax<qreal>(w, std::ceil(d.time.width()) + padX);
+    if (!name.isEmpty())
+        w = qMax<qreal>(w, qMin<qreal>(std::ceil(d.name.width()) + padX, maxNameWidth));
+    h += d.above() + d.below();
+
+    const QSize size{int(w), int(h)};
+    QImage img = newCanvas(size);
+    if (img.isNull())
+        return img;
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    paintFrame(p, size, m, type, time, name, nameColor, d);
+    paintBody(p, QPointF(m.padding[3], m.padding[0] + d.above()));
+    return img;
+}
+} // namespace
+
+QImage text_bubble(const QString& text, int width, int type, const QString& time, const QString& name,
+                   const QColor& nameColor)
+{
+    const BubbleMetrics* m = g_bubbleMetrics(type);
+    if (!m)
+        return {};
+    const qreal avail = availableTextWidth(width, *m);
+    if (avail < 1)
+        return {};
+    const WrappedText body(text, bubbleFont(type), avail);
+    const qreal bodyH = qMin<qreal>(body.height(), kMaxBubbleHeight);
+    return composeBubble(QSizeF(body.width(), bodyH), type, *m, time, name, nameColor, width,
+                         [&](QPainter& p, const QPointF& at) {
+                             p.setPen(BubbleColor::text());
+                             body.draw(p, at, type == BUBBLE_CENTER, bodyH);
+                         });
+}
+
+QStringList split_text_bubble(const QString& text, int width, int type, const QString& time, const QString& name,
+                              int maxHeight)
+{
+    const BubbleMetrics* m = g_bubbleMetrics(type);
+    const qreal avail = m ? availableTextWidth(width, *m) : 0;
+    if (!m || avail < 1)
+        return {text};
+    const WrappedText body(text, bubbleFont(type), avail);
+    const Decorations d = decorations(time, name);
+    const qreal pads = m->padding[0] + m->padding[2] + d.below() + 1;
+    if (body.height() + pads + d.above() <= maxHeight)
+        return {text};
+
+    // Every piece keeps room for the time, since any one of them may be last.
+    QStringList pieces;
+    int start = 0;
+    qreal used = 0;
+    qreal room = maxHeight - pads - d.above();
+    for (int i = 0; i < body.lineCount(); ++i) {
+        const QTextLine l = body.line(i);
+        if (used > 0 && used + l.height() > room) {
+            pieces.append(body.text().mid(start, l.textStart() - start));
+            start = l.textStart();
+            used = 0;
+            room = maxHeight - pads;
+        }
+        used += l.height();
+    }
+    pieces.append(body.text().mid(start));
+    return pieces;
+}
+
+QImage picture_bubble(const QImage& picture, int type, const QString& time, const QString& name,
+                      const QColor& nameColor)
+{
+    const BubbleMetrics* m = g_bubbleMetrics(type);
+    if (!m)
+        return {};
+    const QSize pic = picture.deviceIndependentSize().toSize().boundedTo(QSize(kMaxBubbleHeight, kMaxBubbleHeight));
+    // The name never widens a picture bubble; it is shortened instead.
+    const int frameWidth = qMax(pic.width() + m->padding[1] + m->padding[3], m->minSize.width());
+    return composeBubble(QSizeF(pic), type, *m, time, name, nameColor, frameWidth,
+                         [&](QPainter& p, const QPointF& at) { p.drawImage(QRectF(at, QSizeF(pic)), picture); });
+}
+
+QImage g_loadPrintPicture(const QString& path, int maxSide)
+{
+    const int side = qBound(1, maxSide, 4096);
+    if (!path.isEmpty()) {
+        for (const char* format : {"jpeg", "png", static_cast<const char*>(nullptr)}) {
+            const QImage img = readBounded(path, format, side);
+            if (!img.isNull())
+                return img;
+        }
+    }
+    const QImage placeholder = readBounded(g_bubbleSrcDir() + QStringLiteral("/vbbb/empty_photo.jpg"), "jpeg", side);
+    if (!placeholder.isNull())
+        return placeholder;
+    return g_drawEmptyPhoto(fitInside(QSize(128, 128), side));
+}
+
+void print_bubble(QPainter& painter, const QRect& r, const QImage* nine, const int* border)
+{
+    if (!nine || !border || r.isEmpty())
+        return;
+    const int top = qMin(border[0], r.height()), bottom = qMin(border[2], r.height() - top);
+    const int left = qMin(border[3], r.width()), right = qMin(border[1], r.width() - left);
+    const int xs[4] = {r.left(), r.left() + left, r.left() + r.width() - right, r.left() + r.width()};
+    const int ys[4] = {r.top(), r.top() + top, r.top() + r.height() - bottom, r.top() + r.height()};
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            const QImage& piece = nine[row * 3 + col];
+            const QRect target(QPoint(xs[col], ys[row]), QPoint(xs[col + 1] - 1, ys[row + 1] - 1));
+            if (!piece.isNull() && !target.isEmpty())
+                painter.drawImage(target, piece);
+        }
+    }
+}

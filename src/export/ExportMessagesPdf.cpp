@@ -1,0 +1,55 @@
+#include "export/ExportMessagesPdf.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+
+#include <stdexcept>
+
+namespace {
+constexpr int kScreenDpi = 96;
+constexpr qreal kMarginPoints = 20;
+
+std::runtime_error pdfError(const QString& path, const char* what)
+{
+    return std::runtime_error(QStringLiteral("Cannot write the PDF file \"%1\": %2")
+                                  .arg(QDir::toNativeSeparators(path), QString::fromUtf8(what))
+                                  .toStdString());
+}
+} // namespace
+
+ExportMessagesPdf::ExportMessagesPdf(const QString& filePath) : m_path(filePath), m_writer(filePath)
+{
+    m_writer.setResolution(kScreenDpi);
+    m_writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                       QMarginsF(kMarginPoints, kMarginPoints, kMarginPoints, kMarginPoints),
+                                       QPageLayout::Point));
+    m_writer.setCreator(QStringLiteral("Ferrowick"));
+    try {
+        m_printer.reset(&m_writer);
+    } catch (const std::exception& e) {
+        throw pdfError(m_path, e.what());
+    }
+}
+
+ExportMessagesPdf::~ExportMessagesPdf() = default;
+
+void ExportMessagesPdf::init() {}
+
+void ExportMessagesPdf::write(_ViberMsg& msg)
+{
+    m_printer.print(msg);
+}
+
+void ExportMessagesPdf::uninit()
+{
+    try {
+        m_printer.end();
+    } catch (const std::exception& e) {
+        throw pdfError(m_path, e.what());
+    }
+    // The PDF engine does not report a failed write, so look at the result.
+    if (QFileInfo(m_path).size() <= 0)
+        throw pdfError(m_path, "the file is empty after writing.");
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "export/AbsFormatExport.h"
+#include "export/ViberMsgPrinterPrivacy.h"
+
+#include <QPdfWriter>
+#include <QString>
+
+struct _ViberMsg;
+
+// One chat as a PDF of chat bubbles: A4, 96 dpi, 20 pt margins. The document
+// is opened when the writer is built, so an unwritable path raises
+// std::runtime_error there; init() has nothing left to do.
+class ExportMessagesPdf : public AbsFormatExport<_ViberMsg>
+{
+public:
+    explicit ExportMessagesPdf(const QString& filePath);
+    ~ExportMessagesPdf() override;
+
+    void init() override;
+    void write(_ViberMsg& msg) override;
+    void uninit() override;
+
+    // The page state, for callers that want the placed layout.
+    ViberMsgPrinterPrivacy& printer() { return m_printer; }
+
+private:
+    QString m_path;
+    QPdfWriter m_writer;
+    ViberMsgPrinterPrivacy m_printer;
+};

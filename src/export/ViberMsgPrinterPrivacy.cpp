@@ -1,0 +1,235 @@
+#include "export/ViberMsgPrinterPrivacy.h"
+
+#include "export/BubblePainter.h"
+#include "model/EmojiText.h"
+#include "model/ViberRecords.h"
+#include "model/ViberTime.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPagedPaintDevice>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+constexpr int kBubbleGap = 10;
+constexpr int kPageNumberGap = 2;
+constexpr int kPageNumberHeight = 18;
+constexpr int kMaxPictureSide = 200;
+
+QString audioText(double duration)
+{
+    const qint64 secs = std::isfinite(duration) && duration > 0 ? qint64(qMin(duration, 1e12)) : 0;
+    return QStringLiteral("[AUDIO] %1' %2''").arg(secs / 60).arg(secs % 60);
+}
+
+bool fileExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+} // namespace
+
+ViberMsgPrinterPrivacy::~ViberMsgPrinterPrivacy()
+{
+    if (m_painter.isActive())
+        m_painter.end();
+}
+
+void ViberMsgPrinterPrivacy::reset(QPagedPaintDevice* device)
+{
+    // Fonts and glyphs need the GUI application's font database; without it
+    // Qt would abort instead of failing.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        throw std::runtime_error("Printing needs a running QGuiApplication.");
+    if (!device)
+        throw std::runtime_error("No printer or PDF file to print on.");
+    if (m_painter.isActive())
+        m_painter.end();
+    m_device = device;
+    m_items.clear();
+    m_lastDate = QDate();
+    m_page = 1;
+
+    const QPageLayout layout = device->pageLayout();
+    const int dpi = device->logicalDpiY();
+    const QRect paint = layout.paintRectPixels(dpi);
+    const QRect full = layout.fullRectPixels(dpi);
+    // Outside full-page mode the painter's origin is the top left of the
+    // printable area, so the content starts at (0, 0) and the sheet reaches
+    // into the margins.
+    m_content = QRect(0, 0, paint.width(), paint.height());
+    m_sheet = QRect(-paint.left(), -paint.top(), full.width(), full.height());
+    if (layout.mode() == QPageLayout::FullPageMode) {
+        m_content = paint;
+        m_sheet = QRect(QPoint(0, 0), full.size());
+    }
+    if (m_content.width() < 1 || m_content.height() < 1)
+        throw std::runtime_error("The page leaves no room inside its margins.");
+
+    if (!m_painter.begin(device))
+        throw std::runtime_error("Cannot start painting the document.");
+    m_painter.setRenderHint(QPainter::Antialiasing);
+    m_painter.setRenderHint(QPainter::TextAntialiasing);
+    startPage();
+}
+
+void ViberMsgPrinterPrivacy::end()
+{
+    if (!m_painter.isActive())
+        return;
+    if (!m_painter.end())
+        throw std::runtime_error("Cannot finish the document.");
+}
+
+void ViberMsgPrinterPrivacy::startPage()
+{
+    m_painter.fillRect(m_sheet, BubbleColor::background());
+    m_y = m_content.top();
+    drawPageNumber();
+}
+
+void ViberMsgPrinterPrivacy::drawPageNumber()
+{
+    m_painter.setFont(msgTextFont());
+    m_painter.setPen(BubbleColor::pageNumber());
+    const QRect strip(m_content.left(), m_content.bottom() + kPageNumberGap, m_content.width(), kPageNumberHeight);
+    m_painter.drawText(strip, Qt::AlignRight | Qt::AlignVCenter, QString::number(m_page));
+}
+
+void ViberMsgPrinterPrivacy::checkAndNextPage(int h)
+{
+    if (m_content.bottom() + 1 - m_y >= h)
+        return;
+    // Nothing is on this page yet: a new one would not give more room.
+    if (m_y == m_content.top())
+        return;
+    m_device->newPage();
+    ++m_page;
+    startPage();
+}
+
+int ViberMsgPrinterPrivacy::bubbleWidth() const
+{
+    return int(m_content.width() * 0.8);
+}
+
+void ViberMsgPrinterPrivacy::place(const QImage& bubble, int x, Item::Kind kind, const QString& text,
+                                   const QString& name, bool own)
+{
+    if (bubble.isNull())
+        return;
+    const QSize size = bubbleSize(bubble);
+    checkAndNextPage(size.height());
+    m_painter.drawImage(QPoint(x, m_y), bubble);
+    if (m_record)
+        m_items.append({kind, m_page, QRect(QPoint(x, m_y), size), text, name, own});
+    m_y += size.height() + kBubbleGap;
+}
+
+void ViberMsgPrinterPrivacy::placeCentered(const QString& text, Item::Kind kind)
+{
+    const QStringList pieces = split_text_bubble(text, bubbleWidth(), BUBBLE_CENTER, QString(), QString(),
+                                                 m_content.height());
+    for (const QString& piece : pieces) {
+        const QImage bubble = text_bubble(piece, bubbleWidth(), BUBBLE_CENTER);
+        place(bubble, m_content.left() + (m_content.width() - bubbleSize(bubble).width()) / 2, kind, piece,
+              QString(), false);
+    }
+}
+
+void ViberMsgPrinterPrivacy::placeSide(const QImage& bubble, bool own, Item::Kind kind, const QString& text,
+                                       const QString& name)
+{
+    const int x = own ? m_content.left() + m_content.width() - bubbleSize(bubble).width() : m_content.left();
+    place(bubble, x, kind, text, name, own);
+}
+
+void ViberMsgPrinterPrivacy::printText(const QString& text, bool own, const QString& time, const QString& name)
+{
+    const int type = own ? BUBBLE_OWN : BUBBLE_RECEIVED;
+    // A text longer than a page goes on as further bubbles rather than
+    // running off the bottom of the sheet.
+    const QStringList pieces = split_text_bubble(text, bubbleWidth(), type, time, name, m_content.height());
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        const QString pieceName = i == 0 ? name : QString();
+        const QString pieceTime = i == pieces.size() - 1 ? time : QString();
+        placeSide(text_bubble(pieces[i], bubbleWidth(), type, pieceTime, pieceName), own, Item::TEXT, pieces[i],
+                  pieceName);
+    }
+}
+
+void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
+{
+    if (!m_painter.isActive())
+        return;
+    const QDateTime when = dtFromTimestamp(msg.date);
+    if (when.date() != m_lastDate) {
+        placeCentered(when.toString(QStringLiteral("dd MMM yyyy")), Item::DATE);
+        m_lastDate = when.date();
+    }
+
+    const QString time = when.toString(QStringLiteral("hh:mm ap"));
+    const QString name = msg.chat && !msg.chat->groupId.isEmpty() && msg.person ? msg.person->display() : QString();
+    const bool own = msg.isFromMe();
+    const _ViberAtta* atta = msg.atta;
+
+    QString text;
+    QString picture;
+    bool hasPicture = false;
+    switch (msg.type) {
+    case MSG_TYPE_CALL:
+        if (msg.call)
+            placeCentered(msg.call->display(), Item::CENTER);
+        return;
+    case MSG_TYPE_SYSTEM:
+        placeCentered(msg.systemMsgDisplay(), Item::CENTER);
+        return;
+    case MSG_TYPE_IMAGE:
+    case MSG_TYPE_VIDEO:
+        // An attachment whose preview is gone still shows as the empty photo.
+        hasPicture = atta != nullptr;
+        picture = atta ? atta->thumbPath : QString();
+        text = emoji_replace(msg.text, viber_emoji_plain_replace_handler, nullptr);
+        break;
+    case MSG_TYPE_LOCATION:
+        hasPicture = atta && !atta->thumbPath.isEmpty();
+        picture = hasPicture ? atta->thumbPath : QString();
+        text = msg.address;
+        break;
+    case MSG_TYPE_AUDIO:
+        if (atta)
+            text = audioText(atta->duration);
+        break;
+    case MSG_TYPE_STICKER:
+        if (atta && fileExists(atta->thumbPath)) {
+            hasPicture = true;
+            picture = atta->thumbPath;
+        } else if (atta) {
+            text = QStringLiteral("[STICKER-%1]").arg(atta->mediaId);
+        }
+        break;
+    case MSG_TYPE_TEXT:
+        text = msg.summary();
+        break;
+    default:
+        return;
+    }
+    // A message with neither picture nor text still leaves a trace in the
+    // printout: its one-line summary ("[IMAGE]", "[AUDIO]", ...).
+    if (!hasPicture && text.trimmed().isEmpty())
+        text = msg.summary();
+
+    if (hasPicture) {
+        // Read at up to the bubble's render scale, shown at most 200 pixels
+        // on its longer side: large pictures stay sharp, small ones keep
+        // their size.
+        QImage pic = g_loadPrintPicture(picture, int(kMaxPictureSide * kBubbleRenderScale));
+        const int longer = qMax(pic.width(), pic.height());
+        pic.setDevicePixelRatio(longer > kMaxPictureSide ? qreal(longer) / kMaxPictureSide : 1.0);
+        placeSide(picture_bubble(pic, own ? BUBBLE_OWN : BUBBLE_RECEIVED, time, name), own, Item::PICTURE, picture,
+                  name);
+    }
+    if (!text.trimmed().isEmpty())
+        printText(text, own, time, name);
+}

@@ -1,0 +1,207 @@
+#include "stores/IOSViberDb.h"
+
+#include "stores/StoreBag.h"
+#include "stores/StorePaths.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+IOSViberDb::IOSViberDb(const QDir& root_, const QString& dbFile_, bool localDb_)
+    : root(root_), dbFile(dbFile_), localDb(localDb_)
+{
+}
+
+IOSViberDb::~IOSViberDb() = default;
+
+void IOSViberDb::setPreviewRoot(const QDir& dir)
+{
+    m_previewRoot = dir;
+    m_hasPreviewRoot = true;
+}
+
+ViberMsgState IOSViberDb::IOSGetViberState(const QString& state)
+{
+    auto is = [&](const char* word) { return state.compare(QLatin1String(word), Qt::CaseInsensitive) == 0; };
+    if (is("delivered") || is("sending"))
+        return MSG_STATE_DELIVERED;
+    if (is("received"))
+        return MSG_STATE_RECEIVED;
+    if (is("send"))
+        return MSG_STATE_SENT;
+    if (is("pendingNotSent") || is("pending"))
+        return MSG_STATE_PENDING;
+    return MSG_STATE_UNKNOWN;
+}
+
+QString IOSViberDb::IOSToViberStateString(ViberMsgState state)
+{
+    switch (state) {
+    case MSG_STATE_DELIVERED:
+        return QStringLiteral("delivered");
+    case MSG_STATE_RECEIVED:
+        return QStringLiteral("received");
+    case MSG_STATE_SENT:
+        return QStringLiteral("send");
+    case MSG_STATE_PENDING:
+        return QStringLiteral("pendingNotSent");
+    default:
+        return QString();
+    }
+}
+
+void IOSViberDb::createFromScriptThrow(const QString& path)
+{
+    openThrow(path, 6);
+    QFile script(QStringLiteral(":res/ios_viber_db.sql"));
+    if (!script.open(QIODevice::ReadOnly))
+        throw std::runtime_error(script.errorString().toStdString());
+    QByteArray text = script.readAll();
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    QString err;
+    if (exec(QString::fromUtf8(text), err) != SQLITE_OK)
+        throw std::runtime_error(err.toStdString());
+}
+
+void IOSViberDb::openCheckThrow()
+{
+    if (isOpen())
+        return;
+    try {
+        const QString path = root.absoluteFilePath(dbFile);
+        if (QFileInfo::exists(path))
+            openThrow(path, 2);
+        else
+            createFromScriptThrow(path);
+        schema.loadDbThrow(*this);
+        entities.clear();
+        Sqlite3Cursor c = queryThrow("select * from Z_PRIMARYKEY");
+        const int nameCol = c.colIndex(QStringLiteral("Z_NAME"));
+        const int entCol = c.colIndex(QStringLiteral("Z_ENT"));
+        while (c.moveNext())
+            entities.insert(c.getText(nameCol), c.getInt(entCol));
+        convEnt = entities.value(QStringLiteral("Conversation"));
+        pniEnt = entities.value(QStringLiteral("PhoneNumberIndex"));
+        joinTable = QStringLiteral("Z_%1PHONENUMINDEXES").arg(convEnt);
+        joinChatCol = QStringLiteral("Z_%1CONVERSATIONS").arg(convEnt);
+        joinPersonCol = QStringLiteral("Z_%1PHONENUMINDEXES").arg(pniEnt);
+        removeOrphansThrow();
+    } catch (...) {
+        // A half-prepared store must not pass for an open one next time.
+        close();
+        throw;
+    }
+}
+
+void IOSViberDb::removeOrphansThrow()
+{
+    executeThrow(QStringLiteral("DELETE FROM %1 WHERE (SELECT 1 from ZCONVERSATION WHERE %1.%2=ZCONVERSATION.Z_PK "
+                                "LIMIT 1) IS NULL")
+                     .arg(joinTable, joinChatCol));
+    executeThrow("DELETE FROM ZVIBERLOCATION WHERE (SELECT 1 from ZVIBERMESSAGE WHERE "
+                 "ZVIBERLOCATION.ZMESSAGE=ZVIBERMESSAGE.Z_PK LIMIT 1) IS NULL");
+    executeThrow("DELETE FROM ZATTACHMENT WHERE (SELECT 1 from ZVIBERMESSAGE WHERE "
+                 "ZATTACHMENT.ZMESSAGE=ZVIBERMESSAGE.Z_PK LIMIT 1) IS NULL");
+}
+
+QString IOSViberDb::personSelect(const QString& head) const
+{
+    const bool ab = schema.containsTable(QStringLiteral("ZABCONTACT"));
+    QString sql = head;
+    if (ab)
+        sql += QStringLiteral(", c.ZMAINNAME as person_name, c.ZRECORDID");
+    return sql;
+}
+
+void IOSViberDb::fillViberPerson(_ViberPerson* p, Sqlite3Cursor& row)
+{
+    const bool ab = schema.containsTable(QStringLiteral("ZABCONTACT"));
+    p->id = row.getInt64("Z_PK");
+    StoreBag bag(row, {{"Z_OPT", StoreBag::Int}});
+    p->name = row.getText(ab ? "person_name" : "ZNAME");
+    p->number = row.getText("ZCANONIZEDPHONENUM");
+    if (g_isAsciiDigits(p->number))
+        p->number.prepend(QLatin1Char('+'));
+    p->others = bag.bag(row);
+    const QString iconFile = row.getText("ZICONID") + QStringLiteral(".jpg");
+    if (g_isPlainFileName(iconFile))
+        p->viberIconPath = QStringLiteral("/Documents/ViberIcons/") + iconFile;
+    p->contactIconPath = QStringLiteral("/Documents/ContactIcons/%1.jpg").arg(row.getInt64("ZRECORDID"));
+    const QString pictureFile = viberPlainNumber(p->number) + QStringLiteral(".jpg");
+    if (g_isPlainFileName(pictureFile))
+        p->picturePath = root.absoluteFilePath(QStringLiteral("Documents/ContactIcons/") + pictureFile);
+}
+
+void IOSViberDb::chatsThrow(ViberData& data)
+{
+    openCheckThrow();
+    __ViberData* d = data.p();
+    {
+        Sqlite3Cursor c = queryThrow("select * from ZCONVERSATION");
+        const int pk = c.colIndex(QStringLiteral("Z_PK"));
+        StoreBag bag(c, {{"Z_OPT", StoreBag::Int},
+                         {"ZCONTEXT", StoreBag::Int64},
+                         {"ZSMARTNOTIFICATIONSHOWN", StoreBag::IntUnlessNull},
+                         {"ZSMARTSTATE", StoreBag::Int}});
+        while (c.moveNext()) {
+            const qint64 id = c.getInt64(pk);
+            if (d->chats.contains(id))
+                continue;
+            auto* chat = new _ViberChat;
+            chat->id = id;
+            d->chats.insert(id, chat);
+            chat->date = c.getDouble("ZDATE");
+            chat->groupId = c.getText("ZGROUPID");
+            chat->name = c.getText("ZNAME");
+            chat->others = bag.bag(c);
+        }
+    }
+    const bool ab = schema.containsTable(QStringLiteral("ZABCONTACT"));
+    const QString abJoin = ab ? QStringLiteral(" left join ZABCONTACT as c on p.ZCONTACT=c.Z_PK") : QString();
+    {
+        const QString sql = personSelect(QStringLiteral("select j.%1 as chat_id, p.*").arg(joinChatCol))
+                            + QStringLiteral(" from %1 as j inner join ZPHONENUMBERINDEX as p on j.%2=p.Z_PK")
+                                  .arg(joinTable, joinPersonCol)
+                            + abJoin;
+        Sqlite3Cursor c = queryThrow(sql);
+        while (c.moveNext()) {
+            const qint64 id = c.getInt64("Z_PK");
+            _ViberPerson* person = d->persons.value(id);
+            if (!person) {
+                person = new _ViberPerson;
+                d->persons.insert(id, person);
+                fillViberPerson(person, c);
+            }
+            if (_ViberChat* chat = d->chats.value(c.getInt64("chat_id")))
+                chat->members.insert(person->id, person);
+        }
+    }
+    {
+        Sqlite3Cursor c = queryThrow(personSelect(QStringLiteral("select p.*")) + QStringLiteral(" from ZPHONENUMBERINDEX as p")
+                                     + abJoin);
+        while (c.moveNext()) {
+            const qint64 id = c.getInt64("Z_PK");
+            if (d->persons.contains(id))
+                continue;
+            auto* person = new _ViberPerson;
+            d->persons.insert(id, person);
+            fillViberPerson(person, c);
+        }
+    }
+}
+
+ViberData IOSViberDb::loadDataThrow()
+{
+    openCheckThrow();
+    ViberData data;
+    chatsThrow(data);
+    loadMessagesThrow(data.p());
+    loadAttachmentsThrow(data.p());
+    loadCallsThrow(data.p());
+    return data;
+}

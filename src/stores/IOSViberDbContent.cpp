@@ -1,0 +1,271 @@
+// Messages, attachments and calls of IOSViberDb.
+#include "stores/IOSViberDb.h"
+
+#include "stores/StoreBag.h"
+#include "stores/StorePaths.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+void IOSViberDb::loadMessagesThrow(__ViberData* d)
+{
+    {
+        Sqlite3Cursor n = queryThrow("select count(*) from ZVIBERMESSAGE");
+        if (n.moveNext())
+            d->msgs.reserve(qsizetype(std::clamp<qint64>(n.getInt64(0), 0, 10000000)));
+    }
+    Sqlite3Cursor c = queryThrow("select m.*, l.ZLATITUDE, l.ZLONGITUDE, l.ZADDRESS as loc_address from "
+                                 "ZVIBERMESSAGE as m left join ZVIBERLOCATION as l on m.Z_PK=l.ZMESSAGE");
+    auto col = [&](const char* name) { return c.colIndex(QString::fromLatin1(name)); };
+    const int pkCol = col("Z_PK"), convCol = col("ZCONVERSATION"), stateCol = col("ZSTATE"),
+              sysCol = col("ZSYSTEMTYPE"), textCol = col("ZTEXT"), seqCol = col("ZSEQ"), tokenCol = col("ZTOKEN"),
+              pniCol = col("ZPHONENUMINDEX"), dateCol = col("ZDATE"), stateDateCol = col("ZSTATEDATE"),
+              latCol = col("ZLATITUDE"), lonCol = col("ZLONGITUDE"), addrCol = col("loc_address");
+    StoreBag bag(c, {{"Z_OPT", StoreBag::Int},
+                     {"ZEMOTICONSRANGES", StoreBag::BytesUnlessEmpty},
+                     {"ZRANGES", StoreBag::BytesUnlessEmpty}});
+    while (c.moveNext()) {
+        const qint64 id = c.getInt64(pkCol);
+        if (d->msgs.contains(id))
+            continue; // a second location row of the same message
+        _ViberChat* chat = d->chats.value(c.getInt64(convCol));
+        if (!chat)
+            continue;
+        const QByteArrayView stateText = c.getUtf8(stateCol);
+        const ViberMsgState state = IOSGetViberState(QString::fromUtf8(stateText));
+        if (state == MSG_STATE_UNKNOWN)
+            continue;
+        const QByteArrayView sys = c.getUtf8(sysCol);
+        int systemType = SYS_NONE;
+        bool customLocation = false;
+        if (g_utf8EqualsNoCase(sys, "systemMemberAdded")) {
+            if (c.getUtf8(textCol).isEmpty())
+                continue;
+            systemType = SYS_MEMBER_ADDED;
+        } else if (g_utf8EqualsNoCase(sys, "systemNameChanged")) {
+            systemType = SYS_NAME_CHANGED;
+        } else if (g_utf8EqualsNoCase(sys, "customLocation")) {
+            customLocation = true;
+        } else if (!sys.isEmpty()) {
+            continue;
+        }
+
+        auto* m = new _ViberMsg;
+        m->id = id;
+        d->msgs.insert(id, m);
+        m->seq = c.getInt64(seqCol);
+        m->token = c.getInt64(tokenCol);
+        const qint64 pni = c.getInt64(pniCol);
+        if (pni > 0)
+            m->person = d->persons.value(pni);
+        m->date = c.getDouble(dateCol);
+        m->stateDate = c.getDouble(stateDateCol);
+        m->state = state;
+        if (systemType != SYS_NONE) {
+            m->systemType = systemType;
+            m->type = MSG_TYPE_SYSTEM;
+        } else {
+            m->type = customLocation ? MSG_TYPE_LOCATION : MSG_TYPE_TEXT;
+        }
+        m->text = c.getText(textCol);
+        m->latitude = c.getDouble(latCol);
+        m->longitude = c.getDouble(lonCol);
+        m->address = c.getText(addrCol);
+        m->others = bag.bag(c);
+        m->chat = chat;
+        chat->msgs.append(m);
+    }
+}
+
+void IOSViberDb::loadAttachmentsThrow(__ViberData* d)
+{
+    Sqlite3Cursor c = queryThrow("select a.* from ZATTACHMENT as a");
+    auto col = [&](const char* name) { return c.colIndex(QString::fromLatin1(name)); };
+    const int pkCol = col("Z_PK"), msgCol = col("ZMESSAGE"), sizeCol = col("ZFILESIZE"), seqCol = col("ZSEQ"),
+              durCol = col("ZDURATION"), idCol = col("ZID"), bucketCol = col("ZBUCKET"), nameCol = col("ZNAME"),
+              typeCol = col("ZTYPE");
+    StoreBag bag(c, {{"Z_OPT", StoreBag::Int},
+                     {"ZRANGE", StoreBag::Int64},
+                     {"ZSTATE", StoreBag::Text},
+                     {"ZURL", StoreBag::Text}});
+    while (c.moveNext()) {
+        _ViberMsg* m = d->msgs.value(c.getInt64(msgCol));
+        if (!m)
+            continue;
+        const qint64 id = c.getInt64(pkCol);
+        _ViberAtta* a = d->attas.value(id);
+        if (!a) {
+            a = new _ViberAtta;
+            a->id = id;
+            d->attas.insert(id, a);
+            a->fileSize = c.getInt64(sizeCol);
+            a->seq = c.getInt64(seqCol);
+            a->duration = c.getDouble(durCol);
+            a->mediaId = c.getText(idCol);
+            a->bucket = c.getText(bucketCol);
+            a->name = c.getText(nameCol);
+            a->others = bag.bag(c);
+        }
+        a->msg = m;
+        m->atta = a;
+        setAttachmentPaths(a, m, c.getUtf8(typeCol));
+    }
+}
+
+QString IOSViberDb::previewTarget(const QString& rel) const
+{
+    return (m_hasPreviewRoot ? m_previewRoot : root).absoluteFilePath(rel);
+}
+
+void IOSViberDb::setAttachmentPaths(_ViberAtta* a, _ViberMsg* m, QByteArrayView type)
+{
+    // The name comes from the store: one that could leave its folder is
+    // never joined to a path, and the attachment keeps no local file.
+    const bool plainName = g_isPlainFileName(a->name);
+    const QDir& writeBase = m_hasPreviewRoot ? m_previewRoot : root;
+    if (type == "audio") {
+        m->type = MSG_TYPE_AUDIO;
+        if (plainName)
+            a->filePath = root.absoluteFilePath(QStringLiteral("Documents/VoiceMessages/") + a->name);
+    } else if (type == "customLocation") {
+        m->type = MSG_TYPE_LOCATION;
+        a->thumbPath = root.absoluteFilePath(QStringLiteral("Documents/CustomLocationImage/")
+                                             + g_iosCustomLocationImageName(m->latitude, m->longitude));
+    } else if (type == "picture") {
+        m->type = MSG_TYPE_IMAGE;
+        if (!plainName)
+            return;
+        a->filePath = root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
+        const QString small = QStringLiteral("Documents/AttachmentsPreview/") + a->name;
+        const QString big = QStringLiteral("Documents/BigAttachmentsPreview/") + a->name;
+        if (QFileInfo::exists(root.absoluteFilePath(small))) {
+            a->thumbPath = root.absoluteFilePath(small);
+        } else if (QFileInfo::exists(root.absoluteFilePath(big))) {
+            a->thumbPath = root.absoluteFilePath(big);
+        } else {
+            a->thumbPath = previewTarget(small);
+            if (m_makePreviews)
+                g_makeImagePreview(a->filePath, a->thumbPath, writeBase);
+        }
+    } else if (type == "sticker") {
+        m->type = MSG_TYPE_STICKER;
+        if (g_isPlainFileName(a->mediaId))
+            a->thumbPath = root.absoluteFilePath(g_iosStickerPreviewPath(a->mediaId));
+    } else if (type == "video") {
+        m->type = MSG_TYPE_VIDEO;
+        if (!plainName)
+            return;
+        a->filePath = root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
+        const QString b = a->name.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".jpg");
+        const QString big = QStringLiteral("Documents/BigAttachmentsPreview/") + b;
+        const QString small = QStringLiteral("Documents/AttachmentsPreview/") + b;
+        if (QFileInfo::exists(root.absoluteFilePath(big))) {
+            a->thumbPath = root.absoluteFilePath(big);
+        } else if (QFileInfo::exists(root.absoluteFilePath(small))) {
+            a->thumbPath = root.absoluteFilePath(small);
+        } else {
+            a->thumbPath = previewTarget(big);
+            if (m_makePreviews)
+                g_makeImagePreview(a->filePath, a->thumbPath, writeBase);
+        }
+    }
+}
+
+_ViberChat* IOSViberDb::callChatThrow(__ViberData* d, qint64 pni, QHash<qint64, qint64>& chatOfPerson)
+{
+    const auto mapped = chatOfPerson.constFind(pni);
+    if (mapped != chatOfPerson.cend())
+        return d->chats.value(mapped.value());
+
+    _ViberPerson* person = d->persons.value(pni);
+    if (!person) {
+        const bool ab = schema.containsTable(QStringLiteral("ZABCONTACT"));
+        Sqlite3Sql sql(ab ? QStringLiteral("select p.Z_PK, p.ZCANONIZEDPHONENUM, c.ZMAINNAME from ZPHONENUMBERINDEX as p "
+                                           "inner join ZABCONTACT as c on p.ZCONTACT=c.Z_PK and p.Z_PK=?")
+                          : QStringLiteral("select Z_PK, ZCANONIZEDPHONENUM, ZNAME as ZMAINNAME from ZPHONENUMBERINDEX "
+                                           "where Z_PK=?"));
+        sql.addInt64Param(pni);
+        Sqlite3Cursor c = queryThrow(sql);
+        if (!c.moveNext())
+            return nullptr;
+        const qint64 id = c.getInt64("Z_PK");
+        person = d->persons.value(id);
+        if (!person) {
+            person = new _ViberPerson;
+            person->id = id;
+            person->number = c.getText("ZCANONIZEDPHONENUM");
+            person->name = c.getText("ZMAINNAME");
+            d->persons.insert(id, person);
+        }
+    }
+    // A key no chat uses yet: the count of chats, negated, unless a store
+    // with odd keys has taken it already.
+    qint64 key = -qint64(d->chats.size());
+    while (d->chats.contains(key))
+        --key;
+    auto* chat = new _ViberChat;
+    chat->id = key;
+    chat->name = person->name;
+    chat->members.insert(person->id, person);
+    d->chats.insert(key, chat);
+    chatOfPerson.insert(pni, key);
+    return chat;
+}
+
+void IOSViberDb::loadCallsThrow(__ViberData* d)
+{
+    QHash<qint64, qint64> chatOfPerson;
+    for (_ViberChat* chat : std::as_const(d->chats)) {
+        if (chat->members.size() == 1)
+            chatOfPerson.insert(chat->members.constBegin().key(), chat->id);
+    }
+    Sqlite3Cursor c = queryThrow("select r.*, l.ZPHONENUMINDEX from ZRECENT as r inner join ZRECENTSLINE as l on "
+                                 "r.ZRECENTSLINE=l.Z_PK");
+    auto col = [&](const char* name) { return c.colIndex(QString::fromLatin1(name)); };
+    const int pkCol = col("Z_PK"), pniCol = col("ZPHONENUMINDEX"), typeCol = col("ZCALLTYPE"),
+              tokenCol = col("ZCALLTOKEN"), durCol = col("ZDURATION"), dateCol = col("ZDATE");
+    StoreBag bag(c, {{"Z_OPT", StoreBag::Int}});
+    while (c.moveNext()) {
+        _ViberChat* chat = callChatThrow(d, c.getInt64(pniCol), chatOfPerson);
+        if (!chat)
+            continue;
+        const qint64 id = c.getInt64(pkCol);
+        _ViberCall* call = d->calls.value(id);
+        if (!call) {
+            const QByteArrayView typeText = c.getUtf8(typeCol);
+            int type = 0;
+            if (g_utf8ContainsNoCase(typeText, "incoming"))
+                type = CALL_INCOMING;
+            else if (g_utf8ContainsNoCase(typeText, "outgoing"))
+                type = CALL_OUTGOING;
+            else if (g_utf8ContainsNoCase(typeText, "missed"))
+                type = CALL_MISSED;
+            else
+                continue;
+            call = new _ViberCall;
+            call->id = id;
+            d->calls.insert(id, call);
+            call->token = c.getInt64(tokenCol);
+            call->duration = c.getInt(durCol);
+            call->date = c.getDouble(dateCol);
+            call->type = type;
+            call->person = chat->members.isEmpty() ? nullptr : chat->members.constBegin().value();
+            call->others = bag.bag(c);
+        }
+        // The call's message is keyed by the negated call key; a store that
+        // repeats a key gets one message, not a second record under it.
+        if (d->msgs.contains(-id))
+            continue;
+        auto* m = new _ViberMsg;
+        m->id = -id;
+        d->msgs.insert(m->id, m);
+        m->date = call->date;
+        m->type = MSG_TYPE_CALL;
+        m->call = call;
+        m->chat = chat;
+        chat->msgs.append(m);
+        if (call->date > chat->date)
+            chat->date = call->date;
+    }
+}

@@ -1,0 +1,109 @@
+#include "stores/StorePaths.h"
+
+#include <QFileInfo>
+#include <QImage>
+
+#include <cmath>
+
+bool g_isPlainFileName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && !name.contains(QLatin1Char('/'))
+           && !name.contains(QLatin1Char('\\')) && !name.contains(QLatin1String(".."))
+           && !name.contains(QChar(0));
+}
+
+bool g_isAsciiDigits(const QString& s)
+{
+    if (s.isEmpty())
+        return false;
+    for (QChar c : s) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+bool isAscii(QByteArrayView v)
+{
+    for (char c : v) {
+        if (uchar(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+bool g_utf8EqualsNoCase(QByteArrayView utf8, const char* word)
+{
+    if (isAscii(utf8))
+        return utf8.compare(QByteArrayView(word), Qt::CaseInsensitive) == 0;
+    return QString::fromUtf8(utf8).compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+bool g_utf8ContainsNoCase(QByteArrayView utf8, const char* word)
+{
+    return QString::fromUtf8(utf8).contains(QLatin1String(word), Qt::CaseInsensitive);
+}
+
+QString g_iosStickerPreviewPath(const QString& mediaId)
+{
+    bool ok = false;
+    const qint64 n = mediaId.toLongLong(&ok);
+    const qint64 folder = ok ? n / 100 * 100 : 0;
+    return QStringLiteral("Documents/stickers/%1/100/%2.png").arg(folder).arg(mediaId, 8, QLatin1Char('0'));
+}
+
+QString g_iosCustomLocationImageName(double latitude, double longitude)
+{
+    QString lat = QString::number(latitude, 'g', 8);
+    const qsizetype dot = lat.indexOf(QLatin1Char('.'));
+    const qsizetype width = dot >= 0 ? dot + 7 : 6;
+    if (lat.size() < width)
+        lat += QString(width - lat.size(), QLatin1Char('0'));
+    const double lon = std::isfinite(longitude) ? std::trunc(longitude) : 0.0;
+    const qint64 lonInt = std::fabs(lon) < 9e18 ? qint64(lon) : 0;
+    return QStringLiteral("%1_%2.jpg").arg(lat).arg(lonInt);
+}
+
+namespace {
+bool insideBase(const QString& canonical, const QString& base)
+{
+    return canonical == base || canonical.startsWith(base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/'));
+}
+
+// The deepest existing folder on the way to dir, with links resolved.
+QString existingAncestor(QString dir)
+{
+    while (!dir.isEmpty()) {
+        const QFileInfo fi(dir);
+        if (fi.exists())
+            return fi.canonicalFilePath();
+        const QString up = fi.absolutePath();
+        if (up == dir)
+            break;
+        dir = up;
+    }
+    return QString();
+}
+} // namespace
+
+void g_makeImagePreview(const QString& src, const QString& dst, const QDir& base)
+{
+    if (!QFileInfo(src).isFile() || !QDir().mkpath(base.absolutePath()))
+        return;
+    const QString baseCanon = QFileInfo(base.absolutePath()).canonicalFilePath();
+    if (baseCanon.isEmpty())
+        return;
+    const QString dstDir = QFileInfo(dst).absolutePath();
+    if (!insideBase(existingAncestor(dstDir), baseCanon))
+        return;
+    QImage img;
+    if (!img.load(src, "JPEG") && !img.load(src, "PNG"))
+        return;
+    if (!QDir().mkpath(dstDir) || !insideBase(QFileInfo(dstDir).canonicalFilePath(), baseCanon))
+        return;
+    const QImage small = img.width() > img.height() ? img.scaledToWidth(400, Qt::FastTransformation)
+                                                     : img.scaledToHeight(400, Qt::FastTransformation);
+    small.save(dst);
+}

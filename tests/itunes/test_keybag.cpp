@@ -1,0 +1,143 @@
+#include "fixtures/BackupFixture.h"
+#include "itunes/AesCrypto.h"
+#include "itunes/Keybag.h"
+
+#include <QTest>
+
+#include <stdexcept>
+
+namespace {
+QByteArray be32(quint32 v)
+{
+    return QByteArray(1, char(v >> 24)) + char(v >> 16) + char(v >> 8) + char(v);
+}
+
+QByteArray tlv(const char* tag, const QByteArray& value)
+{
+    return QByteArray(tag, 4) + be32(quint32(value.size())) + value;
+}
+
+// A keybag with the given class keys wrapped under the passcode-derived key.
+QByteArray makeKeybag(const QByteArray& password, const QList<QPair<int, QByteArray>>& classes, quint32 wrap = 2)
+{
+    const QByteArray salt("saltsaltsaltsaltsalt");
+    const QByteArray kek = BackupFixture::pbkdf2Sha1(password, salt, 10);
+    QByteArray kb = tlv("VERS", be32(3)) + tlv("UUID", "bag-uuid") + tlv("WRAP", be32(0)) + tlv("SALT", salt) +
+                    tlv("ITER", be32(10));
+    for (const auto& [cls, key] : classes)
+        kb += tlv("UUID", "u" + QByteArray::number(cls)) + tlv("CLAS", be32(quint32(cls))) + tlv("WRAP", be32(wrap)) +
+              tlv("KTYP", be32(0)) + tlv("WPKY", BackupFixture::aesWrap(kek, key));
+    return kb;
+}
+} // namespace
+
+class TestKeybag : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rfc3394Vectors()
+    {
+        // RFC 3394 section 4.6: 256 bits of key data with a 256-bit KEK.
+        const QByteArray kek = QByteArray::fromHex("000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F");
+        const QByteArray key = QByteArray::fromHex("00112233445566778899AABBCCDDEEFF000102030405060708090A0B0C0D0E0F");
+        const QByteArray wrapped = QByteArray::fromHex(
+            "28C9F404C4B810F4CBCCB35CFB87F8263F5786E2D80ED326CBC7F0E71A99F43BFB988B9B7A02DD21");
+        QCOMPARE(aes_key_unwrap(kek, wrapped), key);
+        QCOMPARE(BackupFixture::aesWrap(kek, key), wrapped);
+        // Section 4.3: 128 bits of key data with a 256-bit KEK.
+        QCOMPARE(aes_key_unwrap(kek, QByteArray::fromHex("64E8C3F9CE0F5BA263E9777905818A2A93C8191E7D6E8AE7")),
+                 QByteArray::fromHex("00112233445566778899AABBCCDDEEFF"));
+
+        QByteArray tampered = wrapped;
+        tampered[20] = char(tampered[20] ^ 1);
+        QVERIFY(aes_key_unwrap(kek, tampered).isEmpty());
+        QVERIFY(aes_key_unwrap(kek, wrapped.left(39)).isEmpty());
+        QVERIFY(aes_key_unwrap(kek, wrapped.left(16)).isEmpty());
+        QVERIFY(aes_key_unwrap(kek.left(31), wrapped).isEmpty());
+        QVERIFY(aes_key_unwrap(QByteArray(), QByteArray()).isEmpty());
+    }
+
+    void cbcCarriesTheChainAcrossCalls()
+    {
+        const QByteArray key(32, '\x5a');
+        const QByteArray plain = QByteArray(100, 'p') + "tail";
+        const QByteArray cipher = BackupFixture::aesEncryptCbc(key, plain); // 112 bytes with padding
+        mbedtls_aes_context ctx;
+        mbedtls_aes_init(&ctx);
+        QVERIFY(setAESKey(&ctx, key));
+        char iv[16] = {};
+        const QByteArray first = AESdecryptCBC(&ctx, cipher.constData(), 48, iv);
+        const QByteArray rest = AESdecryptCBC(&ctx, cipher.constData() + 48, size_t(cipher.size() - 48), iv);
+        QCOMPARE((first + rest).left(plain.size()), plain);
+        QCOMPARE((first + rest).right(8), QByteArray(8, char(8)));
+        QVERIFY(AESdecryptCBC(&ctx, cipher.constData(), 17, iv).isEmpty());
+        mbedtls_aes_free(&ctx);
+        QVERIFY(!setAESKey(&ctx, QByteArray(16, 'k')));
+    }
+
+    void parseRules()
+    {
+        // The first UUID and WRAP belong to the keybag; later ones to groups;
+        // the later group of a class wins; unknown tags are attributes.
+        const QByteArray kb = tlv("UUID", "bag") + tlv("WRAP", be32(1)) + tlv("SALT", "s") + tlv("UUID", "g1") +
+                              tlv("CLAS", be32(3)) + tlv("WRAP", be32(2)) + tlv("WPKY", "old") + tlv("UUID", "g2") +
+                              tlv("CLAS", be32(5)) + tlv("XTRA", "x") + tlv("UUID", "g3") + tlv("CLAS", be32(3)) +
+                              tlv("WPKY", "new") + tlv("PBKY", "");
+        const _KeybagInfo info = parseKeybag(kb);
+        QCOMPARE(info.attrs.value(u"UUID"_qs), QByteArray("bag"));
+        QCOMPARE(info.attrs.getInt32(u"WRAP"_qs), 1u);
+        QCOMPARE(info.attrs.value(u"XTRA"_qs), QByteArray("x"));
+        QCOMPARE(info.attrs.getInt32(u"SALT"_qs), 0u); // shorter than 4 bytes
+        QCOMPARE(info.classKeys.keys(), (QList<int>{3, 5}));
+        QCOMPARE(info.classKeys.value(3).value(u"UUID"_qs), QByteArray("g3"));
+        QCOMPARE(info.classKeys.value(3).value(u"WPKY"_qs), QByteArray("new"));
+        QVERIFY(!info.classKeys.value(3).contains(u"WRAP"_qs));
+        QVERIFY(info.classKeys.value(3).contains(u"PBKY"_qs));
+        QCOMPARE(info.classKeys.value(5).value(u"UUID"_qs), QByteArray("g2"));
+
+        QVERIFY(parseKeybag(QByteArray()).classKeys.isEmpty());
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, parseKeybag(kb + "UUI"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, parseKeybag(QByteArray("UUID") + be32(0xFFFFFFF0) + "x"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, parseKeybag(tlv("UUID", "abc").chopped(1)));
+    }
+
+    void passwords()
+    {
+        const QByteArray k1(32, '\x01'), k3(32, '\x03');
+        const QByteArray kb = makeKeybag("secret", {{1, k1}, {3, k3}});
+
+        _KeybagInfo wrong = parseKeybag(kb);
+        QVERIFY(!unlockWithPasscode("Secret", wrong));
+        _KeybagInfo empty = parseKeybag(kb);
+        QVERIFY(!unlockWithPasscode(QByteArray(), empty));
+
+        _KeybagInfo right = parseKeybag(kb);
+        QVERIFY(unlockWithPasscode("secret", right));
+        QCOMPARE(right.classKeys.value(3).value(u"KEY"_qs), k3);
+
+        const QByteArray fileKey(32, '\x7f');
+        const QByteArray wrapped = BackupFixture::aesWrap(k3, fileKey);
+        QCOMPARE(unwrapKeyForClass(right, 3, wrapped), fileKey);
+        QVERIFY(unwrapKeyForClass(right, 1, wrapped).isEmpty()); // wrong class key
+        QVERIFY(unwrapKeyForClass(right, 9, wrapped).isEmpty()); // no such class
+        QVERIFY(unwrapKeyForClass(right, 3, wrapped + 'x').isEmpty());
+        QVERIFY(unwrapKeyForClass(wrong, 3, wrapped).isEmpty()); // never unlocked
+
+        // A backup whose password is empty opens with the empty password.
+        _KeybagInfo open = parseKeybag(makeKeybag(QByteArray(), {{3, k3}}));
+        QVERIFY(unlockWithPasscode(QByteArray(), open));
+
+        // Keys not wrapped with the passcode are left alone.
+        _KeybagInfo device = parseKeybag(makeKeybag("secret", {{3, k3}}, 1));
+        QVERIFY(unlockWithPasscode("anything", device));
+        QVERIFY(!device.classKeys.value(3).contains(u"KEY"_qs));
+
+        // A crafted iteration count is refused instead of running for hours.
+        _KeybagInfo slow = parseKeybag(tlv("ITER", be32(0xFFFFFFFF)));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, unlockWithPasscode("x", slow));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestKeybag)
+#include "test_keybag.moc"
