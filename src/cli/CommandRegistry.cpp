@@ -1,6 +1,9 @@
 #include "CommandRegistry.h"
 
 #include "PendingCommand.h"
+#include "commands/CallsCommand.h"
+#include "commands/ExportCommand.h"
+#include "commands/ExtractMediaCommand.h"
 #include "commands/ChatsCommand.h"
 #include "commands/InfoCommand.h"
 #include "commands/MessagesCommand.h"
@@ -31,13 +34,9 @@ std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
     c.push_back(std::make_unique<InfoCommand>());
     c.push_back(std::make_unique<ChatsCommand>());
     c.push_back(std::make_unique<MessagesCommand>());
-    c.push_back(pending("export", "Export messages as txt, doc, csv, html or pdf.",
-                        {valueOption("format", "txt, doc, csv, html or pdf.", "FORMAT"),
-                         valueOption("out", "Name of the exported file.", "PATH")},
-                        true));
-    c.push_back(pending("calls", "Export the call history.", {valueOption("out", "Output file.", "FILE")}, true));
-    c.push_back(pending("extract-media", "Copy the attachments into a new folder.",
-                        {valueOption("out", "Folder to extract into.", "DIR")}, true));
+    c.push_back(std::make_unique<ExportCommand>());
+    c.push_back(std::make_unique<CallsCommand>());
+    c.push_back(std::make_unique<ExtractMediaCommand>());
     c.push_back(pending("backup", "Back the messages up into a local database.",
                         {valueOption("into", "Name of the local database.", "NAME")}, true));
     c.push_back(pending("delete", "Delete messages from a local database.",

@@ -1,19 +1,25 @@
 #include "CliApp.h"
+#include "shell/LogSaver.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
-#include <cstdio>
 #include <unistd.h>
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("ferrowick-cli"));
+    // The command-line tool never shows a window, but drawing PDF pages needs
+    // fonts and a GUI application: run it on the offscreen platform unless the
+    // caller chose another, so it works on machines without a display.
+    logsaver_buffer_early_messages();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("ferrowick-cli"));
 
     QTextStream out(stdout);
     QTextStream err(stderr);
     CliRunOptions options;
     options.interactive = ::isatty(STDERR_FILENO) == 1;
     options.installLogging = true;
-    return runCli(QCoreApplication::arguments(), out, err, options);
+    return runCli(QGuiApplication::arguments(), out, err, options);
 }

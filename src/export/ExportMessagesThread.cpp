@@ -3,14 +3,11 @@
 #include "export/BubbleResources.h"
 #include "export/ExportMessagesCsv.h"
 #include "export/ExportMessagesHtml.h"
+#include "export/ExportMessagesPdf.h"
 #include "export/ExportMessagesTxt.h"
 #include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 
-#if __has_include("export/ExportMessagesPdf.h")
-#include "export/ExportMessagesPdf.h"
-#define FERROWICK_HAVE_PDF 1
-#endif
 
 #include <QDir>
 #include <QFile>
@@ -111,14 +108,10 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
                                                       &m_output);
         break;
     case FORMAT_PDF: {
-#ifdef FERROWICK_HAVE_PDF
         const QString file = QDir(m_path).filePath(uniqueChatFileName(chat, QStringLiteral(".pdf")));
         writer = std::make_shared<ExportMessagesPdf>(file);
         m_output.addFile(file);
         break;
-#else
-        throw std::runtime_error("PDF export is not available in this build.");
-#endif
     }
     }
     if (m_type == FORMAT_TXT || m_type == FORMAT_CSV)

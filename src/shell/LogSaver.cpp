@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QList>
+#include <QPair>
 #include <QTime>
 
 #include <cstdio>
@@ -23,6 +25,18 @@ LogState& state()
 {
     static LogState s;
     return s;
+}
+
+std::mutex g_earlyLock;
+QList<QPair<QtMsgType, QString>> g_early;
+
+void bufferMessage(QtMsgType type, const QMessageLogContext&, const QString& msg)
+{
+    std::lock_guard<std::mutex> guard(g_earlyLock);
+    if (g_early.size() < 1000)
+        g_early.append({type, msg});
+    if (type == QtFatalMsg)
+        std::abort();
 }
 
 // Set while this thread is inside log_output: a warning raised by the file
@@ -73,6 +87,18 @@ void logsaver_install_msghandler(const QString& rootPath, int keepCount, bool ec
     for (qsizetype i = 0; i < excess; ++i)
         dir.remove(files.at(i));
     qInstallMessageHandler(log_message_handler);
+    QList<QPair<QtMsgType, QString>> early;
+    {
+        std::lock_guard<std::mutex> guard(g_earlyLock);
+        early.swap(g_early);
+    }
+    for (const auto& m : early)
+        log_output(m.first, m.second);
+}
+
+void logsaver_buffer_early_messages()
+{
+    qInstallMessageHandler(bufferMessage);
 }
 
 void log_output(QtMsgType type, const QString& msg)

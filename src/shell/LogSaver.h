@@ -14,5 +14,10 @@ void logsaver_install_msghandler(const QString& rootPath, int keepCount, bool ec
 // one lock. A log that cannot be opened makes this do nothing.
 void log_output(QtMsgType type, const QString& msg);
 
+// Until logsaver_install_msghandler runs, keeps Qt's messages in memory
+// instead of printing them; the log then receives them. Used by the
+// command-line tool, whose error stream carries only its own messages.
+void logsaver_buffer_early_messages();
+
 // The handler installed by logsaver_install_msghandler.
 void log_message_handler(QtMsgType type, const QMessageLogContext& context, const QString& msg);

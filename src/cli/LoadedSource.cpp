@@ -1,0 +1,25 @@
+#include "LoadedSource.h"
+
+#include <stdexcept>
+
+bool g_loadSourceOrFail(CliContext& ctx, SourceLoader& loader, ViberData& data)
+{
+    try {
+        data = loader.loadThrow();
+        return true;
+    } catch (const std::exception& e) {
+        ctx.fail(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool g_requireOption(CliContext& ctx, const QString& name, QString& value, int& exitCode)
+{
+    value = ctx.parser.value(name);
+    if (!value.trimmed().isEmpty())
+        return true;
+    ctx.err << "ferrowick-cli: --" << name << " is required\n";
+    ctx.err << "Try 'ferrowick-cli " << ctx.parser.positionalArguments().value(0) << " --help'." << Qt::endl;
+    exitCode = CLI_EXIT_USAGE;
+    return false;
+}

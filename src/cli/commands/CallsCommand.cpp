@@ -1,0 +1,29 @@
+#include "CallsCommand.h"
+
+#include "LoadedSource.h"
+#include "TerminalProgress.h"
+#include "export/ExportViberCallsThread.h"
+
+#include <QFileInfo>
+
+QList<QCommandLineOption> CallsCommand::options() const
+{
+    return {QCommandLineOption(QStringLiteral("out"), QStringLiteral("Output file."), QStringLiteral("FILE"))};
+}
+
+int CallsCommand::run(CliContext& ctx)
+{
+    int code = CLI_EXIT_OK;
+    QString out;
+    if (!g_requireOption(ctx, QStringLiteral("out"), out, code))
+        return code;
+    SourceLoader loader(ctx.source);
+    ViberData data;
+    if (!g_loadSourceOrFail(ctx, loader, data))
+        return CLI_EXIT_FAILURE;
+    const QList<_ViberCall*> calls = ExportViberCallsThread::callsOf(data.messages());
+    return g_runTerminalJob(ctx, [&](JobProgress& progress) {
+        ExportViberCallsThread job(calls, QFileInfo(out).absoluteFilePath(), progress);
+        job.run();
+    });
+}

@@ -1,0 +1,47 @@
+#include "ExportCommand.h"
+
+#include "LoadedSource.h"
+#include "TerminalProgress.h"
+#include "export/ExportMessagesThread.h"
+#include "export/ExportPaths.h"
+
+#include <QFileInfo>
+
+QString ExportCommand::description() const
+{
+    return QStringLiteral("Export messages as txt, doc, csv, html or pdf.");
+}
+
+QList<QCommandLineOption> ExportCommand::options() const
+{
+    return {QCommandLineOption(QStringLiteral("format"), QStringLiteral("txt, doc, csv, html or pdf."),
+                               QStringLiteral("FORMAT")),
+            QCommandLineOption(QStringLiteral("out"), QStringLiteral("Name of the exported file."),
+                               QStringLiteral("PATH"))};
+}
+
+int ExportCommand::run(CliContext& ctx)
+{
+    int code = CLI_EXIT_OK;
+    QString format, out;
+    if (!g_requireOption(ctx, QStringLiteral("format"), format, code) ||
+        !g_requireOption(ctx, QStringLiteral("out"), out, code))
+        return code;
+    ExportFilter filter;
+    if (!g_exportFilterFromName(format, filter)) {
+        ctx.err << "ferrowick-cli: unknown format '" << format << "' (txt, doc, csv, html or pdf)" << Qt::endl;
+        return CLI_EXIT_USAGE;
+    }
+    const ExportTarget target = g_exportTarget(QFileInfo(out).absoluteFilePath(), filter);
+
+    SourceLoader loader(ctx.source);
+    loader.setMakePreviews(filter == EXPORT_FILTER_PDF || filter == EXPORT_FILTER_HTML);
+    ViberData data;
+    if (!g_loadSourceOrFail(ctx, loader, data))
+        return CLI_EXIT_FAILURE;
+    return g_runTerminalJob(ctx, [&](JobProgress& progress) {
+        ExportMessagesThread job(data.messages(), target.path,
+                                 ExportMessagesThread::FormatType(target.formatType), progress);
+        job.run();
+    });
+}

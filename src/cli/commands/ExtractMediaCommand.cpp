@@ -1,0 +1,34 @@
+#include "ExtractMediaCommand.h"
+
+#include "LoadedSource.h"
+#include "TerminalProgress.h"
+#include "export/ExportPaths.h"
+#include "export/ExtractMediaFilesThread.h"
+
+#include <algorithm>
+
+QList<QCommandLineOption> ExtractMediaCommand::options() const
+{
+    return {QCommandLineOption(QStringLiteral("out"), QStringLiteral("Folder to extract into."),
+                               QStringLiteral("DIR"))};
+}
+
+int ExtractMediaCommand::run(CliContext& ctx)
+{
+    int code = CLI_EXIT_OK;
+    QString out;
+    if (!g_requireOption(ctx, QStringLiteral("out"), out, code))
+        return code;
+    SourceLoader loader(ctx.source);
+    loader.setMakePreviews(true);
+    ViberData data;
+    if (!g_loadSourceOrFail(ctx, loader, data))
+        return CLI_EXIT_FAILURE;
+    QList<_ViberMsg*> msgs = data.messages();
+    std::sort(msgs.begin(), msgs.end(), compareViberMsgAsc); // a stable naming order for same-second files
+    const QDir target(QDir(out).absoluteFilePath(g_timestampedName(QStringLiteral("attachments"))));
+    return g_runTerminalJob(ctx, [&](JobProgress& progress) {
+        ExtractMediaFilesThread job(msgs, target, progress);
+        job.run();
+    });
+}

@@ -1,0 +1,199 @@
+#include "ExportTestData.h"
+#include "export/BubbleHtml.h"
+#include "export/ExportMessagesThread.h"
+#include "support/RecordingProgress.h"
+#include "support/TestEnv.h"
+
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString readText(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// Checks that every opened element is closed in order, knowing HTML's void
+// elements, and that no tag holds a stray quote or angle bracket (a value that
+// broke out of its attribute). Returns an empty text when the page is sound.
+QString tagProblems(const QString& html)
+{
+    static const QSet<QString> voidElements{QStringLiteral("img"), QStringLiteral("br"), QStringLiteral("meta"),
+                                            QStringLiteral("link"), QStringLiteral("hr"), QStringLiteral("input")};
+    QStringList stack;
+    qsizetype pos = 0;
+    while ((pos = html.indexOf(u'<', pos)) >= 0) {
+        const qsizetype end = html.indexOf(u'>', pos);
+        if (end < 0)
+            return QStringLiteral("unclosed tag at %1").arg(pos);
+        const QString tag = html.mid(pos + 1, end - pos - 1);
+        pos = end + 1;
+        if (tag.startsWith(u'!'))
+            continue;
+        if (tag.contains(u'<'))
+            return QStringLiteral("'<' inside tag: ") + tag;
+        // Attribute values are double-quoted: an odd count means one leaked.
+        if (tag.count(u'"') % 2 != 0)
+            return QStringLiteral("unbalanced quotes: ") + tag;
+        static const QRegularExpression name(QStringLiteral("^/?([a-zA-Z0-9]+)"));
+        const QRegularExpressionMatch m = name.match(tag);
+        if (!m.hasMatch())
+            return QStringLiteral("bad tag: ") + tag;
+        const QString element = m.captured(1).toLower();
+        if (tag.startsWith(u'/')) {
+            if (stack.isEmpty() || stack.takeLast() != element)
+                return QStringLiteral("mismatched close: ") + tag;
+        } else if (!voidElements.contains(element) && !tag.endsWith(u'/')) {
+            stack << element;
+        }
+    }
+    return stack.isEmpty() ? QString() : QStringLiteral("left open: ") + stack.join(u',');
+}
+
+struct HtmlRun
+{
+    QStringList successes, errors;
+};
+
+HtmlRun runHtml(const QList<_ViberMsg*>& msgs, const QString& folder, int cancelAfter = 0)
+{
+    RecordingProgress p;
+    p.cancelAfterUpdates(cancelAfter);
+    ExportMessagesThread job(msgs, folder, ExportMessagesThread::FORMAT_HTML, p);
+    job.run();
+    return {p.successes(), p.errors()};
+}
+} // namespace
+
+class TestExportHtml : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        g_requireTestEnvironment();
+        qputenv("FERROWICK_BUBBLE_DIR", QByteArray(FERROWICK_TEST_BUBBLE_DIR));
+    }
+
+    void encodeEscapesAndPictures()
+    {
+        const QString html = g_htmlEncode(QStringLiteral("a<b>&c\n") + QString::fromUtf16(u"\U0001F604"));
+        QVERIFY(html.startsWith(QStringLiteral("a&lt;b&gt;&amp;c<br/><img src=\"emoji/1F604.png\"")));
+        // An emoticon whose picture is missing stays text; an unclosed one never matches.
+        QCOMPARE(vbemoji_replace(QStringLiteral("(no_such_token) (smiley")), QStringLiteral("(no_such_token) (smiley"));
+        QVERIFY(tagProblems(g_htmlEncode(QStringLiteral("\"><script>alert(1)</script>"))).isEmpty());
+    }
+
+    void attributesCannotBeBrokenOutOf()
+    {
+        _ViberMsg m;
+        m.type = MSG_TYPE_IMAGE;
+        m.state = MSG_STATE_RECEIVED;
+        _ViberAtta a;
+        a.filePath = QStringLiteral("/tmp/x\" onerror=\"alert(1).jpg");
+        a.thumbPath = QStringLiteral("/tmp/<b>'.jpg");
+        m.atta = &a;
+        const QString view = showMessage(m, BubbleHtmlOptions::forView());
+        QVERIFY2(tagProblems(view).isEmpty(), qPrintable(tagProblems(view) + view));
+        QVERIFY(!view.contains(QStringLiteral("onerror=\"")));
+        m.type = MSG_TYPE_LOCATION;
+        m.address = QStringLiteral("<img src=x>");
+        m.latitude = 1;
+        const QString loc = showMessage(m, BubbleHtmlOptions::forView());
+        QVERIFY(tagProblems(loc).isEmpty());
+        QVERIFY(loc.contains(QStringLiteral("&lt;img src=x&gt;")));
+    }
+
+    void pagesPerChatWithCopiedAttachments()
+    {
+        QTemporaryDir media, out;
+        ExportTestData t;
+        t.fill(media.path());
+        // A sender name and text that try to inject markup.
+        t.anna->name = QStringLiteral("Anna <script>\"");
+        t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 300, QStringLiteral("</div><b onclick=\"x\">"),
+              MSG_STATE_RECEIVED, t.anna);
+        // A second photo with the same file name in another folder.
+        QVERIFY(QDir(media.path()).mkdir(QStringLiteral("other")));
+        const QString samePhoto = media.filePath(QStringLiteral("other/photo.jpg"));
+        ExportTestData::writeImage(samePhoto);
+        _ViberMsg* second = t.msg(t.group, MSG_TYPE_IMAGE, ExportTestData::kDay + 90000, QStringLiteral("caption"),
+                                  MSG_STATE_RECEIVED, t.anna);
+        t.atta(second, samePhoto, QString());
+
+        const QString folder = out.filePath(QStringLiteral("chats-html"));
+        const HtmlRun r = runHtml(t.data.messages(), folder);
+        QVERIFY2(r.errors.isEmpty(), qPrintable(r.errors.join(u';')));
+        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully exported 12 Messages.")});
+
+        const QStringList pages = QDir(folder).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
+        QCOMPARE(pages.size(), 2);
+        for (const QString& page : pages) {
+            const QString html = readText(QDir(folder).filePath(page));
+            QVERIFY2(tagProblems(html).isEmpty(), qPrintable(page + QStringLiteral(": ") + tagProblems(html)));
+            QVERIFY(html.contains(QStringLiteral("href=\"files/style.css\"")));
+            QVERIFY(!html.contains(QStringLiteral("<script>")));
+        }
+        const QDir files(QDir(folder).filePath(QStringLiteral("files")));
+        QVERIFY(files.exists(QStringLiteral("style.css")));
+        QVERIFY(files.exists(QStringLiteral("photo.jpg")));
+        QVERIFY(files.exists(QStringLiteral("photo(1).jpg")));
+        QVERIFY(files.exists(QStringLiteral("photo_thumb.jpg")));
+        QVERIFY(files.exists(QStringLiteral("voice.m4a")));
+
+        const QString group = readText(QDir(folder).filePath(QStringLiteral("Anna script(+4911), Bob B, Jr.(+4922).html")));
+        QVERIFY(group.contains(QStringLiteral("<div class=\"handle\">Anna &lt;script&gt;\"</div>")));
+        QVERIFY(group.contains(QStringLiteral("src=\"files/photo(1).jpg\"")) ||
+                group.contains(QStringLiteral("href=\"files/photo%281%29.jpg\"")));
+        QCOMPARE(group.count(QStringLiteral("<div class=\"r\">")), 3); // one date box, the system message, the call
+    }
+
+    void chatsWithTheSameNameGetTheirOwnPages()
+    {
+        QTemporaryDir out;
+        ExportTestData t;
+        _ViberPerson* a1 = t.person(QStringLiteral("Sam"), QStringLiteral("+1"));
+        _ViberPerson* a2 = t.person(QStringLiteral("Sam"), QStringLiteral("+1"));
+        _ViberChat* c1 = t.chat(QString(), QString(), {a1});
+        _ViberChat* c2 = t.chat(QString(), QString(), {a2});
+        t.msg(c1, MSG_TYPE_TEXT, 1, QStringLiteral("first chat"), MSG_STATE_SENT);
+        t.msg(c2, MSG_TYPE_TEXT, 2, QStringLiteral("second chat"), MSG_STATE_SENT);
+        const QString folder = out.filePath(QStringLiteral("x-html"));
+        runHtml(t.data.messages(), folder);
+        QVERIFY(readText(QDir(folder).filePath(QStringLiteral("Sam(+1).html"))).contains(QStringLiteral("first chat")));
+        QVERIFY(readText(QDir(folder).filePath(QStringLiteral("Sam(+1)(1).html"))).contains(QStringLiteral("second chat")));
+    }
+
+    void cancelKeepsWhatWasThereBefore()
+    {
+        QTemporaryDir media, out;
+        ExportTestData t;
+        t.fill(media.path());
+        const QString folder = out.filePath(QStringLiteral("again-html"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/files")));
+        ExportTestData::writeBytes(folder + QStringLiteral("/notes.txt"), "mine");
+        ExportTestData::writeBytes(folder + QStringLiteral("/files/keep.css"), "mine too");
+
+        const HtmlRun r = runHtml(t.data.messages(), folder, 5);
+        QVERIFY(r.successes.isEmpty() && r.errors.isEmpty());
+        QStringList left;
+        QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            left << QDir(folder).relativeFilePath(it.next());
+        left.sort();
+        QCOMPARE(left, (QStringList{QStringLiteral("files"), QStringLiteral("files/keep.css"),
+                                    QStringLiteral("notes.txt")}));
+
+        // A folder this export made itself goes entirely.
+        const QString fresh = out.filePath(QStringLiteral("fresh-html"));
+        runHtml(t.data.messages(), fresh, 5);
+        QVERIFY(!QFileInfo::exists(fresh));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExportHtml)
+#include "test_export_html.moc"
