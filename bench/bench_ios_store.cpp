@@ -173,7 +173,7 @@ void BM_BareScan(benchmark::State& state)
     qint64 rows = 0;
     for (auto _ : state) {
         sqlite3* db = nullptr;
-        sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(db,
                            "select m.*, l.ZLATITUDE, l.ZLONGITUDE, l.ZADDRESS as loc_address from ZVIBERMESSAGE as m "
