@@ -45,9 +45,6 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
     QFile src(m_root.absoluteFilePath(storedName));
     if (!src.open(QIODevice::ReadOnly))
         raise(src.errorString());
-    QFile out(dest);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        raise(out.errorString());
     const qint64 total = src.size();
 
     QByteArray key;
@@ -61,6 +58,10 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
                       .arg(storedName));
     }
 
+    // Opened only once the key is known, so a locked backup leaves dest alone.
+    QFile out(dest);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        raise(out.errorString());
     QByteArray buffer(kChunk, Qt::Uninitialized);
     qint64 done = 0;
     if (key.isEmpty()) {

@@ -68,6 +68,11 @@ double Sqlite3Cursor::getDouble(int index) const
     return onRow(index) ? sqlite3_column_double(m_stmt->stmt, index) : 0.0;
 }
 
+int Sqlite3Cursor::byteCount(int index) const
+{
+    return onRow(index) ? sqlite3_column_bytes(m_stmt->stmt, index) : 0;
+}
+
 QByteArrayView Sqlite3Cursor::getUtf8(int index) const
 {
     if (!onRow(index))

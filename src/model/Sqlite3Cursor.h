@@ -37,6 +37,8 @@ public:
     double getDouble(int index) const;
     QString getText(int index) const;
     QByteArray getBlob(int index) const;
+    // Size in bytes of a text or blob value (0 for NULL).
+    int byteCount(int index) const;
     // The UTF-8 bytes of a text value, valid until the cursor moves.
     QByteArrayView getUtf8(int index) const;
 

@@ -22,7 +22,9 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
 {
     close();
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    // A connection and its cursors stay on one thread, so SQLite's own
+    // locking is only overhead.
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const std::string err = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close_v2(db);

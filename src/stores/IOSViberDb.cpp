@@ -25,7 +25,12 @@ void IOSViberDb::setPreviewRoot(const QDir& dir)
 
 ViberMsgState IOSViberDb::IOSGetViberState(const QString& state)
 {
-    auto is = [&](const char* word) { return state.compare(QLatin1String(word), Qt::CaseInsensitive) == 0; };
+    return stateFromUtf8(state.toUtf8());
+}
+
+ViberMsgState IOSViberDb::stateFromUtf8(QByteArrayView state)
+{
+    auto is = [&](const char* word) { return g_utf8EqualsNoCase(state, word); };
     if (is("delivered") || is("sending"))
         return MSG_STATE_DELIVERED;
     if (is("received"))

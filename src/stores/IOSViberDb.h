@@ -45,6 +45,8 @@ public:
     QString joinPersonCol;
 
 private:
+    // IOSGetViberState of a UTF-8 column value, without making a QString.
+    static ViberMsgState stateFromUtf8(QByteArrayView state);
     void createFromScriptThrow(const QString& path);
     void removeOrphansThrow();
     QString personSelect(const QString& head) const;

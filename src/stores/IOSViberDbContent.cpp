@@ -27,33 +27,43 @@ void IOSViberDb::loadMessagesThrow(__ViberData* d)
                      {"ZRANGES", StoreBag::BytesUnlessEmpty}});
     while (c.moveNext()) {
         const qint64 id = c.getInt64(pkCol);
-        if (d->msgs.contains(id))
+        // One hash look-up per row: the slot is made here and dropped again
+        // when the row turns out not to load.
+        _ViberMsg*& slot = d->msgs[id];
+        if (slot)
             continue; // a second location row of the same message
+        auto skip = [&] { d->msgs.remove(id); };
         _ViberChat* chat = d->chats.value(c.getInt64(convCol));
-        if (!chat)
+        if (!chat) {
+            skip();
             continue;
-        const QByteArrayView stateText = c.getUtf8(stateCol);
-        const ViberMsgState state = IOSGetViberState(QString::fromUtf8(stateText));
-        if (state == MSG_STATE_UNKNOWN)
+        }
+        const ViberMsgState state = stateFromUtf8(c.getUtf8(stateCol));
+        if (state == MSG_STATE_UNKNOWN) {
+            skip();
             continue;
+        }
         const QByteArrayView sys = c.getUtf8(sysCol);
         int systemType = SYS_NONE;
         bool customLocation = false;
         if (g_utf8EqualsNoCase(sys, "systemMemberAdded")) {
-            if (c.getUtf8(textCol).isEmpty())
+            if (c.byteCount(textCol) == 0) {
+                skip();
                 continue;
+            }
             systemType = SYS_MEMBER_ADDED;
         } else if (g_utf8EqualsNoCase(sys, "systemNameChanged")) {
             systemType = SYS_NAME_CHANGED;
         } else if (g_utf8EqualsNoCase(sys, "customLocation")) {
             customLocation = true;
         } else if (!sys.isEmpty()) {
+            skip();
             continue;
         }
 
         auto* m = new _ViberMsg;
         m->id = id;
-        d->msgs.insert(id, m);
+        slot = m;
         m->seq = c.getInt64(seqCol);
         m->token = c.getInt64(tokenCol);
         const qint64 pni = c.getInt64(pniCol);

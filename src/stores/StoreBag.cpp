@@ -15,10 +15,36 @@ StoreBag::StoreBag(const Sqlite3Cursor& query, std::initializer_list<Col> cols)
     }
 }
 
+bool StoreBag::onlyFirstInt(const Sqlite3Cursor& row) const
+{
+    if (m_cols.isEmpty() || m_cols.constFirst().kind != Int)
+        return false;
+    for (qsizetype i = 1; i < m_cols.size(); ++i) {
+        const Found& c = m_cols.at(i);
+        if (c.kind == IntUnlessNull && row.isNull(c.index))
+            continue;
+        if (c.kind == BytesUnlessEmpty && row.byteCount(c.index) == 0)
+            continue;
+        return false;
+    }
+    return true;
+}
+
 QByteArray StoreBag::bag(const Sqlite3Cursor& row)
 {
     if (m_other >= 0)
         return row.getBlob(m_other);
+    if (onlyFirstInt(row)) {
+        const Found& first = m_cols.constFirst();
+        const int v = row.getInt(first.index);
+        auto it = m_singleInt.constFind(v);
+        if (it != m_singleInt.cend())
+            return *it;
+        const QByteArray bag = TinyKVSerializer::ser({{first.name, v}});
+        if (m_singleInt.size() < 1024)
+            m_singleInt.insert(v, bag);
+        return bag;
+    }
     QHash<QString, QVariant> values;
     for (const Found& c : std::as_const(m_cols)) {
         switch (c.kind) {
@@ -42,17 +68,6 @@ QByteArray StoreBag::bag(const Sqlite3Cursor& row)
             break;
         }
         }
-    }
-    if (values.size() == 1 && !m_cols.isEmpty() && m_cols.constFirst().kind == Int
-        && values.contains(m_cols.constFirst().name)) {
-        const qint64 v = values.constBegin()->toLongLong();
-        auto it = m_singleInt.find(v);
-        if (it == m_singleInt.end()) {
-            if (m_singleInt.size() >= 1024)
-                return TinyKVSerializer::ser(values);
-            it = m_singleInt.insert(v, TinyKVSerializer::ser(values));
-        }
-        return *it;
     }
     return TinyKVSerializer::ser(values);
 }

@@ -33,6 +33,9 @@ public:
     QByteArray bag(const Sqlite3Cursor& row);
 
 private:
+    // Whether the row's bag holds the first column's integer and nothing else.
+    bool onlyFirstInt(const Sqlite3Cursor& row) const;
+
     struct Found
     {
         QString name;

@@ -198,8 +198,11 @@ private slots:
         b.parseInfo();
         const Node* node = b.findNode(u"Applications/com.viber/Documents/f8193.bin"_qs);
         const QString dest = m_tmp.filePath(u"broken-out"_qs);
-        // Without the password the ciphertext must not come out as the file.
+        // Without the password the ciphertext must not come out as the file,
+        // and an existing file at dest stays as it was.
+        writeAll(dest, "keep");
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.copyFile(node, dest, nullptr, nullptr));
+        QCOMPARE(readAll(dest), QByteArray("keep"));
         QVERIFY(b.setPasscode(u"pa55 wörd"_qs));
 
         const QString stored = folder + u'/' + node->item.backupFileName();
