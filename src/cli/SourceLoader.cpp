@@ -62,6 +62,17 @@ ViberData SourceLoader::loadThrow()
     return data;
 }
 
+bool SourceLoader::loadFor(const CliContext& ctx, ViberData& data)
+{
+    try {
+        data = loadThrow();
+        return true;
+    } catch (const std::runtime_error& e) {
+        ctx.fail(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
 QString SourceLoader::privateCopyThrow(const QString& file)
 {
     if (!m_copy) {

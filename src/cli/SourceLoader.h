@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CliCommand.h"
 #include "SourceSpec.h"
 #include "model/ViberData.h"
 
@@ -30,6 +31,9 @@ public:
 
     // Raises std::runtime_error with a text for the user.
     ViberData loadThrow();
+    // For commands: loads into data, or prints the error through ctx and
+    // returns false (the command then exits with status 1).
+    bool loadFor(const CliContext& ctx, ViberData& data);
 
 private:
     ViberData loadContainerThrow(const QString& dir, const QString& what);

@@ -54,6 +54,9 @@ private:
     void loadAttachmentsThrow(__ViberData* d);
     void setAttachmentPaths(_ViberAtta* a, _ViberMsg* m, QByteArrayView type);
     QString previewTarget(const QString& rel) const;
+    // The thumbnail of a picture or video: the preferred preview file, else
+    // the other one, else a preview made at the preferred place.
+    void setPreview(_ViberAtta* a, const QString& preferred, const QString& other);
     void loadCallsThrow(__ViberData* d);
     _ViberChat* callChatThrow(__ViberData* d, qint64 pni, QHash<qint64, qint64>& chatOfPerson);
 

@@ -128,12 +128,24 @@ QString IOSViberDb::previewTarget(const QString& rel) const
     return (m_hasPreviewRoot ? m_previewRoot : root).absoluteFilePath(rel);
 }
 
+void IOSViberDb::setPreview(_ViberAtta* a, const QString& preferred, const QString& other)
+{
+    if (QFileInfo::exists(root.absoluteFilePath(preferred))) {
+        a->thumbPath = root.absoluteFilePath(preferred);
+    } else if (QFileInfo::exists(root.absoluteFilePath(other))) {
+        a->thumbPath = root.absoluteFilePath(other);
+    } else {
+        a->thumbPath = previewTarget(preferred);
+        if (m_makePreviews)
+            g_makeImagePreview(a->filePath, a->thumbPath, m_hasPreviewRoot ? m_previewRoot : root);
+    }
+}
+
 void IOSViberDb::setAttachmentPaths(_ViberAtta* a, _ViberMsg* m, QByteArrayView type)
 {
     // The name comes from the store: one that could leave its folder is
     // never joined to a path, and the attachment keeps no local file.
     const bool plainName = g_isPlainFileName(a->name);
-    const QDir& writeBase = m_hasPreviewRoot ? m_previewRoot : root;
     if (type == "audio") {
         m->type = MSG_TYPE_AUDIO;
         if (plainName)
@@ -147,17 +159,8 @@ void IOSViberDb::setAttachmentPaths(_ViberAtta* a, _ViberMsg* m, QByteArrayView 
         if (!plainName)
             return;
         a->filePath = root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
-        const QString small = QStringLiteral("Documents/AttachmentsPreview/") + a->name;
-        const QString big = QStringLiteral("Documents/BigAttachmentsPreview/") + a->name;
-        if (QFileInfo::exists(root.absoluteFilePath(small))) {
-            a->thumbPath = root.absoluteFilePath(small);
-        } else if (QFileInfo::exists(root.absoluteFilePath(big))) {
-            a->thumbPath = root.absoluteFilePath(big);
-        } else {
-            a->thumbPath = previewTarget(small);
-            if (m_makePreviews)
-                g_makeImagePreview(a->filePath, a->thumbPath, writeBase);
-        }
+        setPreview(a, QStringLiteral("Documents/AttachmentsPreview/") + a->name,
+                   QStringLiteral("Documents/BigAttachmentsPreview/") + a->name);
     } else if (type == "sticker") {
         m->type = MSG_TYPE_STICKER;
         if (g_isPlainFileName(a->mediaId))
@@ -168,17 +171,8 @@ void IOSViberDb::setAttachmentPaths(_ViberAtta* a, _ViberMsg* m, QByteArrayView 
             return;
         a->filePath = root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
         const QString b = a->name.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".jpg");
-        const QString big = QStringLiteral("Documents/BigAttachmentsPreview/") + b;
-        const QString small = QStringLiteral("Documents/AttachmentsPreview/") + b;
-        if (QFileInfo::exists(root.absoluteFilePath(big))) {
-            a->thumbPath = root.absoluteFilePath(big);
-        } else if (QFileInfo::exists(root.absoluteFilePath(small))) {
-            a->thumbPath = root.absoluteFilePath(small);
-        } else {
-            a->thumbPath = previewTarget(big);
-            if (m_makePreviews)
-                g_makeImagePreview(a->filePath, a->thumbPath, writeBase);
-        }
+        setPreview(a, QStringLiteral("Documents/BigAttachmentsPreview/") + b,
+                   QStringLiteral("Documents/AttachmentsPreview/") + b);
     }
 }
 

@@ -52,6 +52,26 @@ _ViberPerson* takePerson(__ViberData* d, Sqlite3Cursor& c, qint64 id)
     }
     return p;
 }
+// The message of one Events row, entered in msgs and appended to the chat.
+// Events may be shared by several rows of a crafted store; the first keeps
+// the key (null is returned) rather than being orphaned by the second.
+_ViberMsg* newEventMsg(__ViberData* d, Sqlite3Cursor& c, _ViberChat* chat)
+{
+    const qint64 id = c.getInt64("EventID");
+    if (d->msgs.contains(id))
+        return nullptr;
+    auto* m = new _ViberMsg;
+    m->id = id;
+    d->msgs.insert(id, m);
+    m->token = c.getInt64("Token");
+    m->seq = m->token;
+    m->date = dt21FromUnixepochSecs(c.getInt("TimeStamp"));
+    m->stateDate = m->date;
+    m->state = c.getInt("Direction") == 1 ? MSG_STATE_DELIVERED : MSG_STATE_RECEIVED;
+    m->chat = chat;
+    chat->msgs.append(m);
+    return m;
+}
 } // namespace
 
 void PCViberDb::loadChatsThrow(__ViberData* d)
@@ -124,24 +144,12 @@ void PCViberDb::loadMessagesThrow(__ViberData* d)
             type = MSG_TYPE_STICKER;
         else
             continue;
-        const qint64 id = c.getInt64("EventID");
-        // Events may be shared by several rows of a crafted store; the first
-        // keeps the key rather than being orphaned by the second.
-        if (d->msgs.contains(id))
+        _ViberMsg* m = newEventMsg(d, c, chat);
+        if (!m)
             continue;
-        auto* m = new _ViberMsg;
-        m->id = id;
-        d->msgs.insert(id, m);
-        m->token = c.getInt64("Token");
-        m->seq = m->token;
         m->latitude = g_desktopCoordinate(c.getInt64("ContactLatitude"), 2);
         m->longitude = g_desktopCoordinate(c.getInt64("ContactLongitude"), 3);
-        m->date = dt21FromUnixepochSecs(c.getInt("TimeStamp"));
-        m->stateDate = m->date;
-        m->state = c.getInt("Direction") == 1 ? MSG_STATE_DELIVERED : MSG_STATE_RECEIVED;
         m->type = type;
-        m->chat = chat;
-        chat->msgs.append(m);
         if (!m->isFromMe())
             m->person = d->persons.value(c.getInt64("PersonId"));
 
@@ -198,31 +206,23 @@ void PCViberDb::loadCallsThrow(__ViberData* d)
         _ViberPerson* person = d->persons.value(c.getInt64("PersonId"));
         if (!chat || !person)
             continue;
-        const qint64 id = c.getInt64("EventID");
-        if (d->msgs.contains(id) || d->calls.contains(id))
+        if (d->calls.contains(c.getInt64("EventID")))
             continue;
-        auto* m = new _ViberMsg;
-        m->id = id;
-        d->msgs.insert(id, m);
-        m->token = c.getInt64("Token");
-        m->seq = m->token;
-        m->date = dt21FromUnixepochSecs(c.getInt("TimeStamp"));
-        m->stateDate = m->date;
+        _ViberMsg* m = newEventMsg(d, c, chat);
+        if (!m)
+            continue;
         const bool outgoing = c.getInt("Direction") == 1;
-        m->state = outgoing ? MSG_STATE_DELIVERED : MSG_STATE_RECEIVED;
         m->type = MSG_TYPE_CALL;
 
         auto* call = new _ViberCall;
-        call->id = id;
-        d->calls.insert(id, call);
+        call->id = m->id;
+        d->calls.insert(call->id, call);
         call->token = m->token;
         call->duration = c.getInt("Duration");
         call->date = m->date;
         call->type = outgoing ? CALL_OUTGOING : (call->duration == 0 ? CALL_MISSED : CALL_INCOMING);
         call->person = person;
         m->call = call;
-        m->chat = chat;
-        chat->msgs.append(m);
     }
 }
 

@@ -9,12 +9,12 @@
 namespace {
 QByteArray be32(quint32 v)
 {
-    return QByteArray(1, char(v >> 24)) + char(v >> 16) + char(v >> 8) + char(v);
+    return BackupFixture::bigEndian(v, 4);
 }
 
 QByteArray tlv(const char* tag, const QByteArray& value)
 {
-    return QByteArray(tag, 4) + be32(quint32(value.size())) + value;
+    return BackupFixture::keybagEntry(tag, value);
 }
 
 // A keybag with the given class keys wrapped under the passcode-derived key.

@@ -11,10 +11,7 @@
 namespace {
 QByteArray be(quint64 v, int width)
 {
-    QByteArray out;
-    for (int i = width - 1; i >= 0; --i)
-        out.append(char((v >> (8 * i)) & 0xFF));
-    return out;
+    return BackupFixture::bigEndian(v, width);
 }
 
 // One record by hand; strings given as null QByteArray are written absent.

@@ -14,11 +14,8 @@ int ChatsCommand::run(CliContext& ctx)
 {
     ViberData data;
     SourceLoader loader(ctx.source);
-    try {
-        data = loader.loadThrow();
-    } catch (const std::runtime_error& e) {
-        return ctx.fail(QString::fromUtf8(e.what()));
-    }
+    if (!loader.loadFor(ctx, data))
+        return CLI_EXIT_FAILURE;
     QList<_ViberChat*> chats = data.chats();
     // Keys first, so that chats of equal date always come out alike.
     std::sort(chats.begin(), chats.end(), [](const _ViberChat* a, const _ViberChat* b) { return a->id < b->id; });

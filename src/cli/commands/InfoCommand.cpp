@@ -16,11 +16,8 @@ int InfoCommand::run(CliContext& ctx)
 {
     ViberData data;
     SourceLoader loader(ctx.source);
-    try {
-        data = loader.loadThrow();
-    } catch (const std::runtime_error& e) {
-        return ctx.fail(QString::fromUtf8(e.what()));
-    }
+    if (!loader.loadFor(ctx, data))
+        return CLI_EXIT_FAILURE;
     const __ViberData* d = data.p();
     const QList<QPair<const char*, qsizetype>> counts = {
         {"chats", d->chats.size()},       {"persons", d->persons.size()}, {"messages", d->msgs.size()},

@@ -14,11 +14,8 @@ int MessagesCommand::run(CliContext& ctx)
 {
     ViberData data;
     SourceLoader loader(ctx.source);
-    try {
-        data = loader.loadThrow();
-    } catch (const std::runtime_error& e) {
-        return ctx.fail(QString::fromUtf8(e.what()));
-    }
+    if (!loader.loadFor(ctx, data))
+        return CLI_EXIT_FAILURE;
     QList<_ViberMsg*> msgs = data.messages();
     std::sort(msgs.begin(), msgs.end(), [](const _ViberMsg* a, const _ViberMsg* b) { return a->id < b->id; });
     std::stable_sort(msgs.begin(), msgs.end(), compareViberMsgAsc);
