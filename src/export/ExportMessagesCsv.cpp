@@ -14,7 +14,7 @@ void ExportMessagesCsv::init()
 void ExportMessagesCsv::line(double date, bool send, const QString& person, const QString& number,
                              const QString& content)
 {
-    QString out = dtFromTimestamp(date).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QString out = m_time.toLocal(date).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     out += send ? QStringLiteral(",1,") : QStringLiteral(",0,");
     out += g_csvFormat(person);
     out += u',';

@@ -3,6 +3,7 @@
 #include "export/AbsFormatExport.h"
 #include "export/TextFileWriter.h"
 #include "model/ViberRecords.h"
+#include "model/ViberTime.h"
 
 // CSV with the columns date, send, person, number, content.
 class ExportMessagesCsv : public AbsFormatExport<_ViberMsg>
@@ -17,4 +18,5 @@ private:
     void line(double date, bool send, const QString& person, const QString& number, const QString& content);
 
     TextFileWriter m_file;
+    LocalTimeConverter m_time;
 };

@@ -14,12 +14,46 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <limits>
+#include <vector>
 #include <stdexcept>
+
+namespace {
+// Messages without a chat sort before every chat. Comparing them by time
+// alone against messages of chats would make the order intransitive, which
+// std::sort does not survive; the writers skip them anyway.
+qint64 chatSortKey(const _ViberMsg* m)
+{
+    return m->chat ? m->chat->id : std::numeric_limits<qint64>::min();
+}
+
+// Sorts by (chat key, time) through a flat array of keys: a million messages
+// sort several times faster than by chasing each record pointer.
+void sortMessages(QList<_ViberMsg*>& msgs, bool byChat)
+{
+    struct Keyed
+    {
+        qint64 chat;
+        double date;
+        _ViberMsg* msg;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(size_t(msgs.size()));
+    for (_ViberMsg* m : std::as_const(msgs))
+        keyed.push_back({byChat ? chatSortKey(m) : 0, m->date, m});
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return a.chat != b.chat ? a.chat < b.chat : a.date < b.date;
+    });
+    for (qsizetype i = 0; i < msgs.size(); ++i)
+        msgs[i] = keyed[size_t(i)].msg;
+}
+} // namespace
 
 bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b)
 {
-    if (a->chat && b->chat && a->chat->id != b->chat->id)
-        return a->chat->id < b->chat->id;
+    const qint64 ca = chatSortKey(a), cb = chatSortKey(b);
+    if (ca != cb)
+        return ca < cb;
     return compareViberMsgAsc(a, b);
 }
 
@@ -127,10 +161,8 @@ QString ExportMessagesThread::exportAll()
     if (perChat) {
         if (!QFileInfo(m_path).isDir() && !m_output.makeFolder(m_path))
             throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(m_path).toStdString());
-        std::sort(m_msgs.begin(), m_msgs.end(), compareMessageChatDateAsc);
-    } else {
-        std::sort(m_msgs.begin(), m_msgs.end(), compareViberMsgAsc);
     }
+    sortMessages(m_msgs, perChat);
 
     const qint64 total = m_msgs.size();
     qint64 count = 0;

@@ -50,7 +50,7 @@ void ExportMessagesTxt::write(_ViberMsg& m)
     text.remove(u'\r');
     text.replace(u'\n', u' ');
     static const QLocale locale = QLocale::system();
-    line(locale.toString(dtFromTimestamp(m.date), QLocale::ShortFormat), flag, name, text);
+    line(locale.toString(m_time.toLocal(m.date), QLocale::ShortFormat), flag, name, text);
 }
 
 void ExportMessagesTxt::uninit()

@@ -3,6 +3,7 @@
 #include "export/AbsFormatExport.h"
 #include "export/TextFileWriter.h"
 #include "model/ViberRecords.h"
+#include "model/ViberTime.h"
 
 // The plain-text table (also written under a ".doc" name): date, flag, name
 // and message in padded columns, one line per message.
@@ -18,4 +19,5 @@ private:
     void line(const QString& date, const QString& flag, const QString& name, const QString& text);
 
     TextFileWriter m_file;
+    LocalTimeConverter m_time;
 };

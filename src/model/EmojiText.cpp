@@ -54,6 +54,18 @@ QString hexCode(uint value)
 
 QString emoji_replace(const QString& text, QString (*handler)(void* ctx, const QString& code), void* ctx)
 {
+    // Most texts hold nothing at or above the first emoji unit (U+203C): one
+    // quick look spares them both passes.
+    bool candidate = false;
+    for (QChar c : text) {
+        if (c.unicode() >= 0x203C) {
+            candidate = true;
+            break;
+        }
+    }
+    if (!candidate)
+        return text;
+
     // Pass 1: single-unit symbols.
     QString pass1;
     pass1.reserve(text.size());

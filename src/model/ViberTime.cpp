@@ -22,7 +22,8 @@ double dt21FromUnixepochSecs(int s)
     return double(qint64(s) - kCoreDataEpochUnix);
 }
 
-QDateTime dtFromTimestamp(double t)
+namespace {
+qint64 clampedUnixSeconds(double t)
 {
     constexpr double maxUnix = 4294967295.0;
     double unix = 0;
@@ -32,5 +33,22 @@ QDateTime dtFromTimestamp(double t)
         unix = 0;
     else if (unix > maxUnix)
         unix = maxUnix;
-    return QDateTime::fromSecsSinceEpoch(qint64(unix)).toLocalTime();
+    return qint64(unix);
+}
+} // namespace
+
+QDateTime dtFromTimestamp(double t)
+{
+    return QDateTime::fromSecsSinceEpoch(clampedUnixSeconds(t)).toLocalTime();
+}
+
+QDateTime LocalTimeConverter::toLocal(double t)
+{
+    const qint64 unix = clampedUnixSeconds(t);
+    const qint64 bucket = unix / 900;
+    if (bucket != m_bucket) {
+        m_bucket = bucket;
+        m_offset = QDateTime::fromSecsSinceEpoch(bucket * 900).toLocalTime().offsetFromUtc();
+    }
+    return QDateTime::fromSecsSinceEpoch(unix, Qt::OffsetFromUTC, m_offset);
 }
