@@ -6,6 +6,7 @@
 #include "stores/PCViberDb.h"
 #include "stores/StorePaths.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -73,11 +74,25 @@ bool SourceLoader::loadFor(const CliContext& ctx, ViberData& data)
     }
 }
 
+namespace {
+// Copies left behind by a process that was killed (a listing piped into
+// head) would otherwise pile up; after a day nobody is reading them.
+void removeStaleCopies(const QDir& cache)
+{
+    const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
+    for (const QFileInfo& fi : cache.entryInfoList({QStringLiteral("source-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (!fi.isSymLink() && fi.lastModified().toUTC() < dayAgo)
+            QDir(fi.filePath()).removeRecursively();
+    }
+}
+} // namespace
+
 QString SourceLoader::privateCopyThrow(const QString& file)
 {
     if (!m_copy) {
         const QDir cache(g_dataSaveDir().filePath(QStringLiteral("cache")));
         cache.mkpath(QStringLiteral("."));
+        removeStaleCopies(cache);
         m_copy = std::make_unique<QTemporaryDir>(cache.filePath(QStringLiteral("source-XXXXXX")));
         if (!m_copy->isValid())
             fail(QStringLiteral("cannot create a working folder in %1").arg(cache.path()));
