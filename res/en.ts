@@ -51,5 +51,25 @@
         <source>IDS_PRINT_MESSAGES</source>
         <translation>Print Messages</translation>
     </message>
+    <message>
+        <source>IDS_LOADING_ITUNES_BACKUP</source>
+        <translation>Loading data from iTunes Backup...</translation>
+    </message>
+    <message>
+        <source>IDS_CACHING_BACKUP_FILE_%1</source>
+        <translation>Loading %1...</translation>
+    </message>
+    <message>
+        <source>IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP</source>
+        <translation>Found no Viber data in your iTunes Backup.</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_PASSWORD</source>
+        <translation>Invalid password.</translation>
+    </message>
+    <message>
+        <source>IDS_PWD_IS_NULL</source>
+        <translation>Password is required.</translation>
+    </message>
 </context>
 </TS>
