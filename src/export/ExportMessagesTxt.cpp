@@ -42,8 +42,13 @@ void ExportMessagesTxt::write(_ViberMsg& m)
             return;
         text = m.summary();
         flag = m.isFromMe() ? QStringLiteral("To") : QStringLiteral("From");
-        if (memberCount == 1 || !m.person)
-            name = m.chat->fullDisplay();
+        if (memberCount == 1 || !m.person) {
+            // Sorting a chat's members for every message would dominate a long export.
+            auto it = m_chatNames.constFind(m.chat);
+            if (it == m_chatNames.cend())
+                it = m_chatNames.insert(m.chat, m.chat->fullDisplay());
+            name = it.value();
+        }
         else
             name = m.person->fullDisplay();
     }

@@ -5,6 +5,8 @@
 #include "model/ViberRecords.h"
 #include "model/ViberTime.h"
 
+#include <QHash>
+
 // The plain-text table (also written under a ".doc" name): date, flag, name
 // and message in padded columns, one line per message.
 class ExportMessagesTxt : public AbsFormatExport<_ViberMsg>
@@ -20,4 +22,5 @@ private:
 
     TextFileWriter m_file;
     LocalTimeConverter m_time;
+    QHash<const _ViberChat*, QString> m_chatNames;
 };
