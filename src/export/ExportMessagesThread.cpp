@@ -142,15 +142,18 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
                                                       &m_output);
         break;
     case FORMAT_PDF: {
+        // The PDF writer opens its file when it is made.
         const QString file = QDir(m_path).filePath(uniqueChatFileName(chat, QStringLiteral(".pdf")));
         writer = std::make_shared<ExportMessagesPdf>(file);
         m_output.addFile(file);
         break;
     }
     }
+    writer->init();
+    // Only a file this export opened is its own to remove: a file it could
+    // not open stays as the user had it.
     if (m_type == FORMAT_TXT || m_type == FORMAT_CSV)
         m_output.addFile(m_path);
-    writer->init();
     return writer;
 }
 

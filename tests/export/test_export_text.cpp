@@ -146,6 +146,23 @@ private slots:
         QVERIFY(!QFileInfo::exists(out));
     }
 
+    void aFileThatCannotBeOpenedIsLeftAlone()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("readonly.csv"));
+        ExportTestData::writeBytes(out, "the user's own data");
+        QFile::setPermissions(out, QFile::ReadOwner);
+        if (QFile(out).open(QIODevice::WriteOnly))
+            QSKIP("running with rights that ignore file permissions");
+        const Outcome p = runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV);
+        QCOMPARE(p.errors.size(), 1);
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("the user's own data"));
+    }
+
     void cancelRemovesTheFile()
     {
         QTemporaryDir dir;
