@@ -71,5 +71,33 @@
         <source>IDS_PWD_IS_NULL</source>
         <translation>Password is required.</translation>
     </message>
+    <message>
+        <source>IDS_BACKING_UP_VIBER_MESSAGES</source>
+        <translation>Backing up Viber messages...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_BACKUP_%1_MESSAGES</source>
+        <translation>Successfully backed up %1 messages.</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME</source>
+        <translation>Select one Database or enter a new Database name</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_LOCALDB_NAME</source>
+        <translation>Invalid Local Database name(can&apos;t contain \ / : * ? &quot; &lt; &gt; |).</translation>
+    </message>
+    <message>
+        <source>IDS_DELETING_VIBER_MESSAGES</source>
+        <translation>Deleting messages...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_DEL_%1_VIBER_MESSAGES</source>
+        <translation>Successfully deleted %1 messages.</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_LOCALDB_SUC</source>
+        <translation>Successfully deleted database.</translation>
+    </message>
 </context>
 </TS>

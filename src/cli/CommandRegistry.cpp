@@ -8,16 +8,13 @@
 #include "commands/InfoCommand.h"
 #include "commands/MessagesCommand.h"
 #include "commands/BackupsCommand.h"
+#include "commands/BackupCommand.h"
+#include "commands/DeleteCommand.h"
 
 namespace {
 QCommandLineOption valueOption(const char* name, const char* help, const char* valueName)
 {
     return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help), QString::fromLatin1(valueName));
-}
-
-QCommandLineOption flagOption(const char* name, const char* help)
-{
-    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help));
 }
 
 std::unique_ptr<CliCommand> pending(const char* name, const char* description,
@@ -37,14 +34,8 @@ std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
     c.push_back(std::make_unique<ExportCommand>());
     c.push_back(std::make_unique<CallsCommand>());
     c.push_back(std::make_unique<ExtractMediaCommand>());
-    c.push_back(pending("backup", "Back the messages up into a local database.",
-                        {valueOption("into", "Name of the local database.", "NAME")}, true));
-    c.push_back(pending("delete", "Delete messages from a local database.",
-                        {valueOption("localdb", "The local database.", "NAME"),
-                         valueOption("chat", "Delete this chat's messages (repeatable).", "KEY"),
-                         valueOption("message", "Delete this message (repeatable).", "KEY"),
-                         flagOption("all", "Delete the whole database.")},
-                        false));
+    c.push_back(std::make_unique<BackupCommand>());
+    c.push_back(std::make_unique<DeleteCommand>());
     c.push_back(std::make_unique<BackupsCommand>());
     c.push_back(pending("to-itunes", "Write the messages into an unencrypted iTunes backup.",
                         {valueOption("backup", "The backup folder.", "DIR")}, true));

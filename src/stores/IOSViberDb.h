@@ -7,6 +7,10 @@
 #include <QHash>
 #include <QString>
 
+#include <memory>
+
+struct IOSMergePlans;
+
 // Reads a store with the table layout of the Viber iPhone app's Core Data
 // store: a copy of the app's Contacts.data, or one of our own local databases
 // (the same tables, reduced, with an _other column holding what they do not
@@ -23,6 +27,28 @@ public:
     // Chats, their participants and every person.
     void chatsThrow(ViberData& data);
     void fillViberPerson(_ViberPerson* p, Sqlite3Cursor& row);
+
+    // Merging records of any data set into this store (the backup and
+    // transfer jobs). Keys are Z_PK values, 0 for none.
+    struct _InsertContext
+    {
+        qint64 zuid = -1; // the last ZUID handed out; -1 until it is known
+        std::shared_ptr<IOSMergePlans> plans; // statements and look-ups of this batch
+    };
+    qint64 zuidThrow(_InsertContext& ctx, bool next);
+    qint64 findPersonThrow(const _ViberPerson* p);
+    qint64 insertPersonThrow(_InsertContext& ctx, const _ViberPerson* p);
+    qint64 findChatSlowThrow(const _ViberChat* c);
+    qint64 insertChatThrow(_InsertContext& ctx, const _ViberChat* c);
+    void saveChatMembersThrow(_InsertContext& ctx, const long long& chatKey, const QList<_ViberPerson*>& members);
+    qint64 saveCallThrow(_InsertContext& ctx, const _ViberCall* call);
+    qint64 findMsgThrow(const long long& token, double date, long long& attaKey);
+    qint64 insertMsgThrow(_InsertContext& ctx, const long long& chatKey, const _ViberMsg* m, long long& attaKey,
+                          long long& locKey);
+    void setAttaAssetUrlNullThrow(const long long& attaKey);
+    void updateChatStatThrow();
+    void updateCallRecentLinesStatThrow();
+    void updatePrimaryKeyStatThrow();
 
     static ViberMsgState IOSGetViberState(const QString& state);
     static QString IOSToViberStateString(ViberMsgState state);
@@ -59,6 +85,11 @@ private:
     void setPreview(_ViberAtta* a, const QString& preferred, const QString& other);
     void loadCallsThrow(__ViberData* d);
     _ViberChat* callChatThrow(__ViberData* d, qint64 pni, QHash<qint64, qint64>& chatOfPerson);
+
+    IOSMergePlans& plansThrow(_InsertContext& ctx);
+    // findPersonThrow, else insertPersonThrow, remembered for the batch.
+    qint64 personKeyThrow(_InsertContext& ctx, const _ViberPerson* p);
+    qint64 insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m, qint64 msgKey);
 
     bool m_makePreviews = true;
     bool m_hasPreviewRoot = false;

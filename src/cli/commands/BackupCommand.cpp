@@ -1,0 +1,60 @@
+#include "BackupCommand.h"
+
+#include "LoadedSource.h"
+#include "TerminalProgress.h"
+#include "export/BackupViberMsgThread.h"
+#include "shell/LocalDbNames.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+bool g_localDbFolderFor(CliContext& ctx, const QString& option, const QString& name, bool mustExist,
+                        QString& folder, int& code)
+{
+    const LocalDbNameCheck check = g_checkLocalDbName(name);
+    folder = g_localDbFolder(name);
+    if (check != LOCALDB_NAME_OK || folder.isEmpty()) {
+        const QString why = check != LOCALDB_NAME_OK ? g_localDbNameCheckText(check)
+                                                     : QStringLiteral("it would lie outside the data folder");
+        ctx.err << "ferrowick-cli: --" << option << ": '" << name << "' is not a database name: " << why << '\n';
+        ctx.err << "Try 'ferrowick-cli " << ctx.parser.positionalArguments().value(0) << " --help'." << Qt::endl;
+        code = CLI_EXIT_USAGE;
+        return false;
+    }
+    if (mustExist && !QFileInfo(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))).isFile()) {
+        code = ctx.fail(QStringLiteral("--%1: no local database named '%2'").arg(option, name));
+        return false;
+    }
+    return true;
+}
+
+QString BackupCommand::description() const
+{
+    return QStringLiteral("Back the messages up into a local database.");
+}
+
+QList<QCommandLineOption> BackupCommand::options() const
+{
+    return {QCommandLineOption(QStringLiteral("into"), QStringLiteral("Name of the local database."),
+                               QStringLiteral("NAME"))};
+}
+
+int BackupCommand::run(CliContext& ctx)
+{
+    int code = CLI_EXIT_OK;
+    QString name, folder;
+    if (!g_requireOption(ctx, QStringLiteral("into"), name, code) ||
+        !g_localDbFolderFor(ctx, QStringLiteral("into"), name, false, folder, code))
+        return code;
+
+    SourceLoader loader(ctx.source);
+    // Previews are copied along, so the database shows them as the source did.
+    loader.setMakePreviews(true);
+    ViberData data;
+    if (!g_loadSourceOrFail(ctx, loader, data))
+        return CLI_EXIT_FAILURE;
+    return g_runTerminalJob(ctx, [&](JobProgress& progress) {
+        BackupViberMsgThread job(data.messages(), QDir(folder), progress);
+        job.run();
+    });
+}

@@ -1,0 +1,174 @@
+#include "export/BackupViberMsgThread.h"
+
+#include "export/ExportMessagesThread.h"
+#include "shell/UserTexts.h"
+#include "stores/IOSViberDb.h"
+#include "stores/StorePaths.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+const QString kLocalDbFile = QStringLiteral("Documents/Contacts-tellurine.data");
+
+[[noreturn]] void fail(const QString& text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+void execThrow(IOSViberDb& db, const char* sql)
+{
+    QString err;
+    if (db.exec(QString::fromLatin1(sql), err) != 0)
+        fail(err);
+}
+} // namespace
+
+bool BackupViberMsgThread_compareMsg(const _ViberMsg* a, const _ViberMsg* b)
+{
+    // The export order is the same one: chat key, chatless messages under a
+    // fixed key so the order stays a strict weak order, then time.
+    return compareMessageChatDateAsc(a, b);
+}
+
+BackupViberMsgThread::BackupViberMsgThread(const QList<_ViberMsg*>& msgs, QDir dbDir, JobProgress& progress,
+                                           QObject* parent)
+    : QThread(parent), m_msgs(msgs), m_dbDir(std::move(dbDir)), m_progress(progress)
+{
+    std::sort(m_msgs.begin(), m_msgs.end(), BackupViberMsgThread_compareMsg);
+}
+
+void BackupViberMsgThread::run()
+{
+    runJobProtocol(m_progress, [this] { return backupAll(); });
+}
+
+QString BackupViberMsgThread::backupAll()
+{
+    m_progress.invokeUpdateProgress(ids("IDS_BACKING_UP_VIBER_MESSAGES"), 0, QString());
+    const qint64 total = m_msgs.size();
+    if (!m_dbDir.mkpath(QStringLiteral("Documents")))
+        fail(QStringLiteral("Cannot create the folder %1.").arg(m_dbDir.filePath(QStringLiteral("Documents"))));
+    IOSViberDb db(m_dbDir, kLocalDbFile, true);
+    db.openCheckThrow();
+    execThrow(db, "BEGIN");
+    try {
+        IOSViberDb::_InsertContext ctx;
+        PercentReporter reporter(m_progress);
+        const _ViberChat* prevChat = nullptr;
+        qint64 chatKey = 0;
+        qint64 count = 0;
+        for (const _ViberMsg* m : std::as_const(m_msgs)) {
+            m_progress.throwIfClosed();
+            ++count;
+            reporter.report(count, total, QStringLiteral("Messages: %1/%2"));
+            if (!m->chat)
+                continue;
+            if (m->chat != prevChat) {
+                prevChat = m->chat;
+                chatKey = db.findChatSlowThrow(m->chat);
+                if (chatKey == 0)
+                    chatKey = db.insertChatThrow(ctx, m->chat);
+                db.saveChatMembersThrow(ctx, chatKey, m->chat->members.values());
+                copyMemberPictures(m->chat);
+            }
+            long long attaKey = 0, locKey = 0;
+            if (m->type == MSG_TYPE_CALL) {
+                if (m->call)
+                    db.saveCallThrow(ctx, m->call);
+                continue;
+            }
+            if (db.findMsgThrow(m->token, m->date, attaKey) == 0)
+                db.insertMsgThrow(ctx, chatKey, m, attaKey, locKey);
+            if (m->atta)
+                copyAttachmentFiles(m, attaKey);
+        }
+        db.updateCallRecentLinesStatThrow();
+        db.executeThrow("update ZCONVERSATION set ZDATE=(select max(ZDATE) from ZVIBERMESSAGE as m where "
+                        "m.ZCONVERSATION=ZCONVERSATION.Z_PK)");
+        execThrow(db, "COMMIT");
+        return ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(count);
+    } catch (...) {
+        db.rollbackTran();
+        throw;
+    }
+}
+
+void BackupViberMsgThread::copyNew(const QString& src, const QString& folder, const QString& name)
+{
+    if (src.isEmpty() || !g_isPlainFileName(name) || !QFileInfo(src).isFile())
+        return;
+    const QString target = m_dbDir.filePath(folder + QLatin1Char('/') + name);
+    const QFileInfo t(target);
+    if (t.exists() || t.isSymLink())
+        return;
+    m_dbDir.mkpath(folder);
+    QFile::copy(src, target);
+}
+
+void BackupViberMsgThread::copyMemberPictures(const _ViberChat* chat)
+{
+    const QString folder = QStringLiteral("Documents/ContactIcons");
+    for (const _ViberPerson* p : chat->members) {
+        if (!p || p->picturePath.isEmpty())
+            continue;
+        const QFileInfo src(p->picturePath);
+        const QString name = viberPlainNumber(p->number) + QStringLiteral(".jpg");
+        if (!src.isFile() || !g_isPlainFileName(name))
+            continue;
+        const QString target = m_dbDir.filePath(folder + QLatin1Char('/') + name);
+        const QFileInfo t(target);
+        if (t.isSymLink())
+            continue;
+        if (t.exists()) {
+            // A newer picture of the same number replaces an older one.
+            if (!(t.lastModified() < src.lastModified()) || src.canonicalFilePath() == t.canonicalFilePath())
+                continue;
+            QFile::remove(target);
+        }
+        m_dbDir.mkpath(folder);
+        if (!QFile::copy(src.filePath(), target))
+            continue;
+        // The copy carries the source's time, so only a picture changed
+        // since replaces it next time.
+        QFile copy(target);
+        if (copy.open(QIODevice::ReadWrite))
+            copy.setFileTime(src.lastModified(), QFileDevice::FileModificationTime);
+    }
+}
+
+void BackupViberMsgThread::copyAttachmentFiles(const _ViberMsg* m, qint64 attaKey)
+{
+    const _ViberAtta* a = m->atta;
+    switch (m->type) {
+    case MSG_TYPE_IMAGE:
+        copyNew(a->filePath, QStringLiteral("Documents/Attachments"), a->name);
+        copyNew(a->thumbPath, QStringLiteral("Documents/AttachmentsPreview"), a->name);
+        break;
+    case MSG_TYPE_LOCATION:
+        copyNew(a->thumbPath, QStringLiteral("Documents/CustomLocationImage"),
+                g_iosCustomLocationImageName(m->latitude, m->longitude));
+        break;
+    case MSG_TYPE_AUDIO:
+        if (attaKey > 0)
+            copyNew(a->filePath, QStringLiteral("Documents/VoiceMessages"), QString::number(attaKey));
+        break;
+    case MSG_TYPE_STICKER:
+        if (g_isPlainFileName(a->mediaId)) {
+            const QFileInfo rel(g_iosStickerPreviewPath(a->mediaId));
+            copyNew(a->thumbPath, rel.path(), rel.fileName());
+        }
+        break;
+    case MSG_TYPE_VIDEO:
+        copyNew(a->filePath, QStringLiteral("Documents/Attachments"), a->name);
+        if (g_isPlainFileName(a->name))
+            copyNew(a->thumbPath, QStringLiteral("Documents/BigAttachmentsPreview"),
+                    a->name.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".jpg"));
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "model/ViberRecords.h"
+#include "shell/JobProgress.h"
+
+#include <QDir>
+#include <QList>
+#include <QString>
+#include <QThread>
+
+class IOSViberDb;
+
+// The backup order: the messages of one chat together (chats by key,
+// messages without a chat first), oldest first within a chat.
+bool BackupViberMsgThread_compareMsg(const _ViberMsg* a, const _ViberMsg* b);
+
+// Merges messages of any loaded source into a local database folder: the
+// store (created when missing) in one transaction, and copies of member
+// pictures and attachment files where a reload looks for them. Messages,
+// chats and files the database holds already are not written again. A
+// cancelled or failed run leaves the store as it was; files copied before
+// the stop stay.
+class BackupViberMsgThread : public QThread
+{
+public:
+    BackupViberMsgThread(const QList<_ViberMsg*>& msgs, QDir dbDir, JobProgress& progress, QObject* parent = nullptr);
+    void run() override;
+
+private:
+    QString backupAll();
+    void copyMemberPictures(const _ViberChat* chat);
+    void copyAttachmentFiles(const _ViberMsg* m, qint64 attaKey);
+    // Copies src to dbDir/rel unless rel exists already; names from the
+    // source that could leave the folder are never used.
+    void copyNew(const QString& src, const QString& folder, const QString& name);
+
+    QList<_ViberMsg*> m_msgs;
+    QDir m_dbDir;
+    JobProgress& m_progress;
+};

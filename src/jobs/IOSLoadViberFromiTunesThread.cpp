@@ -1,0 +1,285 @@
+#include "jobs/IOSLoadViberFromiTunesThread.h"
+
+#include "device/IOSAssetDb.h"
+#include "shell/DataFolders.h"
+#include "shell/UserTexts.h"
+#include "stores/IOSViberDb.h"
+#include "stores/StorePaths.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+const QString kStore = QStringLiteral("Documents/Contacts.data");
+
+[[noreturn]] void raise(const QString& text)
+{
+    throw std::runtime_error(text.toUtf8().toStdString());
+}
+
+// An empty file is what a failed earlier copy leaves: it counts as missing.
+bool isNonEmptyFile(const QString& path)
+{
+    const QFileInfo fi(path);
+    return fi.isFile() && fi.size() > 0;
+}
+
+bool equalsNoCase(const QString& a, const char* b)
+{
+    return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
+}
+
+void makePrivateThrow(const QDir& dir)
+{
+    if (!QFile::setPermissions(dir.absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        raise(QStringLiteral("Cannot restrict the access to %1 to its owner.").arg(dir.absolutePath()));
+}
+} // namespace
+
+IOSLoadViberFromiTunesThread::IOSLoadViberFromiTunesThread(BackupManifest* manifest, JobProgress& progress,
+                                                           const QString& target, QObject* parent)
+    : QThread(parent),
+      m_manifest(manifest),
+      m_progress(progress),
+      m_cacheDir(target.isEmpty() ? cacheDirFor(*manifest) : QDir(target)),
+      m_dataDir(m_cacheDir.absoluteFilePath(QStringLiteral("com.viber"))),
+      m_ownCache(target.isEmpty())
+{
+}
+
+QDir IOSLoadViberFromiTunesThread::cacheDirFor(const BackupManifest& manifest)
+{
+    // Not the shared temporary folder: another user could plant files or
+    // links there before us.
+    return QDir(g_dataSaveDir().filePath(QStringLiteral("cache/itunes/") + manifest.dirPathMd5()));
+}
+
+void IOSLoadViberFromiTunesThread::run()
+{
+    runJobProtocol(m_progress, [this] { return loadThrow(); });
+}
+
+void IOSLoadViberFromiTunesThread::deepLoopFileNodes(FileTable& table, const BackupManifest::_FileNode* node,
+                                                     const QString& key)
+{
+    table.insert(key, node);
+    for (const auto& child : node->children)
+        deepLoopFileNodes(table, child.get(), key + u'/' + child->name);
+}
+
+void IOSLoadViberFromiTunesThread::copyFileThrow(const BackupManifest::_FileNode* node, const QString& dest,
+                                                 bool overwrite)
+{
+    if (!node)
+        raise(QStringLiteral("IOSLoadViberFromiTunesThread::copyThrow, invalid BackupManifest::FileNode."));
+    m_progress.invokeUpdateProgress(QString(), -1, ids("IDS_CACHING_BACKUP_FILE_%1").arg(node->name));
+    if (node->item.isFolder()) {
+        qDebug("IOSLoadViberFromiTunesThread::copyFileThrow(is a folder): %s", qUtf8Printable(node->name));
+        return;
+    }
+    m_progress.throwIfClosed();
+    if (!m_manifest->root().exists(node->item.backupFileName()))
+        return;
+    const QString folder = QFileInfo(dest).absolutePath();
+    if (!QDir().mkpath(folder))
+        raise(QStringLiteral("Cannot create the folder %1.").arg(folder));
+    if (!overwrite && isNonEmptyFile(dest)) {
+        qDebug("IOSLoadViberFromiTunesThread::copyFileThrow, skip file: %s", qUtf8Printable(dest));
+        return;
+    }
+    try {
+        m_manifest->copyFile(node, dest, nullptr, nullptr);
+    } catch (...) {
+        // A half-written file would pass for a cached copy on the next load.
+        QFile::remove(dest);
+        throw;
+    }
+}
+
+void IOSLoadViberFromiTunesThread::copyContainerFileThrow(const FileTable& table, const QString& dest,
+                                                          const QString& path, bool overwrite)
+{
+    if (const BackupManifest::_FileNode* node = table.value(path))
+        copyFileThrow(node, dest, overwrite);
+}
+
+bool IOSLoadViberFromiTunesThread::isInsideData(const QString& dest) const
+{
+    if (dest.isEmpty())
+        return false;
+    const QString base = QDir::cleanPath(m_dataDir.absolutePath()) + u'/';
+    return QDir::cleanPath(QFileInfo(dest).absoluteFilePath()).startsWith(base);
+}
+
+void IOSLoadViberFromiTunesThread::prepareFoldersThrow()
+{
+    if (!QDir().mkpath(m_dataDir.absolutePath()))
+        raise(QStringLiteral("Cannot create the folder %1.").arg(m_dataDir.absolutePath()));
+    if (m_ownCache || m_manifest->info().isEncrypted) {
+        makePrivateThrow(m_cacheDir);
+        makePrivateThrow(m_dataDir);
+    }
+}
+
+void IOSLoadViberFromiTunesThread::buildTables()
+{
+    m_viber.clear();
+    m_media.clear();
+    for (const auto& top : m_manifest->rootNode().children) {
+        if (equalsNoCase(top->name, "Applications")) {
+            for (const auto& app : top->children) {
+                // Keys follow the tree below the app's node, so they are the
+                // same whatever case the backup gave its name.
+                if (equalsNoCase(app->name, "com.viber"))
+                    deepLoopFileNodes(m_viber, app.get(), QString());
+            }
+        } else if (equalsNoCase(top->name, "Media")) {
+            deepLoopFileNodes(m_media, top.get(), QStringLiteral("/Media"));
+        }
+    }
+}
+
+QString IOSLoadViberFromiTunesThread::loadThrow()
+{
+    m_hasData = false;
+    m_progress.invokeUpdateProgress(ids("IDS_LOADING_ITUNES_BACKUP"), 0, QString());
+    prepareFoldersThrow();
+    buildTables();
+    if (m_viber.isEmpty())
+        raise(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
+
+    const QString store = m_dataDir.absoluteFilePath(kStore);
+    // Companions left by an earlier load belong to the old store; SQLite
+    // would apply a stale write-ahead log to the new one.
+    for (const char* suffix : {"-wal", "-shm", "-journal"})
+        QFile::remove(store + QLatin1String(suffix));
+    copyContainerFileThrow(m_viber, store, u'/' + kStore, true);
+    if (!isNonEmptyFile(store))
+        return QString();
+    copyContainerFileThrow(m_viber, store + QStringLiteral("-wal"), u'/' + kStore + QStringLiteral("-wal"), true);
+    m_hasData = true;
+
+    ViberData data;
+    {
+        IOSViberDb db(m_dataDir, kStore, false);
+        // The media files are not there yet; previews are made once copied.
+        db.setMakePreviews(false);
+        data = db.loadDataThrow();
+    }
+
+    const QString photos = m_cacheDir.absoluteFilePath(QStringLiteral("Photos.sqlite"));
+    QFile::remove(photos);
+    try {
+        copyContainerFileThrow(m_media, photos, QStringLiteral("/Media/PhotoData/Photos.sqlite"), true);
+    } catch (const std::runtime_error& e) {
+        qDebug("IOSLoadViberFromiTunesThread, no photo library index. %s", e.what());
+    }
+    IOSAssetDb assets(photos);
+
+    copyIcons(data);
+
+    QList<_ViberAtta*> attas = data.p()->attas.values();
+    std::sort(attas.begin(), attas.end(), [](const _ViberAtta* a, const _ViberAtta* b) { return a->id < b->id; });
+    PercentReporter reporter(m_progress);
+    qint64 index = 0;
+    for (const _ViberAtta* a : std::as_const(attas)) {
+        m_progress.throwIfClosed();
+        reporter.report(++index, attas.size());
+        if (!a->msg)
+            continue;
+        try {
+            copyAttachmentThrow(*a, assets);
+        } catch (const std::runtime_error& e) {
+            qDebug("IOSLoadViberFromiTunesThread, load attachment failed. %s", e.what());
+        }
+    }
+    return QString();
+}
+
+void IOSLoadViberFromiTunesThread::copyIcons(const ViberData& data)
+{
+    for (const _ViberPerson* p : std::as_const(data.p()->persons)) {
+        m_progress.throwIfClosed();
+        const QString local = p->picturePath;
+        if (!isInsideData(local))
+            continue;
+        // A damaged picture is not worth the whole history: it is skipped
+        // like a damaged attachment.
+        try {
+            copyContainerFileThrow(m_viber, local, p->viberIconPath, true);
+            if (!isNonEmptyFile(local))
+                copyContainerFileThrow(m_viber, local, p->contactIconPath, true);
+        } catch (const std::runtime_error& e) {
+            qDebug("IOSLoadViberFromiTunesThread, load contact icon failed. %s", e.what());
+        }
+    }
+}
+
+void IOSLoadViberFromiTunesThread::copyAttachmentThrow(const _ViberAtta& a, IOSAssetDb& assets)
+{
+    const _ViberMsg& m = *a.msg;
+    switch (m.type) {
+    case MSG_TYPE_IMAGE:
+    case MSG_TYPE_VIDEO:
+        copyPictureOrVideoThrow(a, assets);
+        break;
+    case MSG_TYPE_LOCATION:
+        if (isInsideData(a.thumbPath))
+            copyContainerFileThrow(m_viber, a.thumbPath,
+                                   QStringLiteral("/Documents/CustomLocationImage/") +
+                                       g_iosCustomLocationImageName(m.latitude, m.longitude),
+                                   false);
+        break;
+    case MSG_TYPE_AUDIO:
+        if (g_isPlainFileName(a.name) && isInsideData(a.filePath))
+            copyContainerFileThrow(m_viber, a.filePath, QStringLiteral("/Documents/VoiceMessages/") + a.name, false);
+        break;
+    default:
+        break;
+    }
+}
+
+void IOSLoadViberFromiTunesThread::copyPictureOrVideoThrow(const _ViberAtta& a, IOSAssetDb& assets)
+{
+    // The reader leaves the paths empty for a name that could leave its
+    // folder; such a name is never joined to a path here either.
+    const QString& local = a.filePath;
+    const QString& preview = a.thumbPath;
+    if (!g_isPlainFileName(a.name) || !isInsideData(local))
+        return;
+    const QString uid = a.iosAssetUID();
+    if (!uid.isEmpty() && !isNonEmptyFile(local)) {
+        QString assetPath;
+        // Without a readable photo library index the container's own copy
+        // may still be there: look for it instead of giving up.
+        try {
+            assetPath = assets.assetPath(uid);
+        } catch (const std::runtime_error& e) {
+            qDebug("IOSLoadViberFromiTunesThread, asset look-up failed. %s", e.what());
+        }
+        if (!assetPath.isEmpty())
+            copyContainerFileThrow(m_media, local, QStringLiteral("/Media") + assetPath, false);
+    }
+    if (!isNonEmptyFile(local))
+        copyContainerFileThrow(m_viber, local, QStringLiteral("/Documents/Attachments/") + a.name, false);
+    if (!isInsideData(preview))
+        return;
+    if (a.msg->type == MSG_TYPE_IMAGE) {
+        copyContainerFileThrow(m_viber, preview, QStringLiteral("/Documents/AttachmentsPreview/") + a.name, false);
+        if (!isNonEmptyFile(preview))
+            copyContainerFileThrow(m_viber, preview, QStringLiteral("/Documents/BigAttachmentsPreview/") + a.name,
+                                   false);
+        if (!isNonEmptyFile(preview))
+            g_makeImagePreview(local, preview, m_dataDir);
+    } else {
+        const QString previewName = a.name.section(u'.', 0, 0) + QStringLiteral(".jpg");
+        copyContainerFileThrow(m_viber, preview, QStringLiteral("/Documents/BigAttachmentsPreview/") + previewName,
+                               false);
+        if (!isNonEmptyFile(preview))
+            copyContainerFileThrow(m_viber, preview, QStringLiteral("/Documents/AttachmentsPreview/") + previewName,
+                                   false);
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "itunes/BackupManifest.h"
+#include "model/ViberData.h"
+#include "shell/JobProgress.h"
+
+#include <QDir>
+#include <QHash>
+#include <QString>
+#include <QThread>
+
+class IOSAssetDb;
+
+// Takes Viber's files out of an iTunes backup into a folder laid out like the
+// app's container (dataDir: the store Documents/Contacts.data, contact icons,
+// attachments, previews, location images, voice messages), with pictures and
+// videos that Viber keeps in the camera roll fetched through the backup's
+// photo library index. The copied store is then read like a container.
+class IOSLoadViberFromiTunesThread : public QThread
+{
+public:
+    using FileTable = QHash<QString, const BackupManifest::_FileNode*>;
+
+    // manifest must have its tree built (and, when encrypted, be unlocked).
+    // An empty target means the backup's own cache folder (cacheDirFor).
+    IOSLoadViberFromiTunesThread(BackupManifest* manifest, JobProgress& progress, const QString& target = QString(),
+                                 QObject* parent = nullptr);
+    void run() override;
+
+    // One cache folder per backup folder, below the data folder's cache.
+    static QDir cacheDirFor(const BackupManifest& manifest);
+
+    // Enters node under key and its descendants under key + "/" + their names,
+    // depth first in child order.
+    static void deepLoopFileNodes(FileTable& table, const BackupManifest::_FileNode* node, const QString& key);
+
+    void copyFileThrow(const BackupManifest::_FileNode* node, const QString& dest, bool overwrite);
+    // Copies the file of the table at path, when the backup has it.
+    void copyContainerFileThrow(const FileTable& table, const QString& dest, const QString& path, bool overwrite);
+
+    QDir cacheDir() const { return m_cacheDir; }
+    // Where the app's files land; the store is dataDir()/Documents/Contacts.data.
+    QDir dataDir() const { return m_dataDir; }
+    // Whether a non-empty store was copied.
+    bool hasData() const { return m_hasData; }
+
+private:
+    QString loadThrow();
+    void prepareFoldersThrow();
+    void buildTables();
+    void copyIcons(const ViberData& data);
+    void copyAttachmentThrow(const _ViberAtta& a, IOSAssetDb& assets);
+    void copyPictureOrVideoThrow(const _ViberAtta& a, IOSAssetDb& assets);
+    // Whether dest lies inside dataDir: names from the store are never
+    // allowed to place a file anywhere else.
+    bool isInsideData(const QString& dest) const;
+
+    BackupManifest* m_manifest;
+    JobProgress& m_progress;
+    QDir m_cacheDir;
+    QDir m_dataDir;
+    bool m_ownCache;
+    bool m_hasData = false;
+    FileTable m_viber;
+    FileTable m_media;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Names of local databases, shared by the backup dialog and the CLI.
+
+enum LocalDbNameCheck {
+    LOCALDB_NAME_OK,
+    LOCALDB_NAME_EMPTY,   // nothing but white space
+    LOCALDB_NAME_INVALID, // a character a folder name cannot hold, or "." / ".."
+};
+
+// The store file inside a database folder.
+extern const char* const kLocalDbStoreFile;
+
+// Checks a name as typed (it is used as typed, surrounding spaces included).
+LocalDbNameCheck g_checkLocalDbName(const QString& name);
+// The warning text for a failed check; empty for LOCALDB_NAME_OK.
+QString g_localDbNameCheckText(LocalDbNameCheck check);
+
+// The databases of g_localDbDir(): sub-folders that hold a store, by name.
+QStringList g_localDbNames();
+
+// The folder of the database name: the folder of an existing database whose
+// name matches without regard to case (the exact spelling first), else a
+// folder of that name in g_localDbDir(). Empty when the name fails the check
+// or the folder would lie outside g_localDbDir() (links included).
+QString g_localDbFolder(const QString& name);

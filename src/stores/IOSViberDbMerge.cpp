@@ -1,0 +1,480 @@
+// Merging records into an IOSViberDb store: matching them against the rows
+// there, inserting what is new, and the statistics the Viber app expects.
+#include "stores/IOSMergePlans.h"
+#include "stores/IOSViberDb.h"
+
+#include "model/EmojiText.h"
+#include "model/Sqlite3Row.h"
+#include "model/ViberTime.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+enum PersonCol { P_ENT, P_OPT, P_APPID, P_GROUPID, P_ISBLOCKED, P_ISSYSTEM, P_ISVIBER, P_UID, P_CANON, P_PHONENUM,
+                 P_PHONETYPE, P_NAME, P_OTHER };
+enum ChatCol { C_ENT, C_OPT, C_CONTEXT, C_ISLOCATION, C_ISMUTED, C_UNREAD, C_SMARTSHOWN, C_SMARTSTATE, C_LASTNOTIF,
+               C_UID, C_GROUPID, C_NAME, C_OTHER };
+enum LineCol { L_ENT, L_OPT, L_PNI };
+enum RecentCol { R_ENT, R_OPT, R_TOKEN, R_DURATION, R_READ, R_LINE, R_DATE, R_TYPE, R_OTHER };
+enum MsgCol { M_ENT, M_OPT, M_DELIVERED, M_FORWARD, M_MESSAGEID, M_SEQ, M_TOKEN, M_UID, M_CONV, M_CONVENT, M_PNI,
+              M_DATE, M_STATEDATE, M_STATE, M_SYSTYPE, M_TEXT, M_EMOTICONS, M_RANGES, M_OTHER };
+enum LocCol { O_ENT, O_OPT, O_UID, O_MSG, O_LAT, O_LON, O_ADDRESS };
+enum AttaCol { A_ENT, A_OPT, A_CACHE, A_DOWNLOAD, A_SIZE, A_RANGE, A_SEQ, A_UID, A_MSG, A_ID, A_NAME, A_STATE, A_URL,
+               A_OTHER, A_BUCKET, A_TYPE, A_DURATION };
+
+QStringList names(std::initializer_list<const char*> cols)
+{
+    QStringList l;
+    for (const char* c : cols)
+        l << QString::fromLatin1(c);
+    return l;
+}
+
+// Core Data's optimistic-lock counter: the record's own when it has one.
+int optOf(const QHash<QString, QVariant>& bag)
+{
+    const int opt = bag.value(QStringLiteral("Z_OPT")).toInt();
+    return opt > 0 ? opt : 2;
+}
+
+QString callTypeText(int type)
+{
+    switch (type) {
+    case CALL_MISSED:
+        return QStringLiteral("missed");
+    case CALL_OUTGOING:
+        return QStringLiteral("outgoing_viber");
+    case CALL_INCOMING:
+        return QStringLiteral("incoming");
+    default:
+        return QString();
+    }
+}
+
+QString attaTypeText(int msgType)
+{
+    switch (msgType) {
+    case MSG_TYPE_IMAGE:
+        return QStringLiteral("picture");
+    case MSG_TYPE_LOCATION:
+        return QStringLiteral("customLocation");
+    case MSG_TYPE_AUDIO:
+        return QStringLiteral("audio");
+    case MSG_TYPE_STICKER:
+        return QStringLiteral("sticker");
+    case MSG_TYPE_VIDEO:
+        return QStringLiteral("video");
+    default:
+        return QString();
+    }
+}
+
+// Whole seconds of a record time; times no store can hold count as 0.
+qint64 wholeSeconds(double t)
+{
+    if (!std::isfinite(t) || std::fabs(t) > 1e15)
+        return 0;
+    return qint64(std::trunc(t));
+}
+} // namespace
+
+IOSMergePlans& IOSViberDb::plansThrow(_InsertContext& ctx)
+{
+    openCheckThrow();
+    if (!ctx.plans) {
+        auto p = std::make_shared<IOSMergePlans>();
+        p->person = RowPlan(schema, QStringLiteral("ZPHONENUMBERINDEX"),
+                            names({"Z_ENT", "Z_OPT", "ZAPPID", "ZGROUPID", "ZISBLOCKED", "ZISSYSTEM", "ZISVIBER", "ZUID",
+                                   "ZCANONIZEDPHONENUM", "ZPHONENUM", "ZPHONETYPE", "ZNAME", "_other"}));
+        p->chat = RowPlan(schema, QStringLiteral("ZCONVERSATION"),
+                          names({"Z_ENT", "Z_OPT", "ZCONTEXT", "ZISLOCATION", "ZISMUTED", "ZUNREADCOUNT",
+                                 "ZSMARTNOTIFICATIONSHOWN", "ZSMARTSTATE", "ZLASTGENERALNOTIFICATIONDATE", "ZUID",
+                                 "ZGROUPID", "ZNAME", "_other"}));
+        p->recentsLine = RowPlan(schema, QStringLiteral("ZRECENTSLINE"), names({"Z_ENT", "Z_OPT", "ZPHONENUMINDEX"}));
+        p->recent = RowPlan(schema, QStringLiteral("ZRECENT"),
+                            names({"Z_ENT", "Z_OPT", "ZCALLTOKEN", "ZDURATION", "ZREAD", "ZRECENTSLINE", "ZDATE",
+                                   "ZCALLTYPE", "_other"}));
+        QStringList msgCols = names({"Z_ENT", "Z_OPT", "ZDELIVEREDCOUNT", "ZFORWARDTYPE", "ZMESSAGEID", "ZSEQ", "ZTOKEN",
+                                     "ZUID", "ZCONVERSATION", "", "ZPHONENUMINDEX", "ZDATE", "ZSTATEDATE", "ZSTATE",
+                                     "ZSYSTEMTYPE", "ZTEXT", "ZEMOTICONSRANGES", "ZRANGES", "_other"});
+        msgCols[M_CONVENT] = QStringLiteral("Z%1_CONVERSATION").arg(convEnt);
+        p->msg = RowPlan(schema, QStringLiteral("ZVIBERMESSAGE"), msgCols);
+        p->location = RowPlan(schema, QStringLiteral("ZVIBERLOCATION"),
+                              names({"Z_ENT", "Z_OPT", "ZUID", "ZMESSAGE", "ZLATITUDE", "ZLONGITUDE", "ZADDRESS"}));
+        p->atta = RowPlan(schema, QStringLiteral("ZATTACHMENT"),
+                          names({"Z_ENT", "Z_OPT", "ZCACHEPOLICY", "ZMEDIADOWNLOADTYPE", "ZFILESIZE", "ZRANGE", "ZSEQ",
+                                 "ZUID", "ZMESSAGE", "ZID", "ZNAME", "ZSTATE", "ZURL", "_other", "ZBUCKET", "ZTYPE",
+                                 "ZDURATION"}));
+        ctx.plans = std::move(p);
+    }
+    return *ctx.plans;
+}
+
+qint64 IOSViberDb::zuidThrow(_InsertContext& ctx, bool next)
+{
+    openCheckThrow();
+    if (ctx.zuid < 0) {
+        qint64 largest = 0;
+        for (const DbSchemaTable& t : schema.tables()) {
+            if (!t.containsCol(QStringLiteral("ZUID")))
+                continue;
+            Sqlite3Cursor c = queryThrow(QStringLiteral("select max(ZUID) as mzuid from ") + g_sqlQuoteIdent(t.name));
+            if (c.moveNext())
+                largest = std::max(largest, c.getInt64(0));
+        }
+        ctx.zuid = largest;
+    }
+    if (next)
+        ++ctx.zuid;
+    return ctx.zuid;
+}
+
+qint64 IOSViberDb::findPersonThrow(const _ViberPerson* p)
+{
+    if (!p)
+        return 0;
+    openCheckThrow();
+    Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZPHONENUMBERINDEX where ZCANONIZEDPHONENUM=?")
+                                     .addTextParam(viberPlainNumber(p->number)));
+    return c.moveNext() ? c.getInt64(0) : 0;
+}
+
+qint64 IOSViberDb::insertPersonThrow(_InsertContext& ctx, const _ViberPerson* p)
+{
+    if (!p)
+        return 0;
+    IOSMergePlans& plans = plansThrow(ctx);
+    const QHash<QString, QVariant> bag = p->unserOthers();
+    RowValues row(plans.person);
+    row.set(P_ENT, pniEnt);
+    row.set(P_OPT, optOf(bag));
+    for (int col : {P_APPID, P_GROUPID, P_ISBLOCKED, P_ISSYSTEM})
+        row.set(col, 0);
+    row.set(P_ISVIBER, 1);
+    if (row.has(P_UID))
+        row.set(P_UID, zuidThrow(ctx, true));
+    const QString plain = viberPlainNumber(p->number);
+    row.set(P_CANON, plain);
+    row.set(P_PHONENUM, p->number);
+    row.set(P_PHONETYPE, QStringLiteral("mobile"));
+    if (row.has(P_OTHER)) {
+        // Only our own databases keep names here; the iPhone takes them
+        // from its address book.
+        row.set(P_NAME, p->name);
+        row.set(P_OTHER, p->others);
+    }
+    executeThrow(row.sql());
+    const qint64 key = lastInsertId();
+    plans.personKeys.insert(plain, key);
+    return key;
+}
+
+qint64 IOSViberDb::personKeyThrow(_InsertContext& ctx, const _ViberPerson* p)
+{
+    if (!p)
+        return 0;
+    IOSMergePlans& plans = plansThrow(ctx);
+    const QString plain = viberPlainNumber(p->number);
+    const auto known = plans.personKeys.constFind(plain);
+    if (known != plans.personKeys.cend())
+        return known.value();
+    qint64 key = findPersonThrow(p);
+    if (key < 1)
+        return insertPersonThrow(ctx, p);
+    plans.personKeys.insert(plain, key);
+    return key;
+}
+
+qint64 IOSViberDb::findChatSlowThrow(const _ViberChat* c)
+{
+    if (!c)
+        return 0;
+    openCheckThrow();
+    if (!c->groupId.isEmpty()) {
+        Sqlite3Cursor q = queryThrow(Sqlite3Sql("select Z_PK from ZCONVERSATION where ZGROUPID=?").addTextParam(c->groupId));
+        return q.moveNext() ? q.getInt64(0) : 0;
+    }
+    if (c->members.size() != 1)
+        return 0;
+    const _ViberPerson* member = c->members.constBegin().value();
+    if (!member)
+        return 0;
+    Sqlite3Sql sql(QStringLiteral("select c.Z_PK from ZCONVERSATION as c inner join %1 as j on j.%2=c.Z_PK "
+                                  "inner join ZPHONENUMBERINDEX as p on j.%3=p.Z_PK where p.ZCANONIZEDPHONENUM=? and "
+                                  "(c.ZGROUPID is null or c.ZGROUPID='') limit 1")
+                       .arg(joinTable, joinChatCol, joinPersonCol));
+    sql.addTextParam(viberPlainNumber(member->number));
+    Sqlite3Cursor q = queryThrow(sql);
+    return q.moveNext() ? q.getInt64(0) : 0;
+}
+
+qint64 IOSViberDb::insertChatThrow(_InsertContext& ctx, const _ViberChat* c)
+{
+    if (!c)
+        return 0;
+    IOSMergePlans& plans = plansThrow(ctx);
+    const QHash<QString, QVariant> bag = c->unserOthers();
+    RowValues row(plans.chat);
+    row.set(C_ENT, convEnt);
+    row.set(C_OPT, optOf(bag));
+    const qint64 context = bag.value(QStringLiteral("ZCONTEXT")).toLongLong();
+    if (context > 0)
+        row.set(C_CONTEXT, context);
+    for (int col : {C_ISLOCATION, C_ISMUTED, C_UNREAD})
+        row.set(col, 0);
+    row.set(C_SMARTSHOWN, bag.value(QStringLiteral("ZSMARTNOTIFICATIONSHOWN")).toInt());
+    row.set(C_SMARTSTATE, bag.value(QStringLiteral("ZSMARTSTATE")).toInt());
+    row.set(C_LASTNOTIF, 0.0);
+    if (row.has(C_UID))
+        row.set(C_UID, zuidThrow(ctx, true));
+    if (!c->groupId.isEmpty())
+        row.set(C_GROUPID, c->groupId);
+    if (!c->name.isEmpty())
+        row.set(C_NAME, c->name);
+    row.set(C_OTHER, c->others);
+    executeThrow(row.sql());
+    return lastInsertId();
+}
+
+void IOSViberDb::saveChatMembersThrow(_InsertContext& ctx, const long long& chatKey,
+                                      const QList<_ViberPerson*>& members)
+{
+    openCheckThrow();
+    // A membership that exists stays as it is: rewriting it would change
+    // nothing but churn the rows of a repeated backup.
+    const QString sql =
+        QStringLiteral("insert or ignore into %1(%2, %3) values(?, ?)").arg(joinTable, joinChatCol, joinPersonCol);
+    for (const _ViberPerson* p : members) {
+        if (!p)
+            continue;
+        const qint64 personKey = personKeyThrow(ctx, p);
+        executeThrow(Sqlite3Sql(sql).addInt64Param(chatKey).addInt64Param(personKey));
+    }
+}
+
+qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
+{
+    if (!call || !call->person)
+        return 0;
+    IOSMergePlans& plans = plansThrow(ctx);
+    qint64 line = 0;
+    {
+        Sqlite3Cursor c = queryThrow(
+            Sqlite3Sql("select l.Z_PK from ZRECENTSLINE as l inner join ZPHONENUMBERINDEX as p on "
+                       "l.ZPHONENUMINDEX=p.Z_PK and p.ZCANONIZEDPHONENUM=? order by l.ZDATE desc limit 1")
+                .addTextParam(viberPlainNumber(call->person->number)));
+        if (c.moveNext())
+            line = c.getInt64(0);
+    }
+    if (line < 1) {
+        const qint64 person = personKeyThrow(ctx, call->person);
+        RowValues row(plans.recentsLine);
+        row.set(L_ENT, entities.value(QStringLiteral("RecentsLine")));
+        row.set(L_OPT, 1);
+        row.set(L_PNI, person);
+        executeThrow(row.sql());
+        line = lastInsertId();
+    }
+    const QString type = callTypeText(call->type);
+    {
+        Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZRECENT where ZCALLTOKEN=? and ZCALLTYPE=?")
+                                         .addInt64Param(call->token)
+                                         .addTextParam(type));
+        if (c.moveNext())
+            return c.getInt64(0);
+    }
+    RowValues row(plans.recent);
+    row.set(R_ENT, entities.value(QStringLiteral("Recent")));
+    row.set(R_OPT, 1);
+    row.set(R_TOKEN, call->token);
+    row.set(R_DURATION, call->duration);
+    row.set(R_READ, 1);
+    row.set(R_LINE, line);
+    row.set(R_DATE, call->date);
+    row.set(R_TYPE, type);
+    row.set(R_OTHER, call->others);
+    executeThrow(row.sql());
+    return lastInsertId();
+}
+
+qint64 IOSViberDb::findMsgThrow(const long long& token, double date, long long& attaKey)
+{
+    openCheckThrow();
+    const qint64 s = wholeSeconds(date);
+    qint64 key = 0;
+    {
+        Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZVIBERMESSAGE where ZTOKEN=? and ZDATE between ? and ?")
+                                         .addInt64Param(token)
+                                         .addInt64Param(s - 60)
+                                         .addInt64Param(s + 60));
+        if (!c.moveNext())
+            return 0;
+        key = c.getInt64(0);
+    }
+    Sqlite3Cursor a = queryThrow(Sqlite3Sql("select Z_PK from ZATTACHMENT where ZMESSAGE=?").addInt64Param(key));
+    attaKey = a.moveNext() ? a.getInt64(0) : 0;
+    return key;
+}
+
+qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey, const _ViberMsg* m,
+                                  long long& attaKey, long long& locKey)
+{
+    if (!m)
+        return 0;
+    IOSMergePlans& plans = plansThrow(ctx);
+    // Refusals come first, so a refused message leaves no person or ZUID
+    // behind.
+    if (!m->person && m->chat && !m->chat->groupId.isEmpty() && m->state == MSG_STATE_RECEIVED &&
+        m->type != MSG_TYPE_SYSTEM) {
+        qDebug("skip group message without sender, msg text=%s", qUtf8Printable(m->text));
+        return 0;
+    }
+    const QString state = IOSToViberStateString(ViberMsgState(m->state));
+    if (state.isEmpty())
+        return 0;
+
+    const QHash<QString, QVariant> bag = m->unserOthers();
+    RowValues row(plans.msg);
+    row.set(M_ENT, entities.value(QStringLiteral("ViberMessage")));
+    row.set(M_OPT, optOf(bag));
+    for (int col : {M_DELIVERED, M_FORWARD, M_MESSAGEID})
+        row.set(col, 0);
+    row.set(M_SEQ, m->seq);
+    row.set(M_TOKEN, m->token);
+    if (row.has(M_UID))
+        row.set(M_UID, zuidThrow(ctx, true));
+    row.set(M_CONV, chatKey);
+    row.set(M_CONVENT, convEnt);
+    if (m->person)
+        row.set(M_PNI, personKeyThrow(ctx, m->person));
+    row.set(M_DATE, m->date);
+    row.set(M_STATEDATE, m->stateDate);
+    row.set(M_STATE, state);
+    if (m->systemType == SYS_MEMBER_ADDED)
+        row.set(M_SYSTYPE, QStringLiteral("systemMemberAdded"));
+    else if (m->systemType == SYS_NAME_CHANGED)
+        row.set(M_SYSTYPE, QStringLiteral("systemNameChanged"));
+    else if (m->type == MSG_TYPE_LOCATION)
+        row.set(M_SYSTYPE, QStringLiteral("customLocation"));
+    row.set(M_TEXT, m->text);
+    if (row.has(M_EMOTICONS)) {
+        QByteArray ranges = bag.value(QStringLiteral("ZEMOTICONSRANGES")).toByteArray();
+        if (ranges.isEmpty())
+            ranges = viber_emoji_ranges(m->text);
+        if (!ranges.isEmpty())
+            row.set(M_EMOTICONS, ranges);
+    }
+    if (row.has(M_RANGES)) {
+        const QByteArray ranges = bag.value(QStringLiteral("ZRANGES")).toByteArray();
+        if (!ranges.isEmpty())
+            row.set(M_RANGES, ranges);
+    }
+    row.set(M_OTHER, m->others);
+    executeThrow(row.sql());
+    const qint64 msgKey = lastInsertId();
+
+    locKey = 0;
+    if (m->latitude != 0 && m->longitude != 0) {
+        RowValues loc(plans.location);
+        loc.set(O_ENT, entities.value(QStringLiteral("ViberLocation")));
+        loc.set(O_OPT, 2);
+        if (loc.has(O_UID))
+            loc.set(O_UID, zuidThrow(ctx, true));
+        loc.set(O_MSG, msgKey);
+        loc.set(O_LAT, m->latitude);
+        loc.set(O_LON, m->longitude);
+        if (!m->address.isEmpty())
+            loc.set(O_ADDRESS, m->address);
+        executeThrow(loc.sql());
+        locKey = lastInsertId();
+    }
+    attaKey = m->atta ? insertAttachmentThrow(ctx, m, msgKey) : 0;
+
+    const bool linkLoc = locKey > 0 && schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZLOCATION"));
+    const bool linkAtta =
+        attaKey > 0 && schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZATTACHMENT"));
+    if (linkLoc || linkAtta) {
+        QStringList sets;
+        QList<qint64> vals;
+        if (linkLoc) {
+            sets << QStringLiteral("ZLOCATION=?");
+            vals << locKey;
+        }
+        if (linkAtta) {
+            sets << QStringLiteral("ZATTACHMENT=?");
+            vals << attaKey;
+        }
+        Sqlite3Sql update(QStringLiteral("update ZVIBERMESSAGE set %1 where Z_PK=?").arg(sets.join(QLatin1Char(','))));
+        for (qint64 v : vals)
+            update.addInt64Param(v);
+        executeThrow(update.addInt64Param(msgKey));
+    }
+    return msgKey;
+}
+
+qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m, qint64 msgKey)
+{
+    const _ViberAtta* a = m->atta;
+    IOSMergePlans& plans = plansThrow(ctx);
+    const QHash<QString, QVariant> bag = a->unserOthers();
+    RowValues row(plans.atta);
+    row.set(A_ENT, entities.value(QStringLiteral("Attachment")));
+    row.set(A_OPT, optOf(bag));
+    row.set(A_CACHE, 0);
+    row.set(A_DOWNLOAD, 0);
+    row.set(A_SIZE, a->fileSize);
+    const qint64 range = bag.value(QStringLiteral("ZRANGE")).toLongLong();
+    row.set(A_RANGE, range >= 1 ? range : a->fileSize);
+    row.set(A_SEQ, a->seq);
+    if (row.has(A_UID))
+        row.set(A_UID, zuidThrow(ctx, true));
+    row.set(A_MSG, msgKey);
+    if (!a->mediaId.isEmpty())
+        row.set(A_ID, a->mediaId);
+    if (!a->name.isEmpty())
+        row.set(A_NAME, a->name);
+    if (row.has(A_STATE)) {
+        const QString state = bag.value(QStringLiteral("ZSTATE")).toString();
+        row.set(A_STATE, state.isEmpty() ? QStringLiteral("complite") : state);
+    }
+    const QString url = bag.value(QStringLiteral("ZURL")).toString();
+    if (!url.isEmpty())
+        row.set(A_URL, url);
+    row.set(A_OTHER, a->others);
+    switch (m->type) {
+    case MSG_TYPE_IMAGE:
+        row.set(A_BUCKET, QStringLiteral("Share") + dtFromTimestamp(m->date).toString(QStringLiteral("yyyy-MM-dd")));
+        break;
+    case MSG_TYPE_AUDIO:
+    case MSG_TYPE_VIDEO:
+        row.set(A_DURATION, a->duration);
+        break;
+    default:
+        break;
+    }
+    const QString type = attaTypeText(m->type);
+    if (!type.isEmpty())
+        row.set(A_TYPE, type);
+    executeThrow(row.sql());
+    const qint64 key = lastInsertId();
+    if (m->type == MSG_TYPE_AUDIO) {
+        // A voice message is stored under its own key (the backup copies its
+        // file to VoiceMessages/<key>).
+        const QString name = QString::number(key);
+        executeThrow(Sqlite3Sql("update ZATTACHMENT set ZNAME=?, ZID=? where Z_PK=?")
+                         .addTextParam(name)
+                         .addTextParam(name)
+                         .addInt64Param(key));
+    }
+    return key;
+}
+
+void IOSViberDb::setAttaAssetUrlNullThrow(const long long& attaKey)
+{
+    openCheckThrow();
+    if (schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZURL")))
+        executeThrow(Sqlite3Sql("update ZATTACHMENT set ZURL=null where Z_PK=?").addInt64Param(attaKey));
+}

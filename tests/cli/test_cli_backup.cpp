@@ -1,0 +1,188 @@
+#include "export/StoreDump.h"
+#include "fixtures/StoreFixture.h"
+#include "support/TestEnv.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+struct CliResult
+{
+    int code;
+    QString out;
+    QString err;
+};
+
+// A messages listing without the message and chat keys, which a backup
+// chooses itself.
+QString withoutKeys(const QString& listing)
+{
+    QStringList lines;
+    for (const QString& line : listing.split(u'\n', Qt::SkipEmptyParts))
+        lines << line.section(u'\t', 2);
+    return lines.join(u'\n');
+}
+} // namespace
+
+class TestCliBackup : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_container;
+    QString m_data;
+    SampleStore m_s;
+
+    CliResult run(const QStringList& args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_data);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
+        if (!p.waitForFinished(120000))
+            return {-1, QString(), QStringLiteral("timed out")};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+    QString dbFolder(const QString& name) const { return m_data + QStringLiteral("/local_databases/") + name; }
+    QString storeOf(const QString& name) const
+    {
+        return dbFolder(name) + QStringLiteral("/Documents/Contacts-tellurine.data");
+    }
+    QString messages(const QString& db) { return run({QStringLiteral("messages"), QStringLiteral("--localdb"), db}).out; }
+    void backupInto(const QString& name, const QString& expected)
+    {
+        const CliResult r = run({QStringLiteral("backup"), QStringLiteral("--into"), name, QStringLiteral("--container"),
+                                 m_container});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, expected);
+        QCOMPARE(r.code, 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        g_requireTestEnvironment();
+        QVERIFY(m_tmp.isValid());
+        ContainerFixture c(m_tmp.filePath(QStringLiteral("container")));
+        m_s = g_fillSampleStore(c);
+        c.finish();
+        m_container = c.root().path();
+        m_data = m_tmp.filePath(QStringLiteral("data"));
+    }
+
+    void backupListsTheSameMessagesAndRepeatsWithoutChange()
+    {
+        backupInto(QStringLiteral("Main"), QStringLiteral("Successfully backed up 19 messages.\n"));
+        const QString source = run({QStringLiteral("messages"), QStringLiteral("--container"), m_container}).out;
+        const QString copy = messages(QStringLiteral("Main"));
+        QCOMPARE(copy.count(u'\n'), 19);
+        QCOMPARE(withoutKeys(copy), withoutKeys(source));
+
+        const QString dump = g_dumpStore(storeOf(QStringLiteral("Main")));
+        backupInto(QStringLiteral("Main"), QStringLiteral("Successfully backed up 19 messages.\n"));
+        QCOMPARE(g_dumpStore(storeOf(QStringLiteral("Main"))), dump);
+        // Another spelling of the name merges into the same database.
+        backupInto(QStringLiteral("mAIN"), QStringLiteral("Successfully backed up 19 messages.\n"));
+        QCOMPARE(g_dumpStore(storeOf(QStringLiteral("Main"))), dump);
+        QVERIFY(!QFileInfo::exists(dbFolder(QStringLiteral("mAIN"))));
+    }
+
+    void backupOfOneChat()
+    {
+        const CliResult r = run({QStringLiteral("backup"), QStringLiteral("--into"), QStringLiteral("Anna only"),
+                                 QStringLiteral("--container"), m_container, QStringLiteral("--chat"),
+                                 QString::number(m_s.chatAnna)});
+        QCOMPARE(r.out, QStringLiteral("Successfully backed up 13 messages.\n"));
+        const QString listing = messages(QStringLiteral("Anna only"));
+        QCOMPARE(listing.count(u'\n'), 13);
+        QVERIFY(!listing.contains(QLatin1String("Hello all")));
+    }
+
+    void deleteRemovesExactlyWhatItIsAsked()
+    {
+        backupInto(QStringLiteral("Del"), QStringLiteral("Successfully backed up 19 messages.\n"));
+        QStringList lines = messages(QStringLiteral("Del")).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 19);
+        // One message and one call, named twice.
+        const QString msgKey = lines.at(0).section(u'\t', 0, 0);
+        QString callKey;
+        for (const QString& l : lines) {
+            if (l.section(u'\t', 0, 0).startsWith(u'-'))
+                callKey = l.section(u'\t', 0, 0);
+        }
+        QVERIFY(!callKey.isEmpty());
+        CliResult r = run({QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("Del"),
+                           QStringLiteral("--message"), msgKey, QStringLiteral("--message=") + callKey,
+                           QStringLiteral("--message"), msgKey});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, QStringLiteral("Successfully deleted 2 messages.\n"));
+        QStringList expected = lines;
+        expected.removeIf([&](const QString& l) {
+            const QString k = l.section(u'\t', 0, 0);
+            return k == msgKey || k == callKey;
+        });
+        QCOMPARE(withoutKeys(messages(QStringLiteral("Del"))), withoutKeys(expected.join(u'\n')));
+
+        // A whole chat; the chat goes with its last message.
+        const QString chats = run({QStringLiteral("chats"), QStringLiteral("--localdb"), QStringLiteral("Del")}).out;
+        const QString group = chats.split(u'\n').filter(QStringLiteral("Family")).value(0).section(u'\t', 0, 0);
+        QVERIFY(!group.isEmpty());
+        r = run({QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("Del"), QStringLiteral("--chat"),
+                 group});
+        QCOMPARE(r.out, QStringLiteral("Successfully deleted 3 messages.\n"));
+        QVERIFY(!run({QStringLiteral("chats"), QStringLiteral("--localdb"), QStringLiteral("Del")})
+                     .out.contains(QLatin1String("Family")));
+
+        // Unknown keys change nothing.
+        const QString dump = g_dumpStore(storeOf(QStringLiteral("Del")));
+        r = run({QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("Del"), QStringLiteral("--message"),
+                 QStringLiteral("999999")});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QLatin1String("no message with key 999999")), qPrintable(r.err));
+        QCOMPARE(g_dumpStore(storeOf(QStringLiteral("Del"))), dump);
+
+        r = run({QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("dEL"), QStringLiteral("--all")});
+        QCOMPARE(r.out, QStringLiteral("Successfully deleted database.\n"));
+        QVERIFY(!QFileInfo::exists(dbFolder(QStringLiteral("Del"))));
+    }
+
+    void badNamesAndOptionsAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        const QString del = QStringLiteral("delete"), db = QStringLiteral("--localdb");
+        QTest::newRow("dot-dot") << QStringList{del, db, QStringLiteral(".."), QStringLiteral("--all")} << 2;
+        QTest::newRow("dot") << QStringList{del, db, QStringLiteral("."), QStringLiteral("--all")} << 2;
+        QTest::newRow("slash") << QStringList{del, db, QStringLiteral("a/b"), QStringLiteral("--all")} << 2;
+        QTest::newRow("two kinds") << QStringList{del, db, QStringLiteral("Main"), QStringLiteral("--all"),
+                                                  QStringLiteral("--chat"), QStringLiteral("1")}
+                                   << 2;
+        QTest::newRow("no kind") << QStringList{del, db, QStringLiteral("Main")} << 2;
+        QTest::newRow("missing database") << QStringList{del, db, QStringLiteral("Nope"), QStringLiteral("--all")} << 1;
+        QTest::newRow("backup dot-dot") << QStringList{QStringLiteral("backup"), QStringLiteral("--into"),
+                                                       QStringLiteral(".."), QStringLiteral("--demo")}
+                                        << 2;
+        QTest::newRow("backup colon") << QStringList{QStringLiteral("backup"), QStringLiteral("--into"),
+                                                     QStringLiteral("a:b"), QStringLiteral("--demo")}
+                                      << 2;
+    }
+
+    void badNamesAndOptionsAreRefused()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        backupInto(QStringLiteral("Main"), QStringLiteral("Successfully backed up 19 messages.\n"));
+        const QString dump = g_dumpStore(storeOf(QStringLiteral("Main")));
+        const CliResult r = run(args);
+        QCOMPARE(r.code, code);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(QDir(m_data).exists());
+        QCOMPARE(g_dumpStore(storeOf(QStringLiteral("Main"))), dump);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliBackup)
+#include "test_cli_backup.moc"

@@ -1,0 +1,339 @@
+#include "StoreDump.h"
+#include "export/BackupViberMsgThread.h"
+#include "export/DeleteViberMsgThread.h"
+#include "fixtures/StoreFixture.h"
+#include "stores/IOSViberDb.h"
+#include "support/RecordingProgress.h"
+#include "support/TestEnv.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+namespace {
+const QString kStore = QStringLiteral("Documents/Contacts-tellurine.data");
+
+// What a user sees of a data set, one sorted line per chat, message and
+// call; keys are left out because a backup gives its own.
+QStringList visible(const ViberData& data)
+{
+    QStringList lines;
+    for (const _ViberChat* c : data.chats()) {
+        QStringList members;
+        for (const _ViberPerson* p : c->members)
+            members << p->fullDisplay();
+        members.sort();
+        lines << QStringLiteral("chat|%1|%2|%3").arg(c->display(), members.join(u','), QString::number(c->msgs.size()));
+    }
+    for (const _ViberMsg* m : data.messages()) {
+        const bool file = m->atta && QFileInfo(m->atta->filePath).isFile();
+        const bool thumb = m->atta && QFileInfo(m->atta->thumbPath).isFile();
+        lines << QStringLiteral("msg|%1|%2|%3|%4|%5|%6|%7|%8|%9")
+                     .arg(m->chat ? m->chat->display() : QString(), QString::number(m->date, 'f', 3),
+                          m->isFromMe() ? QStringLiteral("to") : QStringLiteral("from"),
+                          m->person ? m->person->fullDisplay() : QString(), m->summary(),
+                          QString::number(m->type), m->atta ? QStringLiteral("atta") : QString(),
+                          file ? QStringLiteral("file") : QString(), thumb ? QStringLiteral("thumb") : QString());
+    }
+    lines.sort();
+    return lines;
+}
+
+ViberData load(const QDir& root, const QString& dbFile, bool localDb)
+{
+    IOSViberDb db(root, dbFile, localDb);
+    db.setMakePreviews(false);
+    return db.loadDataThrow();
+}
+
+struct JobResult
+{
+    QStringList successes;
+    QStringList errors;
+};
+
+JobResult backup(const QList<_ViberMsg*>& msgs, const QDir& dir, int cancelAfter = 0)
+{
+    RecordingProgress progress;
+    progress.cancelAfterUpdates(cancelAfter);
+    BackupViberMsgThread(msgs, dir, progress).run();
+    return {progress.successes(), progress.errors()};
+}
+} // namespace
+
+class TestBackupDelete : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QDir m_source;
+    SampleStore m_s;
+    ViberData m_data;
+    int m_dbCount = 0;
+
+    QDir newDbDir() { return QDir(m_tmp.filePath(QStringLiteral("db%1").arg(++m_dbCount))); }
+
+private slots:
+    void initTestCase()
+    {
+        g_requireTestEnvironment();
+        QVERIFY(m_tmp.isValid());
+        ContainerFixture c(m_tmp.filePath(QStringLiteral("container")));
+        m_s = g_fillSampleStore(c);
+        c.finish();
+        m_source = c.root();
+        IOSViberDb db(m_source, QStringLiteral("Documents/Contacts.data"), false);
+        db.setPreviewRoot(QDir(m_tmp.filePath(QStringLiteral("previews"))));
+        m_data = db.loadDataThrow();
+    }
+
+    void roundTripShowsTheSameHistory()
+    {
+        const QDir dir = newDbDir();
+        const JobResult r = backup(m_data.messages(), dir);
+        QCOMPARE(r.errors, QStringList());
+        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully backed up 19 messages.")});
+
+        const ViberData copy = load(dir, kStore, true);
+        QCOMPARE(visible(copy), visible(m_data));
+        QCOMPARE(copy.p()->calls.size(), m_data.p()->calls.size());
+        // Member pictures are not in the sample; the media folders the reader
+        // looks in hold the copies.
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Documents/Attachments/pic1.jpg"))).isFile());
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Documents/BigAttachmentsPreview/clip.jpg"))).isFile() ||
+                QFileInfo(dir.filePath(QStringLiteral("Documents/AttachmentsPreview/clip.jpg"))).isFile());
+
+        // Backing up the local database into another one keeps it too.
+        const QDir second = newDbDir();
+        QCOMPARE(backup(copy.messages(), second).errors, QStringList());
+        QCOMPARE(visible(load(second, kStore, true)), visible(m_data));
+    }
+
+    void secondBackupAddsNothingAndCountsEverything()
+    {
+        const QDir dir = newDbDir();
+        QCOMPARE(backup(m_data.messages(), dir).errors, QStringList());
+        const QString path = dir.filePath(kStore);
+        const QString before = g_dumpStore(path);
+        const JobResult again = backup(m_data.messages(), dir);
+        QCOMPARE(again.successes, QStringList{QStringLiteral("Successfully backed up 19 messages.")});
+        QCOMPARE(g_dumpStore(path), before);
+    }
+
+    void cancelledBackupLeavesTheStoreAsItWas()
+    {
+        const QDir dir = newDbDir();
+        // A first run with part of the history, then a cancelled full run.
+        QList<_ViberMsg*> part = m_data.messages();
+        std::sort(part.begin(), part.end(), BackupViberMsgThread_compareMsg);
+        part = part.mid(0, 6);
+        QCOMPARE(backup(part, dir).errors, QStringList());
+        const QString before = g_dumpStore(dir.filePath(kStore));
+        const JobResult r = backup(m_data.messages(), dir, 12);
+        QCOMPARE(r.successes, QStringList());
+        QCOMPARE(r.errors, QStringList());
+        QCOMPARE(g_dumpStore(dir.filePath(kStore)), before);
+    }
+
+    void failureIsReportedAndNothingCommitted()
+    {
+        // The database folder is a file: the store cannot be made.
+        const QString blocker = m_tmp.filePath(QStringLiteral("not-a-folder"));
+        QFile f(blocker);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        const JobResult r = backup(m_data.messages(), QDir(blocker));
+        QCOMPARE(r.successes, QStringList());
+        QCOMPARE(r.errors.size(), 1);
+        QVERIFY(!r.errors.constFirst().isEmpty());
+    }
+
+    void emptyListStillMakesTheStore()
+    {
+        const QDir dir = newDbDir();
+        QCOMPARE(backup({}, dir).successes, QStringList{QStringLiteral("Successfully backed up 0 messages.")});
+        QVERIFY(load(dir, kStore, true).messages().isEmpty());
+    }
+
+    void hostileNamesNeverLeaveTheDatabaseFolder()
+    {
+        QTemporaryDir outer;
+        const QDir dir(outer.filePath(QStringLiteral("db")));
+        const QString picture = m_source.absoluteFilePath(QStringLiteral("Documents/Attachments/pic1.jpg"));
+        ViberData data;
+        auto* p = new _ViberPerson;
+        p->id = 1;
+        p->number = QStringLiteral("a/../../../pwned");
+        p->picturePath = picture;
+        data.p()->persons.insert(1, p);
+        auto* chat = new _ViberChat;
+        chat->id = 1;
+        chat->members.insert(1, p);
+        data.p()->chats.insert(1, chat);
+        auto add = [&](qint64 id, int type, const QString& name, const QString& mediaId) {
+            auto* m = new _ViberMsg;
+            m->id = id;
+            m->token = id;
+            m->date = 600000000 + id * 100;
+            m->state = MSG_STATE_DELIVERED;
+            m->type = type;
+            m->chat = chat;
+            auto* a = new _ViberAtta;
+            a->id = id;
+            a->name = name;
+            a->mediaId = mediaId;
+            a->filePath = picture;
+            a->thumbPath = picture;
+            a->msg = m;
+            m->atta = a;
+            data.p()->msgs.insert(id, m);
+            data.p()->attas.insert(id, a);
+            chat->msgs << m;
+        };
+        add(1, MSG_TYPE_IMAGE, QStringLiteral("../../pwned.jpg"), QString());
+        add(2, MSG_TYPE_VIDEO, QStringLiteral("../../pwned.mp4"), QString());
+        add(3, MSG_TYPE_STICKER, QString(), QStringLiteral("../../../../pwned"));
+        QCOMPARE(backup(data.messages(), dir).errors, QStringList());
+
+        QStringList outside;
+        QDirIterator it(outer.path(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString f = it.next();
+            if (!f.startsWith(dir.absolutePath() + u'/') || f.contains(QLatin1String("pwned")))
+                outside << f;
+        }
+        QCOMPARE(outside, QStringList());
+        QCOMPARE(load(dir, kStore, true).messages().size(), 3);
+    }
+
+    void memberPictureReplacesOnlyAnOlderOne()
+    {
+        const QDir dir = newDbDir();
+        ViberData data;
+        auto* p = new _ViberPerson;
+        p->id = 1;
+        p->number = QStringLiteral("+4912345");
+        p->picturePath = m_tmp.filePath(QStringLiteral("face.jpg"));
+        data.p()->persons.insert(1, p);
+        auto* chat = new _ViberChat;
+        chat->id = 1;
+        chat->members.insert(1, p);
+        data.p()->chats.insert(1, chat);
+        auto* m = new _ViberMsg;
+        m->id = 1;
+        m->date = 600000000;
+        m->state = MSG_STATE_SENT;
+        m->type = MSG_TYPE_TEXT;
+        m->text = QStringLiteral("hi");
+        m->chat = chat;
+        chat->msgs << m;
+        data.p()->msgs.insert(1, m);
+
+        auto write = [](const QString& path, const QByteArray& bytes, const QDateTime& time) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+            f.flush();
+            QVERIFY(f.setFileTime(time, QFileDevice::FileModificationTime));
+        };
+        auto target = [&] {
+            QFile f(dir.filePath(QStringLiteral("Documents/ContactIcons/4912345.jpg")));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QDateTime t0 = QDateTime::currentDateTimeUtc().addDays(-2);
+        write(p->picturePath, "first", t0);
+        backup(data.messages(), dir);
+        QCOMPARE(target(), QByteArray("first"));
+
+        write(p->picturePath, "newer", t0.addDays(1));
+        backup(data.messages(), dir);
+        QCOMPARE(target(), QByteArray("newer"));
+
+        write(p->picturePath, "older", t0);
+        backup(data.messages(), dir);
+        QCOMPARE(target(), QByteArray("newer"));
+    }
+
+    void orderKeepsChatsTogetherWithChatlessMessagesMixedIn()
+    {
+        _ViberChat a, b;
+        a.id = 5;
+        b.id = 2;
+        QList<_ViberMsg> store(60);
+        QList<_ViberMsg*> msgs;
+        for (int i = 0; i < store.size(); ++i) {
+            store[i].date = double((i * 37) % 23);
+            store[i].chat = i % 3 == 0 ? nullptr : (i % 3 == 1 ? &a : &b);
+            msgs << &store[i];
+        }
+        std::sort(msgs.begin(), msgs.end(), BackupViberMsgThread_compareMsg);
+        QVERIFY(std::is_sorted(msgs.begin(), msgs.end(), BackupViberMsgThread_compareMsg));
+        // Chatless first, then chat 2, then chat 5, each oldest first.
+        QCOMPARE(msgs.at(0)->chat, nullptr);
+        QCOMPARE(msgs.at(20)->chat, &b);
+        QCOMPARE(msgs.at(40)->chat, &a);
+        for (const _ViberMsg* m : msgs)
+            QVERIFY(!BackupViberMsgThread_compareMsg(m, m));
+    }
+
+    void deleteRemovesMessagesEmptyChatsAndCalls()
+    {
+        const QDir dir = newDbDir();
+        QCOMPARE(backup(m_data.messages(), dir).errors, QStringList());
+        IOSViberDb db(dir, kStore, true);
+        db.setMakePreviews(false);
+        ViberData data = db.loadDataThrow();
+        const _ViberChat* group = nullptr;
+        for (const _ViberChat* c : data.chats()) {
+            if (c->groupId == QLatin1String("g-100"))
+                group = c;
+        }
+        QVERIFY(group);
+        // Every message of the group plus every call.
+        QList<_ViberMsg*> doomed = group->msgs;
+        int calls = 0;
+        for (_ViberMsg* m : data.messages()) {
+            if (m->type == MSG_TYPE_CALL) {
+                doomed << m;
+                ++calls;
+            }
+        }
+        QCOMPARE(calls, 4);
+        RecordingProgress progress;
+        DeleteViberMsgThread(db, doomed, progress).run();
+        QCOMPARE(progress.errors(), QStringList());
+        QCOMPARE(progress.successes(), QStringList{QStringLiteral("Successfully deleted %1 messages.").arg(doomed.size())});
+
+        const ViberData after = load(dir, kStore, true);
+        QVERIFY(after.p()->calls.isEmpty());
+        QCOMPARE(after.messages().size(), data.messages().size() - doomed.size());
+        for (const _ViberChat* c : after.chats())
+            QVERIFY(c->groupId != QLatin1String("g-100"));
+        QCOMPARE(g_countRows(dir.filePath(kStore), QStringLiteral("ZRECENT")), 0);
+        // Attachment and location rows of deleted messages go with them.
+        QCOMPARE(g_countRows(dir.filePath(kStore), QStringLiteral("ZATTACHMENT")), qint64(after.p()->attas.size()));
+    }
+
+    void cancelledDeleteLeavesTheStoreAsItWas()
+    {
+        const QDir dir = newDbDir();
+        QCOMPARE(backup(m_data.messages(), dir).errors, QStringList());
+        const QString before = g_dumpStore(dir.filePath(kStore));
+        IOSViberDb db(dir, kStore, true);
+        db.setMakePreviews(false);
+        ViberData data = db.loadDataThrow();
+        RecordingProgress progress;
+        progress.cancelAfterUpdates(8);
+        DeleteViberMsgThread(db, data.messages(), progress).run();
+        QCOMPARE(progress.successes(), QStringList());
+        QCOMPARE(progress.errors(), QStringList());
+        QCOMPARE(g_dumpStore(dir.filePath(kStore)), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackupDelete)
+#include "test_backup_delete.moc"

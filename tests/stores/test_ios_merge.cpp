@@ -1,0 +1,336 @@
+#include "fixtures/StoreFixture.h"
+#include "model/ViberData.h"
+#include "stores/IOSViberDb.h"
+#include "support/TestEnv.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+// A data set of records to merge, owned by the data set.
+struct Records
+{
+    ViberData data;
+    qint64 next = 1;
+
+    _ViberPerson* person(const QString& number, const QString& name = {})
+    {
+        auto* p = new _ViberPerson;
+        p->id = next++;
+        p->number = number;
+        p->name = name;
+        data.p()->persons.insert(p->id, p);
+        return p;
+    }
+    _ViberChat* chat(QList<_ViberPerson*> members, const QString& groupId = {}, const QString& name = {})
+    {
+        auto* c = new _ViberChat;
+        c->id = next++;
+        c->groupId = groupId;
+        c->name = name;
+        for (_ViberPerson* p : members)
+            c->members.insert(p->id, p);
+        data.p()->chats.insert(c->id, c);
+        return c;
+    }
+    _ViberMsg* msg(_ViberChat* chat, double date, qint64 token, int type = MSG_TYPE_TEXT,
+                   ViberMsgState state = MSG_STATE_SENT, _ViberPerson* person = nullptr)
+    {
+        auto* m = new _ViberMsg;
+        m->id = next++;
+        m->chat = chat;
+        m->date = date;
+        m->token = token;
+        m->type = type;
+        m->state = state;
+        m->person = person;
+        m->text = QStringLiteral("text %1").arg(m->id);
+        data.p()->msgs.insert(m->id, m);
+        chat->msgs << m;
+        return m;
+    }
+    _ViberAtta* atta(_ViberMsg* m, const QString& name)
+    {
+        auto* a = new _ViberAtta;
+        a->id = next++;
+        a->name = name;
+        a->mediaId = QStringLiteral("media");
+        a->duration = 4.5;
+        a->msg = m;
+        m->atta = a;
+        data.p()->attas.insert(a->id, a);
+        return a;
+    }
+    _ViberCall* call(_ViberPerson* p, qint64 token, int type, double date)
+    {
+        auto* c = new _ViberCall;
+        c->id = next++;
+        c->person = p;
+        c->token = token;
+        c->type = type;
+        c->date = date;
+        c->duration = 30;
+        data.p()->calls.insert(c->id, c);
+        return c;
+    }
+};
+
+const double kT0 = 600000000;
+} // namespace
+
+class TestIOSMerge : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    int m_stores = 0;
+    std::unique_ptr<IOSViberDb> m_db;
+    IOSViberDb::_InsertContext m_ctx;
+
+    // A fresh empty iPhone-layout store, with extra columns added first.
+    IOSViberDb& freshStore(const QStringList& alter = {})
+    {
+        ContainerFixture c(m_tmp.filePath(QStringLiteral("store%1").arg(++m_stores)));
+        for (const QString& sql : alter)
+            c.store().db().executeThrow(sql);
+        c.finish();
+        m_db = std::make_unique<IOSViberDb>(c.root(), QStringLiteral("Documents/Contacts.data"), false);
+        m_db->openCheckThrow();
+        m_ctx = IOSViberDb::_InsertContext();
+        return *m_db;
+    }
+
+    qint64 value(const QString& sql)
+    {
+        Sqlite3Cursor c = m_db->queryThrow(sql);
+        return c.moveNext() ? c.getInt64(0) : -1;
+    }
+    QString text(const QString& sql)
+    {
+        Sqlite3Cursor c = m_db->queryThrow(sql);
+        return c.moveNext() ? c.getText(0) : QStringLiteral("<none>");
+    }
+
+    qint64 write(const _ViberMsg* m, qint64 chatKey, long long* attaOut = nullptr, long long* locOut = nullptr)
+    {
+        long long atta = 0, loc = 0;
+        const qint64 key = m_db->insertMsgThrow(m_ctx, chatKey, m, atta, loc);
+        if (attaOut)
+            *attaOut = atta;
+        if (locOut)
+            *locOut = loc;
+        return key;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        g_requireTestEnvironment();
+        QVERIFY(m_tmp.isValid());
+    }
+
+    void messagesMatchByTokenWithinAMinute()
+    {
+        IOSViberDb& db = freshStore();
+        Records r;
+        _ViberChat* chat = r.chat({r.person(QStringLiteral("+491"))});
+        const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
+        const _ViberMsg* m = r.msg(chat, kT0 + 0.75, 42);
+        long long atta = -7;
+        QCOMPARE(db.findMsgThrow(42, kT0, atta), 0);
+        QCOMPARE(atta, -7LL); // left alone when nothing is found
+        const qint64 key = write(m, chatKey);
+        QVERIFY(key > 0);
+        QCOMPARE(db.findMsgThrow(42, kT0 + 60, atta), key);
+        QCOMPARE(atta, 0LL);
+        QCOMPARE(db.findMsgThrow(42, kT0 - 59.5, atta), 0); // whole seconds: 59 s before the minute
+        QCOMPARE(db.findMsgThrow(42, kT0 - 59, atta), key);
+        QCOMPARE(db.findMsgThrow(42, kT0 + 61, atta), 0);
+        QCOMPARE(db.findMsgThrow(43, kT0, atta), 0);
+        // A message at the same token 61 s later is a message of its own.
+        QVERIFY(write(r.msg(chat, kT0 + 61.75, 42), chatKey) > key);
+        QCOMPARE(value(QStringLiteral("select count(*) from ZVIBERMESSAGE")), 2);
+    }
+
+    void refusedMessagesWriteNothing()
+    {
+        IOSViberDb& db = freshStore();
+        Records r;
+        _ViberPerson* bob = r.person(QStringLiteral("+492"));
+        _ViberChat* group = r.chat({bob}, QStringLiteral("g1"), QStringLiteral("Club"));
+        const qint64 chatKey = db.insertChatThrow(m_ctx, group);
+        QCOMPARE(write(r.msg(group, kT0, 1, MSG_TYPE_TEXT, MSG_STATE_RECEIVED), chatKey), 0);
+        QCOMPARE(write(r.msg(group, kT0, 2, MSG_TYPE_TEXT, MSG_STATE_UNKNOWN, bob), chatKey), 0);
+        QCOMPARE(value(QStringLiteral("select count(*) from ZPHONENUMBERINDEX")), 0);
+        _ViberMsg* sys = r.msg(group, kT0, 3, MSG_TYPE_SYSTEM, MSG_STATE_RECEIVED);
+        sys->systemType = SYS_NAME_CHANGED;
+        const qint64 key = write(sys, chatKey);
+        QVERIFY(key > 0);
+        QCOMPARE(text(QStringLiteral("select ZSYSTEMTYPE from ZVIBERMESSAGE where Z_PK=%1").arg(key)),
+                 QStringLiteral("systemNameChanged"));
+        // A received group message with its sender is written and linked.
+        const qint64 fromBob = write(r.msg(group, kT0, 4, MSG_TYPE_TEXT, MSG_STATE_RECEIVED, bob), chatKey);
+        QCOMPARE(value(QStringLiteral("select ZPHONENUMINDEX from ZVIBERMESSAGE where Z_PK=%1").arg(fromBob)),
+                 db.findPersonThrow(bob));
+        QCOMPARE(text(QStringLiteral("select ZCANONIZEDPHONENUM from ZPHONENUMBERINDEX")), QStringLiteral("492"));
+    }
+
+    void attachmentsLocationsAndTheirLinks()
+    {
+        IOSViberDb& db = freshStore();
+        Records r;
+        _ViberChat* chat = r.chat({r.person(QStringLiteral("+493"))});
+        const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
+
+        _ViberMsg* voice = r.msg(chat, kT0, 1, MSG_TYPE_AUDIO);
+        r.atta(voice, QStringLiteral("ptt.m4a"));
+        long long atta = 0;
+        const qint64 voiceKey = write(voice, chatKey, &atta);
+        QVERIFY(atta > 0);
+        QCOMPARE(text(QStringLiteral("select ZNAME || '|' || ZID || '|' || ZTYPE || '|' || ZDURATION from ZATTACHMENT "
+                                     "where Z_PK=%1")
+                          .arg(atta)),
+                 QStringLiteral("%1|%1|audio|4.5").arg(atta));
+        QCOMPARE(value(QStringLiteral("select ZATTACHMENT from ZVIBERMESSAGE where Z_PK=%1").arg(voiceKey)), atta);
+        long long found = 0;
+        QCOMPARE(db.findMsgThrow(1, kT0, found), voiceKey);
+        QCOMPARE(found, atta);
+
+        // 2014-05-17 10:00 UTC (tests run in UTC).
+        const double may17 = double(QDateTime(QDate(2014, 5, 17), QTime(10, 0), Qt::UTC).toSecsSinceEpoch()) -
+                             978307200.0;
+        _ViberMsg* pic = r.msg(chat, may17, 2, MSG_TYPE_IMAGE);
+        r.atta(pic, QStringLiteral("p.jpg"));
+        write(pic, chatKey, &atta);
+        QCOMPARE(text(QStringLiteral("select ZBUCKET || '|' || ZTYPE || '|' || ZSTATE from ZATTACHMENT where Z_PK=%1")
+                          .arg(atta)),
+                 QStringLiteral("Share2014-05-17|picture|complite"));
+
+        _ViberMsg* placeWithMap = r.msg(chat, kT0, 3, MSG_TYPE_LOCATION);
+        placeWithMap->latitude = 48.85;
+        placeWithMap->longitude = 2.29;
+        r.atta(placeWithMap, QString());
+        long long loc = 0;
+        const qint64 k1 = write(placeWithMap, chatKey, &atta, &loc);
+        QVERIFY(atta > 0 && loc > 0);
+        QCOMPARE(text(QStringLiteral("select ZLOCATION || '|' || ZATTACHMENT || '|' || ZSYSTEMTYPE from ZVIBERMESSAGE "
+                                     "where Z_PK=%1")
+                          .arg(k1)),
+                 QStringLiteral("%1|%2|customLocation").arg(loc).arg(atta));
+
+        _ViberMsg* place = r.msg(chat, kT0, 4, MSG_TYPE_LOCATION);
+        place->latitude = 1.5;
+        place->longitude = 2.5;
+        const qint64 k2 = write(place, chatKey, &atta, &loc);
+        QCOMPARE(atta, 0LL);
+        QCOMPARE(value(QStringLiteral("select ZLOCATION from ZVIBERMESSAGE where Z_PK=%1").arg(k2)), loc);
+        QCOMPARE(value(QStringLiteral("select ZATTACHMENT is null from ZVIBERMESSAGE where Z_PK=%1").arg(k2)), 1);
+    }
+
+    void chatsAreFoundByGroupOrSingleMember()
+    {
+        IOSViberDb& db = freshStore();
+        Records r;
+        _ViberPerson* ann = r.person(QStringLiteral("+49 (151) 1"), QStringLiteral("Ann"));
+        _ViberPerson* bob = r.person(QStringLiteral("+492"));
+        _ViberChat* single = r.chat({ann});
+        _ViberChat* group = r.chat({ann, bob}, QStringLiteral("g7"), QStringLiteral("Club"));
+        _ViberChat* noGroupTwo = r.chat({ann, bob});
+        QCOMPARE(db.findChatSlowThrow(single), 0);
+        // The group's one-to-one twin must not be taken for the single chat.
+        const qint64 groupKey = db.insertChatThrow(m_ctx, group);
+        db.saveChatMembersThrow(m_ctx, groupKey, group->members.values());
+        QCOMPARE(db.findChatSlowThrow(single), 0);
+        QCOMPARE(db.findChatSlowThrow(group), groupKey);
+        QCOMPARE(db.findChatSlowThrow(noGroupTwo), 0);
+
+        const qint64 singleKey = db.insertChatThrow(m_ctx, single);
+        db.saveChatMembersThrow(m_ctx, singleKey, single->members.values());
+        db.saveChatMembersThrow(m_ctx, singleKey, single->members.values());
+        QCOMPARE(db.findChatSlowThrow(single), singleKey);
+        // The same number spelled differently is the same person.
+        Records other;
+        QCOMPARE(db.findChatSlowThrow(other.chat({other.person(QStringLiteral("491511"))})), singleKey);
+        QCOMPARE(value(QStringLiteral("select count(*) from ZPHONENUMBERINDEX")), 2);
+        QCOMPARE(value(QStringLiteral("select count(*) from Z_4PHONENUMINDEXES")), 3);
+        QCOMPARE(text(QStringLiteral("select ZGROUPID || '|' || ZNAME || '|' || Z_ENT || '|' || Z_OPT from "
+                                     "ZCONVERSATION where Z_PK=%1")
+                          .arg(groupKey)),
+                 QStringLiteral("g7|Club|4|2"));
+        QCOMPARE(text(QStringLiteral("select ZPHONENUM from ZPHONENUMBERINDEX where ZCANONIZEDPHONENUM='491511'")),
+                 QStringLiteral("+49 (151) 1"));
+    }
+
+    void callsAreStoredOnceWithTheirLine()
+    {
+        IOSViberDb& db = freshStore();
+        Records r;
+        _ViberPerson* ann = r.person(QStringLiteral("+491"));
+        const qint64 first = db.saveCallThrow(m_ctx, r.call(ann, 9, CALL_OUTGOING, kT0));
+        QVERIFY(first > 0);
+        QCOMPARE(db.saveCallThrow(m_ctx, r.call(ann, 9, CALL_OUTGOING, kT0)), first);
+        const qint64 missed = db.saveCallThrow(m_ctx, r.call(ann, 9, CALL_MISSED, kT0 + 100));
+        QVERIFY(missed != first);
+        QCOMPARE(db.saveCallThrow(m_ctx, r.call(nullptr, 10, CALL_MISSED, kT0)), 0);
+        QCOMPARE(value(QStringLiteral("select count(*) from ZRECENT")), 2);
+        QCOMPARE(value(QStringLiteral("select count(distinct ZRECENTSLINE) from ZRECENT")), 1);
+        db.updateCallRecentLinesStatThrow();
+        QCOMPARE(text(QStringLiteral("select ZCOUNT || '|' || ZCALLTYPE || '|' || ZDATE from ZRECENTSLINE")),
+                 QStringLiteral("2|missed|%1").arg(kT0 + 100, 0, 'f', 0));
+        QCOMPARE(text(QStringLiteral("select ZCALLTYPE from ZRECENT where Z_PK=%1").arg(first)),
+                 QStringLiteral("outgoing_viber"));
+    }
+
+    void zuidsContinueAfterTheLargestOfTheStore()
+    {
+        IOSViberDb& db = freshStore({QStringLiteral("alter table ZCONVERSATION add column ZUID INTEGER"),
+                                     QStringLiteral("alter table ZVIBERMESSAGE add column ZUID INTEGER"),
+                                     QStringLiteral("insert into ZCONVERSATION (ZUID) values (500)"),
+                                     QStringLiteral("insert into ZVIBERMESSAGE (ZUID) values (17)")});
+        Records r;
+        _ViberChat* chat = r.chat({r.person(QStringLiteral("+491"))});
+        const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
+        QCOMPARE(value(QStringLiteral("select ZUID from ZCONVERSATION where Z_PK=%1").arg(chatKey)), 501);
+        const qint64 msgKey = write(r.msg(chat, kT0, 1), chatKey);
+        QCOMPARE(value(QStringLiteral("select ZUID from ZVIBERMESSAGE where Z_PK=%1").arg(msgKey)), 502);
+        QCOMPARE(db.zuidThrow(m_ctx, false), 502);
+    }
+
+    void endOfBatchStatistics()
+    {
+        IOSViberDb& db = freshStore({QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGETEXT VARCHAR"),
+                                     QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGETYPE VARCHAR"),
+                                     QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGESENDER INTEGER")});
+        Records r;
+        _ViberPerson* ann = r.person(QStringLiteral("+491"));
+        _ViberChat* chat = r.chat({ann});
+        _ViberChat* empty = r.chat({r.person(QStringLiteral("+499"))});
+        const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
+        const qint64 emptyKey = db.insertChatThrow(m_ctx, empty);
+        write(r.msg(chat, kT0 + 10, 1, MSG_TYPE_TEXT, MSG_STATE_RECEIVED, ann), chatKey);
+        _ViberMsg* pic = r.msg(chat, kT0 + 20, 2);
+        r.atta(pic, QStringLiteral("x.jpg"));
+        pic->type = MSG_TYPE_IMAGE;
+        write(pic, chatKey);
+        write(r.msg(chat, kT0 + 5, 3), chatKey);
+        db.updateChatStatThrow();
+        QCOMPARE(text(QStringLiteral("select ZDATE || '|' || ZLASTMESSAGETYPE || '|' || ZLASTMESSAGETEXT || '|' || "
+                                     "ifnull(ZLASTMESSAGESENDER, 'null') from ZCONVERSATION where Z_PK=%1")
+                          .arg(chatKey)),
+                 QStringLiteral("%1|picture|%2|null").arg(kT0 + 20, 0, 'f', 0).arg(pic->text));
+        QCOMPARE(text(QStringLiteral("select ZDATE || '|' || ZLASTMESSAGETYPE from ZCONVERSATION where Z_PK=%1")
+                          .arg(emptyKey)),
+                 QStringLiteral("0|"));
+        db.updatePrimaryKeyStatThrow();
+        QCOMPARE(value(QStringLiteral("select Z_MAX from Z_PRIMARYKEY where Z_NAME='ViberMessage'")),
+                 value(QStringLiteral("select max(Z_PK) from ZVIBERMESSAGE")));
+        QCOMPARE(value(QStringLiteral("select Z_MAX from Z_PRIMARYKEY where Z_NAME='Conversation'")), emptyKey);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIOSMerge)
+#include "test_ios_merge.moc"
