@@ -1,16 +1,9 @@
 #include "LoadedSource.h"
 
-#include <stdexcept>
 
 bool g_loadSourceOrFail(CliContext& ctx, SourceLoader& loader, ViberData& data)
 {
-    try {
-        data = loader.loadThrow();
-        return true;
-    } catch (const std::exception& e) {
-        ctx.fail(QString::fromUtf8(e.what()));
-        return false;
-    }
+    return loader.loadFor(ctx, data);
 }
 
 bool g_requireOption(CliContext& ctx, const QString& name, QString& value, int& exitCode)

@@ -1,6 +1,10 @@
 #include "SourceLoader.h"
 
+#include "TerminalProgress.h"
+#include "itunes/BackupManifest.h"
+#include "jobs/IOSLoadViberFromiTunesThread.h"
 #include "shell/DataFolders.h"
+#include "shell/UserTexts.h"
 #include "stores/DemoHistory.h"
 #include "stores/IOSViberDb.h"
 #include "stores/PCViberDb.h"
@@ -13,6 +17,8 @@
 #include <QTemporaryDir>
 
 #include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 [[noreturn]] void fail(const QString& text)
@@ -54,6 +60,8 @@ ViberData SourceLoader::loadThrow()
         data = loadDesktopThrow(m_spec.value);
         break;
     case SourceSpec::ITunes:
+        data = loadITunesThrow(m_spec.value);
+        break;
     case SourceSpec::Device:
         fail(QStringLiteral("%1: not available yet").arg(SourceSpec::kindOption(m_spec.kind)));
     case SourceSpec::None:
@@ -63,15 +71,26 @@ ViberData SourceLoader::loadThrow()
     return data;
 }
 
+void SourceLoader::setTerminal(QTextStream* err, bool interactive)
+{
+    m_err = err;
+    m_interactive = interactive;
+}
+
 bool SourceLoader::loadFor(const CliContext& ctx, ViberData& data)
 {
+    setTerminal(&ctx.err, ctx.interactive);
     try {
         data = loadThrow();
         return true;
-    } catch (const std::runtime_error& e) {
+    } catch (const SourceInterrupted& e) {
         ctx.fail(QString::fromUtf8(e.what()));
-        return false;
+        m_failureExit = CLI_EXIT_INTERRUPTED;
+    } catch (const std::exception& e) {
+        ctx.fail(QString::fromUtf8(e.what()));
+        m_failureExit = CLI_EXIT_FAILURE;
     }
+    return false;
 }
 
 namespace {
@@ -149,6 +168,114 @@ ViberData SourceLoader::loadDesktopThrow(const QString& file)
         fail(QStringLiteral("%1: no such file").arg(file));
     const QString copy = privateCopyThrow(file);
     return loadNaming(file, [&] { return PCViberDb(copy).loadDataThrow(); });
+}
+
+namespace {
+// A password is a line; anything this long is not one.
+constexpr qint64 kMaxPasswordBytes = 64 * 1024;
+
+QByteArray withoutLineEnd(QByteArray bytes)
+{
+    if (bytes.endsWith("\r\n"))
+        bytes.chop(2);
+    else if (bytes.endsWith('\n'))
+        bytes.chop(1);
+    return bytes;
+}
+
+// Reads one line from the terminal with echo off; the echo is restored
+// whatever happens.
+QByteArray readHiddenLine()
+{
+    termios old = {};
+    const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+    if (tty) {
+        termios quiet = old;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    QByteArray line;
+    char c = 0;
+    while (line.size() <= kMaxPasswordBytes && ::read(STDIN_FILENO, &c, 1) == 1 && c != '\n')
+        line.append(c);
+    if (tty)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    return withoutLineEnd(line);
+}
+} // namespace
+
+QString SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
+{
+    if (!m_spec.passwordFile.isEmpty()) {
+        QFile f(m_spec.passwordFile);
+        if (!f.open(QIODevice::ReadOnly))
+            fail(QStringLiteral("--password-file: cannot read %1: %2").arg(m_spec.passwordFile, f.errorString()));
+        const QByteArray bytes = f.read(kMaxPasswordBytes + 1);
+        if (bytes.size() > kMaxPasswordBytes)
+            fail(QStringLiteral("--password-file: %1 is too large to hold a password").arg(m_spec.passwordFile));
+        const QByteArray password = withoutLineEnd(bytes);
+        if (password.isEmpty())
+            fail(QStringLiteral("--password-file: %1 is empty").arg(m_spec.passwordFile));
+        return QString::fromUtf8(password);
+    }
+    const QString fromEnv = qEnvironmentVariable("FERROWICK_BACKUP_PASSWORD");
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    if (m_err && isatty(STDIN_FILENO)) {
+        *m_err << QStringLiteral("Password of the iTunes backup %1: ").arg(manifest.displayName());
+        m_err->flush();
+        const QByteArray typed = readHiddenLine();
+        *m_err << Qt::endl;
+        if (typed.isEmpty())
+            fail(ids("IDS_PWD_IS_NULL"));
+        return QString::fromUtf8(typed);
+    }
+    fail(QStringLiteral("--itunes: the backup %1 is encrypted; give its password with --password-file FILE or "
+                        "FERROWICK_BACKUP_PASSWORD")
+             .arg(manifest.root().absolutePath()));
+}
+
+ViberData SourceLoader::loadITunesThrow(const QString& dir)
+{
+    const QString what = QStringLiteral("--itunes %1").arg(dir);
+    if (!QFileInfo(dir).isDir())
+        fail(QStringLiteral("%1: no such folder").arg(what));
+    BackupManifest manifest(QFileInfo(dir).absoluteFilePath());
+    // The layers below do not say which backup they mean.
+    const auto naming = [&](auto step) {
+        try {
+            return step();
+        } catch (const std::runtime_error& e) {
+            fail(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(e.what())));
+        }
+    };
+    naming([&] { manifest.readManifestInfo(); });
+    if (manifest.info().isEncrypted) {
+        const QString password = backupPasswordThrow(manifest);
+        if (!naming([&] { return manifest.setPasscode(password); }))
+            fail(ids("IDS_INVALID_PASSWORD"));
+    }
+    naming([&] { manifest.parseInfo(); });
+
+    QString sink;
+    QTextStream quiet(&sink);
+    TerminalProgress progress(m_err ? *m_err : quiet, m_err && m_interactive);
+    QDir dataDir;
+    bool hasData = false;
+    {
+        InterruptGuard guard(progress);
+        IOSLoadViberFromiTunesThread job(&manifest, progress);
+        job.run();
+        dataDir = job.dataDir();
+        hasData = job.hasData();
+    }
+    if (progress.outcome() == TerminalProgress::Failed)
+        fail(progress.resultText());
+    if (progress.closed() || progress.outcome() != TerminalProgress::Succeeded)
+        throw SourceInterrupted();
+    if (!hasData)
+        fail(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
+    return loadContainerThrow(dataDir.absolutePath(), what);
 }
 
 void SourceLoader::restrictToChatsThrow(ViberData& data) const

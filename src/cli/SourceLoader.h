@@ -8,8 +8,11 @@
 #include <QString>
 
 #include <memory>
+#include <stdexcept>
 
+class BackupManifest;
 class QTemporaryDir;
+class QTextStream;
 
 // Loads the data set of the source chosen on the command line, restricted to
 // the --chat keys when any are given. Folders and files the user names
@@ -17,6 +20,13 @@ class QTemporaryDir;
 // into a private folder under the data folder's cache and read from there,
 // and previews go there too. Keep the loader alive while the data set's file
 // paths are used; the private copy goes with it.
+// The user stopped a load (Ctrl-C).
+class SourceInterrupted : public std::runtime_error
+{
+public:
+    SourceInterrupted() : std::runtime_error("interrupted") {}
+};
+
 class SourceLoader
 {
 public:
@@ -29,16 +39,27 @@ public:
     // listings, which never show them).
     void setMakePreviews(bool on) { m_makePreviews = on; }
 
-    // Raises std::runtime_error with a text for the user.
+    // Where a load that runs a job (--itunes) shows its progress and asks
+    // for a password; without it nothing is shown and nobody is asked.
+    void setTerminal(QTextStream* err, bool interactive);
+
+    // Raises std::runtime_error with a text for the user, SourceInterrupted
+    // when the user stopped the load.
     ViberData loadThrow();
     // For commands: loads into data, or prints the error through ctx and
-    // returns false (the command then exits with status 1).
+    // returns false; the command then exits with failureExit().
     bool loadFor(const CliContext& ctx, ViberData& data);
+    // 1, or 130 when the load was interrupted.
+    int failureExit() const { return m_failureExit; }
 
 private:
     ViberData loadContainerThrow(const QString& dir, const QString& what);
     ViberData loadLocalDbThrow(const QString& name);
     ViberData loadDesktopThrow(const QString& file);
+    // Takes Viber's files out of the backup into its cache folder, then
+    // reads them like a container.
+    ViberData loadITunesThrow(const QString& dir);
+    QString backupPasswordThrow(const BackupManifest& manifest) const;
     // Copies file and its -wal, -shm and -journal companions into the private
     // folder; returns the copy's path.
     QString privateCopyThrow(const QString& file);
@@ -46,5 +67,8 @@ private:
 
     SourceSpec m_spec;
     bool m_makePreviews = false;
+    QTextStream* m_err = nullptr;
+    bool m_interactive = false;
+    int m_failureExit = 1;
     std::unique_ptr<QTemporaryDir> m_copy;
 };

@@ -215,7 +215,7 @@ private slots:
                       QStringLiteral("not a database name"));
         expectFailure({QStringLiteral("info"), QStringLiteral("--localdb"), QStringLiteral("Missing")},
                       QStringLiteral("no local database"));
-        expectFailure({QStringLiteral("info"), QStringLiteral("--itunes"), m_tmp.path()}, QStringLiteral("not available yet"));
+        expectFailure({QStringLiteral("info"), QStringLiteral("--itunes"), m_tmp.path()}, QStringLiteral("Manifest.plist"));
         QVERIFY(!QFileInfo::exists(m_tmp.filePath(QStringLiteral("nowhere"))));
     }
 };

@@ -20,7 +20,7 @@ int CallsCommand::run(CliContext& ctx)
     SourceLoader loader(ctx.source);
     ViberData data;
     if (!g_loadSourceOrFail(ctx, loader, data))
-        return CLI_EXIT_FAILURE;
+        return loader.failureExit();
     const QList<_ViberCall*> calls = ExportViberCallsThread::callsOf(data.messages());
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         ExportViberCallsThread job(calls, QFileInfo(out).absoluteFilePath(), progress);

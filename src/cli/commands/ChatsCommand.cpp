@@ -15,7 +15,7 @@ int ChatsCommand::run(CliContext& ctx)
     ViberData data;
     SourceLoader loader(ctx.source);
     if (!loader.loadFor(ctx, data))
-        return CLI_EXIT_FAILURE;
+        return loader.failureExit();
     QList<_ViberChat*> chats = data.chats();
     // Keys first, so that chats of equal date always come out alike.
     std::sort(chats.begin(), chats.end(), [](const _ViberChat* a, const _ViberChat* b) { return a->id < b->id; });

@@ -38,7 +38,7 @@ int ExportCommand::run(CliContext& ctx)
     loader.setMakePreviews(filter == EXPORT_FILTER_PDF || filter == EXPORT_FILTER_HTML);
     ViberData data;
     if (!g_loadSourceOrFail(ctx, loader, data))
-        return CLI_EXIT_FAILURE;
+        return loader.failureExit();
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         ExportMessagesThread job(data.messages(), target.path,
                                  ExportMessagesThread::FormatType(target.formatType), progress);

@@ -23,7 +23,7 @@ int ExtractMediaCommand::run(CliContext& ctx)
     loader.setMakePreviews(true);
     ViberData data;
     if (!g_loadSourceOrFail(ctx, loader, data))
-        return CLI_EXIT_FAILURE;
+        return loader.failureExit();
     QList<_ViberMsg*> msgs = data.messages();
     std::sort(msgs.begin(), msgs.end(), compareViberMsgAsc); // a stable naming order for same-second files
     const QDir target(QDir(out).absoluteFilePath(g_timestampedName(QStringLiteral("attachments"))));

@@ -17,7 +17,7 @@ int InfoCommand::run(CliContext& ctx)
     ViberData data;
     SourceLoader loader(ctx.source);
     if (!loader.loadFor(ctx, data))
-        return CLI_EXIT_FAILURE;
+        return loader.failureExit();
     const __ViberData* d = data.p();
     const QList<QPair<const char*, qsizetype>> counts = {
         {"chats", d->chats.size()},       {"persons", d->persons.size()}, {"messages", d->msgs.size()},

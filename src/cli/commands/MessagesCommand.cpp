@@ -15,7 +15,7 @@ int MessagesCommand::run(CliContext& ctx)
     ViberData data;
     SourceLoader loader(ctx.source);
     if (!loader.loadFor(ctx, data))
-        return CLI_EXIT_FAILURE;
+        return loader.failureExit();
     QList<_ViberMsg*> msgs = data.messages();
     std::sort(msgs.begin(), msgs.end(), [](const _ViberMsg* a, const _ViberMsg* b) { return a->id < b->id; });
     std::stable_sort(msgs.begin(), msgs.end(), compareViberMsgAsc);

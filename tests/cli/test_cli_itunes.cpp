@@ -1,0 +1,205 @@
+#include "fixtures/ViberBackupFixture.h"
+#include "support/TestEnv.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+struct CliResult
+{
+    int code;
+    QString out;
+    QString err;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Contents of every file below dir, sorted.
+QList<QByteArray> contentsBelow(const QString& dir)
+{
+    QList<QByteArray> contents;
+    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        contents << readAll(it.next());
+    std::sort(contents.begin(), contents.end());
+    return contents;
+}
+
+const QByteArray kPassword = QByteArray("p\xc3\xa4ss word 1");
+} // namespace
+
+class TestCliITunes : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_container;
+    QString m_plain;
+    QString m_encrypted;
+    ViberBackupSample m_sample;
+    int m_outs = 0;
+
+    CliResult run(const QStringList& args, const QString& envPassword = QString())
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_tmp.filePath(QStringLiteral("data")));
+        env.remove(QStringLiteral("FERROWICK_BACKUP_PASSWORD"));
+        if (!envPassword.isEmpty())
+            env.insert(QStringLiteral("FERROWICK_BACKUP_PASSWORD"), envPassword);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
+        p.closeWriteChannel();
+        if (!p.waitForFinished(300000))
+            return {-1, QString(), QStringLiteral("timed out")};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    QString freshOut()
+    {
+        const QString dir = m_tmp.filePath(QStringLiteral("out%1").arg(++m_outs));
+        QDir().mkpath(dir);
+        return dir;
+    }
+
+    QString writePasswordFile(const QByteArray& content)
+    {
+        const QString path = m_tmp.filePath(QStringLiteral("pw%1.txt").arg(++m_outs));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        return path;
+    }
+
+    // The CSV export of a source, or empty when the command failed.
+    QList<QByteArray> csvOf(const QStringList& source, const QString& envPassword = QString())
+    {
+        const QString dir = freshOut();
+        const CliResult r = run(QStringList{QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("csv"),
+                                            QStringLiteral("--out"), dir + QStringLiteral("/chats")} +
+                                    source,
+                                envPassword);
+        if (r.code != 0)
+            qWarning("%s", qPrintable(r.err));
+        // Sorted lines: the export leaves same-second messages in load order,
+        // which differs from run to run even for one source.
+        QList<QByteArray> lines = r.code == 0 ? readAll(dir + QStringLiteral("/chats.csv")).split('\n') : QList<QByteArray>();
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        g_requireTestEnvironment();
+        m_container = m_tmp.filePath(QStringLiteral("container"));
+        {
+            ContainerFixture c(m_container);
+            m_sample = g_fillBackupSample(c);
+            c.finish();
+        }
+        const QString backups = m_tmp.filePath(QStringLiteral("backups"));
+        m_plain = g_writeViberBackup(m_container, m_sample, backups, QStringLiteral("plain"));
+        ViberBackupLayout encrypted;
+        encrypted.password = kPassword;
+        m_encrypted = g_writeViberBackup(m_container, m_sample, backups, QStringLiteral("encrypted"), encrypted);
+    }
+
+    void csvIsTheContainersCsv()
+    {
+        const QList<QByteArray> expected = csvOf({QStringLiteral("--container"), m_container});
+        QVERIFY(expected.size() > 10);
+        QCOMPARE(csvOf({QStringLiteral("--itunes"), m_plain}), expected);
+        // The password file may end with a line feed, as editors write it.
+        const QString pwFile = writePasswordFile(kPassword + '\n');
+        QCOMPARE(csvOf({QStringLiteral("--itunes"), m_encrypted, QStringLiteral("--password-file"), pwFile}), expected);
+        QCOMPARE(csvOf({QStringLiteral("--itunes"), m_encrypted}, QString::fromUtf8(kPassword)), expected);
+    }
+
+    void listingsAndCallsMatchTheContainer()
+    {
+        const QString pwFile = writePasswordFile(kPassword);
+        const QStringList itunes{QStringLiteral("--itunes"), m_encrypted, QStringLiteral("--password-file"), pwFile};
+        const QStringList container{QStringLiteral("--container"), m_container};
+        for (const char* command : {"info", "chats", "messages"}) {
+            const CliResult a = run(QStringList{QLatin1String(command)} + itunes);
+            const CliResult b = run(QStringList{QLatin1String(command)} + container);
+            QCOMPARE(a.code, 0);
+            QCOMPARE(a.out, b.out);
+        }
+        const QString callsA = freshOut() + QStringLiteral("/calls.txt");
+        const QString callsB = freshOut() + QStringLiteral("/calls.txt");
+        QCOMPARE(run(QStringList{QStringLiteral("calls"), QStringLiteral("--out"), callsA} + itunes).code, 0);
+        QCOMPARE(run(QStringList{QStringLiteral("calls"), QStringLiteral("--out"), callsB} + container).code, 0);
+        QCOMPARE(readAll(callsA), readAll(callsB));
+    }
+
+    void extractMediaFindsThePhotoLibraryPicture()
+    {
+        const QString fromBackup = freshOut();
+        const QString fromContainer = freshOut();
+        QCOMPARE(run({QStringLiteral("extract-media"), QStringLiteral("--out"), fromBackup, QStringLiteral("--itunes"),
+                      m_plain})
+                     .code,
+                 0);
+        QCOMPARE(run({QStringLiteral("extract-media"), QStringLiteral("--out"), fromContainer,
+                      QStringLiteral("--container"), m_container})
+                     .code,
+                 0);
+        // Everything the container gives, plus the picture that only the
+        // photo library holds (the container has none for it).
+        QList<QByteArray> expected = contentsBelow(fromContainer);
+        QVERIFY(expected.size() >= 5);
+        QList<QByteArray> got = contentsBelow(fromBackup);
+        QVERIFY(got.contains(m_sample.asset.content));
+        QVERIFY(!expected.contains(m_sample.asset.content));
+        got.removeOne(m_sample.asset.content);
+        QCOMPARE(got, expected);
+    }
+
+    void passwordFailures()
+    {
+        const CliResult wrong = run({QStringLiteral("info"), QStringLiteral("--itunes"), m_encrypted,
+                                     QStringLiteral("--password-file"), writePasswordFile("not it")});
+        QCOMPARE(wrong.code, 1);
+        QCOMPARE(wrong.err, QStringLiteral("ferrowick-cli: Invalid password.\n"));
+
+        // No file, no variable, and stdin is no terminal: nobody to ask.
+        const CliResult none = run({QStringLiteral("info"), QStringLiteral("--itunes"), m_encrypted});
+        QCOMPARE(none.code, 1);
+        QVERIFY2(none.err.contains(QStringLiteral("--password-file")) &&
+                     none.err.contains(QStringLiteral("FERROWICK_BACKUP_PASSWORD")),
+                 qPrintable(none.err));
+
+        const CliResult empty = run({QStringLiteral("info"), QStringLiteral("--itunes"), m_encrypted,
+                                     QStringLiteral("--password-file"), writePasswordFile("\n")});
+        QCOMPARE(empty.code, 1);
+        QVERIFY(empty.err.contains(QStringLiteral("is empty")));
+    }
+
+    void backupsWithoutViberAndNonBackups()
+    {
+        BackupFixture other;
+        other.addFolders(QStringLiteral("AppDomain-com.other.app"), QStringLiteral("Documents"));
+        other.addFile(QStringLiteral("AppDomain-com.other.app"), QStringLiteral("Documents/a.txt"), "a");
+        const QString noViber = other.write(m_tmp.filePath(QStringLiteral("backups")), QStringLiteral("no-viber"));
+        const CliResult r = run({QStringLiteral("chats"), QStringLiteral("--itunes"), noViber});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("ferrowick-cli: Found no Viber data in your iTunes Backup.\n"));
+
+        const CliResult notBackup = run({QStringLiteral("chats"), QStringLiteral("--itunes"), m_container});
+        QCOMPARE(notBackup.code, 1);
+        QVERIFY2(notBackup.err.contains(QStringLiteral("Manifest.plist")), qPrintable(notBackup.err));
+        QCOMPARE(notBackup.err.count(u'\n'), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliITunes)
+#include "test_cli_itunes.moc"
