@@ -4,7 +4,7 @@
 // the numbers are the writers' own.
 #include "export/ExportMessagesThread.h"
 #include "model/ViberData.h"
-#include "shell/JobProgress.h"
+#include "BenchSupport.h"
 
 #include <QGuiApplication>
 #include <QRandomGenerator>
@@ -14,16 +14,6 @@
 #include <sys/resource.h>
 
 namespace {
-class SilentProgress : public JobProgress
-{
-public:
-    void invokeUpdateProgress(const QString&, int, const QString&) override {}
-    void invokeSucceed(const QString& s) override { result = s; }
-    void invokeErrorOccurred(const QString& e) override { result = QStringLiteral("error: ") + e; }
-    void invokeTipsWait(const QString&) override {}
-    QString result;
-};
-
 ViberData makeHistory(int messages, int chats)
 {
     ViberData data;
@@ -101,9 +91,5 @@ BENCHMARK(BM_ExportTxt)->Unit(benchmark::kMillisecond)->Iterations(2);
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return g_runBenchmarks<QGuiApplication>(argc, argv);
 }

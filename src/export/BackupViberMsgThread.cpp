@@ -1,6 +1,7 @@
 #include "export/BackupViberMsgThread.h"
 
 #include "export/ExportMessagesThread.h"
+#include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
 #include "stores/StorePaths.h"
@@ -12,18 +13,9 @@
 #include <stdexcept>
 
 namespace {
-const QString kLocalDbFile = QStringLiteral("Documents/Contacts-tellurine.data");
-
 [[noreturn]] void fail(const QString& text)
 {
     throw std::runtime_error(text.toStdString());
-}
-
-void execThrow(IOSViberDb& db, const char* sql)
-{
-    QString err;
-    if (db.exec(QString::fromLatin1(sql), err) != 0)
-        fail(err);
 }
 } // namespace
 
@@ -52,9 +44,9 @@ QString BackupViberMsgThread::backupAll()
     const qint64 total = m_msgs.size();
     if (!m_dbDir.mkpath(QStringLiteral("Documents")))
         fail(QStringLiteral("Cannot create the folder %1.").arg(m_dbDir.filePath(QStringLiteral("Documents"))));
-    IOSViberDb db(m_dbDir, kLocalDbFile, true);
+    IOSViberDb db(m_dbDir, QLatin1String(kLocalDbStoreFile), true);
     db.openCheckThrow();
-    execThrow(db, "BEGIN");
+    db.executeThrow("BEGIN");
     try {
         IOSViberDb::_InsertContext ctx;
         PercentReporter reporter(m_progress);
@@ -89,7 +81,7 @@ QString BackupViberMsgThread::backupAll()
         db.updateCallRecentLinesStatThrow();
         db.executeThrow("update ZCONVERSATION set ZDATE=(select max(ZDATE) from ZVIBERMESSAGE as m where "
                         "m.ZCONVERSATION=ZCONVERSATION.Z_PK)");
-        execThrow(db, "COMMIT");
+        db.executeThrow("COMMIT");
         return ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(count);
     } catch (...) {
         db.rollbackTran();

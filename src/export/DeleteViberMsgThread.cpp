@@ -5,15 +5,6 @@
 
 #include <stdexcept>
 
-namespace {
-void execThrow(IOSViberDb& db, const char* sql)
-{
-    QString err;
-    if (db.exec(QString::fromLatin1(sql), err) != 0)
-        throw std::runtime_error(err.toStdString());
-}
-} // namespace
-
 DeleteViberMsgThread::DeleteViberMsgThread(IOSViberDb& db, const QList<_ViberMsg*>& msgs, JobProgress& progress,
                                            QObject* parent)
     : QThread(parent), m_db(db), m_msgs(msgs), m_progress(progress)
@@ -29,7 +20,7 @@ QString DeleteViberMsgThread::deleteAll()
 {
     m_progress.invokeUpdateProgress(ids("IDS_DELETING_VIBER_MESSAGES"), 0, QString());
     m_db.openCheckThrow();
-    execThrow(m_db, "BEGIN");
+    m_db.executeThrow("BEGIN");
     qint64 count = 0;
     try {
         const qint64 total = m_msgs.size();
@@ -61,7 +52,7 @@ QString DeleteViberMsgThread::deleteAll()
                           "ZVIBERMESSAGE.ZCONVERSATION=ZCONVERSATION.Z_PK LIMIT 1) IS NULL");
         m_db.executeThrow("update ZCONVERSATION set ZDATE=(select max(ZDATE) from ZVIBERMESSAGE as m where "
                           "m.ZCONVERSATION=ZCONVERSATION.Z_PK)");
-        execThrow(m_db, "COMMIT");
+        m_db.executeThrow("COMMIT");
     } catch (...) {
         m_db.rollbackTran();
         throw;

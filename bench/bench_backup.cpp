@@ -1,0 +1,178 @@
+// Backing up a large history into a new local database: the backup job
+// against a bare insert of the same message, attachment and location rows
+// into the same schema in one transaction with statements prepared once, in
+// the same process; then a second backup of the same messages into the
+// database the first one made (everything found, nothing inserted).
+#include "BenchIosStore.h"
+#include "BenchSupport.h"
+#include "export/BackupViberMsgThread.h"
+#include "stores/IOSViberDb.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <map>
+
+namespace {
+const QString kStore = QStringLiteral("Documents/Contacts-tellurine.data");
+
+ViberData history(int n)
+{
+    static std::map<int, ViberData> loaded;
+    auto it = loaded.find(n);
+    if (it == loaded.end()) {
+        IOSViberDb db(bench_store::store(n), QStringLiteral("Documents/Contacts.data"), false);
+        db.setMakePreviews(false);
+        it = loaded.emplace(n, db.loadDataThrow()).first;
+    }
+    return it->second;
+}
+
+std::map<int, double> g_bareSeconds;
+
+void runBackup(const ViberData& data, const QDir& dir, benchmark::State& state)
+{
+    SilentProgress progress;
+    BackupViberMsgThread job(data.messages(), dir, progress);
+    job.run();
+    if (!progress.result.startsWith(QLatin1String("Successfully")))
+        state.SkipWithError(progress.result.toUtf8().constData());
+}
+
+// The rows the backup writes for the messages, inserted with the C API.
+void bareInsert(const ViberData& data, const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    IOSViberDb(QDir(QFileInfo(path).absolutePath()), QFileInfo(path).fileName(), true).openCheckThrow();
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *msg = nullptr, *atta = nullptr, *loc = nullptr;
+    sqlite3_prepare_v2(db,
+                       "insert into ZVIBERMESSAGE (ZSEQ, ZTOKEN, ZCONVERSATION, ZPHONENUMINDEX, ZDATE, ZSTATEDATE, "
+                       "ZSTATE, ZSYSTEMTYPE, ZTEXT, _other) values (?,?,?,?,?,?,?,?,?,?)",
+                       -1, &msg, nullptr);
+    sqlite3_prepare_v2(db,
+                       "insert into ZATTACHMENT (ZFILESIZE, ZSEQ, ZMESSAGE, ZID, ZNAME, ZTYPE, _other) values "
+                       "(?,?,?,?,?,?,?)",
+                       -1, &atta, nullptr);
+    sqlite3_prepare_v2(db, "insert into ZVIBERLOCATION (ZMESSAGE, ZLATITUDE, ZLONGITUDE, ZADDRESS) values (?,?,?,?)", -1,
+                       &loc, nullptr);
+    for (const _ViberMsg* m : data.messages()) {
+        if (m->type == MSG_TYPE_CALL)
+            continue;
+        const QByteArray text = m->text.toUtf8();
+        sqlite3_bind_int64(msg, 1, m->seq);
+        sqlite3_bind_int64(msg, 2, m->token);
+        sqlite3_bind_int64(msg, 3, m->chat ? m->chat->id : 0);
+        sqlite3_bind_int64(msg, 4, m->person ? m->person->id : 0);
+        sqlite3_bind_double(msg, 5, m->date);
+        sqlite3_bind_double(msg, 6, m->stateDate);
+        sqlite3_bind_text(msg, 7, m->state == MSG_STATE_RECEIVED ? "received" : "delivered", -1, SQLITE_STATIC);
+        sqlite3_bind_null(msg, 8);
+        sqlite3_bind_text(msg, 9, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(msg, 10, m->others.constData(), int(m->others.size()), SQLITE_TRANSIENT);
+        sqlite3_step(msg);
+        sqlite3_reset(msg);
+        const sqlite3_int64 key = sqlite3_last_insert_rowid(db);
+        if (m->atta) {
+            const QByteArray id = m->atta->mediaId.toUtf8(), name = m->atta->name.toUtf8();
+            sqlite3_bind_int64(atta, 1, m->atta->fileSize);
+            sqlite3_bind_int64(atta, 2, m->atta->seq);
+            sqlite3_bind_int64(atta, 3, key);
+            sqlite3_bind_text(atta, 4, id.constData(), int(id.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(atta, 5, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(atta, 6, "picture", -1, SQLITE_STATIC);
+            sqlite3_bind_blob(atta, 7, m->atta->others.constData(), int(m->atta->others.size()), SQLITE_TRANSIENT);
+            sqlite3_step(atta);
+            sqlite3_reset(atta);
+        }
+        if (m->latitude != 0 && m->longitude != 0) {
+            const QByteArray address = m->address.toUtf8();
+            sqlite3_bind_int64(loc, 1, key);
+            sqlite3_bind_double(loc, 2, m->latitude);
+            sqlite3_bind_double(loc, 3, m->longitude);
+            sqlite3_bind_text(loc, 4, address.constData(), int(address.size()), SQLITE_TRANSIENT);
+            sqlite3_step(loc);
+            sqlite3_reset(loc);
+        }
+    }
+    sqlite3_finalize(msg);
+    sqlite3_finalize(atta);
+    sqlite3_finalize(loc);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+void BM_BareInsert(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const ViberData data = history(n);
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir tmp(bench_store::benchDir() + QStringLiteral("/bare-XXXXXX"));
+        state.ResumeTiming();
+        QElapsedTimer t;
+        t.start();
+        bareInsert(data, tmp.filePath(kStore));
+        seconds = double(t.nsecsElapsed()) / 1e9;
+        state.PauseTiming();
+        tmp.remove();
+        state.ResumeTiming();
+    }
+    g_bareSeconds[n] = seconds;
+    state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
+}
+
+void BM_BackupNew(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const ViberData data = history(n);
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir tmp(bench_store::benchDir() + QStringLiteral("/backup-XXXXXX"));
+        state.ResumeTiming();
+        QElapsedTimer t;
+        t.start();
+        runBackup(data, QDir(tmp.path()), state);
+        seconds = double(t.nsecsElapsed()) / 1e9;
+        state.PauseTiming();
+        tmp.remove();
+        state.ResumeTiming();
+    }
+    state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
+    if (g_bareSeconds.count(n))
+        state.counters["ratio_to_bare"] = seconds / g_bareSeconds[n];
+}
+
+void BM_BackupAgain(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const ViberData data = history(n);
+    QTemporaryDir tmp(bench_store::benchDir() + QStringLiteral("/again-XXXXXX"));
+    runBackup(data, QDir(tmp.path()), state);
+    double seconds = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        runBackup(data, QDir(tmp.path()), state);
+        seconds = double(t.nsecsElapsed()) / 1e9;
+    }
+    state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
+}
+
+BENCHMARK(BM_BareInsert)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BackupNew)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BackupAgain)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return g_runBenchmarks<QCoreApplication>(argc, argv);
+}
