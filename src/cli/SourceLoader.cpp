@@ -26,10 +26,11 @@ namespace {
     throw std::runtime_error(text.toStdString());
 }
 
-// Runs a store load, naming the user's path in any failure: SQLite's own
-// text ("file is not a database") does not say which file it meant.
+// Runs a step of a load, naming the user's path in any failure: SQLite's own
+// text ("file is not a database") does not say which file it meant, nor do
+// the backup layer's.
 template<typename Load>
-ViberData loadNaming(const QString& what, Load load)
+auto loadNaming(const QString& what, Load load) -> decltype(load())
 {
     try {
         return load();
@@ -241,21 +242,13 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
     if (!QFileInfo(dir).isDir())
         fail(QStringLiteral("%1: no such folder").arg(what));
     BackupManifest manifest(QFileInfo(dir).absoluteFilePath());
-    // The layers below do not say which backup they mean.
-    const auto naming = [&](auto step) {
-        try {
-            return step();
-        } catch (const std::runtime_error& e) {
-            fail(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(e.what())));
-        }
-    };
-    naming([&] { manifest.readManifestInfo(); });
+    loadNaming(what, [&] { manifest.readManifestInfo(); });
     if (manifest.info().isEncrypted) {
         const QString password = backupPasswordThrow(manifest);
-        if (!naming([&] { return manifest.setPasscode(password); }))
+        if (!loadNaming(what, [&] { return manifest.setPasscode(password); }))
             fail(ids("IDS_INVALID_PASSWORD"));
     }
-    naming([&] { manifest.parseInfo(); });
+    loadNaming(what, [&] { manifest.parseInfo(); });
 
     QString sink;
     QTextStream quiet(&sink);

@@ -27,6 +27,14 @@ bool isNonEmptyFile(const QString& path)
     return fi.isFile() && fi.size() > 0;
 }
 
+// Companions left by an earlier load belong to the old database: SQLite
+// would apply a stale write-ahead log to the new copy.
+void removeWithCompanions(const QString& db)
+{
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(db + QLatin1String(suffix));
+}
+
 bool equalsNoCase(const QString& a, const char* b)
 {
     return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
@@ -152,10 +160,7 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
         raise(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
 
     const QString store = m_dataDir.absoluteFilePath(kStore);
-    // Companions left by an earlier load belong to the old store; SQLite
-    // would apply a stale write-ahead log to the new one.
-    for (const char* suffix : {"-wal", "-shm", "-journal"})
-        QFile::remove(store + QLatin1String(suffix));
+    removeWithCompanions(store);
     copyContainerFileThrow(m_viber, store, u'/' + kStore, true);
     if (!isNonEmptyFile(store))
         return QString();
@@ -171,7 +176,7 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
     }
 
     const QString photos = m_cacheDir.absoluteFilePath(QStringLiteral("Photos.sqlite"));
-    QFile::remove(photos);
+    removeWithCompanions(photos);
     try {
         copyContainerFileThrow(m_media, photos, QStringLiteral("/Media/PhotoData/Photos.sqlite"), true);
     } catch (const std::runtime_error& e) {

@@ -14,19 +14,13 @@ struct CliResult
     QString err;
 };
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Contents of every file below dir, sorted.
 QList<QByteArray> contentsBelow(const QString& dir)
 {
     QList<QByteArray> contents;
     QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
-        contents << readAll(it.next());
+        contents << g_readFile(it.next());
     std::sort(contents.begin(), contents.end());
     return contents;
 }
@@ -72,9 +66,7 @@ private:
     QString writePasswordFile(const QByteArray& content)
     {
         const QString path = m_tmp.filePath(QStringLiteral("pw%1.txt").arg(++m_outs));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
+        g_writeFile(path, content);
         return path;
     }
 
@@ -90,7 +82,7 @@ private:
             qWarning("%s", qPrintable(r.err));
         // Sorted lines: the export leaves same-second messages in load order,
         // which differs from run to run even for one source.
-        QList<QByteArray> lines = r.code == 0 ? readAll(dir + QStringLiteral("/chats.csv")).split('\n') : QList<QByteArray>();
+        QList<QByteArray> lines = r.code == 0 ? g_readFile(dir + QStringLiteral("/chats.csv")).split('\n') : QList<QByteArray>();
         std::sort(lines.begin(), lines.end());
         return lines;
     }
@@ -138,7 +130,7 @@ private slots:
         const QString callsB = freshOut() + QStringLiteral("/calls.txt");
         QCOMPARE(run(QStringList{QStringLiteral("calls"), QStringLiteral("--out"), callsA} + itunes).code, 0);
         QCOMPARE(run(QStringList{QStringLiteral("calls"), QStringLiteral("--out"), callsB} + container).code, 0);
-        QCOMPARE(readAll(callsA), readAll(callsB));
+        QCOMPARE(g_readFile(callsA), g_readFile(callsB));
     }
 
     void extractMediaFindsThePhotoLibraryPicture()

@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 
+#include <QFile>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -16,4 +17,16 @@ void g_requireTestEnvironment()
 QString g_testSourceDir()
 {
     return qEnvironmentVariable("FERROWICK_TEST_SOURCE_DIR");
+}
+
+QByteArray g_readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool g_writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }

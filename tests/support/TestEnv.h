@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Fails the test run at once when the environment could reach the real home
@@ -8,3 +9,8 @@ void g_requireTestEnvironment();
 
 // The source tree, for tests that read checked-in files.
 QString g_testSourceDir();
+
+// The whole content of a file; empty when it cannot be read.
+QByteArray g_readFile(const QString& path);
+// Replaces the content of a file; false when it cannot be written.
+bool g_writeFile(const QString& path, const QByteArray& bytes);
