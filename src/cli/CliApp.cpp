@@ -33,7 +33,7 @@ void printGlobalHelp(QTextStream& out, const std::vector<std::unique_ptr<CliComm
     for (const auto& c : commands)
         out << "  " << c->name().leftJustified(15) << ' ' << c->description() << '\n';
     out << "\nSources (for commands that read messages):\n";
-    for (const QCommandLineOption& o : SourceSpec::options()) {
+    for (const QCommandLineOption& o : SourceChoice::options()) {
         QString left = QStringLiteral("--") + o.names().constFirst();
         if (!o.valueName().isEmpty())
             left += QStringLiteral(" ") + o.valueName();
@@ -115,7 +115,7 @@ int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const Cl
     if (command->readsSource()) {
         // A command's own option of the same name (to-device's --device target)
         // takes precedence over the source option.
-        for (const QCommandLineOption& o : SourceSpec::options()) {
+        for (const QCommandLineOption& o : SourceChoice::options()) {
             if (taken.contains(o.names().constFirst()))
                 continue;
             parser.addOption(o);
@@ -146,11 +146,11 @@ int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const Cl
         qputenv("FERROWICK_DATA_DIR", dir.toLocal8Bit());
     }
 
-    SourceSpec source;
+    SourceChoice source;
     QString sourceError;
-    if (!SourceSpec::fromParser(parser, sourceNames, source, sourceError))
+    if (!SourceChoice::fromParser(parser, sourceNames, source, sourceError))
         return usageError(err, sourceError, commandName);
-    if (command->requiresSource() && source.kind == SourceSpec::None)
+    if (command->requiresSource() && source.kind == SourceChoice::None)
         return usageError(err,
                           QStringLiteral("choose a source: --container DIR, --localdb NAME, --itunes DIR, "
                                          "--desktop FILE, --device UDID or --demo"),

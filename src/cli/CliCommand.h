@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SourceSpec.h"
+#include "SourceChoice.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -20,7 +20,7 @@ enum CliExit {
 struct CliContext
 {
     const QCommandLineParser& parser;
-    SourceSpec source;
+    SourceChoice source;
     QTextStream& out;
     QTextStream& err;
     // Whether progress may be drawn on the error stream (it is a terminal).

@@ -40,32 +40,32 @@ auto loadNaming(const QString& what, Load load) -> decltype(load())
 }
 } // namespace
 
-SourceLoader::SourceLoader(SourceSpec spec) : m_spec(std::move(spec)) {}
+SourceLoader::SourceLoader(SourceChoice choice) : m_choice(std::move(choice)) {}
 
 SourceLoader::~SourceLoader() = default;
 
 ViberData SourceLoader::loadThrow()
 {
     ViberData data;
-    switch (m_spec.kind) {
-    case SourceSpec::Container:
-        data = loadContainerThrow(m_spec.value, m_spec.value);
+    switch (m_choice.kind) {
+    case SourceChoice::Container:
+        data = loadContainerThrow(m_choice.value, m_choice.value);
         break;
-    case SourceSpec::Demo:
+    case SourceChoice::Demo:
         data = loadContainerThrow(g_demoContainerThrow(), QStringLiteral("--demo"));
         break;
-    case SourceSpec::LocalDb:
-        data = loadLocalDbThrow(m_spec.value);
+    case SourceChoice::LocalDb:
+        data = loadLocalDbThrow(m_choice.value);
         break;
-    case SourceSpec::Desktop:
-        data = loadDesktopThrow(m_spec.value);
+    case SourceChoice::Desktop:
+        data = loadDesktopThrow(m_choice.value);
         break;
-    case SourceSpec::ITunes:
-        data = loadITunesThrow(m_spec.value);
+    case SourceChoice::ITunes:
+        data = loadITunesThrow(m_choice.value);
         break;
-    case SourceSpec::Device:
-        fail(QStringLiteral("%1: not available yet").arg(SourceSpec::kindOption(m_spec.kind)));
-    case SourceSpec::None:
+    case SourceChoice::Device:
+        fail(QStringLiteral("%1: not available yet").arg(SourceChoice::kindOption(m_choice.kind)));
+    case SourceChoice::None:
         fail(QStringLiteral("no source given"));
     }
     restrictToChatsThrow(data);
@@ -207,16 +207,16 @@ QByteArray readHiddenLine()
 
 QString SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
 {
-    if (!m_spec.passwordFile.isEmpty()) {
-        QFile f(m_spec.passwordFile);
+    if (!m_choice.passwordFile.isEmpty()) {
+        QFile f(m_choice.passwordFile);
         if (!f.open(QIODevice::ReadOnly))
-            fail(QStringLiteral("--password-file: cannot read %1: %2").arg(m_spec.passwordFile, f.errorString()));
+            fail(QStringLiteral("--password-file: cannot read %1: %2").arg(m_choice.passwordFile, f.errorString()));
         const QByteArray bytes = f.read(kMaxPasswordBytes + 1);
         if (bytes.size() > kMaxPasswordBytes)
-            fail(QStringLiteral("--password-file: %1 is too large to hold a password").arg(m_spec.passwordFile));
+            fail(QStringLiteral("--password-file: %1 is too large to hold a password").arg(m_choice.passwordFile));
         const QByteArray password = withoutLineEnd(bytes);
         if (password.isEmpty())
-            fail(QStringLiteral("--password-file: %1 is empty").arg(m_spec.passwordFile));
+            fail(QStringLiteral("--password-file: %1 is empty").arg(m_choice.passwordFile));
         return QString::fromUtf8(password);
     }
     const QString fromEnv = qEnvironmentVariable("FERROWICK_BACKUP_PASSWORD");
@@ -273,11 +273,11 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
 
 void SourceLoader::restrictToChatsThrow(ViberData& data) const
 {
-    if (m_spec.chats.isEmpty())
+    if (m_choice.chats.isEmpty())
         return;
     __ViberData* d = data.p();
     QSet<qint64> keep;
-    for (const QString& key : m_spec.chats) {
+    for (const QString& key : m_choice.chats) {
         bool ok = false;
         const qint64 id = key.trimmed().toLongLong(&ok);
         if (!ok)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CliCommand.h"
-#include "SourceSpec.h"
+#include "SourceChoice.h"
 #include "model/ViberData.h"
 
 #include <QDir>
@@ -30,7 +30,7 @@ public:
 class SourceLoader
 {
 public:
-    explicit SourceLoader(SourceSpec spec);
+    explicit SourceLoader(SourceChoice choice);
     ~SourceLoader();
     SourceLoader(const SourceLoader&) = delete;
     SourceLoader& operator=(const SourceLoader&) = delete;
@@ -65,7 +65,7 @@ private:
     QString privateCopyThrow(const QString& file);
     void restrictToChatsThrow(ViberData& data) const;
 
-    SourceSpec m_spec;
+    SourceChoice m_choice;
     bool m_makePreviews = false;
     QTextStream* m_err = nullptr;
     bool m_interactive = false;

@@ -8,15 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-QStringList readLines(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
-}
-} // namespace
 
 class TestCallsAndMedia : public QObject
 {
@@ -41,7 +32,7 @@ private slots:
         ExportViberCallsThread job(ExportViberCallsThread::callsOf(t.data.messages()), out, p);
         job.run();
         QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully extracted 4 call history.")});
-        const QStringList lines = readLines(out);
+        const QStringList lines = g_readLines(out);
         QCOMPARE(lines.size(), 5);
         QCOMPARE(lines[0], QStringLiteral("number").leftJustified(40) + QStringLiteral("Flag").leftJustified(15) +
                                QStringLiteral("Date").leftJustified(30) + QStringLiteral("duration").leftJustified(15));
@@ -64,7 +55,7 @@ private slots:
         ExportViberCallsThread job({}, out, p);
         job.run();
         QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully extracted 0 call history.")});
-        QCOMPARE(readLines(out).size(), 1);
+        QCOMPARE(g_readLines(out).size(), 1);
     }
 
     void callFailureIsPrefixedAndLeavesNoFile()

@@ -10,11 +10,6 @@
 #include <QTest>
 
 namespace {
-QString readText(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
 
 // Checks that every opened element is closed in order, knowing HTML's void
 // elements, and that no tag holds a stray quote or angle bracket (a value that
@@ -133,7 +128,7 @@ private slots:
         const QStringList pages = QDir(folder).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
         QCOMPARE(pages.size(), 2);
         for (const QString& page : pages) {
-            const QString html = readText(QDir(folder).filePath(page));
+            const QString html = g_readText(QDir(folder).filePath(page));
             QVERIFY2(tagProblems(html).isEmpty(), qPrintable(page + QStringLiteral(": ") + tagProblems(html)));
             QVERIFY(html.contains(QStringLiteral("href=\"files/style.css\"")));
             QVERIFY(!html.contains(QStringLiteral("<script>")));
@@ -145,7 +140,7 @@ private slots:
         QVERIFY(files.exists(QStringLiteral("photo_thumb.jpg")));
         QVERIFY(files.exists(QStringLiteral("voice.m4a")));
 
-        const QString group = readText(QDir(folder).filePath(QStringLiteral("Anna script(+4911), Bob B, Jr.(+4922).html")));
+        const QString group = g_readText(QDir(folder).filePath(QStringLiteral("Anna script(+4911), Bob B, Jr.(+4922).html")));
         QVERIFY(group.contains(QStringLiteral("<div class=\"handle\">Anna &lt;script&gt;\"</div>")));
         QVERIFY(group.contains(QStringLiteral("src=\"files/photo(1).jpg\"")) ||
                 group.contains(QStringLiteral("href=\"files/photo%281%29.jpg\"")));
@@ -164,8 +159,8 @@ private slots:
         t.msg(c2, MSG_TYPE_TEXT, 2, QStringLiteral("second chat"), MSG_STATE_SENT);
         const QString folder = out.filePath(QStringLiteral("x-html"));
         runHtml(t.data.messages(), folder);
-        QVERIFY(readText(QDir(folder).filePath(QStringLiteral("Sam(+1).html"))).contains(QStringLiteral("first chat")));
-        QVERIFY(readText(QDir(folder).filePath(QStringLiteral("Sam(+1)(1).html"))).contains(QStringLiteral("second chat")));
+        QVERIFY(g_readText(QDir(folder).filePath(QStringLiteral("Sam(+1).html"))).contains(QStringLiteral("first chat")));
+        QVERIFY(g_readText(QDir(folder).filePath(QStringLiteral("Sam(+1)(1).html"))).contains(QStringLiteral("second chat")));
     }
 
     void cancelKeepsWhatWasThereBefore()

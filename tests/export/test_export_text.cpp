@@ -9,11 +9,6 @@
 #include <QTest>
 
 namespace {
-QString readText(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<missing>");
-}
 
 struct Outcome
 {
@@ -76,7 +71,7 @@ private slots:
             "2024-01-16 10:01:00,0,\"Bob \"\"B\"\", Jr.\",+4922,from bob\n"
             "2024-01-16 10:02:00,1,,Hikers,\"mine, no person\"\n"
             "2024-01-16 10:03:00,0,,,Outgoing Call (2' 5'')\n");
-        QCOMPARE(readText(out), expected);
+        QCOMPARE(g_readText(out), expected);
     }
 
     void csvGroupLabelFallsBackToGroupId()
@@ -87,7 +82,7 @@ private slots:
         t.group->name.clear();
         const QString out = dir.filePath(QStringLiteral("out.csv"));
         runExport(t.group->msgs, out, ExportMessagesThread::FORMAT_CSV);
-        QVERIFY(readText(out).contains(QStringLiteral(",1,,Group-g1,\"mine, no person\"\n")));
+        QVERIFY(g_readText(out).contains(QStringLiteral(",1,,Group-g1,\"mine, no person\"\n")));
     }
 
     void txtTable()
@@ -98,7 +93,7 @@ private slots:
         const QString out = dir.filePath(QStringLiteral("out.doc"));
         const Outcome p = runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_TXT);
         QCOMPARE(p.successes, QStringList{QStringLiteral("Successfully exported 10 Messages.")});
-        const QStringList lines = readText(out).split(u'\n');
+        const QStringList lines = g_readText(out).split(u'\n');
         QCOMPARE(lines.size(), 11); // header, 9 rows, empty after the last line end
         QCOMPARE(lines[0], QStringLiteral("Date").leftJustified(30) + QStringLiteral("Flag  ") +
                                QStringLiteral("Name").leftJustified(40) + QStringLiteral("Message"));
@@ -129,7 +124,7 @@ private slots:
         t.msg(c, MSG_TYPE_TEXT, 0, QStringLiteral("x\r\ny"), MSG_STATE_SENT);
         const QString out = dir.filePath(QStringLiteral("t.txt"));
         runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_TXT);
-        const QString row = readText(out).split(u'\n').at(1);
+        const QString row = g_readText(out).split(u'\n').at(1);
         QVERIFY(row.contains(QString(50, u'N') + QStringLiteral("(+1)x y")));
     }
 

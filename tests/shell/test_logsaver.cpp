@@ -1,4 +1,5 @@
 #include "shell/LogSaver.h"
+#include "support/TestEnv.h"
 
 #include <QDate>
 #include <QDir>
@@ -17,13 +18,6 @@ QString todaysLog(const QString& dir)
         QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
 }
 
-QStringList readLines(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
-}
 } // namespace
 
 class TestLogSaver : public QObject
@@ -57,7 +51,7 @@ private slots:
         qWarning() << "second";
         qCritical("third");
         qInfo("fourth");
-        const QStringList lines = readLines(todaysLog(root));
+        const QStringList lines = g_readLines(todaysLog(root));
         QCOMPARE(lines.size(), 4);
         const QRegularExpression shape(QStringLiteral("^\\((D|W|C)? ?\\d\\d:\\d\\d:\\d\\d\\) .+$"));
         for (const QString& l : lines)
@@ -82,7 +76,7 @@ private slots:
         }
         for (auto& th : threads)
             th.join();
-        const QStringList lines = readLines(todaysLog(dir.path()));
+        const QStringList lines = g_readLines(todaysLog(dir.path()));
         QCOMPARE(lines.size(), 800);
         for (const QString& l : lines)
             QVERIFY(l.endsWith(payload) && l.count(u'(') == 1);

@@ -30,3 +30,13 @@ bool g_writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
+
+QString g_readText(const QString& path)
+{
+    return QString::fromUtf8(g_readFile(path));
+}
+
+QStringList g_readLines(const QString& path)
+{
+    return g_readText(path).split(u'\n', Qt::SkipEmptyParts);
+}

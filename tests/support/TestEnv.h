@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Fails the test run at once when the environment could reach the real home
 // folder (tests must run through CTest, which gives each its own HOME).
@@ -14,3 +15,7 @@ QString g_testSourceDir();
 QByteArray g_readFile(const QString& path);
 // Replaces the content of a file; false when it cannot be written.
 bool g_writeFile(const QString& path, const QByteArray& bytes);
+// A text file's content as UTF-8 (empty when it cannot be read), and its
+// non-empty lines.
+QString g_readText(const QString& path);
+QStringList g_readLines(const QString& path);

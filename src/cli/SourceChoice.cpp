@@ -1,25 +1,25 @@
-#include "SourceSpec.h"
+#include "SourceChoice.h"
 
 namespace {
 struct SourceOption
 {
-    SourceSpec::Kind kind;
+    SourceChoice::Kind kind;
     const char* name;
     const char* valueName;
     const char* help;
 };
 
 const SourceOption kSourceOptions[] = {
-    {SourceSpec::Container, "container", "DIR", "Read a folder laid out like Viber's application container."},
-    {SourceSpec::LocalDb, "localdb", "NAME", "Read a local database of the data folder."},
-    {SourceSpec::ITunes, "itunes", "DIR", "Read an iTunes backup folder."},
-    {SourceSpec::Desktop, "desktop", "FILE", "Read a Viber Desktop viber.db."},
-    {SourceSpec::Device, "device", "UDID", "Read an attached iPhone."},
-    {SourceSpec::Demo, "demo", nullptr, "Read the built-in sample history."},
+    {SourceChoice::Container, "container", "DIR", "Read a folder laid out like Viber's application container."},
+    {SourceChoice::LocalDb, "localdb", "NAME", "Read a local database of the data folder."},
+    {SourceChoice::ITunes, "itunes", "DIR", "Read an iTunes backup folder."},
+    {SourceChoice::Desktop, "desktop", "FILE", "Read a Viber Desktop viber.db."},
+    {SourceChoice::Device, "device", "UDID", "Read an attached iPhone."},
+    {SourceChoice::Demo, "demo", nullptr, "Read the built-in sample history."},
 };
 } // namespace
 
-QList<QCommandLineOption> SourceSpec::options()
+QList<QCommandLineOption> SourceChoice::options()
 {
     QList<QCommandLineOption> list;
     for (const SourceOption& o : kSourceOptions) {
@@ -37,7 +37,7 @@ QList<QCommandLineOption> SourceSpec::options()
     return list;
 }
 
-QString SourceSpec::kindOption(Kind kind)
+QString SourceChoice::kindOption(Kind kind)
 {
     for (const SourceOption& o : kSourceOptions) {
         if (o.kind == kind)
@@ -46,39 +46,39 @@ QString SourceSpec::kindOption(Kind kind)
     return QString();
 }
 
-bool SourceSpec::fromParser(const QCommandLineParser& parser, const QStringList& known, SourceSpec& spec,
+bool SourceChoice::fromParser(const QCommandLineParser& parser, const QStringList& known, SourceChoice& choice,
                             QString& error)
 {
-    spec = SourceSpec();
+    choice = SourceChoice();
     for (const SourceOption& o : kSourceOptions) {
         const QString name = QString::fromLatin1(o.name);
         if (!known.contains(name) || !parser.isSet(name))
             continue;
-        if (spec.kind != None) {
-            error = QStringLiteral("give only one source (%1 and %2)").arg(kindOption(spec.kind), kindOption(o.kind));
+        if (choice.kind != None) {
+            error = QStringLiteral("give only one source (%1 and %2)").arg(kindOption(choice.kind), kindOption(o.kind));
             return false;
         }
-        spec.kind = o.kind;
+        choice.kind = o.kind;
         if (o.valueName) {
             const QStringList values = parser.values(name);
             if (values.size() > 1) {
                 error = QStringLiteral("--%1 may be given once").arg(name);
                 return false;
             }
-            spec.value = values.value(0);
-            if (spec.value.trimmed().isEmpty()) {
+            choice.value = values.value(0);
+            if (choice.value.trimmed().isEmpty()) {
                 error = QStringLiteral("--%1 needs a value").arg(name);
                 return false;
             }
         }
     }
     if (known.contains(QStringLiteral("password-file")))
-        spec.passwordFile = parser.value(QStringLiteral("password-file"));
-    if (!spec.passwordFile.isEmpty() && spec.kind != ITunes) {
+        choice.passwordFile = parser.value(QStringLiteral("password-file"));
+    if (!choice.passwordFile.isEmpty() && choice.kind != ITunes) {
         error = QStringLiteral("--password-file applies only to --itunes");
         return false;
     }
     if (known.contains(QStringLiteral("chat")))
-        spec.chats = parser.values(QStringLiteral("chat"));
+        choice.chats = parser.values(QStringLiteral("chat"));
     return true;
 }

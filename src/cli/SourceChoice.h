@@ -7,7 +7,7 @@
 #include <QStringList>
 
 // The source of messages a command reads, as chosen on the command line.
-struct SourceSpec
+struct SourceChoice
 {
     enum Kind { None, Container, LocalDb, ITunes, Desktop, Device, Demo };
 
@@ -19,7 +19,7 @@ struct SourceSpec
     static QList<QCommandLineOption> options();
     // Reads the source options of a parsed command line. Fails with a text when
     // more than one source is given or an option lacks what it needs.
-    static bool fromParser(const QCommandLineParser& parser, const QStringList& known, SourceSpec& spec,
+    static bool fromParser(const QCommandLineParser& parser, const QStringList& known, SourceChoice& choice,
                            QString& error);
     static QString kindOption(Kind kind);
 };
