@@ -1,6 +1,7 @@
 #include "BackupCommand.h"
 
-#include "LoadedSource.h"
+#include "CommandOptions.h"
+#include "SourceLoader.h"
 #include "TerminalProgress.h"
 #include "export/BackupViberMsgThread.h"
 #include "shell/LocalDbNames.h"
@@ -51,8 +52,8 @@ int BackupCommand::run(CliContext& ctx)
     // Previews are copied along, so the database shows them as the source did.
     loader.setMakePreviews(true);
     ViberData data;
-    if (!g_loadSourceOrFail(ctx, loader, data))
-        return CLI_EXIT_FAILURE;
+    if (!loader.loadFor(ctx, data))
+        return loader.failureExit();
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         BackupViberMsgThread job(data.messages(), QDir(folder), progress);
         job.run();

@@ -1,6 +1,7 @@
 #include "CallsCommand.h"
 
-#include "LoadedSource.h"
+#include "CommandOptions.h"
+#include "SourceLoader.h"
 #include "TerminalProgress.h"
 #include "export/ExportViberCallsThread.h"
 
@@ -19,7 +20,7 @@ int CallsCommand::run(CliContext& ctx)
         return code;
     SourceLoader loader(ctx.source);
     ViberData data;
-    if (!g_loadSourceOrFail(ctx, loader, data))
+    if (!loader.loadFor(ctx, data))
         return loader.failureExit();
     const QList<_ViberCall*> calls = ExportViberCallsThread::callsOf(data.messages());
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {

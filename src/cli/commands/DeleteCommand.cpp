@@ -1,7 +1,7 @@
 #include "DeleteCommand.h"
 
 #include "BackupCommand.h"
-#include "LoadedSource.h"
+#include "CommandOptions.h"
 #include "TerminalProgress.h"
 #include "export/DeleteViberMsgThread.h"
 #include "shell/FileRoutines.h"

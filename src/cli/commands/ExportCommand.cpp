@@ -1,6 +1,7 @@
 #include "ExportCommand.h"
 
-#include "LoadedSource.h"
+#include "CommandOptions.h"
+#include "SourceLoader.h"
 #include "TerminalProgress.h"
 #include "export/ExportMessagesThread.h"
 #include "export/ExportPaths.h"
@@ -37,7 +38,7 @@ int ExportCommand::run(CliContext& ctx)
     SourceLoader loader(ctx.source);
     loader.setMakePreviews(filter == EXPORT_FILTER_PDF || filter == EXPORT_FILTER_HTML);
     ViberData data;
-    if (!g_loadSourceOrFail(ctx, loader, data))
+    if (!loader.loadFor(ctx, data))
         return loader.failureExit();
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         ExportMessagesThread job(data.messages(), target.path,

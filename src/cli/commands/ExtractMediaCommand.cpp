@@ -1,6 +1,7 @@
 #include "ExtractMediaCommand.h"
 
-#include "LoadedSource.h"
+#include "CommandOptions.h"
+#include "SourceLoader.h"
 #include "TerminalProgress.h"
 #include "export/ExportPaths.h"
 #include "export/ExtractMediaFilesThread.h"
@@ -22,7 +23,7 @@ int ExtractMediaCommand::run(CliContext& ctx)
     SourceLoader loader(ctx.source);
     loader.setMakePreviews(true);
     ViberData data;
-    if (!g_loadSourceOrFail(ctx, loader, data))
+    if (!loader.loadFor(ctx, data))
         return loader.failureExit();
     QList<_ViberMsg*> msgs = data.messages();
     std::sort(msgs.begin(), msgs.end(), compareViberMsgAsc); // a stable naming order for same-second files

@@ -1,10 +1,5 @@
-#include "LoadedSource.h"
+#include "CommandOptions.h"
 
-
-bool g_loadSourceOrFail(CliContext& ctx, SourceLoader& loader, ViberData& data)
-{
-    return loader.loadFor(ctx, data);
-}
 
 bool g_requireOption(CliContext& ctx, const QString& name, QString& value, int& exitCode)
 {
