@@ -4,6 +4,7 @@
 #include "itunes/BackupManifest.h"
 #include "jobs/IOSLoadViberFromiTunesThread.h"
 #include "shell/DataFolders.h"
+#include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
 #include "stores/DemoHistory.h"
 #include "stores/IOSViberDb.h"
@@ -152,8 +153,13 @@ ViberData SourceLoader::loadLocalDbThrow(const QString& name)
 {
     if (!g_isPlainFileName(name))
         fail(QStringLiteral("--localdb: '%1' is not a database name").arg(name));
-    const QDir root(g_localDbDir().filePath(name));
-    const QString dbFile = QStringLiteral("Documents/Contacts-tellurine.data");
+    // The same folder a backup into this name writes to (names match without
+    // regard to case).
+    const QString folder = g_localDbFolder(name);
+    if (folder.isEmpty())
+        fail(QStringLiteral("--localdb: '%1' is not a database name").arg(name));
+    const QDir root(folder);
+    const QString dbFile = QString::fromLatin1(kLocalDbStoreFile);
     if (!QFileInfo(root.filePath(dbFile)).isFile())
         fail(QStringLiteral("--localdb: no local database named '%1'").arg(name));
     return loadNaming(QStringLiteral("--localdb %1").arg(name), [&] {

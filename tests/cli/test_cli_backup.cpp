@@ -128,6 +128,8 @@ private slots:
 
         // A whole chat; the chat goes with its last message.
         const QString chats = run({QStringLiteral("chats"), QStringLiteral("--localdb"), QStringLiteral("Del")}).out;
+        // Reading finds the database whatever the case of its name, as backing up does.
+        QCOMPARE(run({QStringLiteral("chats"), QStringLiteral("--localdb"), QStringLiteral("dEl")}).out, chats);
         const QString group = chats.split(u'\n').filter(QStringLiteral("Family")).value(0).section(u'\t', 0, 0);
         QVERIFY(!group.isEmpty());
         r = run({QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("Del"), QStringLiteral("--chat"),
