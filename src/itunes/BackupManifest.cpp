@@ -2,10 +2,12 @@
 
 #include "device/CFType.h"
 #include "itunes/MBDBParser.h"
+#include "itunes/ManifestDb.h"
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QTimeZone>
@@ -76,6 +78,7 @@ void BackupManifest::readManifestInfo()
     info.date = plist.get(QStringLiteral("Date")).CFDateToDateTime(&local);
     info.isEncrypted = plist.get(QStringLiteral("IsEncrypted")).CFNumberBool(false);
     info.backupKeyBag = plist.get(QStringLiteral("BackupKeyBag")).CFDataBytes();
+    info.manifestKey = plist.get(QStringLiteral("ManifestKey")).CFDataBytes();
     m_info = info;
 
     const QString folderName = m_root.dirName();
@@ -86,13 +89,57 @@ void BackupManifest::readManifestInfo()
         m_displayName = info.deviceName + u'-' + folderName;
 }
 
+BackupGeneration BackupManifest::generationOf(const QDir& folder)
+{
+    if (QFileInfo(folder.filePath(QStringLiteral("Manifest.db"))).isFile())
+        return BackupGeneration::ManifestDb;
+    if (QFileInfo(folder.filePath(QStringLiteral("Manifest.mbdb"))).isFile())
+        return BackupGeneration::Mbdb;
+    return BackupGeneration::None;
+}
+
 void BackupManifest::parseInfo()
 {
     if (!m_rootNode.children.empty())
         return;
+    if (generation() == BackupGeneration::ManifestDb) {
+        buildTree(readManifestDbThrow());
+        return;
+    }
     const QHash<QString, _MBDBItem> records =
         MBDBParser::parse(m_root.absoluteFilePath(QStringLiteral("Manifest.mbdb")));
-    QList<_MBDBItem> items = records.values();
+    buildTree(records.values());
+}
+
+QList<_MBDBItem> BackupManifest::readManifestDbThrow() const
+{
+    const QString index = m_root.absoluteFilePath(QStringLiteral("Manifest.db"));
+    if (!m_info.isEncrypted || m_info.manifestKey.isEmpty())
+        return g_readManifestDbThrow(index, m_root);
+    if (m_indexKey.isEmpty())
+        raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(m_root.absolutePath()));
+    const QString plain = g_privateIndexDirThrow(m_root.absolutePath()).filePath(QStringLiteral("Manifest.db"));
+    // The decrypted index is needed only while it is read.
+    struct Remove { QString path; ~Remove() { QFile::remove(path); } } removeAfter{plain};
+    g_decryptManifestDbThrow(index, plain, m_indexKey);
+    return g_readManifestDbThrow(plain, m_root);
+}
+
+void BackupManifest::resetTree()
+{
+    m_rootNode.children.clear();
+}
+
+QString BackupManifest::storedFilePath(const _MBDBItem& item) const
+{
+    const QString name = item.backupFileName();
+    if (generation() == BackupGeneration::ManifestDb)
+        return g_manifestDbContentPath(m_root, name);
+    return m_root.absoluteFilePath(name);
+}
+
+void BackupManifest::buildTree(QList<_MBDBItem> items)
+{
     std::sort(items.begin(), items.end(), MBDBParser::compareMBDBItemLess);
 
     static const QRegularExpression appDomain(QStringLiteral("^AppDomain([^-]*)-(.+)"));
@@ -129,12 +176,6 @@ void BackupManifest::parseInfo()
         _FileNode* parent = byPath.value(parentPath, &m_rootNode);
         byPath.insert(full, parent->addChild(name, item));
     }
-}
-
-bool BackupManifest::setPasscode(const QString& password)
-{
-    m_keybag = parseKeybag(m_info.backupKeyBag);
-    return unlockWithPasscode(password.toUtf8(), m_keybag);
 }
 
 QString BackupManifest::dirPathMd5() const
