@@ -114,15 +114,32 @@ void BackupManifest::parseInfo()
 QList<_MBDBItem> BackupManifest::readManifestDbThrow() const
 {
     const QString index = m_root.absoluteFilePath(QStringLiteral("Manifest.db"));
-    if (!m_info.isEncrypted || m_info.manifestKey.isEmpty())
-        return g_readManifestDbThrow(index, m_root);
-    if (m_indexKey.isEmpty())
+    const bool encryptedIndex = m_info.isEncrypted && !m_info.manifestKey.isEmpty();
+    if (encryptedIndex && m_indexKey.isEmpty())
         raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(m_root.absolutePath()));
-    const QString plain = g_privateIndexDirThrow(m_root.absolutePath()).filePath(QStringLiteral("Manifest.db"));
-    // The decrypted index is needed only while it is read.
-    struct Remove { QString path; ~Remove() { QFile::remove(path); } } removeAfter{plain};
-    g_decryptManifestDbThrow(index, plain, m_indexKey);
-    return g_readManifestDbThrow(plain, m_root);
+    // Read from a private copy, needed only while it is read: SQLite may
+    // leave companion files beside a database even when only reading it, and
+    // the backup is the user's.
+    const QString work = g_privateIndexDirThrow(m_root.absolutePath()).filePath(QStringLiteral("Manifest.db"));
+    struct Remove
+    {
+        QString path;
+        ~Remove()
+        {
+            for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+                QFile::remove(path + QLatin1String(suffix));
+        }
+    } removeAfter{work};
+    if (encryptedIndex) {
+        g_decryptManifestDbThrow(index, work, m_indexKey);
+    } else {
+        QFile::remove(work);
+        QFile src(index);
+        if (!src.copy(work))
+            raise(QStringLiteral("%1: %2").arg(index, src.errorString()));
+        QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return g_readManifestDbThrow(work, m_root);
 }
 
 void BackupManifest::resetTree()

@@ -104,7 +104,23 @@ private slots:
         QVERIFY(link && !link->item.isFolder());
         QCOMPARE(link->item.linkTarget.toString(), u"h.txt"_qs);
         QCOMPARE(b.findNode(u"Library/h.txt"_qs)->item.protectionClass, quint8(4));
-        QVERIFY(filesInCache().isEmpty()); // a plain index is read where it is
+        // A backup decrypted by another tool keeps the file keys in its
+        // index; the plain flag of Manifest.plist decides.
+        const QString hId = QString::fromLatin1(BackupFixture::sha1Hex(u"HomeDomain"_qs, u"Library/h.txt"_qs));
+        {
+            Sqlite3DB db;
+            db.openThrow(folder + u"/Manifest.db"_qs, 2);
+            db.executeThrow(Sqlite3Sql("UPDATE Files SET file = ? WHERE fileID = ?")
+                                .addBlobParam(BackupFixture::mbFileArchive(u"Library/h.txt"_qs, 4, 4, 0x81A4, 1,
+                                                                           QByteArray(44, 'k'), QString(), 5))
+                                .addTextParam(hId));
+        }
+        BackupManifest decrypted(folder);
+        decrypted.readManifestInfo();
+        decrypted.parseInfo();
+        QCOMPARE(copyOut(decrypted, u"Library/h.txt"_qs, out()), QByteArray("home"));
+        QVERIFY(filesInCache().isEmpty()); // the working copy of the index is gone
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{u"Info.plist"_qs, u"Manifest.db"_qs, u"Manifest.plist"_qs, u"Status.plist"_qs}));
     }
 
     void damagedRowsAreSkipped()
