@@ -1,5 +1,4 @@
 #include "fixtures/BackupFixture.h"
-#include "itunes/BackupListing.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDbWriter.h"
 #include "model/Sqlite3DB.h"
@@ -319,20 +318,6 @@ private slots:
         QDirIterator it(folder, {u"*.ferrowick-new"_qs, u"Manifest.db.*"_qs}, QDir::Files, QDirIterator::Subdirectories);
         QVERIFY(!it.hasNext());
         QVERIFY2(filesInCache().isEmpty(), qPrintable(filesInCache().join(u' ')));
-    }
-
-    void listedBesideOlderBackups()
-    {
-        const QString dir = m_tmp.filePath(u"list"_qs);
-        BackupFixture older;
-        older.date = QDateTime(QDate(2016, 1, 2), QTime(3, 4, 5), Qt::UTC);
-        older.write(dir, u"older"_qs);
-        currentFixture("pw").write(dir, u"current"_qs);
-        const _BackupListing l = g_listItunesBackups(QDir(dir));
-        QCOMPARE(l.backups.size(), 2);
-        QCOMPARE(l.backups.at(0)->root().dirName(), u"current"_qs);
-        QCOMPARE(l.backups.at(0)->generation(), BackupGeneration::ManifestDb);
-        QCOMPARE(l.backups.at(1)->generation(), BackupGeneration::Mbdb);
     }
 };
 
