@@ -145,7 +145,7 @@ private slots:
 
     void wrongPasswordOnACurrentBackup()
     {
-        const QString cache = m_tmp.filePath(QStringLiteral("data/cache/itunes"));
+        const QString cache = m_tmp.filePath(QStringLiteral("data/cache"));
         QDir(cache).removeRecursively();
         const CliResult wrong = run({QStringLiteral("info"), QStringLiteral("--itunes"), m_currentEncrypted,
                                      QStringLiteral("--password-file"), writePasswordFile("not it")});
