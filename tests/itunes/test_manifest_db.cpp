@@ -1,5 +1,6 @@
 #include "fixtures/BackupFixture.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/ManifestDb.h"
 #include "itunes/ManifestDbWriter.h"
 #include "model/Sqlite3DB.h"
 #include "shell/DataFolders.h"
@@ -238,6 +239,32 @@ private slots:
         }
         g_writeFile(stored, cipher);
         QCOMPARE(copyOut(b, u"Applications/com.viber/Documents/sixteen.bin"_qs, out()), QByteArray(32, 's'));
+
+        // A row without its MBFile has no key: its still-encrypted bytes are
+        // not handed out as the file.
+        const QString index = folder + u"/Manifest.db"_qs;
+        const QString plain = m_tmp.filePath(u"plain-index"_qs);
+        g_decryptManifestDbThrow(index, plain, b.indexKey());
+        executeOn(plain, "UPDATE Files SET file = NULL WHERE relativePath = 'Documents/sixteen.bin'");
+        g_encryptBackupFileThrow(plain, index, b.indexKey());
+        BackupManifest keyless(folder);
+        keyless.readManifestInfo();
+        QVERIFY(keyless.setPasscode(u"pw"_qs));
+        keyless.parseInfo();
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 copyOut(keyless, u"Applications/com.viber/Documents/sixteen.bin"_qs, out()));
+        QCOMPARE(copyOut(keyless, u"Library/h.txt"_qs, out()), QByteArray("home"));
+    }
+
+    void plainFileShorterThanItsRecord()
+    {
+        const QString folder = currentFixture().write(m_tmp.filePath(u"short"_qs));
+        BackupManifest b(folder);
+        b.readManifestInfo();
+        b.parseInfo();
+        const Node* node = b.findNode(u"Applications/com.viber/Documents/Contacts.data"_qs);
+        g_writeFile(b.storedFilePath(node->item), "store");
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.copyFile(node, out(), nullptr, nullptr));
     }
 
     void writtenFilesReadBack_data()
