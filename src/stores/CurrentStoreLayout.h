@@ -44,6 +44,7 @@ inline constexpr char kFullName[] = "ZDISPLAYFULLNAME";
 inline constexpr char kName[] = "ZNAME";
 inline constexpr char kShortName[] = "ZDISPLAYSHORTNAME";
 inline constexpr char kIconId[] = "ZICONID";
+inline constexpr char kMemberId[] = "ZMEMBERID";
 } // namespace Member
 
 namespace PhoneNumber {

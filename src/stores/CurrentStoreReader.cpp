@@ -156,7 +156,8 @@ void CurrentStoreReader::personsThrow(__ViberData* d)
     Sqlite3Cursor c = selectAllThrow(Member::kTable);
     const Cols col{c};
     const int pkCol = col(kPk), fullCol = col(Member::kFullName), nameCol = col(Member::kName),
-              shortCol = col(Member::kShortName), iconCol = col(Member::kIconId), delCol = col(kBeingDeleted);
+              shortCol = col(Member::kShortName), iconCol = col(Member::kIconId), idCol = col(Member::kMemberId),
+              delCol = col(kBeingDeleted);
     StoreBag bag(c, {{"Z_OPT", StoreBag::Int}});
     while (c.moveNext()) {
         const qint64 id = c.getInt64(pkCol);
@@ -166,6 +167,11 @@ void CurrentStoreReader::personsThrow(__ViberData* d)
         p->id = id;
         d->persons.insert(id, p);
         p->number = numberOf.value(id).second;
+        // People who hide their number are known by their Viber id: without
+        // it they would all be one person wherever people are matched by
+        // number (a backup into a local database).
+        if (p->number.isEmpty())
+            p->number = c.getText(idCol).trimmed();
         const QString bookName = p->number.isEmpty() ? QString() : addressBook.value(viberPlainNumber(p->number));
         p->name = firstOf({bookName, c.getText(fullCol), c.getText(nameCol), c.getText(shortCol)});
         p->others = bag.bag(c);

@@ -51,7 +51,7 @@ QStringList withoutKeys(const QString& listing)
 }
 
 const QString kInfo = QStringLiteral(
-    "{\"chats\":5,\"persons\":5,\"messages\":21,\"attachments\":6,\"calls\":5,\"owner\":\"Olga Owner (+4900000)\"}\n");
+    "{\"chats\":5,\"persons\":7,\"messages\":23,\"attachments\":6,\"calls\":5,\"owner\":\"Olga Owner (+4900000)\"}\n");
 } // namespace
 
 class TestCliCurrentStore : public QObject
@@ -111,7 +111,7 @@ private slots:
         const CliResult msgs = run(QStringList{QStringLiteral("messages")} + source());
         QCOMPARE(msgs.code, 0);
         QCOMPARE(msgs.out.count(u'\n'), m_s.messages);
-        for (const char* text : {"Hello from Anna", "Newest from Anna", "Outgoing Video Call (2' 5'')",
+        for (const char* text : {"Hello from Anna", "Eve was here", "Newest from Anna", "Outgoing Video Call (2' 5'')",
                                  "Missed Video Call", "[STICKER-1234]", "Boris changed the group name to \"Team\""})
             QVERIFY2(msgs.out.contains(QString::fromUtf8(text)), text);
         QVERIFY(!msgs.out.contains(QStringLiteral("gone")));

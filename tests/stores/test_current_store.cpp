@@ -72,7 +72,10 @@ private slots:
         QCOMPARE(d->chats.value(s.chatAnna)->groupId, QString()); // a group id of 0 is none
         QCOMPARE(d->chats.value(s.chatGroup)->groupId, QStringLiteral("777"));
         QCOMPARE(memberNames(d->chats.value(s.chatGroup)),
-                 (QStringList{QStringLiteral("Anna Book"), QStringLiteral("Boris"), QStringLiteral("Chen")}));
+                 (QStringList{QStringLiteral("Anna Book"), QStringLiteral("Boris"), QStringLiteral("Chen"),
+                              QStringLiteral("Eve"), QStringLiteral("Finn")}));
+        // Without a phone number the Viber id tells people apart.
+        QCOMPARE(d->persons.value(s.eve)->number, QStringLiteral("eve-id"));
         QCOMPARE(memberNames(d->chats.value(s.chatBoris)), QStringList{QStringLiteral("Boris")});
 
         QCOMPARE(d->ownerName, QStringLiteral("Olga Owner"));
@@ -183,7 +186,7 @@ private slots:
         o.messageEnt = 19;
         const CurrentStoreSample s = CurrentStoreFixture(tmp.path(), o).fillSample();
         const ViberData data = load(s);
-        QCOMPARE(data.p()->chats.value(s.chatGroup)->members.size(), 3);
+        QCOMPARE(data.p()->chats.value(s.chatGroup)->members.size(), 5);
         QVERIFY(data.p()->msgs.value(s.msgPictureByJoin)->atta);
     }
 
@@ -202,10 +205,12 @@ private slots:
         const ViberData data = load(s);
         const __ViberData* d = data.p();
 
-        // Members are the people who wrote in a chat.
-        QCOMPARE(memberNames(d->chats.value(s.chatGroup)), (QStringList{QStringLiteral("Boris"), QStringLiteral("Chen")}));
+        // Members are the people who wrote in a chat (Eve and Finn had only
+        // the full name that is missing now).
+        QCOMPARE(memberNames(d->chats.value(s.chatGroup)),
+                 (QStringList{QString(), QString(), QStringLiteral("Boris"), QStringLiteral("Chen")}));
         QCOMPARE(d->persons.value(s.anna)->name, QStringLiteral("anna"));
-        QCOMPARE(d->persons.value(s.boris)->number, QString()); // its only number was ZPHONE
+        QCOMPARE(d->persons.value(s.boris)->number, QStringLiteral("mid2")); // its only number was ZPHONE
         // Without the deletion marks those rows are ordinary ones.
         QVERIFY(d->chats.contains(s.chatDeleted));
         QVERIFY(d->msgs.contains(s.msgDeleted));
