@@ -280,6 +280,19 @@ void CurrentStoreReader::messagesThrow(__ViberData* d)
 {
     if (!hasTable(Message::kTable))
         return;
+    // Only the messages that calls point at need their chat remembered.
+    QSet<qint64> callMessages;
+    if (hasCol(Recent::kTable, Recent::kCallMessage)) {
+        Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select %1 from %2 where %1 > 0")
+                                              .arg(L(Recent::kCallMessage), L(Recent::kTable)));
+        while (c.moveNext())
+            callMessages.insert(c.getInt64(0));
+    }
+    {
+        Sqlite3Cursor n = m_db.queryThrow(QStringLiteral("select count(*) from %1").arg(L(Message::kTable)));
+        if (n.moveNext())
+            d->msgs.reserve(qsizetype(std::clamp<qint64>(n.getInt64(0), 0, 10000000)));
+    }
     Sqlite3Cursor c = selectAllThrow(Message::kTable);
     const Cols col{c};
     const int pkCol = col(kPk), chatCol = col(Message::kChat), stateCol = col(Message::kState),
@@ -293,7 +306,7 @@ void CurrentStoreReader::messagesThrow(__ViberData* d)
     while (c.moveNext()) {
         const qint64 id = c.getInt64(pkCol);
         const qint64 chatKey = c.getInt64(chatCol);
-        if (!m_chatOfMessage.contains(id))
+        if (callMessages.contains(id) && !m_chatOfMessage.contains(id))
             m_chatOfMessage.insert(id, chatKey);
         if (d->msgs.contains(id) || beingDeleted(c, delCol))
             continue;
@@ -359,7 +372,7 @@ void CurrentStoreReader::messagesThrow(__ViberData* d)
 
 void CurrentStoreReader::attachmentsThrow(__ViberData* d)
 {
-    if (!hasTable(Attachment::kTable) || m_chatOfMessage.isEmpty())
+    if (!hasTable(Attachment::kTable))
         return;
     // The join table may hold the link a message row lacks.
     const int attaEnt = m_db.entities.value(L(kAttachmentEntity));

@@ -50,7 +50,7 @@ private:
 
     IOSViberDb& m_db;
     QHash<qint64, qint64> m_interlocutor;  // chat → member
-    QHash<qint64, qint64> m_chatOfMessage; // every message row → its chat, loaded or not
+    QHash<qint64, qint64> m_chatOfMessage; // call messages → their chat, loaded or not
     QHash<qint64, qint64> m_attaOfMessage; // loaded message → attachment row
     QHash<qint64, Place> m_locations;   // location row → location
     QHash<qint64, qint64> m_locationOfMessage;
