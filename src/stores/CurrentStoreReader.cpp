@@ -316,9 +316,16 @@ void CurrentStoreReader::messagesThrow(__ViberData* d)
         _ViberChat* chat = d->chats.value(chatKey);
         if (!chat)
             continue;
-        const ViberMsgState state = IOSViberDb::stateFromUtf8(c.getUtf8(stateCol));
-        if (state == MSG_STATE_UNKNOWN)
-            continue;
+        // A state word we do not know (newer app versions add some) or no
+        // state column at all: the sender tells received from own messages.
+        // An empty state marks a message that was never completed.
+        const qint64 sender = c.getInt64(senderCol);
+        ViberMsgState state = IOSViberDb::stateFromUtf8(c.getUtf8(stateCol));
+        if (state == MSG_STATE_UNKNOWN) {
+            if (stateCol >= 0 && c.byteCount(stateCol) == 0)
+                continue;
+            state = sender > 0 ? MSG_STATE_RECEIVED : MSG_STATE_SENT;
+        }
         const QByteArrayView sys = c.getUtf8(sysCol);
         int systemType = SYS_NONE;
         bool customLocation = false;
@@ -339,7 +346,6 @@ void CurrentStoreReader::messagesThrow(__ViberData* d)
         d->msgs.insert(id, m);
         m->seq = c.getInt64(seqCol);
         m->token = c.getInt64(tokenCol);
-        const qint64 sender = c.getInt64(senderCol);
         if (sender > 0)
             m->person = d->persons.value(sender);
         m->date = c.getDouble(dateCol);

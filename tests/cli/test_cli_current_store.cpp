@@ -51,7 +51,7 @@ QStringList withoutKeys(const QString& listing)
 }
 
 const QString kInfo = QStringLiteral(
-    "{\"chats\":5,\"persons\":7,\"messages\":23,\"attachments\":6,\"calls\":5,\"owner\":\"Olga Owner (+4900000)\"}\n");
+    "{\"chats\":5,\"persons\":7,\"messages\":24,\"attachments\":6,\"calls\":5,\"owner\":\"Olga Owner (+4900000)\"}\n");
 } // namespace
 
 class TestCliCurrentStore : public QObject

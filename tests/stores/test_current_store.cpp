@@ -1,5 +1,6 @@
 #include "fixtures/CurrentStoreFixture.h"
 #include "fixtures/StoreFixture.h"
+#include "model/Sqlite3DB.h"
 #include "stores/IOSViberDb.h"
 #include "support/TestEnv.h"
 
@@ -98,6 +99,8 @@ private slots:
         QVERIFY(!msg(s.msgInDeletedChat));
         QVERIFY(!msg(s.msgCallEntry)); // stands in the chat as its call
         QVERIFY(msg(s.msgNewest));
+        QCOMPARE(msg(s.msgNewState)->state, MSG_STATE_RECEIVED);
+        QVERIFY(!msg(s.msgNoState));
 
         // Dangling sender, attachment and location: the message stays, plain.
         const _ViberMsg* dangling = msg(s.msgDangling);
@@ -197,7 +200,7 @@ private slots:
         o.omit = {QStringLiteral("Z_5PHONENUMINDEXES"),    QStringLiteral("Z_4MESSAGES"),
                   QStringLiteral("ZABCONTACTNUMBER"),      QStringLiteral("ZCONVERSATION.ZINTERLOCUTOR"),
                   QStringLiteral("ZCONVERSATION.ZBEINGDELETED"), QStringLiteral("ZVIBERMESSAGE.ZBEINGDELETED"),
-                  QStringLiteral("ZVIBERMESSAGE.ZLOCATION"), QStringLiteral("ZVIBERMESSAGE.ZSTATEDATE"),
+                  QStringLiteral("ZVIBERMESSAGE.ZLOCATION"), QStringLiteral("ZVIBERMESSAGE.ZSTATE"),
                   QStringLiteral("ZMEMBER.ZDISPLAYFULLNAME"), QStringLiteral("ZATTACHMENT.ZNAME"),
                   QStringLiteral("ZRECENT.ZCALLLOGMESSAGE"), QStringLiteral("ZRECENTSLINE.ZPHONENUMBER"),
                   QStringLiteral("ZPHONENUMBER.ZPHONE")};
@@ -211,6 +214,9 @@ private slots:
                  (QStringList{QString(), QString(), QStringLiteral("Boris"), QStringLiteral("Chen")}));
         QCOMPARE(d->persons.value(s.anna)->name, QStringLiteral("anna"));
         QCOMPARE(d->persons.value(s.boris)->number, QStringLiteral("mid2")); // its only number was ZPHONE
+        // Without states the sender tells who wrote.
+        QCOMPARE(d->msgs.value(s.msgAnnaText)->state, MSG_STATE_RECEIVED);
+        QCOMPARE(d->msgs.value(s.msgOwnText)->state, MSG_STATE_SENT);
         // Without the deletion marks those rows are ordinary ones.
         QVERIFY(d->chats.contains(s.chatDeleted));
         QVERIFY(d->msgs.contains(s.msgDeleted));
@@ -223,6 +229,28 @@ private slots:
         // Calls without a call message go to the person's chat.
         QCOMPARE(chatOfCall(data, s.callBorisVideoOut)->id, s.chatBoris);
         QCOMPARE(d->calls.size(), s.calls - 1); // the number-only line names nobody now
+    }
+
+    void namesFromTheStoreStayInTheirFolders()
+    {
+        QTemporaryDir tmp;
+        const CurrentStoreSample s = CurrentStoreFixture(tmp.path()).fillSample();
+        {
+            Sqlite3DB db;
+            db.openThrow(s.storePath, 2);
+            db.executeThrow("update ZMEMBER set ZICONID='../../../evil' where Z_PK=2");
+            db.executeThrow("update ZATTACHMENT set ZNAME='../../secret.jpg' where Z_PK=200");
+            db.executeThrow("drop table ZVIBERLOCATION");
+        }
+        const ViberData data = load(s);
+        const __ViberData* d = data.p();
+        QVERIFY(!d->persons.value(s.boris)->picturePath.contains(QStringLiteral("evil")));
+        QVERIFY(d->persons.value(s.boris)->viberIconPath.isEmpty());
+        const _ViberAtta* a = d->msgs.value(s.msgPicture)->atta;
+        QVERIFY(a->filePath.isEmpty() && a->thumbPath.isEmpty());
+        // Without the location table the messages are still there, without places.
+        QCOMPARE(d->msgs.value(s.msgLocationByLocation)->type, int(MSG_TYPE_TEXT));
+        QCOMPARE(d->msgs.size(), s.messages);
     }
 
     void readsTheWriteAheadLog()
