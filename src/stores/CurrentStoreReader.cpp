@@ -108,7 +108,7 @@ QHash<QString, QString> CurrentStoreReader::addressBookThrow()
     QHash<QString, QString> names;
     if (!hasTable(AddressBook::kNumberTable) || !hasTable(AddressBook::kContactTable)
         || !hasCol(AddressBook::kNumberTable, AddressBook::kContact)
-        || !hasCol(AddressBook::kContactTable, AddressBook::kMainName))
+        || !hasCol(AddressBook::kContactTable, AddressBook::kMainName) || !hasCol(AddressBook::kContactTable, kPk))
         return names;
     Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select n.*, c.%1 as ab_name from %2 as n inner join %3 as c on "
                                                      "n.%4=c.%5")
