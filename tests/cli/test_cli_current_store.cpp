@@ -165,6 +165,21 @@ private slots:
         QCOMPARE(pdf.entryList(QDir::Files).size(), m_s.chats);
         for (const QString& f : pdf.entryList(QDir::Files))
             QVERIFY(readAll(pdf.filePath(f)).startsWith("%PDF"));
+
+        // The attachment files come from the app container.
+        const QString media = out(QStringLiteral("media"));
+        QVERIFY(QDir().mkpath(media));
+        QCOMPARE(run(QStringList{QStringLiteral("extract-media"), QStringLiteral("--out"), media} + source()).code, 0);
+        qint64 bytes = 0;
+        int files = 0;
+        QDirIterator it(media, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            ++files;
+            bytes += it.fileInfo().size();
+        }
+        QVERIFY2(files >= 4, qPrintable(QString::number(files))); // two pictures, the video, the voice message
+        QVERIFY(bytes > 0);
     }
 
     void backupIntoALocalDatabaseReloadsTheSameMessages()
