@@ -40,7 +40,8 @@ public:
     void copyContainerFileThrow(const FileTable& table, const QString& dest, const QString& path, bool overwrite);
 
     QDir cacheDir() const { return m_cacheDir; }
-    // Where the app's files land; the store is dataDir()/Documents/Contacts.data.
+    // Where the app's own files land (attachments, and for the old layout the
+    // store Documents/Contacts.data). Open the store through containers().
     QDir dataDir() const { return m_dataDir; }
     // Whether a non-empty store was copied.
     bool hasData() const { return m_hasData; }
