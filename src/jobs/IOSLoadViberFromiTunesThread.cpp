@@ -177,6 +177,8 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
     m_containers = ViberContainers();
     m_containers.appRoot = m_dataDir;
     if (copyGroupStoreThrow()) {
+        // A store an earlier load left here must not pass for this one.
+        removeWithCompanions(m_dataDir.absoluteFilePath(kStore));
         m_hasData = true;
         m_containers.groupRoot = m_groupDir.absolutePath();
         m_containers.storeFile = m_groupDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kStoreFile));
