@@ -10,7 +10,8 @@ struct SourceOption
 };
 
 const SourceOption kSourceOptions[] = {
-    {SourceChoice::Container, "container", "DIR", "Read a folder laid out like Viber's application container."},
+    {SourceChoice::Container, "container", "DIR",
+     "Read a folder laid out like Viber's application container or its app-group container."},
     {SourceChoice::LocalDb, "localdb", "NAME", "Read a local database of the data folder."},
     {SourceChoice::ITunes, "itunes", "DIR", "Read an iTunes backup folder."},
     {SourceChoice::Desktop, "desktop", "FILE", "Read a Viber Desktop viber.db."},
@@ -32,6 +33,10 @@ QList<QCommandLineOption> SourceChoice::options()
     list << QCommandLineOption(QStringLiteral("password-file"),
                                QStringLiteral("File holding the password of an encrypted iTunes backup."),
                                QStringLiteral("FILE"));
+    list << QCommandLineOption(QStringLiteral("app-container"),
+                               QStringLiteral("With --container naming an app-group container: the app's own "
+                                              "container, which holds the attachment files."),
+                               QStringLiteral("DIR"));
     list << QCommandLineOption(QStringLiteral("chat"), QStringLiteral("Only this chat (repeatable)."),
                                QStringLiteral("KEY"));
     return list;
@@ -76,6 +81,12 @@ bool SourceChoice::fromParser(const QCommandLineParser& parser, const QStringLis
         choice.passwordFile = parser.value(QStringLiteral("password-file"));
     if (!choice.passwordFile.isEmpty() && choice.kind != ITunes) {
         error = QStringLiteral("--password-file applies only to --itunes");
+        return false;
+    }
+    if (known.contains(QStringLiteral("app-container")))
+        choice.appContainer = parser.value(QStringLiteral("app-container"));
+    if (!choice.appContainer.isEmpty() && choice.kind != Container) {
+        error = QStringLiteral("--app-container applies only to --container");
         return false;
     }
     if (known.contains(QStringLiteral("chat")))

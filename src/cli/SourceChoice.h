@@ -14,6 +14,7 @@ struct SourceChoice
     Kind kind = None;
     QString value;        // folder, database name, file or device id
     QString passwordFile; // for encrypted iTunes backups
+    QString appContainer; // with --container: the app container of a group container
     QStringList chats;    // --chat keys; empty means every chat
 
     static QList<QCommandLineOption> options();

@@ -10,6 +10,7 @@
 #include "stores/IOSViberDb.h"
 #include "stores/PCViberDb.h"
 #include "stores/StorePaths.h"
+#include "stores/ViberContainers.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -50,7 +51,7 @@ ViberData SourceLoader::loadThrow()
     ViberData data;
     switch (m_choice.kind) {
     case SourceChoice::Container:
-        data = loadContainerThrow(m_choice.value, m_choice.value);
+        data = loadContainerThrow(m_choice.value, m_choice.value, m_choice.appContainer);
         break;
     case SourceChoice::Demo:
         data = loadContainerThrow(g_demoContainerThrow(), QStringLiteral("--demo"));
@@ -134,17 +135,36 @@ QString SourceLoader::privateCopyThrow(const QString& file)
     return target;
 }
 
-ViberData SourceLoader::loadContainerThrow(const QString& dir, const QString& what)
+ViberData SourceLoader::loadContainerThrow(const QString& dir, const QString& what, const QString& appDir)
 {
-    const QDir root(dir);
-    const QString store = root.absoluteFilePath(QStringLiteral("Documents/Contacts.data"));
-    if (!QFileInfo(store).isFile())
-        fail(QStringLiteral("%1: no Viber store at %2").arg(what, store));
-    const QString copy = privateCopyThrow(store);
+    if (!appDir.isEmpty() && !QFileInfo(appDir).isDir())
+        fail(QStringLiteral("--app-container: no such folder: %1").arg(appDir));
+    const ViberContainers found = g_findViberContainers(dir, appDir);
+    if (!found.found())
+        fail(QStringLiteral("%1: no Viber store at %2 or %3").arg(what,
+                                                                  QDir(dir).absoluteFilePath(QStringLiteral("Documents/Contacts.data")),
+                                                                  QDir(dir).absoluteFilePath(QStringLiteral("com.viber/database/Contacts.data"))));
+    if (!appDir.isEmpty() && !found.isGroup())
+        fail(QStringLiteral("--app-container applies only to an app-group container (com.viber/database/Contacts.data)"));
+    return loadFoundThrow(found, what);
+}
+
+ViberData SourceLoader::loadFoundThrow(const ViberContainers& found, const QString& what)
+{
+    const QString copy = privateCopyThrow(found.storeFile);
+    // The settings name the owner; they are opened like the store, so they
+    // are read from a copy too.
+    QString settings;
+    if (found.isGroup() && QFileInfo(found.settingsFile()).isFile())
+        settings = privateCopyThrow(found.settingsFile());
     return loadNaming(what, [&] {
-        IOSViberDb db(root, copy, false);
+        IOSViberDb db(found.appRoot, copy, false);
         db.setPreviewRoot(QDir(m_copy->filePath(QStringLiteral("previews"))));
         db.setMakePreviews(m_makePreviews);
+        if (found.isGroup()) {
+            db.setSettingsFile(settings.isEmpty() ? m_copy->filePath(QStringLiteral("no-settings")) : settings);
+            db.setIconsDir(found.iconsDir());
+        }
         return db.loadDataThrow();
     });
 }
@@ -272,13 +292,13 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
     }
     loadNaming(what, [&] { manifest.parseInfo(); });
 
-    QDir dataDir;
+    ViberContainers found;
     bool hasData = false;
     {
         InterruptGuard guard(progress);
         IOSLoadViberFromiTunesThread job(&manifest, progress);
         job.run();
-        dataDir = job.dataDir();
+        found = job.containers();
         hasData = job.hasData();
     }
     if (progress.outcome() == TerminalProgress::Failed)
@@ -287,7 +307,7 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
         throw SourceInterrupted();
     if (!hasData)
         fail(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
-    return loadContainerThrow(dataDir.absolutePath(), what);
+    return loadFoundThrow(found, what);
 }
 
 void SourceLoader::restrictToChatsThrow(ViberData& data) const

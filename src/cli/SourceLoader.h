@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 class BackupManifest;
+struct ViberContainers;
 class QTemporaryDir;
 class QTextStream;
 
@@ -53,7 +54,8 @@ public:
     int failureExit() const { return m_failureExit; }
 
 private:
-    ViberData loadContainerThrow(const QString& dir, const QString& what);
+    ViberData loadContainerThrow(const QString& dir, const QString& what, const QString& appDir = QString());
+    ViberData loadFoundThrow(const ViberContainers& found, const QString& what);
     ViberData loadLocalDbThrow(const QString& name);
     ViberData loadDesktopThrow(const QString& file);
     // Takes Viber's files out of the backup into its cache folder, then

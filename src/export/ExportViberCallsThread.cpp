@@ -67,6 +67,8 @@ QString ExportViberCallsThread::exportAll()
         case CALL_MISSED: flag = QStringLiteral("Missed"); break;
         default: break;
         }
+        if (c->video && !flag.isEmpty())
+            flag += QStringLiteral(" Video");
         row(c->person ? c->person->fullDisplay() : QStringLiteral("Unknown"), flag,
             locale.toString(dtFromTimestamp(c->date), QLocale::ShortFormat),
             QStringLiteral("%1' %2''").arg(c->duration / 60).arg(c->duration % 60));

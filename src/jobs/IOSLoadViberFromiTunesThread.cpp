@@ -3,6 +3,7 @@
 #include "device/IOSAssetDb.h"
 #include "shell/DataFolders.h"
 #include "shell/UserTexts.h"
+#include "stores/CurrentStoreLayout.h"
 #include "stores/IOSViberDb.h"
 #include "stores/StorePaths.h"
 
@@ -54,6 +55,7 @@ IOSLoadViberFromiTunesThread::IOSLoadViberFromiTunesThread(BackupManifest* manif
       m_progress(progress),
       m_cacheDir(target.isEmpty() ? cacheDirFor(*manifest) : QDir(target)),
       m_dataDir(m_cacheDir.absoluteFilePath(QStringLiteral("com.viber"))),
+      m_groupDir(m_cacheDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kGroupContainerName))),
       m_ownCache(target.isEmpty())
 {
 }
@@ -126,9 +128,12 @@ void IOSLoadViberFromiTunesThread::prepareFoldersThrow()
 {
     if (!QDir().mkpath(m_dataDir.absolutePath()))
         raise(QStringLiteral("Cannot create the folder %1.").arg(m_dataDir.absolutePath()));
+    if (!QDir().mkpath(m_groupDir.absolutePath()))
+        raise(QStringLiteral("Cannot create the folder %1.").arg(m_groupDir.absolutePath()));
     if (m_ownCache || m_manifest->info().isEncrypted) {
         makePrivateThrow(m_cacheDir);
         makePrivateThrow(m_dataDir);
+        makePrivateThrow(m_groupDir);
     }
 }
 
@@ -136,6 +141,7 @@ void IOSLoadViberFromiTunesThread::buildTables()
 {
     m_viber.clear();
     m_media.clear();
+    m_group.clear();
     for (const auto& top : m_manifest->rootNode().children) {
         if (equalsNoCase(top->name, "Applications")) {
             for (const auto& app : top->children) {
@@ -143,6 +149,11 @@ void IOSLoadViberFromiTunesThread::buildTables()
                 // same whatever case the backup gave its name.
                 if (equalsNoCase(app->name, "com.viber"))
                     deepLoopFileNodes(m_viber, app.get(), QString());
+            }
+        } else if (equalsNoCase(top->name, CurrentStore::kBackupGroupTop)) {
+            for (const auto& group : top->children) {
+                if (equalsNoCase(group->name, CurrentStore::kGroupContainerName))
+                    deepLoopFileNodes(m_group, group.get(), QString());
             }
         } else if (equalsNoCase(top->name, "Media")) {
             deepLoopFileNodes(m_media, top.get(), QStringLiteral("/Media"));
@@ -156,23 +167,39 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
     m_progress.invokeUpdateProgress(ids("IDS_LOADING_ITUNES_BACKUP"), 0, QString());
     prepareFoldersThrow();
     buildTables();
-    if (m_viber.isEmpty())
+    if (m_viber.isEmpty() && m_group.isEmpty())
         raise(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
 
-    const QString store = m_dataDir.absoluteFilePath(kStore);
-    removeWithCompanions(store);
-    copyContainerFileThrow(m_viber, store, u'/' + kStore, true);
-    if (!isNonEmptyFile(store))
-        return QString();
-    copyContainerFileThrow(m_viber, store + QStringLiteral("-wal"), u'/' + kStore + QStringLiteral("-wal"), true);
-    m_hasData = true;
-
+    // Today's store lives in the app group; the app's own container keeps
+    // the attachments either way. An old store left in the app container
+    // by an earlier Viber is not the history any more.
     ViberData data;
-    {
+    m_containers = ViberContainers();
+    m_containers.appRoot = m_dataDir;
+    if (copyGroupStoreThrow()) {
+        // A store an earlier load left here must not pass for this one.
+        removeWithCompanions(m_dataDir.absoluteFilePath(kStore));
+        m_hasData = true;
+        m_containers.groupRoot = m_groupDir.absolutePath();
+        m_containers.storeFile = m_groupDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kStoreFile));
+        IOSViberDb db(m_dataDir, m_containers.storeFile, false);
+        db.setMakePreviews(false);
+        data = db.loadDataThrow();
+        copyGroupIcons(data);
+    } else {
+        const QString store = m_dataDir.absoluteFilePath(kStore);
+        removeWithCompanions(store);
+        copyContainerFileThrow(m_viber, store, u'/' + kStore, true);
+        if (!isNonEmptyFile(store))
+            return QString();
+        copyContainerFileThrow(m_viber, store + QStringLiteral("-wal"), u'/' + kStore + QStringLiteral("-wal"), true);
+        m_hasData = true;
+        m_containers.storeFile = store;
         IOSViberDb db(m_dataDir, kStore, false);
         // The media files are not there yet; previews are made once copied.
         db.setMakePreviews(false);
         data = db.loadDataThrow();
+        copyIcons(data);
     }
 
     const QString photos = m_cacheDir.absoluteFilePath(QStringLiteral("Photos.sqlite"));
@@ -183,8 +210,6 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
         qDebug("IOSLoadViberFromiTunesThread, no photo library index. %s", e.what());
     }
     IOSAssetDb assets(photos);
-
-    copyIcons(data);
 
     QList<_ViberAtta*> attas = data.p()->attas.values();
     std::sort(attas.begin(), attas.end(), [](const _ViberAtta* a, const _ViberAtta* b) { return a->id < b->id; });
@@ -202,6 +227,50 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
         }
     }
     return QString();
+}
+
+bool IOSLoadViberFromiTunesThread::copyGroupStoreThrow()
+{
+    const QString storeKey = u'/' + QString::fromLatin1(CurrentStore::kStoreFile);
+    const QString store = m_groupDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kStoreFile));
+    removeWithCompanions(store);
+    if (!m_group.contains(storeKey))
+        return false;
+    copyContainerFileThrow(m_group, store, storeKey, true);
+    if (!isNonEmptyFile(store))
+        return false;
+    // The newest messages may still be in the write-ahead log.
+    for (const char* suffix : {"-wal", "-shm"})
+        copyContainerFileThrow(m_group, store + QLatin1String(suffix), storeKey + QLatin1String(suffix), true);
+    const QString settingsKey = u'/' + QString::fromLatin1(CurrentStore::kSettingsFile);
+    const QString settings = m_groupDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kSettingsFile));
+    removeWithCompanions(settings);
+    // The owner's name is not worth the history: a settings file that will
+    // not copy is left out.
+    try {
+        copyContainerFileThrow(m_group, settings, settingsKey, true);
+        for (const char* suffix : {"-wal", "-shm"})
+            copyContainerFileThrow(m_group, settings + QLatin1String(suffix), settingsKey + QLatin1String(suffix), true);
+    } catch (const std::runtime_error& e) {
+        qDebug("IOSLoadViberFromiTunesThread, settings not copied. %s", e.what());
+    }
+    return true;
+}
+
+void IOSLoadViberFromiTunesThread::copyGroupIcons(const ViberData& data)
+{
+    const QString base = QDir::cleanPath(m_groupDir.absolutePath()) + u'/';
+    for (const _ViberPerson* p : std::as_const(data.p()->persons)) {
+        m_progress.throwIfClosed();
+        const QString local = p->picturePath;
+        if (p->viberIconPath.isEmpty() || !QDir::cleanPath(QFileInfo(local).absoluteFilePath()).startsWith(base))
+            continue;
+        try {
+            copyContainerFileThrow(m_group, local, p->viberIconPath, true);
+        } catch (const std::runtime_error& e) {
+            qDebug("IOSLoadViberFromiTunesThread, load contact icon failed. %s", e.what());
+        }
+    }
 }
 
 void IOSLoadViberFromiTunesThread::copyIcons(const ViberData& data)

@@ -3,6 +3,7 @@
 #include "itunes/BackupManifest.h"
 #include "model/ViberData.h"
 #include "shell/JobProgress.h"
+#include "stores/ViberContainers.h"
 
 #include <QDir>
 #include <QHash>
@@ -39,16 +40,26 @@ public:
     void copyContainerFileThrow(const FileTable& table, const QString& dest, const QString& path, bool overwrite);
 
     QDir cacheDir() const { return m_cacheDir; }
-    // Where the app's files land; the store is dataDir()/Documents/Contacts.data.
+    // Where the app's own files land (attachments, and for the old layout the
+    // store Documents/Contacts.data). Open the store through containers().
     QDir dataDir() const { return m_dataDir; }
     // Whether a non-empty store was copied.
     bool hasData() const { return m_hasData; }
+    // Where the copied store and its containers are. Today's Viber keeps its
+    // store in the app-group container, copied to groupDir(); the app's own
+    // container (attachments) is still dataDir().
+    ViberContainers containers() const { return m_containers; }
+    QDir groupDir() const { return m_groupDir; }
 
 private:
     QString loadThrow();
     void prepareFoldersThrow();
     void buildTables();
     void copyIcons(const ViberData& data);
+    // The app group's store with its companions and settings; false when the
+    // backup has no store there.
+    bool copyGroupStoreThrow();
+    void copyGroupIcons(const ViberData& data);
     void copyAttachmentThrow(const _ViberAtta& a, IOSAssetDb& assets);
     void copyPictureOrVideoThrow(const _ViberAtta& a, IOSAssetDb& assets);
     // Whether dest lies inside dataDir: names from the store are never
@@ -59,8 +70,11 @@ private:
     JobProgress& m_progress;
     QDir m_cacheDir;
     QDir m_dataDir;
+    QDir m_groupDir;
+    ViberContainers m_containers;
     bool m_ownCache;
     bool m_hasData = false;
     FileTable m_viber;
     FileTable m_media;
+    FileTable m_group;
 };

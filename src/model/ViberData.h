@@ -15,6 +15,9 @@ struct __ViberData
     QHash<qint64, _ViberMsg*> msgs;
     QHash<qint64, _ViberAtta*> attas;
     QHash<qint64, _ViberCall*> calls;
+    // The phone's owner, when the source names them (empty otherwise).
+    QString ownerName;
+    QString ownerNumber;
 
     __ViberData() = default;
     __ViberData(const __ViberData&) = delete;

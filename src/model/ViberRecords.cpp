@@ -68,6 +68,18 @@ QString _ViberCall::display() const
     // sign of the dividend.
     const QString minutes = QString::number(duration / 60);
     const QString seconds = QString::number(duration % 60);
+    if (video) {
+        switch (type) {
+        case CALL_MISSED:
+            return QStringLiteral("Missed Video Call");
+        case CALL_OUTGOING:
+            return QStringLiteral("Outgoing Video Call (%1' %2'')").arg(minutes, seconds);
+        case CALL_INCOMING:
+            return QStringLiteral("Incoming Video Call (%1' %2'')").arg(minutes, seconds);
+        default:
+            break;
+        }
+    }
     switch (type) {
     case CALL_MISSED:
         return QStringLiteral("Missed Call");

@@ -90,6 +90,7 @@ struct _ViberCall : _ViberEntity
     qint32 duration = 0;
     double date = 0;
     qint32 type = CALL_INCOMING;
+    bool video = false; // a video call; type still says incoming, outgoing or missed
     _ViberPerson* person = nullptr;
 
     QString display() const;

@@ -1,5 +1,7 @@
 #include "stores/IOSViberDb.h"
 
+#include "stores/CurrentStoreLayout.h"
+#include "stores/CurrentStoreReader.h"
 #include "stores/StoreBag.h"
 #include "stores/StorePaths.h"
 
@@ -95,7 +97,12 @@ void IOSViberDb::openCheckThrow()
         joinTable = QStringLiteral("Z_%1PHONENUMINDEXES").arg(convEnt);
         joinChatCol = QStringLiteral("Z_%1CONVERSATIONS").arg(convEnt);
         joinPersonCol = QStringLiteral("Z_%1PHONENUMINDEXES").arg(pniEnt);
-        removeOrphansThrow();
+        m_currentLayout = schema.containsTable(QLatin1String(CurrentStore::kMemberTable))
+                          && !schema.containsTable(QLatin1String(CurrentStore::kOldPersonTable));
+        // The current layout is only read, never cleaned up: its links may
+        // dangle and the reader skips them instead.
+        if (!m_currentLayout)
+            removeOrphansThrow();
     } catch (...) {
         // A half-prepared store must not pass for an open one next time.
         close();
@@ -145,6 +152,10 @@ void IOSViberDb::fillViberPerson(_ViberPerson* p, Sqlite3Cursor& row)
 void IOSViberDb::chatsThrow(ViberData& data)
 {
     openCheckThrow();
+    if (m_currentLayout) {
+        CurrentStoreReader(*this).chatsThrow(data);
+        return;
+    }
     __ViberData* d = data.p();
     {
         Sqlite3Cursor c = queryThrow("select * from ZCONVERSATION");
@@ -200,9 +211,19 @@ void IOSViberDb::chatsThrow(ViberData& data)
     }
 }
 
+void IOSViberDb::checkWritableThrow()
+{
+    openCheckThrow();
+    if (m_currentLayout)
+        throw std::runtime_error("This Viber store was written by a newer Viber for iPhone. Ferrowick reads it but "
+                                 "cannot write messages into it; nothing was changed.");
+}
+
 ViberData IOSViberDb::loadDataThrow()
 {
     openCheckThrow();
+    if (m_currentLayout)
+        return CurrentStoreReader(*this).loadThrow();
     ViberData data;
     chatsThrow(data);
     loadMessagesThrow(data.p());

@@ -59,6 +59,20 @@ public:
     // Off: no preview images are made (thumbPath is still set).
     void setMakePreviews(bool on) { m_makePreviews = on; }
 
+    // The store Viber for iPhone writes today (members and phone numbers, in
+    // the shared app-group container). It is read into the same records;
+    // root is then the app's own container, where the attachment files are.
+    // Known once the store is open.
+    bool isCurrentLayout() const { return m_currentLayout; }
+    // Writers call this before they change anything: we read the current
+    // layout but do not write rows the app might not accept. Opens the store
+    // if needed; raises with a text for the user when it must not be written.
+    void checkWritableThrow();
+    // Settings.data and the contact pictures of a current-layout store; by
+    // default found beside the store's own folder (com.viber/...).
+    void setSettingsFile(const QString& path) { m_settingsFile = path; }
+    void setIconsDir(const QString& path) { m_iconsDir = path; }
+
     QDir root;
     QString dbFile;
     bool localDb;
@@ -71,6 +85,8 @@ public:
     QString joinPersonCol;
 
 private:
+    friend class CurrentStoreReader;
+
     // IOSGetViberState of a UTF-8 column value, without making a QString.
     static ViberMsgState stateFromUtf8(QByteArrayView state);
     void createFromScriptThrow(const QString& path);
@@ -91,6 +107,9 @@ private:
     qint64 personKeyThrow(_InsertContext& ctx, const _ViberPerson* p);
     qint64 insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m, qint64 msgKey);
 
+    bool m_currentLayout = false;
+    QString m_settingsFile;
+    QString m_iconsDir;
     bool m_makePreviews = true;
     bool m_hasPreviewRoot = false;
     QDir m_previewRoot;

@@ -254,6 +254,7 @@ void IOSViberDb::loadCallsThrow(__ViberData* d)
             call->duration = c.getInt(durCol);
             call->date = c.getDouble(dateCol);
             call->type = type;
+            call->video = g_utf8ContainsNoCase(typeText, "video");
             call->person = chat->members.isEmpty() ? nullptr : chat->members.constBegin().value();
             call->others = bag.bag(c);
         }

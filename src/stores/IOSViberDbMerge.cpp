@@ -40,15 +40,18 @@ int optOf(const QHash<QString, QVariant>& bag)
     return opt > 0 ? opt : 2;
 }
 
-QString callTypeText(int type)
+QString callTypeText(int type, bool video)
 {
+    // The video kinds are the words Viber itself writes; a reader that only
+    // looks for incoming, outgoing or missed still finds the direction.
+    const QString suffix = video ? QStringLiteral("_with_video") : QString();
     switch (type) {
     case CALL_MISSED:
-        return QStringLiteral("missed");
+        return QStringLiteral("missed") + suffix;
     case CALL_OUTGOING:
-        return QStringLiteral("outgoing_viber");
+        return QStringLiteral("outgoing_viber") + suffix;
     case CALL_INCOMING:
-        return QStringLiteral("incoming");
+        return QStringLiteral("incoming") + suffix;
     default:
         return QString();
     }
@@ -83,7 +86,7 @@ qint64 wholeSeconds(double t)
 
 IOSMergePlans& IOSViberDb::plansThrow(_InsertContext& ctx)
 {
-    openCheckThrow();
+    checkWritableThrow();
     if (!ctx.plans) {
         auto p = std::make_shared<IOSMergePlans>();
         p->person = RowPlan(schema, QStringLiteral("ZPHONENUMBERINDEX"),
@@ -242,7 +245,7 @@ qint64 IOSViberDb::insertChatThrow(_InsertContext& ctx, const _ViberChat* c)
 void IOSViberDb::saveChatMembersThrow(_InsertContext& ctx, const long long& chatKey,
                                       const QList<_ViberPerson*>& members)
 {
-    openCheckThrow();
+    checkWritableThrow();
     // A membership that exists stays as it is: rewriting it would change
     // nothing but churn the rows of a repeated backup.
     const QString sql =
@@ -278,7 +281,7 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
         executeThrow(row.sql());
         line = lastInsertId();
     }
-    const QString type = callTypeText(call->type);
+    const QString type = callTypeText(call->type, call->video);
     {
         Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZRECENT where ZCALLTOKEN=? and ZCALLTYPE=?")
                                          .addInt64Param(call->token)
@@ -474,7 +477,7 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
 
 void IOSViberDb::setAttaAssetUrlNullThrow(const long long& attaKey)
 {
-    openCheckThrow();
+    checkWritableThrow();
     if (schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZURL")))
         executeThrow(Sqlite3Sql("update ZATTACHMENT set ZURL=null where Z_PK=?").addInt64Param(attaKey));
 }

@@ -5,7 +5,7 @@
 
 void IOSViberDb::updateChatStatThrow()
 {
-    openCheckThrow();
+    checkWritableThrow();
     auto msgCol = [&](const char* col) {
         return schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QString::fromLatin1(col))
                    ? QStringLiteral("m.") + QString::fromLatin1(col)
@@ -86,7 +86,7 @@ void IOSViberDb::updateChatStatThrow()
 
 void IOSViberDb::updateCallRecentLinesStatThrow()
 {
-    openCheckThrow();
+    checkWritableThrow();
     struct Line
     {
         qint64 count = 0;
@@ -122,7 +122,7 @@ void IOSViberDb::updateCallRecentLinesStatThrow()
 
 void IOSViberDb::updatePrimaryKeyStatThrow()
 {
-    openCheckThrow();
+    checkWritableThrow();
     const char* const pairs[][2] = {{"ZATTACHMENT", "Attachment"},       {"ZCONVERSATION", "Conversation"},
                                     {"ZPHONENUMBERINDEX", "PhoneNumberIndex"}, {"ZRECENT", "Recent"},
                                     {"ZRECENTSLINE", "RecentsLine"},     {"ZVIBERLOCATION", "ViberLocation"},

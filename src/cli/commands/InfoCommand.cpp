@@ -2,6 +2,27 @@
 
 #include "SourceLoader.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace {
+// The phone's owner as the source names them, or empty.
+QString ownerText(const __ViberData* d)
+{
+    if (d->ownerNumber.isEmpty())
+        return d->ownerName;
+    if (d->ownerName.isEmpty())
+        return d->ownerNumber;
+    return QStringLiteral("%1 (%2)").arg(d->ownerName, d->ownerNumber);
+}
+
+QString jsonString(const QString& s)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+} // namespace
+
 QString InfoCommand::description() const
 {
     return QStringLiteral("Counts of chats, people, messages, attachments and calls.");
@@ -28,10 +49,14 @@ int InfoCommand::run(CliContext& ctx)
         QStringList parts;
         for (const auto& [key, n] : counts)
             parts << QStringLiteral("\"%1\":%2").arg(QLatin1String(key)).arg(n);
+        if (!ownerText(d).isEmpty())
+            parts << QStringLiteral("\"owner\":") + jsonString(ownerText(d));
         ctx.out << '{' << parts.join(QLatin1Char(',')) << "}\n";
     } else {
         for (const auto& [key, n] : counts)
             ctx.out << key << ": " << n << '\n';
+        if (!ownerText(d).isEmpty())
+            ctx.out << "owner: " << ownerText(d) << '\n';
     }
     return CLI_EXIT_OK;
 }

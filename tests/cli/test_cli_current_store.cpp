@@ -1,0 +1,228 @@
+#include "fixtures/BackupFixture.h"
+#include "fixtures/CurrentStoreFixture.h"
+#include "support/TestEnv.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+struct CliResult
+{
+    int code;
+    QString out;
+    QString err;
+};
+
+QByteArray treeDigest(const QString& dir)
+{
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    QStringList files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    for (const QString& f : files) {
+        h.addData(f.toUtf8());
+        QFile file(f);
+        if (file.open(QIODevice::ReadOnly))
+            h.addData(file.readAll());
+    }
+    return h.result();
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A messages listing without the message and chat keys, which a backup
+// chooses itself, in a fixed order.
+QStringList withoutKeys(const QString& listing)
+{
+    QStringList lines;
+    for (const QString& line : listing.split(u'\n', Qt::SkipEmptyParts))
+        lines << line.section(u'\t', 2);
+    lines.sort();
+    return lines;
+}
+
+const QString kInfo = QStringLiteral(
+    "{\"chats\":5,\"persons\":7,\"messages\":24,\"attachments\":6,\"calls\":5,\"owner\":\"Olga Owner (+4900000)\"}\n");
+} // namespace
+
+class TestCliCurrentStore : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_both; // both containers side by side
+    CurrentStoreSample m_s;
+
+    CliResult run(const QStringList& args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_tmp.filePath(QStringLiteral("data")));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
+        if (!p.waitForFinished(120000))
+            return {-1, QString(), QStringLiteral("timed out")};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+    QString out(const QString& name) const { return m_tmp.filePath(QStringLiteral("out/") + name); }
+    QStringList source() const { return {QStringLiteral("--container"), m_both}; }
+
+private slots:
+    void initTestCase()
+    {
+        g_requireTestEnvironment();
+        QVERIFY(QDir().mkpath(out(QString())));
+        m_both = m_tmp.filePath(QStringLiteral("unpacked"));
+        CurrentStoreOptions o;
+        o.newestInWal = true; // the private copy must bring the log along
+        m_s = CurrentStoreFixture(m_both, o).fillSample();
+    }
+
+    void listingsAndCallsOnEachWayToNameTheContainers()
+    {
+        const QByteArray before = treeDigest(m_both);
+        const QList<QStringList> ways{
+            source(),
+            {QStringLiteral("--container"), m_s.groupDir, QStringLiteral("--app-container"), m_s.appDir},
+            {QStringLiteral("--container"), m_s.groupDir}, // the app container is found beside it
+        };
+        for (const QStringList& way : ways) {
+            const CliResult info = run(QStringList{QStringLiteral("info"), QStringLiteral("--json")} + way);
+            QCOMPARE(info.err, QString());
+            QCOMPARE(info.out, kInfo);
+        }
+
+        const CliResult chats = run(QStringList{QStringLiteral("chats")} + source());
+        QCOMPARE(chats.code, 0);
+        const QStringList chatLines = chats.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(chatLines.size(), m_s.chats);
+        QVERIFY2(chatLines.filter(QStringLiteral("Team")).size() == 1, qPrintable(chats.out));
+
+        const CliResult msgs = run(QStringList{QStringLiteral("messages")} + source());
+        QCOMPARE(msgs.code, 0);
+        QCOMPARE(msgs.out.count(u'\n'), m_s.messages);
+        for (const char* text : {"Hello from Anna", "Eve was here", "Newest from Anna", "Outgoing Video Call (2' 5'')",
+                                 "Missed Video Call", "[STICKER-1234]", "Boris changed the group name to \"Team\""})
+            QVERIFY2(msgs.out.contains(QString::fromUtf8(text)), text);
+        QVERIFY(!msgs.out.contains(QStringLiteral("gone")));
+        QVERIFY(!msgs.out.contains(QStringLiteral("in deleted chat")));
+
+        const CliResult calls =
+            run(QStringList{QStringLiteral("calls"), QStringLiteral("--out"), out(QStringLiteral("calls.txt"))} + source());
+        QCOMPARE(calls.code, 0);
+        const QByteArray callText = readAll(out(QStringLiteral("calls.txt")));
+        QVERIFY2(callText.contains("Boris(+4922222)                         Incoming Video "), callText.constData());
+        QVERIFY(callText.contains("Dora(+4944444)                          Missed Video "));
+        QVERIFY(callText.contains("Anna Book(+4911111)                     Incoming       "));
+
+        QCOMPARE(treeDigest(m_both), before); // the user's files are only read
+    }
+
+    void wrongContainerOptions()
+    {
+        const CliResult none = run({QStringLiteral("info"), QStringLiteral("--container"), m_s.appDir});
+        QCOMPARE(none.code, 1);
+        QVERIFY2(none.err.contains(QStringLiteral("no Viber store")), qPrintable(none.err));
+        const CliResult notGroup = run({QStringLiteral("info"), QStringLiteral("--demo"), QStringLiteral("--app-container"),
+                                        m_s.appDir});
+        QCOMPARE(notGroup.code, 2);
+        QVERIFY(notGroup.err.contains(QStringLiteral("--app-container applies only to --container")));
+    }
+
+    void exportsEveryFormat()
+    {
+        auto exportAs = [&](const char* format, const QString& name) {
+            return run(QStringList{QStringLiteral("export"), QStringLiteral("--format"), QLatin1String(format),
+                                   QStringLiteral("--out"), out(name)}
+                       + source());
+        };
+        QCOMPARE(exportAs("txt", QStringLiteral("all.txt")).code, 0);
+        const QByteArray txt = readAll(out(QStringLiteral("all.txt")));
+        QVERIFY(txt.contains("Hello from Anna"));
+        QVERIFY(txt.contains("Outgoing Video Call (2' 5'')"));
+        QCOMPARE(exportAs("doc", QStringLiteral("all")).code, 0);
+        QCOMPARE(readAll(out(QStringLiteral("all.doc"))), txt);
+        QCOMPARE(exportAs("csv", QStringLiteral("all")).code, 0);
+        const QByteArray csv = readAll(out(QStringLiteral("all.csv")));
+        QVERIFY(csv.contains(",0,Anna Book,+4911111,Hello from Anna"));
+        QVERIFY(csv.contains("Missed Video Call"));
+
+        QCOMPARE(exportAs("html", QStringLiteral("pages.html")).code, 0);
+        QDir html(out(QStringLiteral("pages-html")));
+        QCOMPARE(html.entryList(QDir::Files).size(), m_s.chats);
+        QCOMPARE(exportAs("pdf", QStringLiteral("print.pdf")).code, 0);
+        const QDir pdf(out(QStringLiteral("print-pdf")));
+        QCOMPARE(pdf.entryList(QDir::Files).size(), m_s.chats);
+        for (const QString& f : pdf.entryList(QDir::Files))
+            QVERIFY(readAll(pdf.filePath(f)).startsWith("%PDF"));
+
+        // The attachment files come from the app container.
+        const QString media = out(QStringLiteral("media"));
+        QVERIFY(QDir().mkpath(media));
+        QCOMPARE(run(QStringList{QStringLiteral("extract-media"), QStringLiteral("--out"), media} + source()).code, 0);
+        qint64 bytes = 0;
+        int files = 0;
+        QDirIterator it(media, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            ++files;
+            bytes += it.fileInfo().size();
+        }
+        QVERIFY2(files >= 4, qPrintable(QString::number(files))); // two pictures, the video, the voice message
+        QVERIFY(bytes > 0);
+    }
+
+    void backupIntoALocalDatabaseReloadsTheSameMessages()
+    {
+        const CliResult backup =
+            run(QStringList{QStringLiteral("backup"), QStringLiteral("--into"), QStringLiteral("current")} + source());
+        QCOMPARE(backup.err, QString());
+        QVERIFY2(backup.out.contains(QStringLiteral("%1 messages").arg(m_s.messages)), qPrintable(backup.out));
+        const CliResult fromDb = run({QStringLiteral("messages"), QStringLiteral("--localdb"), QStringLiteral("current")});
+        QCOMPARE(fromDb.code, 0);
+        const CliResult fromStore = run(QStringList{QStringLiteral("messages")} + source());
+        QCOMPARE(withoutKeys(fromDb.out), withoutKeys(fromStore.out));
+        // The pictures came along.
+        const QString db = m_tmp.filePath(QStringLiteral("data/local_databases/current/Documents/"));
+        QVERIFY(QFileInfo(db + QStringLiteral("Attachments/pic1.jpg")).isFile());
+        QVERIFY(QFileInfo(db + QStringLiteral("ContactIcons/4922222.jpg")).isFile());
+    }
+
+    void itunesBackupHoldingBothContainers()
+    {
+        BackupFixture b;
+        b.addContainer(m_s.groupDir, CurrentStoreFixture::groupFolderName());
+        b.addContainer(m_s.appDir, CurrentStoreFixture::appFolderName());
+        // A store an earlier Viber left in the app container is not the history.
+        b.addFile(CurrentStoreFixture::appFolderName(), QStringLiteral("Documents/Contacts.data"), "left behind");
+        const QString backup = b.write(m_tmp.filePath(QStringLiteral("backups")), QStringLiteral("current"));
+        const CliResult info = run({QStringLiteral("info"), QStringLiteral("--json"), QStringLiteral("--itunes"), backup});
+        QCOMPARE(info.err, QString());
+        QCOMPARE(info.out, kInfo);
+        const CliResult fromBackup = run({QStringLiteral("messages"), QStringLiteral("--itunes"), backup});
+        QCOMPARE(fromBackup.out, run(QStringList{QStringLiteral("messages")} + source()).out);
+
+        const CliResult saved = run({QStringLiteral("backup"), QStringLiteral("--into"), QStringLiteral("frombackup"),
+                                     QStringLiteral("--itunes"), backup});
+        QCOMPARE(saved.code, 0);
+        const QString db = m_tmp.filePath(QStringLiteral("data/local_databases/frombackup/Documents/"));
+        QVERIFY(QFileInfo(db + QStringLiteral("Attachments/pic1.jpg")).isFile());
+        QVERIFY(QFileInfo(db + QStringLiteral("VoiceMessages")).isDir());
+        QVERIFY(QFileInfo(db + QStringLiteral("ContactIcons/4922222.jpg")).isFile());
+        const CliResult reloaded = run({QStringLiteral("messages"), QStringLiteral("--localdb"), QStringLiteral("frombackup")});
+        QCOMPARE(withoutKeys(reloaded.out), withoutKeys(fromBackup.out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliCurrentStore)
+#include "test_cli_current_store.moc"
