@@ -198,28 +198,58 @@ private slots:
         QVERIFY(QFileInfo(db + QStringLiteral("ContactIcons/4922222.jpg")).isFile());
     }
 
+    void itunesBackupHoldingBothContainers_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<bool>("encrypted");
+        QTest::newRow("Manifest.mbdb") << int(BackupFixture::Mbdb) << false;
+        QTest::newRow("Manifest.db") << int(BackupFixture::ManifestDb) << false;
+        QTest::newRow("Manifest.db, encrypted") << int(BackupFixture::ManifestDb) << true;
+    }
+
     void itunesBackupHoldingBothContainers()
     {
+        QFETCH(int, generation);
+        QFETCH(bool, encrypted);
         BackupFixture b;
+        b.generation = BackupFixture::Generation(generation);
+        b.encrypted = encrypted;
+        b.password = "current secret";
         b.addContainer(m_s.groupDir, CurrentStoreFixture::groupFolderName());
         b.addContainer(m_s.appDir, CurrentStoreFixture::appFolderName());
         // A store an earlier Viber left in the app container is not the history.
         b.addFile(CurrentStoreFixture::appFolderName(), QStringLiteral("Documents/Contacts.data"), "left behind");
-        const QString backup = b.write(m_tmp.filePath(QStringLiteral("backups")), QStringLiteral("current"));
-        const CliResult info = run({QStringLiteral("info"), QStringLiteral("--json"), QStringLiteral("--itunes"), backup});
+        const QString name = QStringLiteral("current-%1-%2").arg(generation).arg(encrypted);
+        const QString backup = b.write(m_tmp.filePath(QStringLiteral("backups")), name);
+        QStringList itunes{QStringLiteral("--itunes"), backup};
+        if (encrypted) {
+            const QString pwFile = m_tmp.filePath(name + QStringLiteral(".pw"));
+            QFile pw(pwFile);
+            QVERIFY(pw.open(QIODevice::WriteOnly) && pw.write(b.password) == b.password.size());
+            pw.close();
+            itunes << QStringLiteral("--password-file") << pwFile;
+        }
+        const CliResult info = run(QStringList{QStringLiteral("info"), QStringLiteral("--json")} + itunes);
         QCOMPARE(info.err, QString());
         QCOMPARE(info.out, kInfo);
-        const CliResult fromBackup = run({QStringLiteral("messages"), QStringLiteral("--itunes"), backup});
+        const CliResult fromBackup = run(QStringList{QStringLiteral("messages")} + itunes);
         QCOMPARE(fromBackup.out, run(QStringList{QStringLiteral("messages")} + source()).out);
+        const CliResult calls = run(QStringList{QStringLiteral("calls"), QStringLiteral("--out"), out(name + QStringLiteral("-calls.txt"))} + itunes);
+        QCOMPARE(calls.code, 0);
+        const CliResult direct = run(QStringList{QStringLiteral("calls"), QStringLiteral("--out"), out(name + QStringLiteral("-direct.txt"))} + source());
+        QCOMPARE(direct.code, 0);
+        const QByteArray callHistory = readAll(out(name + QStringLiteral("-calls.txt")));
+        QVERIFY(callHistory.contains("Video"));
+        QCOMPARE(callHistory, readAll(out(name + QStringLiteral("-direct.txt"))));
 
-        const CliResult saved = run({QStringLiteral("backup"), QStringLiteral("--into"), QStringLiteral("frombackup"),
-                                     QStringLiteral("--itunes"), backup});
+        const QString into = QStringLiteral("frombackup") + QString::number(generation) + (encrypted ? u'e' : u'p');
+        const CliResult saved = run(QStringList{QStringLiteral("backup"), QStringLiteral("--into"), into} + itunes);
         QCOMPARE(saved.code, 0);
-        const QString db = m_tmp.filePath(QStringLiteral("data/local_databases/frombackup/Documents/"));
+        const QString db = m_tmp.filePath(QStringLiteral("data/local_databases/%1/Documents/").arg(into));
         QVERIFY(QFileInfo(db + QStringLiteral("Attachments/pic1.jpg")).isFile());
         QVERIFY(QFileInfo(db + QStringLiteral("VoiceMessages")).isDir());
         QVERIFY(QFileInfo(db + QStringLiteral("ContactIcons/4922222.jpg")).isFile());
-        const CliResult reloaded = run({QStringLiteral("messages"), QStringLiteral("--localdb"), QStringLiteral("frombackup")});
+        const CliResult reloaded = run({QStringLiteral("messages"), QStringLiteral("--localdb"), into});
         QCOMPARE(withoutKeys(reloaded.out), withoutKeys(fromBackup.out));
     }
 };
