@@ -152,11 +152,23 @@ void magnifier(QPainter& p, QPointF c, qreal r)
 
 void handset(QPainter& p, QPointF c, qreal s)
 {
-    QPainterPath h;
-    h.moveTo(c.x() - s * 0.5, c.y() - s * 0.45);
-    h.cubicTo(c.x() - s * 0.7, c.y() + s * 0.1, c.x() - s * 0.1, c.y() + s * 0.7, c.x() + s * 0.45, c.y() + s * 0.5);
-    p.setPen(glyphPen(16));
-    p.drawPath(h);
+    // A receiver seen from the side: a thick bow with an ear piece and a
+    // mouth piece at its ends.
+    const qreal r = s * 0.62;
+    const QRectF box(c.x() - r, c.y() - r, 2 * r, 2 * r);
+    auto at = [&](qreal deg) { return c + QPointF(std::cos(deg * M_PI / 180) * r, -std::sin(deg * M_PI / 180) * r); };
+    p.setPen(QPen(Qt::white, s * 0.22, Qt::SolidLine, Qt::FlatCap));
+    p.drawArc(box, 150 * 16, 150 * 16);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    for (qreal deg : {150.0, 300.0}) {
+        p.save();
+        p.translate(at(deg));
+        p.rotate(-deg);
+        p.drawRoundedRect(QRectF(-s * 0.2, -s * 0.22, s * 0.4, s * 0.44), s * 0.12, s * 0.12);
+        p.restore();
+    }
+    p.setBrush(Qt::NoBrush);
     p.setPen(glyphPen());
 }
 
@@ -186,8 +198,11 @@ std::map<QString, Painter> icons()
     };
     m["databases"] = [](QPainter& p) {
         tile(p, kSource);
-        cylinder(p, QRectF(26, 30, 48, 62));
-        cylinder(p, QRectF(58, 42, 44, 56));
+        cylinder(p, QRectF(24, 28, 48, 62));
+        // The front store hides the one behind it.
+        p.setBrush(kSource);
+        cylinder(p, QRectF(56, 42, 48, 60));
+        p.setBrush(Qt::NoBrush);
     };
     m["database"] = [](QPainter& p) {
         tile(p, kSource);
@@ -234,8 +249,7 @@ std::map<QString, Painter> icons()
         p.drawRoundedRect(QRectF(22, 28, 68, 56), 8, 8);
         p.drawPolyline(QPolygonF({QPointF(28, 78), QPointF(48, 56), QPointF(62, 70), QPointF(72, 62), QPointF(86, 76)}));
         p.drawEllipse(QPointF(72, 44), 6, 6);
-        arrow(p, QPointF(76, 96), QPointF(104, 96), 12);
-        arrow(p, QPointF(96, 72), QPointF(96, 104), 0.01);
+        arrow(p, QPointF(70, 92), QPointF(104, 92), 12);
     };
     m["export"] = [](QPainter& p) {
         tile(p, kOutput);
@@ -246,7 +260,7 @@ std::map<QString, Painter> icons()
     };
     m["export_calls"] = [](QPainter& p) {
         tile(p, kOutput);
-        handset(p, QPointF(54, 56), 56);
+        handset(p, QPointF(56, 46), 54);
         arrow(p, QPointF(70, 96), QPointF(106, 96), 12);
     };
     m["print"] = [](QPainter& p) {

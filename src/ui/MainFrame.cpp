@@ -47,7 +47,7 @@ MainFrame::MainFrame(QWidget* parent)
     : QMainWindow(parent),
       m_itemModelMain(new ItemModelMain(this)),
       m_itemModelSms(new ItemModelSms(this)),
-      m_updateCheck(new UpdateCheck(this))
+      m_updateCheck(new UpdateCheck(g_dataSaveDir(), this))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(g_productName());
@@ -76,7 +76,7 @@ MainFrame::MainFrame(QWidget* parent)
     listLocalDatabases();
     updateMenuActionState();
     connect(m_updateCheck, &UpdateCheck::quitRequested, this, &QWidget::close);
-    m_updateCheck->start(g_dataSaveDir());
+    m_updateCheck->start();
 }
 
 QWidget* MainFrame::buildSourcePane()

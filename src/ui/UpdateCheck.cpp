@@ -29,7 +29,7 @@ bool replaceFile(const QString& path, const QByteArray& bytes)
 }
 } // namespace
 
-UpdateCheck::UpdateCheck(QObject* parent) : QObject(parent) {}
+UpdateCheck::UpdateCheck(const QDir& dataDir, QObject* parent) : QObject(parent), m_dataDir(dataDir) {}
 
 bool UpdateCheck::isDue(const QDir& dataDir, qint64 nowSecs)
 {
@@ -44,11 +44,10 @@ bool UpdateCheck::isDue(const QDir& dataDir, qint64 nowSecs)
     return quint64(nowSecs - last) >= 86401u;
 }
 
-bool UpdateCheck::start(const QDir& dataDir)
+bool UpdateCheck::start()
 {
-    if (!g_webHostConfigured() || !isDue(dataDir, QDateTime::currentSecsSinceEpoch()))
+    if (!g_webHostConfigured() || !isDue(m_dataDir, QDateTime::currentSecsSinceEpoch()))
         return false;
-    m_dataDir = dataDir;
     if (!m_net)
         m_net = new QNetworkAccessManager(this);
     const QString pid = QString::fromLatin1(kProductId);

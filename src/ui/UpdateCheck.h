@@ -12,12 +12,13 @@ class UpdateCheck : public QObject
 {
     Q_OBJECT
 public:
-    explicit UpdateCheck(QObject* parent = nullptr);
+    // dataDir keeps the time of the last check and the maker's last notice.
+    explicit UpdateCheck(const QDir& dataDir, QObject* parent = nullptr);
 
     // Starts the check when a host is configured and the last check (the
-    // file "last-check-version-time" in dataDir) is more than a day old.
-    // Returns whether requests went out.
-    bool start(const QDir& dataDir);
+    // file "last-check-version-time") is more than a day old. Returns whether
+    // requests went out.
+    bool start();
 
     // Whether a check is due at nowSecs (seconds since 1970): the file is
     // missing, unreadable, holds no positive number, or a time more than
