@@ -386,6 +386,18 @@ std::map<QString, Painter> icons()
         p.drawLine(QPointF(52, 48), QPointF(76, 72));
         p.drawLine(QPointF(76, 48), QPointF(52, 72));
     };
+    // The list header's sort arrows: plain dark triangles, as the header
+    // itself is always light.
+    m["sort-up"] = [](QPainter& p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(74, 85, 99));
+        p.drawPolygon(QPolygonF({QPointF(64, 36), QPointF(104, 92), QPointF(24, 92)}));
+    };
+    m["sort-down"] = [](QPainter& p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(74, 85, 99));
+        p.drawPolygon(QPolygonF({QPointF(24, 36), QPointF(104, 36), QPointF(64, 92)}));
+    };
     return m;
 }
 

@@ -6,6 +6,7 @@
 #include "ui/WinMovable.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QTimer>
 
 QString g_productName()
@@ -22,6 +23,9 @@ QMessageBox::StandardButton g_showMessageBox(QMessageBox::Icon icon, const QStri
     box.setIcon(icon);
     box.setTextFormat(Qt::RichText);
     box.setText(text);
+    // Long texts (paths, device answers) wrap instead of being cut off.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setWordWrap(true);
     box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     box.setStyleSheet(getStyleSheet());
     WinMovable movable(&box);
@@ -67,8 +71,8 @@ bool Tips::question(const QString& text)
 QString Tips::errorText(const QString& text)
 {
     return QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/>").arg(text) +
-           QStringLiteral("If it happens again, please write to Tellurine support and attach the log files "
-                          "of the data folder (its \"qlogs\" folder).");
+           QStringLiteral("If this keeps happening, please contact Tellurine support and attach the log files "
+                          "(the \"qlogs\" folder of the data folder).");
 }
 
 void Tips::error(const QString& text)

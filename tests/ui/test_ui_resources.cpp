@@ -130,7 +130,7 @@ private slots:
             QVERIFY2(!QImage(m.captured(1)).isNull(), qPrintable(m.captured(1)));
             ++urls;
         }
-        QCOMPARE(urls, 2);
+        QCOMPARE(urls, 4);
     }
 };
 
