@@ -4,21 +4,19 @@
 // glyphs on rounded, gradient-filled tiles, so they read the same on light and
 // dark desktops.
 #include <QColor>
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
-#include <QDir>
-
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
 
-namespace
-{
+namespace {
 constexpr int kSize = 128;
 
 const QColor kSource(47, 128, 237);   // data sources
@@ -141,7 +139,8 @@ void folder(QPainter& p, QRectF r)
     f.lineTo(r.right(), r.bottom());
     f.closeSubpath();
     p.drawPath(f);
-    p.drawLine(QPointF(r.left(), r.top() + r.height() * 0.32), QPointF(r.right(), r.top() + r.height() * 0.32));
+    p.drawLine(QPointF(r.left(), r.top() + r.height() * 0.32),
+               QPointF(r.right(), r.top() + r.height() * 0.32));
 }
 
 void magnifier(QPainter& p, QPointF c, qreal r)
@@ -156,7 +155,9 @@ void handset(QPainter& p, QPointF c, qreal s)
     // mouth piece at its ends.
     const qreal r = s * 0.62;
     const QRectF box(c.x() - r, c.y() - r, 2 * r, 2 * r);
-    auto at = [&](qreal deg) { return c + QPointF(std::cos(deg * M_PI / 180) * r, -std::sin(deg * M_PI / 180) * r); };
+    auto at = [&](qreal deg) {
+        return c + QPointF(std::cos(deg * M_PI / 180) * r, -std::sin(deg * M_PI / 180) * r);
+    };
     p.setPen(QPen(Qt::white, s * 0.22, Qt::SolidLine, Qt::FlatCap));
     p.drawArc(box, 150 * 16, 150 * 16);
     p.setPen(Qt::NoPen);
@@ -177,7 +178,9 @@ void circularArrows(QPainter& p, QPointF c, qreal r)
     QRectF box(c.x() - r, c.y() - r, 2 * r, 2 * r);
     p.drawArc(box, 30 * 16, 140 * 16);
     p.drawArc(box, 210 * 16, 140 * 16);
-    auto at = [&](qreal deg) { return c + QPointF(std::cos(deg * M_PI / 180) * r, -std::sin(deg * M_PI / 180) * r); };
+    auto at = [&](qreal deg) {
+        return c + QPointF(std::cos(deg * M_PI / 180) * r, -std::sin(deg * M_PI / 180) * r);
+    };
     arrow(p, at(40), at(30), 14);
     arrow(p, at(220), at(210), 14);
 }
@@ -247,7 +250,8 @@ std::map<QString, Painter> icons()
     m["extract_media"] = [](QPainter& p) {
         tile(p, kOutput);
         p.drawRoundedRect(QRectF(22, 28, 68, 56), 8, 8);
-        p.drawPolyline(QPolygonF({QPointF(28, 78), QPointF(48, 56), QPointF(62, 70), QPointF(72, 62), QPointF(86, 76)}));
+        p.drawPolyline(
+            QPolygonF({QPointF(28, 78), QPointF(48, 56), QPointF(62, 70), QPointF(72, 62), QPointF(86, 76)}));
         p.drawEllipse(QPointF(72, 44), 6, 6);
         arrow(p, QPointF(70, 92), QPointF(104, 92), 12);
     };

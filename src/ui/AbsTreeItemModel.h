@@ -5,7 +5,8 @@
 #include <QString>
 
 // Kinds of tree node; the numbers are fixed because commands test them.
-enum ITEMNODE_TYPE {
+enum ITEMNODE_TYPE
+{
     ITEMNODE_ROOT_DEVICE = 1,
     ITEMNODE_ROOT_LOCALDB = 2,
     ITEMNODE_IOS_DEVICE = 3,

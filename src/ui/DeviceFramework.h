@@ -2,7 +2,8 @@
 
 // What start-up found of the device framework (the backend that reaches
 // attached iPhones).
-enum DeviceFrameworkState {
+enum DeviceFrameworkState
+{
     DEVICE_FRAMEWORK_LOADED,
     // No backend is installed on this machine: device features are simply
     // absent, which is not worth a warning.

@@ -25,7 +25,8 @@ QByteArray g_errorReportBody(const QString& errorText)
     err.replace(lineBreak, QStringLiteral("\r\n"));
     err.replace(QLatin1String("&lt;"), QLatin1String("<"));
     err.replace(QLatin1String("&gt;"), QLatin1String(">"));
-    const QString version = QStringLiteral("%1(%2)").arg(QLatin1String(FERROWICK_VERSION_TEXT)).arg(FERROWICK_BUILD_NUMBER);
+    const QString version =
+        QStringLiteral("%1(%2)").arg(QLatin1String(FERROWICK_VERSION_TEXT)).arg(FERROWICK_BUILD_NUMBER);
     // The encoded values hold only letters, digits, "+", "!" and "-"; "+" is
     // the one character form encoding would read as a space.
     auto field = [](const QString& v) { return QUrl::toPercentEncoding(base64_var(v), "!-"); };
@@ -48,7 +49,8 @@ void report_err(const QString& errorText)
     url.setPort(80);
     url.setPath(QStringLiteral("/err_report.php"));
     QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QStringLiteral("application/x-www-form-urlencoded"));
     QNetworkReply* reply = manager->post(request, g_errorReportBody(errorText));
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }

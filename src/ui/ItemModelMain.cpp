@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSize>
-
 #include <algorithm>
 
 ItemModelMain::ItemModelMain(QObject* parent) : AbsTreeItemModel(parent)
@@ -43,8 +42,7 @@ void ItemModelMain::listChats(_AbsDBItemNode* node)
     appendNodes(node, nodes);
 }
 
-namespace
-{
+namespace {
 QImage chatPicture(const _ViberChat* chat)
 {
     if (chat && chat->members.size() == 1) {

@@ -23,7 +23,8 @@ QModelIndex ItemModelSms::indexOfPos(int row) const
 
 _ViberMsg* ItemModelSms::messageOf(const QModelIndex& index)
 {
-    return index.isValid() && index.column() == 0 ? static_cast<_ViberMsg*>(index.internalPointer()) : nullptr;
+    return index.isValid() && index.column() == 0 ? static_cast<_ViberMsg*>(index.internalPointer())
+                                                  : nullptr;
 }
 
 QModelIndex ItemModelSms::index(int row, int column, const QModelIndex& parent) const
@@ -48,8 +49,7 @@ int ItemModelSms::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : COLUMN_COUNT;
 }
 
-namespace
-{
+namespace {
 bool isCallEntry(const _ViberMsg* m)
 {
     return m->type == MSG_TYPE_CALL;

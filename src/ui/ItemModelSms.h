@@ -12,7 +12,14 @@ class ItemModelSms : public QAbstractItemModel
 {
     Q_OBJECT
 public:
-    enum Column { COL_DATE = 0, COL_FLAG = 1, COL_CONTACT = 2, COL_CONTENT = 3, COLUMN_COUNT = 4 };
+    enum Column
+    {
+        COL_DATE = 0,
+        COL_FLAG = 1,
+        COL_CONTACT = 2,
+        COL_CONTENT = 3,
+        COLUMN_COUNT = 4
+    };
 
     explicit ItemModelSms(QObject* parent = nullptr);
 

@@ -1,6 +1,8 @@
 #include "ui/ItemNodes.h"
 
-_RootDeviceItemNode::_RootDeviceItemNode(const QString& name) : _ItemNode(ITEMNODE_ROOT_DEVICE, name, nullptr) {}
+_RootDeviceItemNode::_RootDeviceItemNode(const QString& name) : _ItemNode(ITEMNODE_ROOT_DEVICE, name, nullptr)
+{
+}
 
 int _RootDeviceItemNode::deviceCount(ITEMNODE_TYPE t) const
 {
@@ -20,7 +22,8 @@ _LocalDbItemNode::_LocalDbItemNode(_ItemNode* parent, const QString& name)
 {
 }
 
-_IOSDeviceItemNode::_IOSDeviceItemNode(_ItemNode* parent, const QString& deviceName, const QString& identifier_)
+_IOSDeviceItemNode::_IOSDeviceItemNode(_ItemNode* parent, const QString& deviceName,
+                                       const QString& identifier_)
     : _AbsDBItemNode(ITEMNODE_IOS_DEVICE, deviceName, parent), identifier(identifier_)
 {
 }

@@ -1,5 +1,6 @@
 #include "ui/MainFrame.h"
 
+#include "BuildSettings.h"
 #include "export/ExportMessagesThread.h"
 #include "export/ExportPaths.h"
 #include "shell/DataFolders.h"
@@ -17,8 +18,6 @@
 #include "ui/Tips.h"
 #include "ui/UpdateCheck.h"
 
-#include "BuildSettings.h"
-
 #include <QApplication>
 #include <QDir>
 #include <QHBoxLayout>
@@ -32,11 +31,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
-namespace
-{
+namespace {
 QIcon resIcon(const char* name)
 {
     return QIcon(QStringLiteral(":/res/%1.png").arg(QLatin1String(name)));
@@ -44,9 +41,7 @@ QIcon resIcon(const char* name)
 } // namespace
 
 MainFrame::MainFrame(QWidget* parent)
-    : QMainWindow(parent),
-      m_itemModelMain(new ItemModelMain(this)),
-      m_itemModelSms(new ItemModelSms(this)),
+    : QMainWindow(parent), m_itemModelMain(new ItemModelMain(this)), m_itemModelSms(new ItemModelSms(this)),
       m_updateCheck(new UpdateCheck(g_dataSaveDir(), this))
 {
     setObjectName(QStringLiteral("MainWindow"));
@@ -145,7 +140,8 @@ QWidget* MainFrame::buildMessagePane()
             &MainFrame::onSMSSortIndicatorChanged);
     connect(m_treeViewSMS, &MyTreeView::onSelectionChanged, this, [this](const QItemSelection& selected) {
         const QModelIndexList rows = selected.indexes();
-        const _ViberMsg* m = rows.isEmpty() ? nullptr : ItemModelSms::messageOf(rows.first().siblingAtColumn(0));
+        const _ViberMsg* m =
+            rows.isEmpty() ? nullptr : ItemModelSms::messageOf(rows.first().siblingAtColumn(0));
         if (!m)
             return;
         m_readingPane->setText(QStringLiteral("<p style='color:#6b7683'>%1 &middot; %2</p><p>%3</p>")
@@ -191,10 +187,11 @@ QWidget* MainFrame::buildReadingPane()
 void MainFrame::initMainMenu()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    m_actExport = file->addAction(resIcon("export"), ids("IDS_MI_EXPORT_TOOLBAR"), this, &MainFrame::miExportToolbar);
+    m_actExport =
+        file->addAction(resIcon("export"), ids("IDS_MI_EXPORT_TOOLBAR"), this, &MainFrame::miExportToolbar);
     file->addSeparator();
-    QAction* openDb =
-        file->addAction(resIcon("open_db_folder"), ids("IDS_MI_OPEN_DB_FOLDER"), this, &MainFrame::miOpenDBFolder);
+    QAction* openDb = file->addAction(resIcon("open_db_folder"), ids("IDS_MI_OPEN_DB_FOLDER"), this,
+                                      &MainFrame::miOpenDBFolder);
     file->addSeparator();
     QAction* exitAct = file->addAction(resIcon("exit"), ids("IDS_MI_EXIT"), this, &QWidget::close);
 
@@ -202,7 +199,8 @@ void MainFrame::initMainMenu()
     // The update page lives on the maker's web server: without one there is
     // nothing to open.
     if (g_webHostConfigured())
-        tools->addAction(resIcon("check-update"), ids("IDS_MI_CHECK_UPDATE"), this, &MainFrame::miCheckUpdate);
+        tools->addAction(resIcon("check-update"), ids("IDS_MI_CHECK_UPDATE"), this,
+                         &MainFrame::miCheckUpdate);
     tools->addAction(resIcon("clear-cache"), ids("IDS_CLEAR_CACHE"), this, &MainFrame::miClearCache);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -282,9 +280,10 @@ void MainFrame::loadMessages(const ViberData& data, _ViberChat* chat)
     if (title.size() >= 21)
         title = title.left(17) + QStringLiteral("...");
     m_lbChatName->setText(title);
-    m_readingPane->setText(list.isEmpty() ? QString()
-                                          : QStringLiteral("<p style='color:#6b7683'>Select a message to read it "
-                                                           "here.</p>"));
+    m_readingPane->setText(list.isEmpty()
+                               ? QString()
+                               : QStringLiteral("<p style='color:#6b7683'>Select a message to read it "
+                                                "here.</p>"));
 }
 
 void MainFrame::resetMessagesShow()
@@ -305,7 +304,8 @@ void MainFrame::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order)
         return;
     }
     QList<_ViberMsg*> list = m_itemModelSms->messages();
-    std::sort(list.begin(), list.end(), order == Qt::DescendingOrder ? compareViberMsgDesc : compareViberMsgAsc);
+    std::sort(list.begin(), list.end(),
+              order == Qt::DescendingOrder ? compareViberMsgDesc : compareViberMsgAsc);
     m_itemModelSms->loadSMS(list);
 }
 
@@ -383,7 +383,8 @@ void MainFrame::miCheckUpdate()
 
 void MainFrame::miAbout()
 {
-    Tips::info(QStringLiteral("<b>%1</b><br/>Version %2 (%3)<br/><br/>Reads, exports and keeps your Viber history.")
-                   .arg(g_productName(), QLatin1String(FERROWICK_VERSION_TEXT))
-                   .arg(FERROWICK_BUILD_NUMBER));
+    Tips::info(
+        QStringLiteral("<b>%1</b><br/>Version %2 (%3)<br/><br/>Reads, exports and keeps your Viber history.")
+            .arg(g_productName(), QLatin1String(FERROWICK_VERSION_TEXT))
+            .arg(FERROWICK_BUILD_NUMBER));
 }

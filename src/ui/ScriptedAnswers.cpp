@@ -4,8 +4,7 @@
 #include <QMutexLocker>
 #include <QQueue>
 
-namespace
-{
+namespace {
 struct State
 {
     QMutex lock;
@@ -23,8 +22,7 @@ State& state()
 }
 } // namespace
 
-namespace ScriptedAnswers
-{
+namespace ScriptedAnswers {
 void answerNextBox(QMessageBox::StandardButton button)
 {
     QMutexLocker guard(&state().lock);

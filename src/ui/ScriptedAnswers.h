@@ -8,8 +8,7 @@
 // of a person. Queued answers are used first, in order; when the queue of
 // box answers is empty a box gets the standing answer, if one is set, and
 // otherwise waits for a person as usual. Every box shown is recorded.
-namespace ScriptedAnswers
-{
+namespace ScriptedAnswers {
 struct ShownBox
 {
     QMessageBox::Icon icon;

@@ -28,8 +28,9 @@ QMessageBox::StandardButton g_showMessageBox(QMessageBox::Icon icon, const QStri
         label->setWordWrap(true);
     box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     box.setStyleSheet(getStyleSheet());
-    WinMovable movable(&box);
-    for (QMessageBox::StandardButton b : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
+    new WinMovable(&box);
+    for (QMessageBox::StandardButton b :
+         {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
         if (buttons.testFlag(b))
             box.addButton(b);
     }
@@ -47,9 +48,8 @@ QMessageBox::StandardButton g_showMessageBox(QMessageBox::Icon icon, const QStri
         });
     }
     box.exec();
-    QMessageBox::StandardButton result = box.standardButton(box.clickedButton());
-    if (answered)
-        ScriptedAnswers::recordBox({icon, box.windowTitle(), text, buttons, result});
+    const QMessageBox::StandardButton result = box.standardButton(box.clickedButton());
+    ScriptedAnswers::recordBox({icon, box.windowTitle(), text, buttons, result});
     return result;
 }
 
@@ -65,14 +65,16 @@ void Tips::warning(const QString& text)
 
 bool Tips::question(const QString& text)
 {
-    return g_showMessageBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return g_showMessageBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 QString Tips::errorText(const QString& text)
 {
     return QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/>").arg(text) +
-           QStringLiteral("If this keeps happening, please contact Tellurine support and attach the log files "
-                          "(the \"qlogs\" folder of the data folder).");
+           QStringLiteral(
+               "If this keeps happening, please contact Tellurine support and attach the log files "
+               "(the \"qlogs\" folder of the data folder).");
 }
 
 void Tips::error(const QString& text)

@@ -14,8 +14,7 @@
 #include <QSaveFile>
 #include <QUrl>
 
-namespace
-{
+namespace {
 const char* const kLastCheckFile = "last-check-version-time";
 const char* const kLastNoticeFile = "last-adv";
 
@@ -59,14 +58,16 @@ bool UpdateCheck::start()
     });
     QNetworkReply* notice = get(QStringLiteral("/adv.php?pid=%1").arg(pid));
     connect(notice, &QNetworkReply::finished, this, [this, notice] {
-        handleNoticeAnswer(notice->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), notice->readAll());
+        handleNoticeAnswer(notice->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                           notice->readAll());
     });
     return true;
 }
 
 QNetworkReply* UpdateCheck::get(const QString& pathAndQuery)
 {
-    const QUrl url(QStringLiteral("http://%1:80%2").arg(QString::fromLatin1(FERROWICK_WEB_HOST).trimmed(), pathAndQuery));
+    const QUrl url(QStringLiteral("http://%1:80%2")
+                       .arg(QString::fromLatin1(FERROWICK_WEB_HOST).trimmed(), pathAndQuery));
     QNetworkReply* reply = m_net->get(QNetworkRequest(url));
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     return reply;
@@ -78,8 +79,8 @@ void UpdateCheck::handleVersionAnswer(int status, const QByteArray& body, qint64
     const QByteArray link = body.trimmed();
     if (status != 200 || !link.toLower().startsWith("http://"))
         return;
-    if (!Tips::question(
-            QStringLiteral("A new version of %1 is available. Would you like to download it now?").arg(g_productName())))
+    if (!Tips::question(QStringLiteral("A new version of %1 is available. Would you like to download it now?")
+                            .arg(g_productName())))
         return;
     g_openLink(QString::fromUtf8(link));
     emit quitRequested();
@@ -91,6 +92,7 @@ void UpdateCheck::handleNoticeAnswer(int status, const QByteArray& body)
     if (status != 200 || !anchor.startsWith(QLatin1String("<a"), Qt::CaseInsensitive))
         return;
     static const QRegularExpression start(QStringLiteral("^<a"), QRegularExpression::CaseInsensitiveOption);
-    anchor.replace(start, QStringLiteral("<a style=\"color:%1;text-decoration:none;\"").arg(QLatin1String("#FF8B00")));
+    anchor.replace(
+        start, QStringLiteral("<a style=\"color:%1;text-decoration:none;\"").arg(QLatin1String("#FF8B00")));
     replaceFile(m_dataDir.filePath(QLatin1String(kLastNoticeFile)), anchor.toUtf8());
 }

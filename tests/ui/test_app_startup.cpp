@@ -135,10 +135,10 @@ private slots:
         frame.sourceTree()->setCurrentIndex(chat);
         const int listed = frame.messageModel()->rowCount();
         // Two rows selected: only they are exported.
-        frame.messageList()->selectionModel()->select(frame.messageModel()->indexOfPos(0),
-                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        frame.messageList()->selectionModel()->select(frame.messageModel()->indexOfPos(1),
-                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        frame.messageList()->selectionModel()->select(
+            frame.messageModel()->indexOfPos(0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        frame.messageList()->selectionModel()->select(
+            frame.messageModel()->indexOfPos(1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         const QString out = m_tmp.filePath(QStringLiteral("out/selected.csv"));
         QVERIFY(QDir().mkpath(m_tmp.filePath(QStringLiteral("out"))));
         ScriptedAnswers::answerNextFileDialog(out);
@@ -159,8 +159,8 @@ private slots:
     void deleteAndLoadFromABackupRunUnderTheDialog()
     {
         {
-            IOSViberDb db(QDir(g_localDbDir().filePath(QStringLiteral("Demo"))), QString::fromLatin1(kLocalDbStoreFile),
-                          true);
+            IOSViberDb db(QDir(g_localDbDir().filePath(QStringLiteral("Demo"))),
+                          QString::fromLatin1(kLocalDbStoreFile), true);
             const ViberData data = db.loadDataThrow();
             const QList<_ViberMsg*> some = data.messages().mid(0, 5);
             ProgressForm form{QString()};
@@ -172,8 +172,9 @@ private slots:
 
         ViberBackupLayout layout;
         layout.photoLibrary = false;
-        const QString folder = g_writeViberBackup(m_container, ViberBackupSample(), m_tmp.filePath(QStringLiteral("bk")),
-                                                  QStringLiteral("plain"), layout);
+        const QString folder =
+            g_writeViberBackup(m_container, ViberBackupSample(), m_tmp.filePath(QStringLiteral("bk")),
+                               QStringLiteral("plain"), layout);
         BackupManifest manifest(folder);
         manifest.readManifestInfo();
         manifest.parseInfo();

@@ -10,8 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace
-{
+namespace {
 // Two chats and a call, with the kinds of row the list shows differently.
 struct Sample
 {
@@ -30,12 +29,17 @@ struct Sample
         t.group = t.chat(QStringLiteral("Hikers"), QStringLiteral("g1"), {t.anna, t.bob});
         t.single->date = ExportTestData::kDay + 50;
         t.group->date = ExportTestData::kDay + 10;
-        fromAnna = t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay, QStringLiteral("hi"), MSG_STATE_RECEIVED, t.anna);
-        toAnna = t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 1, QStringLiteral("hello"), MSG_STATE_SENT, t.anna);
-        bobInGroup = t.msg(t.group, MSG_TYPE_TEXT, ExportTestData::kDay + 2, QStringLiteral("trail?"), MSG_STATE_RECEIVED, t.bob);
-        call = t.msg(t.single, MSG_TYPE_CALL, ExportTestData::kDay + 3, QString(), MSG_STATE_RECEIVED, t.anna);
+        fromAnna = t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay, QStringLiteral("hi"),
+                         MSG_STATE_RECEIVED, t.anna);
+        toAnna = t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 1, QStringLiteral("hello"),
+                       MSG_STATE_SENT, t.anna);
+        bobInGroup = t.msg(t.group, MSG_TYPE_TEXT, ExportTestData::kDay + 2, QStringLiteral("trail?"),
+                           MSG_STATE_RECEIVED, t.bob);
+        call =
+            t.msg(t.single, MSG_TYPE_CALL, ExportTestData::kDay + 3, QString(), MSG_STATE_RECEIVED, t.anna);
         t.call(call, CALL_INCOMING, 30, t.anna);
-        system = t.msg(t.group, MSG_TYPE_SYSTEM, ExportTestData::kDay + 4, QString(), MSG_STATE_RECEIVED, t.bob);
+        system =
+            t.msg(t.group, MSG_TYPE_SYSTEM, ExportTestData::kDay + 4, QString(), MSG_STATE_RECEIVED, t.bob);
         system->systemType = SYS_NAME_CHANGED;
     }
 };
@@ -62,7 +66,8 @@ private slots:
         ItemModelMain model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 2);
-        QCOMPARE(childNames(model, QModelIndex()), (QStringList{QStringLiteral("Devices"), QStringLiteral("Local Databases")}));
+        QCOMPARE(childNames(model, QModelIndex()),
+                 (QStringList{QStringLiteral("Devices"), QStringLiteral("Local Databases")}));
 
         QSignalSpy layouts(&model, &QAbstractItemModel::layoutChanged);
         _LocalDbItemNode* db = model.addLocalDb(QStringLiteral("Archive"));
@@ -82,7 +87,8 @@ private slots:
         QCOMPARE(static_cast<_ChatSessionItemNode*>(AbsTreeItemModel::nodeOf(chat))->chat, s.t.single);
         QCOMPARE(model.data(chat, Qt::SizeHintRole).toSize(), QSize(0, 25));
         QCOMPARE(model.data(chat, Qt::ToolTipRole), model.data(chat));
-        for (const QModelIndex& i : {model.index(0, 0), model.index(1, 0), dbIndex, chat, model.index(1, 0, dbIndex)}) {
+        for (const QModelIndex& i :
+             {model.index(0, 0), model.index(1, 0), dbIndex, chat, model.index(1, 0, dbIndex)}) {
             const QImage icon = model.data(i, Qt::DecorationRole).value<QImage>();
             QVERIFY2(!icon.isNull(), qPrintable(model.data(i).toString()));
             QCOMPARE(icon.width(), 18);
@@ -101,13 +107,15 @@ private slots:
         _LocalDbItemNode* db = model.addLocalDb(QStringLiteral("A"));
         db->data = s.t.data;
         model.listChats(db);
-        const QImage icon = model.data(model.index(0, 0, model.indexOfItemNode(db)), Qt::DecorationRole).value<QImage>();
+        const QImage icon =
+            model.data(model.index(0, 0, model.indexOfItemNode(db)), Qt::DecorationRole).value<QImage>();
         QCOMPARE(icon.size(), QSize(18, 9));
         QCOMPARE(icon.pixelColor(9, 4), QColor(Qt::red));
 
         // An unreadable picture falls back to the drawn contact icon.
         QVERIFY(g_writeFile(s.t.anna->picturePath, "not an image"));
-        const QImage fallback = model.data(model.index(0, 0, model.indexOfItemNode(db)), Qt::DecorationRole).value<QImage>();
+        const QImage fallback =
+            model.data(model.index(0, 0, model.indexOfItemNode(db)), Qt::DecorationRole).value<QImage>();
         QCOMPARE(fallback.width(), 18);
         QVERIFY(fallback.pixelColor(9, 4) != QColor(Qt::red));
     }
@@ -213,7 +221,8 @@ private slots:
                 AbsTreeItemModel::nodeOf(current) == model.rootLocalDb());
         for (const QModelIndex& i : view.selectionModel()->selectedIndexes())
             QVERIFY(AbsTreeItemModel::nodeOf(i) != static_cast<_ItemNode*>(gone));
-        QCOMPARE(childNames(model, model.indexOfItemNode(model.rootLocalDb())), QStringList{QStringLiteral("Keep")});
+        QCOMPARE(childNames(model, model.indexOfItemNode(model.rootLocalDb())),
+                 QStringList{QStringLiteral("Keep")});
     }
 
     void messageRowsShowTheirKind()
@@ -238,8 +247,10 @@ private slots:
         QCOMPARE(text(1, 3), QStringLiteral("hello"));
         QVERIFY(!text(0, 0).isEmpty());
 
-        QCOMPARE(model.data(model.index(1, 2), Qt::BackgroundRole).value<QBrush>().color(), QColor(245, 255, 226));
-        QCOMPARE(model.data(model.index(0, 2), Qt::BackgroundRole).value<QBrush>().color(), QColor(255, 255, 255));
+        QCOMPARE(model.data(model.index(1, 2), Qt::BackgroundRole).value<QBrush>().color(),
+                 QColor(245, 255, 226));
+        QCOMPARE(model.data(model.index(0, 2), Qt::BackgroundRole).value<QBrush>().color(),
+                 QColor(255, 255, 255));
         QVERIFY(!model.data(model.index(0, 0), Qt::DecorationRole).value<QImage>().isNull());
         QVERIFY(!model.data(model.index(0, 1), Qt::DecorationRole).isValid());
 
@@ -264,7 +275,8 @@ private slots:
         view.setSelectionMode(QAbstractItemView::ExtendedSelection);
         view.show();
         view.setCurrentIndex(model.indexOfPos(4));
-        view.selectionModel()->select(model.indexOfPos(3), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        view.selectionModel()->select(model.indexOfPos(3),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QCOMPARE(view.selectionModel()->selectedRows().size(), 2);
 
         QSignalSpy resets(&model, &QAbstractItemModel::modelReset);

@@ -14,8 +14,7 @@
 #include <QTimer>
 #include <QUrlQuery>
 
-namespace
-{
+namespace {
 // Decodes one value of the error report the way the server does: form
 // decoding, then the two substitutions back, then Base64.
 QString decodeField(const QByteArray& body, const QString& key)
@@ -24,7 +23,8 @@ QString decodeField(const QByteArray& body, const QString& key)
     QString value = query.queryItemValue(key, QUrl::FullyDecoded);
     value.replace(u'!', u'/');
     value.replace(u'-', u'=');
-    return QString::fromUtf8(QByteArray::fromBase64(value.toLatin1(), QByteArray::AbortOnBase64DecodingErrors));
+    return QString::fromUtf8(
+        QByteArray::fromBase64(value.toLatin1(), QByteArray::AbortOnBase64DecodingErrors));
 }
 } // namespace
 
@@ -88,7 +88,8 @@ private slots:
         QCOMPARE(boxes[0].icon, QMessageBox::Information);
         QCOMPARE(boxes[1].icon, QMessageBox::Warning);
         QCOMPARE(boxes[2].icon, QMessageBox::Critical);
-        QVERIFY(boxes[2].text.startsWith(QStringLiteral("An Error Occurred. <br/><br/>broken &lt;x&gt;<br/><br/>")));
+        QVERIFY(boxes[2].text.startsWith(
+            QStringLiteral("An Error Occurred. <br/><br/>broken &lt;x&gt;<br/><br/>")));
         QCOMPARE(boxes[3].text, QStringLiteral("plain"));
         for (const auto& b : boxes)
             QCOMPARE(b.answer, QMessageBox::Ok);
@@ -100,11 +101,13 @@ private slots:
         ScriptedAnswers::answerNextFileDialog(QString());
         ScriptedAnswers::answerNextFileDialog(QStringLiteral("/tmp/media"));
         QString filter = QStringLiteral("Text (*.txt)");
-        QCOMPARE(g_getSaveFileName(nullptr, QStringLiteral("Save as"), QString(), QStringLiteral("*"), &filter),
-                 QStringLiteral("/tmp/out/chats.csv"));
+        QCOMPARE(
+            g_getSaveFileName(nullptr, QStringLiteral("Save as"), QString(), QStringLiteral("*"), &filter),
+            QStringLiteral("/tmp/out/chats.csv"));
         QCOMPARE(filter, QStringLiteral("Text (*.txt)"));
         QCOMPARE(g_getOpenFileName(nullptr, QStringLiteral("Open"), QString(), QString()), QString());
-        QCOMPARE(g_getExistingDirectory(nullptr, QStringLiteral("Folder"), QString()), QStringLiteral("/tmp/media"));
+        QCOMPARE(g_getExistingDirectory(nullptr, QStringLiteral("Folder"), QString()),
+                 QStringLiteral("/tmp/media"));
         QCOMPARE(ScriptedAnswers::fileDialogCaptions(),
                  (QStringList{QStringLiteral("Save as"), QStringLiteral("Open"), QStringLiteral("Folder")}));
         QCOMPARE(ScriptedAnswers::pendingFileAnswers(), 0);
@@ -121,7 +124,8 @@ private slots:
         new WinMovable(&w);
         const QPoint start = w.pos();
         auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButton button, QPoint global) {
-            QMouseEvent e(type, local, global, button, type == QEvent::MouseMove ? Qt::LeftButton : button, Qt::NoModifier);
+            QMouseEvent e(type, local, global, button, type == QEvent::MouseMove ? Qt::LeftButton : button,
+                          Qt::NoModifier);
             QApplication::sendEvent(&w, &e);
         };
         // A right-button drag does not move the window.
@@ -146,7 +150,8 @@ private slots:
         const QByteArray body =
             g_errorReportBody(QStringLiteral("load error.<br/>~~~ &lt;Contacts.data&gt;< BR />end"));
         QVERIFY(!body.contains(' '));
-        QCOMPARE(decodeField(body, QStringLiteral("err")), QStringLiteral("load error.\r\n~~~ <Contacts.data>\r\nend"));
+        QCOMPARE(decodeField(body, QStringLiteral("err")),
+                 QStringLiteral("load error.\r\n~~~ <Contacts.data>\r\nend"));
         QCOMPARE(decodeField(body, QStringLiteral("prod")), g_productName());
         QCOMPARE(decodeField(body, QStringLiteral("ver")), QStringLiteral("3.1.18(18)"));
     }
@@ -190,7 +195,8 @@ private slots:
         check.handleNoticeAnswer(200, "<A href=\"x\">Sale</A>");
         check.handleNoticeAnswer(500, "<a href=\"y\">ignored</a>");
         check.handleNoticeAnswer(200, "plain text");
-        QCOMPARE(g_readFile(data.filePath(QStringLiteral("last-check-version-time"))), QByteArray("1800000002"));
+        QCOMPARE(g_readFile(data.filePath(QStringLiteral("last-check-version-time"))),
+                 QByteArray("1800000002"));
         QCOMPARE(g_readFile(data.filePath(QStringLiteral("last-adv"))),
                  QByteArray("<a style=\"color:#FF8B00;text-decoration:none;\" href=\"x\">Sale</A>"));
     }

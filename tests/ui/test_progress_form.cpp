@@ -10,12 +10,10 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
-
 #include <atomic>
 #include <functional>
 
-namespace
-{
+namespace {
 // A job whose work is a function, run through the shared job protocol.
 class ScriptJob : public QThread
 {
@@ -88,14 +86,16 @@ private slots:
         });
         QString seenStatus, seenDetail;
         int seenValue = -1;
+        bool reached = false;
         whileShown(form, [&] {
-            QTest::qWaitFor([&] { return form.progressValue() == 30; }, 10000);
+            reached = QTest::qWaitFor([&] { return form.progressValue() == 30; }, 10000);
             seenStatus = form.statusText();
             seenDetail = form.progressText();
             seenValue = form.progressValue();
             goOn.release();
         });
         QCOMPARE(g_execJob(job, form), 1);
+        QVERIFY(reached);
         QVERIFY(job.isFinished());
         QCOMPARE(seenStatus, QStringLiteral("Exporting"));
         QCOMPARE(seenDetail, QStringLiteral("Progress:30%"));
@@ -152,11 +152,13 @@ private slots:
             }
             return QStringLiteral("finished every unit");
         });
+        bool reached = false;
         whileShown(form, [&] {
-            QTest::qWaitFor([&] { return units.load() >= 3; }, 10000);
+            reached = QTest::qWaitFor([&] { return units.load() >= 3; }, 10000);
             QTest::mouseClick(cancelButton(form), Qt::LeftButton);
         });
         QCOMPARE(g_execJob(job, form), 0);
+        QVERIFY(reached);
         QVERIFY(form.closed());
         QCOMPARE(cancelled.count(), 1);
         QVERIFY(units.load() < 100000);
@@ -184,11 +186,13 @@ private slots:
             p.throwIfClosed();
             return QStringLiteral("transfer done");
         });
+        bool reached = false;
         whileShown(form, [&] {
-            QTest::qWaitFor([&] { return form.progressValue() == 5; }, 10000);
+            reached = QTest::qWaitFor([&] { return form.progressValue() == 5; }, 10000);
             QTest::mouseClick(cancelButton(form), Qt::LeftButton);
         });
         QCOMPARE(g_execJob(job, form), 0);
+        QVERIFY(reached);
         QVERIFY(woken.load());
         QVERIFY(!timedOut.load());
         QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());

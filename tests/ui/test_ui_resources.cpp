@@ -10,13 +10,12 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
-namespace
-{
+namespace {
 QStringList sourceFiles(const QString& folder)
 {
     QStringList files;
-    QDirIterator it(g_testSourceDir() + u'/' + folder, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(g_testSourceDir() + u'/' + folder, {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                    QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         files << it.next();
     files.sort();
@@ -86,16 +85,20 @@ private slots:
         QVERIFY(table.size() >= used.size());
 
         for (auto it = used.cbegin(); it != used.cend(); ++it)
-            QVERIFY2(table.contains(it.key()), qPrintable(QStringLiteral("%1 (in %2) has no text in res/en.ts").arg(it.key(), it.value())));
+            QVERIFY2(
+                table.contains(it.key()),
+                qPrintable(QStringLiteral("%1 (in %2) has no text in res/en.ts").arg(it.key(), it.value())));
         for (auto it = table.cbegin(); it != table.cend(); ++it) {
             QVERIFY2(used.contains(it.key()) || reserved.contains(it.key()),
                      qPrintable(it.key() + QStringLiteral(" is used nowhere and not reserved")));
-            QVERIFY2(!it.value().trimmed().isEmpty(), qPrintable(it.key() + QStringLiteral(" has an empty text")));
+            QVERIFY2(!it.value().trimmed().isEmpty(),
+                     qPrintable(it.key() + QStringLiteral(" has an empty text")));
             // The embedded table answers with the same text.
             QCOMPARE(ids(it.key().toUtf8().constData()), it.value());
         }
         for (const QString& key : reserved) {
-            QVERIFY2(!used.contains(key), qPrintable(key + QStringLiteral(" is used now: remove it from the reserved list")));
+            QVERIFY2(!used.contains(key),
+                     qPrintable(key + QStringLiteral(" is used now: remove it from the reserved list")));
             QVERIFY2(table.contains(key), qPrintable(key + QStringLiteral(" is reserved but has no text")));
         }
     }
