@@ -32,11 +32,38 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 
 namespace {
 QIcon resIcon(const char* name)
 {
     return QIcon(QStringLiteral(":/res/%1.png").arg(QLatin1String(name)));
+}
+
+// The first of rows start … count-1 that matches, else the first of
+// 0 … start-1: a search that wraps around once.
+int findWrapping(int count, int start, const std::function<bool(int)>& matches)
+{
+    for (int row = start; row < count; ++row) {
+        if (matches(row))
+            return row;
+    }
+    for (int row = 0; row < qMin(start, count); ++row) {
+        if (matches(row))
+            return row;
+    }
+    return -1;
+}
+
+QToolButton* searchButton(const QString& objectName)
+{
+    auto* button = new QToolButton;
+    button->setObjectName(objectName);
+    button->setText(QStringLiteral("..."));
+    button->setIcon(resIcon("search"));
+    button->setIconSize(QSize(20, 20));
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
 }
 } // namespace
 
@@ -86,11 +113,15 @@ QWidget* MainFrame::buildSourcePane()
     auto* h = new QHBoxLayout(bar);
     h->setSpacing(0);
     h->setContentsMargins(0, 0, 0, 0);
-    auto* keyword = new QLineEdit;
-    keyword->setObjectName(QStringLiteral("txtHandleKeyword"));
-    keyword->setPlaceholderText(QStringLiteral("Search chats"));
-    h->addWidget(keyword);
+    m_txtHandleKeyword = new QLineEdit;
+    m_txtHandleKeyword->setObjectName(QStringLiteral("txtHandleKeyword"));
+    m_txtHandleKeyword->setPlaceholderText(QStringLiteral("Search chats"));
+    h->addWidget(m_txtHandleKeyword);
+    QToolButton* search = searchButton(QStringLiteral("btnSearchHandle"));
+    h->addWidget(search);
     v->addWidget(bar);
+    connect(search, &QToolButton::pressed, this, &MainFrame::searchCotnact);
+    connect(m_txtHandleKeyword, &QLineEdit::returnPressed, this, &MainFrame::searchCotnact);
 
     m_treeViewDS = new MyTreeView;
     m_treeViewDS->setObjectName(QStringLiteral("treeViewDS"));
@@ -114,11 +145,15 @@ QWidget* MainFrame::buildMessagePane()
     auto* h = new QHBoxLayout(bar);
     h->setSpacing(0);
     h->setContentsMargins(0, 0, 0, 0);
-    auto* keyword = new QLineEdit;
-    keyword->setObjectName(QStringLiteral("txtSMSKeyword"));
-    keyword->setPlaceholderText(QStringLiteral("Search messages"));
-    h->addWidget(keyword);
+    m_txtSMSKeyword = new QLineEdit;
+    m_txtSMSKeyword->setObjectName(QStringLiteral("txtSMSKeyword"));
+    m_txtSMSKeyword->setPlaceholderText(QStringLiteral("Search messages"));
+    h->addWidget(m_txtSMSKeyword);
+    QToolButton* search = searchButton(QStringLiteral("btnSearchSMS"));
+    h->addWidget(search);
     v->addWidget(bar);
+    connect(search, &QToolButton::pressed, this, &MainFrame::searchMessages);
+    connect(m_txtSMSKeyword, &QLineEdit::returnPressed, this, &MainFrame::searchMessages);
 
     m_treeViewSMS = new MyTreeView;
     m_treeViewSMS->setObjectName(QStringLiteral("treeViewSMS"));
@@ -307,6 +342,55 @@ void MainFrame::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order)
     std::sort(list.begin(), list.end(),
               order == Qt::DescendingOrder ? compareViberMsgDesc : compareViberMsgAsc);
     m_itemModelSms->loadSMS(list);
+}
+
+void MainFrame::searchCotnact()
+{
+    const _ItemNode* node = AbsTreeItemModel::nodeOf(m_treeViewDS->currentIndex());
+    if (!node)
+        return;
+    const _ItemNode* source = node;
+    int start = 0;
+    if (node->type == ITEMNODE_CHAT) {
+        source = node->parent;
+        start = int(source->children.indexOf(const_cast<_ItemNode*>(node))) + 1;
+    } else if (!g_isSourceNodeType(node->type)) {
+        return;
+    }
+    const QString keyword = m_txtHandleKeyword->text().trimmed();
+    if (keyword.isEmpty())
+        return;
+    const int row = findWrapping(int(source->children.size()), start, [&](int r) {
+        return source->children.at(r)->name.contains(keyword, Qt::CaseInsensitive);
+    });
+    if (row < 0) {
+        Tips::info(ids("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(keyword.toHtmlEscaped()));
+        return;
+    }
+    m_treeViewDS->setCurrentIndex(m_itemModelMain->indexOfItemNode(source->children.at(row)));
+}
+
+void MainFrame::searchMessages()
+{
+    const QString keyword = m_txtSMSKeyword->text().trimmed();
+    if (keyword.isEmpty())
+        return;
+    const QList<_ViberMsg*>& list = m_itemModelSms->messages();
+    if (list.isEmpty()) {
+        Tips::info(ids("IDS_CAN_NOT_FOUND_AND_MESSAGES"));
+        return;
+    }
+    const QModelIndex current = m_treeViewSMS->currentIndex();
+    const int start = current.isValid() ? current.row() + 1 : 0;
+    const int row = findWrapping(int(list.size()), start, [&](int r) {
+        return list.at(r)->summary().contains(keyword, Qt::CaseInsensitive);
+    });
+    if (row < 0) {
+        Tips::info(ids("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword.toHtmlEscaped()));
+        return;
+    }
+    m_treeViewSMS->setCurrentIndex(m_itemModelSms->indexOfPos(row));
+    m_treeViewSMS->scrollTo(m_itemModelSms->indexOfPos(row));
 }
 
 void MainFrame::updateMenuActionState()

@@ -30,10 +30,14 @@ public:
     MyTreeView* messageList() const { return m_treeViewSMS; }
     QAction* exportAction() const { return m_actExport; }
     QString countText() const;
+    QLineEdit* chatKeyword() const { return m_txtHandleKeyword; }
+    QLineEdit* messageKeyword() const { return m_txtSMSKeyword; }
 
 public slots:
     void onMainTreeSelected(const QItemSelection& selected, const QItemSelection& deselected);
     void onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
+    void searchMessages();
+    void searchCotnact();
     void miExportToolbar();
     void miOpenDBFolder();
     void miClearCache();
@@ -56,6 +60,8 @@ private:
     ItemModelSms* m_itemModelSms;
     MyTreeView* m_treeViewDS = nullptr;
     MyTreeView* m_treeViewSMS = nullptr;
+    QLineEdit* m_txtHandleKeyword = nullptr;
+    QLineEdit* m_txtSMSKeyword = nullptr;
     QLabel* m_lbSMSCount = nullptr;
     QLabel* m_lbChatName = nullptr;
     QLabel* m_readingPane = nullptr;

@@ -20,6 +20,7 @@
 #include "ui/Tips.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -154,6 +155,55 @@ private slots:
         ScriptedAnswers::answerNextFileDialog(m_tmp.filePath(QStringLiteral("out/chat.txt")));
         frame.exportAction()->trigger();
         QCOMPARE(boxTexts().last(), ids("IDS_SUC_EXPORT_%1_MMS").arg(listed));
+    }
+
+    void searchesWrapAroundOnce()
+    {
+        MainFrame frame;
+        ItemModelMain* tree = frame.treeModel();
+        const QModelIndex demo = tree->index(0, 0, tree->indexOfItemNode(tree->rootLocalDb()));
+        frame.sourceTree()->setCurrentIndex(demo);
+        const int last = tree->rowCount(demo) - 1;
+        const QString lastName = tree->data(tree->index(last, 0, demo)).toString();
+
+        // From the last chat, the search wraps round to it again.
+        frame.sourceTree()->setCurrentIndex(tree->index(last, 0, demo));
+        frame.chatKeyword()->setText(QStringLiteral("  %1 ").arg(lastName.toUpper()));
+        frame.searchCotnact();
+        QCOMPARE(frame.sourceTree()->currentIndex(), tree->index(last, 0, demo));
+        QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
+        // Searching from the source finds it from the top.
+        frame.sourceTree()->setCurrentIndex(demo);
+        frame.searchCotnact();
+        QCOMPARE(frame.sourceTree()->currentIndex(), tree->index(last, 0, demo));
+        frame.chatKeyword()->setText(QStringLiteral("<b>nobody"));
+        frame.searchCotnact();
+        QCOMPARE(boxTexts(), QStringList{QStringLiteral("Find no contact with keyword &lt;b&gt;nobody.")});
+
+        // Messages: the next match after the current row, then round again.
+        frame.sourceTree()->setCurrentIndex(demo);
+        const QList<_ViberMsg*> shown = frame.messageModel()->messages();
+        QVERIFY(shown.size() > 4);
+        const QString word = shown.at(1)->summary();
+        QList<int> matching;
+        for (int r = 0; r < shown.size(); ++r) {
+            if (shown.at(r)->summary().contains(word, Qt::CaseInsensitive))
+                matching << r;
+        }
+        frame.messageKeyword()->setText(word);
+        frame.searchMessages();
+        QCOMPARE(frame.messageList()->currentIndex().row(), matching.first());
+        for (int i = 1; i <= matching.size(); ++i) {
+            frame.searchMessages();
+            QCOMPARE(frame.messageList()->currentIndex().row(), matching.at(i % matching.size()));
+        }
+        frame.messageKeyword()->setText(QStringLiteral("no such words anywhere"));
+        frame.searchMessages();
+        QCOMPARE(boxTexts().last(), QStringLiteral("Find no Message with keyword no such words anywhere."));
+
+        frame.sourceTree()->setCurrentIndex(tree->index(0, 0));
+        frame.searchMessages();
+        QCOMPARE(boxTexts().last(), ids("IDS_CAN_NOT_FOUND_AND_MESSAGES"));
     }
 
     void deleteAndLoadFromABackupRunUnderTheDialog()
