@@ -1,15 +1,19 @@
 // Throughput of backup decryption (compared with `openssl enc -d` on the same
-// file in the same run) and of Manifest.mbdb parsing. Needs the backup fixture
+// file in the same run), of Manifest.mbdb parsing and of Manifest.db reading
+// (the same 200 000 records). Needs the backup fixture
 // library (configure with tests on). FERROWICK_BENCH_DECRYPT_MB sets the size
 // of the decrypted file (default 1024).
 #include "fixtures/BackupFixture.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/Keybag.h"
 #include "itunes/MBDBParser.h"
+#include "itunes/ManifestDb.h"
+#include "model/Sqlite3DB.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -170,11 +174,47 @@ void BM_ParseMbdb(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.counters["file MB"] = double(bytes.size()) / (1024.0 * 1024.0);
 }
+// The same records as a Manifest.db with an MBFile per row.
+QString manifestDbOf(int records)
+{
+    static QTemporaryDir tmp;
+    const QString file = tmp.filePath(QStringLiteral("Manifest.db"));
+    Sqlite3DB db;
+    db.openThrow(file, 6);
+    db.executeThrow("CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, "
+                    "file BLOB)");
+    (void)db.beginTran();
+    for (int i = 0; i < records; ++i) {
+        const QString domain = QStringLiteral("AppDomain-com.app") + QString::number(i % 300);
+        const QString path = QStringLiteral("Library/Caches/folder%1/file%2.dat").arg(i % 97).arg(i);
+        db.executeThrow(Sqlite3Sql("INSERT INTO Files VALUES (?, ?, ?, 1, ?)")
+                            .addTextParam(MBDBParser::getFileHashName(domain, path))
+                            .addTextParam(domain)
+                            .addTextParam(path)
+                            .addBlobParam(BackupFixture::mbFileArchive(path, quint64(i) * 17, 3, 0x81A4, 1600000000,
+                                                                       QByteArray(44, char(i >> 3)), QString(),
+                                                                       quint64(i))));
+    }
+    (void)db.commitTran();
+    return file;
+}
+
+void BM_ReadManifestDb(benchmark::State& state)
+{
+    const QString file = manifestDbOf(int(state.range(0)));
+    for (auto _ : state) {
+        auto items = g_readManifestDbThrow(file, QDir(QFileInfo(file).absolutePath()));
+        benchmark::DoNotOptimize(items);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.counters["file MB"] = double(QFileInfo(file).size()) / (1024.0 * 1024.0);
+}
 } // namespace
 
 BENCHMARK(BM_DecryptCopy)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_OpensslDecrypt)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_ParseMbdb)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadManifestDb)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

@@ -56,6 +56,10 @@
         <translation>Loading data from iTunes Backup...</translation>
     </message>
     <message>
+        <source>IDS_UNLOCKING_BACKUP</source>
+        <translation>Unlocking the backup…</translation>
+    </message>
+    <message>
         <source>IDS_CACHING_BACKUP_FILE_%1</source>
         <translation>Loading %1...</translation>
     </message>

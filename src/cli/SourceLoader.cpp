@@ -249,16 +249,29 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
         fail(QStringLiteral("%1: no such folder").arg(what));
     BackupManifest manifest(QFileInfo(dir).absoluteFilePath());
     loadNaming(what, [&] { manifest.readManifestInfo(); });
-    if (manifest.info().isEncrypted) {
-        const QString password = backupPasswordThrow(manifest);
-        if (!loadNaming(what, [&] { return manifest.setPasscode(password); }))
-            fail(ids("IDS_INVALID_PASSWORD"));
-    }
-    loadNaming(what, [&] { manifest.parseInfo(); });
 
     QString sink;
     QTextStream quiet(&sink);
     TerminalProgress progress(m_err ? *m_err : quiet, m_err && m_interactive);
+    if (manifest.info().isEncrypted) {
+        const QString password = backupPasswordThrow(manifest);
+        bool unlocked = false;
+        {
+            // Current backups take seconds to unlock: Ctrl-C stops that too.
+            InterruptGuard guard(progress);
+            try {
+                unlocked = loadNaming(what, [&] { return manifest.setPasscode(password, &progress); });
+            } catch (int code) {
+                if (code != kJobCancelled)
+                    throw;
+                throw SourceInterrupted();
+            }
+        }
+        if (!unlocked)
+            fail(ids("IDS_INVALID_PASSWORD"));
+    }
+    loadNaming(what, [&] { manifest.parseInfo(); });
+
     QDir dataDir;
     bool hasData = false;
     {

@@ -21,3 +21,15 @@ QByteArray AESdecryptCBC(mbedtls_aes_context* ctx, const char* in, size_t length
 
 // Same, decrypting buf in place; false when length is not a multiple of 16.
 bool AESdecryptCBCInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, char* iv);
+
+// AES key wrap (RFC 3394) of key (a multiple of 8 bytes, at least 16) under
+// the first 32 bytes of kek; empty when either is unfit.
+QByteArray aes_key_wrap(const QByteArray& kek, const QByteArray& key);
+
+// AES-256-CBC encryption of plain with PKCS#7 padding and an all-zero IV, as
+// backups store their files; empty when key is shorter than 32 bytes.
+QByteArray AESencryptCBCPadded(const QByteArray& key, const QByteArray& plain);
+
+// Removes PKCS#7 padding in place; false (data unchanged) when the last block
+// carries none.
+bool removePKCS7Padding(QByteArray& data);

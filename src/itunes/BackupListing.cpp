@@ -11,7 +11,7 @@ _BackupListing g_listItunesBackups(const QDir& dir)
     const QFileInfoList folders = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time);
     for (const QFileInfo& folder : folders) {
         const QDir d(folder.absoluteFilePath());
-        if (!QFileInfo(d.filePath(QStringLiteral("Manifest.mbdb"))).isFile() ||
+        if (BackupManifest::generationOf(d) == BackupGeneration::None ||
             !QFileInfo(d.filePath(QStringLiteral("Manifest.plist"))).isFile())
             continue;
         auto backup = QSharedPointer<BackupManifest>::create(d.absolutePath());
@@ -27,4 +27,17 @@ _BackupListing g_listItunesBackups(const QDir& dir)
         return a->info().date > b->info().date;
     });
     return result;
+}
+
+QString g_backupIndexName(BackupGeneration generation)
+{
+    switch (generation) {
+    case BackupGeneration::ManifestDb:
+        return QStringLiteral("Manifest.db");
+    case BackupGeneration::Mbdb:
+        return QStringLiteral("Manifest.mbdb");
+    case BackupGeneration::None:
+        break;
+    }
+    return QString();
 }

@@ -16,5 +16,9 @@ struct _BackupListing
     QStringList errors;
 };
 
-// The backups in dir: sub-folders holding both Manifest.mbdb and Manifest.plist.
+// The backups in dir: sub-folders holding Manifest.plist and an index
+// (Manifest.db or Manifest.mbdb).
 _BackupListing g_listItunesBackups(const QDir& dir);
+
+// "Manifest.db" or "Manifest.mbdb": the index, which tells the generation.
+QString g_backupIndexName(BackupGeneration generation);

@@ -2,10 +2,12 @@
 
 #include "device/CFType.h"
 #include "itunes/MBDBParser.h"
+#include "itunes/ManifestDb.h"
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QTimeZone>
@@ -76,6 +78,7 @@ void BackupManifest::readManifestInfo()
     info.date = plist.get(QStringLiteral("Date")).CFDateToDateTime(&local);
     info.isEncrypted = plist.get(QStringLiteral("IsEncrypted")).CFNumberBool(false);
     info.backupKeyBag = plist.get(QStringLiteral("BackupKeyBag")).CFDataBytes();
+    info.manifestKey = plist.get(QStringLiteral("ManifestKey")).CFDataBytes();
     m_info = info;
 
     const QString folderName = m_root.dirName();
@@ -86,13 +89,74 @@ void BackupManifest::readManifestInfo()
         m_displayName = info.deviceName + u'-' + folderName;
 }
 
+BackupGeneration BackupManifest::generationOf(const QDir& folder)
+{
+    if (QFileInfo(folder.filePath(QStringLiteral("Manifest.db"))).isFile())
+        return BackupGeneration::ManifestDb;
+    if (QFileInfo(folder.filePath(QStringLiteral("Manifest.mbdb"))).isFile())
+        return BackupGeneration::Mbdb;
+    return BackupGeneration::None;
+}
+
 void BackupManifest::parseInfo()
 {
     if (!m_rootNode.children.empty())
         return;
+    if (generation() == BackupGeneration::ManifestDb) {
+        buildTree(readManifestDbThrow());
+        return;
+    }
     const QHash<QString, _MBDBItem> records =
         MBDBParser::parse(m_root.absoluteFilePath(QStringLiteral("Manifest.mbdb")));
-    QList<_MBDBItem> items = records.values();
+    buildTree(records.values());
+}
+
+QList<_MBDBItem> BackupManifest::readManifestDbThrow() const
+{
+    const QString index = m_root.absoluteFilePath(QStringLiteral("Manifest.db"));
+    const bool encryptedIndex = m_info.isEncrypted && !m_info.manifestKey.isEmpty();
+    if (encryptedIndex && m_indexKey.isEmpty())
+        raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(m_root.absolutePath()));
+    // Read from a private copy, needed only while it is read: SQLite may
+    // leave companion files beside a database even when only reading it, and
+    // the backup is the user's.
+    const QString work = g_privateIndexDirThrow(m_root.absolutePath()).filePath(QStringLiteral("Manifest.db"));
+    struct Remove
+    {
+        QString path;
+        ~Remove()
+        {
+            for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+                QFile::remove(path + QLatin1String(suffix));
+        }
+    } removeAfter{work};
+    if (encryptedIndex) {
+        g_decryptManifestDbThrow(index, work, m_indexKey);
+    } else {
+        QFile::remove(work);
+        QFile src(index);
+        if (!src.copy(work))
+            raise(QStringLiteral("%1: %2").arg(index, src.errorString()));
+        QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return g_readManifestDbThrow(work, m_root);
+}
+
+void BackupManifest::resetTree()
+{
+    m_rootNode.children.clear();
+}
+
+QString BackupManifest::storedFilePath(const _MBDBItem& item) const
+{
+    const QString name = item.backupFileName();
+    if (generation() == BackupGeneration::ManifestDb)
+        return g_manifestDbContentPath(m_root, name);
+    return m_root.absoluteFilePath(name);
+}
+
+void BackupManifest::buildTree(QList<_MBDBItem> items)
+{
     std::sort(items.begin(), items.end(), MBDBParser::compareMBDBItemLess);
 
     static const QRegularExpression appDomain(QStringLiteral("^AppDomain([^-]*)-(.+)"));
@@ -129,12 +193,6 @@ void BackupManifest::parseInfo()
         _FileNode* parent = byPath.value(parentPath, &m_rootNode);
         byPath.insert(full, parent->addChild(name, item));
     }
-}
-
-bool BackupManifest::setPasscode(const QString& password)
-{
-    m_keybag = parseKeybag(m_info.backupKeyBag);
-    return unlockWithPasscode(password.toUtf8(), m_keybag);
 }
 
 QString BackupManifest::dirPathMd5() const

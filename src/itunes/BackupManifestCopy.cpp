@@ -42,10 +42,11 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
 {
     const _MBDBItem& item = node->item;
     const QString storedName = item.backupFileName();
-    QFile src(m_root.absoluteFilePath(storedName));
+    QFile src(storedFilePath(item));
     if (!src.open(QIODevice::ReadOnly))
         raise(src.errorString());
     const qint64 total = src.size();
+    const qint64 size = qint64(std::min<quint64>(item.size, quint64(INT64_MAX)));
 
     QByteArray key;
     if (m_info.isEncrypted && item.encryptionKey.isValid() && item.encryptionKey.value.size() > 4) {
@@ -56,6 +57,19 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
             raise(QStringLiteral("%1: the file key cannot be unwrapped (wrong or missing password, or a damaged "
                                  "record).")
                       .arg(storedName));
+        // The content is the file plus 1 to 16 bytes of padding; anything
+        // else would come out cut short or with bytes the record disowns.
+        if (total % 16 != 0 || total <= size || total - size > 16)
+            raise(QStringLiteral("%1: the encrypted content (%2 bytes) does not match the recorded size (%3 bytes).")
+                      .arg(storedName)
+                      .arg(total)
+                      .arg(size));
+    } else if (m_info.isEncrypted && generation() == BackupGeneration::ManifestDb) {
+        // The index decides that the contents are encrypted; without a key
+        // the bytes cannot be read.
+        raise(QStringLiteral("%1: the record of an encrypted backup has no file key.").arg(storedName));
+    } else if (total < size) {
+        raise(QStringLiteral("%1: the file ends early (%2 of %3 bytes).").arg(storedName).arg(total).arg(size));
     }
 
     // Opened only once the key is known, so a locked backup leaves dest alone.
@@ -81,7 +95,6 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
         if (!setAESKey(&aes, key))
             raise(QStringLiteral("%1: the file key is too short.").arg(storedName));
         char iv[16] = {};
-        const qint64 size = qint64(std::min<quint64>(item.size, quint64(INT64_MAX)));
         qint64 written = 0;
         for (;;) {
             const qint64 n = readFull(src, buffer.data(), kChunk);

@@ -8,9 +8,10 @@
 #include <stdexcept>
 
 namespace {
-// Far above what backups use (10 000); a crafted count must not stall the
-// program for hours.
+// Far above what backups use (10 000, and 10 000 000 for the first stage); a
+// crafted count must not stall the program for hours.
 constexpr quint32 kMaxIterations = 10'000'000;
+constexpr quint32 kMaxFirstStageIterations = 50'000'000;
 constexpr int kPasscodeWrap = 2;
 
 quint32 bigEndian32(const char* p)
@@ -25,7 +26,7 @@ bool isClassTag(const QString& tag)
            tag == QLatin1String("KTYP") || tag == QLatin1String("PBKY");
 }
 
-QByteArray derivePasscodeKey(const QByteArray& password, const QByteArray& salt, quint32 iterations)
+QByteArray pbkdf2Sha1(const QByteArray& password, const QByteArray& salt, quint32 iterations)
 {
     QByteArray key(32, '\0');
     mbedtls_md_context_t md;
@@ -85,12 +86,29 @@ _KeybagInfo parseKeybag(const QByteArray& data)
     return info;
 }
 
-bool unlockWithPasscode(const QByteArray& password, _KeybagInfo& keybag)
+QByteArray derivePasscodeKey(const QByteArray& password, const _KeybagInfo& keybag,
+                             const KeyDerivationCheckpoint& checkpoint)
 {
     const quint32 iterations = keybag.attrs.getInt32(QStringLiteral("ITER"));
     if (iterations > kMaxIterations)
         throw std::runtime_error("The backup keybag is damaged: its iteration count is out of range.");
-    const QByteArray key = derivePasscodeKey(password, keybag.attrs.value(QStringLiteral("SALT")), iterations);
+    QByteArray secret = password;
+    if (keybag.attrs.contains(QStringLiteral("DPSL"))) {
+        const quint32 firstStage = keybag.attrs.getInt32(QStringLiteral("DPIC"));
+        if (firstStage == 0 || firstStage > kMaxFirstStageIterations)
+            throw std::runtime_error("The backup keybag is damaged: its iteration count is out of range.");
+        secret = g_pbkdf2HmacSha256(password, keybag.attrs.value(QStringLiteral("DPSL")), firstStage, 32, checkpoint);
+    }
+    return pbkdf2Sha1(secret, keybag.attrs.value(QStringLiteral("SALT")), iterations);
+}
+
+bool unlockWithPasscode(const QByteArray& password, _KeybagInfo& keybag, const KeyDerivationCheckpoint& checkpoint)
+{
+    return unlockWithKey(derivePasscodeKey(password, keybag, checkpoint), keybag);
+}
+
+bool unlockWithKey(const QByteArray& key, _KeybagInfo& keybag)
+{
     for (auto it = keybag.classKeys.begin(); it != keybag.classKeys.end(); ++it) {
         if (!it->contains(QStringLiteral("WPKY")) || !(it->getInt32(QStringLiteral("WRAP")) & kPasscodeWrap))
             continue;
@@ -108,4 +126,15 @@ QByteArray unwrapKeyForClass(const _KeybagInfo& keybag, int protectionClass, con
     if (it == keybag.classKeys.constEnd() || wrapped.size() != 40)
         return QByteArray();
     return aes_key_unwrap(it->value(QStringLiteral("KEY")), wrapped);
+}
+
+QByteArray unwrapManifestKey(const _KeybagInfo& keybag, const QByteArray& manifestKey)
+{
+    if (manifestKey.size() != 44)
+        return QByteArray();
+    const auto* p = reinterpret_cast<const unsigned char*>(manifestKey.constData());
+    const quint32 cls = quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
+    if (cls > 0x7fffffff)
+        return QByteArray();
+    return unwrapKeyForClass(keybag, int(cls), manifestKey.mid(4));
 }

@@ -89,7 +89,7 @@ void IOSLoadViberFromiTunesThread::copyFileThrow(const BackupManifest::_FileNode
         return;
     }
     m_progress.throwIfClosed();
-    if (!m_manifest->root().exists(node->item.backupFileName()))
+    if (!QFileInfo::exists(m_manifest->storedFilePath(node->item)))
         return;
     const QString folder = QFileInfo(dest).absolutePath();
     if (!QDir().mkpath(folder))

@@ -37,6 +37,8 @@ private:
     QString m_container;
     QString m_plain;
     QString m_encrypted;
+    QString m_current;
+    QString m_currentEncrypted;
     ViberBackupSample m_sample;
     int m_outs = 0;
 
@@ -102,6 +104,71 @@ private slots:
         ViberBackupLayout encrypted;
         encrypted.password = kPassword;
         m_encrypted = g_writeViberBackup(m_container, m_sample, backups, QStringLiteral("encrypted"), encrypted);
+        ViberBackupLayout current;
+        current.generation = BackupFixture::ManifestDb;
+        m_current = g_writeViberBackup(m_container, m_sample, backups, QStringLiteral("current"), current);
+        current.password = kPassword;
+        m_currentEncrypted =
+            g_writeViberBackup(m_container, m_sample, backups, QStringLiteral("current-encrypted"), current);
+    }
+
+    // Both generations, plain and encrypted, read as the container itself.
+    void currentBackupsMatchTheContainer()
+    {
+        const QString pwFile = writePasswordFile(kPassword);
+        const QStringList container{QStringLiteral("--container"), m_container};
+        const QList<QStringList> sources{
+            {QStringLiteral("--itunes"), m_current},
+            {QStringLiteral("--itunes"), m_currentEncrypted, QStringLiteral("--password-file"), pwFile}};
+        const QList<QByteArray> csv = csvOf(container);
+        const CliResult info = run(QStringList{QStringLiteral("info")} + container);
+        QCOMPARE(info.code, 0);
+        const QString media = freshOut();
+        QCOMPARE(run(QStringList{QStringLiteral("extract-media"), QStringLiteral("--out"), media} + container).code, 0);
+        const QList<QByteArray> expectedMedia = contentsBelow(media);
+        for (const QStringList& source : sources) {
+            QCOMPARE(csvOf(source), csv);
+            const CliResult r = run(QStringList{QStringLiteral("info")} + source);
+            QCOMPARE(r.code, 0);
+            QCOMPARE(r.out, info.out);
+            const QString dir = freshOut();
+            QCOMPARE(run(QStringList{QStringLiteral("extract-media"), QStringLiteral("--out"), dir} + source).code, 0);
+            // The picture that only the photo library holds comes on top.
+            QList<QByteArray> got = contentsBelow(dir);
+            QVERIFY(got.removeOne(m_sample.asset.content));
+            QCOMPARE(got, expectedMedia);
+        }
+        // No decrypted index is left behind in the data folder.
+        QDirIterator it(m_tmp.filePath(QStringLiteral("data/cache/index")), QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(!it.hasNext());
+    }
+
+    void wrongPasswordOnACurrentBackup()
+    {
+        const QString cache = m_tmp.filePath(QStringLiteral("data/cache"));
+        QDir(cache).removeRecursively();
+        const CliResult wrong = run({QStringLiteral("info"), QStringLiteral("--itunes"), m_currentEncrypted,
+                                     QStringLiteral("--password-file"), writePasswordFile("not it")});
+        QCOMPARE(wrong.code, 1);
+        QCOMPARE(wrong.err, QStringLiteral("ferrowick-cli: Invalid password.\n"));
+        QVERIFY(!QFileInfo::exists(cache));
+    }
+
+    void backupsListsBothGenerations()
+    {
+        const CliResult r = run({QStringLiteral("backups"), QStringLiteral("--dir"), m_tmp.filePath(QStringLiteral("backups"))});
+        QCOMPARE(r.code, 0);
+        QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QStringList columns;
+        for (const QString& line : std::as_const(lines)) {
+            const QStringList f = line.split(u'\t');
+            QCOMPARE(f.size(), 6);
+            columns << f.at(2) + u' ' + f.at(4) + u' ' + QFileInfo(f.at(5)).fileName();
+        }
+        columns.sort();
+        QCOMPARE(columns, (QStringList{QStringLiteral("no Manifest.db current"), QStringLiteral("no Manifest.mbdb plain"),
+                                       QStringLiteral("yes Manifest.db current-encrypted"),
+                                       QStringLiteral("yes Manifest.mbdb encrypted")}));
     }
 
     void csvIsTheContainersCsv()

@@ -212,8 +212,11 @@ private slots:
             b.copyFile(node, dest, nullptr, nullptr);
             QFAIL("no error");
         } catch (const std::runtime_error& e) {
-            QVERIFY(QString::fromUtf8(e.what()).contains(u"ends early"_qs));
+            QVERIFY(QString::fromUtf8(e.what()).contains(u"does not match the recorded size"_qs));
         }
+        // Whole blocks beyond the padding are not cut off quietly either.
+        writeAll(stored, cipher + cipher.right(32));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.copyFile(node, dest, nullptr, nullptr));
         writeAll(stored, cipher.left(cipher.size() - 5)); // not whole blocks
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.copyFile(node, dest, nullptr, nullptr));
         QFile::remove(stored);

@@ -58,8 +58,8 @@ private slots:
         const Run r = runCli({u"backups"_qs, u"--dir"_qs, m_tmp.path()});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.err, QString());
-        QCOMPARE(r.out, u"Work Phone-copy\t2024-03-05 10:20:30\tyes\t"_qs + m_encrypted + u"\n"_qs +
-                            u"Test iPhone\t2023-12-31 23:59:58\tno\t"_qs + m_plain + u"\n"_qs);
+        QCOMPARE(r.out, u"Work Phone-copy\t2024-03-05 10:20:30\tyes\t10.3.3\tManifest.mbdb\t"_qs + m_encrypted + u"\n"_qs +
+                            u"Test iPhone\t2023-12-31 23:59:58\tno\t10.3.3\tManifest.mbdb\t"_qs + m_plain + u"\n"_qs);
     }
 
     void datesAreLocalTime()
@@ -81,7 +81,7 @@ private slots:
         const QString path = fx.write(dir);
         r = runCli({u"backups"_qs});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, u"Test iPhone\t2024-03-05 10:20:30\tno\t"_qs + path + u"\n"_qs);
+        QCOMPARE(r.out, u"Test iPhone\t2024-03-05 10:20:30\tno\t10.3.3\tManifest.mbdb\t"_qs + path + u"\n"_qs);
     }
 
     void failures()

@@ -1,6 +1,7 @@
 #include "fixtures/BackupFixture.h"
 #include "itunes/AesCrypto.h"
 #include "itunes/Keybag.h"
+#include "itunes/Pbkdf2Sha256.h"
 
 #include <QTest>
 
@@ -136,6 +137,99 @@ private slots:
         // A crafted iteration count is refused instead of running for hours.
         _KeybagInfo slow = parseKeybag(tlv("ITER", be32(0xFFFFFFFF)));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, unlockWithPasscode("x", slow));
+    }
+
+    void wrapAndPaddingRoundTrip()
+    {
+        const QByteArray kek(32, '\x11'), key(32, '\x22');
+        const QByteArray wrapped = aes_key_wrap(kek, key);
+        QCOMPARE(wrapped, BackupFixture::aesWrap(kek, key));
+        QCOMPARE(aes_key_unwrap(kek, wrapped), key);
+        QVERIFY(aes_key_wrap(kek, QByteArray(12, 'k')).isEmpty());
+
+        const QByteArray plain(33, 'q');
+        QCOMPARE(AESencryptCBCPadded(key, plain), BackupFixture::aesEncryptCbc(key, plain));
+        QByteArray padded = plain + QByteArray(15, char(15));
+        QVERIFY(removePKCS7Padding(padded));
+        QCOMPARE(padded, plain);
+        QByteArray bad = QByteArray(31, 'x') + char(2);
+        QVERIFY(!removePKCS7Padding(bad));
+        QCOMPARE(bad.size(), 32);
+        QByteArray zero(16, '\0');
+        QVERIFY(!removePKCS7Padding(zero));
+    }
+
+    void pbkdf2Sha256Vectors_data()
+    {
+        QTest::addColumn<int>("engine");
+        QTest::newRow("auto") << int(Sha256Engine::Auto);
+        QTest::newRow("portable") << int(Sha256Engine::Portable);
+    }
+
+    void pbkdf2Sha256Vectors()
+    {
+        QFETCH(int, engine);
+        const auto e = Sha256Engine(engine);
+        // RFC 7914 section 11.
+        QCOMPARE(g_pbkdf2HmacSha256("passwd", "salt", 1, 64, {}, e).toHex(),
+                 QByteArray("55ac046e56e3089fec1691c22544b605f94185216dde0465e68b9d57c20dacbc"
+                            "49ca9cccf179b645991664b39d77ef317c71b845b1e30bd509112041d3a19783"));
+        QCOMPARE(g_pbkdf2HmacSha256("Password", "NaCl", 80000, 64, {}, e).toHex(),
+                 QByteArray("4ddcd8f60b98be21830cee5ef22701f9641a4418d04c0414aeff08876b34ab56"
+                            "a1d425a1225833549adb841b51c9b3176a272bdebba1d078478f62b397f33c8d"));
+        // A password longer than a block is hashed first; a salt longer than
+        // a block spans blocks (values from Python's hashlib.pbkdf2_hmac).
+        QCOMPARE(g_pbkdf2HmacSha256(QByteArray(100, 'k'), QByteArray("salt").repeated(30), 1000, 40, {}, e).toHex(),
+                 QByteArray("1b2deae9e751c0c898fea51be59dde1aa22c935b9635d94f7e601d93c1c6d08e83bc8736576e6745"));
+    }
+
+    void pbkdf2CheckpointsAndCancels()
+    {
+        QList<QPair<quint64, quint64>> seen;
+        const QByteArray key = g_pbkdf2HmacSha256("x", "y", 40000, 32,
+                                                  [&](quint64 done, quint64 total) { seen << qMakePair(done, total); });
+        QCOMPARE(key.toHex(), QByteArray("50868faf8ae49fd9e1dba1abc1fe597d99346e9551567c1c4ad72dc4a7c8bcd0"));
+        QCOMPARE(seen, (QList<QPair<quint64, quint64>>{{16384, 40000}, {32768, 40000}}));
+        QVERIFY_THROWS_EXCEPTION(int, g_pbkdf2HmacSha256("x", "y", 40000, 32, [](quint64, quint64) { throw -1; }));
+    }
+
+    void twoStageDerivation()
+    {
+        // PBKDF2-HMAC-SHA1(PBKDF2-HMAC-SHA256(password, DPSL, DPIC), SALT, ITER),
+        // computed with Python's hashlib.
+        const QByteArray password("p\xc3\xa4ss");
+        const QByteArray salt("salt-of-twenty-bytes");
+        const QByteArray dpsl("dpsl-salt-0123456789");
+        _KeybagInfo kb = parseKeybag(tlv("SALT", salt) + tlv("ITER", be32(10)) + tlv("DPWT", be32(1)) +
+                                     tlv("DPIC", be32(1000)) + tlv("DPSL", dpsl));
+        const QByteArray expected =
+            QByteArray::fromHex("981dc3184ae202692ff6bcd12ad98f166df08e16bb52112c3540a0d4f6f09c47");
+        QCOMPARE(derivePasscodeKey(password, kb), expected);
+        // Without DPSL the first stage is skipped.
+        kb.attrs.remove(u"DPSL"_qs);
+        QCOMPARE(derivePasscodeKey(password, kb), BackupFixture::pbkdf2Sha1(password, salt, 10));
+
+        // A class key wrapped under the two-stage key unlocks; then the
+        // ManifestKey (little-endian class, wrapped key) gives the index key.
+        kb.attrs.insert(u"DPSL"_qs, dpsl);
+        const QByteArray k4(32, '\x44'), indexKey(32, '\x99');
+        QByteArray bag = tlv("SALT", salt) + tlv("ITER", be32(10)) + tlv("DPIC", be32(1000)) + tlv("DPSL", dpsl) +
+                         tlv("UUID", "bag") + tlv("WRAP", be32(0)) + tlv("UUID", "c4") + tlv("CLAS", be32(4)) + tlv("WRAP", be32(2)) +
+                         tlv("WPKY", BackupFixture::aesWrap(expected, k4));
+        _KeybagInfo unlocked = parseKeybag(bag);
+        QVERIFY(unlockWithPasscode(password, unlocked));
+        const QByteArray manifestKey = QByteArray::fromHex("04000000") + BackupFixture::aesWrap(k4, indexKey);
+        QCOMPARE(unwrapManifestKey(unlocked, manifestKey), indexKey);
+        QVERIFY(unwrapManifestKey(unlocked, QByteArray::fromHex("00000004") + manifestKey.mid(4)).isEmpty());
+        QVERIFY(unwrapManifestKey(unlocked, manifestKey.left(43)).isEmpty());
+        _KeybagInfo wrong = parseKeybag(bag);
+        QVERIFY(!unlockWithPasscode("pass", wrong));
+
+        // A missing or absurd first-stage count is refused, not run.
+        _KeybagInfo noCount = parseKeybag(tlv("ITER", be32(10)) + tlv("DPSL", dpsl));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, derivePasscodeKey(password, noCount));
+        _KeybagInfo huge = parseKeybag(tlv("ITER", be32(10)) + tlv("DPSL", dpsl) + tlv("DPIC", be32(0xFFFFFFFF)));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, derivePasscodeKey(password, huge));
     }
 };
 

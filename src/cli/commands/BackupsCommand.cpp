@@ -26,8 +26,10 @@ int BackupsCommand::run(CliContext& ctx)
         ctx.err << "ferrowick-cli: warning: " << e << '\n';
     ctx.err.flush();
     for (const auto& b : listing.backups) {
+        const QString version = b->info().productVersion.isEmpty() ? QStringLiteral("-") : b->info().productVersion;
         ctx.out << b->displayName() << '\t' << b->info().date.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << '\t'
-                << (b->info().isEncrypted ? "yes" : "no") << '\t' << b->root().absolutePath() << '\n';
+                << (b->info().isEncrypted ? "yes" : "no") << '\t' << version << '\t'
+                << g_backupIndexName(b->generation()) << '\t' << b->root().absolutePath() << '\n';
     }
     ctx.out.flush();
     return CLI_EXIT_OK;

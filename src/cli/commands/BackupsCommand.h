@@ -2,7 +2,9 @@
 
 #include "CliCommand.h"
 
-// backups [--dir DIR]: one tab-separated line per iTunes backup, newest first.
+// backups [--dir DIR]: one tab-separated line per iTunes backup, newest first:
+// name, date, encrypted (yes/no), iOS version, index (which tells the
+// generation), folder.
 class BackupsCommand : public CliCommand
 {
 public:
