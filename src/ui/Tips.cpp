@@ -6,7 +6,6 @@
 #include "ui/WinMovable.h"
 
 #include <QAbstractButton>
-#include <QLabel>
 #include <QTimer>
 
 QString g_productName()
@@ -23,9 +22,6 @@ QMessageBox::StandardButton g_showMessageBox(QMessageBox::Icon icon, const QStri
     box.setIcon(icon);
     box.setTextFormat(Qt::RichText);
     box.setText(text);
-    // Long texts (paths, device answers) wrap instead of being cut off.
-    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-        label->setWordWrap(true);
     box.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     box.setStyleSheet(getStyleSheet());
     new WinMovable(&box);
@@ -41,10 +37,15 @@ QMessageBox::StandardButton g_showMessageBox(QMessageBox::Icon icon, const QStri
         // The box really runs, so what a test sees is what a person would see;
         // the answer is given once its event loop is up.
         QTimer::singleShot(0, &box, [&box, scripted] {
-            if (QAbstractButton* button = box.button(scripted))
+            if (QAbstractButton* button = box.button(scripted)) {
                 button->click();
-            else
-                box.close();
+                return;
+            }
+            // As the title-bar button would; a box without an escape
+            // button ignores that, and is then ended with no button.
+            box.close();
+            if (box.isVisible())
+                box.done(0);
         });
     }
     box.exec();
