@@ -103,5 +103,281 @@
         <source>IDS_DEL_LOCALDB_SUC</source>
         <translation>Successfully deleted database.</translation>
     </message>
+    <message>
+        <source>IDS_ROOT_DEVICE</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>IDS_ROOT_LOCALDB</source>
+        <translation>Local Databases</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_TOOLBAR</source>
+        <translation>Backup Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_ALL</source>
+        <translation>Backup Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_CHAT</source>
+        <translation>Backup Messages with this Contact</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_SEL</source>
+        <translation>Backup selected Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_I2I_TOOLBAR</source>
+        <translation>Transfer Messages from iPhone to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_I2I_ALL</source>
+        <translation>Transfer Messages to another iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_I2I_CHAT</source>
+        <translation>Transfer Messages with this Contact to another iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_I2I_SEL</source>
+        <translation>Transfer selected Messages to another iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DB2I_TOOLBAR</source>
+        <translation>Transfer Messages from Database to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DB2I_ALL</source>
+        <translation>Transfer Messages to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DB2I_CHAT</source>
+        <translation>Transfer Messages with this Contact to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DB2I_SEL</source>
+        <translation>Transfer selected Messages to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXTRACT_MEDIA_TOOLBAR</source>
+        <translation>Extract Attachments</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXTRACT_MEDIA_All</source>
+        <translation>Extract Messages Attachments</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXTRACT_MEDIA_CHAT</source>
+        <translation>Extract Attachments from Messages with this Contact</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXTRACT_MEDIA_SEL</source>
+        <translation>Export Attachments from selected Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_TOOLBAR</source>
+        <translation>Export Messages to File</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_ALL</source>
+        <translation>Export Messages to File</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_CHAT</source>
+        <translation>Export Messages with this Contact to File</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_SEL</source>
+        <translation>Export selected Messages to File</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_CALL_TOOLBAR</source>
+        <translation>Extract Call Log</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_CALL_ALL</source>
+        <translation>Extract Call Log</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_CALL_CHAT</source>
+        <translation>Extract Call Log with this Contact</translation>
+    </message>
+    <message>
+        <source>IDS_MI_PRINT_TOOLBAR</source>
+        <translation>Print Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_PRINT_ALL</source>
+        <translation>Print Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_PRINT_CHAT</source>
+        <translation>Print Messages with this Contact</translation>
+    </message>
+    <message>
+        <source>IDS_MI_PRINT_SEL</source>
+        <translation>Print selected Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE_TOOLBAR</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE_ALL</source>
+        <translation>Delete Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE_CHAT</source>
+        <translation>Delete Messages with this Contact</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE_SEL</source>
+        <translation>Delete selected Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_IMPORT_FROM_ITUNES</source>
+        <translation>Import from iTunes Backup</translation>
+    </message>
+    <message>
+        <source>IDS_MI_IMPORT_FROM_PC</source>
+        <translation>Import Messages from Viber Desktop</translation>
+    </message>
+    <message>
+        <source>IDS_MI_OPEN_DB_FOLDER</source>
+        <translation>Open Database Folder</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXIT</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>IDS_MI_CHECK_UPDATE</source>
+        <translation>Check for Update</translation>
+    </message>
+    <message>
+        <source>IDS_CLEAR_CACHE</source>
+        <translation>Clear Cache files</translation>
+    </message>
+    <message>
+        <source>IDS_MI_HELP</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>IDS_MI_FEEDBACK</source>
+        <translation>Feedback and Support</translation>
+    </message>
+    <message>
+        <source>IDS_MI_ABOUT</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>IDS_MI_UNMOUNT_DEVICE</source>
+        <translation>Disconnect Device</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_CLEAR_CACHE</source>
+        <translation>Successfully cleared cache files.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0</source>
+        <translation>Find no contact with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0</source>
+        <translation>Find no Message with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUND_AND_MESSAGES</source>
+        <translation>Can't find any Message.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_SEL_MESSAGES</source>
+        <translation>Confirm to delete selected Messages?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_CHAT</source>
+        <translation>Confirm to delete Messages with this contact?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_LOCALDB</source>
+        <translation>Confirm to delete this database?</translation>
+    </message>
+    <message>
+        <source>IDS_BEFORE_RESTORE_VIBER_KILL_VIBER_FIRST</source>
+        <translation>To transfer Viber Messages to iPhone successfully, please close Viber on your iPhone first and then click OK button to continue.</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_IOS_VIBER</source>
+        <translation>Loading Viber Messages from iPhone...</translation>
+    </message>
+    <message>
+        <source>IDS_NOT_INSTALL_VIBER_ERR_%1</source>
+        <translation>Can't find Viber installed on iPhone. Error:%1.</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORING_VIBER_MSG_TO_IOS</source>
+        <translation>Transferring messages to iPhone...</translation>
+    </message>
+    <message>
+        <source>IDS_MERGING_VIBER_MESSAGES</source>
+        <translation>Saving messages...</translation>
+    </message>
+    <message>
+        <source>IDS_MERGING_VIBER_CALLS</source>
+        <translation>Saving call history...</translation>
+    </message>
+    <message>
+        <source>IDS_SAVING_VIBER_ATTACHMENTS</source>
+        <translation>Saving attachments...</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_ONE_IOS_DEVICE</source>
+        <translation>Please select an iPhone:</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_ONE_PC_VIBER_ACCOUNT</source>
+        <translation>Please select a Viber Desktop account:</translation>
+    </message>
+    <message>
+        <source>IDS_THERE_IS_NO_PC_VIBER_ACCOUNT</source>
+        <translation>Can't find Viber Desktop data on your computer.</translation>
+    </message>
+    <message>
+        <source>IDS_SELECT_AN_ITUNES_BACKUP_TO_LOAD</source>
+        <translation>Please select an iTunes Backup to load.</translation>
+    </message>
+    <message>
+        <source>IDS_NO_BACKUP_LISTED_THERE_CLICK_&lt;a href=&quot;#&quot;&gt;Here&lt;/a&gt;_ADD</source>
+        <translation>Can't find your iTunes Backup on the list? Please manually import it by clicking &lt;a href=&quot;#&quot;&gt;HERE&lt;/a&gt;.</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_ONE_ITUNES_BACKUP</source>
+        <translation>Need to select an iTunes Backup to continue.</translation>
+    </message>
+    <message>
+        <source>IDS_LOAD_BK_EXISTS</source>
+        <translation>This iTunes Backup has been listed on the left.</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP</source>
+        <translation>This iTunes Backup is encrypted. Please enter password:</translation>
+    </message>
+    <message>
+        <source>IDS_ENTER_PASSWORD</source>
+        <translation>Enter password</translation>
+    </message>
+    <message>
+        <source>IDS_SAVE_ATTACHMENT</source>
+        <translation>Save Attachment</translation>
+    </message>
+    <message>
+        <source>IDS_SAVE_ATTACHMENT_SUC</source>
+        <translation>Attachment saved successfully.</translation>
+    </message>
+    <message>
+        <source>IDS_SAVE_ATTACHMENT_FILE_ERROR</source>
+        <translation>Failed to save attachment.</translation>
+    </message>
 </context>
 </TS>

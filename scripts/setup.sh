@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+  qt6-webengine-dev xvfb xauth
   libsqlite3-dev libmbedtls-dev libplist-dev
   libbenchmark-dev
   python3

@@ -1,0 +1,33 @@
+#include "ui/AppStartup.h"
+
+#include "model/Sqlite3DB.h"
+#include "shell/DataFolders.h"
+#include "shell/LogSaver.h"
+#include "shell/UserTexts.h"
+#include "ui/DeviceFramework.h"
+#include "ui/Tips.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int g_prepareApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Ferrowick"));
+    QApplication::setApplicationDisplayName(g_productName());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/ferrowick.png")));
+    g_installTranslation();
+    if (sqlite_qt_version() != 6) {
+        Tips::error(QStringLiteral("invalid libsqlite_qt."));
+        return 1;
+    }
+    logsaver_install_msghandler(g_dataSaveDir().filePath(QStringLiteral("qlogs")), 10);
+    // Before the main window: it listens for devices only when this loaded.
+    g_loadDeviceFramework();
+    return 0;
+}
+
+void g_warnAboutDeviceFramework()
+{
+    if (g_loadDeviceFramework() == DEVICE_FRAMEWORK_LOAD_FAILED)
+        Tips::warning(ids("IDS_NONE_INSTALL_ITUNES"));
+}

@@ -1,0 +1,56 @@
+#include "ui/ErrorReport.h"
+
+#include "BuildSettings.h"
+#include "ui/Tips.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QUrl>
+
+QString base64_var(const QString& value)
+{
+    QString text = QString::fromLatin1(value.toUtf8().toBase64());
+    text.replace(u'/', u'!');
+    text.replace(u'=', u'-');
+    return text;
+}
+
+QByteArray g_errorReportBody(const QString& errorText)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("< *br */?>"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString err = errorText;
+    err.replace(lineBreak, QStringLiteral("\r\n"));
+    err.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    err.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    const QString version =
+        QStringLiteral("%1(%2)").arg(QLatin1String(FERROWICK_VERSION_TEXT)).arg(FERROWICK_BUILD_NUMBER);
+    // The encoded values hold only letters, digits, "+", "!" and "-"; "+" is
+    // the one character form encoding would read as a space.
+    auto field = [](const QString& v) { return QUrl::toPercentEncoding(base64_var(v), "!-"); };
+    return "prod=" + field(g_productName()) + "&ver=" + field(version) + "&err=" + field(err);
+}
+
+bool g_webHostConfigured()
+{
+    return !QByteArray(FERROWICK_WEB_HOST).trimmed().isEmpty();
+}
+
+void report_err(const QString& errorText)
+{
+    if (!g_webHostConfigured())
+        return;
+    static QNetworkAccessManager* manager = new QNetworkAccessManager;
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(QString::fromLatin1(FERROWICK_WEB_HOST).trimmed());
+    url.setPort(80);
+    url.setPath(QStringLiteral("/err_report.php"));
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QStringLiteral("application/x-www-form-urlencoded"));
+    QNetworkReply* reply = manager->post(request, g_errorReportBody(errorText));
+    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+}

@@ -1,0 +1,137 @@
+#include "ui/ItemModelSms.h"
+
+#include "model/ViberTime.h"
+#include "ui/UiIcons.h"
+
+#include <QBrush>
+#include <QLocale>
+#include <QSize>
+
+ItemModelSms::ItemModelSms(QObject* parent) : QAbstractItemModel(parent) {}
+
+void ItemModelSms::loadSMS(const QList<_ViberMsg*>& list)
+{
+    beginResetModel();
+    m_msgs = list;
+    endResetModel();
+}
+
+QModelIndex ItemModelSms::indexOfPos(int row) const
+{
+    return index(row, 0);
+}
+
+_ViberMsg* ItemModelSms::messageOf(const QModelIndex& index)
+{
+    return index.isValid() && index.column() == 0 ? static_cast<_ViberMsg*>(index.internalPointer())
+                                                  : nullptr;
+}
+
+QModelIndex ItemModelSms::index(int row, int column, const QModelIndex& parent) const
+{
+    if (parent.isValid() || row < 0 || row >= m_msgs.size() || column < 0 || column >= COLUMN_COUNT)
+        return QModelIndex();
+    return createIndex(row, column, column == 0 ? m_msgs.at(row) : nullptr);
+}
+
+QModelIndex ItemModelSms::parent(const QModelIndex&) const
+{
+    return QModelIndex();
+}
+
+int ItemModelSms::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_msgs.size());
+}
+
+int ItemModelSms::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : COLUMN_COUNT;
+}
+
+namespace {
+bool isCallEntry(const _ViberMsg* m)
+{
+    return m->type == MSG_TYPE_CALL;
+}
+
+bool isSystemMessage(const _ViberMsg* m)
+{
+    return m->type == MSG_TYPE_SYSTEM;
+}
+} // namespace
+
+QString ItemModelSms::cellText(const _ViberMsg* m, int column)
+{
+    switch (column) {
+    case COL_DATE:
+        return QLocale::system().toString(dtFromTimestamp(m->date), QLocale::ShortFormat);
+    case COL_FLAG:
+        if (isCallEntry(m) || isSystemMessage(m))
+            return QString();
+        return m->isFromMe() ? QStringLiteral("To") : QStringLiteral("From");
+    case COL_CONTACT:
+        if (isCallEntry(m))
+            return QStringLiteral("<Call>");
+        if (isSystemMessage(m))
+            return QStringLiteral("<System>");
+        if (!m->chat)
+            return QString();
+        if (!m->chat->groupId.isEmpty() && m->person)
+            return m->person->fullDisplay();
+        return m->chat->fullDisplay();
+    case COL_CONTENT:
+        return m->summary();
+    default:
+        return QString();
+    }
+}
+
+QVariant ItemModelSms::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_msgs.size())
+        return QVariant();
+    const _ViberMsg* m = m_msgs.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return cellText(m, index.column());
+    case Qt::DecorationRole:
+        if (index.column() != COL_DATE)
+            return QVariant();
+        return g_uiIcon(m->isFromMe() ? QStringLiteral("icon_sms-sent") : QStringLiteral("icon_sms-receive"));
+    case Qt::BackgroundRole: {
+        static const QBrush mine(QColor(245, 255, 226));
+        static const QBrush theirs(QColor(255, 255, 255));
+        return m->isFromMe() ? mine : theirs;
+    }
+    case Qt::ForegroundRole: {
+        // The rows paint their own light backgrounds, so their text stays dark
+        // whatever the desktop theme's text colour is.
+        static const QBrush text(QColor(34, 34, 34));
+        return text;
+    }
+    case Qt::SizeHintRole:
+        return QSize(0, 23);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ItemModelSms::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case COL_DATE:
+        return QStringLiteral("Date");
+    case COL_FLAG:
+        return QStringLiteral("Flag");
+    case COL_CONTACT:
+        return QStringLiteral("Contact");
+    case COL_CONTENT:
+        return QStringLiteral("Content");
+    default:
+        return QVariant();
+    }
+}

@@ -1,0 +1,107 @@
+#include "ui/ScriptedAnswers.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QQueue>
+
+namespace {
+struct State
+{
+    QMutex lock;
+    QQueue<QMessageBox::StandardButton> boxAnswers;
+    QMessageBox::StandardButton standing = QMessageBox::NoButton;
+    QQueue<QString> fileAnswers;
+    QList<ScriptedAnswers::ShownBox> shown;
+    QStringList captions;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+} // namespace
+
+namespace ScriptedAnswers {
+void answerNextBox(QMessageBox::StandardButton button)
+{
+    QMutexLocker guard(&state().lock);
+    state().boxAnswers.enqueue(button);
+}
+
+void setStandingAnswer(QMessageBox::StandardButton button)
+{
+    QMutexLocker guard(&state().lock);
+    state().standing = button;
+}
+
+void answerNextFileDialog(const QString& path)
+{
+    QMutexLocker guard(&state().lock);
+    state().fileAnswers.enqueue(path);
+}
+
+QList<ShownBox> shownBoxes()
+{
+    QMutexLocker guard(&state().lock);
+    return state().shown;
+}
+
+QStringList fileDialogCaptions()
+{
+    QMutexLocker guard(&state().lock);
+    return state().captions;
+}
+
+int pendingBoxAnswers()
+{
+    QMutexLocker guard(&state().lock);
+    return int(state().boxAnswers.size());
+}
+
+int pendingFileAnswers()
+{
+    QMutexLocker guard(&state().lock);
+    return int(state().fileAnswers.size());
+}
+
+void reset()
+{
+    QMutexLocker guard(&state().lock);
+    state().boxAnswers.clear();
+    state().standing = QMessageBox::NoButton;
+    state().fileAnswers.clear();
+    state().shown.clear();
+    state().captions.clear();
+}
+
+bool takeBoxAnswer(QMessageBox::StandardButton& button)
+{
+    QMutexLocker guard(&state().lock);
+    if (!state().boxAnswers.isEmpty()) {
+        button = state().boxAnswers.dequeue();
+        return true;
+    }
+    if (state().standing != QMessageBox::NoButton) {
+        button = state().standing;
+        return true;
+    }
+    return false;
+}
+
+void recordBox(const ShownBox& box)
+{
+    QMutexLocker guard(&state().lock);
+    state().shown.append(box);
+}
+
+bool takeFileAnswer(const QString& caption, QString& path)
+{
+    QMutexLocker guard(&state().lock);
+    if (state().fileAnswers.isEmpty())
+        return false;
+    path = state().fileAnswers.dequeue();
+    state().captions.append(caption);
+    return true;
+}
+} // namespace ScriptedAnswers

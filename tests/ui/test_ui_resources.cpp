@@ -1,0 +1,141 @@
+#include "shell/UserTexts.h"
+#include "support/TestEnv.h"
+#include "ui/StyleSheet.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+#include <QXmlStreamReader>
+
+namespace {
+QStringList sourceFiles(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(g_testSourceDir() + u'/' + folder, {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    return files;
+}
+
+// Every "IDS_..." string literal of the sources, with the file it is in.
+QHash<QString, QString> keysUsedInCode()
+{
+    static const QRegularExpression literal(QStringLiteral("\"(IDS_(?:[^\"\\\\\\n]|\\\\.)*)\""));
+    QHash<QString, QString> keys;
+    for (const QString& file : sourceFiles(QStringLiteral("src"))) {
+        const QString text = g_readText(file);
+        for (const auto& m : literal.globalMatch(text)) {
+            QString key = m.captured(1);
+            key.replace(QLatin1String("\\\""), QLatin1String("\""));
+            keys.insert(key, file);
+        }
+    }
+    return keys;
+}
+
+QHash<QString, QString> tableEntries()
+{
+    QHash<QString, QString> entries;
+    QXmlStreamReader xml(g_readFile(g_testSourceDir() + QStringLiteral("/res/en.ts")));
+    QString source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("source"))
+            source = xml.readElementText();
+        else if (xml.name() == QLatin1String("translation"))
+            entries.insert(source, xml.readElementText());
+    }
+    return entries;
+}
+
+QStringList reservedKeys()
+{
+    QStringList keys;
+    for (const QString& line : g_readLines(QStringLiteral(FERROWICK_RESERVED_IDS_FILE))) {
+        const QString key = line.trimmed();
+        if (!key.isEmpty() && !key.startsWith(u'#'))
+            keys << key;
+    }
+    return keys;
+}
+} // namespace
+
+class TestUiResources : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { g_requireTestEnvironment(); }
+
+    // Every key the code looks up has its English text; every text of the
+    // table is looked up by some code, or is listed as waiting for a window
+    // that is not built yet (and leaves that list once code uses it).
+    void userTextsMatchTheCodeBothWays()
+    {
+        const QHash<QString, QString> used = keysUsedInCode();
+        const QHash<QString, QString> table = tableEntries();
+        const QStringList reserved = reservedKeys();
+        QVERIFY(used.size() > 20);
+        QVERIFY(table.size() >= used.size());
+
+        for (auto it = used.cbegin(); it != used.cend(); ++it)
+            QVERIFY2(
+                table.contains(it.key()),
+                qPrintable(QStringLiteral("%1 (in %2) has no text in res/en.ts").arg(it.key(), it.value())));
+        for (auto it = table.cbegin(); it != table.cend(); ++it) {
+            QVERIFY2(used.contains(it.key()) || reserved.contains(it.key()),
+                     qPrintable(it.key() + QStringLiteral(" is used nowhere and not reserved")));
+            QVERIFY2(!it.value().trimmed().isEmpty(),
+                     qPrintable(it.key() + QStringLiteral(" has an empty text")));
+            // The embedded table answers with the same text.
+            QCOMPARE(ids(it.key().toUtf8().constData()), it.value());
+        }
+        for (const QString& key : reserved) {
+            QVERIFY2(!used.contains(key),
+                     qPrintable(key + QStringLiteral(" is used now: remove it from the reserved list")));
+            QVERIFY2(table.contains(key), qPrintable(key + QStringLiteral(" is reserved but has no text")));
+        }
+    }
+
+    // Every picture the widgets name, and every picture the style sheet
+    // names, is embedded.
+    void everyPictureNamedExists()
+    {
+        static const QRegularExpression named(
+            QStringLiteral("(?:resIcon\\(\"|g_uiIcon\\(QStringLiteral\\(\"|\":/res/)([A-Za-z0-9_.\\-]+)\""));
+        QSet<QString> names;
+        for (const QString& file : sourceFiles(QStringLiteral("src/ui"))) {
+            for (const auto& m : named.globalMatch(g_readText(file)))
+                names << m.captured(1);
+        }
+        QVERIFY(names.size() > 10);
+        for (QString name : names) {
+            if (name.endsWith(QLatin1String(".css")))
+                continue;
+            if (!name.contains(u'.'))
+                name += QStringLiteral(".png");
+            const QImage image(QStringLiteral(":/res/") + name);
+            QVERIFY2(!image.isNull(), qPrintable(name));
+            QVERIFY(image.width() >= 52); // sharp on the tool bar
+        }
+
+        const QString css = getStyleSheet();
+        QVERIFY(css.contains(QLatin1String("#ProgressForm")));
+        static const QRegularExpression url(QStringLiteral("url\\(([^)]+)\\)"));
+        int urls = 0;
+        for (const auto& m : url.globalMatch(css)) {
+            QVERIFY2(!QImage(m.captured(1)).isNull(), qPrintable(m.captured(1)));
+            ++urls;
+        }
+        QCOMPARE(urls, 4);
+    }
+};
+
+QTEST_MAIN(TestUiResources)
+#include "test_ui_resources.moc"
