@@ -211,7 +211,7 @@ QByteArray readHiddenLine()
 }
 } // namespace
 
-QString SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
+QByteArray SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
 {
     if (!m_choice.passwordFile.isEmpty()) {
         QFile f(m_choice.passwordFile);
@@ -223,9 +223,9 @@ QString SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
         const QByteArray password = withoutLineEnd(bytes);
         if (password.isEmpty())
             fail(QStringLiteral("--password-file: %1 is empty").arg(m_choice.passwordFile));
-        return QString::fromUtf8(password);
+        return password;
     }
-    const QString fromEnv = qEnvironmentVariable("FERROWICK_BACKUP_PASSWORD");
+    const QByteArray fromEnv = qgetenv("FERROWICK_BACKUP_PASSWORD");
     if (!fromEnv.isEmpty())
         return fromEnv;
     if (m_err && isatty(STDIN_FILENO)) {
@@ -235,7 +235,7 @@ QString SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
         *m_err << Qt::endl;
         if (typed.isEmpty())
             fail(ids("IDS_PWD_IS_NULL"));
-        return QString::fromUtf8(typed);
+        return typed;
     }
     fail(QStringLiteral("--itunes: the backup %1 is encrypted; give its password with --password-file FILE or "
                         "FERROWICK_BACKUP_PASSWORD")
@@ -250,7 +250,7 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
     BackupManifest manifest(QFileInfo(dir).absoluteFilePath());
     loadNaming(what, [&] { manifest.readManifestInfo(); });
     if (manifest.info().isEncrypted) {
-        const QString password = backupPasswordThrow(manifest);
+        const QByteArray password = backupPasswordThrow(manifest);
         if (!loadNaming(what, [&] { return manifest.setPasscode(password); }))
             fail(ids("IDS_INVALID_PASSWORD"));
     }

@@ -133,8 +133,13 @@ void BackupManifest::parseInfo()
 
 bool BackupManifest::setPasscode(const QString& password)
 {
+    return setPasscode(password.toUtf8());
+}
+
+bool BackupManifest::setPasscode(const QByteArray& password)
+{
     m_keybag = parseKeybag(m_info.backupKeyBag);
-    return unlockWithPasscode(password.toUtf8(), m_keybag);
+    return unlockWithPasscode(password, m_keybag);
 }
 
 QString BackupManifest::dirPathMd5() const

@@ -52,6 +52,9 @@ public:
     // Builds the tree from Manifest.mbdb; does nothing when already built.
     void parseInfo();
     bool setPasscode(const QString& password);
+    // The password as the bytes the user gave (a file may hold bytes that are
+    // not UTF-8; they must reach the key derivation unchanged).
+    bool setPasscode(const QByteArray& password);
     void copyFile(const _FileNode* node, const QString& dest, void* userData, ProgressFn progress) const;
     // MD5 of the folder's absolute path, to name a cache folder per backup.
     QString dirPathMd5() const;
