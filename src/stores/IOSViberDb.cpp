@@ -1,5 +1,7 @@
 #include "stores/IOSViberDb.h"
 
+#include "stores/LocalDbSchema.h"
+#include "stores/SourceFileGuard.h"
 #include "stores/StoreBag.h"
 #include "stores/StorePaths.h"
 
@@ -9,6 +11,32 @@
 #include <sqlite3.h>
 
 #include <stdexcept>
+
+namespace {
+// Columns without which records would load wrongly or not at all (the
+// cursor reads a missing column as 0); every other column is optional.
+void requireReadableLayoutThrow(const DbSchema& schema, const QString& joinTable, const QStringList& joinCols)
+{
+    const auto need = [&](const char* table, std::initializer_list<const char*> cols) {
+        QStringList names;
+        for (const char* c : cols)
+            names << QString::fromLatin1(c);
+        schema.requireColumnsThrow(QString::fromLatin1(table), names);
+    };
+    need("ZCONVERSATION", {"Z_PK"});
+    schema.requireColumnsThrow(joinTable, joinCols);
+    need("ZPHONENUMBERINDEX", {"Z_PK", "ZCANONIZEDPHONENUM"});
+    need("ZVIBERMESSAGE", {"Z_PK", "ZCONVERSATION", "ZSTATE", "ZDATE", "ZTEXT"});
+    need("ZVIBERLOCATION", {"ZMESSAGE"});
+    need("ZATTACHMENT", {"Z_PK", "ZMESSAGE", "ZTYPE", "ZNAME"});
+    need("ZRECENT", {"Z_PK", "ZRECENTSLINE", "ZCALLTYPE", "ZDATE"});
+    need("ZRECENTSLINE", {"Z_PK", "ZPHONENUMINDEX"});
+    if (schema.containsTable(QStringLiteral("ZABCONTACT"))) {
+        need("ZABCONTACT", {"Z_PK", "ZMAINNAME"});
+        need("ZPHONENUMBERINDEX", {"ZCONTACT"});
+    }
+}
+} // namespace
 
 IOSViberDb::IOSViberDb(const QDir& root_, const QString& dbFile_, bool localDb_)
     : root(root_), dbFile(dbFile_), localDb(localDb_)
@@ -79,10 +107,16 @@ void IOSViberDb::openCheckThrow()
         return;
     try {
         const QString path = root.absoluteFilePath(dbFile);
-        if (QFileInfo::exists(path))
+        if (localDb) {
+            // Our own store: never written through a link, and made (or
+            // remade after a cut-short creation) in one transaction.
+            openThrow(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW);
+            g_ensureLocalDbSchemaThrow(*this, root.dirName());
+        } else if (QFileInfo::exists(path)) {
             openThrow(path, 2);
-        else
+        } else {
             createFromScriptThrow(path);
+        }
         schema.loadDbThrow(*this);
         entities.clear();
         Sqlite3Cursor c = queryThrow("select * from Z_PRIMARYKEY");
@@ -95,6 +129,7 @@ void IOSViberDb::openCheckThrow()
         joinTable = QStringLiteral("Z_%1PHONENUMINDEXES").arg(convEnt);
         joinChatCol = QStringLiteral("Z_%1CONVERSATIONS").arg(convEnt);
         joinPersonCol = QStringLiteral("Z_%1PHONENUMINDEXES").arg(pniEnt);
+        requireReadableLayoutThrow(schema, joinTable, {joinChatCol, joinPersonCol});
         removeOrphansThrow();
     } catch (...) {
         // A half-prepared store must not pass for an open one next time.
@@ -208,5 +243,9 @@ ViberData IOSViberDb::loadDataThrow()
     loadMessagesThrow(data.p());
     loadAttachmentsThrow(data.p());
     loadCallsThrow(data.p());
+    QStringList roots{root.absolutePath()};
+    if (m_hasPreviewRoot)
+        roots << m_previewRoot.absolutePath();
+    g_dropFilesOutside(data, roots);
     return data;
 }

@@ -135,6 +135,56 @@ private slots:
         QCOMPARE(data.p()->persons.size(), 2);
     }
 
+    void aMissingRequiredColumnIsNamed_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        const QList<QPair<const char*, const char*>> required = {
+            {"ChatInfo", "ChatId"},      {"ChatInfo", "Token"},    {"OriginNumberInfo", "Number"},
+            {"ChatRelation", "ChatId"},  {"ChatRelation", "Number"}, {"Events", "EventId"},
+            {"Events", "ChatId"},        {"Events", "TimeStamp"},  {"Events", "Direction"},
+            {"Events", "Number"},        {"Messages", "EventId"},  {"Messages", "Type"},
+            {"Messages", "Body"},        {"Calls", "EventId"}};
+        for (const auto& [table, column] : required)
+            QTest::addRow("%s.%s", table, column) << QString::fromLatin1(table) << QString::fromLatin1(column);
+    }
+
+    void aMissingRequiredColumnIsNamed()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        const QString path = m_tmp.filePath(QStringLiteral("no-%1-%2.db").arg(table, column));
+        {
+            DesktopFixture f(path);
+            g_fillDesktopSample(f);
+            f.db().executeThrow(QStringLiteral("alter table %1 rename column %2 to gone").arg(table, column));
+            f.finish();
+        }
+        try {
+            PCViberDb(path).loadDataThrow();
+            QFAIL("the store loaded");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     QStringLiteral("the table %1 has no column %2, which is needed to read it").arg(table, column));
+        }
+    }
+
+    void missingOptionalColumnsKeepTheirDefaults()
+    {
+        const QString path = m_tmp.filePath(QStringLiteral("optional.db"));
+        {
+            DesktopFixture f(path);
+            g_fillDesktopSample(f);
+            for (const char* sql : {"alter table OriginNumberInfo rename column AvatarPath to gone",
+                                    "alter table Messages rename column Duration to gone"})
+                f.db().executeThrow(sql);
+            f.finish();
+        }
+        const ViberData data = PCViberDb(path).loadDataThrow();
+        QCOMPARE(data.p()->msgs.size(), m_s.messages + m_s.calls);
+        QVERIFY(data.p()->persons.value(m_s.anna)->picturePath.isEmpty());
+    }
+
     void storesWithoutTheTablesFail()
     {
         const QString path = m_tmp.filePath(QStringLiteral("other.db"));
