@@ -90,6 +90,32 @@ private slots:
         QVERIFY(!QFileInfo::exists(dbFolder(QStringLiteral("mAIN"))));
     }
 
+    void twoBackupsIntoOneNewDatabaseAtOnce()
+    {
+        // Both start before the database exists: the second waits for the
+        // first instead of reading a store that is being made.
+        for (int round = 0; round < 3; ++round) {
+            const QString name = QStringLiteral("Race%1").arg(round);
+            QList<QProcess*> procs;
+            for (int i = 0; i < 2; ++i) {
+                auto* p = new QProcess(this);
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_data);
+                p->setProcessEnvironment(env);
+                p->start(QStringLiteral(FERROWICK_CLI_PATH),
+                         {QStringLiteral("backup"), QStringLiteral("--into"), name, QStringLiteral("--container"), m_container});
+                procs << p;
+            }
+            for (QProcess* p : procs) {
+                QVERIFY(p->waitForFinished(120000));
+                QCOMPARE(QString::fromUtf8(p->readAllStandardError()), QString());
+                QCOMPARE(p->exitCode(), 0);
+                delete p;
+            }
+            QCOMPARE(messages(name).count(u'\n'), 19);
+        }
+    }
+
     void backupOfOneChat()
     {
         const CliResult r = run({QStringLiteral("backup"), QStringLiteral("--into"), QStringLiteral("Anna only"),
