@@ -81,8 +81,8 @@ qsizetype layoutChunkEnd(const QString& s, qsizetype start)
     if (limit >= s.size())
         return s.size();
     for (qsizetype i = limit; i > limit - kLayoutChunk / 8; --i) {
-        // After a line separator or before one the layout would add an empty line.
-        if (s.at(i - 1) == u' ' && s.at(i) != QChar::LineSeparator)
+        // Before a line separator the next piece would begin with an empty line.
+        if ((s.at(i - 1) == u' ' || s.at(i - 1) == QChar::LineSeparator) && s.at(i) != QChar::LineSeparator)
             return i;
     }
     constexpr qsizetype kWindow = 64;
@@ -92,8 +92,12 @@ qsizetype layoutChunkEnd(const QString& s, qsizetype start)
     graphemes.setPosition(kWindow);
     if (!graphemes.isAtBoundary())
         graphemes.toPreviousBoundary();
-    const qsizetype at = graphemes.position() > 0 ? from + graphemes.position() : limit;
-    return at > start ? at : limit;
+    // A cluster longer than the window (piled-up combining marks) is cut,
+    // but never inside a surrogate pair.
+    qsizetype at = graphemes.position() > 0 ? from + graphemes.position() : limit;
+    while (at > start + 1 && s.at(at).isLowSurrogate())
+        --at;
+    return at;
 }
 
 // Text wrapped at word boundaries, or anywhere inside a word too long for a
@@ -110,6 +114,7 @@ public:
         qsizetype start = 0;
         do {
             const qsizetype end = layoutChunkEnd(m_text, start);
+            const size_t firstLine = m_lines.size();
             auto layout = std::make_unique<QTextLayout>(m_text.mid(start, end - start), font, metricsDevice());
             layout->setTextOption(opt);
             layout->setCacheEnabled(true);
@@ -125,16 +130,18 @@ public:
                 m_width = qMax(m_width, line.naturalTextWidth());
             }
             layout->endLayout();
+            // A text that ends with a line break gets an empty last line. A
+            // page's piece of a longer text often does, and the line would
+            // push the bubble past the page it was measured for; inside the
+            // text it would add a blank line where a piece ends.
+            if (end > start && m_lines.size() > firstLine + 1 && m_text.at(end - 1) == QChar::LineSeparator &&
+                m_lines.back().line.textLength() == 0) {
+                m_height -= m_lines.back().line.height();
+                m_lines.pop_back();
+            }
             m_layouts.push_back(std::move(layout));
             start = end;
         } while (start < m_text.size() && m_height <= maxHeight);
-        // A text that ends with a line break gets an empty last line; a page's
-        // piece of a longer text often does, and the line would push the
-        // bubble past the page it was measured for.
-        if (m_lines.size() > 1 && m_text.endsWith(QChar::LineSeparator) && m_lines.back().line.textLength() == 0) {
-            m_height -= m_lines.back().line.height();
-            m_lines.pop_back();
-        }
     }
 
     const QString& text() const { return m_text; }
