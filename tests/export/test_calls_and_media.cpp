@@ -69,6 +69,18 @@ private slots:
         QCOMPARE(p.errors().size(), 1);
         QVERIFY(p.errors().first().startsWith(QStringLiteral("ExportViberCallsThread, ")));
         QVERIFY(!QFileInfo::exists(out));
+
+        // A file that was there before a failed export stays as it was.
+        const QString kept = dir.filePath(QStringLiteral("calls.txt"));
+        ExportTestData::writeBytes(kept, "the user's own data");
+        RecordingProgress full;
+        ExportViberCallsThread again({}, kept, full);
+        g_failNthWriteForTest(1);
+        again.run();
+        g_failNthWriteForTest(0);
+        QCOMPARE(full.errors().size(), 1);
+        QVERIFY2(full.errors().first().contains(QLatin1String("No space left on device")), qPrintable(full.errors().first()));
+        QCOMPARE(g_readFile(kept), QByteArray("the user's own data"));
     }
 
     void mediaNamesTimesAndFallbacks()
