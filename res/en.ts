@@ -84,6 +84,10 @@
         <translation>Successfully backed up %1 messages.</translation>
     </message>
     <message>
+        <source>IDS_%1_FILES_NOT_COPIED</source>
+        <translation>%1 attachment files could not be read and were not copied; the log names them.</translation>
+    </message>
+    <message>
         <source>IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME</source>
         <translation>Select one Database or enter a new Database name</translation>
     </message>

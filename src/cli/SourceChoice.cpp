@@ -1,5 +1,7 @@
 #include "SourceChoice.h"
 
+#include "shell/LocalDbNames.h"
+
 namespace {
 struct SourceOption
 {
@@ -73,6 +75,12 @@ bool SourceChoice::fromParser(const QCommandLineParser& parser, const QStringLis
             choice.value = values.value(0);
             if (choice.value.trimmed().isEmpty()) {
                 error = QStringLiteral("--%1 needs a value").arg(name);
+                return false;
+            }
+            const QStringList ambiguous = o.kind == LocalDb ? g_localDbCaseAmbiguity(choice.value) : QStringList();
+            if (!ambiguous.isEmpty()) {
+                error = QStringLiteral("--%1: '%2' matches %3; give the exact name")
+                            .arg(name, choice.value, ambiguous.join(QLatin1String(", ")));
                 return false;
             }
         }

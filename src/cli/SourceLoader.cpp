@@ -231,7 +231,7 @@ QByteArray readHiddenLine()
 }
 } // namespace
 
-QString SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
+QByteArray SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
 {
     if (!m_choice.passwordFile.isEmpty()) {
         QFile f(m_choice.passwordFile);
@@ -243,9 +243,9 @@ QString SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
         const QByteArray password = withoutLineEnd(bytes);
         if (password.isEmpty())
             fail(QStringLiteral("--password-file: %1 is empty").arg(m_choice.passwordFile));
-        return QString::fromUtf8(password);
+        return password;
     }
-    const QString fromEnv = qEnvironmentVariable("FERROWICK_BACKUP_PASSWORD");
+    const QByteArray fromEnv = qgetenv("FERROWICK_BACKUP_PASSWORD");
     if (!fromEnv.isEmpty())
         return fromEnv;
     if (m_err && isatty(STDIN_FILENO)) {
@@ -255,7 +255,7 @@ QString SourceLoader::backupPasswordThrow(const BackupManifest& manifest) const
         *m_err << Qt::endl;
         if (typed.isEmpty())
             fail(ids("IDS_PWD_IS_NULL"));
-        return QString::fromUtf8(typed);
+        return typed;
     }
     fail(QStringLiteral("--itunes: the backup %1 is encrypted; give its password with --password-file FILE or "
                         "FERROWICK_BACKUP_PASSWORD")
@@ -274,7 +274,7 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
     QTextStream quiet(&sink);
     TerminalProgress progress(m_err ? *m_err : quiet, m_err && m_interactive);
     if (manifest.info().isEncrypted) {
-        const QString password = backupPasswordThrow(manifest);
+        const QByteArray password = backupPasswordThrow(manifest);
         bool unlocked = false;
         {
             // Current backups take seconds to unlock: Ctrl-C stops that too.

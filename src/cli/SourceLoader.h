@@ -61,7 +61,9 @@ private:
     // Takes Viber's files out of the backup into its cache folder, then
     // reads them like a container.
     ViberData loadITunesThrow(const QString& dir);
-    QString backupPasswordThrow(const BackupManifest& manifest) const;
+    // The password's bytes as given: a file's or a terminal's bytes are not
+    // decoded, so a password that is not UTF-8 still opens its backup.
+    QByteArray backupPasswordThrow(const BackupManifest& manifest) const;
     // Copies file and its -wal, -shm and -journal companions into the private
     // folder; returns the copy's path.
     QString privateCopyThrow(const QString& file);

@@ -1,6 +1,8 @@
 #include "export/BackupViberMsgThread.h"
 
 #include "export/ExportMessagesThread.h"
+#include "export/ExportOutput.h"
+#include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
@@ -42,11 +44,12 @@ QString BackupViberMsgThread::backupAll()
 {
     m_progress.invokeUpdateProgress(ids("IDS_BACKING_UP_VIBER_MESSAGES"), 0, QString());
     const qint64 total = m_msgs.size();
-    if (!m_dbDir.mkpath(QStringLiteral("Documents")))
-        fail(QStringLiteral("Cannot create the folder %1.").arg(m_dbDir.filePath(QStringLiteral("Documents"))));
+    if (QFileInfo(m_dbDir.absolutePath()).isSymLink() || !m_dbDir.mkpath(QStringLiteral(".")))
+        fail(QStringLiteral("Cannot create the folder %1 (or it is a link).").arg(m_dbDir.absolutePath()));
+    makeFolderThrow(QStringLiteral("Documents"));
     IOSViberDb db(m_dbDir, QLatin1String(kLocalDbStoreFile), true);
     db.openCheckThrow();
-    db.executeThrow("BEGIN");
+    db.executeThrow("BEGIN IMMEDIATE"); // waits for another writer rather than failing halfway
     try {
         IOSViberDb::_InsertContext ctx;
         PercentReporter reporter(m_progress);
@@ -82,11 +85,33 @@ QString BackupViberMsgThread::backupAll()
         db.executeThrow("update ZCONVERSATION set ZDATE=(select max(ZDATE) from ZVIBERMESSAGE as m where "
                         "m.ZCONVERSATION=ZCONVERSATION.Z_PK)");
         db.executeThrow("COMMIT");
-        return ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(count);
+        return ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(count) + g_failedCopiesNote(m_failedCopies);
     } catch (...) {
         db.rollbackTran();
         throw;
     }
+}
+
+void BackupViberMsgThread::makeFolderThrow(const QString& folder)
+{
+    if (!g_makeFoldersNoLinks(m_dbDir.absolutePath(), folder))
+        fail(QStringLiteral("Cannot create the folder %1 (or it is a link).").arg(m_dbDir.filePath(folder)));
+}
+
+bool BackupViberMsgThread::copyChecked(const QString& src, const QString& target)
+{
+    QString error;
+    switch (g_copyFile(src, target, error)) {
+    case CopyFailure::None:
+        return true;
+    case CopyFailure::Source:
+        qWarning("Not copied: %s", qUtf8Printable(error));
+        ++m_failedCopies;
+        return false;
+    case CopyFailure::Target:
+        break;
+    }
+    fail(error);
 }
 
 void BackupViberMsgThread::copyNew(const QString& src, const QString& folder, const QString& name)
@@ -97,8 +122,8 @@ void BackupViberMsgThread::copyNew(const QString& src, const QString& folder, co
     const QFileInfo t(target);
     if (t.exists() || t.isSymLink())
         return;
-    m_dbDir.mkpath(folder);
-    QFile::copy(src, target);
+    makeFolderThrow(folder);
+    copyChecked(src, target);
 }
 
 void BackupViberMsgThread::copyMemberPictures(const _ViberChat* chat)
@@ -111,6 +136,7 @@ void BackupViberMsgThread::copyMemberPictures(const _ViberChat* chat)
         const QString name = viberPlainNumber(p->number) + QStringLiteral(".jpg");
         if (!src.isFile() || !g_isPlainFileName(name))
             continue;
+        makeFolderThrow(folder); // before anything below it is looked at or removed
         const QString target = m_dbDir.filePath(folder + QLatin1Char('/') + name);
         const QFileInfo t(target);
         if (t.isSymLink())
@@ -121,8 +147,7 @@ void BackupViberMsgThread::copyMemberPictures(const _ViberChat* chat)
                 continue;
             QFile::remove(target);
         }
-        m_dbDir.mkpath(folder);
-        if (!QFile::copy(src.filePath(), target))
+        if (!copyChecked(src.filePath(), target))
             continue;
         // The copy carries the source's time, so only a picture changed
         // since replaces it next time.

@@ -16,7 +16,9 @@ bool BackupViberMsgThread_compareMsg(const _ViberMsg* a, const _ViberMsg* b);
 
 // Merges messages of any loaded source into a local database folder: the
 // store (created when missing) in one transaction, and copies of member
-// pictures and attachment files where a reload looks for them. Messages,
+// pictures and attachment files where a reload looks for them. A file that
+// cannot be read is left out and counted in the result; a full disk fails
+// the backup. Messages,
 // chats and files the database holds already are not written again. A
 // cancelled or failed run leaves the store as it was; files copied before
 // the stop stay.
@@ -31,10 +33,17 @@ private:
     void copyMemberPictures(const _ViberChat* chat);
     void copyAttachmentFiles(const _ViberMsg* m, qint64 attaKey);
     // Copies src to dbDir/rel unless rel exists already; names from the
-    // source that could leave the folder are never used.
+    // source that could leave the folder are never used, nor are symbolic
+    // links inside the database folder followed.
     void copyNew(const QString& src, const QString& folder, const QString& name);
+    // A source that cannot be read is logged and counted; a database folder
+    // that cannot be written (full disk) fails the backup.
+    bool copyChecked(const QString& src, const QString& target);
+    // Makes folder (relative to dbDir) or fails the backup.
+    void makeFolderThrow(const QString& folder);
 
     QList<_ViberMsg*> m_msgs;
     QDir m_dbDir;
     JobProgress& m_progress;
+    int m_failedCopies = 0;
 };

@@ -6,10 +6,14 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <array>
 #include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
 
 namespace {
 const BubbleMetrics kMetrics[3] = {
@@ -63,43 +67,96 @@ QSizeF lineSize(const QString& s, const QFont& font)
     return QSizeF(fm.horizontalAdvance(s), fm.height());
 }
 
-// Text wrapped at word boundaries, or anywhere inside a word too long for a line.
+// Text is laid out in pieces of at most this many characters: the line
+// breaker scans a word to its end for every line it breaks inside it, so one
+// endless "word" of a million characters would take minutes as a whole.
+constexpr qsizetype kLayoutChunk = 10000;
+
+// Where the piece of text that begins at start ends: kLayoutChunk characters
+// on, moved back to just after a space near there, else to the start of a
+// character (never inside a surrogate pair or a combining sequence).
+qsizetype layoutChunkEnd(const QString& s, qsizetype start)
+{
+    const qsizetype limit = start + kLayoutChunk;
+    if (limit >= s.size())
+        return s.size();
+    for (qsizetype i = limit; i > limit - kLayoutChunk / 8; --i) {
+        // Before a line separator the next piece would begin with an empty line.
+        if ((s.at(i - 1) == u' ' || s.at(i - 1) == QChar::LineSeparator) && s.at(i) != QChar::LineSeparator)
+            return i;
+    }
+    constexpr qsizetype kWindow = 64;
+    const qsizetype from = limit - kWindow;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, s.constData() + from,
+                                  qMin(2 * kWindow, s.size() - from));
+    graphemes.setPosition(kWindow);
+    if (!graphemes.isAtBoundary())
+        graphemes.toPreviousBoundary();
+    // A cluster longer than the window (piled-up combining marks) is cut,
+    // but never inside a surrogate pair.
+    qsizetype at = graphemes.position() > 0 ? from + graphemes.position() : limit;
+    while (at > start + 1 && s.at(at).isLowSurrogate())
+        --at;
+    return at;
+}
+
+// Text wrapped at word boundaries, or anywhere inside a word too long for a
+// line. Layout stops once maxHeight is passed: nothing below is drawn.
 class WrappedText
 {
 public:
-    WrappedText(const QString& text, const QFont& font, qreal width)
-        : m_layout(normalized(text), font, metricsDevice())
+    WrappedText(const QString& text, const QFont& font, qreal width,
+                qreal maxHeight = std::numeric_limits<qreal>::max())
+        : m_text(normalized(text))
     {
         QTextOption opt;
         opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        m_layout.setTextOption(opt);
-        m_layout.setCacheEnabled(true);
-        m_layout.beginLayout();
-        qreal y = 0;
-        for (;;) {
-            QTextLine line = m_layout.createLine();
-            if (!line.isValid())
-                break;
-            line.setLineWidth(width);
-            line.setPosition(QPointF(0, y));
-            y += line.height();
-            m_width = qMax(m_width, line.naturalTextWidth());
-        }
-        m_layout.endLayout();
-        m_height = y;
+        qsizetype start = 0;
+        do {
+            const qsizetype end = layoutChunkEnd(m_text, start);
+            const size_t firstLine = m_lines.size();
+            auto layout = std::make_unique<QTextLayout>(m_text.mid(start, end - start), font, metricsDevice());
+            layout->setTextOption(opt);
+            layout->setCacheEnabled(true);
+            layout->beginLayout();
+            for (;;) {
+                QTextLine line = layout->createLine();
+                if (!line.isValid())
+                    break;
+                line.setLineWidth(width);
+                line.setPosition(QPointF(0, m_height));
+                m_lines.push_back({line, start});
+                m_height += line.height();
+                m_width = qMax(m_width, line.naturalTextWidth());
+            }
+            layout->endLayout();
+            // A text that ends with a line break gets an empty last line. A
+            // page's piece of a longer text often does, and the line would
+            // push the bubble past the page it was measured for; inside the
+            // text it would add a blank line where a piece ends.
+            if (end > start && m_lines.size() > firstLine + 1 && m_text.at(end - 1) == QChar::LineSeparator &&
+                m_lines.back().line.textLength() == 0) {
+                m_height -= m_lines.back().line.height();
+                m_lines.pop_back();
+            }
+            m_layouts.push_back(std::move(layout));
+            start = end;
+        } while (start < m_text.size() && m_height <= maxHeight);
     }
 
-    QString text() const { return m_layout.text(); }
+    const QString& text() const { return m_text; }
     qreal width() const { return m_width; }
     qreal height() const { return m_height; }
-    int lineCount() const { return m_layout.lineCount(); }
-    QTextLine line(int i) const { return m_layout.lineAt(i); }
+    int lineCount() const { return int(m_lines.size()); }
+    qreal lineHeight(int i) const { return m_lines[size_t(i)].line.height(); }
+    // Where line i begins in text().
+    qsizetype lineStart(int i) const { return m_lines[size_t(i)].offset + m_lines[size_t(i)].line.textStart(); }
 
     // Draws the lines whose bottom lies above maxHeight; centred lines when asked.
     void draw(QPainter& p, const QPointF& at, bool centred, qreal maxHeight) const
     {
-        for (int i = 0; i < m_layout.lineCount(); ++i) {
-            const QTextLine l = m_layout.lineAt(i);
+        for (const Line& entry : m_lines) {
+            const QTextLine& l = entry.line;
             if (l.y() + l.height() > maxHeight + 0.5)
                 break;
             const qreal dx = centred ? (m_width - l.naturalTextWidth()) / 2 : 0;
@@ -116,7 +173,15 @@ private:
         return s;
     }
 
-    QTextLayout m_layout;
+    struct Line
+    {
+        QTextLine line;
+        qsizetype offset; // of its piece in m_text
+    };
+
+    QString m_text;
+    std::vector<std::unique_ptr<QTextLayout>> m_layouts;
+    std::vector<Line> m_lines;
     qreal m_width = 0;
     qreal m_height = 0;
 };
@@ -315,7 +380,7 @@ QImage text_bubble(const QString& text, int width, int type, const QString& time
     const qreal avail = availableTextWidth(width, *m);
     if (avail < 1)
         return {};
-    const WrappedText body(text, bubbleFont(type), avail);
+    const WrappedText body(text, bubbleFont(type), avail, kMaxBubbleHeight);
     const qreal bodyH = qMin<qreal>(body.height(), kMaxBubbleHeight);
     return composeBubble(QSizeF(body.width(), bodyH), type, *m, time, name, nameColor, width,
                          [&](QPainter& p, const QPointF& at) {
@@ -339,18 +404,19 @@ QStringList split_text_bubble(const QString& text, int width, int type, const QS
 
     // Every piece keeps room for the time, since any one of them may be last.
     QStringList pieces;
-    int start = 0;
+    qsizetype start = 0;
     qreal used = 0;
     qreal room = maxHeight - pads - d.above();
     for (int i = 0; i < body.lineCount(); ++i) {
-        const QTextLine l = body.line(i);
-        if (used > 0 && used + l.height() > room) {
-            pieces.append(body.text().mid(start, l.textStart() - start));
-            start = l.textStart();
+        const qreal lineH = body.lineHeight(i);
+        if (used > 0 && used + lineH > room) {
+            const qsizetype lineStart = body.lineStart(i);
+            pieces.append(body.text().mid(start, lineStart - start));
+            start = lineStart;
             used = 0;
             room = maxHeight - pads;
         }
-        used += l.height();
+        used += lineH;
     }
     pieces.append(body.text().mid(start));
     return pieces;

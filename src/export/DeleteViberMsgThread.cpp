@@ -20,7 +20,7 @@ QString DeleteViberMsgThread::deleteAll()
 {
     m_progress.invokeUpdateProgress(ids("IDS_DELETING_VIBER_MESSAGES"), 0, QString());
     m_db.openCheckThrow();
-    m_db.executeThrow("BEGIN");
+    m_db.executeThrow("BEGIN IMMEDIATE"); // waits for another writer rather than failing halfway
     qint64 count = 0;
     try {
         const qint64 total = m_msgs.size();

@@ -7,24 +7,27 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <stdexcept>
+
 ExportMessagesHtml::ExportMessagesHtml(const QString& folder, const QString& fileName, ExportOutput* output)
     : m_filesDir(QDir(folder).filePath(QStringLiteral("files"))), m_file(QDir(folder).filePath(fileName)),
       m_output(output)
 {
     if (!m_filesDir.exists()) {
-        if (m_output)
-            m_output->makeFolder(m_filesDir.path());
-        else
-            QDir().mkpath(m_filesDir.path());
+        const bool made = m_output ? m_output->makeFolder(m_filesDir.path()) : QDir().mkpath(m_filesDir.path());
+        if (!made)
+            throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(m_filesDir.path()).toStdString());
     }
     m_options = BubbleHtmlOptions::forExport([this](const QString& path) { return saveAttaFile(path); });
 }
 
 void ExportMessagesHtml::init()
 {
-    m_file.open();
-    if (m_output)
+    // A page of an earlier export is replaced only when this one is
+    // complete, and is not this export's to remove.
+    if (m_output && !QFileInfo::exists(m_file.path()))
         m_output->addFile(m_file.path());
+    m_file.open();
     m_file.write(QStringLiteral(
         "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
@@ -55,7 +58,20 @@ QString ExportMessagesHtml::saveAttaFile(const QString& path)
     if (name.isEmpty() || name == QLatin1String("..") || name == QLatin1String("."))
         return QString();
     const QString target = g_getValidFilePath(m_filesDir.filePath(name));
-    if (QFileInfo(path).isFile() && QFile::copy(path, target) && m_output)
-        m_output->addFile(target);
+    // A page links only to files that were written.
+    if (!QFileInfo(path).isFile())
+        return QString();
+    bool copied = false;
+    if (m_output) {
+        copied = m_output->copyFile(path, target);
+    } else {
+        QString error;
+        const CopyFailure failure = g_copyFile(path, target, error);
+        if (failure == CopyFailure::Target)
+            throw std::runtime_error(error.toStdString());
+        copied = failure == CopyFailure::None;
+    }
+    if (!copied)
+        return QString();
     return QStringLiteral("files/") + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName()));
 }

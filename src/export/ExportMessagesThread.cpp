@@ -89,9 +89,17 @@ QString ExportMessagesThread::chatFileName(const _ViberChat* chat, const QString
     QString base = chat->fullDisplay();
     base.remove(invisible);
     base = g_formatFileName(base);
-    // Keep the name within what file systems accept (255 bytes).
-    while (base.toUtf8().size() > 200)
-        base.chop(1);
+    // Keep the name within what file systems accept (255 bytes), cut once
+    // at the last whole character: shortening character by character and
+    // encoding again each time takes minutes for a very long name.
+    constexpr qsizetype kMaxNameBytes = 200;
+    const QByteArray utf8 = base.toUtf8();
+    if (utf8.size() > kMaxNameBytes) {
+        qsizetype cut = kMaxNameBytes;
+        while (cut > 0 && (uchar(utf8.at(cut)) & 0xC0) == 0x80)
+            --cut; // a continuation byte: the character began before it
+        base = QString::fromUtf8(utf8.constData(), cut);
+    }
     if (base.isEmpty() || base.startsWith(u'.'))
         base.prepend(QStringLiteral("chat"));
     return base + suffix;
@@ -112,13 +120,19 @@ QString ExportMessagesThread::uniqueChatFileName(const _ViberChat* chat, const Q
 void ExportMessagesThread::copyHtmlResources()
 {
     const QDir files(QDir(m_path).filePath(QStringLiteral("files")));
-    m_output.makeFolder(files.path());
+    auto makeFolder = [this](const QString& path) {
+        if (!m_output.makeFolder(path))
+            throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(path).toStdString());
+    };
+    makeFolder(files.path());
     auto copyFolder = [this](const QString& from, const QString& to) {
         const QDir src(from);
         for (const QString& name : src.entryList(QDir::Files)) {
             const QString target = QDir(to).filePath(name);
-            if (QFile::copy(src.filePath(name), target))
-                m_output.addFile(target);
+            const QFileInfo t(target);
+            if (t.exists() || t.isSymLink())
+                continue; // an earlier export's copy serves as well
+            m_output.copyFile(src.filePath(name), target);
         }
     };
     const QString base = g_bubbleSrcDir();
@@ -128,7 +142,7 @@ void ExportMessagesThread::copyHtmlResources()
         if (!QDir(from).exists())
             continue;
         const QString to = files.filePath(QLatin1String(sub));
-        m_output.makeFolder(to);
+        makeFolder(to);
         copyFolder(from, to);
     }
 }
@@ -150,16 +164,17 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
     case FORMAT_PDF: {
         // The PDF writer opens its file when it is made.
         const QString file = QDir(m_path).filePath(uniqueChatFileName(chat, QStringLiteral(".pdf")));
+        const bool existed = QFileInfo::exists(file);
         writer = std::make_shared<ExportMessagesPdf>(file);
-        m_output.addFile(file);
+        if (!existed)
+            m_output.addFile(file);
         break;
     }
     }
+    // Text and CSV files are written under a temporary name and renamed when
+    // complete, so they need no removal, and a file that was at the path
+    // before a failed export stays as the user had it.
     writer->init();
-    // Only a file this export opened is its own to remove: a file it could
-    // not open stays as the user had it.
-    if (m_type == FORMAT_TXT || m_type == FORMAT_CSV)
-        m_output.addFile(m_path);
     return writer;
 }
 
@@ -202,5 +217,5 @@ QString ExportMessagesThread::exportAll()
     }
     if (writer)
         writer->uninit();
-    return ids("IDS_SUC_EXPORT_%1_MMS").arg(count);
+    return ids("IDS_SUC_EXPORT_%1_MMS").arg(count) + g_failedCopiesNote(m_output.failedCopies());
 }

@@ -1,8 +1,13 @@
 #include "export/ExportOutput.h"
 
+#include "shell/FileRoutines.h"
+#include "shell/UserTexts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <stdexcept>
 
 bool ExportOutput::makeFolder(const QString& path)
 {
@@ -35,4 +40,26 @@ void ExportOutput::removeAll()
         QDir().rmdir(*it); // fails, harmlessly, when something else is inside
     m_files.clear();
     m_folders.clear();
+}
+
+bool ExportOutput::copyFile(const QString& src, const QString& target)
+{
+    QString error;
+    switch (g_copyFile(src, target, error)) {
+    case CopyFailure::None:
+        addFile(target);
+        return true;
+    case CopyFailure::Source:
+        qWarning("Not copied: %s", qUtf8Printable(error));
+        ++m_failedCopies;
+        return false;
+    case CopyFailure::Target:
+        break;
+    }
+    throw std::runtime_error(error.toStdString());
+}
+
+QString g_failedCopiesNote(int failed)
+{
+    return failed > 0 ? QLatin1Char('\n') + ids("IDS_%1_FILES_NOT_COPIED").arg(failed) : QString();
 }

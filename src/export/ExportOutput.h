@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <mutex>
 
 // Remembers what one export created, so that a cancelled or failed export
@@ -20,8 +21,20 @@ public:
     // first) when it is empty.
     void removeAll();
 
+    // Copies src to target and records the copy. A source that cannot be read
+    // is logged and counted (the export goes on without that file); a target
+    // that cannot be written (full disk, unwritable folder) raises, since
+    // every later file would fail too. False when nothing was copied.
+    bool copyFile(const QString& src, const QString& target);
+    int failedCopies() const { return m_failedCopies; }
+
 private:
     std::mutex m_lock;
     QStringList m_files;
     QStringList m_folders; // in creation order, parents first
+    std::atomic_int m_failedCopies{0};
 };
+
+// The line added to a job's success text when files could not be copied;
+// empty when every copy succeeded.
+QString g_failedCopiesNote(int failed);

@@ -31,14 +31,9 @@ void ExportViberCallsThread::run()
 {
     runJobProtocol(
         m_progress,
-        [this] {
-            try {
-                return exportAll();
-            } catch (...) {
-                QFile::remove(m_path);
-                throw;
-            }
-        },
+        // The file takes its name only when complete: a failure leaves
+        // whatever was at the path before.
+        [this] { return exportAll(); },
         QStringLiteral("ExportViberCallsThread, "));
 }
 

@@ -28,15 +28,16 @@ bool isFile(const QString& path)
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-QString copyAs(const QString& source, const QDir& outDir, const QString& base, const QString& suffix)
+QString copyAs(const QString& source, const QDir& outDir, const QString& base, const QString& suffix,
+               ExportOutput& output)
 {
     const QString name = suffix.isEmpty() ? base : base + u'.' + suffix;
     const QString target = g_getValidFilePath(outDir.filePath(name));
-    return QFile::copy(source, target) ? target : QString();
+    return output.copyFile(source, target) ? target : QString();
 }
 } // namespace
 
-QString ExtractMediaFilesThread::extractOne(const _ViberMsg& m, const QDir& outDir)
+QString ExtractMediaFilesThread::extractOne(const _ViberMsg& m, const QDir& outDir, ExportOutput& output)
 {
     const _ViberAtta* a = m.atta;
     if (!a)
@@ -46,19 +47,19 @@ QString ExtractMediaFilesThread::extractOne(const _ViberMsg& m, const QDir& outD
     switch (m.type) {
     case MSG_TYPE_AUDIO:
         if (isFile(a->filePath))
-            target = copyAs(a->filePath, outDir, base, QStringLiteral("viber_voice"));
+            target = copyAs(a->filePath, outDir, base, QStringLiteral("viber_voice"), output);
         break;
     case MSG_TYPE_IMAGE:
     case MSG_TYPE_VIDEO:
         if (isFile(a->filePath))
-            target = copyAs(a->filePath, outDir, base, QFileInfo(a->filePath).suffix());
+            target = copyAs(a->filePath, outDir, base, QFileInfo(a->filePath).suffix(), output);
         else if (isFile(a->thumbPath))
-            target = copyAs(a->thumbPath, outDir, base, QFileInfo(a->thumbPath).suffix());
+            target = copyAs(a->thumbPath, outDir, base, QFileInfo(a->thumbPath).suffix(), output);
         break;
     case MSG_TYPE_LOCATION:
     case MSG_TYPE_STICKER:
         if (isFile(a->thumbPath))
-            target = copyAs(a->thumbPath, outDir, base, QFileInfo(a->thumbPath).suffix());
+            target = copyAs(a->thumbPath, outDir, base, QFileInfo(a->thumbPath).suffix(), output);
         break;
     default:
         break;
@@ -75,7 +76,7 @@ QString ExtractMediaFilesThread::extractOne(const _ViberMsg& m, const QDir& outD
 QString ExtractMediaFilesThread::extractAll()
 {
     m_progress.invokeUpdateProgress(ids("IDS_EXTRACTING_MEDIA_FILES"), -1, QString());
-    if (!m_outDir.exists() && !QDir().mkpath(m_outDir.absolutePath()))
+    if (!m_outDir.exists() && !m_output.makeFolder(m_outDir.absolutePath()))
         throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(m_outDir.absolutePath()).toStdString());
     const qint64 total = m_msgs.size();
     qint64 i = 0;
@@ -84,8 +85,17 @@ QString ExtractMediaFilesThread::extractAll()
         m_progress.throwIfClosed();
         ++i;
         reporter.report(i, total);
-        if (m)
-            extractOne(*m, m_outDir);
+        if (!m)
+            continue;
+        try {
+            extractOne(*m, m_outDir, m_output);
+        } catch (const std::exception&) {
+            // The folder cannot take more: a partial extraction would pass
+            // for a whole one.
+            m_output.removeAll();
+            throw;
+        }
     }
-    return ids("IDS_SUC_EXTRACT_MEDIA_FILES_TO_%1").arg(m_outDir.absolutePath());
+    return ids("IDS_SUC_EXTRACT_MEDIA_FILES_TO_%1").arg(m_outDir.absolutePath()) +
+           g_failedCopiesNote(m_output.failedCopies());
 }

@@ -1,12 +1,17 @@
 #pragma once
 
-#include <QFile>
+#include <QFileDevice>
 #include <QString>
 #include <QStringEncoder>
 
-// A UTF-8 text file written through a large buffer: open() truncates and
-// raises the file system's error text on failure; close() flushes and raises
-// when the data could not be written (a full disk must not pass as success).
+#include <memory>
+
+// A UTF-8 text file written through a large buffer. A regular file is written
+// under a temporary name beside it and takes its name only in close(): a
+// failed or cancelled write leaves whatever was there before untouched (and
+// nothing when there was nothing). A device or pipe given as the path
+// (/dev/stdout) is written directly. open(), write() and close() raise the
+// file system's error text; a full disk must not pass as success.
 class TextFileWriter
 {
 public:
@@ -20,9 +25,10 @@ public:
 
 private:
     void flushBuffer();
+    [[noreturn]] void fail(const QString& why) const;
 
     QString m_path;
-    QFile m_file;
+    std::unique_ptr<QFileDevice> m_file;
     QStringEncoder m_encoder{QStringEncoder::Utf8};
     QByteArray m_buffer;
 };

@@ -71,7 +71,13 @@ public:
     // reported as a stage and can be cancelled (kJobCancelled is thrown). The
     // class keys are kept in memory for the rest of the process, so the same
     // backup and password unlock again at once.
-    bool setPasscode(const QString& password, JobProgress* progress = nullptr);
+    // The password as the bytes the user gave (a file may hold bytes that are
+    // not UTF-8; they must reach the key derivation unchanged).
+    bool setPasscode(const QByteArray& password, JobProgress* progress = nullptr);
+    bool setPasscode(const QString& password, JobProgress* progress = nullptr)
+    {
+        return setPasscode(password.toUtf8(), progress);
+    }
     bool isUnlocked() const { return m_unlocked; }
     void copyFile(const _FileNode* node, const QString& dest, void* userData, ProgressFn progress) const;
     // MD5 of the folder's absolute path, to name a cache folder per backup.

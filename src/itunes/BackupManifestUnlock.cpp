@@ -36,10 +36,9 @@ QByteArray cacheKey(const QString& folder, const QByteArray& keybag, const QByte
 }
 } // namespace
 
-bool BackupManifest::setPasscode(const QString& password, JobProgress* progress)
+bool BackupManifest::setPasscode(const QByteArray& secret, JobProgress* progress)
 {
     _KeybagInfo keybag = parseKeybag(m_info.backupKeyBag);
-    const QByteArray secret = password.toUtf8();
     const QByteArray id = cacheKey(m_root.absolutePath(), m_info.backupKeyBag, secret);
     UnlockedKeys& cache = unlockedKeys();
     QMap<int, QByteArray> known;

@@ -1,5 +1,7 @@
 #include "model/DbSchema.h"
 
+#include <stdexcept>
+
 void DbSchema::loadDbThrow(Sqlite3DB& db)
 {
     m_tables.clear();
@@ -24,4 +26,16 @@ bool DbSchema::containsCol(const QString& table, const QString& col) const
 {
     const auto it = m_tables.constFind(table.toLower());
     return it != m_tables.cend() && it->containsCol(col);
+}
+
+void DbSchema::requireColumnsThrow(const QString& table, const QStringList& columns) const
+{
+    const auto it = m_tables.constFind(table.toLower());
+    if (it == m_tables.cend())
+        throw std::runtime_error(QStringLiteral("no such table: %1").arg(table).toStdString());
+    for (const QString& col : columns) {
+        if (!it->containsCol(col))
+            throw std::runtime_error(
+                QStringLiteral("the table %1 has no column %2, which is needed to read it").arg(it->name, col).toStdString());
+    }
 }

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One table of an SQLite file: its name as stored, its CREATE text and its
 // columns by lower-cased name.
@@ -33,6 +34,10 @@ public:
     DbSchemaTable table(const QString& name) const { return m_tables.value(name.toLower()); }
     bool containsTable(const QString& name) const { return m_tables.contains(name.toLower()); }
     bool containsCol(const QString& table, const QString& col) const;
+    // For the columns a reader cannot do without: raises std::runtime_error
+    // naming the table, or the table and column, that the file lacks. (A
+    // cursor reads an unknown column as 0, which would quietly drop records.)
+    void requireColumnsThrow(const QString& table, const QStringList& columns) const;
 
 private:
     QHash<QString, DbSchemaTable> m_tables;

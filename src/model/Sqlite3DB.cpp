@@ -31,6 +31,7 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
         throw std::runtime_error(err);
     }
     sqlite3_extended_result_codes(db, 0);
+    sqlite3_busy_timeout(db, kSqliteBusyTimeoutMs);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kSqliteMaxValueBytes);
     m_conn = std::make_shared<Sqlite3Conn>(db);
 }

@@ -30,6 +30,10 @@ int sqlite_qt_version();
 // memory.
 constexpr int kSqliteMaxValueBytes = 64 * 1024 * 1024;
 
+// How long a connection waits for another process's lock (two backups into
+// one database) before it gives up with "database is locked".
+constexpr int kSqliteBusyTimeoutMs = 30 * 1000;
+
 // A connection to one SQLite file; the handle is null while closed. Operations
 // ending in Throw raise std::runtime_error with SQLite's error text.
 class Sqlite3DB
@@ -41,7 +45,8 @@ public:
     Sqlite3DB& operator=(const Sqlite3DB&) = delete;
 
     // flags are SQLite open flags: 2 read-write (the file must exist), 6 also
-    // creates it. An open connection is closed first.
+    // creates it (SQLITE_OPEN_NOFOLLOW may be added). An open connection is
+    // closed first.
     void openThrow(const QString& path, int flags);
     void close();
     sqlite3* handle() const;

@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <atomic>
+#include <cerrno>
+
 QString g_md5(const QString& s)
 {
     return QString::fromLatin1(QCryptographicHash::hash(s.toUtf8(), QCryptographicHash::Md5).toHex());
@@ -48,6 +51,101 @@ QString g_getValidFilePath(const QString& path)
     }
 }
 
+namespace {
+std::atomic_int g_writeFault{0};
+
+bool injectedFault()
+{
+    int n = g_writeFault.load();
+    while (n > 0) {
+        if (g_writeFault.compare_exchange_weak(n, n - 1))
+            return n == 1;
+    }
+    return false;
+}
+} // namespace
+
+void g_failNthWriteForTest(int n)
+{
+    g_writeFault.store(n);
+}
+
+bool g_writeAll(QFileDevice& f, QByteArrayView data, QString& error)
+{
+    if (injectedFault()) {
+        error = QStringLiteral("%1: %2").arg(f.fileName(), qt_error_string(ENOSPC));
+        return false;
+    }
+    qsizetype done = 0;
+    while (done < data.size()) {
+        // A short write sets no error; the next attempt fails with errno.
+        const qint64 n = f.write(data.data() + done, data.size() - done);
+        if (n <= 0) {
+            error = QStringLiteral("%1: %2").arg(f.fileName(), f.errorString());
+            return false;
+        }
+        done += qsizetype(n);
+    }
+    return true;
+}
+
+CopyFailure g_copyFile(const QString& src, const QString& dst, QString& error)
+{
+    QFile in(src);
+    if (!in.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("%1: %2").arg(src, in.errorString());
+        return CopyFailure::Source;
+    }
+    QFile out(dst);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        error = QStringLiteral("%1: %2").arg(dst, out.errorString());
+        return CopyFailure::Target;
+    }
+    auto failed = [&](CopyFailure why) {
+        out.close();
+        QFile::remove(dst);
+        return why;
+    };
+    QByteArray buffer(qsizetype(1) << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0) {
+            error = QStringLiteral("%1: %2").arg(src, in.errorString());
+            return failed(CopyFailure::Source);
+        }
+        if (n == 0)
+            break;
+        if (!g_writeAll(out, QByteArrayView(buffer.constData(), qsizetype(n)), error))
+            return failed(CopyFailure::Target);
+    }
+    if (!out.flush()) {
+        error = QStringLiteral("%1: %2").arg(dst, out.errorString());
+        return failed(CopyFailure::Target);
+    }
+    out.close();
+    return CopyFailure::None;
+}
+
+bool g_makeFoldersNoLinks(const QString& base, const QString& rel)
+{
+    QString path = base;
+    for (const QString& part : rel.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("..") || part == QLatin1String("."))
+            return false;
+        path += u'/' + part;
+        const QFileInfo info(path);
+        if (info.isSymLink())
+            return false;
+        if (info.exists()) {
+            if (!info.isDir())
+                return false;
+        } else if (!QDir().mkdir(path)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void g_delDirCascade(const QString& path)
 {
     const QFileInfo top(path);
@@ -55,7 +153,7 @@ void g_delDirCascade(const QString& path)
         return;
     QDir dir(path);
     const QFileInfoList entries =
-        dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+        dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo& e : entries) {
         if (e.isSymLink() || !e.isDir())
             QFile::remove(e.absoluteFilePath());

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+
+class QFileDevice;
 
 // MD5 of the UTF-8 bytes of s, 32 lower-case hexadecimal characters.
 QString g_md5(const QString& s);
@@ -13,9 +16,32 @@ QString g_formatFileName(const QString& name);
 // "<name>(n).<suffix>" in the same folder, n = 1, 2, ...
 QString g_getValidFilePath(const QString& path);
 
-// Removes the folder with everything visible in it. Hidden entries stay (and
-// so does the folder that holds them). Symbolic links are removed as links:
-// their targets are never entered.
+// Writes all of data to f, again after a short write: a disk that fills up
+// mid-write then reports the system's reason ("No space left on device")
+// instead of an "Unknown error". False with a text naming f in error.
+bool g_writeAll(QFileDevice& f, QByteArrayView data, QString& error);
+
+// Why a copy failed. A source that cannot be read spoils that one file; a
+// target that cannot be written (full disk, unwritable folder) spoils every
+// file after it, so callers count the first and stop on the second.
+enum class CopyFailure { None, Source, Target };
+
+// Copies src to dst, which must not exist yet; a partial dst is removed.
+// The text of a failure, naming the file, goes to error.
+CopyFailure g_copyFile(const QString& src, const QString& dst, QString& error);
+
+// Makes the folders of rel (slash-separated, relative) below base where they
+// are missing. False when a part is a symbolic link or no folder, or cannot
+// be made: what is written below base then never lands elsewhere.
+bool g_makeFoldersNoLinks(const QString& base, const QString& rel);
+
+// Test seam: the n-th write through g_writeAll from now on fails as on a
+// full disk; 0 turns it off.
+void g_failNthWriteForTest(int n);
+
+// Removes the folder with everything in it, hidden entries included.
+// Symbolic links are removed as links: their targets are never entered.
+// Callers that must know check afterwards whether the folder is gone.
 void g_delDirCascade(const QString& path);
 
 // Shows a URL, a file or a folder with the desktop's default application.

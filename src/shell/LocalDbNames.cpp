@@ -46,6 +46,27 @@ QStringList g_localDbNames()
     return names;
 }
 
+namespace {
+QStringList caseMatches(const QStringList& existing, const QString& name)
+{
+    QStringList matches;
+    for (const QString& n : existing) {
+        if (n.compare(name, Qt::CaseInsensitive) == 0)
+            matches << n;
+    }
+    return matches;
+}
+} // namespace
+
+QStringList g_localDbCaseAmbiguity(const QString& name)
+{
+    const QStringList existing = g_localDbNames();
+    if (existing.contains(name))
+        return {};
+    const QStringList matches = caseMatches(existing, name);
+    return matches.size() > 1 ? matches : QStringList();
+}
+
 QString g_localDbFolder(const QString& name)
 {
     if (g_checkLocalDbName(name) != LOCALDB_NAME_OK)
@@ -54,12 +75,13 @@ QString g_localDbFolder(const QString& name)
     QString folderName = name;
     const QStringList existing = g_localDbNames();
     if (!existing.contains(name)) {
-        for (const QString& n : existing) {
-            if (n.compare(name, Qt::CaseInsensitive) == 0) {
-                folderName = n;
-                break;
-            }
-        }
+        const QStringList matches = caseMatches(existing, name);
+        // Picking one of several would delete or change a database the user
+        // did not name.
+        if (matches.size() > 1)
+            return QString();
+        if (matches.size() == 1)
+            folderName = matches.first();
     }
     const QString path = QDir::cleanPath(base.absoluteFilePath(folderName));
     if (QFileInfo(path).absolutePath() != QDir::cleanPath(base.absolutePath()))

@@ -22,8 +22,14 @@ QString g_localDbNameCheckText(LocalDbNameCheck check);
 // The databases of g_localDbDir(): sub-folders that hold a store, by name.
 QStringList g_localDbNames();
 
+// The databases a name could mean when no database has exactly that name and
+// several match it without regard to case ("Base2" and "base2" for "BASE2"):
+// the caller must ask for the exact name. Empty when the name is unambiguous.
+QStringList g_localDbCaseAmbiguity(const QString& name);
+
 // The folder of the database name: the folder of an existing database whose
 // name matches without regard to case (the exact spelling first), else a
-// folder of that name in g_localDbDir(). Empty when the name fails the check
-// or the folder would lie outside g_localDbDir() (links included).
+// folder of that name in g_localDbDir(). Empty when the name fails the check,
+// is ambiguous (above) or the folder would lie outside g_localDbDir() (links
+// included).
 QString g_localDbFolder(const QString& name);

@@ -2,6 +2,8 @@
 
 #include "stores/CurrentStoreLayout.h"
 #include "stores/CurrentStoreReader.h"
+#include "stores/LocalDbSchema.h"
+#include "stores/SourceFileGuard.h"
 #include "stores/StoreBag.h"
 #include "stores/StorePaths.h"
 
@@ -11,6 +13,32 @@
 #include <sqlite3.h>
 
 #include <stdexcept>
+
+namespace {
+// Columns without which records would load wrongly or not at all (the
+// cursor reads a missing column as 0); every other column is optional.
+void requireReadableLayoutThrow(const DbSchema& schema, const QString& joinTable, const QStringList& joinCols)
+{
+    const auto need = [&](const char* table, std::initializer_list<const char*> cols) {
+        QStringList names;
+        for (const char* c : cols)
+            names << QString::fromLatin1(c);
+        schema.requireColumnsThrow(QString::fromLatin1(table), names);
+    };
+    need("ZCONVERSATION", {"Z_PK"});
+    schema.requireColumnsThrow(joinTable, joinCols);
+    need("ZPHONENUMBERINDEX", {"Z_PK", "ZCANONIZEDPHONENUM"});
+    need("ZVIBERMESSAGE", {"Z_PK", "ZCONVERSATION", "ZSTATE", "ZDATE", "ZTEXT"});
+    need("ZVIBERLOCATION", {"ZMESSAGE"});
+    need("ZATTACHMENT", {"Z_PK", "ZMESSAGE", "ZTYPE", "ZNAME"});
+    need("ZRECENT", {"Z_PK", "ZRECENTSLINE", "ZCALLTYPE", "ZDATE"});
+    need("ZRECENTSLINE", {"Z_PK", "ZPHONENUMINDEX"});
+    if (schema.containsTable(QStringLiteral("ZABCONTACT"))) {
+        need("ZABCONTACT", {"Z_PK", "ZMAINNAME"});
+        need("ZPHONENUMBERINDEX", {"ZCONTACT"});
+    }
+}
+} // namespace
 
 IOSViberDb::IOSViberDb(const QDir& root_, const QString& dbFile_, bool localDb_)
     : root(root_), dbFile(dbFile_), localDb(localDb_)
@@ -81,10 +109,16 @@ void IOSViberDb::openCheckThrow()
         return;
     try {
         const QString path = root.absoluteFilePath(dbFile);
-        if (QFileInfo::exists(path))
+        if (localDb) {
+            // Our own store: never written through a link, and made (or
+            // remade after a cut-short creation) in one transaction.
+            openThrow(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW);
+            g_ensureLocalDbSchemaThrow(*this, root.dirName());
+        } else if (QFileInfo::exists(path)) {
             openThrow(path, 2);
-        else
+        } else {
             createFromScriptThrow(path);
+        }
         schema.loadDbThrow(*this);
         entities.clear();
         Sqlite3Cursor c = queryThrow("select * from Z_PRIMARYKEY");
@@ -99,10 +133,12 @@ void IOSViberDb::openCheckThrow()
         joinPersonCol = QStringLiteral("Z_%1PHONENUMINDEXES").arg(pniEnt);
         m_currentLayout = schema.containsTable(QLatin1String(CurrentStore::kMemberTable))
                           && !schema.containsTable(QLatin1String(CurrentStore::kOldPersonTable));
-        // The current layout is only read, never cleaned up: its links may
-        // dangle and the reader skips them instead.
-        if (!m_currentLayout)
+        // The current layout is only read, never cleaned up, and its own
+        // reader checks its columns: its links may dangle and it skips them.
+        if (!m_currentLayout) {
+            requireReadableLayoutThrow(schema, joinTable, {joinChatCol, joinPersonCol});
             removeOrphansThrow();
+        }
     } catch (...) {
         // A half-prepared store must not pass for an open one next time.
         close();
@@ -222,12 +258,22 @@ void IOSViberDb::checkWritableThrow()
 ViberData IOSViberDb::loadDataThrow()
 {
     openCheckThrow();
-    if (m_currentLayout)
-        return CurrentStoreReader(*this).loadThrow();
+    QStringList roots{root.absolutePath()};
     ViberData data;
-    chatsThrow(data);
-    loadMessagesThrow(data.p());
-    loadAttachmentsThrow(data.p());
-    loadCallsThrow(data.p());
+    if (m_currentLayout) {
+        data = CurrentStoreReader(*this).loadThrow();
+        // Contact pictures of the current layout live in the app group,
+        // beside the store's own folder.
+        const QString storeDir = QFileInfo(root.absoluteFilePath(dbFile)).absolutePath();
+        roots << QDir::cleanPath(storeDir + QStringLiteral("/..")) << m_iconsDir;
+    } else {
+        chatsThrow(data);
+        loadMessagesThrow(data.p());
+        loadAttachmentsThrow(data.p());
+        loadCallsThrow(data.p());
+    }
+    if (m_hasPreviewRoot)
+        roots << m_previewRoot.absolutePath();
+    g_dropFilesOutside(data, roots);
     return data;
 }

@@ -1,6 +1,7 @@
 #include "stores/PCViberDb.h"
 
 #include "model/ViberTime.h"
+#include "stores/SourceFileGuard.h"
 #include "stores/StorePaths.h"
 
 #include <QDir>
@@ -17,6 +18,17 @@ void PCViberDb::openCheckThrow()
     openThrow(path, 2);
     try {
         schema.loadDbThrow(*this);
+        // Keys, links, directions and types decide whether a record loads at
+        // all; names, paths and durations are optional.
+        schema.requireColumnsThrow(QStringLiteral("ChatInfo"), {QStringLiteral("ChatId"), QStringLiteral("Token")});
+        schema.requireColumnsThrow(QStringLiteral("OriginNumberInfo"), {QStringLiteral("Number")});
+        schema.requireColumnsThrow(QStringLiteral("ChatRelation"), {QStringLiteral("ChatId"), QStringLiteral("Number")});
+        schema.requireColumnsThrow(QStringLiteral("Events"),
+                                   {QStringLiteral("EventId"), QStringLiteral("ChatId"), QStringLiteral("TimeStamp"),
+                                    QStringLiteral("Direction"), QStringLiteral("Number")});
+        schema.requireColumnsThrow(QStringLiteral("Messages"),
+                                   {QStringLiteral("EventId"), QStringLiteral("Type"), QStringLiteral("Body")});
+        schema.requireColumnsThrow(QStringLiteral("Calls"), {QStringLiteral("EventId")});
     } catch (...) {
         close();
         throw;
@@ -233,5 +245,6 @@ ViberData PCViberDb::loadDataThrow()
     loadChatsThrow(data.p());
     loadMessagesThrow(data.p());
     loadCallsThrow(data.p());
+    g_dropDesktopFilesOutsideHome(data);
     return data;
 }

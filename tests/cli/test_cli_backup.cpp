@@ -90,6 +90,32 @@ private slots:
         QVERIFY(!QFileInfo::exists(dbFolder(QStringLiteral("mAIN"))));
     }
 
+    void twoBackupsIntoOneNewDatabaseAtOnce()
+    {
+        // Both start before the database exists: the second waits for the
+        // first instead of reading a store that is being made.
+        for (int round = 0; round < 3; ++round) {
+            const QString name = QStringLiteral("Race%1").arg(round);
+            QList<QProcess*> procs;
+            for (int i = 0; i < 2; ++i) {
+                auto* p = new QProcess(this);
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_data);
+                p->setProcessEnvironment(env);
+                p->start(QStringLiteral(FERROWICK_CLI_PATH),
+                         {QStringLiteral("backup"), QStringLiteral("--into"), name, QStringLiteral("--container"), m_container});
+                procs << p;
+            }
+            for (QProcess* p : procs) {
+                QVERIFY(p->waitForFinished(120000));
+                QCOMPARE(QString::fromUtf8(p->readAllStandardError()), QString());
+                QCOMPARE(p->exitCode(), 0);
+                delete p;
+            }
+            QCOMPARE(messages(name).count(u'\n'), 19);
+        }
+    }
+
     void backupOfOneChat()
     {
         const CliResult r = run({QStringLiteral("backup"), QStringLiteral("--into"), QStringLiteral("Anna only"),
@@ -146,9 +172,39 @@ private slots:
         QVERIFY2(r.err.contains(QLatin1String("no message with key 999999")), qPrintable(r.err));
         QCOMPARE(g_dumpStore(storeOf(QStringLiteral("Del"))), dump);
 
+        // Hidden files (a journal, a desktop's folder notes) go with the rest.
+        QVERIFY(g_writeFile(dbFolder(QStringLiteral("Del")) + QStringLiteral("/.directory"), "x"));
+        QVERIFY(g_writeFile(storeOf(QStringLiteral("Del")) + QStringLiteral("-journal"), "x"));
+        QVERIFY(QDir().mkpath(dbFolder(QStringLiteral("Del")) + QStringLiteral("/.trash/sub")));
         r = run({QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("dEL"), QStringLiteral("--all")});
         QCOMPARE(r.out, QStringLiteral("Successfully deleted database.\n"));
         QVERIFY(!QFileInfo::exists(dbFolder(QStringLiteral("Del"))));
+    }
+
+    void aNameMatchingSeveralDatabasesOnlyByCaseIsRefused()
+    {
+        backupInto(QStringLiteral("Base2"), QStringLiteral("Successfully backed up 19 messages.\n"));
+        // A second spelling made by hand (a backup into "base2" merges into "Base2").
+        QVERIFY(QDir().mkpath(dbFolder(QStringLiteral("base2")) + QStringLiteral("/Documents")));
+        QVERIFY(QFile::copy(storeOf(QStringLiteral("Base2")), storeOf(QStringLiteral("base2"))));
+        const QString dump = g_dumpStore(storeOf(QStringLiteral("Base2")));
+        for (const QStringList& args :
+             {QStringList{QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("BASE2"), QStringLiteral("--all")},
+              QStringList{QStringLiteral("backup"), QStringLiteral("--into"), QStringLiteral("BASE2"), QStringLiteral("--demo")},
+              QStringList{QStringLiteral("messages"), QStringLiteral("--localdb"), QStringLiteral("BASE2")}}) {
+            const CliResult r = run(args);
+            QCOMPARE(r.code, 2);
+            QVERIFY2(r.err.contains(QLatin1String("Base2, base2")), qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+        }
+        QCOMPARE(g_dumpStore(storeOf(QStringLiteral("Base2"))), dump);
+        QCOMPARE(g_dumpStore(storeOf(QStringLiteral("base2"))), dump);
+        // The exact name still chooses one.
+        const CliResult r = run({QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("base2"),
+                                 QStringLiteral("--all")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(!QFileInfo::exists(dbFolder(QStringLiteral("base2"))));
+        QCOMPARE(g_dumpStore(storeOf(QStringLiteral("Base2"))), dump);
     }
 
     void badNamesAndOptionsAreRefused_data()

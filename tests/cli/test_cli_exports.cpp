@@ -153,6 +153,50 @@ private slots:
             QVERIFY(f.startsWith(QStringLiteral("atta_")));
     }
 
+    void filesLeadingOutsideTheContainerAreNeverCopied()
+    {
+        const QByteArray secret("top secret, not part of any history");
+        QTemporaryDir outside;
+        const QString secretFile = outside.filePath(QStringLiteral("shadow"));
+        QVERIFY(g_writeFile(secretFile, secret));
+        const QString container = m_tmp.filePath(QStringLiteral("linked-container"));
+        {
+            ContainerFixture c(container);
+            g_fillSampleStore(c);
+            c.finish();
+        }
+        // The picture, its preview and the video are links out of the container.
+        for (const char* rel : {"Documents/Attachments/pic1.jpg", "Documents/AttachmentsPreview/pic1.jpg",
+                                "Documents/Attachments/clip.v1.mp4"}) {
+            const QString at = QDir(container).filePath(QLatin1String(rel));
+            QVERIFY(QFile::remove(at));
+            QVERIFY(QFile::link(secretFile, at));
+        }
+        const QString media = out(QStringLiteral("linked-media"));
+        const QString html = out(QStringLiteral("linked"));
+        const QStringList source{QStringLiteral("--container"), container};
+        QCOMPARE(run(QStringList{QStringLiteral("extract-media"), QStringLiteral("--out"), media} + source).code, 0);
+        QCOMPARE(run(QStringList{QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("html"),
+                                 QStringLiteral("--out"), html} + source)
+                     .code,
+                 0);
+        QCOMPARE(run(QStringList{QStringLiteral("backup"), QStringLiteral("--into"), QStringLiteral("Linked")} + source).code,
+                 0);
+        int checked = 0;
+        for (const QString& dir : {media, html + QStringLiteral("-html"),
+                                   m_tmp.filePath(QStringLiteral("data/local_databases/Linked"))}) {
+            QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString f = it.next();
+                QVERIFY2(!readAll(f).contains(secret), qPrintable(f));
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 5);
+        // The files that are the container's own still arrive.
+        QVERIFY(QFileInfo::exists(m_tmp.filePath(QStringLiteral("data/local_databases/Linked/Documents/Attachments/pic2.png"))));
+    }
+
     void demoHistoryExports()
     {
         const CliResult r = run({QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("html"),

@@ -137,7 +137,8 @@ private slots:
 
     void ctrlCClosesTheRunningJob()
     {
-        TerminalProgress progress(*new QTextStream(stderr), false);
+        QTextStream err(stderr);
+        TerminalProgress progress(err, false);
         {
             InterruptGuard guard(progress);
             std::raise(SIGINT);

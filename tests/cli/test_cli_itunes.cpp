@@ -223,6 +223,20 @@ private slots:
         QCOMPARE(got, expected);
     }
 
+    void passwordBytesThatAreNotUtf8AreUsedAsGiven()
+    {
+        // Latin-1 text, as an older editor saves it: not valid UTF-8.
+        const QByteArray latin1("gr\xfc\xdf dich \xff");
+        ViberBackupLayout layout;
+        layout.password = latin1;
+        const QString backup = g_writeViberBackup(m_container, m_sample, m_tmp.filePath(QStringLiteral("backups")),
+                                                  QStringLiteral("latin1"), layout);
+        const QList<QByteArray> expected = csvOf({QStringLiteral("--container"), m_container});
+        QCOMPARE(csvOf({QStringLiteral("--itunes"), backup, QStringLiteral("--password-file"),
+                        writePasswordFile(latin1 + '\n')}),
+                 expected);
+    }
+
     void passwordFailures()
     {
         const CliResult wrong = run({QStringLiteral("info"), QStringLiteral("--itunes"), m_encrypted,

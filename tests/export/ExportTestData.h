@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 
 // A small data set with every message kind, built in memory, with attachment
@@ -97,6 +98,18 @@ struct ExportTestData
         QFile f(path);
         if (f.open(QIODevice::WriteOnly))
             f.write(bytes);
+    }
+
+    // A regular file that opens but cannot be read (the process's own memory
+    // image, read at address 0), even with rights that ignore permissions;
+    // empty where there is none.
+    static QString unreadableFile()
+    {
+        QFile f(QStringLiteral("/proc/self/mem"));
+        char c = 0;
+        if (!QFileInfo(f.fileName()).isFile() || !f.open(QIODevice::ReadOnly) || f.read(&c, 1) >= 0)
+            return QString();
+        return f.fileName();
     }
 
     // Every kind of message in both chats; media files go into mediaDir.

@@ -1,7 +1,9 @@
+#include "ExportTestData.h"
 #include "StoreDump.h"
 #include "export/BackupViberMsgThread.h"
 #include "export/DeleteViberMsgThread.h"
 #include "fixtures/StoreFixture.h"
+#include "shell/FileRoutines.h"
 #include "stores/IOSViberDb.h"
 #include "support/RecordingProgress.h"
 #include "support/TestEnv.h"
@@ -150,6 +152,53 @@ private slots:
         QCOMPARE(r.successes, QStringList());
         QCOMPARE(r.errors.size(), 1);
         QVERIFY(!r.errors.constFirst().isEmpty());
+    }
+
+    void aFullDiskFailsTheBackupAndCommitsNothing()
+    {
+        const QDir dir = newDbDir();
+        g_failNthWriteForTest(1); // the first attachment copy
+        const JobResult r = backup(m_data.messages(), dir);
+        g_failNthWriteForTest(0);
+        QCOMPARE(r.successes, QStringList());
+        QCOMPARE(r.errors.size(), 1);
+        QVERIFY2(r.errors.first().contains(QLatin1String("No space left on device")), qPrintable(r.errors.first()));
+        QVERIFY(load(dir, kStore, true).messages().isEmpty());
+    }
+
+    void anUnreadableAttachmentIsCounted()
+    {
+        const QString unreadable = ExportTestData::unreadableFile();
+        if (unreadable.isEmpty())
+            QSKIP("no unreadable regular file here");
+        _ViberAtta* a = m_data.p()->msgs.value(m_s.msgPicture)->atta;
+        const QString kept = a->filePath;
+        a->filePath = unreadable;
+        const QDir dir = newDbDir();
+        const JobResult r = backup(m_data.messages(), dir);
+        a->filePath = kept;
+        QCOMPARE(r.errors, QStringList());
+        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully backed up 19 messages.\n1 attachment files could "
+                                                         "not be read and were not copied; the log names them.")});
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Documents/Attachments/pic1.jpg"))));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Documents/Attachments/pic2.png"))).isFile());
+    }
+
+    void linksInsideTheDatabaseFolderAreNotFollowed()
+    {
+        QTemporaryDir outside;
+        for (const char* link : {"Documents/Attachments", "Documents"}) {
+            const QDir dir = newDbDir();
+            QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("Documents"))));
+            const QString at = dir.filePath(QLatin1String(link));
+            QVERIFY(QDir(at).removeRecursively());
+            QVERIFY(QFile::link(outside.path(), at));
+            const JobResult r = backup(m_data.messages(), dir);
+            QCOMPARE(r.successes, QStringList());
+            QCOMPARE(r.errors.size(), 1);
+            QVERIFY2(r.errors.first().contains(QLatin1String("link")), qPrintable(r.errors.first()));
+            QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        }
     }
 
     void emptyListStillMakesTheStore()

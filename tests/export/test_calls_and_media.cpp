@@ -2,6 +2,7 @@
 #include "export/ExportViberCallsThread.h"
 #include "export/ExtractMediaFilesThread.h"
 #include "model/ViberTime.h"
+#include "shell/FileRoutines.h"
 #include "support/RecordingProgress.h"
 #include "support/TestEnv.h"
 
@@ -68,6 +69,18 @@ private slots:
         QCOMPARE(p.errors().size(), 1);
         QVERIFY(p.errors().first().startsWith(QStringLiteral("ExportViberCallsThread, ")));
         QVERIFY(!QFileInfo::exists(out));
+
+        // A file that was there before a failed export stays as it was.
+        const QString kept = dir.filePath(QStringLiteral("calls.txt"));
+        ExportTestData::writeBytes(kept, "the user's own data");
+        RecordingProgress full;
+        ExportViberCallsThread again({}, kept, full);
+        g_failNthWriteForTest(1);
+        again.run();
+        g_failNthWriteForTest(0);
+        QCOMPARE(full.errors().size(), 1);
+        QVERIFY2(full.errors().first().contains(QLatin1String("No space left on device")), qPrintable(full.errors().first()));
+        QCOMPARE(g_readFile(kept), QByteArray("the user's own data"));
     }
 
     void mediaNamesTimesAndFallbacks()
@@ -123,6 +136,44 @@ private slots:
         job.run();
         QVERIFY(c.successes().isEmpty() && c.errors().isEmpty());
         QCOMPARE(partial.entryList(QDir::Files).size(), 2); // the photo and the voice message stay
+    }
+
+    void aFullDiskFailsAndRemovesTheCopies()
+    {
+        QTemporaryDir media, out;
+        ExportTestData t;
+        t.fill(media.path());
+        const QDir target(out.filePath(QStringLiteral("attachments(x)")));
+        RecordingProgress p;
+        ExtractMediaFilesThread job(t.data.messages(), target, p);
+        g_failNthWriteForTest(2); // the photo is copied, the voice message finds the disk full
+        job.run();
+        g_failNthWriteForTest(0);
+        QCOMPARE(p.successes(), QStringList());
+        QCOMPARE(p.errors().size(), 1);
+        QVERIFY2(p.errors().first().contains(QLatin1String("No space left on device")), qPrintable(p.errors().first()));
+        QVERIFY(!target.exists()); // the job made the folder, so it goes with the photo
+    }
+
+    void anUnreadableFileIsCountedAndTheRestCopied()
+    {
+        const QString unreadable = ExportTestData::unreadableFile();
+        if (unreadable.isEmpty())
+            QSKIP("no unreadable regular file here");
+        QTemporaryDir media, out;
+        ExportTestData t;
+        t.fill(media.path());
+        _ViberMsg* m = t.msg(t.single, MSG_TYPE_VIDEO, ExportTestData::kDay + 900, QString(), MSG_STATE_SENT);
+        t.atta(m, unreadable, QString());
+        const QDir target(out.filePath(QStringLiteral("attachments(x)")));
+        RecordingProgress p;
+        ExtractMediaFilesThread job(t.data.messages(), target, p);
+        job.run();
+        QCOMPARE(p.errors(), QStringList());
+        QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully extracted attachments to %1.\n1 attachment files "
+                                                           "could not be read and were not copied; the log names them.")
+                                                .arg(target.absolutePath())});
+        QCOMPARE(target.entryList(QDir::Files).size(), 2);
     }
 
     void uncreatableFolderIsAnError()

@@ -1,6 +1,7 @@
 #include "ExportTestData.h"
 #include "export/BubbleHtml.h"
 #include "export/ExportMessagesThread.h"
+#include "shell/FileRoutines.h"
 #include "support/RecordingProgress.h"
 #include "support/TestEnv.h"
 
@@ -161,6 +162,44 @@ private slots:
         runHtml(t.data.messages(), folder);
         QVERIFY(g_readText(QDir(folder).filePath(QStringLiteral("Sam(+1).html"))).contains(QStringLiteral("first chat")));
         QVERIFY(g_readText(QDir(folder).filePath(QStringLiteral("Sam(+1)(1).html"))).contains(QStringLiteral("second chat")));
+    }
+
+    void aFullDiskFailsTheExportAndRemovesWhatItMade()
+    {
+        QTemporaryDir media, out;
+        ExportTestData t;
+        t.fill(media.path());
+        for (int n : {1, 4, 20}) { // a style file, a picture, a later attachment or page
+            const QString folder = out.filePath(QStringLiteral("full%1-html").arg(n));
+            g_failNthWriteForTest(n);
+            const HtmlRun r = runHtml(t.data.messages(), folder);
+            g_failNthWriteForTest(0);
+            QCOMPARE(r.successes, QStringList());
+            QCOMPARE(r.errors.size(), 1);
+            QVERIFY2(r.errors.first().contains(QLatin1String("No space left on device")), qPrintable(r.errors.first()));
+            QVERIFY(!QFileInfo::exists(folder));
+        }
+    }
+
+    void pagesLinkOnlyToFilesThatWereWritten()
+    {
+        const QString unreadable = ExportTestData::unreadableFile();
+        if (unreadable.isEmpty())
+            QSKIP("no unreadable regular file here");
+        QTemporaryDir media, out;
+        ExportTestData t;
+        t.fill(media.path());
+        _ViberMsg* m = t.msg(t.single, MSG_TYPE_IMAGE, ExportTestData::kDay + 900, QString(), MSG_STATE_SENT);
+        t.atta(m, unreadable, media.filePath(QStringLiteral("gone.jpg")));
+        const QString folder = out.filePath(QStringLiteral("links-html"));
+        const HtmlRun r = runHtml(t.data.messages(), folder);
+        QCOMPARE(r.errors, QStringList());
+        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully exported 11 Messages.\n1 attachment files could "
+                                                         "not be read and were not copied; the log names them.")});
+        const QString page = g_readText(QDir(folder).filePath(QStringLiteral("Anna(+4911).html")));
+        QVERIFY(page.contains(QLatin1String("files/photo.jpg")));
+        QVERIFY(!page.contains(QLatin1String("files/mem")));
+        QVERIFY(!page.contains(QLatin1String("files/gone.jpg")));
     }
 
     void cancelKeepsWhatWasThereBefore()

@@ -2,6 +2,7 @@
 #include "export/CsvFormat.h"
 #include "export/ExportMessagesThread.h"
 #include "export/ExportPaths.h"
+#include "shell/FileRoutines.h"
 #include "support/RecordingProgress.h"
 #include "support/TestEnv.h"
 
@@ -170,6 +171,71 @@ private slots:
         job.run();
         QVERIFY(p.successes().isEmpty() && p.errors().isEmpty());
         QVERIFY(!QFileInfo::exists(out));
+    }
+
+    void aFailedOrCancelledExportKeepsTheFileThatWasThere()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        for (const auto type : {ExportMessagesThread::FORMAT_TXT, ExportMessagesThread::FORMAT_CSV}) {
+            QTemporaryDir outDir;
+            const QString out = outDir.filePath(QStringLiteral("chats.out"));
+            ExportTestData::writeBytes(out, "the user's own data");
+
+            g_failNthWriteForTest(1); // the disk fills up at the first write
+            const Outcome failed = runExport(t.data.messages(), out, type);
+            g_failNthWriteForTest(0);
+            QCOMPARE(failed.errors.size(), 1);
+            QVERIFY2(failed.errors.first().contains(QLatin1String("No space left on device")),
+                     qPrintable(failed.errors.first()));
+            QCOMPARE(g_readFile(out), QByteArray("the user's own data"));
+
+            RecordingProgress p;
+            p.cancelAfterUpdates(3);
+            ExportMessagesThread job(t.data.messages(), out, type, p);
+            job.run();
+            QVERIFY(p.successes().isEmpty() && p.errors().isEmpty());
+            QCOMPARE(g_readFile(out), QByteArray("the user's own data"));
+            // No temporary file is left beside it.
+            QCOMPARE(QDir(outDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("chats.out")});
+
+            // A whole export replaces it.
+            QCOMPARE(runExport(t.data.messages(), out, type).errors, QStringList());
+            QVERIFY(g_readFile(out).size() > 100);
+        }
+    }
+
+    void aFullDeviceSaysSo()
+    {
+        const QString full = QStringLiteral("/dev/full");
+        if (!QFileInfo(full).exists())
+            QSKIP("no /dev/full here");
+        ExportTestData t;
+        QTemporaryDir dir;
+        t.fill(dir.path());
+        for (const auto type : {ExportMessagesThread::FORMAT_TXT, ExportMessagesThread::FORMAT_CSV}) {
+            const Outcome r = runExport(t.data.messages(), full, type);
+            QCOMPARE(r.successes, QStringList());
+            QCOMPARE(r.errors.size(), 1);
+            QVERIFY2(r.errors.first().contains(QLatin1String("No space left on device")), qPrintable(r.errors.first()));
+            QVERIFY(QFileInfo(full).exists()); // a device is never removed
+        }
+    }
+
+    void overLongChatNamesAreCutAtACharacterBoundary()
+    {
+        ExportTestData t;
+        _ViberPerson* p = t.person(QString(), QString());
+        _ViberChat* c = t.chat(QString(), QString(), {p});
+        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+        // 197 ASCII bytes and a 4-byte character: one more would pass 200 bytes.
+        p->name = QString(197, u'a') + emoji + QString(20000, u'b');
+        QCOMPARE(ExportMessagesThread::chatFileName(c, QStringLiteral(".html")), QString(197, u'a') + QStringLiteral(".html"));
+        p->name = QString(196, u'a') + emoji + QString(20000, u'b');
+        QCOMPARE(ExportMessagesThread::chatFileName(c, QStringLiteral(".pdf")), QString(196, u'a') + emoji + QStringLiteral(".pdf"));
+        p->name = QString(30000, QChar(0x00FC)); // two bytes each
+        QCOMPARE(ExportMessagesThread::chatFileName(c, QString()), QString(100, QChar(0x00FC)));
     }
 
     void targetPaths()

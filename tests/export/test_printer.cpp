@@ -228,6 +228,30 @@ private slots:
         QVERIFY(longWord.height() > 200);
     }
 
+    void veryLongTextsAreCutIntoPagesWithoutLosingOrBreakingCharacters()
+    {
+        // Long runs without a space, with a surrogate pair on the spot where
+        // the layout cuts its pieces, then words and line breaks.
+        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+        QString text = QString(9999, u'x') + emoji + QString(25000, u'y') + QStringLiteral("\n");
+        for (int i = 0; i < 3000; ++i)
+            text += QStringLiteral("word%1 ").arg(i) + (i % 40 == 0 ? QStringLiteral("\r\n") : QString());
+        const int pageHeight = 1000;
+        const QStringList pieces = split_text_bubble(text, 400, BUBBLE_OWN, QStringLiteral("10:00"), QString(), pageHeight);
+        QVERIFY(pieces.size() > 20);
+        QString joined;
+        for (const QString& piece : pieces) {
+            QVERIFY(!piece.isEmpty());
+            QVERIFY(!piece.front().isLowSurrogate() && !piece.back().isHighSurrogate());
+            const int h = bubbleSize(text_bubble(piece, 400, BUBBLE_OWN, QStringLiteral("10:00"))).height();
+            QVERIFY2(h <= pageHeight, qPrintable(QStringLiteral("%1 characters at %2: %3 pixels high").arg(piece.size()).arg(joined.size()).arg(h)));
+            joined += piece;
+        }
+        joined.replace(QChar::LineSeparator, QLatin1Char('\n'));
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QCOMPARE(joined, text);
+    }
+
     void pdfHasOnePageObjectPerPrintedPage()
     {
         History h;

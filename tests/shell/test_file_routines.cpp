@@ -71,7 +71,7 @@ private slots:
                  dir.filePath(QStringLiteral("trailing.(1)")));
     }
 
-    void delDirCascadeKeepsHiddenAndNeverFollowsLinks()
+    void delDirCascadeRemovesEverythingAndNeverFollowsLinks()
     {
         QTemporaryDir outside;
         touch(outside.filePath(QStringLiteral("precious.txt")));
@@ -88,13 +88,14 @@ private slots:
         QVERIFY(!QFileInfo::exists(root));
         QVERIFY(QFileInfo::exists(outside.filePath(QStringLiteral("precious.txt"))));
 
-        // Hidden entries are not listed: they stay, and so does their folder.
-        QVERIFY(QDir().mkpath(root + QStringLiteral("/sub")));
+        // Hidden files and folders go too (a store's journal, a ".trash").
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/sub/.hidden-dir")));
         touch(root + QStringLiteral("/.keep"));
-        touch(root + QStringLiteral("/sub/visible"));
+        touch(root + QStringLiteral("/sub/.hidden-dir/.x"));
+        QVERIFY(QFile::link(outside.path(), root + QStringLiteral("/.hidden-link")));
         g_delDirCascade(root);
-        QVERIFY(QFileInfo::exists(root + QStringLiteral("/.keep")));
-        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/sub")));
+        QVERIFY(!QFileInfo::exists(root));
+        QVERIFY(QFileInfo::exists(outside.filePath(QStringLiteral("precious.txt"))));
 
         g_delDirCascade(dir.filePath(QStringLiteral("missing"))); // ignored
     }

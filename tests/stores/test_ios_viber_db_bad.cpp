@@ -86,6 +86,51 @@ private slots:
         QCOMPARE(loadError(missing.root()), QStringLiteral("no such table: Z_0PHONENUMINDEXES"));
     }
 
+    void aMissingRequiredColumnIsNamed_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        const QList<QPair<const char*, const char*>> required = {
+            {"ZCONVERSATION", "Z_PK"},        {"Z_4PHONENUMINDEXES", "Z_4CONVERSATIONS"},
+            {"Z_4PHONENUMINDEXES", "Z_8PHONENUMINDEXES"}, {"ZPHONENUMBERINDEX", "ZCANONIZEDPHONENUM"},
+            {"ZPHONENUMBERINDEX", "ZCONTACT"}, {"ZABCONTACT", "ZMAINNAME"},
+            {"ZVIBERMESSAGE", "Z_PK"},        {"ZVIBERMESSAGE", "ZCONVERSATION"},
+            {"ZVIBERMESSAGE", "ZSTATE"},      {"ZVIBERMESSAGE", "ZDATE"},
+            {"ZVIBERMESSAGE", "ZTEXT"},       {"ZVIBERLOCATION", "ZMESSAGE"},
+            {"ZATTACHMENT", "ZMESSAGE"},      {"ZATTACHMENT", "ZTYPE"},
+            {"ZATTACHMENT", "ZNAME"},         {"ZRECENT", "ZRECENTSLINE"},
+            {"ZRECENT", "ZCALLTYPE"},         {"ZRECENTSLINE", "ZPHONENUMINDEX"}};
+        for (const auto& [table, column] : required)
+            QTest::addRow("%s.%s", table, column) << QString::fromLatin1(table) << QString::fromLatin1(column);
+    }
+
+    void aMissingRequiredColumnIsNamed()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        ContainerFixture c(newRoot().path());
+        g_fillSampleStore(c);
+        c.store().db().executeThrow(QStringLiteral("alter table %1 rename column %2 to gone").arg(table, column));
+        c.finish();
+        const QString err = loadError(c.root());
+        QCOMPARE(err, QStringLiteral("the table %1 has no column %2, which is needed to read it").arg(table, column));
+    }
+
+    void missingOptionalColumnsKeepTheirDefaults()
+    {
+        ContainerFixture c(newRoot().path());
+        const SampleStore s = g_fillSampleStore(c);
+        for (const char* sql : {"alter table ZVIBERMESSAGE rename column ZSYSTEMTYPE to gone",
+                                "alter table ZATTACHMENT rename column ZDURATION to gone",
+                                "alter table ZPHONENUMBERINDEX rename column ZICONID to gone"})
+            c.store().db().executeThrow(sql);
+        c.finish();
+        IOSViberDb db(c.root(), c.dbFile(), false);
+        const ViberData data = db.loadDataThrow();
+        QVERIFY(data.p()->msgs.contains(s.msgReceived));
+        QCOMPARE(data.p()->msgs.value(s.msgAudio)->atta->duration, 0.0);
+    }
+
     void truncatedStore()
     {
         ContainerFixture c(newRoot().path());

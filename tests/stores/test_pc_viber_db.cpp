@@ -135,6 +135,109 @@ private slots:
         QCOMPARE(data.p()->persons.size(), 2);
     }
 
+    void aMissingRequiredColumnIsNamed_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        const QList<QPair<const char*, const char*>> required = {
+            {"ChatInfo", "ChatId"},      {"ChatInfo", "Token"},    {"OriginNumberInfo", "Number"},
+            {"ChatRelation", "ChatId"},  {"ChatRelation", "Number"}, {"Events", "EventId"},
+            {"Events", "ChatId"},        {"Events", "TimeStamp"},  {"Events", "Direction"},
+            {"Events", "Number"},        {"Messages", "EventId"},  {"Messages", "Type"},
+            {"Messages", "Body"},        {"Calls", "EventId"}};
+        for (const auto& [table, column] : required)
+            QTest::addRow("%s.%s", table, column) << QString::fromLatin1(table) << QString::fromLatin1(column);
+    }
+
+    void aMissingRequiredColumnIsNamed()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        const QString path = m_tmp.filePath(QStringLiteral("no-%1-%2.db").arg(table, column));
+        {
+            DesktopFixture f(path);
+            g_fillDesktopSample(f);
+            f.db().executeThrow(QStringLiteral("alter table %1 rename column %2 to gone").arg(table, column));
+            f.finish();
+        }
+        try {
+            PCViberDb(path).loadDataThrow();
+            QFAIL("the store loaded");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     QStringLiteral("the table %1 has no column %2, which is needed to read it").arg(table, column));
+        }
+    }
+
+    void missingOptionalColumnsKeepTheirDefaults()
+    {
+        const QString path = m_tmp.filePath(QStringLiteral("optional.db"));
+        {
+            DesktopFixture f(path);
+            g_fillDesktopSample(f);
+            for (const char* sql : {"alter table OriginNumberInfo rename column AvatarPath to gone",
+                                    "alter table Messages rename column Duration to gone"})
+                f.db().executeThrow(sql);
+            f.finish();
+        }
+        const ViberData data = PCViberDb(path).loadDataThrow();
+        QCOMPARE(data.p()->msgs.size(), m_s.messages + m_s.calls);
+        QVERIFY(data.p()->persons.value(m_s.anna)->picturePath.isEmpty());
+    }
+
+    void onlyFilesOfTheUsersOwnFoldersAreKept()
+    {
+        // HOME is the test's own folder; each path names a file that exists.
+        const QDir home = QDir::home();
+        QTemporaryDir outside;
+        auto make = [&](const QString& path) {
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            QVERIFY(g_writeFile(path, "x"));
+        };
+        const QString photo = home.filePath(QStringLiteral("Documents/ViberDownloads/photo.jpg"));
+        const QString avatar = home.filePath(QStringLiteral(".ViberPC/avatars/anna.jpg"));
+        const QString key = home.filePath(QStringLiteral(".ssh/id_rsa"));
+        const QString dotFile = home.filePath(QStringLiteral("Documents/.secret.jpg"));
+        const QString elsewhere = outside.filePath(QStringLiteral("shadow"));
+        const QString linkToKey = home.filePath(QStringLiteral("Documents/ViberDownloads/innocent.jpg"));
+        for (const QString& f : {photo, avatar, key, dotFile, elsewhere})
+            make(f);
+        QFile::remove(linkToKey);
+        QVERIFY(QFile::link(key, linkToKey));
+
+        const QString path = m_tmp.filePath(QStringLiteral("paths.db"));
+        {
+            DesktopFixture f(path);
+            f.addNumber(QStringLiteral("+1"), QStringLiteral("A"), avatar);
+            f.addNumber(QStringLiteral("+2"), QStringLiteral("B"), key);
+            f.addChat(1, QStringLiteral("+1"), t);
+            int id = 0;
+            for (const QString& p : {photo, key, dotFile, elsewhere, linkToKey, home.path()}) {
+                DesktopFixture::Event e;
+                e.eventId = ++id;
+                e.chatId = 1;
+                e.number = QStringLiteral("+1");
+                e.unixTime = t + id;
+                e.token = id;
+                f.addMessage(e, 0x80, QString(), p, p);
+            }
+            f.finish();
+        }
+        const ViberData data = PCViberDb(path).loadDataThrow();
+        QStringList kept;
+        for (qint64 id = 1; id <= 6; ++id) {
+            const _ViberAtta* a = data.p()->msgs.value(id)->atta;
+            QCOMPARE(a->filePath, a->thumbPath);
+            kept << a->filePath;
+        }
+        QCOMPARE(kept, (QStringList{photo, QString(), QString(), QString(), QString(), QString()}));
+        QStringList pictures;
+        for (const _ViberPerson* p : data.p()->persons)
+            pictures << p->picturePath;
+        pictures.sort();
+        QCOMPARE(pictures, (QStringList{QString(), avatar}));
+    }
+
     void storesWithoutTheTablesFail()
     {
         const QString path = m_tmp.filePath(QStringLiteral("other.db"));

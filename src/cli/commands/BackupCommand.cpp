@@ -13,10 +13,13 @@ bool g_localDbFolderFor(CliContext& ctx, const QString& option, const QString& n
                         QString& folder, int& code)
 {
     const LocalDbNameCheck check = g_checkLocalDbName(name);
+    const QStringList ambiguous = check == LOCALDB_NAME_OK ? g_localDbCaseAmbiguity(name) : QStringList();
     folder = g_localDbFolder(name);
     if (check != LOCALDB_NAME_OK || folder.isEmpty()) {
         const QString why = check != LOCALDB_NAME_OK ? g_localDbNameCheckText(check)
-                                                     : QStringLiteral("it would lie outside the data folder");
+                            : !ambiguous.isEmpty()
+                                ? QStringLiteral("it matches %1; give the exact name").arg(ambiguous.join(QLatin1String(", ")))
+                                : QStringLiteral("it would lie outside the data folder");
         ctx.err << "ferrowick-cli: --" << option << ": '" << name << "' is not a database name: " << why << '\n';
         ctx.err << "Try 'ferrowick-cli " << ctx.parser.positionalArguments().value(0) << " --help'." << Qt::endl;
         code = CLI_EXIT_USAGE;

@@ -78,8 +78,11 @@ int DeleteCommand::run(CliContext& ctx)
 
     if (all) {
         g_delDirCascade(folder);
-        if (QFileInfo::exists(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))))
-            return ctx.fail(QStringLiteral("cannot remove %1").arg(folder));
+        // Success means the folder is gone: anything left (a file that could
+        // not be removed) would otherwise be reported as a deleted database.
+        const QFileInfo left(folder);
+        if (left.exists() || left.isSymLink())
+            return ctx.fail(QStringLiteral("cannot remove %1 completely").arg(folder));
         ctx.out << ids("IDS_DEL_LOCALDB_SUC") << Qt::endl;
         return CLI_EXIT_OK;
     }

@@ -1,0 +1,162 @@
+#include "stores/LocalDbSchema.h"
+
+#include "model/Sqlite3DB.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+namespace {
+[[noreturn]] void fail(const QString& text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+const QByteArray& scriptText()
+{
+    static const QByteArray text = [] {
+        QFile script(QStringLiteral(":res/ios_viber_db.sql"));
+        if (!script.open(QIODevice::ReadOnly))
+            fail(script.errorString());
+        QByteArray t = script.readAll();
+        const qsizetype nul = t.indexOf('\0');
+        if (nul >= 0)
+            t.truncate(nul);
+        return t;
+    }();
+    return text;
+}
+
+// The statements of the script, each on its own; SQLite decides where one
+// ends, so a semicolon inside a literal cannot mislead the split.
+QList<QByteArray> scriptStatements()
+{
+    QList<QByteArray> out;
+    QByteArray current;
+    for (const char c : scriptText()) {
+        current.append(c);
+        if (c == ';' && sqlite3_complete(current.constData())) {
+            out << current.trimmed();
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty())
+        out << current.trimmed();
+    return out;
+}
+
+// Names of the tables and indexes the script creates, lower-cased.
+QStringList expectedObjects()
+{
+    static const QStringList names = [] {
+        QStringList n;
+        static const QRegularExpression create(QStringLiteral("CREATE\\s+(?:TABLE|INDEX)\\s+([A-Za-z0-9_]+)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        auto it = create.globalMatch(QString::fromUtf8(scriptText()));
+        while (it.hasNext())
+            n << it.next().captured(1).toLower();
+        return n;
+    }();
+    return names;
+}
+
+struct Found
+{
+    QStringList objects; // lower-cased names of tables and indexes
+    QStringList tables;  // names as stored
+    bool hasEntities = false;
+};
+
+Found inspectThrow(Sqlite3DB& db)
+{
+    Found f;
+    Sqlite3Cursor c = db.queryThrow("select type, name from sqlite_master where type in ('table', 'index') and name "
+                                    "not like 'sqlite_%'");
+    while (c.moveNext()) {
+        f.objects << c.getText(1).toLower();
+        if (c.getText(0) == QLatin1String("table"))
+            f.tables << c.getText(1);
+    }
+    if (f.objects.contains(QStringLiteral("z_primarykey"))) {
+        Sqlite3Cursor n = db.queryThrow("select count(*) from Z_PRIMARYKEY");
+        f.hasEntities = n.moveNext() && n.getInt64(0) > 0;
+    }
+    return f;
+}
+
+QString missingObject(const Found& f)
+{
+    for (const QString& name : expectedObjects()) {
+        if (!f.objects.contains(name))
+            return name;
+    }
+    return QString();
+}
+
+QString quoted(const QString& name)
+{
+    return QLatin1Char('"') + QString(name).replace(u'"', QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+bool holdsRows(Sqlite3DB& db, const QStringList& tables)
+{
+    for (const QString& t : tables) {
+        Sqlite3Cursor c = db.queryThrow(QStringLiteral("select 1 from %1 limit 1").arg(quoted(t)));
+        if (c.moveNext())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int g_localDbSchemaSteps()
+{
+    return int(scriptStatements().size());
+}
+
+void g_ensureLocalDbSchemaThrow(Sqlite3DB& db, const QString& name, const std::function<void(int)>& afterStep)
+{
+    {
+        const Found f = inspectThrow(db);
+        if (missingObject(f).isEmpty() && f.hasEntities)
+            return;
+    }
+    // Someone else may be creating it right now: the write lock makes us
+    // wait for them, then look again.
+    db.executeThrow("BEGIN IMMEDIATE");
+    try {
+        const Found f = inspectThrow(db);
+        const QString missing = missingObject(f);
+        if (missing.isEmpty() && f.hasEntities) {
+            db.executeThrow("COMMIT");
+            return;
+        }
+        if (!f.tables.isEmpty() && holdsRows(db, f.tables)) {
+            const QString what = missing.isEmpty() ? QStringLiteral("its entity table is empty")
+                                                   : QStringLiteral("%1 is missing").arg(missing);
+            fail(QStringLiteral("The local database \"%1\" is damaged (%2). Back it up again into a new name or "
+                                "delete it.")
+                     .arg(name, what));
+        }
+        // Nothing in it worth keeping: what a cut-short creation left goes.
+        for (const QString& t : f.tables)
+            db.executeThrow(QStringLiteral("DROP TABLE %1").arg(quoted(t)));
+        int step = 0;
+        for (const QByteArray& statement : scriptStatements()) {
+            QString err;
+            if (db.exec(QString::fromUtf8(statement), err) != SQLITE_OK)
+                fail(err);
+            if (afterStep)
+                afterStep(++step);
+        }
+        db.executeThrow("COMMIT");
+    } catch (...) {
+        db.rollbackTran();
+        throw;
+    }
+}
