@@ -103,5 +103,13 @@
         <source>IDS_DEL_LOCALDB_SUC</source>
         <translation>Successfully deleted database.</translation>
     </message>
+    <message>
+        <source>IDS_IOS_TRUST_TIP</source>
+        <translation>Please restart your iPhone and computer to try again. If a prompt message pops out on your iPhone, please click &quot;Trust&quot;.</translation>
+    </message>
+    <message>
+        <source>IDS_IOS_WIFI_SYNC_TIP</source>
+        <translation>Please turn off Wifi Sync on iTunes or disconnect computer internet connections to try again.</translation>
+    </message>
 </context>
 </TS>
