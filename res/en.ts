@@ -111,5 +111,17 @@
         <source>IDS_IOS_WIFI_SYNC_TIP</source>
         <translation>Please turn off Wifi Sync on iTunes or disconnect computer internet connections to try again.</translation>
     </message>
+    <message>
+        <source>IDS_LOADING_FILE_%1_%2_%3</source>
+        <translation>Loading %1, %L2KB / %L3KB</translation>
+    </message>
+    <message>
+        <source>IDS_SENDING_FILE_%1</source>
+        <translation>Sending %1</translation>
+    </message>
+    <message>
+        <source>IDS_SENDING_FILE_%1_%2_%3</source>
+        <translation>Sending %1, %L2KB / %L3KB</translation>
+    </message>
 </context>
 </TS>
