@@ -5,6 +5,7 @@
 #include "device/MobileDevice.h"
 #include "support/TestEnv.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -178,6 +179,23 @@ private slots:
         SimFixture::attach(u"alpha"_qs);
         QTest::qWait(300);
         QCOMPARE(arrived.count(), 3);
+    }
+
+    void controlFileAttachesAndDetaches()
+    {
+        // Now attached: alpha (re-attached above) and beta.
+        DeviceWatcher watcher;
+        QSignalSpy left(&watcher, &DeviceWatcher::deviceLeft);
+        QString error;
+        QVERIFY2(watcher.start(error), qPrintable(error));
+        QTRY_COMPARE(watcher.devices().size(), 2);
+        am_device* alpha = SimFixture::deviceByUdid(u"udid-alpha"_qs);
+        QVERIFY(g_writeFile(m_sim->root() + u"/attached"_qs, "later\nbeta\n"));
+        QTRY_COMPARE(left.count(), 1);
+        QCOMPARE(left.at(0).at(0).value<void*>(), static_cast<void*>(alpha));
+        QTRY_COMPARE(watcher.devices().size(), 2);
+        QCOMPARE(udidOf(watcher.devices().at(1)), u"udid-later"_qs);
+        QVERIFY(QFile::remove(m_sim->root() + u"/attached"_qs));
     }
 };
 
