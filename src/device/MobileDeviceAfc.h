@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 // What the device says of one path. Invalid (no type) when the path does not
 // exist or the question failed.
 struct _AfcFileInfo
@@ -61,6 +63,13 @@ public:
     // container cannot be vended. A service already running is closed first.
     void startService(const QString& bundleId = QString());
     void closeService();
+    // Takes over a socket that already speaks AFC, or gives it back unclosed.
+    void adoptService(unsigned int handle)
+    {
+        closeService();
+        m_handle = handle;
+    }
+    unsigned int releaseService() { return std::exchange(m_handle, 0u); }
 
     // These never raise: failures give the empty or false result.
     _AfcFileInfo fileInfo(const QString& path);
