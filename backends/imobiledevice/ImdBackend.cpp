@@ -17,6 +17,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -224,15 +225,20 @@ FWIMD_EXPORT int32_t fwdev_device_list(fwdev_device** out, int32_t capacity)
     int32_t n = 0;
     {
         std::lock_guard<std::mutex> lock(b.lock);
+        std::vector<fwdev_device*> present;
         for (int i = 0; i < count; ++i) {
             fwdev_device* d = b.deviceLocked(udids[i]);
-            {
-                std::lock_guard<std::mutex> dl(d->lock);
-                d->attached = true;
-            }
+            present.push_back(d);
             if (out && n < capacity)
                 out[n] = d;
             ++n;
+        }
+        // The list is the truth: a later subscriber must not hear of a device
+        // that left while nobody listened.
+        for (auto& entry : b.devices) {
+            fwdev_device* d = entry.second.get();
+            std::lock_guard<std::mutex> dl(d->lock);
+            d->attached = std::find(present.begin(), present.end(), d) != present.end();
         }
     }
     idevice_device_list_free(udids);
