@@ -2,6 +2,11 @@
 
 #include <exception>
 
+bool afc_is_plain_name(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") && !name.contains(u'/');
+}
+
 int AfcFile::read(char* buffer, int length)
 {
     try {
@@ -85,7 +90,7 @@ QList<_AfcFileInfo> mobiledevice_afc::lt(const QString& dir)
         for (const QString& name : mobiledevice_afc_read_dir(m_handle, dir)) {
             // A name is one path element: anything that would climb or reach
             // elsewhere is not listed.
-            if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(u'/'))
+            if (!afc_is_plain_name(name))
                 continue;
             const _AfcFileInfo info = fileInfo(base + name);
             if (info.isFile() || info.isDir())

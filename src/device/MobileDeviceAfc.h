@@ -23,6 +23,10 @@ struct _AfcFileInfo
     bool isFile() const { return type == QLatin1String("S_IFREG"); }
 };
 
+// Whether a name from the device is one plain path element (not empty, not
+// "." or "..", no separator), fit to be joined to a folder path.
+bool afc_is_plain_name(const QString& name);
+
 // One open device file. Closing (explicitly or on destruction) tells the
 // device once and never fails.
 class AfcFile
