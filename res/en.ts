@@ -383,5 +383,25 @@
         <source>IDS_SAVE_ATTACHMENT_FILE_ERROR</source>
         <translation>Failed to save attachment.</translation>
     </message>
+    <message>
+        <source>IDS_IOS_TRUST_TIP</source>
+        <translation>Please restart your iPhone and computer to try again. If a prompt message pops out on your iPhone, please click &quot;Trust&quot;.</translation>
+    </message>
+    <message>
+        <source>IDS_IOS_WIFI_SYNC_TIP</source>
+        <translation>Please turn off Wifi Sync on iTunes or disconnect computer internet connections to try again.</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_FILE_%1_%2_%3</source>
+        <translation>Loading %1, %L2KB / %L3KB</translation>
+    </message>
+    <message>
+        <source>IDS_SENDING_FILE_%1</source>
+        <translation>Sending %1</translation>
+    </message>
+    <message>
+        <source>IDS_SENDING_FILE_%1_%2_%3</source>
+        <translation>Sending %1, %L2KB / %L3KB</translation>
+    </message>
 </context>
 </TS>

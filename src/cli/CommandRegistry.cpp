@@ -10,6 +10,7 @@
 #include "commands/BackupsCommand.h"
 #include "commands/BackupCommand.h"
 #include "commands/DeleteCommand.h"
+#include "commands/DevicesCommand.h"
 
 namespace {
 QCommandLineOption valueOption(const char* name, const char* help, const char* valueName)
@@ -39,7 +40,7 @@ std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
     c.push_back(std::make_unique<BackupsCommand>());
     c.push_back(pending("to-itunes", "Write the messages into an unencrypted iTunes backup.",
                         {valueOption("backup", "The backup folder.", "DIR")}, true));
-    c.push_back(pending("devices", "List attached iPhones.", {}, false));
+    c.push_back(std::make_unique<DevicesCommand>());
     c.push_back(pending("to-device", "Transfer the messages onto an iPhone.",
                         {valueOption("device", "The target iPhone.", "UDID")}, true));
     return c;

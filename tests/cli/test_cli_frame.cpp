@@ -100,9 +100,10 @@ private slots:
     void unbuiltCommandsFailHonestly()
     {
         QTemporaryDir data;
-        const CliResult r = runProcess({QStringLiteral("--data-dir"), data.path(), QStringLiteral("devices")});
+        const CliResult r = runProcess({QStringLiteral("--data-dir"), data.path(), QStringLiteral("to-device"),
+                                        QStringLiteral("--demo"), QStringLiteral("--device"), QStringLiteral("X")});
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err.trimmed(), QStringLiteral("ferrowick-cli: devices: not available yet"));
+        QCOMPARE(r.err.trimmed(), QStringLiteral("ferrowick-cli: to-device: not available yet"));
         QVERIFY(r.out.isEmpty());
         // The global --data-dir took effect: the log went there.
         QVERIFY(QDir(data.filePath(QStringLiteral("qlogs"))).exists());

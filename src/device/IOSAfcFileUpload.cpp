@@ -1,0 +1,70 @@
+#include "device/IOSAfcFileUpload.h"
+
+#include "shell/JobProgress.h"
+#include "shell/UserTexts.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace {
+constexpr int kUploadBuffer = 131072;
+
+[[noreturn]] void raise(const QString& text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+QString deviceParent(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+} // namespace
+
+IOSAfcFileUpload::IOSAfcFileUpload(JobProgress& progress) : m_progress(progress) {}
+
+void IOSAfcFileUpload::uploadFileThrow(mobiledevice_afc& afc, const QString& localPath, const QString& devicePath,
+                                       bool overwrite)
+{
+    m_progress.throwIfClosed();
+    const QString name = devicePath.section(u'/', -1);
+    m_progress.invokeUpdateProgress(QString(), -1, ids("IDS_SENDING_FILE_%1").arg(name));
+    const QFileInfo local(localPath);
+    if (!local.isFile() || devicePath.isEmpty())
+        return;
+    if (!overwrite) {
+        const _AfcFileInfo existing = afc.fileInfo(devicePath);
+        if (existing.isFile() && existing.size >= 1)
+            return;
+    }
+    const QString parent = deviceParent(devicePath);
+    if (!afc.fileInfo(parent).isValid())
+        afc.mkdir(parent);
+
+    AfcFile device;
+    if (!afc.writeFile(devicePath, device))
+        raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not create %1.").arg(devicePath));
+    QFile in(localPath);
+    if (!in.open(QIODevice::ReadOnly))
+        raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not read %1.").arg(localPath));
+    if (m_buffer.isEmpty())
+        m_buffer.resize(kUploadBuffer);
+    const qint64 total = in.size();
+    qint64 done = 0;
+    while (!in.atEnd()) {
+        const qint64 n = in.read(m_buffer.data(), m_buffer.size());
+        if (n < 0)
+            raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, read %1 error. %2").arg(localPath, in.errorString()));
+        if (n == 0)
+            break;
+        if (device.write(m_buffer.constData(), int(n)) != int(n))
+            raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, write device file %1 error.").arg(devicePath));
+        done += n;
+        m_progress.invokeUpdateProgress(QString(), -1,
+                                        ids("IDS_SENDING_FILE_%1_%2_%3").arg(name).arg(done / 1024).arg(total / 1024));
+    }
+    device.close();
+    in.close();
+}
