@@ -103,6 +103,9 @@ void IOSViberDb::openCheckThrow()
         // dangle and the reader skips them instead.
         if (!m_currentLayout)
             removeOrphansThrow();
+        m_lookupIndexed = false;
+        if (localDb)
+            ensureLookupIndexesThrow();
     } catch (...) {
         // A half-prepared store must not pass for an open one next time.
         close();
