@@ -161,7 +161,7 @@ int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const Cl
         qInfo().noquote() << "ferrowick-cli" << args.mid(1).join(u' ');
     }
 
-    CliContext ctx{parser, source, out, err, options.interactive};
+    CliContext ctx{parser, source, out, err, options.interactive, options.keepLoadedData};
     const int code = command->run(ctx);
     out.flush();
     err.flush();

@@ -25,6 +25,8 @@ struct CliContext
     QTextStream& err;
     // Whether progress may be drawn on the error stream (it is a terminal).
     bool interactive = false;
+    // See CliRunOptions::keepLoadedData.
+    bool keepLoadedData = false;
 
     // Writes "ferrowick-cli: <text>" on the error stream and returns 1.
     int fail(const QString& text) const;

@@ -85,6 +85,12 @@ bool SourceLoader::loadFor(const CliContext& ctx, ViberData& data)
     setTerminal(&ctx.err, ctx.interactive);
     try {
         data = loadThrow();
+        if (ctx.keepLoadedData) {
+            // One more handle that is never released: freeing millions of
+            // records one by one costs more than the command that used them.
+            static auto* kept = new QList<ViberData>;
+            kept->append(data);
+        }
         return true;
     } catch (const SourceInterrupted& e) {
         ctx.fail(QString::fromUtf8(e.what()));

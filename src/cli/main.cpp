@@ -21,5 +21,6 @@ int main(int argc, char* argv[])
     CliRunOptions options;
     options.interactive = ::isatty(STDERR_FILENO) == 1;
     options.installLogging = true;
+    options.keepLoadedData = true;
     return runCli(QGuiApplication::arguments(), out, err, options);
 }

@@ -139,6 +139,9 @@ void IOSViberDb::openCheckThrow()
             requireReadableLayoutThrow(schema, joinTable, {joinChatCol, joinPersonCol});
             removeOrphansThrow();
         }
+        m_lookupIndexed = false;
+        if (localDb)
+            ensureLookupIndexesThrow();
     } catch (...) {
         // A half-prepared store must not pass for an open one next time.
         close();

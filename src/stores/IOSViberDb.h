@@ -68,6 +68,9 @@ public:
     // layout but do not write rows the app might not accept. Opens the store
     // if needed; raises with a text for the user when it must not be written.
     void checkWritableThrow();
+    // The indexes every look-up of a merge needs, made once per open store
+    // when missing. Only indexes: no row of the store changes.
+    void ensureLookupIndexesThrow();
     // Settings.data and the contact pictures of a current-layout store; by
     // default found beside the store's own folder (com.viber/...).
     void setSettingsFile(const QString& path) { m_settingsFile = path; }
@@ -91,6 +94,7 @@ private:
     static ViberMsgState stateFromUtf8(QByteArrayView state);
     void createFromScriptThrow(const QString& path);
     void removeOrphansThrow();
+    bool hasIndexLeadingThrow(const QString& table, const QStringList& cols);
     QString personSelect(const QString& head) const;
     void loadMessagesThrow(__ViberData* d);
     void loadAttachmentsThrow(__ViberData* d);
@@ -108,6 +112,7 @@ private:
     qint64 insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m, qint64 msgKey);
 
     bool m_currentLayout = false;
+    bool m_lookupIndexed = false;
     QString m_settingsFile;
     QString m_iconsDir;
     bool m_makePreviews = true;

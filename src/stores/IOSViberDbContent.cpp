@@ -5,8 +5,60 @@
 #include "stores/StorePaths.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
+
+namespace {
+// The names in the store's preview folders, listed once per load: asking
+// the file system about two candidate previews of every picture and video
+// costs more than the rest of the attachment's load. Set while
+// loadAttachmentsThrow runs on this thread.
+class PreviewListing
+{
+public:
+    explicit PreviewListing(const QDir& root) : m_root(root) {}
+
+    bool exists(const QString& rel)
+    {
+#ifdef Q_OS_MACOS
+        // Names there may match in another case; let the file system decide.
+        return QFileInfo::exists(m_root.absoluteFilePath(rel));
+#else
+        const qsizetype slash = rel.lastIndexOf(QLatin1Char('/'));
+        return folder(rel.left(slash)).contains(rel.mid(slash + 1));
+#endif
+    }
+    void add(const QString& rel)
+    {
+        const qsizetype slash = rel.lastIndexOf(QLatin1Char('/'));
+        folder(rel.left(slash)).insert(rel.mid(slash + 1));
+    }
+
+private:
+    QSet<QString>& folder(const QString& rel)
+    {
+        auto it = m_folders.find(rel);
+        if (it == m_folders.end()) {
+            // As QFileInfo::exists: a broken link is no file.
+            const QStringList names = QDir(m_root.absoluteFilePath(rel))
+                                          .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            it = m_folders.insert(rel, QSet<QString>(names.cbegin(), names.cend()));
+        }
+        return *it;
+    }
+
+    QDir m_root;
+    QHash<QString, QSet<QString>> m_folders;
+};
+
+thread_local PreviewListing* t_previews = nullptr;
+
+bool previewExists(const QDir& root, const QString& rel)
+{
+    return t_previews ? t_previews->exists(rel) : QFileInfo::exists(root.absoluteFilePath(rel));
+}
+} // namespace
 
 void IOSViberDb::loadMessagesThrow(__ViberData* d)
 {
@@ -90,6 +142,18 @@ void IOSViberDb::loadMessagesThrow(__ViberData* d)
 
 void IOSViberDb::loadAttachmentsThrow(__ViberData* d)
 {
+    {
+        Sqlite3Cursor n = queryThrow("select count(*) from ZATTACHMENT");
+        if (n.moveNext())
+            d->attas.reserve(qsizetype(std::clamp<qint64>(n.getInt64(0), 0, 10000000)));
+    }
+    PreviewListing previews(root);
+    struct Scope
+    {
+        PreviewListing* previous;
+        ~Scope() { t_previews = previous; }
+    } scope{t_previews};
+    t_previews = &previews;
     Sqlite3Cursor c = queryThrow("select a.* from ZATTACHMENT as a");
     auto col = [&](const char* name) { return c.colIndex(QString::fromLatin1(name)); };
     const int pkCol = col("Z_PK"), msgCol = col("ZMESSAGE"), sizeCol = col("ZFILESIZE"), seqCol = col("ZSEQ"),
@@ -130,14 +194,18 @@ QString IOSViberDb::previewTarget(const QString& rel) const
 
 void IOSViberDb::setPreview(_ViberAtta* a, const QString& preferred, const QString& other)
 {
-    if (QFileInfo::exists(root.absoluteFilePath(preferred))) {
+    if (previewExists(root, preferred)) {
         a->thumbPath = root.absoluteFilePath(preferred);
-    } else if (QFileInfo::exists(root.absoluteFilePath(other))) {
+    } else if (previewExists(root, other)) {
         a->thumbPath = root.absoluteFilePath(other);
     } else {
         a->thumbPath = previewTarget(preferred);
-        if (m_makePreviews)
+        if (m_makePreviews) {
             g_makeImagePreview(a->filePath, a->thumbPath, m_hasPreviewRoot ? m_previewRoot : root);
+            // Made among the store's own previews: later attachments see it.
+            if (!m_hasPreviewRoot && t_previews && QFileInfo::exists(a->thumbPath))
+                t_previews->add(preferred);
+        }
     }
 }
 

@@ -87,6 +87,7 @@ qint64 wholeSeconds(double t)
 IOSMergePlans& IOSViberDb::plansThrow(_InsertContext& ctx)
 {
     checkWritableThrow();
+    ensureLookupIndexesThrow();
     if (!ctx.plans) {
         auto p = std::make_shared<IOSMergePlans>();
         p->person = RowPlan(schema, QStringLiteral("ZPHONENUMBERINDEX"),
@@ -139,7 +140,7 @@ qint64 IOSViberDb::findPersonThrow(const _ViberPerson* p)
 {
     if (!p)
         return 0;
-    openCheckThrow();
+    ensureLookupIndexesThrow();
     Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZPHONENUMBERINDEX where ZCANONIZEDPHONENUM=?")
                                      .addTextParam(viberPlainNumber(p->number)));
     return c.moveNext() ? c.getInt64(0) : 0;
@@ -195,7 +196,7 @@ qint64 IOSViberDb::findChatSlowThrow(const _ViberChat* c)
 {
     if (!c)
         return 0;
-    openCheckThrow();
+    ensureLookupIndexesThrow();
     if (!c->groupId.isEmpty()) {
         Sqlite3Cursor q = queryThrow(Sqlite3Sql("select Z_PK from ZCONVERSATION where ZGROUPID=?").addTextParam(c->groupId));
         return q.moveNext() ? q.getInt64(0) : 0;
@@ -305,7 +306,7 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
 
 qint64 IOSViberDb::findMsgThrow(const long long& token, double date, long long& attaKey)
 {
-    openCheckThrow();
+    ensureLookupIndexesThrow();
     const qint64 s = wholeSeconds(date);
     qint64 key = 0;
     {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 PCViberDb::PCViberDb(const QString& path_) : path(path_) {}
@@ -130,6 +131,11 @@ void PCViberDb::loadChatsThrow(__ViberData* d)
 
 void PCViberDb::loadMessagesThrow(__ViberData* d)
 {
+    {
+        Sqlite3Cursor n = queryThrow("select count(*) from Messages");
+        if (n.moveNext())
+            d->msgs.reserve(qsizetype(std::clamp<qint64>(n.getInt64(0), 0, 10000000)));
+    }
     Sqlite3Cursor c = queryThrow("select m.*, e.TimeStamp, e.Direction, e.ContactLongitude, e.ContactLatitude, "
                                  "e.ChatID, e.Number, e.Token, n.rowid as PersonId from Messages as m inner join "
                                  "Events as e on m.EventId = e.EventId left join OriginNumberInfo as n on n.Number = "

@@ -1,4 +1,5 @@
 #include "fixtures/StoreFixture.h"
+#include "model/Sqlite3Row.h"
 #include "model/ViberData.h"
 #include "stores/IOSViberDb.h"
 #include "support/TestEnv.h"
@@ -113,6 +114,39 @@ private:
     {
         Sqlite3Cursor c = m_db->queryThrow(sql);
         return c.moveNext() ? c.getText(0) : QStringLiteral("<none>");
+    }
+
+    // The look-ups of a merge that would read their whole table.
+    static QStringList scans(Sqlite3DB& db, const QString& joinTable, const QString& chatCol, const QString& personCol)
+    {
+        const QStringList lookUps = {
+            QStringLiteral("select Z_PK from ZPHONENUMBERINDEX where ZCANONIZEDPHONENUM='1'"),
+            QStringLiteral("select Z_PK from ZCONVERSATION where ZGROUPID='g'"),
+            QStringLiteral("select c.Z_PK from ZCONVERSATION as c inner join %1 as j on j.%2=c.Z_PK inner join "
+                           "ZPHONENUMBERINDEX as p on j.%3=p.Z_PK where p.ZCANONIZEDPHONENUM='1' and "
+                           "(c.ZGROUPID is null or c.ZGROUPID='') limit 1")
+                .arg(joinTable, chatCol, personCol),
+            QStringLiteral("select l.Z_PK from ZRECENTSLINE as l inner join ZPHONENUMBERINDEX as p on "
+                           "l.ZPHONENUMINDEX=p.Z_PK and p.ZCANONIZEDPHONENUM='1' order by l.ZDATE desc limit 1"),
+            QStringLiteral("select Z_PK from ZRECENT where ZCALLTOKEN=1 and ZCALLTYPE='missed'"),
+            QStringLiteral("select Z_PK from ZVIBERMESSAGE where ZTOKEN=1 and ZDATE between 1 and 2"),
+            QStringLiteral("select Z_PK from ZATTACHMENT where ZMESSAGE=1"),
+        };
+        QStringList found;
+        for (const QString& sql : lookUps) {
+            Sqlite3Cursor c = db.queryThrow(QStringLiteral("explain query plan ") + sql);
+            while (c.moveNext()) {
+                const QString step = c.getText(QStringLiteral("detail"));
+                if (step.startsWith(QLatin1String("SCAN")))
+                    found << step;
+            }
+        }
+        return found;
+    }
+    static int indexCount(Sqlite3DB& db)
+    {
+        Sqlite3Cursor c = db.queryThrow("select count(*) from sqlite_master where type='index'");
+        return c.moveNext() ? c.getInt(0) : -1;
     }
 
     qint64 write(const _ViberMsg* m, qint64 chatKey, long long* attaOut = nullptr, long long* locOut = nullptr)
@@ -329,6 +363,58 @@ private slots:
         QCOMPARE(value(QStringLiteral("select Z_MAX from Z_PRIMARYKEY where Z_NAME='ViberMessage'")),
                  value(QStringLiteral("select max(Z_PK) from ZVIBERMESSAGE")));
         QCOMPARE(value(QStringLiteral("select Z_MAX from Z_PRIMARYKEY where Z_NAME='Conversation'")), emptyKey);
+    }
+
+    void everyLookUpOfAMergeHasAnIndex()
+    {
+        // A phone's store gets the indexes when something is merged into
+        // it, not when it is only read.
+        IOSViberDb& db = freshStore({QStringLiteral("drop index if exists ZVIBERMESSAGE_ZTOKEN_INDEX"),
+                                     QStringLiteral("drop index if exists ZATTACHMENT_ZMESSAGE_INDEX")});
+        const int before = indexCount(db);
+        db.loadDataThrow();
+        QCOMPARE(indexCount(db), before);
+        long long atta = 0;
+        db.findMsgThrow(1, kT0, atta);
+        QCOMPARE(scans(db, db.joinTable, db.joinChatCol, db.joinPersonCol), QStringList());
+        // The indexes it had already are not made twice.
+        const int merged = indexCount(db);
+        db.close();
+        db.openCheckThrow();
+        db.findMsgThrow(1, kT0, atta);
+        QCOMPARE(indexCount(db), merged);
+
+        // A local database: a new one has them from its schema script, one
+        // made by an older version gets them when it is opened.
+        const QDir dir(m_tmp.filePath(QStringLiteral("local")));
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("Documents"))));
+        const QString file = QStringLiteral("Documents/Contacts-tellurine.data");
+        {
+            IOSViberDb local(dir, file, true);
+            local.openCheckThrow();
+            QCOMPARE(scans(local, local.joinTable, local.joinChatCol, local.joinPersonCol), QStringList());
+            Sqlite3Cursor c = local.queryThrow("select name from sqlite_master where type='index' and tbl_name in "
+                                               "('ZRECENT', 'ZCONVERSATION', 'Z_4PHONENUMINDEXES') and sql is not null");
+            QStringList old;
+            while (c.moveNext())
+                old << c.getText(0);
+            for (const QString& name : std::as_const(old))
+                local.executeThrow(QStringLiteral("drop index ") + g_sqlQuoteIdent(name));
+            local.executeThrow("insert into ZRECENT (ZCALLTOKEN, ZCALLTYPE) values (1, 'missed')");
+        }
+        {
+            Sqlite3DB plain;
+            plain.openThrow(dir.absoluteFilePath(file), 2);
+            QVERIFY(!scans(plain, QStringLiteral("Z_4PHONENUMINDEXES"), QStringLiteral("Z_4CONVERSATIONS"),
+                           QStringLiteral("Z_7PHONENUMINDEXES"))
+                         .isEmpty());
+        }
+        IOSViberDb old(dir, file, true);
+        old.openCheckThrow();
+        QCOMPARE(scans(old, old.joinTable, old.joinChatCol, old.joinPersonCol), QStringList());
+        Sqlite3Cursor rows = old.queryThrow("select ZCALLTOKEN || ZCALLTYPE from ZRECENT");
+        QVERIFY(rows.moveNext());
+        QCOMPARE(rows.getText(0), QStringLiteral("1missed"));
     }
 };
 

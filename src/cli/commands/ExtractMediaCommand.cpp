@@ -21,7 +21,9 @@ int ExtractMediaCommand::run(CliContext& ctx)
     if (!g_requireOption(ctx, QStringLiteral("out"), out, code))
         return code;
     SourceLoader loader(ctx.source);
-    loader.setMakePreviews(true);
+    // Extraction copies the files themselves; a preview is only ever made
+    // from a file that would be copied instead of it.
+    loader.setMakePreviews(false);
     ViberData data;
     if (!loader.loadFor(ctx, data))
         return loader.failureExit();
