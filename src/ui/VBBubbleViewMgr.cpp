@@ -146,9 +146,10 @@ void VBBubbleViewMgr::scrollToPos(int ipos)
         gotoPage(page);
 }
 
-void VBBubbleViewMgr::onLoadFinish(bool)
+void VBBubbleViewMgr::onLoadFinish(bool ok)
 {
-    if (!m_anchor.isEmpty())
+    // A refused link navigation reports a failed load: the page did not change.
+    if (ok && !m_anchor.isEmpty())
         scrollToAnchor();
 }
 

@@ -59,7 +59,10 @@ private slots:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
 
+        // The view starts on an empty page of its own; wait until that is done.
         QSignalSpy loaded(view.page(), &QWebEnginePage::loadFinished);
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 30000);
+        loaded.clear();
         QSignalSpy clicked(view.page(), SIGNAL(linkClicked(QUrl)));
         mgr.showBubble(list);
         QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 30000);
@@ -87,7 +90,10 @@ private slots:
         QCOMPARE(clicked.first().first().toUrl(), QUrl::fromLocalFile(voicePath));
         QCOMPARE(ScriptedAnswers::fileDialogCaptions(), QStringList{QStringLiteral("Save Attachment")});
         QTest::qWait(300);
-        QCOMPARE(loaded.size(), 1);
+        // A refused navigation may report a failed load; nothing else loaded.
+        for (qsizetype i = 1; i < loaded.size(); ++i)
+            QCOMPARE(loaded.at(i).first().toBool(), false);
+        QCOMPARE(evaluate(view.page(), QStringLiteral("document.getElementsByClassName('bb1').length")).toInt(), 49);
         QCOMPARE(view.title(), QStringLiteral("Bubble"));
     }
 };
