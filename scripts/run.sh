@@ -26,4 +26,8 @@ if [ ! -f "$FERROWICK_DATA_DIR/local_databases/Demo History/Documents/Contacts-t
   echo "Making the demo history into a local database (first run)..." >&2
   "$cli" backup --demo --into "Demo History" >&2
 fi
+# The bubble view's web engine refuses to start as root with its sandbox on.
+if [ "$(id -u)" = 0 ]; then
+  export QTWEBENGINE_DISABLE_SANDBOX=1
+fi
 exec "$build_dir/bin/ferrowick"

@@ -5,6 +5,8 @@
 
 int main(int argc, char* argv[])
 {
+    // The bubble view's web engine shares its graphics context with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     if (const int failed = g_prepareApplication())
         return failed;

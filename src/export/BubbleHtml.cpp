@@ -1,5 +1,6 @@
 #include "export/BubbleHtml.h"
 
+#include "BuildSettings.h"
 #include "export/BubbleResources.h"
 #include "model/EmojiText.h"
 #include "model/ViberTime.h"
@@ -42,6 +43,18 @@ bool vbEmojiPictureExists(const QString& token)
                                           QStringLiteral(".png"));
     known.insert(token, exists);
     return exists;
+}
+
+// Map and sticker pictures live on servers a build may name; without one the
+// page refers to no remote address at all, so nothing leaves the machine.
+bool mapHostConfigured()
+{
+    return !QStringLiteral(FERROWICK_MAP_HOST).isEmpty();
+}
+
+bool stickerHostConfigured()
+{
+    return !QStringLiteral(FERROWICK_STICKER_HOST).isEmpty();
 }
 
 QString durationText(double seconds)
@@ -182,6 +195,9 @@ QString imgClickableHtml(const QString& link, const QString& src, int maxSize, c
 {
     const QString target =
         options.linkTarget.isEmpty() ? QString() : QStringLiteral(" target=\"%1\"").arg(options.linkTarget);
+    if (link.isEmpty())
+        return QStringLiteral("<img style=\"max-width:%1px;max-height:%1px;\" src=\"%2\" %3>")
+            .arg(QString::number(maxSize), g_htmlAttr(src), extra);
     return QStringLiteral("<a href=\"%1\"%2><img style=\"max-width:%3px;max-height:%3px;\" src=\"%4\" %5></a>")
         .arg(g_htmlAttr(link), target, QString::number(maxSize), g_htmlAttr(src), extra);
 }
@@ -215,7 +231,7 @@ QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
             break;
         }
         case MSG_TYPE_LOCATION: {
-            const QString web = m.locationHttpPath();
+            const QString web = mapHostConfigured() ? m.locationHttpPath() : QString();
             h += wrapDiv(imgClickableHtml(web, pictureRef(a->thumbPath, web, o), o.otherMax, QString(), o), o);
             h += wrapDiv(g_htmlEncode(m.address, o), o);
             break;
@@ -229,10 +245,9 @@ QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
             break;
         case MSG_TYPE_STICKER: {
             // The sticker's own picture when it was fetched; the sticker server
-            // otherwise (none is configured in a default build).
-            const QString web = a->stickerHttpUrl();
-            const QString src = fileHasContent(a->thumbPath) ? localRef(a->thumbPath, o) : web;
-            h += wrapDiv(imgClickableHtml(web, src, o.otherMax, QString(), o), o);
+            // otherwise, when the build names one.
+            const QString web = stickerHostConfigured() ? a->stickerHttpUrl() : QString();
+            h += wrapDiv(imgClickableHtml(web, pictureRef(a->thumbPath, web, o), o.otherMax, QString(), o), o);
             break;
         }
         case MSG_TYPE_TEXT:

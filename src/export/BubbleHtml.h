@@ -43,6 +43,7 @@ QString g_htmlAttr(const QString& value);
 QString g_fileUrlText(const QString& localPath);
 
 QString showCenterInfo(const QString& text, const BubbleHtmlOptions& options);
+// A picture linked to link; without a link, the picture alone.
 QString imgClickableHtml(const QString& link, const QString& src, int maxSize, const QString& extra,
                          const BubbleHtmlOptions& options);
 // One chat bubble (received or own) with its content.

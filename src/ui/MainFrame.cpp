@@ -17,6 +17,7 @@
 #include "ui/StyleSheet.h"
 #include "ui/Tips.h"
 #include "ui/UpdateCheck.h"
+#include "ui/VBBubbleViewMgr.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,6 +32,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWebEngineView>
 #include <algorithm>
 #include <functional>
 
@@ -65,11 +67,21 @@ QToolButton* searchButton(const QString& objectName)
     button->setCursor(Qt::PointingHandCursor);
     return button;
 }
+
+// The folders whose files the messages of a source node may link to.
+QStringList sourceFoldersOf(const _ItemNode* node)
+{
+    if (node && node->type == ITEMNODE_LOCAL_DB)
+        return {g_localDbDir().absoluteFilePath(node->name)};
+    if (node && node->type == ITEMNODE_IOS_DEVICE)
+        return {g_dataSaveDir().absolutePath()};
+    return {};
+}
 } // namespace
 
 MainFrame::MainFrame(QWidget* parent)
     : QMainWindow(parent), m_itemModelMain(new ItemModelMain(this)), m_itemModelSms(new ItemModelSms(this)),
-      m_updateCheck(new UpdateCheck(g_dataSaveDir(), this))
+      m_bubbleViewMgr(new VBBubbleViewMgr(this)), m_updateCheck(new UpdateCheck(g_dataSaveDir(), this))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(g_productName());
@@ -179,10 +191,7 @@ QWidget* MainFrame::buildMessagePane()
             rows.isEmpty() ? nullptr : ItemModelSms::messageOf(rows.first().siblingAtColumn(0));
         if (!m)
             return;
-        m_readingPane->setText(QStringLiteral("<p style='color:#6b7683'>%1 &middot; %2</p><p>%3</p>")
-                                   .arg(ItemModelSms::cellText(m, ItemModelSms::COL_DATE).toHtmlEscaped(),
-                                        ItemModelSms::cellText(m, ItemModelSms::COL_CONTACT).toHtmlEscaped(),
-                                        m->summary().toHtmlEscaped()));
+        m_bubbleViewMgr->scrollToPos(rows.first().row());
     });
     v->addWidget(m_treeViewSMS);
 
@@ -209,13 +218,10 @@ QWidget* MainFrame::buildReadingPane()
     m_lbChatName->setAlignment(Qt::AlignCenter);
     h->addWidget(m_lbChatName);
     v->addWidget(header);
-    m_readingPane = new QLabel;
-    m_readingPane->setObjectName(QStringLiteral("webViewSMS"));
-    m_readingPane->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    m_readingPane->setWordWrap(true);
-    m_readingPane->setTextFormat(Qt::RichText);
-    m_readingPane->setMargin(14);
-    v->addWidget(m_readingPane, 1);
+    m_webViewSMS = new QWebEngineView;
+    m_webViewSMS->setObjectName(QStringLiteral("webViewSMS"));
+    m_bubbleViewMgr->setWebview(m_webViewSMS);
+    v->addWidget(m_webViewSMS, 1);
     return pane;
 }
 
@@ -278,9 +284,9 @@ void MainFrame::onMainTreeSelected(const QItemSelection& selected, const QItemSe
         return;
     if (node->type == ITEMNODE_CHAT) {
         auto* source = static_cast<_AbsDBItemNode*>(node->parent);
-        loadMessages(source->data, static_cast<_ChatSessionItemNode*>(node)->chat);
+        loadMessages(source->data, static_cast<_ChatSessionItemNode*>(node)->chat, sourceFoldersOf(source));
     } else if (node->type == ITEMNODE_IOS_DEVICE) {
-        loadMessages(static_cast<_AbsDBItemNode*>(node)->data, nullptr);
+        loadMessages(static_cast<_AbsDBItemNode*>(node)->data, nullptr, sourceFoldersOf(node));
     } else if (node->type == ITEMNODE_LOCAL_DB) {
         auto* db = static_cast<_LocalDbItemNode*>(node);
         resetMessagesShow();
@@ -296,13 +302,13 @@ void MainFrame::onMainTreeSelected(const QItemSelection& selected, const QItemSe
             m_itemModelMain->listChats(db);
             m_treeViewDS->expand(m_itemModelMain->indexOfItemNode(db));
         }
-        loadMessages(db->data, nullptr);
+        loadMessages(db->data, nullptr, sourceFoldersOf(db));
     } else {
         resetMessagesShow();
     }
 }
 
-void MainFrame::loadMessages(const ViberData& data, _ViberChat* chat)
+void MainFrame::loadMessages(const ViberData& data, _ViberChat* chat, const QStringList& sourceFolders)
 {
     m_shownData = data;
     m_curChat = chat;
@@ -315,10 +321,8 @@ void MainFrame::loadMessages(const ViberData& data, _ViberChat* chat)
     if (title.size() >= 21)
         title = title.left(17) + QStringLiteral("...");
     m_lbChatName->setText(title);
-    m_readingPane->setText(list.isEmpty()
-                               ? QString()
-                               : QStringLiteral("<p style='color:#6b7683'>Select a message to read it "
-                                                "here.</p>"));
+    m_bubbleViewMgr->setSourceFolders(sourceFolders);
+    m_bubbleViewMgr->showBubble(list);
 }
 
 void MainFrame::resetMessagesShow()
@@ -328,8 +332,8 @@ void MainFrame::resetMessagesShow()
     m_shownData = ViberData();
     m_lbSMSCount->setText(QStringLiteral("Messages: 0"));
     m_lbChatName->clear();
-    m_readingPane->setText(QStringLiteral("<p style='color:#6b7683'>Choose a local database or a chat on the "
-                                          "left to read its messages.</p>"));
+    m_bubbleViewMgr->setSourceFolders({});
+    m_bubbleViewMgr->showBubble({});
 }
 
 void MainFrame::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order)
@@ -342,6 +346,7 @@ void MainFrame::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order)
     std::sort(list.begin(), list.end(),
               order == Qt::DescendingOrder ? compareViberMsgDesc : compareViberMsgAsc);
     m_itemModelSms->loadSMS(list);
+    m_bubbleViewMgr->showBubble(list);
 }
 
 void MainFrame::searchCotnact()

@@ -12,6 +12,8 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class UpdateCheck;
+class VBBubbleViewMgr;
+class QWebEngineView;
 struct _ViberChat;
 struct _ViberMsg;
 
@@ -32,6 +34,7 @@ public:
     QString countText() const;
     QLineEdit* chatKeyword() const { return m_txtHandleKeyword; }
     QLineEdit* messageKeyword() const { return m_txtSMSKeyword; }
+    VBBubbleViewMgr* bubbleViewMgr() const { return m_bubbleViewMgr; }
 
 public slots:
     void onMainTreeSelected(const QItemSelection& selected, const QItemSelection& deselected);
@@ -50,7 +53,7 @@ private:
     QWidget* buildReadingPane();
     void initMainMenu();
     void listLocalDatabases();
-    void loadMessages(const ViberData& data, _ViberChat* chat);
+    void loadMessages(const ViberData& data, _ViberChat* chat, const QStringList& sourceFolders);
     void resetMessagesShow();
     void updateMenuActionState();
     QList<_ViberMsg*> selMessages() const;
@@ -64,7 +67,8 @@ private:
     QLineEdit* m_txtSMSKeyword = nullptr;
     QLabel* m_lbSMSCount = nullptr;
     QLabel* m_lbChatName = nullptr;
-    QLabel* m_readingPane = nullptr;
+    QWebEngineView* m_webViewSMS = nullptr;
+    VBBubbleViewMgr* m_bubbleViewMgr;
     QAction* m_actExport = nullptr;
     UpdateCheck* m_updateCheck;
     ViberData m_shownData;
