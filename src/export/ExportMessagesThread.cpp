@@ -97,6 +97,12 @@ QString ExportMessagesThread::chatFileName(const _ViberChat* chat, const QString
     return base + suffix;
 }
 
+QString ExportMessagesThread::jsonAttachmentDir(const QString& jsonPath)
+{
+    const QFileInfo info(jsonPath);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral("-files"));
+}
+
 QString ExportMessagesThread::uniqueChatFileName(const _ViberChat* chat, const QString& suffix)
 {
     // Two chats with the same members' names must not overwrite each other.
@@ -143,6 +149,21 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
     case FORMAT_CSV:
         writer = std::make_shared<ExportMessagesCsv>(m_path);
         break;
+    case FORMAT_JSON: {
+        QList<const _ViberChat*> chats;
+        QSet<const _ViberChat*> seen;
+        for (const _ViberMsg* m : std::as_const(m_msgs)) {
+            if (m->chat && !seen.contains(m->chat)) {
+                seen.insert(m->chat);
+                chats << m->chat;
+            }
+        }
+        std::sort(chats.begin(), chats.end(), [](const _ViberChat* a, const _ViberChat* b) { return a->id < b->id; });
+        writer = std::make_shared<ExportMessagesJson>(m_path, chats, m_jsonSource,
+                                                      m_copyAttachments ? jsonAttachmentDir(m_path) : QString(),
+                                                      &m_output);
+        break;
+    }
     case FORMAT_HTML:
         writer = std::make_shared<ExportMessagesHtml>(m_path, uniqueChatFileName(chat, QStringLiteral(".html")),
                                                       &m_output);
@@ -158,7 +179,7 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
     writer->init();
     // Only a file this export opened is its own to remove: a file it could
     // not open stays as the user had it.
-    if (m_type == FORMAT_TXT || m_type == FORMAT_CSV)
+    if (m_type == FORMAT_TXT || m_type == FORMAT_CSV || m_type == FORMAT_JSON)
         m_output.addFile(m_path);
     return writer;
 }
@@ -171,6 +192,7 @@ QString ExportMessagesThread::exportAll()
         if (!QFileInfo(m_path).isDir() && !m_output.makeFolder(m_path))
             throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(m_path).toStdString());
     }
+    m_msgs = m_range.filter(m_msgs);
     sortMessages(m_msgs, perChat);
 
     const qint64 total = m_msgs.size();

@@ -3,6 +3,7 @@
 #include "CommandOptions.h"
 #include "SourceLoader.h"
 #include "TerminalProgress.h"
+#include "export/ExportDateRange.h"
 #include "export/ExportMessagesThread.h"
 #include "export/ExportPaths.h"
 
@@ -10,15 +11,21 @@
 
 QString ExportCommand::description() const
 {
-    return QStringLiteral("Export messages as txt, doc, csv, html or pdf.");
+    return QStringLiteral("Export messages as txt, doc, csv, html, pdf or json.");
 }
 
 QList<QCommandLineOption> ExportCommand::options() const
 {
-    return {QCommandLineOption(QStringLiteral("format"), QStringLiteral("txt, doc, csv, html or pdf."),
-                               QStringLiteral("FORMAT")),
-            QCommandLineOption(QStringLiteral("out"), QStringLiteral("Name of the exported file."),
-                               QStringLiteral("PATH"))};
+    return QList<QCommandLineOption>{QCommandLineOption(QStringLiteral("format"),
+                                                        QStringLiteral("txt, doc, csv, html, pdf or json."),
+                                                        QStringLiteral("FORMAT")),
+                                     QCommandLineOption(QStringLiteral("out"),
+                                                        QStringLiteral("Name of the exported file."),
+                                                        QStringLiteral("PATH")),
+                                     QCommandLineOption(QStringLiteral("copy-attachments"),
+                                                        QStringLiteral("json: copy attachment files into "
+                                                                       "\"<name>-files\" beside the document."))} +
+           g_dateRangeOptions();
 }
 
 int ExportCommand::run(CliContext& ctx)
@@ -30,9 +37,12 @@ int ExportCommand::run(CliContext& ctx)
         return code;
     ExportFilter filter;
     if (!g_exportFilterFromName(format, filter)) {
-        ctx.err << "ferrowick-cli: unknown format '" << format << "' (txt, doc, csv, html or pdf)" << Qt::endl;
+        ctx.err << "ferrowick-cli: unknown format '" << format << "' (txt, doc, csv, html, pdf or json)" << Qt::endl;
         return CLI_EXIT_USAGE;
     }
+    ExportDateRange range;
+    if (!g_readDateRange(ctx, range, code))
+        return code;
     const ExportTarget target = g_exportTarget(QFileInfo(out).absoluteFilePath(), filter);
 
     SourceLoader loader(ctx.source);
@@ -43,6 +53,10 @@ int ExportCommand::run(CliContext& ctx)
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         ExportMessagesThread job(data.messages(), target.path,
                                  ExportMessagesThread::FormatType(target.formatType), progress);
+        job.setDateRange(range);
+        const QString kind = SourceChoice::kindOption(ctx.source.kind);
+        job.setJsonSource({kind.mid(2), ctx.source.kind == SourceChoice::Demo ? QString() : ctx.source.value});
+        job.setCopyAttachments(ctx.parser.isSet(QStringLiteral("copy-attachments")));
         job.run();
     });
 }
