@@ -66,10 +66,9 @@ QString ExportMessagesJson::head(const QList<const _ViberChat*>& chats, const Js
     g_appendJsonString(out, source.kind);
     out += QLatin1String(",\"name\":");
     g_appendJsonString(out, source.name);
-    out += QLatin1String(",\"exported\":");
-    const QDateTime now = QDateTime::currentDateTime();
-    g_appendIsoDate(out, now.toMSecsSinceEpoch() / 1000 * 1000, 0);
-    out += QLatin1String(",\"timeZone\":");
+    out += QLatin1String(",\"exported\":\"");
+    g_appendIsoDate(out, QDateTime::currentSecsSinceEpoch() * 1000, 0);
+    out += QLatin1String("\",\"timeZone\":");
     g_appendJsonString(out, QString::fromUtf8(QTimeZone::systemTimeZoneId()));
     out += QLatin1String("},\n\"chats\":[");
     bool first = true;
