@@ -32,6 +32,7 @@ void ExportMessagesHtml::init()
         "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n"
         "<title>Ferrowick</title>\n"
         "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"));
+    m_file.write(m_navigation);
 }
 
 void ExportMessagesHtml::write(_ViberMsg& m)
@@ -41,6 +42,7 @@ void ExportMessagesHtml::write(_ViberMsg& m)
 
 void ExportMessagesHtml::uninit()
 {
+    m_file.write(m_navigation);
     m_file.write(QStringLiteral("</body></html>\n"));
     m_file.close();
 }

@@ -106,11 +106,15 @@ QString ExportMessagesThread::jsonAttachmentDir(const QString& jsonPath)
 QString ExportMessagesThread::uniqueChatFileName(const _ViberChat* chat, const QString& suffix)
 {
     // Two chats with the same members' names must not overwrite each other.
-    const QString wanted = chatFileName(chat, suffix);
+    return reserveName(chatFileName(chat, suffix), suffix);
+}
+
+QString ExportMessagesThread::reserveName(const QString& wanted, const QString& suffix)
+{
     QString name = wanted;
     const QString stem = wanted.left(wanted.size() - suffix.size());
     for (int n = 1; m_usedNames.contains(name.toLower()); ++n)
-        name = QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(suffix);
+        name = stem + u'(' + QString::number(n) + u')' + suffix; // a stem may hold "%1" itself
     m_usedNames.insert(name.toLower());
     return name;
 }
@@ -164,10 +168,13 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
                                                       &m_output);
         break;
     }
-    case FORMAT_HTML:
-        writer = std::make_shared<ExportMessagesHtml>(m_path, uniqueChatFileName(chat, QStringLiteral(".html")),
-                                                      &m_output);
+    case FORMAT_HTML: {
+        // Pages of the chat are named when it starts (writeHtml).
+        auto html = std::make_shared<ExportMessagesHtml>(m_path, m_pageNames.value(m_page), &m_output);
+        html->setNavigation(HtmlChatPages::navigation(m_pageNames, m_page));
+        writer = html;
         break;
+    }
     case FORMAT_PDF: {
         // The PDF writer opens its file when it is made.
         const QString file = QDir(m_path).filePath(uniqueChatFileName(chat, QStringLiteral(".pdf")));
@@ -194,6 +201,13 @@ QString ExportMessagesThread::exportAll()
     }
     m_msgs = m_range.filter(m_msgs);
     sortMessages(m_msgs, perChat);
+    if (m_type == FORMAT_HTML) {
+        m_usedNames.insert(QLatin1String(HtmlChatPages::kIndexName));
+        for (const _ViberMsg* m : std::as_const(m_msgs)) {
+            if (m->chat)
+                ++m_chatCounts[m->chat];
+        }
+    }
 
     const qint64 total = m_msgs.size();
     qint64 count = 0;
@@ -210,11 +224,14 @@ QString ExportMessagesThread::exportAll()
         if (!perChat) {
             if (!writer)
                 writer = openWriter(nullptr);
-        } else if (!writer || m->chat != writerChat) {
-            if (m_type == FORMAT_HTML && !resourcesReady) {
+        } else if (m_type == FORMAT_HTML) {
+            if (!resourcesReady) {
                 copyHtmlResources();
                 resourcesReady = true;
             }
+            writeHtml(*m);
+            continue;
+        } else if (!writer || m->chat != writerChat) {
             if (writer)
                 writer->uninit();
             writer = openWriter(m->chat);
@@ -224,5 +241,49 @@ QString ExportMessagesThread::exportAll()
     }
     if (writer)
         writer->uninit();
+    if (m_type == FORMAT_HTML)
+        finishHtml();
     return ids("IDS_SUC_EXPORT_%1_MMS").arg(count);
+}
+
+void ExportMessagesThread::writeHtml(_ViberMsg& m)
+{
+    const bool newChat = !m_htmlWriter || m.chat != m_htmlChat;
+    if (newChat || (m_pageSize > 0 && m_onPage >= m_pageSize)) {
+        if (m_htmlWriter)
+            m_htmlWriter->uninit();
+        m_htmlWriter.reset();
+        if (newChat) {
+            const qint64 count = m_chatCounts.value(m.chat);
+            const qint64 pages = HtmlChatPages::pageCount(count, m_pageSize);
+            const QString first = uniqueChatFileName(m.chat, QStringLiteral(".html"));
+            m_pageNames = QStringList{first};
+            for (qint64 p = 1; p < pages; ++p) {
+                const QString wanted = HtmlChatPages::pageName(first, p);
+                m_pageNames << reserveName(wanted, QStringLiteral(".html"));
+            }
+            m_page = 0;
+            m_index << HtmlChatPages::IndexEntry{m.chat->fullDisplay(), first, count, pages, m.date, m.date};
+        } else {
+            ++m_page;
+        }
+        m_htmlChat = m.chat;
+        m_onPage = 0;
+        m_htmlWriter = openWriter(m.chat);
+    }
+    ++m_onPage;
+    m_index.last().last = m.date;
+    m_htmlWriter->write(m);
+}
+
+void ExportMessagesThread::finishHtml()
+{
+    if (m_htmlWriter)
+        m_htmlWriter->uninit();
+    m_htmlWriter.reset();
+    if (m_index.isEmpty())
+        return;
+    const QString index = QDir(m_path).filePath(QLatin1String(HtmlChatPages::kIndexName));
+    m_output.addFile(index);
+    HtmlChatPages::writeIndex(index, m_index);
 }

@@ -3,10 +3,12 @@
 #include "export/AbsFormatExport.h"
 #include "export/ExportDateRange.h"
 #include "export/ExportMessagesJson.h"
+#include "export/HtmlChatPages.h"
 #include "export/ExportOutput.h"
 #include "model/ViberRecords.h"
 #include "shell/JobProgress.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -35,6 +37,8 @@ public:
     void setCopyAttachments(bool copy) { m_copyAttachments = copy; }
     // The folder a JSON export copies attachments into.
     static QString jsonAttachmentDir(const QString& jsonPath);
+    // HTML: at most this many messages on one page of a chat (0: no limit).
+    void setPageSize(int messages) { m_pageSize = messages; }
 
     // The file name of a chat's page or document: its members' full display,
     // cleaned for the file system, with suffix.
@@ -45,6 +49,9 @@ private:
     FormatExportPtr<_ViberMsg> openWriter(const _ViberChat* chat);
     void copyHtmlResources();
     QString uniqueChatFileName(const _ViberChat* chat, const QString& suffix);
+    QString reserveName(const QString& wanted, const QString& suffix);
+    void writeHtml(_ViberMsg& m);
+    void finishHtml();
 
     QList<_ViberMsg*> m_msgs;
     QString m_path;
@@ -55,4 +62,14 @@ private:
     ExportDateRange m_range;
     JsonExportSource m_jsonSource;
     bool m_copyAttachments = false;
+    int m_pageSize = HtmlChatPages::kDefaultPageSize;
+
+    // HTML paging: the chat being written, its pages and where it stands.
+    FormatExportPtr<_ViberMsg> m_htmlWriter;
+    const _ViberChat* m_htmlChat = nullptr;
+    QHash<const _ViberChat*, qint64> m_chatCounts;
+    QStringList m_pageNames;
+    qint64 m_page = 0;
+    qint64 m_onPage = 0;
+    QList<HtmlChatPages::IndexEntry> m_index;
 };

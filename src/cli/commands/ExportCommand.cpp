@@ -24,7 +24,11 @@ QList<QCommandLineOption> ExportCommand::options() const
                                                         QStringLiteral("PATH")),
                                      QCommandLineOption(QStringLiteral("copy-attachments"),
                                                         QStringLiteral("json: copy attachment files into "
-                                                                       "\"<name>-files\" beside the document."))} +
+                                                                       "\"<name>-files\" beside the document.")),
+                                     QCommandLineOption(QStringLiteral("page-size"),
+                                                        QStringLiteral("html: at most N messages on one page of a "
+                                                                       "chat (default 5000)."),
+                                                        QStringLiteral("N"))} +
            g_dateRangeOptions();
 }
 
@@ -43,6 +47,15 @@ int ExportCommand::run(CliContext& ctx)
     ExportDateRange range;
     if (!g_readDateRange(ctx, range, code))
         return code;
+    int pageSize = HtmlChatPages::kDefaultPageSize;
+    if (ctx.parser.isSet(QStringLiteral("page-size"))) {
+        bool ok = false;
+        pageSize = ctx.parser.value(QStringLiteral("page-size")).toInt(&ok);
+        if (!ok || pageSize < 1) {
+            ctx.err << "ferrowick-cli: --page-size needs a whole number of at least 1" << Qt::endl;
+            return CLI_EXIT_USAGE;
+        }
+    }
     const ExportTarget target = g_exportTarget(QFileInfo(out).absoluteFilePath(), filter);
 
     SourceLoader loader(ctx.source);
@@ -54,6 +67,7 @@ int ExportCommand::run(CliContext& ctx)
         ExportMessagesThread job(data.messages(), target.path,
                                  ExportMessagesThread::FormatType(target.formatType), progress);
         job.setDateRange(range);
+        job.setPageSize(pageSize);
         const QString kind = SourceChoice::kindOption(ctx.source.kind);
         job.setJsonSource({kind.mid(2), ctx.source.kind == SourceChoice::Demo ? QString() : ctx.source.value});
         job.setCopyAttachments(ctx.parser.isSet(QStringLiteral("copy-attachments")));
