@@ -1,6 +1,8 @@
 #include "export/ExportMessagesThread.h"
 
 #include "export/BubbleResources.h"
+#include "export/ExportAppend.h"
+#include "export/ExportState.h"
 #include "export/ExportMessagesCsv.h"
 #include "export/ExportMessagesHtml.h"
 #include "export/ExportMessagesPdf.h"
@@ -164,7 +166,8 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
         }
         std::sort(chats.begin(), chats.end(), [](const _ViberChat* a, const _ViberChat* b) { return a->id < b->id; });
         writer = std::make_shared<ExportMessagesJson>(m_path, chats, m_jsonSource,
-                                                      m_copyAttachments ? jsonAttachmentDir(m_path) : QString(),
+                                                      m_copyAttachments ? jsonAttachmentDir(m_appendTo.isEmpty() ? m_path : m_appendTo)
+                                                                         : QString(),
                                                       &m_output);
         break;
     }
@@ -200,6 +203,31 @@ QString ExportMessagesThread::exportAll()
             throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(m_path).toStdString());
     }
     m_msgs = m_range.filter(m_msgs);
+
+    // Since-last: only messages after what the earlier run wrote, written to a
+    // file of their own and added to the earlier output once complete.
+    ExportState state;
+    QString statePath;
+    if (m_sinceLast) {
+        if (!sinceLastSupported(m_type))
+            throw std::runtime_error("Adding only new messages works for text, CSV and JSON exports.");
+        statePath = ExportState::pathFor(m_path, false);
+        if (state.load(statePath, m_type) && QFileInfo(m_path).isFile()) {
+            QList<_ViberMsg*> fresh;
+            for (_ViberMsg* m : std::as_const(m_msgs)) {
+                if (state.isNew(*m))
+                    fresh << m;
+            }
+            m_msgs = fresh;
+            if (m_msgs.isEmpty())
+                return QStringLiteral("Nothing new since the last export to %1; nothing was changed.")
+                    .arg(QFileInfo(m_path).fileName());
+            m_appendTo = m_path;
+            m_path = g_getValidFilePath(m_path + QStringLiteral(".new"));
+        } else {
+            state = ExportState();
+        }
+    }
     sortMessages(m_msgs, perChat);
     if (m_type == FORMAT_HTML) {
         m_usedNames.insert(QLatin1String(HtmlChatPages::kIndexName));
@@ -243,6 +271,19 @@ QString ExportMessagesThread::exportAll()
         writer->uninit();
     if (m_type == FORMAT_HTML)
         finishHtml();
+    if (m_sinceLast) {
+        if (!m_appendTo.isEmpty()) {
+            if (m_type == FORMAT_JSON)
+                g_appendJsonExport(m_appendTo, m_path);
+            else
+                g_appendTableExport(m_appendTo, m_path);
+            QFile::remove(m_path);
+            m_path = m_appendTo;
+        }
+        for (const _ViberMsg* m : std::as_const(m_msgs))
+            state.note(*m);
+        state.save(statePath, m_type);
+    }
     return ids("IDS_SUC_EXPORT_%1_MMS").arg(count);
 }
 

@@ -39,6 +39,12 @@ public:
     static QString jsonAttachmentDir(const QString& jsonPath);
     // HTML: at most this many messages on one page of a chat (0: no limit).
     void setPageSize(int messages) { m_pageSize = messages; }
+    // Text, CSV and JSON: remember in a state file beside the output the newest
+    // message of each chat, and on a later run add only newer messages to the
+    // file (the first run, or one whose file is gone, writes everything).
+    void setSinceLast(bool sinceLast) { m_sinceLast = sinceLast; }
+    // Whether since-last mode works for a format.
+    static bool sinceLastSupported(FormatType type) { return type != FORMAT_PDF && type != FORMAT_HTML; }
 
     // The file name of a chat's page or document: its members' full display,
     // cleaned for the file system, with suffix.
@@ -62,6 +68,8 @@ private:
     ExportDateRange m_range;
     JsonExportSource m_jsonSource;
     bool m_copyAttachments = false;
+    bool m_sinceLast = false;
+    QString m_appendTo; // since-last: the earlier output the new messages join
     int m_pageSize = HtmlChatPages::kDefaultPageSize;
 
     // HTML paging: the chat being written, its pages and where it stands.

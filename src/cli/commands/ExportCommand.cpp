@@ -28,7 +28,10 @@ QList<QCommandLineOption> ExportCommand::options() const
                                      QCommandLineOption(QStringLiteral("page-size"),
                                                         QStringLiteral("html: at most N messages on one page of a "
                                                                        "chat (default 5000)."),
-                                                        QStringLiteral("N"))} +
+                                                        QStringLiteral("N")),
+                                     QCommandLineOption(QStringLiteral("since-last"),
+                                                        QStringLiteral("txt, doc, csv, json: add only the messages "
+                                                                       "newer than the last export to PATH."))} +
            g_dateRangeOptions();
 }
 
@@ -57,6 +60,11 @@ int ExportCommand::run(CliContext& ctx)
         }
     }
     const ExportTarget target = g_exportTarget(QFileInfo(out).absoluteFilePath(), filter);
+    const bool sinceLast = ctx.parser.isSet(QStringLiteral("since-last"));
+    if (sinceLast && !ExportMessagesThread::sinceLastSupported(ExportMessagesThread::FormatType(target.formatType))) {
+        ctx.err << "ferrowick-cli: --since-last works with txt, doc, csv and json" << Qt::endl;
+        return CLI_EXIT_USAGE;
+    }
 
     SourceLoader loader(ctx.source);
     loader.setMakePreviews(filter == EXPORT_FILTER_PDF || filter == EXPORT_FILTER_HTML);
@@ -68,6 +76,7 @@ int ExportCommand::run(CliContext& ctx)
                                  ExportMessagesThread::FormatType(target.formatType), progress);
         job.setDateRange(range);
         job.setPageSize(pageSize);
+        job.setSinceLast(sinceLast);
         const QString kind = SourceChoice::kindOption(ctx.source.kind);
         job.setJsonSource({kind.mid(2), ctx.source.kind == SourceChoice::Demo ? QString() : ctx.source.value});
         job.setCopyAttachments(ctx.parser.isSet(QStringLiteral("copy-attachments")));
