@@ -19,7 +19,7 @@ void appendPerson(QString& out, const _ViberPerson* p)
         return;
     }
     out += QLatin1String("{\"key\":");
-    out += QString::number(p->id);
+    g_appendJsonInteger(out, p->id);
     out += QLatin1String(",\"name\":");
     g_appendJsonString(out, p->name);
     out += QLatin1String(",\"number\":");
@@ -111,14 +111,32 @@ void ExportMessagesJson::init()
     m_file.write(head(m_chats, m_source));
 }
 
+int ExportMessagesJson::localOffset(qint64 unixSecs)
+{
+    const qint64 bucket = unixSecs / 900;
+    if (bucket != m_offsetBucket) {
+        m_offsetBucket = bucket;
+        m_offset = QDateTime::fromSecsSinceEpoch(bucket * 900).toLocalTime().offsetFromUtc();
+    }
+    return m_offset;
+}
+
 QString ExportMessagesJson::messageObject(const _ViberMsg& m, const QString& attachmentPath)
 {
     QString out;
-    out.reserve(384);
+    appendMessage(out, m, attachmentPath);
+    return out;
+}
+
+void ExportMessagesJson::appendMessage(QString& out, const _ViberMsg& m, const QString& attachmentPath)
+{
     out += QLatin1String("{\"key\":");
-    out += QString::number(m.id);
+    g_appendJsonInteger(out, m.id);
     out += QLatin1String(",\"chat\":");
-    out += m.chat ? QString::number(m.chat->id) : QStringLiteral("null");
+    if (m.chat)
+        g_appendJsonInteger(out, m.chat->id);
+    else
+        out += QLatin1String("null");
     out += QLatin1String(",\"kind\":\"");
     out += kindName(m.type);
     out += QLatin1String("\",\"direction\":");
@@ -131,14 +149,16 @@ QString ExportMessagesJson::messageObject(const _ViberMsg& m, const QString& att
     out += QLatin1String(",\"sender\":");
     appendPerson(out, m.isFromMe() && !m.person ? nullptr : sender);
 
-    const QDateTime local = m_time.toLocal(m.date);
-    qint64 msec = local.toSecsSinceEpoch() * 1000;
-    if (std::isfinite(m.date) && msec > 0)
+    // Held within 1970 .. 2106 as every other export shows record times.
+    double unix = std::isfinite(m.date) ? std::trunc(m.date) + double(kCoreDataEpochUnix) : 0;
+    unix = unix > 0 ? std::min(unix, 4294967295.0) : 0;
+    qint64 msec = qint64(unix) * 1000;
+    if (unix > 0 && unix < 4294967295.0)
         msec += qint64((m.date - std::trunc(m.date)) * 1000);
     out += QLatin1String(",\"date\":\"");
     g_appendIsoDate(out, msec, 0);
     out += QLatin1String("\",\"localDate\":\"");
-    g_appendIsoDate(out, msec, local.offsetFromUtc());
+    g_appendIsoDate(out, msec, localOffset(qint64(unix)));
     out += QLatin1String("\",\"text\":");
     g_appendJsonString(out, m.type == MSG_TYPE_SYSTEM ? m.systemMsgDisplay() : m.text);
 
@@ -193,16 +213,15 @@ QString ExportMessagesJson::messageObject(const _ViberMsg& m, const QString& att
         out += QLatin1String("null");
     }
     out += u'}';
-    return out;
 }
 
 void ExportMessagesJson::write(_ViberMsg& m)
 {
     const QString path = (m.atta && !m_attachmentDir.isEmpty()) ? copyAttachment(*m.atta) : QString();
-    QString line = m_first ? QStringLiteral("\n") : QStringLiteral(",\n");
+    m_line = m_first ? QStringLiteral("\n") : QStringLiteral(",\n");
     m_first = false;
-    line += messageObject(m, path);
-    m_file.write(line);
+    appendMessage(m_line, m, path);
+    m_file.write(m_line);
 }
 
 void ExportMessagesJson::uninit()

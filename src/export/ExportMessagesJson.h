@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 
+#include <limits>
+
 class ExportOutput;
 
 // What a JSON export says about where its messages came from.
@@ -44,6 +46,7 @@ public:
     // One message as a JSON object (no line end); attachmentPath is the
     // copied file's relative path or empty.
     QString messageObject(const _ViberMsg& m, const QString& attachmentPath);
+    void appendMessage(QString& out, const _ViberMsg& m, const QString& attachmentPath);
 
 private:
     QString copyAttachment(const _ViberAtta& a);
@@ -53,6 +56,11 @@ private:
     JsonExportSource m_source;
     QString m_attachmentDir;
     ExportOutput* m_output;
-    LocalTimeConverter m_time;
+    // The local offset of the current quarter hour (time-zone changes fall on
+    // quarter hours), so most messages need no time-zone lookup at all.
+    int localOffset(qint64 unixSecs);
+    qint64 m_offsetBucket = std::numeric_limits<qint64>::min();
+    int m_offset = 0;
+    QString m_line;
     bool m_first = true;
 };

@@ -1,6 +1,7 @@
 #include "export/JsonText.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 void appendDigits(QString& out, qint64 value, int width)
@@ -40,9 +41,15 @@ void g_appendJsonString(QString& out, const QString& text)
     static const char hex[] = "0123456789abcdef";
     out += u'"';
     const qsizetype n = text.size();
+    const QChar* data = text.constData();
+    qsizetype run = 0; // start of the characters that need no escaping
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
+        const QChar c = data[i];
         const char16_t u = c.unicode();
+        if (u >= 0x20 && u != u'"' && u != u'\\' && (u < 0xD800 || u > 0xDFFF))
+            continue;
+        out.append(data + run, i - run);
+        run = i + 1;
         if (u == u'"' || u == u'\\') {
             out += u'\\';
             out += c;
@@ -56,16 +63,29 @@ void g_appendJsonString(QString& out, const QString& text)
                 out += QLatin1Char(hex[u >> 4]);
                 out += QLatin1Char(hex[u & 15]);
             }
-        } else if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+        } else if (c.isHighSurrogate() && i + 1 < n && data[i + 1].isLowSurrogate()) {
             out += c;
-            out += text.at(++i);
-        } else if (c.isSurrogate()) {
-            out += QChar(0xFFFD);
+            out += data[++i];
+            run = i + 1;
         } else {
-            out += c;
+            out += QChar(0xFFFD); // a lone surrogate
         }
     }
+    out.append(data + run, n - run);
     out += u'"';
+}
+
+void g_appendJsonInteger(QString& out, qint64 value)
+{
+    if (value < 0) {
+        if (value == std::numeric_limits<qint64>::min()) {
+            out += QString::number(value);
+            return;
+        }
+        out += u'-';
+        value = -value;
+    }
+    appendDigits(out, value, 1);
 }
 
 void g_appendJsonNumber(QString& out, double value)

@@ -9,6 +9,9 @@
 // backslash escaped; lone surrogates become U+FFFD so the output stays UTF-8).
 void g_appendJsonString(QString& out, const QString& text);
 
+// Appends a whole number.
+void g_appendJsonInteger(QString& out, qint64 value);
+
 // Appends a number; NaN and infinities, which JSON cannot carry, become null.
 void g_appendJsonNumber(QString& out, double value);
 
