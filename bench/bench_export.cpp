@@ -1,5 +1,6 @@
-// Export throughput: CSV and TXT of a million messages, and HTML of one chat
-// of 100 000 messages with the peak memory of the process. The data set is
+// Export throughput: CSV, TXT and JSON of a million messages, and HTML of one
+// chat of 100 000 (one page) and 250 000 messages (paged) with the peak memory
+// of the process (run the HTML ones alone for their own peak). The data set is
 // built in memory (texts of realistic length, one-to-one and group chats), so
 // the numbers are the writers' own.
 #include "export/ExportMessagesThread.h"
@@ -81,12 +82,17 @@ void runExport(benchmark::State& state, ExportMessagesThread::FormatType type, i
 
 void BM_ExportCsv(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_CSV, 1000000, 200); }
 void BM_ExportTxt(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_TXT, 1000000, 200); }
+void BM_ExportJson(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_JSON, 1000000, 200); }
+// A chat too long for one browser page, split into pages of 5 000 messages.
+void BM_ExportHtmlPagedChat(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_HTML, 250000, 1); }
 void BM_ExportHtmlOneChat(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_HTML, 100000, 1); }
 } // namespace
 
 BENCHMARK(BM_ExportHtmlOneChat)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ExportTxt)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ExportJson)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ExportHtmlPagedChat)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)
 {

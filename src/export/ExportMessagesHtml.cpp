@@ -35,6 +35,7 @@ void ExportMessagesHtml::init()
         "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n"
         "<title>Ferrowick</title>\n"
         "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"));
+    m_file.write(m_navigation);
 }
 
 void ExportMessagesHtml::write(_ViberMsg& m)
@@ -44,6 +45,7 @@ void ExportMessagesHtml::write(_ViberMsg& m)
 
 void ExportMessagesHtml::uninit()
 {
+    m_file.write(m_navigation);
     m_file.write(QStringLiteral("</body></html>\n"));
     m_file.close();
 }
@@ -61,17 +63,7 @@ QString ExportMessagesHtml::saveAttaFile(const QString& path)
     // A page links only to files that were written.
     if (!QFileInfo(path).isFile())
         return QString();
-    bool copied = false;
-    if (m_output) {
-        copied = m_output->copyFile(path, target);
-    } else {
-        QString error;
-        const CopyFailure failure = g_copyFile(path, target, error);
-        if (failure == CopyFailure::Target)
-            throw std::runtime_error(error.toStdString());
-        copied = failure == CopyFailure::None;
-    }
-    if (!copied)
+    if (!g_exportCopy(m_output, path, target))
         return QString();
     return QStringLiteral("files/") + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName()));
 }

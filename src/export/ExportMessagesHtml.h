@@ -22,6 +22,9 @@ public:
     void write(_ViberMsg& msg) override;
     void uninit() override;
 
+    // Links written at the top and the bottom of the page (pages of a long chat).
+    void setNavigation(const QString& html) { m_navigation = html; }
+
     // Copies an attachment into "files" under a free name; returns the page's
     // reference to it ("files/<name>", percent-encoded).
     QString saveAttaFile(const QString& path);
@@ -32,4 +35,5 @@ private:
     ExportOutput* m_output;
     BubbleHtmlOptions m_options;
     QDate m_lastDate;
+    QString m_navigation;
 };

@@ -1,6 +1,8 @@
 #include "export/ExportMessagesThread.h"
 
 #include "export/BubbleResources.h"
+#include "export/ExportAppend.h"
+#include "export/ExportState.h"
 #include "export/ExportMessagesCsv.h"
 #include "export/ExportMessagesHtml.h"
 #include "export/ExportMessagesPdf.h"
@@ -105,14 +107,24 @@ QString ExportMessagesThread::chatFileName(const _ViberChat* chat, const QString
     return base + suffix;
 }
 
+QString ExportMessagesThread::jsonAttachmentDir(const QString& jsonPath)
+{
+    const QFileInfo info(jsonPath);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral("-files"));
+}
+
 QString ExportMessagesThread::uniqueChatFileName(const _ViberChat* chat, const QString& suffix)
 {
     // Two chats with the same members' names must not overwrite each other.
-    const QString wanted = chatFileName(chat, suffix);
+    return reserveName(chatFileName(chat, suffix), suffix);
+}
+
+QString ExportMessagesThread::reserveName(const QString& wanted, const QString& suffix)
+{
     QString name = wanted;
     const QString stem = wanted.left(wanted.size() - suffix.size());
     for (int n = 1; m_usedNames.contains(name.toLower()); ++n)
-        name = QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(suffix);
+        name = stem + u'(' + QString::number(n) + u')' + suffix; // a stem may hold "%1" itself
     m_usedNames.insert(name.toLower());
     return name;
 }
@@ -157,10 +169,29 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
     case FORMAT_CSV:
         writer = std::make_shared<ExportMessagesCsv>(m_path);
         break;
-    case FORMAT_HTML:
-        writer = std::make_shared<ExportMessagesHtml>(m_path, uniqueChatFileName(chat, QStringLiteral(".html")),
+    case FORMAT_JSON: {
+        QList<const _ViberChat*> chats;
+        QSet<const _ViberChat*> seen;
+        for (const _ViberMsg* m : std::as_const(m_msgs)) {
+            if (m->chat && !seen.contains(m->chat)) {
+                seen.insert(m->chat);
+                chats << m->chat;
+            }
+        }
+        std::sort(chats.begin(), chats.end(), [](const _ViberChat* a, const _ViberChat* b) { return a->id < b->id; });
+        writer = std::make_shared<ExportMessagesJson>(m_path, chats, m_jsonSource,
+                                                      m_copyAttachments ? jsonAttachmentDir(m_appendTo.isEmpty() ? m_path : m_appendTo)
+                                                                         : QString(),
                                                       &m_output);
         break;
+    }
+    case FORMAT_HTML: {
+        // Pages of the chat are named when it starts (writeHtml).
+        auto html = std::make_shared<ExportMessagesHtml>(m_path, m_pageNames.value(m_page), &m_output);
+        html->setNavigation(HtmlChatPages::navigation(m_pageNames, m_page));
+        writer = html;
+        break;
+    }
     case FORMAT_PDF: {
         // The PDF writer opens its file when it is made.
         const QString file = QDir(m_path).filePath(uniqueChatFileName(chat, QStringLiteral(".pdf")));
@@ -186,7 +217,40 @@ QString ExportMessagesThread::exportAll()
         if (!QFileInfo(m_path).isDir() && !m_output.makeFolder(m_path))
             throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(m_path).toStdString());
     }
+    m_msgs = m_range.filter(m_msgs);
+
+    // Since-last: only messages after what the earlier run wrote, written to a
+    // file of their own and added to the earlier output once complete.
+    ExportState state;
+    QString statePath;
+    if (m_sinceLast) {
+        if (!sinceLastSupported(m_type))
+            throw std::runtime_error("Adding only new messages works for text, CSV and JSON exports.");
+        statePath = ExportState::pathFor(m_path, false);
+        if (state.load(statePath, m_type) && QFileInfo(m_path).isFile()) {
+            QList<_ViberMsg*> fresh;
+            for (_ViberMsg* m : std::as_const(m_msgs)) {
+                if (state.isNew(*m))
+                    fresh << m;
+            }
+            m_msgs = fresh;
+            if (m_msgs.isEmpty())
+                return QStringLiteral("Nothing new since the last export to %1; nothing was changed.")
+                    .arg(QFileInfo(m_path).fileName());
+            m_appendTo = m_path;
+            m_path = g_getValidFilePath(m_path + QStringLiteral(".new"));
+        } else {
+            state = ExportState();
+        }
+    }
     sortMessages(m_msgs, perChat);
+    if (m_type == FORMAT_HTML) {
+        m_usedNames.insert(QLatin1String(HtmlChatPages::kIndexName));
+        for (const _ViberMsg* m : std::as_const(m_msgs)) {
+            if (m->chat)
+                ++m_chatCounts[m->chat];
+        }
+    }
 
     const qint64 total = m_msgs.size();
     qint64 count = 0;
@@ -203,11 +267,14 @@ QString ExportMessagesThread::exportAll()
         if (!perChat) {
             if (!writer)
                 writer = openWriter(nullptr);
-        } else if (!writer || m->chat != writerChat) {
-            if (m_type == FORMAT_HTML && !resourcesReady) {
+        } else if (m_type == FORMAT_HTML) {
+            if (!resourcesReady) {
                 copyHtmlResources();
                 resourcesReady = true;
             }
+            writeHtml(*m);
+            continue;
+        } else if (!writer || m->chat != writerChat) {
             if (writer)
                 writer->uninit();
             writer = openWriter(m->chat);
@@ -217,5 +284,62 @@ QString ExportMessagesThread::exportAll()
     }
     if (writer)
         writer->uninit();
+    if (m_type == FORMAT_HTML)
+        finishHtml();
+    if (m_sinceLast) {
+        if (!m_appendTo.isEmpty()) {
+            if (m_type == FORMAT_JSON)
+                g_appendJsonExport(m_appendTo, m_path);
+            else
+                g_appendTableExport(m_appendTo, m_path);
+            QFile::remove(m_path);
+            m_path = m_appendTo;
+        }
+        for (const _ViberMsg* m : std::as_const(m_msgs))
+            state.note(*m);
+        state.save(statePath, m_type);
+    }
     return ids("IDS_SUC_EXPORT_%1_MMS").arg(count) + g_failedCopiesNote(m_output.failedCopies());
+}
+
+void ExportMessagesThread::writeHtml(_ViberMsg& m)
+{
+    const bool newChat = !m_htmlWriter || m.chat != m_htmlChat;
+    if (newChat || (m_pageSize > 0 && m_onPage >= m_pageSize)) {
+        if (m_htmlWriter)
+            m_htmlWriter->uninit();
+        m_htmlWriter.reset();
+        if (newChat) {
+            const qint64 count = m_chatCounts.value(m.chat);
+            const qint64 pages = HtmlChatPages::pageCount(count, m_pageSize);
+            const QString first = uniqueChatFileName(m.chat, QStringLiteral(".html"));
+            m_pageNames = QStringList{first};
+            for (qint64 p = 1; p < pages; ++p) {
+                const QString wanted = HtmlChatPages::pageName(first, p);
+                m_pageNames << reserveName(wanted, QStringLiteral(".html"));
+            }
+            m_page = 0;
+            m_index << HtmlChatPages::IndexEntry{m.chat->fullDisplay(), first, count, pages, m.date, m.date};
+        } else {
+            ++m_page;
+        }
+        m_htmlChat = m.chat;
+        m_onPage = 0;
+        m_htmlWriter = openWriter(m.chat);
+    }
+    ++m_onPage;
+    m_index.last().last = m.date;
+    m_htmlWriter->write(m);
+}
+
+void ExportMessagesThread::finishHtml()
+{
+    if (m_htmlWriter)
+        m_htmlWriter->uninit();
+    m_htmlWriter.reset();
+    if (m_index.isEmpty())
+        return;
+    const QString index = QDir(m_path).filePath(QLatin1String(HtmlChatPages::kIndexName));
+    m_output.addFile(index);
+    HtmlChatPages::writeIndex(index, m_index);
 }

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "export/AbsFormatExport.h"
+#include "export/ExportDateRange.h"
+#include "export/ExportMessagesJson.h"
+#include "export/HtmlChatPages.h"
 #include "export/ExportOutput.h"
 #include "model/ViberRecords.h"
 #include "shell/JobProgress.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -19,11 +23,28 @@ bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b);
 class ExportMessagesThread : public QThread
 {
 public:
-    enum FormatType { FORMAT_TXT = 0, FORMAT_CSV = 1, FORMAT_PDF = 2, FORMAT_HTML = 3 };
+    enum FormatType { FORMAT_TXT = 0, FORMAT_CSV = 1, FORMAT_PDF = 2, FORMAT_HTML = 3, FORMAT_JSON = 4 };
 
     ExportMessagesThread(const QList<_ViberMsg*>& msgs, QString path, FormatType type, JobProgress& progress,
                          QObject* parent = nullptr);
     void run() override;
+
+    // Only messages inside the range are written (and counted).
+    void setDateRange(const ExportDateRange& range) { m_range = range; }
+    // What the JSON document names as its source.
+    void setJsonSource(const JsonExportSource& source) { m_jsonSource = source; }
+    // JSON: copy attachment files into "<name>-files" beside the document.
+    void setCopyAttachments(bool copy) { m_copyAttachments = copy; }
+    // The folder a JSON export copies attachments into.
+    static QString jsonAttachmentDir(const QString& jsonPath);
+    // HTML: at most this many messages on one page of a chat (0: no limit).
+    void setPageSize(int messages) { m_pageSize = messages; }
+    // Text, CSV and JSON: remember in a state file beside the output the newest
+    // message of each chat, and on a later run add only newer messages to the
+    // file (the first run, or one whose file is gone, writes everything).
+    void setSinceLast(bool sinceLast) { m_sinceLast = sinceLast; }
+    // Whether since-last mode works for a format.
+    static bool sinceLastSupported(FormatType type) { return type != FORMAT_PDF && type != FORMAT_HTML; }
 
     // The file name of a chat's page or document: its members' full display,
     // cleaned for the file system, with suffix.
@@ -34,6 +55,9 @@ private:
     FormatExportPtr<_ViberMsg> openWriter(const _ViberChat* chat);
     void copyHtmlResources();
     QString uniqueChatFileName(const _ViberChat* chat, const QString& suffix);
+    QString reserveName(const QString& wanted, const QString& suffix);
+    void writeHtml(_ViberMsg& m);
+    void finishHtml();
 
     QList<_ViberMsg*> m_msgs;
     QString m_path;
@@ -41,4 +65,19 @@ private:
     JobProgress& m_progress;
     ExportOutput m_output;
     QSet<QString> m_usedNames;
+    ExportDateRange m_range;
+    JsonExportSource m_jsonSource;
+    bool m_copyAttachments = false;
+    bool m_sinceLast = false;
+    QString m_appendTo; // since-last: the earlier output the new messages join
+    int m_pageSize = HtmlChatPages::kDefaultPageSize;
+
+    // HTML paging: the chat being written, its pages and where it stands.
+    FormatExportPtr<_ViberMsg> m_htmlWriter;
+    const _ViberChat* m_htmlChat = nullptr;
+    QHash<const _ViberChat*, qint64> m_chatCounts;
+    QStringList m_pageNames;
+    qint64 m_page = 0;
+    qint64 m_onPage = 0;
+    QList<HtmlChatPages::IndexEntry> m_index;
 };

@@ -63,3 +63,14 @@ QString g_failedCopiesNote(int failed)
 {
     return failed > 0 ? QLatin1Char('\n') + ids("IDS_%1_FILES_NOT_COPIED").arg(failed) : QString();
 }
+
+bool g_exportCopy(ExportOutput* output, const QString& src, const QString& target)
+{
+    if (output)
+        return output->copyFile(src, target);
+    QString error;
+    const CopyFailure failure = g_copyFile(src, target, error);
+    if (failure == CopyFailure::Target)
+        throw std::runtime_error(error.toStdString());
+    return failure == CopyFailure::None;
+}

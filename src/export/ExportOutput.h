@@ -35,6 +35,11 @@ private:
     std::atomic_int m_failedCopies{0};
 };
 
+// Copies src to target through output when there is one (recorded, failures
+// counted), else directly: an unreadable source gives false, a target that
+// cannot be written raises.
+bool g_exportCopy(ExportOutput* output, const QString& src, const QString& target);
+
 // The line added to a job's success text when files could not be copied;
 // empty when every copy succeeded.
 QString g_failedCopiesNote(int failed);

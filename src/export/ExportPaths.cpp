@@ -26,6 +26,8 @@ ExportTarget g_exportTarget(const QString& chosenPath, ExportFilter filter)
         return {folderNamed("-pdf"), ExportMessagesThread::FORMAT_PDF};
     case EXPORT_FILTER_HTML:
         return {folderNamed("-html"), ExportMessagesThread::FORMAT_HTML};
+    case EXPORT_FILTER_JSON:
+        return {withSuffix(".json"), ExportMessagesThread::FORMAT_JSON};
     }
     return {chosenPath, ExportMessagesThread::FORMAT_TXT};
 }
@@ -37,7 +39,8 @@ bool g_exportFilterFromName(const QString& name, ExportFilter& filter)
         const char* name;
         ExportFilter filter;
     } names[] = {{"txt", EXPORT_FILTER_TXT}, {"doc", EXPORT_FILTER_DOC}, {"csv", EXPORT_FILTER_CSV},
-                 {"pdf", EXPORT_FILTER_PDF}, {"html", EXPORT_FILTER_HTML}};
+                 {"pdf", EXPORT_FILTER_PDF}, {"html", EXPORT_FILTER_HTML},
+                 {"json", EXPORT_FILTER_JSON}};
     for (const auto& n : names) {
         if (name.compare(QLatin1String(n.name), Qt::CaseInsensitive) == 0) {
             filter = n.filter;

@@ -3,7 +3,7 @@
 #include <QString>
 
 // The formats offered by the export save dialog, in its filter order.
-enum ExportFilter { EXPORT_FILTER_TXT, EXPORT_FILTER_DOC, EXPORT_FILTER_CSV, EXPORT_FILTER_PDF, EXPORT_FILTER_HTML };
+enum ExportFilter { EXPORT_FILTER_TXT, EXPORT_FILTER_DOC, EXPORT_FILTER_CSV, EXPORT_FILTER_PDF, EXPORT_FILTER_HTML, EXPORT_FILTER_JSON };
 
 struct ExportTarget
 {
@@ -17,7 +17,7 @@ struct ExportTarget
 ExportTarget g_exportTarget(const QString& chosenPath, ExportFilter filter);
 
 // The filter for a format word typed on the command line (txt, doc, csv, pdf,
-// html); false for another word.
+// html, json); false for another word.
 bool g_exportFilterFromName(const QString& name, ExportFilter& filter);
 
 // The proposed file name of the save dialogs, "<prefix>(yyyyMMdd-hhmmss)".

@@ -159,7 +159,7 @@ private slots:
 
         QCOMPARE(exportAs("html", QStringLiteral("pages.html")).code, 0);
         QDir html(out(QStringLiteral("pages-html")));
-        QCOMPARE(html.entryList(QDir::Files).size(), m_s.chats);
+        QCOMPARE(html.entryList(QDir::Files).size(), m_s.chats + 1); // and index.html
         QCOMPARE(exportAs("pdf", QStringLiteral("print.pdf")).code, 0);
         const QDir pdf(out(QStringLiteral("print-pdf")));
         QCOMPARE(pdf.entryList(QDir::Files).size(), m_s.chats);

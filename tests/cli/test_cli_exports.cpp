@@ -2,6 +2,7 @@
 #include "fixtures/StoreFixture.h"
 #include "model/ViberData.h"
 #include "stores/IOSViberDb.h"
+#include "stores/IosStoreWriter.h"
 #include "support/TestEnv.h"
 
 #include <QDirIterator>
@@ -197,6 +198,98 @@ private slots:
         QVERIFY(QFileInfo::exists(m_tmp.filePath(QStringLiteral("data/local_databases/Linked/Documents/Attachments/pic2.png"))));
     }
 
+    // --since includes its instant, --until excludes its own (TZ=UTC here).
+    void dateRangeForCallsAndMedia()
+    {
+        const CliResult calls = run({QStringLiteral("calls"), QStringLiteral("--out"), out(QStringLiteral("range-calls.txt")),
+                                     QStringLiteral("--container"), m_container, QStringLiteral("--since"),
+                                     QStringLiteral("2020-01-06 10:46:40"), QStringLiteral("--until"),
+                                     QStringLiteral("2020-01-06 10:53:20")});
+        QCOMPARE(calls.code, 0);
+        QCOMPARE(calls.out, QStringLiteral("Successfully extracted 1 call history.\n"));
+        QCOMPARE(readAll(out(QStringLiteral("range-calls.txt"))).count('\n'), 2);
+
+        const QString mediaDir = out(QStringLiteral("range-media"));
+        QVERIFY(QDir().mkpath(mediaDir));
+        const CliResult media = run({QStringLiteral("extract-media"), QStringLiteral("--out"), mediaDir,
+                                     QStringLiteral("--container"), m_container, QStringLiteral("--since"),
+                                     QStringLiteral("2020-01-06T10:41"), QStringLiteral("--until"),
+                                     QStringLiteral("2020-01-06 10:41:10")});
+        QCOMPARE(media.code, 0);
+        const QStringList made = QDir(mediaDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(made.size(), 1);
+        QCOMPARE(filesBelow(QDir(mediaDir).filePath(made.first())), QStringList{QStringLiteral("atta_20200106-104100.mp4")});
+    }
+
+    void jsonWithCopiedAttachments()
+    {
+        const CliResult r = run({QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("json"),
+                                 QStringLiteral("--out"), out(QStringLiteral("history")), QStringLiteral("--container"),
+                                 m_container, QStringLiteral("--copy-attachments")});
+        QCOMPARE(r.code, 0);
+        QProcess py;
+        py.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("json.tool"), out(QStringLiteral("history.json"))});
+        QVERIFY(py.waitForFinished(60000) && py.exitCode() == 0);
+        const QByteArray json = readAll(out(QStringLiteral("history.json")));
+        QVERIFY(json.contains("\"source\":{\"kind\":\"container\""));
+        QVERIFY(json.contains("\"path\":\"history-files/pic1.jpg\""));
+        QVERIFY(QFileInfo(out(QStringLiteral("history-files/pic1.jpg"))).isFile());
+        // Nothing from the hostile attachment name lands outside the folder.
+        QVERIFY(!QFileInfo::exists(m_tmp.filePath(QStringLiteral("escape.jpg"))));
+    }
+
+    // Exporting a local database again after a backup brought new messages in.
+    void sinceLastFollowsALocalDatabase()
+    {
+        auto backup = [&](const QString& container) {
+            return run({QStringLiteral("backup"), QStringLiteral("--into"), QStringLiteral("Growing"),
+                        QStringLiteral("--container"), container})
+                .code;
+        };
+        auto exportNew = [&] {
+            return run({QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"),
+                        out(QStringLiteral("growing")), QStringLiteral("--localdb"), QStringLiteral("Growing"),
+                        QStringLiteral("--since-last")});
+        };
+        QCOMPARE(backup(m_container), 0);
+        const CliResult first = exportNew();
+        QCOMPARE(first.code, 0);
+        QVERIFY(first.out.startsWith(QStringLiteral("Successfully exported ")));
+        const QByteArray before = readAll(out(QStringLiteral("growing.csv")));
+        const CliResult again = exportNew();
+        QCOMPARE(again.code, 0);
+        QVERIFY2(again.out.startsWith(QStringLiteral("Nothing new since the last export")), qPrintable(again.out));
+        QCOMPARE(readAll(out(QStringLiteral("growing.csv"))), before);
+
+        // The same phone a day later, with two more messages.
+        const QString later = m_tmp.filePath(QStringLiteral("container-later"));
+        {
+            ContainerFixture c(later);
+            const SampleStore s = g_fillSampleStore(c);
+            for (int i = 0; i < 2; ++i) {
+                IosStoreWriter::Message m;
+                m.chat = s.chatAnna;
+                m.date = 600000000 + 86400 + i;
+                m.state = QStringLiteral("received");
+                m.person = s.anna;
+                m.text = QStringLiteral("news %1").arg(i);
+                m.token = 8100000000LL + i;
+                m.seq = 90000 + i;
+                c.store().addMessage(m);
+            }
+            c.finish();
+        }
+        QCOMPARE(backup(later), 0);
+        const CliResult news = exportNew();
+        QCOMPARE(news.code, 0);
+        QCOMPARE(news.out, QStringLiteral("Successfully exported 2 Messages.\n"));
+        const QByteArray after = readAll(out(QStringLiteral("growing.csv")));
+        QVERIFY(after.startsWith(before));
+        QCOMPARE(after.mid(before.size()), QByteArray("2020-01-07 10:40:00,0,Anna Berg,+4915111111111,news 0\n"
+                                                      "2020-01-07 10:40:01,0,Anna Berg,+4915111111111,news 1\n"));
+        QVERIFY(exportNew().out.startsWith(QStringLiteral("Nothing new")));
+    }
+
     void demoHistoryExports()
     {
         const CliResult r = run({QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("html"),
@@ -219,6 +312,20 @@ private slots:
                                           QStringLiteral("--out"), out(QStringLiteral("missing/dir/x")),
                                           QStringLiteral("--demo")});
         QCOMPARE(unwritable.code, 1);
+        for (const QStringList& wrong :
+             {QStringList{QStringLiteral("--since"), QStringLiteral("2020-02-30")},
+              QStringList{QStringLiteral("--since"), QStringLiteral("2020-01-02"), QStringLiteral("--until"),
+                          QStringLiteral("2020-01-02")},
+              QStringList{QStringLiteral("--page-size"), QStringLiteral("0")},
+              QStringList{QStringLiteral("--since-last"), QStringLiteral("--format"), QStringLiteral("pdf")}}) {
+            QStringList args{QStringLiteral("export"), QStringLiteral("--demo"), QStringLiteral("--out"), out(QStringLiteral("w"))};
+            args << wrong;
+            if (!wrong.contains(QStringLiteral("--format")))
+                args << QStringLiteral("--format") << QStringLiteral("html");
+            const CliResult r = run(args);
+            QVERIFY2(r.code == 2, qPrintable(wrong.join(u' ') + QStringLiteral(": ") + r.err));
+        }
+        QVERIFY(!QFileInfo::exists(out(QStringLiteral("w-html"))));
         QCOMPARE(unwritable.err.count(u'\n'), 1);
     }
 };

@@ -3,13 +3,16 @@
 #include "CommandOptions.h"
 #include "SourceLoader.h"
 #include "TerminalProgress.h"
+#include "export/ExportDateRange.h"
 #include "export/ExportViberCallsThread.h"
 
 #include <QFileInfo>
 
 QList<QCommandLineOption> CallsCommand::options() const
 {
-    return {QCommandLineOption(QStringLiteral("out"), QStringLiteral("Output file."), QStringLiteral("FILE"))};
+    return QList<QCommandLineOption>{
+               QCommandLineOption(QStringLiteral("out"), QStringLiteral("Output file."), QStringLiteral("FILE"))} +
+           g_dateRangeOptions();
 }
 
 int CallsCommand::run(CliContext& ctx)
@@ -18,11 +21,14 @@ int CallsCommand::run(CliContext& ctx)
     QString out;
     if (!g_requireOption(ctx, QStringLiteral("out"), out, code))
         return code;
+    ExportDateRange range;
+    if (!g_readDateRange(ctx, range, code))
+        return code;
     SourceLoader loader(ctx.source);
     ViberData data;
     if (!loader.loadFor(ctx, data))
         return loader.failureExit();
-    const QList<_ViberCall*> calls = ExportViberCallsThread::callsOf(data.messages());
+    const QList<_ViberCall*> calls = ExportViberCallsThread::callsOf(range.filter(data.messages()));
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         ExportViberCallsThread job(calls, QFileInfo(out).absoluteFilePath(), progress);
         job.run();

@@ -3,6 +3,7 @@
 #include "CommandOptions.h"
 #include "SourceLoader.h"
 #include "TerminalProgress.h"
+#include "export/ExportDateRange.h"
 #include "export/ExportMessagesThread.h"
 #include "export/ExportPaths.h"
 
@@ -10,15 +11,28 @@
 
 QString ExportCommand::description() const
 {
-    return QStringLiteral("Export messages as txt, doc, csv, html or pdf.");
+    return QStringLiteral("Export messages as txt, doc, csv, html, pdf or json.");
 }
 
 QList<QCommandLineOption> ExportCommand::options() const
 {
-    return {QCommandLineOption(QStringLiteral("format"), QStringLiteral("txt, doc, csv, html or pdf."),
-                               QStringLiteral("FORMAT")),
-            QCommandLineOption(QStringLiteral("out"), QStringLiteral("Name of the exported file."),
-                               QStringLiteral("PATH"))};
+    return QList<QCommandLineOption>{QCommandLineOption(QStringLiteral("format"),
+                                                        QStringLiteral("txt, doc, csv, html, pdf or json."),
+                                                        QStringLiteral("FORMAT")),
+                                     QCommandLineOption(QStringLiteral("out"),
+                                                        QStringLiteral("Name of the exported file."),
+                                                        QStringLiteral("PATH")),
+                                     QCommandLineOption(QStringLiteral("copy-attachments"),
+                                                        QStringLiteral("json: copy attachment files into "
+                                                                       "\"<name>-files\" beside the document.")),
+                                     QCommandLineOption(QStringLiteral("page-size"),
+                                                        QStringLiteral("html: at most N messages on one page of a "
+                                                                       "chat (default 5000)."),
+                                                        QStringLiteral("N")),
+                                     QCommandLineOption(QStringLiteral("since-last"),
+                                                        QStringLiteral("txt, doc, csv, json: add only the messages "
+                                                                       "newer than the last export to PATH."))} +
+           g_dateRangeOptions();
 }
 
 int ExportCommand::run(CliContext& ctx)
@@ -30,10 +44,27 @@ int ExportCommand::run(CliContext& ctx)
         return code;
     ExportFilter filter;
     if (!g_exportFilterFromName(format, filter)) {
-        ctx.err << "ferrowick-cli: unknown format '" << format << "' (txt, doc, csv, html or pdf)" << Qt::endl;
+        ctx.err << "ferrowick-cli: unknown format '" << format << "' (txt, doc, csv, html, pdf or json)" << Qt::endl;
         return CLI_EXIT_USAGE;
     }
+    ExportDateRange range;
+    if (!g_readDateRange(ctx, range, code))
+        return code;
+    int pageSize = HtmlChatPages::kDefaultPageSize;
+    if (ctx.parser.isSet(QStringLiteral("page-size"))) {
+        bool ok = false;
+        pageSize = ctx.parser.value(QStringLiteral("page-size")).toInt(&ok);
+        if (!ok || pageSize < 1) {
+            ctx.err << "ferrowick-cli: --page-size needs a whole number of at least 1" << Qt::endl;
+            return CLI_EXIT_USAGE;
+        }
+    }
     const ExportTarget target = g_exportTarget(QFileInfo(out).absoluteFilePath(), filter);
+    const bool sinceLast = ctx.parser.isSet(QStringLiteral("since-last"));
+    if (sinceLast && !ExportMessagesThread::sinceLastSupported(ExportMessagesThread::FormatType(target.formatType))) {
+        ctx.err << "ferrowick-cli: --since-last works with txt, doc, csv and json" << Qt::endl;
+        return CLI_EXIT_USAGE;
+    }
 
     SourceLoader loader(ctx.source);
     loader.setMakePreviews(filter == EXPORT_FILTER_PDF || filter == EXPORT_FILTER_HTML);
@@ -43,6 +74,12 @@ int ExportCommand::run(CliContext& ctx)
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         ExportMessagesThread job(data.messages(), target.path,
                                  ExportMessagesThread::FormatType(target.formatType), progress);
+        job.setDateRange(range);
+        job.setPageSize(pageSize);
+        job.setSinceLast(sinceLast);
+        const QString kind = SourceChoice::kindOption(ctx.source.kind);
+        job.setJsonSource({kind.mid(2), ctx.source.kind == SourceChoice::Demo ? QString() : ctx.source.value});
+        job.setCopyAttachments(ctx.parser.isSet(QStringLiteral("copy-attachments")));
         job.run();
     });
 }

@@ -2,7 +2,7 @@
 
 #include "CliCommand.h"
 
-// export --format txt|doc|csv|html|pdf --out PATH: PATH is the name a user
+// export --format txt|doc|csv|html|pdf|json --out PATH: PATH is the name a user
 // would type into the save dialog; PDF and HTML go into "<name>-pdf" or
 // "<name>-html" beside it.
 class ExportCommand : public CliCommand

@@ -3,6 +3,7 @@
 #include "CommandOptions.h"
 #include "SourceLoader.h"
 #include "TerminalProgress.h"
+#include "export/ExportDateRange.h"
 #include "export/ExportPaths.h"
 #include "export/ExtractMediaFilesThread.h"
 
@@ -10,8 +11,10 @@
 
 QList<QCommandLineOption> ExtractMediaCommand::options() const
 {
-    return {QCommandLineOption(QStringLiteral("out"), QStringLiteral("Folder to extract into."),
-                               QStringLiteral("DIR"))};
+    return QList<QCommandLineOption>{QCommandLineOption(QStringLiteral("out"),
+                                                        QStringLiteral("Folder to extract into."),
+                                                        QStringLiteral("DIR"))} +
+           g_dateRangeOptions();
 }
 
 int ExtractMediaCommand::run(CliContext& ctx)
@@ -20,6 +23,9 @@ int ExtractMediaCommand::run(CliContext& ctx)
     QString out;
     if (!g_requireOption(ctx, QStringLiteral("out"), out, code))
         return code;
+    ExportDateRange range;
+    if (!g_readDateRange(ctx, range, code))
+        return code;
     SourceLoader loader(ctx.source);
     // Extraction copies the files themselves; a preview is only ever made
     // from a file that would be copied instead of it.
@@ -27,7 +33,7 @@ int ExtractMediaCommand::run(CliContext& ctx)
     ViberData data;
     if (!loader.loadFor(ctx, data))
         return loader.failureExit();
-    QList<_ViberMsg*> msgs = data.messages();
+    QList<_ViberMsg*> msgs = range.filter(data.messages());
     std::sort(msgs.begin(), msgs.end(), compareViberMsgAsc); // a stable naming order for same-second files
     const QDir target(QDir(out).absoluteFilePath(g_timestampedName(QStringLiteral("attachments"))));
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {

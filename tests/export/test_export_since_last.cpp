@@ -1,0 +1,157 @@
+#include "ExportTestData.h"
+#include "export/ExportMessagesThread.h"
+#include "export/ExportState.h"
+#include "support/RecordingProgress.h"
+#include "support/TestEnv.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString runSinceLast(const QList<_ViberMsg*>& msgs, const QString& path, ExportMessagesThread::FormatType type)
+{
+    RecordingProgress p;
+    ExportMessagesThread job(msgs, path, type, p);
+    job.setSinceLast(true);
+    job.run();
+    return p.errors().isEmpty() ? p.successes().value(0) : QStringLiteral("error: ") + p.errors().join(u';');
+}
+
+QByteArray plainExport(const QList<_ViberMsg*>& msgs, const QString& path, ExportMessagesThread::FormatType type)
+{
+    RecordingProgress p;
+    ExportMessagesThread job(msgs, path, type, p);
+    job.run();
+    return g_readFile(path);
+}
+} // namespace
+
+class TestExportSinceLast : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { g_requireTestEnvironment(); }
+
+    // First run writes what a plain export writes; a second run with nothing
+    // new touches nothing; later messages are added after the earlier ones.
+    void tablesGrowOnlyByNewMessages_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("csv") << int(ExportMessagesThread::FORMAT_CSV) << "out.csv";
+        QTest::newRow("txt") << int(ExportMessagesThread::FORMAT_TXT) << "out.doc";
+    }
+    void tablesGrowOnlyByNewMessages()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, name);
+        const auto format = ExportMessagesThread::FormatType(type);
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(name);
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 10 Messages."));
+        const QByteArray first = g_readFile(out);
+        QCOMPARE(first, plainExport(t.data.messages(), dir.filePath(QStringLiteral("plain")), format));
+        const QString state = ExportState::pathFor(out, false);
+        QVERIFY(QFileInfo::exists(state));
+        const QByteArray stateBytes = g_readFile(state);
+
+        const QDateTime written = QFileInfo(out).lastModified();
+        QTest::qWait(20);
+        QCOMPARE(runSinceLast(t.data.messages(), out, format).left(31), QStringLiteral("Nothing new since the last expo"));
+        QCOMPARE(g_readFile(out), first);
+        QCOMPARE(QFileInfo(out).lastModified(), written);
+        QCOMPARE(g_readFile(state), stateBytes);
+
+        // New: one later message in an old chat, one in a new chat; one that
+        // is older than what was exported from its chat stays out.
+        t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 999, QStringLiteral("later"), MSG_STATE_SENT);
+        t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay - 999, QStringLiteral("back-dated"), MSG_STATE_SENT);
+        _ViberChat* fresh = t.chat(QString(), QString(), {t.person(QStringLiteral("Cleo"), QStringLiteral("+33"))});
+        t.msg(fresh, MSG_TYPE_TEXT, 5, QStringLiteral("new chat"), MSG_STATE_SENT);
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 2 Messages."));
+        const QByteArray grown = g_readFile(out);
+        QVERIFY(grown.startsWith(first));
+        const QByteArray added = grown.mid(first.size());
+        QCOMPARE(added.count('\n'), 2);
+        QVERIFY(added.contains("later") && added.contains("new chat") && !added.contains("back-dated"));
+        QVERIFY(!added.contains("date,send") && !added.contains("Flag"));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format).left(11), QStringLiteral("Nothing new"));
+        QVERIFY(!QFileInfo::exists(out + QStringLiteral(".new")));
+    }
+
+    void jsonStaysOneValidDocument()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("h.json"));
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_JSON),
+                 QStringLiteral("Successfully exported 10 Messages."));
+        const QByteArray first = g_readFile(out);
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_JSON).left(11),
+                 QStringLiteral("Nothing new"));
+        QCOMPARE(g_readFile(out), first);
+
+        _ViberChat* fresh = t.chat(QString(), QString(), {t.person(QStringLiteral("Cleo"), QStringLiteral("+33"))});
+        t.msg(fresh, MSG_TYPE_TEXT, 5, QStringLiteral("new chat"), MSG_STATE_SENT);
+        t.msg(t.group, MSG_TYPE_TEXT, ExportTestData::kDay + 90000, QStringLiteral("later"), MSG_STATE_SENT);
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_JSON),
+                 QStringLiteral("Successfully exported 2 Messages."));
+        QProcess py;
+        py.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("json.tool"), out});
+        QVERIFY(py.waitForFinished(60000) && py.exitCode() == 0);
+        const QJsonObject doc = QJsonDocument::fromJson(g_readFile(out)).object();
+        const QJsonArray chats = doc.value(QStringLiteral("chats")).toArray();
+        QCOMPARE(chats.size(), 3);
+        QCOMPARE(chats.last().toObject().value(QStringLiteral("key")).toInteger(), fresh->id);
+        const QJsonArray msgs = doc.value(QStringLiteral("messages")).toArray();
+        QCOMPARE(msgs.size(), 12);
+        QCOMPARE(msgs.at(11).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("later"));
+        QCOMPARE(msgs.at(10).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("new chat"));
+    }
+
+    // A state that cannot be trusted, or an output the user removed, means
+    // everything is written again rather than messages silently left out.
+    void untrustworthyStateExportsEverything()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("o.csv"));
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
+                 QStringLiteral("Successfully exported 10 Messages."));
+        const QByteArray full = g_readFile(out);
+        const QString state = ExportState::pathFor(out, false);
+        for (const QByteArray& damaged : {QByteArray("{\"version\":1,\"format\":1,\"chats\":{\"x\":{}}}"),
+                                          QByteArray("not json"), QByteArray("{\"version\":1,\"format\":4}")}) {
+            QVERIFY(g_writeFile(state, damaged));
+            QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
+                     QStringLiteral("Successfully exported 10 Messages."));
+            QCOMPARE(g_readFile(out), full);
+        }
+        QVERIFY(QFile::remove(out));
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
+                 QStringLiteral("Successfully exported 10 Messages."));
+        QCOMPARE(g_readFile(out), full);
+    }
+
+    void refusedForPagesAndDocuments()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("x-html"));
+        QVERIFY(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML).startsWith(QStringLiteral("error")));
+        QVERIFY(!QFileInfo::exists(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExportSinceLast)
+#include "test_export_since_last.moc"
