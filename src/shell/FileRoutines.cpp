@@ -140,7 +140,10 @@ bool g_makeFoldersNoLinks(const QString& base, const QString& rel)
             if (!info.isDir())
                 return false;
         } else if (!QDir().mkdir(path)) {
-            return false;
+            // Another process may have made it in the meantime.
+            const QFileInfo again(path);
+            if (again.isSymLink() || !again.isDir())
+                return false;
         }
     }
     return true;

@@ -49,12 +49,14 @@ QList<QByteArray> scriptStatements()
     return out;
 }
 
-// Names of the tables and indexes the script creates, lower-cased.
-QStringList expectedObjects()
+// Names of the tables the script creates, lower-cased. Indexes do not make a
+// database whole or damaged: a missing one is simply made again (databases
+// of older versions lack the newer ones).
+QStringList expectedTables()
 {
     static const QStringList names = [] {
         QStringList n;
-        static const QRegularExpression create(QStringLiteral("CREATE\\s+(?:TABLE|INDEX)\\s+([A-Za-z0-9_]+)"),
+        static const QRegularExpression create(QStringLiteral("CREATE\\s+TABLE\\s+([A-Za-z0-9_]+)"),
                                                QRegularExpression::CaseInsensitiveOption);
         auto it = create.globalMatch(QString::fromUtf8(scriptText()));
         while (it.hasNext())
@@ -88,9 +90,9 @@ Found inspectThrow(Sqlite3DB& db)
     return f;
 }
 
-QString missingObject(const Found& f)
+QString missingTable(const Found& f)
 {
-    for (const QString& name : expectedObjects()) {
+    for (const QString& name : expectedTables()) {
         if (!f.objects.contains(name))
             return name;
     }
@@ -112,6 +114,21 @@ bool holdsRows(Sqlite3DB& db, const QStringList& tables)
     return false;
 }
 
+// Makes the script's indexes that the database lacks.
+void addMissingIndexesThrow(Sqlite3DB& db, const Found& f)
+{
+    static const QRegularExpression index(QStringLiteral("^CREATE\\s+INDEX\\s+([A-Za-z0-9_]+)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    for (const QByteArray& statement : scriptStatements()) {
+        const QString text = QString::fromUtf8(statement);
+        const QRegularExpressionMatch m = index.match(text);
+        if (!m.hasMatch() || f.objects.contains(m.captured(1).toLower()))
+            continue;
+        QString withGuard = text;
+        withGuard.insert(m.capturedEnd(0) - m.capturedLength(1), QStringLiteral("IF NOT EXISTS "));
+        db.executeThrow(withGuard);
+    }
+}
 } // namespace
 
 int g_localDbSchemaSteps()
@@ -123,16 +140,19 @@ void g_ensureLocalDbSchemaThrow(Sqlite3DB& db, const QString& name, const std::f
 {
     {
         const Found f = inspectThrow(db);
-        if (missingObject(f).isEmpty() && f.hasEntities)
+        if (missingTable(f).isEmpty() && f.hasEntities) {
+            addMissingIndexesThrow(db, f);
             return;
+        }
     }
     // Someone else may be creating it right now: the write lock makes us
     // wait for them, then look again.
     db.executeThrow("BEGIN IMMEDIATE");
     try {
         const Found f = inspectThrow(db);
-        const QString missing = missingObject(f);
+        const QString missing = missingTable(f);
         if (missing.isEmpty() && f.hasEntities) {
+            addMissingIndexesThrow(db, f);
             db.executeThrow("COMMIT");
             return;
         }
