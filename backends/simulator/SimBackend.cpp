@@ -508,17 +508,17 @@ FWSIM_EXPORT int32_t fwdev_start_service(fwdev_device* d, const char* service, i
         if (const int32_t c = Config::code(plist_dict_get_item(errors, service)))
             return c;
 
-    SimServiceSpec spec;
+    SimServicePlan plan;
     const QByteArray name(service);
     if (name == "com.apple.afc") {
-        spec.kind = SimServiceSpec::Afc;
-        spec.root = d->path + QStringLiteral("/Media");
-        QDir().mkpath(spec.root);
+        plan.kind = SimServicePlan::Afc;
+        plan.root = d->path + QStringLiteral("/Media");
+        QDir().mkpath(plan.root);
     } else if (name == "com.apple.mobile.house_arrest") {
-        spec.kind = SimServiceSpec::HouseArrest;
-        spec.containersDir = d->path + QStringLiteral("/Containers");
-        spec.vendAllowed = d->config->flag("HouseArrest", false);
-        spec.vendError = d->config->text("HouseArrestError");
+        plan.kind = SimServicePlan::HouseArrest;
+        plan.containersDir = d->path + QStringLiteral("/Containers");
+        plan.vendAllowed = d->config->flag("HouseArrest", false);
+        plan.vendError = d->config->text("HouseArrestError");
     } else {
         return kErrUnknownService;
     }
@@ -529,8 +529,8 @@ FWSIM_EXPORT int32_t fwdev_start_service(fwdev_device* d, const char* service, i
     const int server = pair[1];
     d->serverFds.insert(server);
     s.serviceStarted();
-    std::thread([d, server, spec] {
-        sim_serve(server, spec);
+    std::thread([d, server, plan] {
+        sim_serve(server, plan);
         sim().serviceEnded(d, server);
     }).detach();
     *fd = pair[0];

@@ -289,7 +289,7 @@ QString stringItem(plist_t dict, const char* key)
     return r;
 }
 
-void serveHouseArrest(int fd, const SimServiceSpec& spec)
+void serveHouseArrest(int fd, const SimServicePlan& plan)
 {
     for (;;) {
         plist_t msg = readMessage(fd);
@@ -303,12 +303,12 @@ void serveHouseArrest(int fd, const SimServiceSpec& spec)
         const bool safeId = !id.isEmpty() && !id.contains(u'/') && id != QLatin1String("..") && id != QLatin1String(".");
         if (command != QLatin1String("VendContainer") && command != QLatin1String("VendDocuments")) {
             plist_dict_set_item(answer, "Error", plist_new_string("UnknownCommand"));
-        } else if (!spec.vendAllowed || !safeId || !QFileInfo(spec.containersDir + u'/' + id).isDir()) {
-            const QString error = spec.vendError.isEmpty() ? QStringLiteral("InstallationLookupFailed") : spec.vendError;
+        } else if (!plan.vendAllowed || !safeId || !QFileInfo(plan.containersDir + u'/' + id).isDir()) {
+            const QString error = plan.vendError.isEmpty() ? QStringLiteral("InstallationLookupFailed") : plan.vendError;
             plist_dict_set_item(answer, "Error", plist_new_string(error.toUtf8().constData()));
         } else {
             plist_dict_set_item(answer, "Status", plist_new_string("Complete"));
-            container = spec.containersDir + u'/' + id;
+            container = plan.containersDir + u'/' + id;
         }
         const bool sent = writeMessage(fd, answer);
         plist_free(answer);
@@ -322,10 +322,10 @@ void serveHouseArrest(int fd, const SimServiceSpec& spec)
 }
 } // namespace
 
-void sim_serve(int fd, const SimServiceSpec& spec)
+void sim_serve(int fd, const SimServicePlan& plan)
 {
-    if (spec.kind == SimServiceSpec::Afc)
-        AfcServer(fd, spec.root).run();
+    if (plan.kind == SimServicePlan::Afc)
+        AfcServer(fd, plan.root).run();
     else
-        serveHouseArrest(fd, spec);
+        serveHouseArrest(fd, plan);
 }

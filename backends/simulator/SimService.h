@@ -6,7 +6,7 @@
 // program closes its end (or the device is detached, which shuts the socket).
 // root: the folder served as "/" by AFC. House arrest first answers one
 // property-list command and then speaks AFC rooted in the vended container.
-struct SimServiceSpec
+struct SimServicePlan
 {
     enum Kind { Afc, HouseArrest } kind = Afc;
     QString root;          // AFC root (Afc)
@@ -15,4 +15,4 @@ struct SimServiceSpec
     QString vendError;     // the "Error" answer when vending is refused
 };
 
-void sim_serve(int fd, const SimServiceSpec& spec);
+void sim_serve(int fd, const SimServicePlan& plan);
