@@ -530,14 +530,8 @@ void CurrentStoreReader::callsThrow(__ViberData* d)
         if (d->calls.contains(id) || d->msgs.contains(-id) || beingDeleted(c, delCol))
             continue;
         const QByteArrayView typeText = c.getUtf8(typeCol);
-        int type = 0;
-        if (g_utf8ContainsNoCase(typeText, "incoming"))
-            type = CALL_INCOMING;
-        else if (g_utf8ContainsNoCase(typeText, "outgoing"))
-            type = CALL_OUTGOING;
-        else if (g_utf8ContainsNoCase(typeText, "missed"))
-            type = CALL_MISSED;
-        else
+        const int type = g_callTypeOfText(typeText);
+        if (!type)
             continue;
         const bool video = g_utf8ContainsNoCase(typeText, Recent::kVideoWord);
 

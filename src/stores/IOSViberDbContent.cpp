@@ -306,14 +306,8 @@ void IOSViberDb::loadCallsThrow(__ViberData* d)
         _ViberCall* call = d->calls.value(id);
         if (!call) {
             const QByteArrayView typeText = c.getUtf8(typeCol);
-            int type = 0;
-            if (g_utf8ContainsNoCase(typeText, "incoming"))
-                type = CALL_INCOMING;
-            else if (g_utf8ContainsNoCase(typeText, "outgoing"))
-                type = CALL_OUTGOING;
-            else if (g_utf8ContainsNoCase(typeText, "missed"))
-                type = CALL_MISSED;
-            else
+            const int type = g_callTypeOfText(typeText);
+            if (!type)
                 continue;
             call = new _ViberCall;
             call->id = id;

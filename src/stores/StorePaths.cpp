@@ -1,5 +1,7 @@
 #include "stores/StorePaths.h"
 
+#include "model/ViberRecords.h"
+
 #include <QFileInfo>
 #include <QImage>
 
@@ -106,4 +108,15 @@ void g_makeImagePreview(const QString& src, const QString& dst, const QDir& base
     const QImage small = img.width() > img.height() ? img.scaledToWidth(400, Qt::FastTransformation)
                                                      : img.scaledToHeight(400, Qt::FastTransformation);
     small.save(dst);
+}
+
+int g_callTypeOfText(QByteArrayView utf8)
+{
+    if (g_utf8ContainsNoCase(utf8, "incoming"))
+        return CALL_INCOMING;
+    if (g_utf8ContainsNoCase(utf8, "outgoing"))
+        return CALL_OUTGOING;
+    if (g_utf8ContainsNoCase(utf8, "missed"))
+        return CALL_MISSED;
+    return 0;
 }

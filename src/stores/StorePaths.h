@@ -18,6 +18,9 @@ bool g_isAsciiDigits(const QString& s);
 // without making a QString for the common ASCII case.
 bool g_utf8EqualsNoCase(QByteArrayView utf8, const char* word);
 bool g_utf8ContainsNoCase(QByteArrayView utf8, const char* word);
+// The call type a store's call-type word names (CALL_INCOMING, CALL_OUTGOING,
+// CALL_MISSED), or 0 for a word of no known kind.
+int g_callTypeOfText(QByteArrayView utf8);
 
 // "Documents/stickers/<n/100*100>/100/<id padded to 8>.png" for a sticker id
 // (n is the id read as a decimal integer, 0 when it is not one).
