@@ -567,16 +567,7 @@ void CurrentStoreReader::callsThrow(__ViberData* d)
         call->person = person;
         call->others = bag.bag(c);
 
-        auto* m = new _ViberMsg;
-        m->id = -id;
-        d->msgs.insert(m->id, m);
-        m->date = call->date;
-        m->type = MSG_TYPE_CALL;
-        m->call = call;
-        m->chat = chat;
-        chat->msgs.append(m);
-        if (call->date > chat->date)
-            chat->date = call->date;
+        g_addCallMessage(d, call, chat);
     }
 }
 

@@ -324,15 +324,6 @@ void IOSViberDb::loadCallsThrow(__ViberData* d)
         // repeats a key gets one message, not a second record under it.
         if (d->msgs.contains(-id))
             continue;
-        auto* m = new _ViberMsg;
-        m->id = -id;
-        d->msgs.insert(m->id, m);
-        m->date = call->date;
-        m->type = MSG_TYPE_CALL;
-        m->call = call;
-        m->chat = chat;
-        chat->msgs.append(m);
-        if (call->date > chat->date)
-            chat->date = call->date;
+        g_addCallMessage(d, call, chat);
     }
 }

@@ -1,5 +1,6 @@
 #include "stores/StorePaths.h"
 
+#include "model/ViberData.h"
 #include "model/ViberRecords.h"
 
 #include <QFileInfo>
@@ -119,4 +120,18 @@ int g_callTypeOfText(QByteArrayView utf8)
     if (g_utf8ContainsNoCase(utf8, "missed"))
         return CALL_MISSED;
     return 0;
+}
+
+void g_addCallMessage(__ViberData* d, _ViberCall* call, _ViberChat* chat)
+{
+    auto* m = new _ViberMsg;
+    m->id = -call->id;
+    d->msgs.insert(m->id, m);
+    m->date = call->date;
+    m->type = MSG_TYPE_CALL;
+    m->call = call;
+    m->chat = chat;
+    chat->msgs.append(m);
+    if (call->date > chat->date)
+        chat->date = call->date;
 }

@@ -22,6 +22,13 @@ bool g_utf8ContainsNoCase(QByteArrayView utf8, const char* word);
 // CALL_MISSED), or 0 for a word of no known kind.
 int g_callTypeOfText(QByteArrayView utf8);
 
+struct __ViberData;
+struct _ViberCall;
+struct _ViberChat;
+// Adds the message that stands for a call in its chat, keyed by the negated
+// call key, and moves the chat's last activity forward to the call.
+void g_addCallMessage(__ViberData* d, _ViberCall* call, _ViberChat* chat);
+
 // "Documents/stickers/<n/100*100>/100/<id padded to 8>.png" for a sticker id
 // (n is the id read as a decimal integer, 0 when it is not one).
 QString g_iosStickerPreviewPath(const QString& mediaId);
