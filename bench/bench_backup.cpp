@@ -5,7 +5,7 @@
 // database the first one made (everything found, nothing inserted).
 #include "BenchIosStore.h"
 #include "BenchSupport.h"
-#include "export/BackupViberMsgThread.h"
+#include "jobs/BackupViberMsgThread.h"
 #include "stores/IOSViberDb.h"
 
 #include <QCoreApplication>

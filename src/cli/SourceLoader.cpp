@@ -1,4 +1,5 @@
 #include "SourceLoader.h"
+#include "shell/Failure.h"
 
 #include "TerminalProgress.h"
 #include "itunes/BackupManifest.h"
@@ -23,11 +24,6 @@
 #include <unistd.h>
 
 namespace {
-[[noreturn]] void fail(const QString& text)
-{
-    throw std::runtime_error(text.toStdString());
-}
-
 // Runs a step of a load, naming the user's path in any failure: SQLite's own
 // text ("file is not a database") does not say which file it meant, nor do
 // the backup layer's.
@@ -37,7 +33,7 @@ auto loadNaming(const QString& what, Load load) -> decltype(load())
     try {
         return load();
     } catch (const std::runtime_error& e) {
-        fail(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(e.what())));
+        g_raise(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(e.what())));
     }
 }
 } // namespace
@@ -66,9 +62,9 @@ ViberData SourceLoader::loadThrow()
         data = loadITunesThrow(m_choice.value);
         break;
     case SourceChoice::Device:
-        fail(QStringLiteral("%1: not available yet").arg(SourceChoice::kindOption(m_choice.kind)));
+        g_raise(QStringLiteral("%1: not available yet").arg(SourceChoice::kindOption(m_choice.kind)));
     case SourceChoice::None:
-        fail(QStringLiteral("no source given"));
+        g_raise(QStringLiteral("no source given"));
     }
     restrictToChatsThrow(data);
     return data;
@@ -123,7 +119,7 @@ QString SourceLoader::privateCopyThrow(const QString& file)
         removeStaleCopies(cache);
         m_copy = std::make_unique<QTemporaryDir>(cache.filePath(QStringLiteral("source-XXXXXX")));
         if (!m_copy->isValid())
-            fail(QStringLiteral("cannot create a working folder in %1").arg(cache.path()));
+            g_raise(QStringLiteral("cannot create a working folder in %1").arg(cache.path()));
     }
     const QString target = m_copy->filePath(QStringLiteral("store/") + QFileInfo(file).fileName());
     QDir().mkpath(QFileInfo(target).absolutePath());
@@ -134,7 +130,7 @@ QString SourceLoader::privateCopyThrow(const QString& file)
             continue;
         QFile src(from);
         if (!src.copy(to))
-            fail(QStringLiteral("%1: cannot copy: %2").arg(from, src.errorString()));
+            g_raise(QStringLiteral("%1: cannot copy: %2").arg(from, src.errorString()));
         // The copy is ours to change (the reader removes orphaned rows).
         QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
     }
@@ -144,14 +140,14 @@ QString SourceLoader::privateCopyThrow(const QString& file)
 ViberData SourceLoader::loadContainerThrow(const QString& dir, const QString& what, const QString& appDir)
 {
     if (!appDir.isEmpty() && !QFileInfo(appDir).isDir())
-        fail(QStringLiteral("--app-container: no such folder: %1").arg(appDir));
+        g_raise(QStringLiteral("--app-container: no such folder: %1").arg(appDir));
     const ViberContainers found = g_findViberContainers(dir, appDir);
     if (!found.found())
-        fail(QStringLiteral("%1: no Viber store at %2 or %3").arg(what,
+        g_raise(QStringLiteral("%1: no Viber store at %2 or %3").arg(what,
                                                                   QDir(dir).absoluteFilePath(QStringLiteral("Documents/Contacts.data")),
                                                                   QDir(dir).absoluteFilePath(QStringLiteral("com.viber/database/Contacts.data"))));
     if (!appDir.isEmpty() && !found.isGroup())
-        fail(QStringLiteral("--app-container applies only to an app-group container (com.viber/database/Contacts.data)"));
+        g_raise(QStringLiteral("--app-container applies only to an app-group container (com.viber/database/Contacts.data)"));
     return loadFoundThrow(found, what);
 }
 
@@ -178,16 +174,16 @@ ViberData SourceLoader::loadFoundThrow(const ViberContainers& found, const QStri
 ViberData SourceLoader::loadLocalDbThrow(const QString& name)
 {
     if (!g_isPlainFileName(name))
-        fail(QStringLiteral("--localdb: '%1' is not a database name").arg(name));
+        g_raise(QStringLiteral("--localdb: '%1' is not a database name").arg(name));
     // The same folder a backup into this name writes to (names match without
     // regard to case).
     const QString folder = g_localDbFolder(name);
     if (folder.isEmpty())
-        fail(QStringLiteral("--localdb: '%1' is not a database name").arg(name));
+        g_raise(QStringLiteral("--localdb: '%1' is not a database name").arg(name));
     const QDir root(folder);
     const QString dbFile = QString::fromLatin1(kLocalDbStoreFile);
     if (!QFileInfo(root.filePath(dbFile)).isFile())
-        fail(QStringLiteral("--localdb: no local database named '%1'").arg(name));
+        g_raise(QStringLiteral("--localdb: no local database named '%1'").arg(name));
     return loadNaming(QStringLiteral("--localdb %1").arg(name), [&] {
         IOSViberDb db(root, dbFile, true);
         db.setMakePreviews(m_makePreviews);
@@ -198,7 +194,7 @@ ViberData SourceLoader::loadLocalDbThrow(const QString& name)
 ViberData SourceLoader::loadDesktopThrow(const QString& file)
 {
     if (!QFileInfo(file).isFile())
-        fail(QStringLiteral("%1: no such file").arg(file));
+        g_raise(QStringLiteral("%1: no such file").arg(file));
     const QString copy = privateCopyThrow(file);
     return loadNaming(file, [&] { return PCViberDb(copy).loadDataThrow(); });
 }
@@ -242,13 +238,13 @@ QByteArray SourceLoader::backupPasswordThrow(const BackupManifest& manifest) con
     if (!m_choice.passwordFile.isEmpty()) {
         QFile f(m_choice.passwordFile);
         if (!f.open(QIODevice::ReadOnly))
-            fail(QStringLiteral("--password-file: cannot read %1: %2").arg(m_choice.passwordFile, f.errorString()));
+            g_raise(QStringLiteral("--password-file: cannot read %1: %2").arg(m_choice.passwordFile, f.errorString()));
         const QByteArray bytes = f.read(kMaxPasswordBytes + 1);
         if (bytes.size() > kMaxPasswordBytes)
-            fail(QStringLiteral("--password-file: %1 is too large to hold a password").arg(m_choice.passwordFile));
+            g_raise(QStringLiteral("--password-file: %1 is too large to hold a password").arg(m_choice.passwordFile));
         const QByteArray password = withoutLineEnd(bytes);
         if (password.isEmpty())
-            fail(QStringLiteral("--password-file: %1 is empty").arg(m_choice.passwordFile));
+            g_raise(QStringLiteral("--password-file: %1 is empty").arg(m_choice.passwordFile));
         return password;
     }
     const QByteArray fromEnv = qgetenv("FERROWICK_BACKUP_PASSWORD");
@@ -260,10 +256,10 @@ QByteArray SourceLoader::backupPasswordThrow(const BackupManifest& manifest) con
         const QByteArray typed = readHiddenLine();
         *m_err << Qt::endl;
         if (typed.isEmpty())
-            fail(ids("IDS_PWD_IS_NULL"));
+            g_raise(ids("IDS_PWD_IS_NULL"));
         return typed;
     }
-    fail(QStringLiteral("--itunes: the backup %1 is encrypted; give its password with --password-file FILE or "
+    g_raise(QStringLiteral("--itunes: the backup %1 is encrypted; give its password with --password-file FILE or "
                         "FERROWICK_BACKUP_PASSWORD")
              .arg(manifest.root().absolutePath()));
 }
@@ -272,7 +268,7 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
 {
     const QString what = QStringLiteral("--itunes %1").arg(dir);
     if (!QFileInfo(dir).isDir())
-        fail(QStringLiteral("%1: no such folder").arg(what));
+        g_raise(QStringLiteral("%1: no such folder").arg(what));
     BackupManifest manifest(QFileInfo(dir).absoluteFilePath());
     loadNaming(what, [&] { manifest.readManifestInfo(); });
 
@@ -287,14 +283,12 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
             InterruptGuard guard(progress);
             try {
                 unlocked = loadNaming(what, [&] { return manifest.setPasscode(password, &progress); });
-            } catch (int code) {
-                if (code != kJobCancelled)
-                    throw;
+            } catch (const JobCancelled&) {
                 throw SourceInterrupted();
             }
         }
         if (!unlocked)
-            fail(ids("IDS_INVALID_PASSWORD"));
+            g_raise(ids("IDS_INVALID_PASSWORD"));
     }
     loadNaming(what, [&] { manifest.parseInfo(); });
 
@@ -308,11 +302,11 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
         hasData = job.hasData();
     }
     if (progress.outcome() == TerminalProgress::Failed)
-        fail(progress.resultText());
+        g_raise(progress.resultText());
     if (progress.closed() || progress.outcome() != TerminalProgress::Succeeded)
         throw SourceInterrupted();
     if (!hasData)
-        fail(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
+        g_raise(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
     return loadFoundThrow(found, what);
 }
 
@@ -326,9 +320,9 @@ void SourceLoader::restrictToChatsThrow(ViberData& data) const
         bool ok = false;
         const qint64 id = key.trimmed().toLongLong(&ok);
         if (!ok)
-            fail(QStringLiteral("--chat: '%1' is not a chat key").arg(key));
+            g_raise(QStringLiteral("--chat: '%1' is not a chat key").arg(key));
         if (!d->chats.contains(id))
-            fail(QStringLiteral("--chat: no chat with key %1").arg(key));
+            g_raise(QStringLiteral("--chat: no chat with key %1").arg(key));
         keep.insert(id);
     }
     // Drop every other chat with what belongs to it; attachments, calls and

@@ -1,4 +1,5 @@
 #include "device/AfcProtocol.h"
+#include "shell/Failure.h"
 
 #include "device/MobileDevice.h"
 
@@ -7,11 +8,6 @@
 #include <stdexcept>
 
 namespace {
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toStdString());
-}
-
 quint64 packetNumberFor(unsigned int handle)
 {
     return handle == 0 ? 0xFFFFFFFFu : handle;
@@ -88,25 +84,25 @@ void mobiledevice_afc_send_data(unsigned int handle, const _AFCHeader& header, c
 {
     const QByteArray h = header.toBytes();
     if (mobiledevice_send_all(handle, h.constData(), kAfcHeaderSize, kAfcTimeoutMs) != kAfcHeaderSize)
-        raise(QStringLiteral("send AFC header (%1) error.").arg(header.operation));
+        g_raise(QStringLiteral("send AFC header (%1) error.").arg(header.operation));
     if (length > 0 && mobiledevice_send_all(handle, payload, length, kAfcTimeoutMs) != length)
-        raise(QStringLiteral("send AFC content (%1) error.").arg(header.operation));
+        g_raise(QStringLiteral("send AFC content (%1) error.").arg(header.operation));
 }
 
 QByteArray mobiledevice_afc_read_data(unsigned int handle, _AFCHeader& reply, int* status)
 {
     char h[kAfcHeaderSize];
     if (mobiledevice_recv_all(handle, h, kAfcHeaderSize, kAfcTimeoutMs) != kAfcHeaderSize)
-        raise(QStringLiteral("read AFC header failed."));
+        g_raise(QStringLiteral("read AFC header failed."));
     reply = _AFCHeader::fromBytes(h);
     QByteArray body;
     if (reply.entireLength > quint64(kAfcHeaderSize)) {
         const quint64 bodyLength = reply.entireLength - kAfcHeaderSize;
         if (bodyLength > quint64(kAfcMaxReplyBody))
-            raise(QStringLiteral("read AFC failed, reply of %1 bytes exceeds %2.").arg(bodyLength).arg(kAfcMaxReplyBody));
+            g_raise(QStringLiteral("read AFC failed, reply of %1 bytes exceeds %2.").arg(bodyLength).arg(kAfcMaxReplyBody));
         body.resize(qsizetype(bodyLength));
         if (mobiledevice_recv_all(handle, body.data(), int(bodyLength), kAfcTimeoutMs) != int(bodyLength))
-            raise(QStringLiteral("read AFC file block data failed."));
+            g_raise(QStringLiteral("read AFC file block data failed."));
     }
     switch (reply.operation) {
     case AFC_OP_STATUS: {
@@ -114,7 +110,7 @@ QByteArray mobiledevice_afc_read_data(unsigned int handle, _AFCHeader& reply, in
         if (status)
             *status = int(code);
         else if (code != 0)
-            raise(QStringLiteral("read AFC failed, received AFC_OP_STATUS, param1=%1.").arg(code));
+            g_raise(QStringLiteral("read AFC failed, received AFC_OP_STATUS, param1=%1.").arg(code));
         break;
     }
     case AFC_OP_DATA:
@@ -122,7 +118,7 @@ QByteArray mobiledevice_afc_read_data(unsigned int handle, _AFCHeader& reply, in
     case AFC_OP_FILE_TELL_RES:
         break;
     default:
-        raise(QStringLiteral("read AFC failed, Unknown operation code received %1, param1=%2.")
+        g_raise(QStringLiteral("read AFC failed, Unknown operation code received %1, param1=%2.")
                   .arg(reply.operation)
                   .arg(firstNumber(body)));
     }
@@ -190,7 +186,7 @@ int mobiledevice_afc_file_write(unsigned int handle, quint64 file, const char* d
         h.entireLength = h.thisLength + quint64(piece);
         mobiledevice_afc_send_data(handle, h, fileHandle.constData(), 8);
         if (mobiledevice_send_all(handle, data + done, piece, kAfcTimeoutMs) != piece)
-            raise(QStringLiteral("write AFC file error."));
+            g_raise(QStringLiteral("write AFC file error."));
         _AFCHeader reply;
         mobiledevice_afc_read_data(handle, reply, nullptr);
         done += piece;
@@ -207,6 +203,6 @@ void mobiledevice_afc_housearrest_set_pid(unsigned int handle, const QString& bu
     const CFType answer = mobiledevice_recmsg(handle, msg, kAfcTimeoutMs);
     // An answer that is no dictionary at all is as much a refusal as "Error".
     if (!answer.isCFDictionary() || !answer.get(QStringLiteral("Error")).isNull())
-        raise(QStringLiteral("can not find %1.<br/>%2")
+        g_raise(QStringLiteral("can not find %1.<br/>%2")
                   .arg(bundleId, escapeHtml(QString::fromUtf8(answer.CFPropertyListToBytes(CFType::FormatXml)))));
 }

@@ -1,4 +1,5 @@
 #include "device/MobileDevice.h"
+#include "shell/Failure.h"
 
 #include <QtEndian>
 
@@ -32,10 +33,6 @@ QString xmlHead(const CFType& msg)
     return QString::fromUtf8(msg.CFPropertyListToBytes(CFType::FormatXml)).left(800);
 }
 
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 } // namespace
 
 int mobiledevice_set_length_wait_ms(int ms)
@@ -88,9 +85,9 @@ void mobiledevice_sendmsg(unsigned int handle, const CFType& msg, bool binary, i
     char prefix[4];
     qToBigEndian<quint32>(quint32(body.size()), prefix);
     if (mobiledevice_send_all(handle, prefix, 4, timeoutMs) != 4)
-        raise(QStringLiteral("mobiledevice_sendmsg(msg-length) error.\n%1").arg(xmlHead(msg)));
+        g_raise(QStringLiteral("mobiledevice_sendmsg(msg-length) error.\n%1").arg(xmlHead(msg)));
     if (mobiledevice_send_all(handle, body.constData(), int(body.size()), timeoutMs) != body.size())
-        raise(QStringLiteral("mobiledevice_sendmsg(msg) error.\n%1").arg(xmlHead(msg)));
+        g_raise(QStringLiteral("mobiledevice_sendmsg(msg) error.\n%1").arg(xmlHead(msg)));
 }
 
 CFType mobiledevice_recmsg(unsigned int handle, const CFType& request, int timeoutMs)
@@ -99,12 +96,12 @@ CFType mobiledevice_recmsg(unsigned int handle, const CFType& request, int timeo
     char prefix[4];
     const int got = mobiledevice_recv_all(handle, prefix, 4, g_lengthWaitMs.load());
     if (got != 4)
-        raise(QStringLiteral("mobiledevice_recmsg(msg-length) error, received length: %1.").arg(got) + suffix);
+        g_raise(QStringLiteral("mobiledevice_recmsg(msg-length) error, received length: %1.").arg(got) + suffix);
     const quint32 length = qFromBigEndian<quint32>(prefix);
     // The peer's length decides the allocation: a broken or hostile peer must
     // not make us reserve gigabytes.
     if (length > quint32(kMaxDeviceMessageBytes))
-        raise(QStringLiteral("mobiledevice_recmsg(msg-length) error, message length %1 exceeds %2.")
+        g_raise(QStringLiteral("mobiledevice_recmsg(msg-length) error, message length %1 exceeds %2.")
                   .arg(length)
                   .arg(kMaxDeviceMessageBytes) +
               suffix);
@@ -113,6 +110,6 @@ CFType mobiledevice_recmsg(unsigned int handle, const CFType& request, int timeo
     QByteArray body(qsizetype(length), Qt::Uninitialized);
     const int n = mobiledevice_recv_all(handle, body.data(), int(length), timeoutMs);
     if (n != int(length))
-        raise(QStringLiteral("mobiledevice_recmsg(msg) error, received length: %1.").arg(n) + suffix);
+        g_raise(QStringLiteral("mobiledevice_recmsg(msg) error, received length: %1.").arg(n) + suffix);
     return CFType::createCFPropertyList(body);
 }

@@ -1,4 +1,5 @@
 #include "device/IOSAfcFileDownload.h"
+#include "shell/Failure.h"
 
 #include "shell/JobProgress.h"
 #include "shell/UserTexts.h"
@@ -12,10 +13,6 @@
 namespace {
 constexpr int kDownloadBuffer = 524288;
 
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 } // namespace
 
 IOSAfcFileDownload::IOSAfcFileDownload(const QString& cacheDbPath, JobProgress& progress)
@@ -40,10 +37,10 @@ void IOSAfcFileDownload::downloadFileThrow(mobiledevice_afc& afc, const _AfcFile
 
     AfcFile device;
     if (!afc.readFile(info.path, device))
-        raise(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read %1.").arg(info.path));
+        g_raise(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read %1.").arg(info.path));
     QFile out(localPath);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        raise(QStringLiteral("can not create %1.%2").arg(localPath, out.errorString()));
+        g_raise(QStringLiteral("can not create %1.%2").arg(localPath, out.errorString()));
 
     // Whatever ends the copy early leaves no partial file behind that a later
     // load (or the cache) could take for the whole one.
@@ -58,12 +55,12 @@ void IOSAfcFileDownload::downloadFileThrow(mobiledevice_afc& afc, const _AfcFile
     for (;;) {
         if (m_progress.closed()) {
             discard();
-            throw int(kJobCancelled);
+            throw JobCancelled();
         }
         const int n = device.read(m_buffer.data(), int(m_buffer.size()));
         if (n < 0) {
             discard();
-            raise(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read %1.").arg(info.path));
+            g_raise(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read %1.").arg(info.path));
         }
         if (n == 0)
             break;
@@ -71,7 +68,7 @@ void IOSAfcFileDownload::downloadFileThrow(mobiledevice_afc& afc, const _AfcFile
         if (out.write(m_buffer.constData(), n) != n) {
             const QString why = out.errorString();
             discard();
-            raise(QStringLiteral("write file %1 failed. %2").arg(localPath, why));
+            g_raise(QStringLiteral("write file %1 failed. %2").arg(localPath, why));
         }
         done += n;
         m_progress.invokeUpdateProgress(QString(), -1,
@@ -80,7 +77,7 @@ void IOSAfcFileDownload::downloadFileThrow(mobiledevice_afc& afc, const _AfcFile
     if (!out.flush()) {
         const QString why = out.errorString();
         discard();
-        raise(QStringLiteral("write file %1 failed. %2").arg(localPath, why));
+        g_raise(QStringLiteral("write file %1 failed. %2").arg(localPath, why));
     }
     out.close();
     // A file that changed while it was read is copied again next time.

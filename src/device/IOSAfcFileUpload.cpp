@@ -1,4 +1,5 @@
 #include "device/IOSAfcFileUpload.h"
+#include "shell/Failure.h"
 
 #include "shell/JobProgress.h"
 #include "shell/UserTexts.h"
@@ -10,11 +11,6 @@
 
 namespace {
 constexpr int kUploadBuffer = 131072;
-
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 QString deviceParent(const QString& path)
 {
@@ -45,10 +41,10 @@ void IOSAfcFileUpload::uploadFileThrow(mobiledevice_afc& afc, const QString& loc
 
     AfcFile device;
     if (!afc.writeFile(devicePath, device))
-        raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not create %1.").arg(devicePath));
+        g_raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not create %1.").arg(devicePath));
     QFile in(localPath);
     if (!in.open(QIODevice::ReadOnly))
-        raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not read %1.").arg(localPath));
+        g_raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not read %1.").arg(localPath));
     if (m_buffer.isEmpty())
         m_buffer.resize(kUploadBuffer);
     const qint64 total = in.size();
@@ -56,11 +52,11 @@ void IOSAfcFileUpload::uploadFileThrow(mobiledevice_afc& afc, const QString& loc
     while (!in.atEnd()) {
         const qint64 n = in.read(m_buffer.data(), m_buffer.size());
         if (n < 0)
-            raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, read %1 error. %2").arg(localPath, in.errorString()));
+            g_raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, read %1 error. %2").arg(localPath, in.errorString()));
         if (n == 0)
             break;
         if (device.write(m_buffer.constData(), int(n)) != int(n))
-            raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, write device file %1 error.").arg(devicePath));
+            g_raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, write device file %1 error.").arg(devicePath));
         done += n;
         m_progress.invokeUpdateProgress(QString(), -1,
                                         ids("IDS_SENDING_FILE_%1_%2_%3").arg(name).arg(done / 1024).arg(total / 1024));

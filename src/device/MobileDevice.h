@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/CFType.h"
+#include "plist/CFType.h"
 #include "device/DeviceBackendApi.h"
 
 #include <QList>

@@ -1,6 +1,7 @@
 #include "itunes/BackupManifest.h"
+#include "shell/Failure.h"
 
-#include "device/CFType.h"
+#include "plist/CFType.h"
 #include "itunes/MBDBParser.h"
 #include "itunes/ManifestDb.h"
 #include "shell/DataFolders.h"
@@ -24,10 +25,6 @@ const QString kSharedDomains = QStringLiteral(
     "=Domain=MediaDomain=RootDomain=HomeDomain=SystemPreferencesDomain=MobileDeviceDomain=WirelessDomain="
     "DatabaseDomain=CameraRollDomain=HealthDomain=KeychainDomain=KeyboardDomain=ManagedPreferencesDomain=");
 
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toUtf8().toStdString());
-}
 } // namespace
 
 BackupManifest::_FileNode* BackupManifest::_FileNode::addChild(const QString& childName, const _MBDBItem& childItem)
@@ -54,17 +51,17 @@ void BackupManifest::readManifestInfo()
     const QString path = m_root.absoluteFilePath(QStringLiteral("Manifest.plist"));
     QFile f(path);
     if (!f.exists())
-        raise(QStringLiteral("Cannot find ") + path);
+        g_raise(QStringLiteral("Cannot find ") + path);
     if (!f.open(QIODevice::ReadOnly))
-        raise(f.errorString());
+        g_raise(f.errorString());
     if (f.size() > kMaxManifestPlistSize)
-        raise(QStringLiteral("%1 is too large to be a backup manifest.").arg(path));
+        g_raise(QStringLiteral("%1 is too large to be a backup manifest.").arg(path));
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        raise(f.errorString());
+        g_raise(f.errorString());
     const CFType plist = CFType::createCFPropertyList(bytes);
     if (!plist.isCFDictionary())
-        raise(QStringLiteral("%1 is not a readable property list.").arg(path));
+        g_raise(QStringLiteral("%1 is not a readable property list.").arg(path));
 
     const CFType lockdown = plist.get(QStringLiteral("Lockdown"));
     _InfoPlist info;
@@ -116,7 +113,7 @@ QList<_MBDBItem> BackupManifest::readManifestDbThrow() const
     const QString index = m_root.absoluteFilePath(QStringLiteral("Manifest.db"));
     const bool encryptedIndex = m_info.isEncrypted && !m_info.manifestKey.isEmpty();
     if (encryptedIndex && m_indexKey.isEmpty())
-        raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(m_root.absolutePath()));
+        g_raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(m_root.absolutePath()));
     // Read from a private copy, needed only while it is read: SQLite may
     // leave companion files beside a database even when only reading it, and
     // the backup is the user's.
@@ -136,7 +133,7 @@ QList<_MBDBItem> BackupManifest::readManifestDbThrow() const
         QFile::remove(work);
         QFile src(index);
         if (!src.copy(work))
-            raise(QStringLiteral("%1: %2").arg(index, src.errorString()));
+            g_raise(QStringLiteral("%1: %2").arg(index, src.errorString()));
         QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner);
     }
     return g_readManifestDbThrow(work, m_root);

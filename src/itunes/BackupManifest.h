@@ -68,7 +68,7 @@ public:
     // Unlocks the keybag (and the key of an encrypted Manifest.db); false on a
     // wrong password, which leaves the backup locked and writes nothing. The
     // derivation of current backups takes seconds: with a progress it is
-    // reported as a stage and can be cancelled (kJobCancelled is thrown). The
+    // reported as a stage and can be cancelled (JobCancelled is thrown). The
     // class keys are kept in memory for the rest of the process, so the same
     // backup and password unlock again at once.
     // The password as the bytes the user gave (a file may hold bytes that are

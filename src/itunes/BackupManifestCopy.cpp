@@ -1,4 +1,5 @@
 #include "itunes/AesCrypto.h"
+#include "shell/Failure.h"
 #include "itunes/BackupManifest.h"
 
 #include <QFile>
@@ -11,11 +12,6 @@ namespace {
 // reused, so any file size copies in constant memory. A multiple of 16.
 constexpr qint64 kChunk = 1024 * 1024;
 
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toUtf8().toStdString());
-}
-
 // Reads up to n bytes, retrying short reads; raises on a read error.
 qint64 readFull(QFile& f, char* buf, qint64 n)
 {
@@ -23,7 +19,7 @@ qint64 readFull(QFile& f, char* buf, qint64 n)
     while (got < n) {
         const qint64 r = f.read(buf + got, n - got);
         if (r < 0)
-            raise(f.errorString());
+            g_raise(f.errorString());
         if (r == 0)
             break;
         got += r;
@@ -34,7 +30,7 @@ qint64 readFull(QFile& f, char* buf, qint64 n)
 void writeAll(QFile& f, const char* buf, qint64 n)
 {
     if (n > 0 && f.write(buf, n) != n)
-        raise(f.errorString());
+        g_raise(f.errorString());
 }
 } // namespace
 
@@ -44,7 +40,7 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
     const QString storedName = item.backupFileName();
     QFile src(storedFilePath(item));
     if (!src.open(QIODevice::ReadOnly))
-        raise(src.errorString());
+        g_raise(src.errorString());
     const qint64 total = src.size();
     const qint64 size = qint64(std::min<quint64>(item.size, quint64(INT64_MAX)));
 
@@ -54,28 +50,28 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
         // Copying ciphertext out as if it were the file would hand the caller
         // garbage reported as success.
         if (key.isEmpty())
-            raise(QStringLiteral("%1: the file key cannot be unwrapped (wrong or missing password, or a damaged "
+            g_raise(QStringLiteral("%1: the file key cannot be unwrapped (wrong or missing password, or a damaged "
                                  "record).")
                       .arg(storedName));
         // The content is the file plus 1 to 16 bytes of padding; anything
         // else would come out cut short or with bytes the record disowns.
         if (total % 16 != 0 || total <= size || total - size > 16)
-            raise(QStringLiteral("%1: the encrypted content (%2 bytes) does not match the recorded size (%3 bytes).")
+            g_raise(QStringLiteral("%1: the encrypted content (%2 bytes) does not match the recorded size (%3 bytes).")
                       .arg(storedName)
                       .arg(total)
                       .arg(size));
     } else if (m_info.isEncrypted && generation() == BackupGeneration::ManifestDb) {
         // The index decides that the contents are encrypted; without a key
         // the bytes cannot be read.
-        raise(QStringLiteral("%1: the record of an encrypted backup has no file key.").arg(storedName));
+        g_raise(QStringLiteral("%1: the record of an encrypted backup has no file key.").arg(storedName));
     } else if (total < size) {
-        raise(QStringLiteral("%1: the file ends early (%2 of %3 bytes).").arg(storedName).arg(total).arg(size));
+        g_raise(QStringLiteral("%1: the file ends early (%2 of %3 bytes).").arg(storedName).arg(total).arg(size));
     }
 
     // Opened only once the key is known, so a locked backup leaves dest alone.
     QFile out(dest);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        raise(out.errorString());
+        g_raise(out.errorString());
     QByteArray buffer(kChunk, Qt::Uninitialized);
     qint64 done = 0;
     if (key.isEmpty()) {
@@ -93,7 +89,7 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
         mbedtls_aes_init(&aes);
         struct AesGuard { mbedtls_aes_context* c; ~AesGuard() { mbedtls_aes_free(c); } } guard{&aes};
         if (!setAESKey(&aes, key))
-            raise(QStringLiteral("%1: the file key is too short.").arg(storedName));
+            g_raise(QStringLiteral("%1: the file key is too short.").arg(storedName));
         char iv[16] = {};
         qint64 written = 0;
         for (;;) {
@@ -101,7 +97,7 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
             if (n == 0)
                 break;
             if (!AESdecryptCBCInPlace(&aes, buffer.data(), size_t(n), iv))
-                raise(QStringLiteral("%1: the encrypted length is not a multiple of 16 bytes "
+                g_raise(QStringLiteral("%1: the encrypted length is not a multiple of 16 bytes "
                                      "(MBEDTLS_ERR_AES_INVALID_INPUT_LENGTH).")
                           .arg(storedName));
             done += n;
@@ -113,14 +109,14 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
                 progress(total, done, userData);
         }
         if (written < size)
-            raise(QStringLiteral("%1: the encrypted file ends early (%2 of %3 bytes).")
+            g_raise(QStringLiteral("%1: the encrypted file ends early (%2 of %3 bytes).")
                       .arg(storedName)
                       .arg(written)
                       .arg(size));
     }
 
     if (!out.flush())
-        raise(out.errorString());
+        g_raise(out.errorString());
     const QDateTime mtime = QDateTime::fromSecsSinceEpoch(item.lastModified);
     out.setFileTime(mtime, QFileDevice::FileAccessTime);
     out.setFileTime(mtime, QFileDevice::FileModificationTime);

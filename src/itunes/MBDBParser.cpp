@@ -1,4 +1,5 @@
 #include "itunes/MBDBParser.h"
+#include "shell/Failure.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -11,11 +12,6 @@
 namespace {
 const char kHeader[] = {'m', 'b', 'd', 'b', 0x05, 0x00};
 constexpr qint64 kHeaderSize = 6;
-
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toUtf8().toStdString());
-}
 
 // Bounds-checked big-endian reader over the bytes of one index.
 class Reader
@@ -54,7 +50,7 @@ private:
     void need(qint64 n) const
     {
         if (m_size - m_pos < n)
-            raise(QStringLiteral("%1 is damaged: a record is cut short at byte %2.").arg(m_source).arg(m_pos));
+            g_raise(QStringLiteral("%1 is damaged: a record is cut short at byte %2.").arg(m_source).arg(m_pos));
     }
 
     const uchar* m_p;
@@ -93,7 +89,7 @@ QHash<QString, _MBDBItem> parseData(const uchar* data, qint64 size, const QStrin
     if (size < kHeaderSize)
         return result;
     if (memcmp(data, kHeader, 4) != 0)
-        raise(QStringLiteral("%1 is not a Manifest.mbdb index.").arg(source));
+        g_raise(QStringLiteral("%1 is not a Manifest.mbdb index.").arg(source));
     Reader r(data, size, source);
     // Records take about 100 bytes or more; the estimate only saves rehashing.
     result.reserve(qsizetype(std::min<qint64>(size / 100, 4 * 1024 * 1024)));
@@ -155,7 +151,7 @@ QHash<QString, _MBDBItem> MBDBParser::parse(const QString& file)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
-        raise(f.errorString());
+        g_raise(f.errorString());
     const qint64 size = f.size();
     if (size == 0)
         return {};
@@ -163,7 +159,7 @@ QHash<QString, _MBDBItem> MBDBParser::parse(const QString& file)
         return parseData(mapped, size, file);
     const QByteArray all = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        raise(f.errorString());
+        g_raise(f.errorString());
     return parseBytes(all, file);
 }
 
@@ -206,9 +202,9 @@ void MBDBParser::save2File(const QList<_MBDBItem>& items, const QString& file)
     // A failed write must not leave a half-written index in place of the old one.
     QSaveFile f(file);
     if (!f.open(QIODevice::WriteOnly))
-        raise(f.errorString());
+        g_raise(f.errorString());
     if (f.write(out) != out.size() || !f.commit())
-        raise(f.errorString());
+        g_raise(f.errorString());
 }
 
 void MBDBParser::appendFile(QHash<QString, _MBDBItem>& items, const QString& localFile, const QString& domain,

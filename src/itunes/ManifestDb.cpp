@@ -1,4 +1,5 @@
 #include "itunes/ManifestDb.h"
+#include "shell/Failure.h"
 
 #include "itunes/AesCrypto.h"
 #include "itunes/MBDBParser.h"
@@ -22,11 +23,6 @@ constexpr int kFlagLink = 4;
 const QFile::Permissions kOwnerOnlyDir = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 const QFile::Permissions kOwnerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
 
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toUtf8().toStdString());
-}
-
 bool isLowerHex(const QString& s)
 {
     for (QChar c : s) {
@@ -42,7 +38,7 @@ _MBDBItem recordOf(const QString& fileID, const QString& domain, const QString& 
 {
     const QString id = fileID.toLower();
     if (id.size() != 40 || !isLowerHex(id) || id != MBDBParser::getFileHashName(domain, path))
-        raise(QStringLiteral("its fileID does not name its domain and path"));
+        g_raise(QStringLiteral("its fileID does not name its domain and path"));
     _MBDBItem item;
     item.domain.setVal(domain.toUtf8());
     item.path.setVal(path.toUtf8());
@@ -66,7 +62,7 @@ _MBDBItem recordOf(const QString& fileID, const QString& domain, const QString& 
             item.mode = 0x81A4;
         }
     } else {
-        raise(QStringLiteral("its kind (flags %1) is unknown").arg(flags));
+        g_raise(QStringLiteral("its kind (flags %1) is unknown").arg(flags));
     }
     return item;
 }
@@ -74,7 +70,7 @@ _MBDBItem recordOf(const QString& fileID, const QString& domain, const QString& 
 void openOwnerOnly(QFile& f, QIODevice::OpenMode mode)
 {
     if (!f.open(mode, kOwnerOnlyFile))
-        raise(QStringLiteral("%1: %2").arg(f.fileName(), f.errorString()));
+        g_raise(QStringLiteral("%1: %2").arg(f.fileName(), f.errorString()));
     // open() only sets permissions on a file it creates.
     f.setPermissions(kOwnerOnlyFile);
 }
@@ -85,7 +81,7 @@ qint64 readFull(QFile& f, char* buf, qint64 n)
     while (got < n) {
         const qint64 r = f.read(buf + got, n - got);
         if (r < 0)
-            raise(QStringLiteral("%1: %2").arg(f.fileName(), f.errorString()));
+            g_raise(QStringLiteral("%1: %2").arg(f.fileName(), f.errorString()));
         if (r == 0)
             break;
         got += r;
@@ -121,10 +117,10 @@ QDir g_privateIndexDirThrow(const QString& backupPath)
     const QDir base(g_dataSaveDir().filePath(QStringLiteral("cache/index")));
     const QDir dir(base.filePath(g_md5(QDir(backupPath).absolutePath())));
     if (!QDir().mkpath(dir.absolutePath()))
-        raise(QStringLiteral("Cannot create the folder %1.").arg(dir.absolutePath()));
+        g_raise(QStringLiteral("Cannot create the folder %1.").arg(dir.absolutePath()));
     if (!QFile::setPermissions(base.absolutePath(), kOwnerOnlyDir) ||
         !QFile::setPermissions(dir.absolutePath(), kOwnerOnlyDir))
-        raise(QStringLiteral("Cannot restrict the access to %1 to its owner.").arg(dir.absolutePath()));
+        g_raise(QStringLiteral("Cannot restrict the access to %1 to its owner.").arg(dir.absolutePath()));
     return dir;
 }
 
@@ -132,14 +128,14 @@ void g_decryptManifestDbThrow(const QString& src, const QString& dest, const QBy
 {
     QFile in(src);
     if (!in.open(QIODevice::ReadOnly))
-        raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
+        g_raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
     if (in.size() < 16 || in.size() % 16 != 0)
-        raise(QStringLiteral("%1 is damaged: its length is not a whole number of cipher blocks.").arg(src));
+        g_raise(QStringLiteral("%1 is damaged: its length is not a whole number of cipher blocks.").arg(src));
     mbedtls_aes_context aes;
     mbedtls_aes_init(&aes);
     struct AesGuard { mbedtls_aes_context* c; ~AesGuard() { mbedtls_aes_free(c); } } guard{&aes};
     if (!setAESKey(&aes, key))
-        raise(QStringLiteral("%1: the index key is too short.").arg(src));
+        g_raise(QStringLiteral("%1: the index key is too short.").arg(src));
 
     QFile::remove(dest);
     QFile out(dest);
@@ -153,22 +149,22 @@ void g_decryptManifestDbThrow(const QString& src, const QString& dest, const QBy
             if (n == 0)
                 break;
             if (n % 16 != 0 || !AESdecryptCBCInPlace(&aes, buffer.data(), size_t(n), iv))
-                raise(QStringLiteral("%1 is damaged: its length is not a whole number of cipher blocks.").arg(src));
+                g_raise(QStringLiteral("%1 is damaged: its length is not a whole number of cipher blocks.").arg(src));
             QByteArray chunk = held + QByteArray(buffer.constData(), n);
             held = chunk.right(16);
             chunk.chop(16);
             if (out.write(chunk) != chunk.size())
-                raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+                g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
         }
         // Indexes decrypted by other tools sometimes lost their padding;
         // an SQLite file is whole pages, so keep a block that carries none.
         removePKCS7Padding(held);
         if (out.write(held) != held.size() || !out.flush())
-            raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+            g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
         out.close();
         QFile check(dest);
         if (!check.open(QIODevice::ReadOnly) || check.read(16) != QByteArray("SQLite format 3\0", 16))
-            raise(QStringLiteral("%1 does not decrypt to a database (a damaged index or ManifestKey).").arg(src));
+            g_raise(QStringLiteral("%1 does not decrypt to a database (a damaged index or ManifestKey).").arg(src));
     } catch (...) {
         out.close();
         QFile::remove(dest);
@@ -180,9 +176,9 @@ void g_encryptBackupFileThrow(const QString& src, const QString& dest, const QBy
 {
     QFile in(src);
     if (!in.open(QIODevice::ReadOnly))
-        raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
+        g_raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
     if (key.size() < 32)
-        raise(QStringLiteral("The encryption key is too short."));
+        g_raise(QStringLiteral("The encryption key is too short."));
     mbedtls_aes_context aes;
     mbedtls_aes_init(&aes);
     struct AesGuard { mbedtls_aes_context* c; ~AesGuard() { mbedtls_aes_free(c); } } guard{&aes};
@@ -190,7 +186,7 @@ void g_encryptBackupFileThrow(const QString& src, const QString& dest, const QBy
 
     QSaveFile out(dest);
     if (!out.open(QIODevice::WriteOnly))
-        raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+        g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
     unsigned char iv[16] = {};
     QByteArray buffer(kChunk + 16, Qt::Uninitialized);
     for (;;) {
@@ -204,10 +200,10 @@ void g_encryptBackupFileThrow(const QString& src, const QString& dest, const QBy
         auto* p = reinterpret_cast<unsigned char*>(buffer.data());
         mbedtls_aes_crypt_cbc(&aes, MBEDTLS_AES_ENCRYPT, size_t(n), iv, p, p);
         if (out.write(buffer.constData(), n) != n)
-            raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+            g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
         if (last)
             break;
     }
     if (!out.commit())
-        raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+        g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
 }

@@ -1,4 +1,5 @@
 #include "itunes/ManifestDbWriter.h"
+#include "shell/Failure.h"
 
 #include "itunes/AesCrypto.h"
 #include "itunes/BackupManifest.h"
@@ -26,11 +27,6 @@ constexpr quint16 kFolderMode = 0x41C0;
 constexpr quint32 kMobileUser = 501;
 const QString kStagedSuffix = QStringLiteral(".ferrowick-new");
 
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toUtf8().toStdString());
-}
-
 quint32 unixTime(const QDateTime& t)
 {
     return t.isValid() ? quint32(qBound<qint64>(0, t.toSecsSinceEpoch(), 0xFFFFFFFF)) : 0;
@@ -41,22 +37,22 @@ void copyWholeThrow(const QString& src, const QString& dest)
 {
     QFile in(src);
     if (!in.open(QIODevice::ReadOnly))
-        raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
+        g_raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
     QSaveFile out(dest);
     if (!out.open(QIODevice::WriteOnly))
-        raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+        g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
     QByteArray buf(1024 * 1024, Qt::Uninitialized);
     for (;;) {
         const qint64 n = in.read(buf.data(), buf.size());
         if (n < 0)
-            raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
+            g_raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
         if (n == 0)
             break;
         if (out.write(buf.constData(), n) != n)
-            raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+            g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
     }
     if (!out.commit())
-        raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+        g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
 }
 
 QByteArray randomKey()
@@ -79,10 +75,10 @@ quint64 maxInode(const BackupManifest::_FileNode& node)
 ManifestDbWriter::ManifestDbWriter(BackupManifest& backup) : m_backup(backup)
 {
     if (backup.generation() != BackupGeneration::ManifestDb)
-        raise(QStringLiteral("%1 has no Manifest.db.").arg(backup.root().absolutePath()));
+        g_raise(QStringLiteral("%1 has no Manifest.db.").arg(backup.root().absolutePath()));
     const bool encrypted = backup.info().isEncrypted;
     if (encrypted && !backup.isUnlocked())
-        raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(backup.root().absolutePath()));
+        g_raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(backup.root().absolutePath()));
     m_work = g_privateIndexDirThrow(backup.root().absolutePath());
     m_index = m_work.filePath(QStringLiteral("Manifest.db.work"));
     for (const char* suffix : {"", "-journal", "-wal", "-shm"})
@@ -92,7 +88,7 @@ ManifestDbWriter::ManifestDbWriter(BackupManifest& backup) : m_backup(backup)
         g_decryptManifestDbThrow(source, m_index, backup.indexKey());
     } else {
         if (!QFile::copy(source, m_index))
-            raise(QStringLiteral("Cannot copy %1 into %2.").arg(source, m_work.absolutePath()));
+            g_raise(QStringLiteral("Cannot copy %1 into %2.").arg(source, m_work.absolutePath()));
         QFile::setPermissions(m_index, QFile::ReadOwner | QFile::WriteOwner);
     }
     backup.parseInfo();
@@ -100,7 +96,7 @@ ManifestDbWriter::ManifestDbWriter(BackupManifest& backup) : m_backup(backup)
     m_db = std::make_unique<Sqlite3DB>();
     m_db->openThrow(m_index, kOpenReadWrite);
     if (!m_db->beginTran())
-        raise(QStringLiteral("Cannot start writing the index copy."));
+        g_raise(QStringLiteral("Cannot start writing the index copy."));
 }
 
 ManifestDbWriter::~ManifestDbWriter()
@@ -150,10 +146,10 @@ bool ManifestDbWriter::addFileThrow(const QString& domain, const QString& path, 
                                     bool overwrite)
 {
     if (m_committed)
-        raise(QStringLiteral("The backup index has already been written."));
+        g_raise(QStringLiteral("The backup index has already been written."));
     const QFileInfo local(localFile);
     if (path.isEmpty() || path.startsWith(u'/') || !local.isFile())
-        raise(QStringLiteral("Cannot write %1 into the backup as %2.").arg(localFile, path));
+        g_raise(QStringLiteral("Cannot write %1 into the backup as %2.").arg(localFile, path));
     const QString id = MBDBParser::getFileHashName(domain, path);
 
     _MBDBItem item;
@@ -195,14 +191,14 @@ bool ManifestDbWriter::addFileThrow(const QString& domain, const QString& path, 
     const QString final = g_manifestDbContentPath(m_backup.root(), id);
     const QString staged = final + kStagedSuffix;
     if (!QDir().mkpath(QFileInfo(final).absolutePath()))
-        raise(QStringLiteral("Cannot create the folder %1.").arg(QFileInfo(final).absolutePath()));
+        g_raise(QStringLiteral("Cannot create the folder %1.").arg(QFileInfo(final).absolutePath()));
     m_staged << Staged{staged, final};
     if (m_backup.info().isEncrypted) {
         const QByteArray classKey = m_backup.keybag().classKeys.value(item.protectionClass).value(QStringLiteral("KEY"));
         const QByteArray fileKey = randomKey();
         const QByteArray wrapped = aes_key_wrap(classKey, fileKey);
         if (wrapped.isEmpty())
-            raise(QStringLiteral("The backup has no key of protection class %1.").arg(item.protectionClass));
+            g_raise(QStringLiteral("The backup has no key of protection class %1.").arg(item.protectionClass));
         QByteArray cls(4, '\0');
         cls[0] = char(item.protectionClass);
         item.encryptionKey.setVal(cls + wrapped);
@@ -228,7 +224,7 @@ void ManifestDbWriter::commitThrow()
     if (m_committed)
         return;
     if (!m_db->commitTran())
-        raise(QStringLiteral("Cannot complete the index copy."));
+        g_raise(QStringLiteral("Cannot complete the index copy."));
     m_db->close();
     m_db.reset();
 
@@ -243,7 +239,7 @@ void ManifestDbWriter::commitThrow()
         std::error_code ec;
         std::filesystem::rename(s.staged.toStdString(), s.final.toStdString(), ec);
         if (ec)
-            raise(QStringLiteral("Cannot move %1 into place: %2").arg(s.final, QString::fromStdString(ec.message())));
+            g_raise(QStringLiteral("Cannot move %1 into place: %2").arg(s.final, QString::fromStdString(ec.message())));
     }
     m_staged.clear();
     for (const char* suffix : {"", "-journal", "-wal", "-shm"})

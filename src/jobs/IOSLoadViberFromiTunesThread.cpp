@@ -1,4 +1,5 @@
 #include "jobs/IOSLoadViberFromiTunesThread.h"
+#include "shell/Failure.h"
 
 #include "device/IOSAssetDb.h"
 #include "shell/DataFolders.h"
@@ -15,11 +16,6 @@
 
 namespace {
 const QString kStore = QStringLiteral("Documents/Contacts.data");
-
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toUtf8().toStdString());
-}
 
 // An empty file is what a failed earlier copy leaves: it counts as missing.
 bool isNonEmptyFile(const QString& path)
@@ -44,7 +40,7 @@ bool equalsNoCase(const QString& a, const char* b)
 void makePrivateThrow(const QDir& dir)
 {
     if (!QFile::setPermissions(dir.absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        raise(QStringLiteral("Cannot restrict the access to %1 to its owner.").arg(dir.absolutePath()));
+        g_raise(QStringLiteral("Cannot restrict the access to %1 to its owner.").arg(dir.absolutePath()));
 }
 } // namespace
 
@@ -84,7 +80,7 @@ void IOSLoadViberFromiTunesThread::copyFileThrow(const BackupManifest::_FileNode
                                                  bool overwrite)
 {
     if (!node)
-        raise(QStringLiteral("IOSLoadViberFromiTunesThread::copyThrow, invalid BackupManifest::FileNode."));
+        g_raise(QStringLiteral("IOSLoadViberFromiTunesThread::copyThrow, invalid BackupManifest::FileNode."));
     m_progress.invokeUpdateProgress(QString(), -1, ids("IDS_CACHING_BACKUP_FILE_%1").arg(node->name));
     if (node->item.isFolder()) {
         qDebug("IOSLoadViberFromiTunesThread::copyFileThrow(is a folder): %s", qUtf8Printable(node->name));
@@ -95,7 +91,7 @@ void IOSLoadViberFromiTunesThread::copyFileThrow(const BackupManifest::_FileNode
         return;
     const QString folder = QFileInfo(dest).absolutePath();
     if (!QDir().mkpath(folder))
-        raise(QStringLiteral("Cannot create the folder %1.").arg(folder));
+        g_raise(QStringLiteral("Cannot create the folder %1.").arg(folder));
     if (!overwrite && isNonEmptyFile(dest)) {
         qDebug("IOSLoadViberFromiTunesThread::copyFileThrow, skip file: %s", qUtf8Printable(dest));
         return;
@@ -127,9 +123,9 @@ bool IOSLoadViberFromiTunesThread::isInsideData(const QString& dest) const
 void IOSLoadViberFromiTunesThread::prepareFoldersThrow()
 {
     if (!QDir().mkpath(m_dataDir.absolutePath()))
-        raise(QStringLiteral("Cannot create the folder %1.").arg(m_dataDir.absolutePath()));
+        g_raise(QStringLiteral("Cannot create the folder %1.").arg(m_dataDir.absolutePath()));
     if (!QDir().mkpath(m_groupDir.absolutePath()))
-        raise(QStringLiteral("Cannot create the folder %1.").arg(m_groupDir.absolutePath()));
+        g_raise(QStringLiteral("Cannot create the folder %1.").arg(m_groupDir.absolutePath()));
     if (m_ownCache || m_manifest->info().isEncrypted) {
         makePrivateThrow(m_cacheDir);
         makePrivateThrow(m_dataDir);
@@ -168,7 +164,7 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
     prepareFoldersThrow();
     buildTables();
     if (m_viber.isEmpty() && m_group.isEmpty())
-        raise(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
+        g_raise(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
 
     // Today's store lives in the app group; the app's own container keeps
     // the attachments either way. An old store left in the app container

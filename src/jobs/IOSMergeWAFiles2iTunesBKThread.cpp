@@ -1,4 +1,5 @@
 #include "jobs/IOSMergeWAFiles2iTunesBKThread.h"
+#include "shell/Failure.h"
 
 #include "itunes/MBDBParser.h"
 #include "itunes/ManifestDbWriter.h"
@@ -7,13 +8,6 @@
 #include <QFileInfo>
 
 #include <stdexcept>
-
-namespace {
-[[noreturn]] void raise(const QString& text)
-{
-    throw std::runtime_error(text.toUtf8().toStdString());
-}
-} // namespace
 
 IOSMergeWAFiles2iTunesBKThread::IOSMergeWAFiles2iTunesBKThread(BackupManifest& manifest, const QList<_Item>& items,
                                                                JobProgress& progress, QObject* parent)
@@ -38,7 +32,7 @@ QString IOSMergeWAFiles2iTunesBKThread::mergeThrow()
         mergeIntoMbdbThrow();
         break;
     case BackupGeneration::None:
-        raise(QStringLiteral("%1 holds no backup index.").arg(m_manifest.root().absolutePath()));
+        g_raise(QStringLiteral("%1 holds no backup index.").arg(m_manifest.root().absolutePath()));
     }
     return QString();
 }
@@ -74,7 +68,7 @@ void IOSMergeWAFiles2iTunesBKThread::mergeIntoMbdbThrow()
     // This index carries the keys of encrypted files; plain files written
     // into an encrypted backup would not restore.
     if (m_manifest.info().isEncrypted)
-        raise(QStringLiteral("Failed to export messages to iTunes backup because your current iTunes backup is "
+        g_raise(QStringLiteral("Failed to export messages to iTunes backup because your current iTunes backup is "
                              "encrypted."));
     const QString index = m_manifest.root().absoluteFilePath(QStringLiteral("Manifest.mbdb"));
     QHash<QString, _MBDBItem> records = MBDBParser::parse(index);
@@ -87,11 +81,11 @@ void IOSMergeWAFiles2iTunesBKThread::mergeIntoMbdbThrow()
             if (!item.overwrite)
                 continue;
             if (!QFile::remove(target))
-                raise(QStringLiteral("can not overwrite %1").arg(target));
+                g_raise(QStringLiteral("can not overwrite %1").arg(target));
         }
         QFile src(item.localFile);
         if (!src.copy(target))
-            raise(QStringLiteral("can not write %1. %2").arg(target, src.errorString()));
+            g_raise(QStringLiteral("can not write %1. %2").arg(target, src.errorString()));
         qDebug("IOSMergeWAFiles2iTunesBKThread: %s ==> %s", qUtf8Printable(item.localFile), qUtf8Printable(target));
         MBDBParser::appendFile(records, target, item.domain, item.path);
         ++m_written;

@@ -23,7 +23,7 @@ void JobProgress::setClosed(bool closed)
 void JobProgress::throwIfClosed() const
 {
     if (closed())
-        throw int(kJobCancelled);
+        throw JobCancelled();
 }
 
 int JobProgress::subscribeCancel(CancelHandler handler)
@@ -78,10 +78,11 @@ void runJobProtocol(JobProgress& progress, const std::function<QString()>& body,
     try {
         const QString tips = body();
         progress.invokeSucceed(tips);
-    } catch (int signal) {
-        if (signal != kJobCancelled)
-            progress.invokeErrorOccurred(errorPrefix + QStringLiteral("internal error %1").arg(signal));
+    } catch (const JobCancelled&) {
+        // The user asked for it: nothing to report.
     } catch (const std::exception& e) {
         progress.invokeErrorOccurred(errorPrefix + QString::fromUtf8(e.what()));
+    } catch (...) {
+        progress.invokeErrorOccurred(errorPrefix + QStringLiteral("internal error"));
     }
 }

@@ -7,9 +7,12 @@
 #include <map>
 #include <mutex>
 
-// Thrown (as the plain integer) inside a job when the user has cancelled; the
-// job's own run() catches and swallows it.
-constexpr int kJobCancelled = -1;
+// Thrown inside a job when the user has cancelled; the job protocol catches
+// it and ends the job quietly. Not a std::exception on purpose: handlers that
+// report errors must not show a cancellation as one.
+struct JobCancelled
+{
+};
 
 // What a job sees of whoever shows its progress: the progress dialog in the
 // GUI, a terminal line in the CLI, a recorder in tests. The invoke* calls may

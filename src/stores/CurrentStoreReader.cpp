@@ -1,6 +1,6 @@
 #include "stores/CurrentStoreReader.h"
 
-#include "device/CFType.h"
+#include "plist/CFType.h"
 #include "stores/CurrentStoreLayout.h"
 #include "stores/IOSViberDb.h"
 #include "stores/StoreBag.h"

@@ -1,4 +1,5 @@
 #include "stores/LocalDbSchema.h"
+#include "shell/Failure.h"
 
 #include "model/Sqlite3DB.h"
 
@@ -11,17 +12,12 @@
 #include <stdexcept>
 
 namespace {
-[[noreturn]] void fail(const QString& text)
-{
-    throw std::runtime_error(text.toStdString());
-}
-
 const QByteArray& scriptText()
 {
     static const QByteArray text = [] {
         QFile script(QStringLiteral(":res/ios_viber_db.sql"));
         if (!script.open(QIODevice::ReadOnly))
-            fail(script.errorString());
+            g_raise(script.errorString());
         QByteArray t = script.readAll();
         const qsizetype nul = t.indexOf('\0');
         if (nul >= 0)
@@ -159,7 +155,7 @@ void g_ensureLocalDbSchemaThrow(Sqlite3DB& db, const QString& name, const std::f
         if (!f.tables.isEmpty() && holdsRows(db, f.tables)) {
             const QString what = missing.isEmpty() ? QStringLiteral("its entity table is empty")
                                                    : QStringLiteral("%1 is missing").arg(missing);
-            fail(QStringLiteral("The local database \"%1\" is damaged (%2). Back it up again into a new name or "
+            g_raise(QStringLiteral("The local database \"%1\" is damaged (%2). Back it up again into a new name or "
                                 "delete it.")
                      .arg(name, what));
         }
@@ -170,7 +166,7 @@ void g_ensureLocalDbSchemaThrow(Sqlite3DB& db, const QString& name, const std::f
         for (const QByteArray& statement : scriptStatements()) {
             QString err;
             if (db.exec(QString::fromUtf8(statement), err) != SQLITE_OK)
-                fail(err);
+                g_raise(err);
             if (afterStep)
                 afterStep(++step);
         }

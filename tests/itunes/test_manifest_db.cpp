@@ -194,7 +194,7 @@ private slots:
         first.readManifestInfo();
         RecordingProgress cancelling;
         cancelling.cancelAfterUpdates(2);
-        QVERIFY_THROWS_EXCEPTION(int, first.setPasscode(u"pw"_qs, &cancelling));
+        QVERIFY_THROWS_EXCEPTION(JobCancelled, first.setPasscode(u"pw"_qs, &cancelling));
         QVERIFY(!first.isUnlocked());
         QCOMPARE(cancelling.updates().first().status, ids("IDS_UNLOCKING_BACKUP"));
 
@@ -214,7 +214,7 @@ private slots:
         QVERIFY(closed.updates().isEmpty());
         second.parseInfo();
         QCOMPARE(copyOut(second, u"Library/h.txt"_qs, out()), QByteArray("home"));
-        QVERIFY_THROWS_EXCEPTION(int, second.setPasscode(u"other"_qs, &closed));
+        QVERIFY_THROWS_EXCEPTION(JobCancelled, second.setPasscode(u"other"_qs, &closed));
     }
 
     void encryptedSizeMustMatchContent()

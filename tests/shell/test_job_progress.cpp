@@ -51,7 +51,7 @@ private slots:
             QStringLiteral("ExportMessagesThread, "));
         QCOMPARE(p.errors(), QStringList{QStringLiteral("ExportMessagesThread, disk I/O error")});
 
-        // Another integer is no cancellation: it must not vanish silently.
+        // Anything else thrown is no cancellation: it must not vanish silently.
         RecordingProgress q;
         runJobProtocol(q, []() -> QString { throw 7; });
         QCOMPARE(q.errors().size(), 1);

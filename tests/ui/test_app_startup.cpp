@@ -1,5 +1,5 @@
-#include "export/BackupViberMsgThread.h"
-#include "export/DeleteViberMsgThread.h"
+#include "jobs/BackupViberMsgThread.h"
+#include "jobs/DeleteViberMsgThread.h"
 #include "fixtures/ViberBackupFixture.h"
 #include "itunes/BackupManifest.h"
 #include "jobs/IOSLoadViberFromiTunesThread.h"

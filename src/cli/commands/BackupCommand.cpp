@@ -3,7 +3,7 @@
 #include "CommandOptions.h"
 #include "SourceLoader.h"
 #include "TerminalProgress.h"
-#include "export/BackupViberMsgThread.h"
+#include "jobs/BackupViberMsgThread.h"
 #include "shell/LocalDbNames.h"
 
 #include <QDir>

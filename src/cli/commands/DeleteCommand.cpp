@@ -3,7 +3,7 @@
 #include "BackupCommand.h"
 #include "CommandOptions.h"
 #include "TerminalProgress.h"
-#include "export/DeleteViberMsgThread.h"
+#include "jobs/DeleteViberMsgThread.h"
 #include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"

@@ -1,4 +1,4 @@
-#include "export/DeleteViberMsgThread.h"
+#include "jobs/DeleteViberMsgThread.h"
 
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"

@@ -1,4 +1,5 @@
-#include "export/BackupViberMsgThread.h"
+#include "jobs/BackupViberMsgThread.h"
+#include "shell/Failure.h"
 
 #include "export/ExportMessagesThread.h"
 #include "export/ExportOutput.h"
@@ -13,13 +14,6 @@
 
 #include <algorithm>
 #include <stdexcept>
-
-namespace {
-[[noreturn]] void fail(const QString& text)
-{
-    throw std::runtime_error(text.toStdString());
-}
-} // namespace
 
 bool BackupViberMsgThread_compareMsg(const _ViberMsg* a, const _ViberMsg* b)
 {
@@ -45,7 +39,7 @@ QString BackupViberMsgThread::backupAll()
     m_progress.invokeUpdateProgress(ids("IDS_BACKING_UP_VIBER_MESSAGES"), 0, QString());
     const qint64 total = m_msgs.size();
     if (QFileInfo(m_dbDir.absolutePath()).isSymLink() || !m_dbDir.mkpath(QStringLiteral(".")))
-        fail(QStringLiteral("Cannot create the folder %1 (or it is a link).").arg(m_dbDir.absolutePath()));
+        g_raise(QStringLiteral("Cannot create the folder %1 (or it is a link).").arg(m_dbDir.absolutePath()));
     makeFolderThrow(QStringLiteral("Documents"));
     IOSViberDb db(m_dbDir, QLatin1String(kLocalDbStoreFile), true);
     db.openCheckThrow();
@@ -95,7 +89,7 @@ QString BackupViberMsgThread::backupAll()
 void BackupViberMsgThread::makeFolderThrow(const QString& folder)
 {
     if (!g_makeFoldersNoLinks(m_dbDir.absolutePath(), folder))
-        fail(QStringLiteral("Cannot create the folder %1 (or it is a link).").arg(m_dbDir.filePath(folder)));
+        g_raise(QStringLiteral("Cannot create the folder %1 (or it is a link).").arg(m_dbDir.filePath(folder)));
 }
 
 bool BackupViberMsgThread::copyChecked(const QString& src, const QString& target)
@@ -111,7 +105,7 @@ bool BackupViberMsgThread::copyChecked(const QString& src, const QString& target
     case CopyFailure::Target:
         break;
     }
-    fail(error);
+    g_raise(error);
 }
 
 void BackupViberMsgThread::copyNew(const QString& src, const QString& folder, const QString& name)

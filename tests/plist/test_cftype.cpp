@@ -1,4 +1,4 @@
-#include "device/CFType.h"
+#include "plist/CFType.h"
 
 #include <QRandomGenerator>
 #include <QTest>
