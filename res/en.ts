@@ -403,5 +403,61 @@
         <source>IDS_SENDING_FILE_%1_%2_%3</source>
         <translation>Sending %1, %L2KB / %L3KB</translation>
     </message>
+    <message>
+        <source>IDS_BROWSE</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_FILE</source>
+        <translation>Save as:</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_FORMAT</source>
+        <translation>Format:</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_SINCE</source>
+        <translation>From (included):</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_UNTIL</source>
+        <translation>Until (excluded):</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_PAGE_SIZE</source>
+        <translation>Messages per HTML page:</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_NO_PAGE_LIMIT</source>
+        <translation>No limit</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_DATE_PLACEHOLDER</source>
+        <translation>yyyy-MM-dd or yyyy-MM-dd hh:mm[:ss], empty for no limit</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_PATH_REQUIRED</source>
+        <translation>Please enter the name of the file to export to.</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_BAD_DATE_%1_%2</source>
+        <translation>&quot;%1&quot; is not a date: %2</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_SINCE_NOT_BEFORE_UNTIL</source>
+        <translation>The start of the date range must be earlier than its end.</translation>
+    </message>
+    <message>
+        <source>IDS_LOCALDB_NAME_AMBIGUOUS_%1</source>
+        <translation>This name matches several databases (%1). Please choose one of them exactly.</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_ONE_SOURCE</source>
+        <translation>Please select one entry of the list.</translation>
+    </message>
 </context>
 </TS>

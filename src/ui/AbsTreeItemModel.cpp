@@ -104,6 +104,15 @@ void AbsTreeItemModel::appendNodes(_ItemNode* parent, const QList<_ItemNode*>& n
     emit layoutChanged();
 }
 
+void AbsTreeItemModel::insertNode(_ItemNode* parent, int row, _ItemNode* node)
+{
+    QList<_ItemNode*>& list = parent ? parent->children : m_nodes;
+    row = qBound(0, row, int(list.size()));
+    beginInsertRows(indexOfItemNode(parent), row, row);
+    list.insert(row, node);
+    endInsertRows();
+}
+
 void AbsTreeItemModel::clearChilds(const _ItemNode* node)
 {
     if (node && !belongs(node))

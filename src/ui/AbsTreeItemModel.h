@@ -63,6 +63,9 @@ protected:
     // Appends nodes already linked to parent (null: top level) as one layout
     // change.
     void appendNodes(_ItemNode* parent, const QList<_ItemNode*>& nodes);
+    // Inserts a node already linked to parent (null: top level) at row
+    // (clamped to the ends).
+    void insertNode(_ItemNode* parent, int row, _ItemNode* node);
     // The row of node among its siblings, or -1.
     int rowOf(const _ItemNode* node) const;
     // Whether node hangs in this model's tree.

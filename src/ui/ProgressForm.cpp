@@ -1,6 +1,7 @@
 #include "ui/ProgressForm.h"
 
 #include "shell/UserTexts.h"
+#include "ui/ScriptedAnswers.h"
 #include "ui/StyleSheet.h"
 #include "ui/Tips.h"
 #include "ui/WinMovable.h"
@@ -150,8 +151,14 @@ void ProgressForm::reject()
 
 int g_execJob(QThread& job, ProgressForm& form)
 {
+    // A scripted answer (tests) acts before the job starts, so a scripted
+    // cancel is seen by the job's first step instead of racing its end. A
+    // script that leaves the dialog open hands it on to the job as usual.
+    bool rejectUnscripted = false;
+    const ScriptedAnswers::DialogScript script = ScriptedAnswers::takeDialogScript(form, rejectUnscripted);
+    const int scripted = script ? script(form) : 0;
     job.start(QThread::InheritPriority);
-    const int result = form.exec();
+    const int result = form.closed() ? scripted : form.exec();
     job.wait();
     return result;
 }

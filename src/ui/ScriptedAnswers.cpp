@@ -1,5 +1,6 @@
 #include "ui/ScriptedAnswers.h"
 
+#include <QDialog>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QQueue>
@@ -13,6 +14,9 @@ struct State
     QQueue<QString> fileAnswers;
     QList<ScriptedAnswers::ShownBox> shown;
     QStringList captions;
+    QList<QPair<QString, ScriptedAnswers::DialogScript>> dialogScripts;
+    bool rejectUnscripted = false;
+    QStringList dialogs;
 };
 
 State& state()
@@ -39,6 +43,48 @@ void answerNextFileDialog(const QString& path)
 {
     QMutexLocker guard(&state().lock);
     state().fileAnswers.enqueue(path);
+}
+
+void answerNextDialog(const QString& objectName, DialogScript script)
+{
+    QMutexLocker guard(&state().lock);
+    state().dialogScripts.append({objectName, std::move(script)});
+}
+
+void setRejectUnscriptedDialogs(bool on)
+{
+    QMutexLocker guard(&state().lock);
+    state().rejectUnscripted = on;
+}
+
+QStringList shownDialogs()
+{
+    QMutexLocker guard(&state().lock);
+    return state().dialogs;
+}
+
+int pendingDialogScripts()
+{
+    QMutexLocker guard(&state().lock);
+    return int(state().dialogScripts.size());
+}
+
+DialogScript takeDialogScript(const QDialog& dialog, bool& rejectUnscripted)
+{
+    QMutexLocker guard(&state().lock);
+    const QString name = dialog.objectName();
+    state().dialogs.append(name);
+    auto& scripts = state().dialogScripts;
+    for (qsizetype i = 0; i < scripts.size(); ++i) {
+        if (scripts.at(i).first == name) {
+            DialogScript script = std::move(scripts[i].second);
+            scripts.removeAt(i);
+            rejectUnscripted = false;
+            return script;
+        }
+    }
+    rejectUnscripted = state().rejectUnscripted;
+    return {};
 }
 
 QList<ShownBox> shownBoxes()
@@ -73,6 +119,9 @@ void reset()
     state().fileAnswers.clear();
     state().shown.clear();
     state().captions.clear();
+    state().dialogScripts.clear();
+    state().rejectUnscripted = false;
+    state().dialogs.clear();
 }
 
 bool takeBoxAnswer(QMessageBox::StandardButton& button)

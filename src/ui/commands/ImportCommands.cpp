@@ -1,0 +1,145 @@
+#include "ui/commands/ImportCommands.h"
+
+#include "itunes/BackupManifest.h"
+#include "jobs/IOSLoadViberFromiTunesThread.h"
+#include "shell/DataFolders.h"
+#include "shell/Failure.h"
+#include "shell/UserTexts.h"
+#include "stores/IOSViberDb.h"
+#include "stores/PCViberDb.h"
+#include "ui/ProgressForm.h"
+#include "ui/Tips.h"
+#include "ui/dialogs/DataSourceSelForm.h"
+#include "ui/dialogs/LoadItunesBackupDlg.h"
+#include "ui/dialogs/PasscodeDlg.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <exception>
+
+namespace UiCommands {
+
+namespace {
+// Copies the store with its journal files into dir and returns the copy: the
+// reader opens its file for writing and may clean rows up.
+QString privateCopyThrow(const QString& file, const QTemporaryDir& dir)
+{
+    if (!dir.isValid())
+        g_raise(QStringLiteral("Cannot make a temporary folder: %1").arg(dir.errorString()));
+    const QString target = dir.filePath(QFileInfo(file).fileName());
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const QString from = file + QLatin1String(suffix);
+        if (!QFileInfo::exists(from))
+            continue;
+        QFile src(from);
+        if (!src.copy(target + QLatin1String(suffix)))
+            g_raise(QStringLiteral("%1: cannot copy: %2").arg(QDir::toNativeSeparators(from), src.errorString()));
+        QFile::setPermissions(target + QLatin1String(suffix), QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return target;
+}
+
+ViberData loadDesktopAccountThrow(const QString& dbFile)
+{
+    QTemporaryDir copyDir;
+    return PCViberDb(privateCopyThrow(dbFile, copyDir)).loadDataThrow();
+}
+
+// The store the job copied out of the backup, read like a container.
+ViberData loadCopiedStoreThrow(const ViberContainers& found)
+{
+    if (!found.found())
+        g_raise(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
+    IOSViberDb db(found.appRoot, found.storeFile, false);
+    if (found.isGroup()) {
+        db.setSettingsFile(found.settingsFile());
+        db.setIconsDir(found.iconsDir());
+    }
+    return db.loadDataThrow();
+}
+} // namespace
+
+QDir viberPCDir()
+{
+#ifdef Q_OS_MACOS
+    return QDir(g_osAppDir().filePath(QStringLiteral("ViberPC")));
+#else
+    return QDir(QDir::home().filePath(QStringLiteral(".ViberPC")));
+#endif
+}
+
+QStringList viberPCAccounts(const QDir& dir)
+{
+    QStringList accounts;
+    for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QFileInfo db(dir.filePath(name + QStringLiteral("/viber.db")));
+        if (db.isFile() && db.size() > 0)
+            accounts << name;
+    }
+    return accounts;
+}
+
+LocalDbChange importViberFromPC(QWidget* parent, const QString& dbName)
+{
+    const QDir dir = viberPCDir();
+    const QStringList accounts = viberPCAccounts(dir);
+    if (accounts.isEmpty()) {
+        Tips::warning(ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT"));
+        return {};
+    }
+    QList<DataSourceSelForm::Entry> entries;
+    for (const QString& account : accounts)
+        entries.append({account, QString()});
+    DataSourceSelForm form(parent);
+    const int chosen = form.execSel(ids("IDS_SEL_ONE_PC_VIBER_ACCOUNT"), entries);
+    if (chosen < 0)
+        return {};
+    const QString account = accounts.at(chosen);
+
+    ViberData data;
+    try {
+        data = loadDesktopAccountThrow(dir.filePath(account + QStringLiteral("/viber.db")));
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()));
+        return {};
+    }
+    const QString name = dbName.isEmpty() ? QStringLiteral("ViberPC-") + account : dbName;
+    return backupMessages(parent, name, data.messages());
+}
+
+LocalDbChange importViberFromiTunes(QWidget* parent, const QString& dbName)
+{
+    LoadItunesBackupDlg chooser(parent);
+    const QSharedPointer<BackupManifest> backup = chooser.execChoose();
+    if (!backup)
+        return {};
+    if (backup->info().isEncrypted && !backup->isUnlocked()) {
+        PasscodeDlg passcode(backup.data(), parent);
+        if (!passcode.execUnlock())
+            return {};
+    }
+
+    ViberData data;
+    try {
+        backup->parseInfo();
+        ProgressForm form(QString(), parent);
+        IOSLoadViberFromiTunesThread job(backup.data(), form);
+        const int result = g_execJob(job, form);
+        if (result != 1 || form.closed())
+            return {};
+        if (!job.hasData()) {
+            Tips::error(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
+            return {};
+        }
+        data = loadCopiedStoreThrow(job.containers());
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()));
+        return {};
+    }
+    const QString name = dbName.isEmpty() ? backup->info().deviceName + QStringLiteral("_Backup") : dbName;
+    return backupMessages(parent, name, data.messages());
+}
+
+} // namespace UiCommands

@@ -1,0 +1,164 @@
+#include "ui/dialogs/ExportMessagesDlg.h"
+
+#include "export/HtmlChatPages.h"
+#include "shell/UserTexts.h"
+#include "ui/ExecDialog.h"
+#include "ui/FileDialogs.h"
+#include "ui/StyleSheet.h"
+#include "ui/Tips.h"
+#include "ui/WinMovable.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kMaxPageSize = 1000000;
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+} // namespace
+
+ExportMessagesDlg::ExportMessagesDlg(const QString& proposedPath, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("ExportMessagesDlg"));
+    new WinMovable(this);
+    setWindowTitle(ids("IDS_SEL_EXPORT_MESSAGES_PATH"));
+    setMinimumWidth(520);
+
+    auto* lbTitle = new QLabel(ids("IDS_SEL_EXPORT_MESSAGES_PATH"), this);
+    lbTitle->setObjectName(QStringLiteral("lbTitle"));
+
+    m_txtPath = new QLineEdit(proposedPath, this);
+    m_txtPath->setObjectName(QStringLiteral("txtPath"));
+    QPushButton* btnBrowse = button(ids("IDS_BROWSE"), "btnBrowse", this);
+    auto* pathRow = new QHBoxLayout;
+    pathRow->addWidget(m_txtPath, 1);
+    pathRow->addWidget(btnBrowse);
+
+    m_cbFormat = new QComboBox(this);
+    m_cbFormat->setObjectName(QStringLiteral("cbFormat"));
+    m_cbFormat->addItems(filters());
+
+    const QString datePlaceholder = ids("IDS_EXPORT_DATE_PLACEHOLDER");
+    m_txtSince = new QLineEdit(this);
+    m_txtSince->setObjectName(QStringLiteral("txtSince"));
+    m_txtSince->setPlaceholderText(datePlaceholder);
+    m_txtUntil = new QLineEdit(this);
+    m_txtUntil->setObjectName(QStringLiteral("txtUntil"));
+    m_txtUntil->setPlaceholderText(datePlaceholder);
+
+    m_spinPageSize = new QSpinBox(this);
+    m_spinPageSize->setObjectName(QStringLiteral("spinPageSize"));
+    m_spinPageSize->setRange(0, kMaxPageSize);
+    m_spinPageSize->setSpecialValueText(ids("IDS_EXPORT_NO_PAGE_LIMIT"));
+    m_spinPageSize->setValue(HtmlChatPages::kDefaultPageSize);
+
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->addRow(ids("IDS_EXPORT_FILE"), pathRow);
+    form->addRow(ids("IDS_EXPORT_FORMAT"), m_cbFormat);
+    form->addRow(ids("IDS_EXPORT_SINCE"), m_txtSince);
+    form->addRow(ids("IDS_EXPORT_UNTIL"), m_txtUntil);
+    form->addRow(ids("IDS_EXPORT_PAGE_SIZE"), m_spinPageSize);
+
+    QPushButton* btnOK = button(ids("IDS_EXPORT"), "btnOK", this);
+    QPushButton* btnCancel = button(ids("IDS_CANCEL"), "btnCancel", this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 15, 20, 15);
+    layout->setSpacing(10);
+    layout->addWidget(lbTitle);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+
+    setStyleSheet(getStyleSheet());
+    connect(btnBrowse, &QPushButton::pressed, this, &ExportMessagesDlg::onBtnBrowse);
+    connect(btnOK, &QPushButton::pressed, this, &ExportMessagesDlg::onBtnOkPress);
+    connect(btnCancel, &QPushButton::pressed, this, &QDialog::reject);
+    connect(m_cbFormat, &QComboBox::currentIndexChanged, this, &ExportMessagesDlg::onFormatChanged);
+    onFormatChanged(m_cbFormat->currentIndex());
+}
+
+QStringList ExportMessagesDlg::filters()
+{
+    return {QStringLiteral("Text Files(*.txt)"), QStringLiteral("Doc Files(*.doc)"), QStringLiteral("CSV Files(*.csv)"),
+            QStringLiteral("PDF Files(*.pdf)"),  QStringLiteral("HTML Files(*.html)"), QStringLiteral("JSON Files(*.json)")};
+}
+
+void ExportMessagesDlg::onFormatChanged(int index)
+{
+    // Only HTML pages are split.
+    m_spinPageSize->setEnabled(index == EXPORT_FILTER_HTML);
+}
+
+void ExportMessagesDlg::onBtnBrowse()
+{
+    QString filter = m_cbFormat->currentText();
+    const QString path = g_getSaveFileName(this, ids("IDS_SEL_EXPORT_MESSAGES_PATH"), m_txtPath->text(),
+                                           filters().join(QStringLiteral(";;")), &filter);
+    if (path.isEmpty())
+        return;
+    m_txtPath->setText(path);
+    const int index = int(filters().indexOf(filter));
+    if (index >= 0)
+        m_cbFormat->setCurrentIndex(index);
+}
+
+void ExportMessagesDlg::onBtnOkPress()
+{
+    const QString path = m_txtPath->text().trimmed();
+    if (path.isEmpty()) {
+        Tips::warning(ids("IDS_EXPORT_PATH_REQUIRED"));
+        return;
+    }
+    ExportDateRange range;
+    const QList<QPair<QLineEdit*, std::optional<double>*>> ends{{m_txtSince, &range.since},
+                                                                 {m_txtUntil, &range.until}};
+    for (const auto& [edit, end] : ends) {
+        const QString text = edit->text().trimmed();
+        if (text.isEmpty())
+            continue;
+        double t = 0;
+        QString error;
+        if (!ExportDateRange::parseLocal(text, t, error)) {
+            Tips::warning(ids("IDS_EXPORT_BAD_DATE_%1_%2").arg(text, error));
+            edit->setFocus();
+            return;
+        }
+        *end = t;
+    }
+    if (range.since && range.until && *range.since >= *range.until) {
+        Tips::warning(ids("IDS_EXPORT_SINCE_NOT_BEFORE_UNTIL"));
+        return;
+    }
+    const auto filter = ExportFilter(qMax(0, m_cbFormat->currentIndex()));
+    m_choice.target = g_exportTarget(QFileInfo(path).absoluteFilePath(), filter);
+    m_choice.range = range;
+    m_choice.pageSize = m_spinPageSize->value();
+    accept();
+}
+
+bool ExportMessagesDlg::execChoose(ExportChoice& choice)
+{
+    if (g_execDialog(*this) != QDialog::Accepted)
+        return false;
+    choice = m_choice;
+    return true;
+}

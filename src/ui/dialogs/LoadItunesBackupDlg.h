@@ -1,0 +1,48 @@
+#pragma once
+
+#include "itunes/BackupManifest.h"
+
+#include <QDialog>
+#include <QSharedPointer>
+#include <QString>
+
+class ItemModelLoadBk;
+class QLabel;
+class QModelIndex;
+class QPushButton;
+class QTreeView;
+
+// Lists the iTunes backups of the backup folder, newest first, lets the
+// user add a backup folder from elsewhere and hands the chosen one (its
+// Manifest.plist read) to the caller.
+class LoadItunesBackupDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit LoadItunesBackupDlg(QWidget* parent = nullptr);
+
+    // Runs the dialog; the chosen backup, or null when cancelled.
+    QSharedPointer<BackupManifest> execChoose();
+    QSharedPointer<BackupManifest> chosen() const { return m_chosen; }
+
+    ItemModelLoadBk* model() const { return m_model; }
+    QTreeView* listBackups() const { return m_listBackups; }
+
+    // Lists the backups of a folder laid out like iTunes' backup folder.
+    void listBackupsIn(const QDir& dir);
+    // Adds the backup in folder (as the link does after asking for a folder);
+    // refuses a backup listed already.
+    void addBackupFolder(const QString& folder);
+
+public slots:
+    void btnLoadClicked();
+    void btnAddOtherClicked(const QString& link);
+
+private:
+    // Reads the backup's Manifest.plist; null with the error shown.
+    QSharedPointer<BackupManifest> readBackup(const QString& folder);
+
+    ItemModelLoadBk* m_model;
+    QTreeView* m_listBackups;
+    QSharedPointer<BackupManifest> m_chosen;
+};
