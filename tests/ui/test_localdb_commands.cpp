@@ -1,5 +1,6 @@
 #include "CommandTestSupport.h"
 #include "shell/DataFolders.h"
+#include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
 #include "support/TestEnv.h"
@@ -47,6 +48,8 @@ private slots:
     {
         g_requireTestEnvironment();
         QVERIFY(m_tmp.isValid());
+        // The data folder outlives a run; every run starts without databases.
+        g_delDirCascade(g_localDbDir().absolutePath());
         m_sample = g_loadSample(m_tmp.filePath(QStringLiteral("container")));
     }
 
