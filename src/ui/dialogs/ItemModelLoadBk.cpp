@@ -18,6 +18,14 @@ ItemModelLoadBk::_BKItemNode::_BKItemNode(QSharedPointer<BackupManifest> b)
 
 ItemModelLoadBk::ItemModelLoadBk(QObject* parent) : AbsTreeItemModel(parent) {}
 
+QModelIndex ItemModelLoadBk::index(int row, int column, const QModelIndex& parent) const
+{
+    const QList<_ItemNode*>& nodes = topLevelNodes();
+    if (parent.isValid() || column < 0 || column >= columnCount() || row < 0 || row >= nodes.size())
+        return QModelIndex();
+    return createIndex(row, column, nodes.at(row));
+}
+
 int ItemModelLoadBk::columnCount(const QModelIndex&) const
 {
     return 3;

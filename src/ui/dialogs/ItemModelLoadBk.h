@@ -18,6 +18,8 @@ public:
 
     explicit ItemModelLoadBk(QObject* parent = nullptr);
 
+    // A flat list: every column of a top-level row has an index.
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
