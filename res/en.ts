@@ -437,7 +437,7 @@
     </message>
     <message>
         <source>IDS_EXPORT_DATE_PLACEHOLDER</source>
-        <translation>yyyy-MM-dd or yyyy-MM-dd hh:mm[:ss], empty for no limit</translation>
+        <translation>yyyy-MM-dd or yyyy-MM-dd hh:mm (local time)</translation>
     </message>
     <message>
         <source>IDS_EXPORT_PATH_REQUIRED</source>
@@ -458,6 +458,10 @@
     <message>
         <source>IDS_PLEASE_SELECT_ONE_SOURCE</source>
         <translation>Please select one entry of the list.</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_DATE_TIP</source>
+        <translation>A date (2014-04-24) or a date and time in local time (2014-04-24 07:45 or 2014-04-24 07:45:57). Leave it empty for no limit.</translation>
     </message>
 </context>
 </TS>

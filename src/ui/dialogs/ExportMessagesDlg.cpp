@@ -36,7 +36,7 @@ ExportMessagesDlg::ExportMessagesDlg(const QString& proposedPath, QWidget* paren
     setObjectName(QStringLiteral("ExportMessagesDlg"));
     new WinMovable(this);
     setWindowTitle(ids("IDS_SEL_EXPORT_MESSAGES_PATH"));
-    setMinimumWidth(520);
+    setMinimumWidth(640);
 
     auto* lbTitle = new QLabel(ids("IDS_SEL_EXPORT_MESSAGES_PATH"), this);
     lbTitle->setObjectName(QStringLiteral("lbTitle"));
@@ -59,6 +59,8 @@ ExportMessagesDlg::ExportMessagesDlg(const QString& proposedPath, QWidget* paren
     m_txtUntil = new QLineEdit(this);
     m_txtUntil->setObjectName(QStringLiteral("txtUntil"));
     m_txtUntil->setPlaceholderText(datePlaceholder);
+    m_txtSince->setToolTip(ids("IDS_EXPORT_DATE_TIP"));
+    m_txtUntil->setToolTip(ids("IDS_EXPORT_DATE_TIP"));
 
     m_spinPageSize = new QSpinBox(this);
     m_spinPageSize->setObjectName(QStringLiteral("spinPageSize"));
