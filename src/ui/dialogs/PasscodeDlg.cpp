@@ -3,18 +3,18 @@
 #include "itunes/BackupManifest.h"
 #include "shell/UserTexts.h"
 #include "ui/ExecDialog.h"
+#include "ui/ProgressForm.h"
 #include "ui/StyleSheet.h"
 #include "ui/Tips.h"
 #include "ui/WinMovable.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
-#include <exception>
 
 PasscodeDlg::PasscodeDlg(BackupManifest* manifest, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_manifest(manifest)
@@ -62,6 +62,34 @@ PasscodeDlg::PasscodeDlg(BackupManifest* manifest, QWidget* parent)
     connect(btnCancel, &QPushButton::pressed, this, &QDialog::reject);
 }
 
+namespace {
+// Unlocking a current backup derives its key over ten million rounds: it runs
+// as a job under the progress dialog, so the window stays alive and the user
+// can cancel.
+class UnlockJob : public QThread
+{
+public:
+    UnlockJob(BackupManifest& manifest, const QByteArray& password, JobProgress& progress)
+        : m_manifest(manifest), m_password(password), m_progress(progress)
+    {
+    }
+    void run() override
+    {
+        runJobProtocol(m_progress, [this] {
+            m_unlocked = m_manifest.setPasscode(m_password, &m_progress);
+            return QString();
+        });
+    }
+    bool unlocked() const { return m_unlocked; }
+
+private:
+    BackupManifest& m_manifest;
+    QByteArray m_password;
+    JobProgress& m_progress;
+    bool m_unlocked = false;
+};
+} // namespace
+
 void PasscodeDlg::btnOKPressed()
 {
     const QString text = m_txtPasscode->text();
@@ -69,30 +97,19 @@ void PasscodeDlg::btnOKPressed()
         Tips::warning(ids("IDS_PWD_IS_NULL"));
         return;
     }
-    bool unlocked = false;
-    QString failure;
-    {
-        // Deriving the key of a current backup takes seconds.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        try {
-            unlocked = m_manifest->setPasscode(text.toUtf8());
-        } catch (const std::exception& e) {
-            failure = QString::fromUtf8(e.what());
-        }
-        QApplication::restoreOverrideCursor();
-    }
-    if (!failure.isEmpty()) {
-        m_txtPasscode->clear();
-        Tips::error(failure);
+    ProgressForm form(QString(), this);
+    UnlockJob job(*m_manifest, text.toUtf8(), form);
+    const bool finished = g_execJob(job, form) == 1 && !form.closed();
+    if (finished && job.unlocked()) {
+        accept();
         return;
     }
-    if (!unlocked) {
-        m_txtPasscode->clear();
+    // A wrong password, a failure (reported by the progress dialog) or a
+    // cancel: the user types again.
+    m_txtPasscode->clear();
+    m_txtPasscode->setFocus();
+    if (finished)
         Tips::warning(ids("IDS_INVALID_PASSWORD"));
-        m_txtPasscode->setFocus();
-        return;
-    }
-    accept();
 }
 
 bool PasscodeDlg::execUnlock()
