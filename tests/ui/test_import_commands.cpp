@@ -36,9 +36,11 @@ void recordMessage(QtMsgType, const QMessageLogContext&, const QString& text)
 }
 
 // A backup holding one file, dated date, written into parent/name.
-QString smallBackup(const QString& parent, const QString& name, const QDateTime& date, const QByteArray& password = {})
+QString smallBackup(const QString& parent, const QString& name, const QDateTime& date, const QByteArray& password = {},
+                    BackupFixture::Generation generation = BackupFixture::Mbdb)
 {
     BackupFixture b;
+    b.generation = generation;
     b.date = date;
     b.deviceName = name;
     b.encrypted = !password.isEmpty();
@@ -132,7 +134,10 @@ private slots:
         QVERIFY(QDir().mkpath(dir));
         const QString older = smallBackup(dir, QStringLiteral("older"), QDateTime(QDate(2021, 1, 1), QTime(9, 0), Qt::UTC));
         const QString newest = smallBackup(dir, QStringLiteral("newest"), QDateTime(QDate(2025, 1, 1), QTime(9, 0), Qt::UTC));
-        const QString middle = smallBackup(dir, QStringLiteral("middle"), QDateTime(QDate(2023, 1, 1), QTime(9, 0), Qt::UTC));
+        // A backup of iOS 10 or later (Manifest.db) is listed like the older ones.
+        const QString middle = smallBackup(dir, QStringLiteral("middle"), QDateTime(QDate(2023, 1, 1), QTime(9, 0), Qt::UTC),
+                                           {}, BackupFixture::ManifestDb);
+        QVERIFY(!QFileInfo::exists(middle + QStringLiteral("/Manifest.mbdb")));
         // No Manifest.plist: not a backup. A broken one: reported, and the
         // listing goes on.
         QVERIFY(QDir().mkpath(dir + QStringLiteral("/noplist")));

@@ -126,6 +126,34 @@ private slots:
                     QFileInfo(g_localDbDir().filePath(QStringLiteral("Merge"))).canonicalFilePath());
     }
 
+    void aNameMatchingSeveralDatabasesIsRefused()
+    {
+        backUpAll(QStringLiteral("twin"), m_sample.data.messages().mid(0, 1));
+        // A backup into "Twin" would merge into "twin": made by hand, as
+        // another tool or an older version could have.
+        const QString twin = g_localDbDir().filePath(QStringLiteral("Twin/Documents"));
+        QVERIFY(QDir().mkpath(twin));
+        QVERIFY(QFile::copy(QDir(g_localDbFolder(QStringLiteral("twin"))).filePath(QLatin1String(kLocalDbStoreFile)),
+                            twin + QStringLiteral("/Contacts-tellurine.data")));
+        ScriptedAnswers::reset();
+        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
+        int firstTry = -1;
+        g_answer<LocalDbSelForm>(QStringLiteral("LocalDbSelForm"), [&](LocalDbSelForm& f) {
+            auto* cb = f.findChild<QComboBox*>(QStringLiteral("cbLocalDbNames"));
+            cb->setEditText(QStringLiteral("TWIN"));
+            f.onBtnOkPress();
+            firstTry = f.result();
+            cb->setEditText(QStringLiteral("Twin"));
+            f.onBtnOkPress();
+            return f.result();
+        });
+        const LocalDbChange change = backupMessages(nullptr, QString(), m_sample.data.messages().mid(0, 3));
+        QCOMPARE(firstTry, 0);
+        QVERIFY(g_boxTexts().first().contains(QStringLiteral("twin")));
+        QCOMPARE(change.dbName, QStringLiteral("Twin"));
+        QCOMPARE(messageCount(QStringLiteral("twin")), 1);
+    }
+
     void cancelledBackupLeavesTheDatabaseAsItWas()
     {
         backUpAll(QStringLiteral("Keep"), m_sample.data.messages().mid(0, 4));
