@@ -94,6 +94,12 @@ private slots:
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(dlg.choice().target.path, m_tmp.filePath(QStringLiteral("picked.csv")));
         QVERIFY(dlg.choice().range.isOpen());
+
+        // A bare name lands in the home folder; HTML names a folder.
+        ExportMessagesDlg bare(QStringLiteral("chats"));
+        bare.findChild<QComboBox*>(QStringLiteral("cbFormat"))->setCurrentIndex(EXPORT_FILTER_HTML);
+        bare.onBtnOkPress();
+        QCOMPARE(bare.choice().target.path, QDir::home().filePath(QStringLiteral("chats-html")));
     }
 
     void dialogsLookFinished()

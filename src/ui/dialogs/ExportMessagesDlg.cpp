@@ -9,6 +9,7 @@
 #include "ui/WinMovable.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -77,6 +78,7 @@ ExportMessagesDlg::ExportMessagesDlg(const QString& proposedPath, QWidget* paren
     form->addRow(ids("IDS_EXPORT_PAGE_SIZE"), m_spinPageSize);
 
     QPushButton* btnOK = button(ids("IDS_EXPORT"), "btnOK", this);
+    btnOK->setDefault(true);
     QPushButton* btnCancel = button(ids("IDS_CANCEL"), "btnCancel", this);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -151,7 +153,9 @@ void ExportMessagesDlg::onBtnOkPress()
         return;
     }
     const auto filter = ExportFilter(qMax(0, m_cbFormat->currentIndex()));
-    m_choice.target = g_exportTarget(QFileInfo(path).absoluteFilePath(), filter);
+    // A bare name goes into the home folder, as the save dialog proposes,
+    // not into whatever folder the program was started from.
+    m_choice.target = g_exportTarget(QDir::home().absoluteFilePath(path), filter);
     m_choice.range = range;
     m_choice.pageSize = m_spinPageSize->value();
     accept();
