@@ -4,6 +4,7 @@
 #include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 #include "support/TestEnv.h"
+#include "ui/ExecDialog.h"
 #include "ui/commands/PrintCommand.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/ExportMessagesDlg.h"
@@ -53,6 +54,36 @@ private slots:
         ScriptedAnswers::reset();
         ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
         ScriptedAnswers::setRejectUnscriptedDialogs(true);
+    }
+
+    void scriptsGoToTheDialogTheyNameInOrder()
+    {
+        QStringList ran;
+        ScriptedAnswers::answerNextDialog(QStringLiteral("Second"), [&](QDialog&) {
+            ran << QStringLiteral("second");
+            return 7;
+        });
+        ScriptedAnswers::answerNextDialog(QStringLiteral("First"), [&](QDialog&) {
+            ran << QStringLiteral("first a");
+            return 1;
+        });
+        ScriptedAnswers::answerNextDialog(QStringLiteral("First"), [&](QDialog&) {
+            ran << QStringLiteral("first b");
+            return 2;
+        });
+        QDialog first, second, nobody;
+        first.setObjectName(QStringLiteral("First"));
+        second.setObjectName(QStringLiteral("Second"));
+        nobody.setObjectName(QStringLiteral("Nobody"));
+        QCOMPARE(g_execDialog(first), 1);
+        QCOMPARE(g_execDialog(first), 2);
+        // Without a script and with unscripted dialogs refused: rejected at once.
+        QCOMPARE(g_execDialog(nobody), int(QDialog::Rejected));
+        QCOMPARE(g_execDialog(second), 7);
+        QCOMPARE(ran, (QStringList{QStringLiteral("first a"), QStringLiteral("first b"), QStringLiteral("second")}));
+        QCOMPARE(ScriptedAnswers::shownDialogs(), (QStringList{QStringLiteral("First"), QStringLiteral("First"),
+                                                               QStringLiteral("Nobody"), QStringLiteral("Second")}));
+        QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0);
     }
 
     void printPreviewPaintsEveryPage()
