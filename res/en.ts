@@ -463,5 +463,9 @@
         <source>IDS_EXPORT_DATE_TIP</source>
         <translation>A date (2014-04-24) or a date and time in local time (2014-04-24 07:45 or 2014-04-24 07:45:57). Leave it empty for no limit.</translation>
     </message>
+    <message>
+        <source>IDS_EXPORT_SINCE_LAST</source>
+        <translation>Add only messages newer than the last export to this file</translation>
+    </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 #include "ui/commands/ExportCommands.h"
 #include "ui/dialogs/ExportMessagesDlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDirIterator>
 #include <QLineEdit>
@@ -20,6 +21,7 @@ struct ExportAnswer
     int filter = EXPORT_FILTER_TXT;
     QString since, until;
     int pageSize = -1; // -1: leave as proposed
+    bool sinceLast = false;
 };
 
 void answerExport(const ExportAnswer& a)
@@ -31,6 +33,7 @@ void answerExport(const ExportAnswer& a)
         d.findChild<QLineEdit*>(QStringLiteral("txtUntil"))->setText(a.until);
         if (a.pageSize >= 0)
             d.findChild<QSpinBox*>(QStringLiteral("spinPageSize"))->setValue(a.pageSize);
+        d.findChild<QCheckBox*>(QStringLiteral("chkSinceLast"))->setChecked(a.sinceLast);
         d.onBtnOkPress();
         return d.result();
     });
@@ -93,6 +96,46 @@ private slots:
         lines = g_readLines(out(QStringLiteral("range2.csv")));
         QCOMPARE(lines.size(), 2);
         QVERIFY(!lines.join(u'\n').contains(QStringLiteral("Hello all")));
+    }
+
+    void onlyNewMessagesAreAddedOnASecondRun()
+    {
+        const QList<_ViberMsg*> all = m_sample.data.messages();
+        const __ViberData* d = m_sample.data.p();
+        const double text = d->msgs.value(m_sample.keys.msgGroupText)->date;
+        // First everything before the group's last text, then everything.
+        ExportAnswer first{out(QStringLiteral("grow")), EXPORT_FILTER_CSV, {}, g_localTime(text)};
+        first.sinceLast = true;
+        answerExport(first);
+        QCOMPARE(exportMessages(nullptr, all), JobEnd::Succeeded);
+        const int before = int(g_readLines(out(QStringLiteral("grow.csv"))).size());
+
+        ExportAnswer again{out(QStringLiteral("grow.csv")), EXPORT_FILTER_CSV};
+        again.sinceLast = true;
+        answerExport(again);
+        QCOMPARE(exportMessages(nullptr, all), JobEnd::Succeeded);
+        const QStringList lines = g_readLines(out(QStringLiteral("grow.csv")));
+        QVERIFY(lines.size() > before);
+        QCOMPARE(lines.filter(QStringLiteral("Hello all")).size(), 1);
+
+        const QByteArray written = g_readFile(out(QStringLiteral("grow.csv")));
+        answerExport(again);
+        QCOMPARE(exportMessages(nullptr, all), JobEnd::Succeeded);
+        QCOMPARE(g_readFile(out(QStringLiteral("grow.csv"))), written);
+        QVERIFY(g_boxTexts().constLast().startsWith(QStringLiteral("Nothing new")));
+    }
+
+    void addingOnlyNewMessagesIsOfferedForSingleFiles()
+    {
+        ExportMessagesDlg dlg(out(QStringLiteral("x")));
+        auto* format = dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"));
+        auto* sinceLast = dlg.findChild<QCheckBox*>(QStringLiteral("chkSinceLast"));
+        QList<bool> enabled;
+        for (int i = 0; i < format->count(); ++i) {
+            format->setCurrentIndex(i);
+            enabled << sinceLast->isEnabled();
+        }
+        QCOMPARE(enabled, (QList<bool>{true, true, true, false, false, true})); // txt doc csv pdf html json
     }
 
     void badDatesKeepTheDialogOpen()

@@ -33,6 +33,7 @@ JobEnd exportMessages(QWidget* parent, const QList<_ViberMsg*>& msgs, const Json
                              form);
     job.setDateRange(choice.range);
     job.setPageSize(choice.pageSize);
+    job.setSinceLast(choice.sinceLast);
     job.setJsonSource(source);
     return runUnderForm(job, form);
 }

@@ -1,5 +1,6 @@
 #include "ui/dialogs/ExportMessagesDlg.h"
 
+#include "export/ExportMessagesThread.h"
 #include "export/HtmlChatPages.h"
 #include "shell/UserTexts.h"
 #include "ui/ExecDialog.h"
@@ -8,6 +9,7 @@
 #include "ui/Tips.h"
 #include "ui/WinMovable.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -69,6 +71,9 @@ ExportMessagesDlg::ExportMessagesDlg(const QString& proposedPath, QWidget* paren
     m_spinPageSize->setSpecialValueText(ids("IDS_EXPORT_NO_PAGE_LIMIT"));
     m_spinPageSize->setValue(HtmlChatPages::kDefaultPageSize);
 
+    m_chkSinceLast = new QCheckBox(ids("IDS_EXPORT_SINCE_LAST"), this);
+    m_chkSinceLast->setObjectName(QStringLiteral("chkSinceLast"));
+
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     form->addRow(ids("IDS_EXPORT_FILE"), pathRow);
@@ -76,6 +81,7 @@ ExportMessagesDlg::ExportMessagesDlg(const QString& proposedPath, QWidget* paren
     form->addRow(ids("IDS_EXPORT_SINCE"), m_txtSince);
     form->addRow(ids("IDS_EXPORT_UNTIL"), m_txtUntil);
     form->addRow(ids("IDS_EXPORT_PAGE_SIZE"), m_spinPageSize);
+    form->addRow(QString(), m_chkSinceLast);
 
     QPushButton* btnOK = button(ids("IDS_EXPORT"), "btnOK", this);
     btnOK->setDefault(true);
@@ -108,8 +114,13 @@ QStringList ExportMessagesDlg::filters()
 
 void ExportMessagesDlg::onFormatChanged(int index)
 {
-    // Only HTML pages are split.
+    // Only HTML pages are split; only single files can be added to.
     m_spinPageSize->setEnabled(index == EXPORT_FILTER_HTML);
+    const ExportTarget target = g_exportTarget(QStringLiteral("x"), ExportFilter(qMax(0, index)));
+    const bool canAdd = ExportMessagesThread::sinceLastSupported(ExportMessagesThread::FormatType(target.formatType));
+    m_chkSinceLast->setEnabled(canAdd);
+    if (!canAdd)
+        m_chkSinceLast->setChecked(false);
 }
 
 void ExportMessagesDlg::onBtnBrowse()
@@ -158,6 +169,7 @@ void ExportMessagesDlg::onBtnOkPress()
     m_choice.target = g_exportTarget(QDir::home().absoluteFilePath(path), filter);
     m_choice.range = range;
     m_choice.pageSize = m_spinPageSize->value();
+    m_choice.sinceLast = m_chkSinceLast->isChecked();
     accept();
 }
 

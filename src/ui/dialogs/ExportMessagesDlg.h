@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -19,11 +20,13 @@ struct ExportChoice
     ExportTarget target;   // the file or folder written, and its format
     ExportDateRange range; // only messages inside it are written
     int pageSize = 0;      // HTML: messages per page (0: no limit)
+    bool sinceLast = false; // text, CSV, JSON: add only messages newer than the last export to the file
 };
 
 // Where and how messages are exported: the file name (typed, or chosen in the
 // save dialog through Browse), the format by the save dialog's filters, an
-// optional date range in local time and, for HTML, the page size. Bad input
+// optional date range in local time, for HTML the page size, and for text,
+// CSV and JSON whether only messages newer than the last export are added. Bad input
 // is refused with a warning and the dialog stays open.
 class ExportMessagesDlg : public QDialog
 {
@@ -50,5 +53,6 @@ private:
     QLineEdit* m_txtSince;
     QLineEdit* m_txtUntil;
     QSpinBox* m_spinPageSize;
+    QCheckBox* m_chkSinceLast;
     ExportChoice m_choice;
 };
