@@ -2,6 +2,7 @@
 
 #include "shell/DataFolders.h"
 #include "shell/Failure.h"
+#include "stores/StorePaths.h"
 
 #include <QRegularExpression>
 
@@ -21,17 +22,6 @@ IOSDevice IOSDevice::readThrow(am_device* device)
     d.productType = v.at(4).CFStringQString();
     d.device = device;
     return d;
-}
-
-bool g_isPlainFileName(const QString& text)
-{
-    if (text.isEmpty() || text == QLatin1String(".") || text == QLatin1String(".."))
-        return false;
-    for (const QChar c : text) {
-        if (c == u'/' || c == u'\\' || c == u':' || c.unicode() < 0x20)
-            return false;
-    }
-    return true;
 }
 
 QDir IOSDevice::cacheDir() const

@@ -35,6 +35,3 @@ struct IOSDevice
     // passes: the backup program itself reports what is wrong then.
     bool checkiTunesBackupSettings(bool checkCloud, bool checkEncrypt, QString* warning = nullptr) const;
 };
-
-// Whether text is fit to be one element of a local path.
-bool g_isPlainFileName(const QString& text);

@@ -3,6 +3,7 @@
 #include "device/IOSBackupTemp.h"
 #include "plist/CFType.h"
 #include "shell/Failure.h"
+#include "stores/StorePaths.h"
 #include "shell/FileRoutines.h"
 
 #include <QFile>

@@ -2,6 +2,7 @@
 
 #include "device/IOSMobileBackupThread.h"
 #include "shell/Failure.h"
+#include "stores/StorePaths.h"
 
 #include <QDateTime>
 #include <QFile>
