@@ -106,7 +106,11 @@ QString IOSRestoreViberMsgThread::restoreThrow()
         }
     }
 
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("_yyyyMMdd-hhmmss"));
+    // Two transfers within a second must not share the names of their copies.
+    const QString second = QDateTime::currentDateTime().toString(QStringLiteral("_yyyyMMdd-hhmmss"));
+    QString stamp = second;
+    for (int n = 1; QFileInfo::exists(store + stamp) || QFileInfo::exists(store + QStringLiteral(".bak") + stamp); ++n)
+        stamp = second + u'-' + QString::number(n);
     const QString work = store + stamp;
     removeWithCompanions(work);
     // The newest rows may still be in the write-ahead log: it goes along.
@@ -390,10 +394,12 @@ void IOSRestoreViberMsgThread::writeVoiceCounterThrow()
 void IOSRestoreViberMsgThread::replaceDeviceStoreThrow(const QString& work)
 {
     if (!m_direct) {
-        uploadFileThrow(work, kDeviceStore, true, kAppDomain);
+        // The merged store takes the store's local name before the items are
+        // written into the backup.
+        uploadFileThrow(m_target.storeFile, kDeviceStore, true, kAppDomain);
         // A log of the old store beside the new one would be replayed into
         // it: the backup gets empty companions instead.
-        const QString empty = work + QStringLiteral(".empty");
+        const QString empty = QFileInfo(work).absolutePath() + QStringLiteral("/.empty-companion");
         QFile f(empty);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
             g_raise(QStringLiteral("can not write %1.").arg(empty));
