@@ -36,6 +36,23 @@ qint64 rowInt(const Sqlite3Row& row, const char* col)
 {
     return row.val(QLatin1String(col)).toLongLong();
 }
+
+// Whether dest already holds this call. Stores spell one kind of call in
+// several ways ("missed", "Missed"), so calls match by token and kind; a
+// call without a token also needs the same time.
+bool hasCallThrow(IOSViberDb& dest, qint64 token, int kind, const QString& typeText, double date)
+{
+    const QByteArray typeUtf8 = typeText.toUtf8();
+    Sqlite3Cursor c =
+        dest.queryThrow(Sqlite3Sql("select ZCALLTYPE, ZDATE from ZRECENT where ZCALLTOKEN=?").addInt64Param(token));
+    while (c.moveNext()) {
+        const QByteArrayView other = c.getUtf8(0);
+        const bool sameKind = kind != 0 ? g_callTypeOfText(other) == kind : other == QByteArrayView(typeUtf8);
+        if (sameKind && (token != 0 || qAbs(c.getDouble(1) - date) < 1))
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 bool compareMsgInsertDataAsc(const IOSRestoreViberMsgThread::_InsertData& a,
@@ -233,20 +250,18 @@ QString IOSRestoreViberMsgThread::restoreThrow()
             m_progress.invokeUpdateProgress(ids("IDS_MERGING_VIBER_CALLS"), percentOf(i + 1, callOrder.size()), QString());
             const _InsertData& e = callOrder.at(i);
             if (!e.existing) {
-                dest.saveCallThrow(ctx, static_cast<const _ViberCall*>(e.data));
+                const _ViberCall* call = static_cast<const _ViberCall*>(e.data);
+                if (!hasCallThrow(dest, call->token, call->type, QString(), call->date))
+                    dest.saveCallThrow(ctx, call);
                 continue;
             }
             Sqlite3Row row = *static_cast<const Sqlite3Row*>(e.data);
             const qint64 pni = rowInt(row, "ZPHONENUMINDEX");
             if (pni == 0)
                 continue;
-            {
-                Sqlite3Cursor c = dest.queryThrow(
-                    Sqlite3Sql(QStringLiteral("select Z_PK from ZRECENT where ZCALLTOKEN=%1 and ZCALLTYPE=?").arg(e.token))
-                        .addTextParam(row.val(QStringLiteral("ZCALLTYPE")).toString()));
-                if (c.moveNext())
-                    continue;
-            }
+            const QString typeText = row.val(QStringLiteral("ZCALLTYPE")).toString();
+            if (hasCallThrow(dest, e.token, g_callTypeOfText(typeText.toUtf8()), typeText, e.date))
+                continue;
             qint64 line = 0;
             {
                 Sqlite3Cursor c = dest.queryThrow(Sqlite3Sql(
