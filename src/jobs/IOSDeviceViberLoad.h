@@ -26,6 +26,10 @@ struct IOSDeviceLoadHooks
     std::function<bool(BackupManifest&)> unlockBackup;
     // The whole-device backups go here instead of iosbackup_temp_dir().
     QString backupRoot;
+    // A transfer over the backup route asks this before it changes anything
+    // (the window shows its notes on passcode, iCloud and Find My iPhone);
+    // false stops the transfer. Unset: go on.
+    std::function<bool()> confirmDeviceRestore;
 };
 
 struct IOSDeviceLoadResult

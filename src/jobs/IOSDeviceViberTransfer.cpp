@@ -76,6 +76,8 @@ IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const QLis
 
     QList<IOSMergeWAFiles2iTunesBKThread::_Item> items;
     if (loaded.viaBackup) {
+        if (hooks.confirmDeviceRestore && !hooks.confirmDeviceRestore())
+            return result;
         // Checked before the store changes: a restore would be refused later.
         QString warning;
         if (!device.checkiTunesBackupSettings(true, true, &warning))

@@ -145,13 +145,22 @@ QString IOSRestoreViberMsgThread::restoreThrow()
         dest.openCheckThrow();
 
         // Message order.
+        // The device's rows, and the attachment and location rows of each
+        // (read apart: a join would repeat a message once per attachment).
         std::vector<Sqlite3Row> oldMsgs;
         {
-            Sqlite3Cursor c = orig.queryThrow(Sqlite3Sql(
-                "select m.*, a.Z_PK as atta_id, l.Z_PK as loc_id from ZVIBERMESSAGE as m left join ZATTACHMENT as "
-                "a on m.Z_PK=a.ZMESSAGE left join ZVIBERLOCATION as l on m.Z_PK=l.ZMESSAGE"));
+            Sqlite3Cursor c = orig.queryThrow(Sqlite3Sql("select * from ZVIBERMESSAGE"));
             while (c.moveNext())
                 oldMsgs.push_back(c.getRow());
+        }
+        QMultiHash<qint64, qint64> attasOf, locsOf;
+        {
+            Sqlite3Cursor c = orig.queryThrow(Sqlite3Sql("select ZMESSAGE, Z_PK from ZATTACHMENT where ZMESSAGE > 0"));
+            while (c.moveNext())
+                attasOf.insert(c.getInt64(0), c.getInt64(1));
+            Sqlite3Cursor l = orig.queryThrow(Sqlite3Sql("select ZMESSAGE, Z_PK from ZVIBERLOCATION where ZMESSAGE > 0"));
+            while (l.moveNext())
+                locsOf.insert(l.getInt64(0), l.getInt64(1));
         }
         QList<_InsertData> msgOrder;
         for (Sqlite3Row& row : oldMsgs)
@@ -225,21 +234,21 @@ QString IOSRestoreViberMsgThread::restoreThrow()
                 continue;
             }
             const Sqlite3Row& row = *static_cast<const Sqlite3Row*>(e.data);
-            const qint64 attaId = rowInt(row, "atta_id");
-            const qint64 locId = rowInt(row, "loc_id");
+            const qint64 oldKey = rowInt(row, "Z_PK");
             long long found = 0;
-            if (dest.findMsgThrow(e.token, e.date, found) == 0) {
-                dest.executeThrow(row.insertSql(QStringLiteral("ZVIBERMESSAGE"),
-                                                {QStringLiteral("Z_PK"), QStringLiteral("atta_id"), QStringLiteral("loc_id")}));
+            // A row of the device is only a duplicate of a transferred message
+            // with the same token; rows without a token are all kept.
+            if (e.token == 0 || dest.findMsgThrow(e.token, e.date, found) == 0) {
+                dest.executeThrow(row.insertSql(QStringLiteral("ZVIBERMESSAGE"), {QStringLiteral("Z_PK")}));
                 const qint64 key = dest.lastInsertId();
-                if (attaId > 0)
+                for (const qint64 attaId : attasOf.values(oldKey))
                     dest.executeThrow(Sqlite3Sql(QStringLiteral("update ZATTACHMENT set ZMESSAGE=%1 where Z_PK=%2").arg(key).arg(attaId)));
-                if (locId > 0)
+                for (const qint64 locId : locsOf.values(oldKey))
                     dest.executeThrow(Sqlite3Sql(QStringLiteral("update ZVIBERLOCATION set ZMESSAGE=%1 where Z_PK=%2").arg(key).arg(locId)));
             } else {
-                if (attaId > 0)
+                for (const qint64 attaId : attasOf.values(oldKey))
                     dest.executeThrow(Sqlite3Sql(QStringLiteral("delete from ZATTACHMENT where Z_PK=%1").arg(attaId)));
-                if (locId > 0)
+                for (const qint64 locId : locsOf.values(oldKey))
                     dest.executeThrow(Sqlite3Sql(QStringLiteral("delete from ZVIBERLOCATION where Z_PK=%1").arg(locId)));
             }
         }

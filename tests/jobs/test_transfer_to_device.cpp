@@ -145,6 +145,30 @@ private slots:
         addTargetPhone(u"direct"_qs, true);
         addTargetPhone(u"cancel"_qs, true);
         addTargetPhone(u"current"_qs, false);
+        {
+            // Rows without a token a few seconds apart, and a message with two
+            // attachment rows, as stores of older app versions hold them.
+            m_sim->addDevice(u"older"_qs, u"older"_qs, u"udid-older"_qs, {{u"HouseArrest"_qs, CFType::createCFBoolean(true)}});
+            ContainerFixture c(m_sim->containerDir(u"older"_qs, u"com.viber"_qs));
+            IosStoreWriter& w = c.store();
+            const qint64 zed = w.addPerson(u"+15550002"_qs);
+            IosStoreWriter::Message m;
+            m.chat = w.addChat(600000000, {zed});
+            m.person = zed;
+            m.state = u"received"_qs;
+            for (int i = 0; i < 3; ++i) {
+                m.text = u"tokenless %1"_qs.arg(i);
+                m.date = 600000000 + 10 * i;
+                w.addMessage(m);
+            }
+            m.text = u"two files"_qs;
+            m.token = 31337;
+            m.date = 600000100;
+            const qint64 msg = w.addMessage(m);
+            w.addAttachment(msg, u"picture"_qs, u"a.jpg"_qs);
+            w.addAttachment(msg, u"picture"_qs, u"b.jpg"_qs);
+            c.finish();
+        }
         g_requireDeviceBackend();
     }
 
@@ -196,6 +220,27 @@ private slots:
         // The local copy keeps the old store beside the merged one.
         QDir local(d.viberRootDir().absoluteFilePath(u"Documents"_qs));
         QVERIFY(!local.entryList({u"Contacts.data.bak_*"_qs}, QDir::Files).isEmpty());
+    }
+
+    void deviceRowsAreAllKept()
+    {
+        Runner run;
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = run.fn();
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-older"_qs), m_source.messages(), hooks);
+        QVERIFY2(r.done, qPrintable(run.errors.join(u'\n')));
+        Sqlite3DB db;
+        db.openThrow(deviceStore(u"older"_qs), 1);
+        Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("select count(*) from ZVIBERMESSAGE where ZTEXT like 'tokenless %'"));
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getInt(0), 3);
+        Sqlite3Cursor a = db.queryThrow(Sqlite3Sql("select count(*) from ZATTACHMENT as a inner join ZVIBERMESSAGE as m on "
+                                                   "a.ZMESSAGE=m.Z_PK where m.ZTEXT='two files'"));
+        QVERIFY(a.moveNext());
+        QCOMPARE(a.getInt(0), 2);
+        Sqlite3Cursor t = db.queryThrow(Sqlite3Sql("select count(*) from ZVIBERMESSAGE where ZTEXT='two files'"));
+        QVERIFY(t.moveNext());
+        QCOMPARE(t.getInt(0), 1);
     }
 
     void cancelLeavesDeviceStoreUntouched()
