@@ -77,6 +77,10 @@ class TestLoadFromDevice : public QObject
         QDir().mkpath(QFileInfo(f).absolutePath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(m_sample.asset.content);
+        // The camera roll's own thumbnail of the picture (modified at 0 s after 2001).
+        QDir().mkpath(m_sim->mediaDir(folder) + u"/DCIM/.THMB/00"_qs);
+        QVERIFY(g_writeFile(m_sim->mediaDir(folder) + u"/DCIM/.THMB/00/100APPLE___IMG_0001.JPG.978307200"_qs,
+                            "thumbnail bytes"));
     }
 
     IOSDevice device(const QString& udid)
@@ -128,6 +132,16 @@ private slots:
         QVERIFY(QFileInfo(r.dataDir.absoluteFilePath(u"Documents/CustomLocationImage/48.858800_2.jpg"_qs)).size() > 0);
         // The picture kept only in the camera roll came through the photo library.
         QCOMPARE(g_readFile(r.dataDir.absoluteFilePath(u"Documents/Attachments/asset1.jpg"_qs)), m_sample.asset.content);
+        // Without a preview in the container, the camera roll's thumbnail serves.
+        QDirIterator it(r.dataDir.absolutePath(), {u"asset1*"_qs}, QDir::Files, QDirIterator::Subdirectories);
+        QStringList previews;
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (!path.contains(u"/Attachments/"_qs))
+                previews << path;
+        }
+        QCOMPARE(previews.size(), 1);
+        QCOMPARE(g_readFile(previews.at(0)), QByteArray("thumbnail bytes"));
     }
 
     void secondLoadCopiesOnlyChangedFiles()
