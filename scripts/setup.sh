@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
   qt6-webengine-dev xvfb xauth
   libsqlite3-dev libmbedtls-dev libplist-dev
-  libimobiledevice-dev usbmuxd
+  libimobiledevice-dev libimobiledevice-utils usbmuxd
   libbenchmark-dev
   python3
   fonts-noto-color-emoji

@@ -15,6 +15,7 @@
 //   ServiceErrors  dictionary: service name -> integer code
 //   HouseArrest  true vends containers; by default VendContainer is answered
 //                with {"Error": HouseArrestError or "InstallationLookupFailed"}
+//   Backup       dictionary of the backup program's switches (see SimBackupTool.cpp)
 //
 // Devices come and go while the program runs through the control calls
 // fwsim_attach/fwsim_detach (tests) or the control file <root>/attached, one
@@ -30,6 +31,7 @@
 #include <QSet>
 
 #include <plist/plist.h>
+#include <dlfcn.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -576,4 +578,18 @@ FWSIM_EXPORT int32_t fwsim_connections(const char* folder)
     std::lock_guard<std::mutex> lock(s.m_lock);
     fwdev_device* d = s.deviceLocked(QString::fromUtf8(folder));
     return d ? d->connections : -1;
+}
+
+// The simulated phones are backed up by a program of their own, installed
+// beside this library.
+FWSIM_EXPORT const char* fwdev_backup_program(void)
+{
+    static const QByteArray path = [] {
+        Dl_info info{};
+        if (!dladdr(reinterpret_cast<void*>(&fwdev_backup_program), &info) || !info.dli_fname)
+            return QByteArray("ferrowick-simbackup");
+        return QFile::encodeName(QFileInfo(QFile::decodeName(info.dli_fname)).absolutePath() +
+                                 QStringLiteral("/ferrowick-simbackup"));
+    }();
+    return path.constData();
 }

@@ -1,5 +1,7 @@
 #include "SimService.h"
 
+#include <cstdio>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -15,7 +17,7 @@
 
 namespace {
 constexpr quint64 kOpStatus = 1, kOpData = 2, kOpReadDir = 3, kOpRemove = 8, kOpMakeDir = 9, kOpFileInfo = 10,
-                  kOpOpen = 13, kOpOpenResult = 14, kOpRead = 15, kOpWrite = 16, kOpClose = 20;
+                  kOpOpen = 13, kOpOpenResult = 14, kOpRead = 15, kOpWrite = 16, kOpClose = 20, kOpRename = 24;
 constexpr quint64 kErrUnknown = 1, kErrHeader = 2, kErrRead = 4, kErrWrite = 5, kErrUnknownPacket = 6,
                   kErrInvalidArg = 7, kErrNotFound = 8, kErrIsDir = 9, kErrPerm = 10, kErrDirNotEmpty = 33;
 // A request larger than this is refused; the real service limits requests too.
@@ -181,6 +183,18 @@ private:
                 return status(QDir().rmdir(path) ? 0 : kErrPerm);
             }
             return status(QFile::remove(path) ? 0 : kErrPerm);
+        }
+        case kOpRename: {
+            // Two NUL-terminated paths; like rename(2), the target is replaced.
+            const qsizetype nul = payload.indexOf('\0');
+            const QString from = nul < 0 ? QString() : local(payload.left(nul));
+            const QString to = nul < 0 ? QString() : local(payload.mid(nul + 1));
+            if (from.isEmpty() || to.isEmpty() || from == m_root || to == m_root)
+                return status(kErrPerm);
+            if (!QFileInfo::exists(from))
+                return status(kErrNotFound);
+            return status(::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? 0
+                                                                                                              : kErrPerm);
         }
         case kOpOpen: {
             const quint64 mode = u64(payload, 0);

@@ -11,14 +11,15 @@
 #include "commands/BackupCommand.h"
 #include "commands/DeleteCommand.h"
 #include "commands/DevicesCommand.h"
+#include "commands/TransferCommands.h"
 
 namespace {
-QCommandLineOption valueOption(const char* name, const char* help, const char* valueName)
+[[maybe_unused]] QCommandLineOption valueOption(const char* name, const char* help, const char* valueName)
 {
     return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help), QString::fromLatin1(valueName));
 }
 
-std::unique_ptr<CliCommand> pending(const char* name, const char* description,
+[[maybe_unused]] std::unique_ptr<CliCommand> pending(const char* name, const char* description,
                                     QList<QCommandLineOption> options, bool readsSource)
 {
     return std::make_unique<PendingCommand>(QString::fromLatin1(name), QString::fromLatin1(description),
@@ -38,10 +39,8 @@ std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
     c.push_back(std::make_unique<BackupCommand>());
     c.push_back(std::make_unique<DeleteCommand>());
     c.push_back(std::make_unique<BackupsCommand>());
-    c.push_back(pending("to-itunes", "Write the messages into an unencrypted iTunes backup.",
-                        {valueOption("backup", "The backup folder.", "DIR")}, true));
+    c.push_back(std::make_unique<ToITunesCommand>());
     c.push_back(std::make_unique<DevicesCommand>());
-    c.push_back(pending("to-device", "Transfer the messages onto an iPhone.",
-                        {valueOption("device", "The target iPhone.", "UDID")}, true));
+    c.push_back(std::make_unique<ToDeviceCommand>());
     return c;
 }

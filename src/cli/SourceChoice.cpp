@@ -33,7 +33,7 @@ QList<QCommandLineOption> SourceChoice::options()
             list << QCommandLineOption(QString::fromLatin1(o.name), QString::fromLatin1(o.help));
     }
     list << QCommandLineOption(QStringLiteral("password-file"),
-                               QStringLiteral("File holding the password of an encrypted iTunes backup."),
+                               QStringLiteral("File holding the password of an encrypted iTunes backup (or of the backup an iPhone makes)."),
                                QStringLiteral("FILE"));
     list << QCommandLineOption(QStringLiteral("app-container"),
                                QStringLiteral("With --container naming an app-group container: the app's own "
@@ -87,8 +87,8 @@ bool SourceChoice::fromParser(const QCommandLineParser& parser, const QStringLis
     }
     if (known.contains(QStringLiteral("password-file")))
         choice.passwordFile = parser.value(QStringLiteral("password-file"));
-    if (!choice.passwordFile.isEmpty() && choice.kind != ITunes) {
-        error = QStringLiteral("--password-file applies only to --itunes");
+    if (!choice.passwordFile.isEmpty() && choice.kind != ITunes && choice.kind != Device) {
+        error = QStringLiteral("--password-file applies only to --itunes and --device");
         return false;
     }
     if (known.contains(QStringLiteral("app-container")))

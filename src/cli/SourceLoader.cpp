@@ -1,6 +1,7 @@
 #include "SourceLoader.h"
 #include "shell/Failure.h"
 
+#include "DeviceAccess.h"
 #include "TerminalProgress.h"
 #include "itunes/BackupManifest.h"
 #include "jobs/IOSLoadViberFromiTunesThread.h"
@@ -62,7 +63,8 @@ ViberData SourceLoader::loadThrow()
         data = loadITunesThrow(m_choice.value);
         break;
     case SourceChoice::Device:
-        g_raise(QStringLiteral("%1: not available yet").arg(SourceChoice::kindOption(m_choice.kind)));
+        data = loadDeviceThrow(m_choice.value);
+        break;
     case SourceChoice::None:
         g_raise(QStringLiteral("no source given"));
     }
@@ -259,9 +261,9 @@ QByteArray SourceLoader::backupPasswordThrow(const BackupManifest& manifest) con
             g_raise(ids("IDS_PWD_IS_NULL"));
         return typed;
     }
-    g_raise(QStringLiteral("--itunes: the backup %1 is encrypted; give its password with --password-file FILE or "
-                        "FERROWICK_BACKUP_PASSWORD")
-             .arg(manifest.root().absolutePath()));
+    g_raise(QStringLiteral("%1: the backup %2 is encrypted; give its password with --password-file FILE or "
+                           "FERROWICK_BACKUP_PASSWORD")
+                .arg(SourceChoice::kindOption(m_choice.kind), manifest.root().absolutePath()));
 }
 
 ViberData SourceLoader::loadITunesThrow(const QString& dir)
@@ -308,6 +310,35 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
     if (!hasData)
         g_raise(ids("IDS_NOT_CONTAIN_VIBER_DATA_IN_ITUNES_BACKUP"));
     return loadFoundThrow(found, what);
+}
+
+ViberData SourceLoader::loadDeviceThrow(const QString& udid)
+{
+    const QString what = QStringLiteral("--device %1").arg(udid);
+    const IOSDevice device = g_cliDeviceThrow(QStringLiteral("--device"), udid);
+    QString sink;
+    QTextStream quiet(&sink);
+    QTextStream& err = m_err ? *m_err : quiet;
+    IOSDeviceLoadHooks hooks;
+    hooks.runJob = g_cliJobRunner(err, m_err && m_interactive);
+    hooks.unlockBackup = [this, &err](BackupManifest& manifest) {
+        const QByteArray password = backupPasswordThrow(manifest);
+        TerminalProgress progress(err, m_err && m_interactive);
+        InterruptGuard guard(progress);
+        try {
+            if (!manifest.setPasscode(password, &progress))
+                g_raise(ids("IDS_INVALID_PASSWORD"));
+        } catch (const JobCancelled&) {
+            throw SourceInterrupted();
+        }
+        return true;
+    };
+    IOSDeviceLoadResult result;
+    if (!g_loadIOSViberMessagesThrow(device, hooks, result))
+        throw SourceInterrupted();
+    if (result.skipped > 0 && m_err)
+        *m_err << QStringLiteral("ferrowick-cli: %1 attachments could not be copied\n").arg(result.skipped);
+    return loadFoundThrow(result.containers, what);
 }
 
 void SourceLoader::restrictToChatsThrow(ViberData& data) const

@@ -68,6 +68,9 @@ private:
     // folder; returns the copy's path.
     QString privateCopyThrow(const QString& file);
     void restrictToChatsThrow(ViberData& data) const;
+    // Copies the iPhone's Viber data into its cache folder (directly or
+    // through a backup of the device), then reads it like a container.
+    ViberData loadDeviceThrow(const QString& udid);
 
     SourceChoice m_choice;
     bool m_makePreviews = false;

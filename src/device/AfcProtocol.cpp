@@ -149,6 +149,11 @@ void mobiledevice_afc_remove(unsigned int handle, const QString& path)
     request(handle, AFC_OP_REMOVE_PATH, pathBytes(path));
 }
 
+void mobiledevice_afc_rename(unsigned int handle, const QString& from, const QString& to)
+{
+    request(handle, AFC_OP_RENAME_PATH, pathBytes(from) + pathBytes(to));
+}
+
 quint64 mobiledevice_afc_open_file(unsigned int handle, const QString& path, afc_file_mode_t mode)
 {
     return firstNumber(request(handle, AFC_OP_FILE_OPEN, le64(quint64(mode)) + pathBytes(path)));

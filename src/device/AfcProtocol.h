@@ -29,6 +29,7 @@ enum afc_operation_t {
     AFC_OP_WRITE = 16,
     AFC_OP_FILE_CLOSE = 20,
     AFC_OP_FILE_TELL_RES = 19,
+    AFC_OP_RENAME_PATH = 24,
 };
 
 constexpr int kAfcHeaderSize = 40;
@@ -62,6 +63,8 @@ QStringList mobiledevice_afc_read_dir(unsigned int handle, const QString& path);
 QMap<QString, QString> mobiledevice_afc_file_info(unsigned int handle, const QString& path);
 void mobiledevice_afc_mkdir(unsigned int handle, const QString& path);
 void mobiledevice_afc_remove(unsigned int handle, const QString& path);
+// Renames a file, replacing one already at the target.
+void mobiledevice_afc_rename(unsigned int handle, const QString& from, const QString& to);
 quint64 mobiledevice_afc_open_file(unsigned int handle, const QString& path, afc_file_mode_t mode);
 void mobiledevice_afc_close_file(unsigned int handle, quint64 file);
 // Reads up to length bytes (several requests when needed); fewer at the end.

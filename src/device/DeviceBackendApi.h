@@ -60,6 +60,10 @@ typedef void (*fwdev_free_fn)(void* p);
 // Starts a service inside a running session; *fd receives the socket.
 typedef int32_t (*fwdev_start_service_fn)(fwdev_device* device, const char* service, int32_t* fd);
 typedef int32_t (*fwdev_close_service_fn)(int32_t fd);
+// Optional (fwdev_backup_program): the absolute path of the program that backs
+// up and restores this backend's devices whole, taking idevicebackup2's
+// arguments and writing its kind of output. Without it idevicebackup2 is used.
+typedef const char* (*fwdev_backup_program_fn)(void);
 
 #ifdef __cplusplus
 }

@@ -122,6 +122,16 @@ bool mobiledevice_afc::del(const QString& path)
     }
 }
 
+bool mobiledevice_afc::rename(const QString& from, const QString& to)
+{
+    try {
+        mobiledevice_afc_rename(m_handle, from, to);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool mobiledevice_afc::openFile(const QString& path, afc_file_mode_t mode, AfcFile& file)
 {
     try {

@@ -81,6 +81,8 @@ public:
     QList<_AfcFileInfo> lt(const QString& dir);
     bool mkdir(const QString& path);
     bool del(const QString& path);
+    // Renames a file, replacing one already at the target.
+    bool rename(const QString& from, const QString& to);
     bool openFile(const QString& path, afc_file_mode_t mode, AfcFile& file);
     bool readFile(const QString& path, AfcFile& file) { return openFile(path, AFC_FOPEN_RDONLY, file); }
     bool writeFile(const QString& path, AfcFile& file) { return openFile(path, AFC_FOPEN_WRONLY, file); }

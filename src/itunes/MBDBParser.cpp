@@ -220,15 +220,23 @@ void MBDBParser::appendFile(QHash<QString, _MBDBItem>& items, const QString& loc
     const quint32 created = birth.isValid() ? unixTime(birth) : modified;
     const QByteArray domainBytes = domain.toUtf8();
 
+    // Every folder above the file, up to the domain's own root (the empty
+    // path): a reader hangs the file below the nearest folder it knows.
+    QStringList parents;
     QString parent = path;
     for (qsizetype slash = parent.lastIndexOf(u'/'); slash >= 1; slash = parent.lastIndexOf(u'/')) {
         parent = parent.left(slash);
-        const QString key = getFileHashName(domain, parent);
+        parents << parent;
+    }
+    parents << QString();
+    for (const QString& folderPath : std::as_const(parents)) {
+        const QString key = getFileHashName(domain, folderPath);
         if (items.contains(key))
             break;
         _MBDBItem folder;
         folder.domain.setVal(domainBytes);
-        folder.path.setVal(parent.toUtf8());
+        if (!folderPath.isEmpty())
+            folder.path.setVal(folderPath.toUtf8());
         folder.mode = 0x41C0;
         folder.inodeLow = quint32(++counter);
         folder.userId = folder.groupId = 501;

@@ -116,16 +116,24 @@ quint64 ManifestDbWriter::nextInode()
 
 void ManifestDbWriter::addFolderRowsThrow(const QString& domain, const QString& path, quint32 mtime)
 {
+    // Every folder above the file, up to the domain's own root (the empty
+    // path): a reader hangs the file below the nearest folder it knows.
+    QStringList parents;
     QString parent = path;
     for (qsizetype slash = parent.lastIndexOf(u'/'); slash >= 1; slash = parent.lastIndexOf(u'/')) {
         parent = parent.left(slash);
-        const QString id = MBDBParser::getFileHashName(domain, parent);
+        parents << parent;
+    }
+    parents << QString();
+    for (const QString& folderPath : std::as_const(parents)) {
+        const QString id = MBDBParser::getFileHashName(domain, folderPath);
         Sqlite3Cursor c = m_db->queryThrow(Sqlite3Sql("SELECT 1 FROM Files WHERE fileID = ?").addTextParam(id));
         if (c.moveNext())
             break;
         _MBDBItem folder;
         folder.domain.setVal(domain.toUtf8());
-        folder.path.setVal(parent.toUtf8());
+        if (!folderPath.isEmpty())
+            folder.path.setVal(folderPath.toUtf8());
         folder.mode = kFolderMode;
         const quint64 inode = nextInode();
         folder.inodeHigh = quint32(inode >> 32);
@@ -136,7 +144,7 @@ void ManifestDbWriter::addFolderRowsThrow(const QString& domain, const QString& 
         m_db->executeThrow(Sqlite3Sql("INSERT INTO Files (fileID, domain, relativePath, flags, file) VALUES (?, ?, ?, ?, ?)")
                                .addTextParam(id)
                                .addTextParam(domain)
-                               .addTextParam(parent)
+                               .addTextParam(folderPath)
                                .addIntParam(kFlagFolder)
                                .addBlobParam(g_writeMBFileArchive(folder)));
     }

@@ -1,0 +1,96 @@
+// Merging a large history into a phone's store, as the transfer to an iPhone
+// and the write into an iTunes backup do (the merge job without a device:
+// it collects the files for a backup instead of uploading them): into the
+// empty template store, then the same messages again into the result
+// (every message found, none inserted).
+#include "BenchIosStore.h"
+#include "BenchSupport.h"
+#include "jobs/IOSRestoreViberMsgThread.h"
+#include "jobs/TemplateStore.h"
+#include "stores/IOSViberDb.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+
+namespace {
+ViberData history(int n)
+{
+    static std::map<int, ViberData> loaded;
+    auto it = loaded.find(n);
+    if (it == loaded.end()) {
+        IOSViberDb db(bench_store::store(n), QStringLiteral("Documents/Contacts.data"), false);
+        db.setMakePreviews(false);
+        it = loaded.emplace(n, db.loadDataThrow()).first;
+    }
+    return it->second;
+}
+
+ViberContainers templateContainer(const QString& dir)
+{
+    ViberContainers c;
+    c.appRoot = QDir(dir);
+    c.storeFile = QDir(dir).filePath(QStringLiteral("Documents/Contacts.data"));
+    g_copyTemplateStoreThrow(c.storeFile);
+    return c;
+}
+
+double merge(const ViberData& data, const ViberContainers& target, benchmark::State& state)
+{
+    SilentProgress progress;
+    IOSDevice none;
+    none.udid = QStringLiteral("bench");
+    IOSRestoreViberMsgThread job(none, target, data.messages(), progress);
+    job.setDirect(false);
+    QElapsedTimer t;
+    t.start();
+    job.run();
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
+    if (progress.result.startsWith(QLatin1String("error")))
+        state.SkipWithError(progress.result.toUtf8().constData());
+    return seconds;
+}
+
+void BM_TransferIntoEmpty(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const ViberData data = history(n);
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir tmp(bench_store::benchDir() + QStringLiteral("/transfer-XXXXXX"));
+        const ViberContainers target = templateContainer(tmp.path());
+        state.ResumeTiming();
+        seconds = merge(data, target, state);
+        state.PauseTiming();
+        tmp.remove();
+        state.ResumeTiming();
+    }
+    state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
+}
+
+void BM_TransferAgain(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const ViberData data = history(n);
+    QTemporaryDir tmp(bench_store::benchDir() + QStringLiteral("/transfer-again-XXXXXX"));
+    const ViberContainers target = templateContainer(tmp.path());
+    merge(data, target, state);
+    double seconds = 0;
+    for (auto _ : state)
+        seconds = merge(data, target, state);
+    state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
+}
+
+BENCHMARK(BM_TransferIntoEmpty)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TransferAgain)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return g_runBenchmarks<QCoreApplication>(argc, argv);
+}

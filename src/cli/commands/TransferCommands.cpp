@@ -1,0 +1,96 @@
+#include "TransferCommands.h"
+
+#include "CommandOptions.h"
+#include "DeviceAccess.h"
+#include "SourceLoader.h"
+#include "itunes/BackupManifest.h"
+#include "jobs/IOSDeviceViberTransfer.h"
+#include "shell/Failure.h"
+#include "shell/UserTexts.h"
+
+#include <QFileInfo>
+
+#include <exception>
+
+namespace {
+// Backups written to have no password prompt of their own: the password
+// comes from the environment, never from the command line.
+bool unlockFromEnvironment(BackupManifest& manifest)
+{
+    const QByteArray password = qgetenv("FERROWICK_BACKUP_PASSWORD");
+    if (password.isEmpty())
+        g_raise(QStringLiteral("the backup %1 is encrypted; give its password in FERROWICK_BACKUP_PASSWORD")
+                    .arg(manifest.root().absolutePath()));
+    if (!manifest.setPasscode(password))
+        g_raise(ids("IDS_INVALID_PASSWORD"));
+    return true;
+}
+
+int finish(CliContext& ctx, const IOSTransferResult& r)
+{
+    if (!r.done) {
+        ctx.err << "ferrowick-cli: interrupted" << Qt::endl;
+        return CLI_EXIT_INTERRUPTED;
+    }
+    ctx.out << r.successText() << '\n';
+    if (r.viaBackup)
+        ctx.out << "The iPhone restarts to take the restored data.\n";
+    ctx.out.flush();
+    return CLI_EXIT_OK;
+}
+} // namespace
+
+QList<QCommandLineOption> ToDeviceCommand::options() const
+{
+    return {QCommandLineOption(QStringLiteral("device"), QStringLiteral("The target iPhone."), QStringLiteral("UDID"))};
+}
+
+int ToDeviceCommand::run(CliContext& ctx)
+{
+    int code = CLI_EXIT_OK;
+    QString udid;
+    if (!g_requireOption(ctx, QStringLiteral("device"), udid, code))
+        return code;
+    SourceLoader loader(ctx.source);
+    loader.setMakePreviews(true);
+    ViberData data;
+    if (!loader.loadFor(ctx, data))
+        return loader.failureExit();
+    try {
+        const IOSDevice device = g_cliDeviceThrow(QStringLiteral("--device"), udid);
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = g_cliJobRunner(ctx.err, ctx.interactive);
+        hooks.unlockBackup = unlockFromEnvironment;
+        return finish(ctx, g_restoreMessages2IOSThrow(device, data.messages(), hooks));
+    } catch (const std::exception& e) {
+        return ctx.fail(g_cliPlainLine(QString::fromUtf8(e.what())));
+    }
+}
+
+QList<QCommandLineOption> ToITunesCommand::options() const
+{
+    return {QCommandLineOption(QStringLiteral("backup"), QStringLiteral("The backup folder."), QStringLiteral("DIR"))};
+}
+
+int ToITunesCommand::run(CliContext& ctx)
+{
+    int code = CLI_EXIT_OK;
+    QString dir;
+    if (!g_requireOption(ctx, QStringLiteral("backup"), dir, code))
+        return code;
+    if (!QFileInfo(dir).isDir())
+        return ctx.fail(QStringLiteral("--backup %1: no such folder").arg(dir));
+    SourceLoader loader(ctx.source);
+    loader.setMakePreviews(true);
+    ViberData data;
+    if (!loader.loadFor(ctx, data))
+        return loader.failureExit();
+    try {
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = g_cliJobRunner(ctx.err, ctx.interactive);
+        hooks.unlockBackup = unlockFromEnvironment;
+        return finish(ctx, g_export2ITunesBKThrow(dir, data.messages(), hooks));
+    } catch (const std::exception& e) {
+        return ctx.fail(g_cliPlainLine(QString::fromUtf8(e.what())));
+    }
+}

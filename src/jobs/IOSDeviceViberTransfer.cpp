@@ -1,0 +1,159 @@
+#include "jobs/IOSDeviceViberTransfer.h"
+
+#include "device/IOSBackupTemp.h"
+#include "device/IOSMobileRestoreThread.h"
+#include "itunes/BackupManifest.h"
+#include "jobs/IOSLoadViberFromiTunesThread.h"
+#include "jobs/IOSMergeWAFiles2iTunesBKThread.h"
+#include "jobs/IOSRestoreViberMsgThread.h"
+#include "jobs/TemplateStore.h"
+#include "shell/Failure.h"
+#include "shell/FileRoutines.h"
+#include "stores/CurrentStoreLayout.h"
+
+#include <QFileInfo>
+
+#include <memory>
+
+namespace {
+bool hasViberData(const BackupManifest& m)
+{
+    for (const auto& top : m.rootNode().children) {
+        const bool apps = top->name.compare(QLatin1String("Applications"), Qt::CaseInsensitive) == 0;
+        const bool groups = top->name.compare(QLatin1String(CurrentStore::kBackupGroupTop), Qt::CaseInsensitive) == 0;
+        for (const auto& child : top->children) {
+            if ((apps && child->name.compare(QLatin1String("com.viber"), Qt::CaseInsensitive) == 0) ||
+                (groups && child->name.compare(QLatin1String(CurrentStore::kGroupContainerName), Qt::CaseInsensitive) == 0))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Merges msgs into the store of target; false when the job did not succeed.
+bool mergeThrow(const IOSDevice& device, const ViberContainers& target, const QList<_ViberMsg*>& msgs, bool direct,
+                const IOSDeviceLoadHooks& hooks, IOSTransferResult& result,
+                QList<IOSMergeWAFiles2iTunesBKThread::_Item>& items)
+{
+    std::unique_ptr<IOSRestoreViberMsgThread> job;
+    const bool ok = hooks.runJob([&](JobProgress& p) {
+        job = std::make_unique<IOSRestoreViberMsgThread>(device, target, msgs, p);
+        job->setDirect(direct);
+        return job.get();
+    });
+    result.msgCount = job->msgCount();
+    result.callCount = job->callCount();
+    items = job->items();
+    return ok;
+}
+
+bool writeIntoBackupThrow(BackupManifest& manifest, const QList<IOSMergeWAFiles2iTunesBKThread::_Item>& items,
+                          const IOSDeviceLoadHooks& hooks)
+{
+    std::unique_ptr<IOSMergeWAFiles2iTunesBKThread> job;
+    return hooks.runJob([&](JobProgress& p) {
+        job = std::make_unique<IOSMergeWAFiles2iTunesBKThread>(manifest, items, p);
+        return job.get();
+    });
+}
+} // namespace
+
+QString IOSTransferResult::successText() const
+{
+    return QStringLiteral("Successfully transferred %1 messages and %2 call history to iPhone.").arg(msgCount).arg(callCount);
+}
+
+IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const QList<_ViberMsg*>& msgs,
+                                             const IOSDeviceLoadHooks& hooks)
+{
+    IOSTransferResult result;
+    IOSDeviceLoadResult loaded;
+    if (!g_loadIOSViberMessagesThrow(device, hooks, loaded))
+        return result;
+    result.viaBackup = loaded.viaBackup;
+    if (!loaded.viaBackup && loaded.templateStore)
+        g_raise(QStringLiteral("Can't find Viber installed on iPhone."));
+
+    QList<IOSMergeWAFiles2iTunesBKThread::_Item> items;
+    if (loaded.viaBackup) {
+        if (hooks.confirmDeviceRestore && !hooks.confirmDeviceRestore())
+            return result;
+        // Checked before the store changes: a restore would be refused later.
+        QString warning;
+        if (!device.checkiTunesBackupSettings(true, true, &warning))
+            g_raise(warning);
+    }
+    if (!mergeThrow(device, loaded.containers, msgs, !loaded.viaBackup, hooks, result, items))
+        return result;
+    if (!loaded.viaBackup) {
+        result.done = true;
+        return result;
+    }
+
+    const QDir root(hooks.backupRoot.isEmpty() ? iosbackup_temp_dir().absolutePath() : hooks.backupRoot);
+    BackupManifest manifest(root.absoluteFilePath(device.udid));
+    manifest.readManifestInfo();
+    if (manifest.info().isEncrypted && !(hooks.unlockBackup && hooks.unlockBackup(manifest)))
+        return result;
+    manifest.parseInfo();
+    if (!writeIntoBackupThrow(manifest, items, hooks))
+        return result;
+    std::unique_ptr<IOSMobileRestoreThread> restore;
+    result.done = hooks.runJob([&](JobProgress& p) {
+        restore = std::make_unique<IOSMobileRestoreThread>(device, root, p);
+        return restore.get();
+    });
+    return result;
+}
+
+IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const QList<_ViberMsg*>& msgs,
+                                         const IOSDeviceLoadHooks& hooks)
+{
+    IOSTransferResult result;
+    BackupManifest manifest(QFileInfo(backupDir).absoluteFilePath());
+    manifest.readManifestInfo();
+    if (manifest.info().isEncrypted) {
+        // The older index cannot carry plain files in an encrypted backup.
+        if (manifest.generation() != BackupGeneration::ManifestDb)
+            g_raise(QStringLiteral("Failed to export messages to iTunes backup because your current iTunes backup is "
+                                   "encrypted."));
+        if (!(hooks.unlockBackup && hooks.unlockBackup(manifest)))
+            return result;
+    }
+    manifest.parseInfo();
+
+    // A stand-in device whose cache folder holds the working files.
+    IOSDevice virtualDevice;
+    virtualDevice.udid = QStringLiteral("virtual_") + manifest.dirPathMd5();
+    const QDir cache = virtualDevice.cacheDir();
+    struct CacheGuard
+    {
+        QString path;
+        ~CacheGuard() { g_delDirCascade(path); }
+    } guard{cache.absolutePath()};
+
+    ViberContainers target;
+    target.appRoot = QDir(cache.absoluteFilePath(QStringLiteral("com.viber")));
+    bool hasData = false;
+    if (hasViberData(manifest)) {
+        std::unique_ptr<IOSLoadViberFromiTunesThread> load;
+        if (!hooks.runJob([&](JobProgress& p) {
+                load = std::make_unique<IOSLoadViberFromiTunesThread>(&manifest, p, cache.absolutePath());
+                return load.get();
+            }))
+            return result;
+        hasData = load->hasData();
+        if (hasData)
+            target = load->containers();
+    }
+    if (!hasData) {
+        target.storeFile = target.appRoot.absoluteFilePath(QStringLiteral("Documents/Contacts.data"));
+        g_copyTemplateStoreThrow(target.storeFile);
+    }
+
+    QList<IOSMergeWAFiles2iTunesBKThread::_Item> items;
+    if (!mergeThrow(virtualDevice, target, msgs, false, hooks, result, items))
+        return result;
+    result.done = writeIntoBackupThrow(manifest, items, hooks);
+    return result;
+}

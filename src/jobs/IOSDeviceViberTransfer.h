@@ -1,0 +1,34 @@
+#pragma once
+
+#include "jobs/IOSDeviceViberLoad.h"
+#include "model/ViberData.h"
+
+#include <QList>
+#include <QString>
+
+struct IOSTransferResult
+{
+    bool done = false;  // false: a job failed or was cancelled (its display told the user)
+    int msgCount = 0;   // messages queued for merging
+    int callCount = 0;  // calls queued for merging
+    bool viaBackup = false; // the device was restored from its backup and restarts
+    // "Successfully transferred %1 messages and %2 call history to iPhone."
+    QString successText() const;
+};
+
+// Writes msgs into the Viber store of the device: brings a current copy of
+// its data to the computer (direct or through a device backup), merges the
+// messages into it and brings the merged store back (directly, or by
+// writing it into the device's backup and restoring that). Raises
+// std::runtime_error with a text for the user when the device's settings or
+// its store refuse, before the device changes.
+IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const QList<_ViberMsg*>& msgs,
+                                             const IOSDeviceLoadHooks& hooks);
+
+// Writes msgs into the Viber store inside an iTunes backup folder of either
+// generation (a backup without one gets the template store), so that
+// restoring the backup brings them onto an iPhone. The backup's index is
+// replaced only once the new one is complete. An encrypted backup is
+// unlocked through hooks.unlockBackup.
+IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const QList<_ViberMsg*>& msgs,
+                                         const IOSDeviceLoadHooks& hooks);

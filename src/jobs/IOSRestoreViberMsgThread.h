@@ -1,0 +1,76 @@
+#pragma once
+
+#include "device/IOSAfcFileUpload.h"
+#include "device/IOSDevice.h"
+#include "device/MobileDeviceAfc.h"
+#include "jobs/IOSMergeWAFiles2iTunesBKThread.h"
+#include "model/ViberData.h"
+#include "shell/JobProgress.h"
+#include "stores/ViberContainers.h"
+
+#include <QList>
+#include <QString>
+#include <QThread>
+
+#include <memory>
+
+// Merges messages (with their attachments and calls) into a copy of a
+// device's Viber store, all messages in date order, and brings the result
+// to the device: directly through house arrest, or (setDirect(false)) as
+// merge items for a backup of the device that is then restored. The
+// device's store is replaced only after the merged copy has passed SQLite's
+// integrity check and every file is on the device; it is uploaded under a
+// temporary name and renamed into place, so a failure or a cancellation
+// leaves the device with its old store.
+class IOSRestoreViberMsgThread : public QThread
+{
+public:
+    // One entry of the merge order.
+    struct _InsertData
+    {
+        _InsertData(const qint64& token, double date, bool existing, void* data)
+            : token(token), date(date), existing(existing), data(data)
+        {
+        }
+        qint64 token;
+        double date;
+        bool existing; // a row of the device's store, else a record being transferred
+        void* data;    // index into the existing rows, or the _ViberMsg / _ViberCall
+    };
+
+    // target: the local copy of the device's containers (its store must be
+    // of the layout we write; today's layout is refused before any change).
+    IOSRestoreViberMsgThread(const IOSDevice& device, const ViberContainers& target, const QList<_ViberMsg*>& msgs,
+                             JobProgress& progress, QObject* parent = nullptr);
+    ~IOSRestoreViberMsgThread() override;
+    void run() override;
+
+    void setDirect(bool direct) { m_direct = direct; }
+    int msgCount() const { return m_msgCount; }
+    int callCount() const { return m_callCount; }
+    // Backup route: the files to merge into the device's backup.
+    const QList<IOSMergeWAFiles2iTunesBKThread::_Item>& items() const { return m_items; }
+
+    static bool isLocalFileValid(const QString& path);
+
+private:
+    QString restoreThrow();
+    void uploadFileThrow(const QString& local, const QString& remote, bool overwrite, const QString& domain);
+    void writeVoiceCounterThrow();
+    void replaceDeviceStoreThrow(const QString& work);
+
+    IOSDevice m_device;
+    ViberContainers m_target;
+    QList<_ViberMsg*> m_msgs;
+    JobProgress& m_progress;
+    bool m_direct = true;
+    int m_msgCount = 0;
+    int m_callCount = 0;
+    QList<IOSMergeWAFiles2iTunesBKThread::_Item> m_items;
+    std::unique_ptr<IOSAfcFileUpload> m_uploader;
+    std::unique_ptr<mobiledevice_afc> m_afc;
+};
+
+// Merge order: by date; on equal dates the device's own row first.
+bool compareMsgInsertDataAsc(const IOSRestoreViberMsgThread::_InsertData& a,
+                             const IOSRestoreViberMsgThread::_InsertData& b);

@@ -1,0 +1,179 @@
+#include "SimFixture.h"
+
+#include "fixtures/CurrentStoreFixture.h"
+#include "fixtures/StoreFixture.h"
+#include "fixtures/ViberBackupFixture.h"
+#include "support/TestEnv.h"
+
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+struct CliResult
+{
+    int code;
+    QString out;
+    QString err;
+};
+
+QByteArray digest(const QString& path)
+{
+    return QCryptographicHash::hash(g_readFile(path), QCryptographicHash::Sha1);
+}
+
+QString countLine(const QString& info, const QString& key)
+{
+    for (const QString& line : info.split(u'\n'))
+        if (line.startsWith(key + u':'))
+            return line;
+    return QString();
+}
+
+int count(const QString& info, const QString& key)
+{
+    return countLine(info, key).section(u' ', 1).toInt();
+}
+} // namespace
+
+class TestCliDeviceTransfer : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SimFixture> m_sim;
+    QProcessEnvironment m_env;
+    QString m_source; // a container with the sample history
+    QString m_sourceInfo;
+
+    CliResult cli(const QStringList& args)
+    {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            return {-1, QString(), QStringLiteral("timed out")};
+        }
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    void addSamplePhone(const QString& folder, bool houseArrest)
+    {
+        m_sim->addDevice(folder, folder, u"udid-"_qs + folder, {{u"HouseArrest"_qs, CFType::createCFBoolean(houseArrest)}});
+        ContainerFixture c(m_sim->containerDir(folder, u"com.viber"_qs));
+        g_fillSampleStore(c);
+        c.finish();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        g_requireTestEnvironment();
+        m_sim = std::make_unique<SimFixture>(QDir::current().absoluteFilePath(u"sim-cli-transfer"_qs));
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert(u"FERROWICK_DEVICE_BACKEND"_qs, QStringLiteral(FERROWICK_SIM_BACKEND));
+        m_env.insert(u"FERROWICK_SIM_DEVICES"_qs, m_sim->root());
+
+        m_source = QDir::current().absoluteFilePath(u"cli-source"_qs);
+        QDir(m_source).removeRecursively();
+        {
+            ContainerFixture c(m_source);
+            g_fillSampleStore(c);
+        }
+        addSamplePhone(u"direct"_qs, true);
+        addSamplePhone(u"backup"_qs, false);
+        m_sim->addDevice(u"empty"_qs, u"Empty"_qs, u"udid-empty"_qs, {{u"HouseArrest"_qs, CFType::createCFBoolean(true)}});
+        m_sim->containerDir(u"empty"_qs, u"com.viber"_qs);
+        {
+            // Today's layout: the store in the app group, out of house arrest's reach.
+            m_sim->addDevice(u"current"_qs, u"Current"_qs, u"udid-current"_qs);
+            const QString tmp = QDir::current().absoluteFilePath(u"current-containers"_qs);
+            QDir(tmp).removeRecursively();
+            CurrentStoreFixture f(tmp);
+            f.fillSample();
+            const QString containers = m_sim->root() + u"/current/Containers"_qs;
+            QDir().mkpath(containers);
+            QVERIFY(QDir().rename(tmp + u'/' + CurrentStoreFixture::groupFolderName(),
+                                  containers + u"/group.viber.share.container"_qs));
+            QVERIFY(QDir().rename(tmp + u'/' + CurrentStoreFixture::appFolderName(), containers + u"/com.viber"_qs));
+        }
+        const CliResult r = cli({u"info"_qs, u"--container"_qs, m_source});
+        QCOMPARE(r.code, 0);
+        m_sourceInfo = r.out;
+    }
+
+    void infoAndExportThroughEitherRoute()
+    {
+        for (const QString& udid : {u"udid-direct"_qs, u"udid-backup"_qs}) {
+            const CliResult r = cli({u"info"_qs, u"--device"_qs, udid});
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+            QCOMPARE(r.out, m_sourceInfo);
+        }
+        const QString out = QDir::current().absoluteFilePath(u"device-export.txt"_qs);
+        QFile::remove(out);
+        const CliResult r = cli({u"export"_qs, u"--device"_qs, u"udid-backup"_qs, u"--format"_qs, u"txt"_qs, u"--out"_qs, out});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(!g_readFile(out).isEmpty());
+
+        const CliResult current = cli({u"info"_qs, u"--device"_qs, u"udid-current"_qs});
+        QVERIFY2(current.code == 0, qPrintable(current.err));
+        QCOMPARE(count(current.out, u"messages"_qs), CurrentStoreSample().messages);
+
+        const CliResult none = cli({u"info"_qs, u"--device"_qs, u"no-such-phone"_qs});
+        QCOMPARE(none.code, 1);
+        QVERIFY2(none.err.contains(u"no attached iPhone"_qs), qPrintable(none.err));
+    }
+
+    void toDeviceWritesAndReadsBack()
+    {
+        SimFixture::writePattern(m_sim->root() + u"/empty/Containers/com.viber/Documents/placeholder"_qs, 1);
+        CliResult r = cli({u"to-device"_qs, u"--device"_qs, u"udid-direct"_qs, u"--container"_qs, m_source});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY2(r.out.startsWith(u"Successfully transferred "_qs), qPrintable(r.out));
+        // The same history again: nothing doubles.
+        r = cli({u"info"_qs, u"--device"_qs, u"udid-direct"_qs});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(count(r.out, u"messages"_qs), count(m_sourceInfo, u"messages"_qs));
+        QCOMPARE(count(r.out, u"calls"_qs), count(m_sourceInfo, u"calls"_qs));
+
+        // No store yet: the template stands in, reached through the device's backup.
+        r = cli({u"to-device"_qs, u"--device"_qs, u"udid-empty"_qs, u"--container"_qs, m_source});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains(u"restarts"_qs), qPrintable(r.out));
+        r = cli({u"info"_qs, u"--device"_qs, u"udid-empty"_qs});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(count(r.out, u"messages"_qs), count(m_sourceInfo, u"messages"_qs));
+    }
+
+    void toDeviceRefusesCurrentLayoutBeforeAnyChange()
+    {
+        const QString store = m_sim->root() + u"/current/Containers/group.viber.share.container/com.viber/database/Contacts.data"_qs;
+        const QByteArray before = digest(store);
+        const CliResult r = cli({u"to-device"_qs, u"--device"_qs, u"udid-current"_qs, u"--container"_qs, m_source});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(u"cannot write messages into it"_qs), qPrintable(r.err));
+        QCOMPARE(digest(store), before);
+    }
+
+    void toITunesWritesBackupThatReadsBack()
+    {
+        const QString parent = QDir::current().absoluteFilePath(u"cli-backups"_qs);
+        QDir(parent).removeRecursively();
+        BackupFixture b;
+        b.generation = BackupFixture::ManifestDb;
+        b.addFolders(u"HomeDomain"_qs, u"Library"_qs);
+        const QString folder = b.write(parent, u"bk"_qs);
+        CliResult r = cli({u"to-itunes"_qs, u"--backup"_qs, folder, u"--container"_qs, m_source});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        r = cli({u"info"_qs, u"--itunes"_qs, folder});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(count(r.out, u"messages"_qs), count(m_sourceInfo, u"messages"_qs));
+
+        r = cli({u"to-itunes"_qs, u"--backup"_qs, parent + u"/missing"_qs, u"--container"_qs, m_source});
+        QCOMPARE(r.code, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliDeviceTransfer)
+#include "test_cli_device_transfer.moc"

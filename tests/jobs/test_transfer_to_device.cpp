@@ -1,0 +1,352 @@
+#include "SimFixture.h"
+
+#include "device/IOSDevice.h"
+#include "fixtures/ViberBackupFixture.h"
+#include "itunes/BackupManifest.h"
+#include "jobs/IOSDeviceViberTransfer.h"
+#include "jobs/IOSLoadViberFromiTunesThread.h"
+#include "jobs/IOSRestoreViberMsgThread.h"
+#include "model/Sqlite3DB.h"
+#include "stores/IOSViberDb.h"
+#include "support/RecordingProgress.h"
+#include "shell/DataFolders.h"
+#include "support/TestEnv.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QFile>
+#include <QTest>
+
+namespace {
+struct Runner
+{
+    QStringList errors;
+    int cancelRestoreAfter = 0; // closes the merge job after that many updates
+    DeviceJobRunner fn()
+    {
+        return [this](const std::function<QThread*(JobProgress&)>& makeJob) {
+            RecordingProgress p;
+            QThread* job = makeJob(p);
+            if (cancelRestoreAfter > 0 && dynamic_cast<IOSRestoreViberMsgThread*>(job))
+                p.cancelAfterUpdates(cancelRestoreAfter);
+            job->start();
+            job->wait();
+            errors << p.errors();
+            return p.errors().isEmpty() && p.successes().size() == 1 && !p.closed();
+        };
+    }
+};
+
+QStringList texts(const ViberData& data)
+{
+    QStringList t;
+    for (const _ViberMsg* m : data.p()->msgs)
+        if (m->type != MSG_TYPE_CALL && m->chat)
+            t << QStringLiteral("%1|%2").arg(m->date, 0, 'f', 3).arg(m->text);
+    t.sort();
+    return t;
+}
+
+// A read of a store that changes nothing: opened from a copy.
+ViberData readStore(const QString& root, const QString& file)
+{
+    QTemporaryDir tmp;
+    const QString copy = tmp.filePath(u"Contacts.data"_qs);
+    QFile::copy(root + u'/' + file, copy);
+    if (QFileInfo::exists(root + u'/' + file + u"-wal"_qs))
+        QFile::copy(root + u'/' + file + u"-wal"_qs, copy + u"-wal"_qs);
+    IOSViberDb db(QDir(root), copy, false);
+    db.setMakePreviews(false);
+    ViberData d = db.loadDataThrow();
+    return d;
+}
+
+QList<double> callDates(const QString& store)
+{
+    Sqlite3DB db;
+    db.openThrow(store, 1);
+    QList<double> dates;
+    Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("select ZDATE from ZRECENT order by Z_PK"));
+    while (c.moveNext())
+        dates << c.getDouble(0);
+    return dates;
+}
+
+QByteArray digest(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+}
+} // namespace
+
+class TestTransferToDevice : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SimFixture> m_sim;
+    ViberData m_source;
+    QStringList m_sourceTexts;
+
+    IOSDevice device(const QString& udid)
+    {
+        am_device* d = SimFixture::deviceByUdid(udid);
+        if (!d)
+            throw std::runtime_error("simulated device missing");
+        return IOSDevice::readThrow(d);
+    }
+
+    // A phone with a short history of its own: two messages and one call.
+    void addTargetPhone(const QString& folder, bool houseArrest)
+    {
+        m_sim->addDevice(folder, folder, u"udid-"_qs + folder,
+                         {{u"HouseArrest"_qs, CFType::createCFBoolean(houseArrest)}});
+        ContainerFixture c(m_sim->containerDir(folder, u"com.viber"_qs));
+        IosStoreWriter& w = c.store();
+        const qint64 zed = w.addPerson(u"+15550001"_qs, {}, 0, u"Zed"_qs);
+        const qint64 chat = w.addChat(600000000, {zed});
+        IosStoreWriter::Message m;
+        m.chat = chat;
+        m.person = zed;
+        m.state = u"received"_qs;
+        m.text = u"phone's own first"_qs;
+        m.date = 599999000;
+        m.token = 9001;
+        w.addMessage(m);
+        m.text = u"phone's own second"_qs;
+        m.date = 600000000;
+        m.token = 9002;
+        w.addMessage(m);
+        w.addCall(zed, u"incoming"_qs, 30, 600000000 - 100000, 77);
+        c.finish();
+    }
+
+    QString deviceStore(const QString& folder) const
+    {
+        return m_sim->root() + u'/' + folder + u"/Containers/com.viber/Documents/Contacts.data"_qs;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        g_requireTestEnvironment();
+        m_sim = std::make_unique<SimFixture>(QDir::current().absoluteFilePath(u"sim-transfer"_qs));
+        const QString src = QDir::current().absoluteFilePath(u"source-container"_qs);
+        QDir(src).removeRecursively();
+        ContainerFixture c(src);
+        g_fillSampleStore(c);
+        c.finish();
+        IOSViberDb db(QDir(src), u"Documents/Contacts.data"_qs, false);
+        db.setMakePreviews(false);
+        m_source = db.loadDataThrow();
+        m_sourceTexts = texts(m_source);
+        QVERIFY(m_sourceTexts.size() > 5);
+        addTargetPhone(u"direct"_qs, true);
+        addTargetPhone(u"cancel"_qs, true);
+        addTargetPhone(u"current"_qs, false);
+        {
+            // Rows without a token a few seconds apart, and a message with two
+            // attachment rows, as stores of older app versions hold them.
+            m_sim->addDevice(u"older"_qs, u"older"_qs, u"udid-older"_qs, {{u"HouseArrest"_qs, CFType::createCFBoolean(true)}});
+            ContainerFixture c(m_sim->containerDir(u"older"_qs, u"com.viber"_qs));
+            IosStoreWriter& w = c.store();
+            const qint64 zed = w.addPerson(u"+15550002"_qs);
+            IosStoreWriter::Message m;
+            m.chat = w.addChat(600000000, {zed});
+            m.person = zed;
+            m.state = u"received"_qs;
+            for (int i = 0; i < 3; ++i) {
+                m.text = u"tokenless %1"_qs.arg(i);
+                m.date = 600000000 + 10 * i;
+                w.addMessage(m);
+            }
+            m.text = u"two files"_qs;
+            m.token = 31337;
+            m.date = 600000100;
+            const qint64 msg = w.addMessage(m);
+            w.addAttachment(msg, u"picture"_qs, u"a.jpg"_qs);
+            w.addAttachment(msg, u"picture"_qs, u"b.jpg"_qs);
+            c.finish();
+        }
+        g_requireDeviceBackend();
+    }
+
+    void compareOrdersByDateThenDeviceRow()
+    {
+        using D = IOSRestoreViberMsgThread::_InsertData;
+        QVERIFY(compareMsgInsertDataAsc(D(5, 1.0, false, nullptr), D(5, 2.0, true, nullptr)));
+        QVERIFY(!compareMsgInsertDataAsc(D(5, 2.0, true, nullptr), D(5, 1.0, false, nullptr)));
+        QVERIFY(compareMsgInsertDataAsc(D(5, 1.0, true, nullptr), D(5, 1.0, false, nullptr)));
+        QVERIFY(!compareMsgInsertDataAsc(D(5, 1.0, false, nullptr), D(5, 1.0, true, nullptr)));
+        QVERIFY(!compareMsgInsertDataAsc(D(5, 1.0, true, nullptr), D(5, 1.0, true, nullptr)));
+        QVERIFY(IOSRestoreViberMsgThread::isLocalFileValid(deviceStore(u"direct"_qs)));
+        QVERIFY(!IOSRestoreViberMsgThread::isLocalFileValid(deviceStore(u"direct"_qs) + u"-missing"_qs));
+    }
+
+    void directTransferMergesWithoutDuplicates()
+    {
+        Runner run;
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = run.fn();
+        const IOSDevice d = device(u"udid-direct"_qs);
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(d, m_source.messages(), hooks);
+        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
+        QVERIFY(r.done);
+        QVERIFY(!r.viaBackup);
+        QCOMPARE(r.callCount, 4);
+        QVERIFY(r.msgCount >= m_sourceTexts.size());
+
+        const QString root = m_sim->root() + u"/direct/Containers/com.viber"_qs;
+        QVERIFY(!QFileInfo::exists(deviceStore(u"direct"_qs) + u".incoming"_qs));
+        QVERIFY(!QFileInfo::exists(deviceStore(u"direct"_qs) + u"-wal"_qs));
+        const QStringList after = texts(readStore(root, u"Documents/Contacts.data"_qs));
+        for (const QString& t : m_sourceTexts)
+            QVERIFY2(after.contains(t), qPrintable(t));
+        QVERIFY(after.contains(u"599999000.000|phone's own first"_qs));
+        QCOMPARE(after.size(), m_sourceTexts.size() + 2);
+        // Old and new calls, written back in date order.
+        QList<double> dates = callDates(deviceStore(u"direct"_qs));
+        QCOMPARE(dates.size(), 5);
+        QVERIFY(std::is_sorted(dates.begin(), dates.end()));
+        // The voice-message counter is a 4-byte little-endian number.
+        QCOMPARE(g_readFile(root + u"/Documents/VoiceMessages/_ptt_id_counter"_qs).size(), 4);
+
+        // The same messages again: nothing doubles.
+        const IOSTransferResult again = g_restoreMessages2IOSThrow(d, m_source.messages(), hooks);
+        QVERIFY2(again.done, qPrintable(run.errors.join(u'\n')));
+        QCOMPARE(texts(readStore(root, u"Documents/Contacts.data"_qs)), after);
+        QCOMPARE(callDates(deviceStore(u"direct"_qs)).size(), 5);
+        // The local copy keeps the old store beside the merged one.
+        QDir local(d.viberRootDir().absoluteFilePath(u"Documents"_qs));
+        QVERIFY(!local.entryList({u"Contacts.data.bak_*"_qs}, QDir::Files).isEmpty());
+    }
+
+    void deviceRowsAreAllKept()
+    {
+        Runner run;
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = run.fn();
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-older"_qs), m_source.messages(), hooks);
+        QVERIFY2(r.done, qPrintable(run.errors.join(u'\n')));
+        Sqlite3DB db;
+        db.openThrow(deviceStore(u"older"_qs), 1);
+        Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("select count(*) from ZVIBERMESSAGE where ZTEXT like 'tokenless %'"));
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getInt(0), 3);
+        Sqlite3Cursor a = db.queryThrow(Sqlite3Sql("select count(*) from ZATTACHMENT as a inner join ZVIBERMESSAGE as m on "
+                                                   "a.ZMESSAGE=m.Z_PK where m.ZTEXT='two files'"));
+        QVERIFY(a.moveNext());
+        QCOMPARE(a.getInt(0), 2);
+        Sqlite3Cursor t = db.queryThrow(Sqlite3Sql("select count(*) from ZVIBERMESSAGE where ZTEXT='two files'"));
+        QVERIFY(t.moveNext());
+        QCOMPARE(t.getInt(0), 1);
+    }
+
+    void cancelLeavesDeviceStoreUntouched()
+    {
+        Runner run;
+        run.cancelRestoreAfter = 3;
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = run.fn();
+        const QByteArray before = digest(deviceStore(u"cancel"_qs));
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-cancel"_qs), m_source.messages(), hooks);
+        QVERIFY(!r.done);
+        QVERIFY(run.errors.isEmpty());
+        QCOMPARE(digest(deviceStore(u"cancel"_qs)), before);
+        QVERIFY(!QFileInfo::exists(deviceStore(u"cancel"_qs) + u".incoming"_qs));
+        // No working copy is left behind locally either.
+        const QDir local(device(u"udid-cancel"_qs).viberRootDir().absoluteFilePath(u"Documents"_qs));
+        QCOMPARE(local.entryList({u"Contacts.data_*"_qs}, QDir::Files), QStringList());
+    }
+
+    void backupRouteRestoresMergedStore()
+    {
+        Runner run;
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = run.fn();
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-current"_qs), m_source.messages(), hooks);
+        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
+        QVERIFY(r.done);
+        QVERIFY(r.viaBackup);
+        const QString root = m_sim->root() + u"/current/Containers/com.viber"_qs;
+        const QStringList after = texts(readStore(root, u"Documents/Contacts.data"_qs));
+        QCOMPARE(after.size(), m_sourceTexts.size() + 2);
+        QVERIFY(after.contains(u"600000000.000|phone's own second"_qs));
+        // The restored store carries no log of the old one.
+        QCOMPARE(QFileInfo(deviceStore(u"current"_qs) + u"-wal"_qs).size(), 0);
+    }
+
+    void writeIntoBackupsOfBothGenerations_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<bool>("withViber");
+        QTest::newRow("mbdb") << int(BackupFixture::Mbdb) << true;
+        QTest::newRow("manifest.db") << int(BackupFixture::ManifestDb) << true;
+        QTest::newRow("mbdb, no viber") << int(BackupFixture::Mbdb) << false;
+        QTest::newRow("manifest.db, no viber") << int(BackupFixture::ManifestDb) << false;
+    }
+
+    void writeIntoBackupsOfBothGenerations()
+    {
+        QFETCH(int, generation);
+        QFETCH(bool, withViber);
+        const QString parent = QDir::current().absoluteFilePath(u"backups/"_qs + QTest::currentDataTag());
+        QDir(parent).removeRecursively();
+        QString folder;
+        if (withViber) {
+            const QString container = parent + u"/container"_qs;
+            ContainerFixture c(container);
+            IosStoreWriter& w = c.store();
+            const qint64 zed = w.addPerson(u"+15550001"_qs);
+            IosStoreWriter::Message m;
+            m.chat = w.addChat(600000000, {zed});
+            m.text = u"already in the backup"_qs;
+            m.date = 500000000;
+            m.token = 4242;
+            w.addMessage(m);
+            c.finish();
+            ViberBackupSample none;
+            ViberBackupLayout layout;
+            layout.generation = BackupFixture::Generation(generation);
+            layout.photoLibrary = false;
+            folder = g_writeViberBackup(container, none, parent, u"bk"_qs, layout);
+        } else {
+            BackupFixture b;
+            b.generation = BackupFixture::Generation(generation);
+            b.addFolders(u"HomeDomain"_qs, u"Library"_qs);
+            folder = b.write(parent, u"bk"_qs);
+        }
+        const QByteArray indexName = generation == BackupFixture::Mbdb ? "Manifest.mbdb" : "Manifest.db";
+        Runner run;
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = run.fn();
+        const IOSTransferResult r = g_export2ITunesBKThrow(folder, m_source.messages(), hooks);
+        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
+        QVERIFY(r.done);
+
+        // Loading the backup back shows the merged messages.
+        BackupManifest manifest(folder);
+        manifest.readManifestInfo();
+        manifest.parseInfo();
+        RecordingProgress p;
+        const QString target = QDir::current().absoluteFilePath(u"readback/"_qs + QTest::currentDataTag());
+        QDir(target).removeRecursively();
+        IOSLoadViberFromiTunesThread load(&manifest, p, target);
+        load.run();
+        QVERIFY2(p.errors().isEmpty(), qPrintable(p.errors().value(0)));
+        QVERIFY(load.hasData());
+        const QStringList after =
+            texts(readStore(load.containers().appRoot.absolutePath(), u"Documents/Contacts.data"_qs));
+        QCOMPARE(after.size(), m_sourceTexts.size() + (withViber ? 1 : 0));
+        if (withViber)
+            QVERIFY(after.contains(u"500000000.000|already in the backup"_qs));
+        QVERIFY(QFileInfo::exists(folder + u'/' + QString::fromLatin1(indexName)));
+        // The stand-in device's working folder is gone.
+        QDir cache(g_dataSaveDir().filePath(u"ios_cache"_qs));
+        QCOMPARE(cache.entryList({u"virtual_*"_qs}, QDir::Dirs), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransferToDevice)
+#include "test_transfer_to_device.moc"
