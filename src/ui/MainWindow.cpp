@@ -15,6 +15,8 @@
 #include "ui/VBBubbleViewMgr.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QLocale>
 #include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -186,7 +188,11 @@ QWidget* MainWindow::buildMessagePane()
     // each one for its size.
     treeViewSMS->setUniformRowHeights(true);
     treeViewSMS->setIconSize(QSize(18, 18));
-    treeViewSMS->setColumnWidth(0, 160);
+    // Wide enough for the longest date of the system's short format, so
+    // the time is never cut.
+    const QString longestDate = QLocale::system().toString(QDateTime(QDate(2024, 12, 28), QTime(22, 44, 44)),
+                                                           QLocale::ShortFormat);
+    treeViewSMS->setColumnWidth(0, qMax(160, treeViewSMS->fontMetrics().horizontalAdvance(longestDate) + 48));
     treeViewSMS->setColumnWidth(1, 50);
     treeViewSMS->setColumnWidth(2, 120);
     // The view never sorts the model itself: the header only signals, and
@@ -347,8 +353,7 @@ void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)
 
 void MainWindow::showChatPicture(const _ViberChat* chat)
 {
-    if (chat->members.size() != 1)
-        return;
+    // A group has no one picture: the previous chat's must not stay.
     const QImage picture = participantPicture(chat);
     if (picture.isNull()) {
         lbChatImg->hide();

@@ -227,6 +227,18 @@ private slots:
         w.sourceTree()->setCurrentIndex(child(tree, names, kShortTitle));
         QCOMPARE(title->text(), kShortTitle);
 
+        // A contact's picture shows, and goes again for a group (which has
+        // no one picture) instead of staying from the chat before.
+        auto* picture = w.findChild<QLabel*>(QStringLiteral("lbChatImg"));
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        w.sourceTree()->setCurrentIndex(child(tree, demo, QStringLiteral("Yuki Sato")));
+        QVERIFY(!picture->isHidden());
+        QCOMPARE(picture->pixmap().width(), 32);
+        w.sourceTree()->setCurrentIndex(child(tree, demo, QStringLiteral("Family")));
+        QVERIFY(picture->isHidden());
+        QCOMPARE(title->text(), QStringLiteral("Family"));
+
         // A root resets the view.
         w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(tree->rootDevice()));
         QCOMPARE(w.countText(), QStringLiteral("Messages: 0"));
