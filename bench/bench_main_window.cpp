@@ -1,0 +1,150 @@
+// The main window on a local database of 1 000 000 messages: once the store
+// has been read (its first selection), selecting the database again, and
+// selecting one of its chats, shows the message list and the first page of
+// bubbles. The list is swapped in one model reset and the view makes no
+// widget per row, which the counters show.
+#include "BenchIosStore.h"
+#include "BenchSupport.h"
+#include "jobs/BackupViberMsgThread.h"
+#include "shell/DataFolders.h"
+#include "shell/LocalDbNames.h"
+#include "stores/IOSViberDb.h"
+#include "ui/ItemModelMain.h"
+#include "ui/ItemModelSms.h"
+#include "ui/MainWindow.h"
+#include "ui/MyTreeView.h"
+#include "ui/ScriptedAnswers.h"
+#include "ui/VBBubbleViewMgr.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+const int kMessages = 1000000;
+const QString kDbName = QStringLiteral("Big");
+
+// The local database, made once from the generated store by the backup job.
+bool makeLocalDb()
+{
+    const QDir folder(g_localDbDir().filePath(kDbName));
+    if (QFileInfo(folder.filePath(QString::fromLatin1(kLocalDbStoreFile))).isFile())
+        return true;
+    ViberData data;
+    {
+        IOSViberDb db(bench_store::store(kMessages), QStringLiteral("Documents/Contacts.data"), false);
+        db.setMakePreviews(false);
+        data = db.loadDataThrow();
+    }
+    SilentProgress progress;
+    BackupViberMsgThread job(data.messages(), folder, progress);
+    job.run();
+    return progress.result.startsWith(QLatin1String("Successfully"));
+}
+
+struct Shown
+{
+    MainWindow* window = nullptr;
+    QModelIndex db;
+};
+
+Shown& shown(benchmark::State& state)
+{
+    static Shown s;
+    if (s.window)
+        return s;
+    if (!makeLocalDb()) {
+        state.SkipWithError("could not make the local database");
+        return s;
+    }
+    ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
+    s.window = new MainWindow;
+    s.window->show();
+    const ItemModelMain* tree = s.window->treeModel();
+    for (const _ItemNode* n : tree->rootLocalDb()->children) {
+        if (n->name == kDbName)
+            s.db = tree->indexOfItemNode(n);
+    }
+    // The first selection reads the store; that is the load, not measured.
+    s.window->sourceTree()->setCurrentIndex(s.db);
+    return s;
+}
+
+void measureSelection(benchmark::State& state, const std::function<QModelIndex(const Shown&)>& target)
+{
+    Shown& s = shown(state);
+    if (!s.window)
+        return;
+    MainWindow& w = *s.window;
+    const QModelIndex root = w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice());
+    QSignalSpy resets(w.messageModel(), &QAbstractItemModel::modelReset);
+    QSignalSpy pages(w.bubbles(), &VBBubbleViewMgr::pageShown);
+    const QModelIndex to = target(s);
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.sourceTree()->setCurrentIndex(root);
+        QCoreApplication::processEvents();
+        resets.clear();
+        pages.clear();
+        state.ResumeTiming();
+        QElapsedTimer t;
+        t.start();
+        w.sourceTree()->setCurrentIndex(to);
+        state.SetIterationTime(t.nsecsElapsed() / 1e9);
+        if (resets.size() != 1 || pages.size() != 1)
+            state.SkipWithError("expected one model reset and one page");
+    }
+    state.counters["rows"] = w.messageModel()->rowCount();
+    state.counters["model_resets"] = double(resets.size());
+
+    // Scrolling the whole list makes no widget per row.
+    QWidget* viewport = w.messageList()->viewport();
+    const qsizetype before = viewport->findChildren<QWidget*>().size();
+    QScrollBar* bar = w.messageList()->verticalScrollBar();
+    for (int v = 0; v <= bar->maximum(); v += qMax(1, bar->maximum() / 50)) {
+        bar->setValue(v);
+        QCoreApplication::processEvents();
+    }
+    state.counters["widgets_added_by_scrolling"] = double(viewport->findChildren<QWidget*>().size() - before);
+}
+
+void BM_SelectMillionMessageDatabase(benchmark::State& state)
+{
+    measureSelection(state, [](const Shown& s) { return s.db; });
+}
+BENCHMARK(BM_SelectMillionMessageDatabase)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_SelectChatOfMillionMessageDatabase(benchmark::State& state)
+{
+    // The chat with the most messages.
+    measureSelection(state, [](const Shown& s) {
+        const ItemModelMain* tree = s.window->treeModel();
+        const _ItemNode* best = nullptr;
+        qsizetype most = -1;
+        for (const _ItemNode* n : AbsTreeItemModel::nodeOf(s.db)->children) {
+            const qsizetype count = static_cast<const _ChatSessionItemNode*>(n)->chat->msgs.size();
+            if (count > most) {
+                most = count;
+                best = n;
+            }
+        }
+        return tree->indexOfItemNode(best);
+    });
+}
+BENCHMARK(BM_SelectChatOfMillionMessageDatabase)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Its own data folder beside the generated stores, kept between runs.
+    if (qEnvironmentVariableIsEmpty("FERROWICK_DATA_DIR"))
+        qputenv("FERROWICK_DATA_DIR", QFile::encodeName(QDir(bench_store::benchDir()).filePath(QStringLiteral("mainwin-data"))));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    return g_runBenchmarks<QApplication>(argc, argv);
+}
