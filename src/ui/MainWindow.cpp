@@ -301,8 +301,10 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                      static_cast<_ChatSessionItemNode*>(node)->chat);
     } else if (node->type == ITEMNODE_LOCAL_DB) {
         auto* db = static_cast<_LocalDbItemNode*>(node);
-        resetMessagesShow();
         if (db->children.isEmpty()) {
+            // Nothing shown may point into a data set about to be replaced;
+            // an already loaded database is swapped in with one reset.
+            resetMessagesShow();
             if (!reloadLocalDb(db))
                 return;
             treeViewDS->expand(itemModelMain->indexOfItemNode(db));

@@ -24,6 +24,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -217,6 +218,13 @@ private slots:
         QCOMPARE(title->text(), QStringLiteral("All"));
         QCOMPARE(w.countText(), QStringLiteral("Messages: 2"));
         QCOMPARE(w.bubbles()->pageHtml().count(QStringLiteral("hello ")), 2);
+
+        // Selecting a database already read swaps the list in one reset.
+        w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(tree->rootDevice()));
+        QSignalSpy resets(w.messageModel(), &QAbstractItemModel::modelReset);
+        w.sourceTree()->setCurrentIndex(names);
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(w.countText(), QStringLiteral("Messages: 2"));
 
         w.sourceTree()->setCurrentIndex(child(tree, names, kLongTitle));
         QCOMPARE(title->text(), kLongTitle.left(17) + QStringLiteral("..."));
