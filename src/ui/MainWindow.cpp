@@ -405,7 +405,7 @@ bool MainWindow::eventFilter(QObject* object, QEvent* event)
         curChat->members.size() == 1) {
         const _ViberPerson* person = curChat->members.cbegin().value();
         if (person && !person->picturePath.isEmpty() && QFileInfo(person->picturePath).isFile())
-            g_openFileOrFolder(person->picturePath);
+            openPath(person->picturePath);
     }
     return QMainWindow::eventFilter(object, event);
 }

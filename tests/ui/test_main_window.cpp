@@ -24,6 +24,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -94,6 +95,12 @@ private:
         for (int r : rows)
             w.messageList()->selectionModel()->select(w.messageModel()->indexOfPos(r),
                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    static void press(QWidget* widget)
+    {
+        QMouseEvent event(QEvent::MouseButtonPress, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &event);
     }
     // The count the last export box reported.
     static QString lastBox() { return boxTexts().isEmpty() ? QString() : boxTexts().last(); }
@@ -243,8 +250,18 @@ private slots:
         w.sourceTree()->setCurrentIndex(child(tree, demo, QStringLiteral("Yuki Sato")));
         QVERIFY(!picture->isHidden());
         QCOMPARE(picture->pixmap().width(), 32);
+        // A click on it opens the picture file.
+        QStringList opened;
+        w.setOpener([&](const QString& path) { opened << path; });
+        press(picture);
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(QFileInfo(opened.first()).isFile());
+        QCOMPARE(opened.first(), w.currentChat()->members.cbegin().value()->picturePath);
+
         w.sourceTree()->setCurrentIndex(child(tree, demo, QStringLiteral("Family")));
         QVERIFY(picture->isHidden());
+        press(picture);
+        QCOMPARE(opened.size(), 1);
         QCOMPARE(title->text(), QStringLiteral("Family"));
 
         // A root resets the view.
