@@ -12,7 +12,9 @@
 #include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
+#include "shell/Failure.h"
 #include "stores/IOSViberDb.h"
+#include "stores/PCViberDb.h"
 #include "ui/FileDialogs.h"
 #include "ui/ItemModelMain.h"
 #include "ui/MyTreeView.h"
@@ -21,6 +23,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 // The command functions. Each takes the messages its entry chose, asks for
 // what it needs (a path, a confirmation) and runs its job under the progress
@@ -112,9 +115,66 @@ void MainWindow::export2ITunesBK(const ViberMsgList& msgs)
         notAvailableYet(QStringLiteral("Writing messages into an iTunes Backup"));
 }
 
-void MainWindow::importViberFromPC(const QString&)
+namespace {
+// The Viber Desktop stores of this user, one per account folder.
+QStringList desktopStores()
 {
-    notAvailableYet(ids("IDS_MI_IMPORT_FROM_PC"));
+#ifdef Q_OS_MACOS
+    const QDir root(QDir::home().filePath(QStringLiteral("Library/Application Support/ViberPC")));
+#else
+    const QDir root(QDir::home().filePath(QStringLiteral(".ViberPC")));
+#endif
+    QStringList stores;
+    for (const QString& account : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString file = root.absoluteFilePath(account + QStringLiteral("/viber.db"));
+        if (QFileInfo(file).isFile())
+            stores << file;
+    }
+    return stores;
+}
+
+// Reads a Desktop store from a private copy (with its journal files): the
+// user's own store is never opened for writing.
+ViberData loadDesktopCopyThrow(const QString& store)
+{
+    const QDir cache(g_dataSaveDir().filePath(QStringLiteral("cache")));
+    cache.mkpath(QStringLiteral("."));
+    QTemporaryDir copy(cache.filePath(QStringLiteral("desktop-XXXXXX")));
+    if (!copy.isValid())
+        g_raise(QStringLiteral("Cannot make a folder in %1.").arg(QDir::toNativeSeparators(cache.absolutePath())));
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(store + suffix) && !QFile::copy(store + suffix, copy.filePath(QStringLiteral("viber.db") + suffix)))
+            g_raise(QStringLiteral("Cannot copy %1.").arg(QDir::toNativeSeparators(store + suffix)));
+    }
+    return PCViberDb(copy.filePath(QStringLiteral("viber.db"))).loadDataThrow();
+}
+} // namespace
+
+void MainWindow::importViberFromPC(const QString& dbName)
+{
+    const QStringList stores = desktopStores();
+    if (stores.isEmpty()) {
+        Tips::warning(ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT"));
+        return;
+    }
+    // With several accounts the user points at one; the account list with
+    // names comes with its own window.
+    QString store = stores.first();
+    if (stores.size() > 1) {
+        store = g_getOpenFileName(this, ids("IDS_SEL_ONE_PC_VIBER_ACCOUNT"), QFileInfo(store).absolutePath() +
+                                  QStringLiteral("/.."), QStringLiteral("Viber Desktop (viber.db)"));
+        if (store.isEmpty())
+            return;
+    }
+    ViberData data;
+    try {
+        data = loadDesktopCopyThrow(store);
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()));
+        return;
+    }
+    const QString account = QFileInfo(store).absoluteDir().dirName();
+    backupMessages(dbName.isEmpty() ? account + QStringLiteral("_Backup") : dbName, data.messages());
 }
 
 void MainWindow::backupMessages(const ViberMsgList& msgs)

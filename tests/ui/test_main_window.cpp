@@ -1,6 +1,7 @@
 // Drives the main window as a person would, on a data folder with fixture
 // local databases and a stored device copy; every box and file dialog is
 // answered through ScriptedAnswers.
+#include "fixtures/DesktopFixture.h"
 #include "fixtures/StoreFixture.h"
 #include "fixtures/ViberBackupFixture.h"
 #include "jobs/BackupViberMsgThread.h"
@@ -10,6 +11,7 @@
 #include "shell/UserTexts.h"
 #include "stores/DemoHistory.h"
 #include "stores/IOSViberDb.h"
+#include "stores/PCViberDb.h"
 #include "support/TestEnv.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
@@ -32,6 +34,12 @@
 #include <QToolBar>
 
 namespace {
+QByteArray g_readBytesForTest(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 const QString kLongTitle = QStringLiteral("Abcdefghijklmnopqrstuvwxy"); // 25 characters
 const QString kShortTitle = QStringLiteral("Abcdefghijklmnopqrst");    // 20 characters
 
@@ -539,6 +547,37 @@ private slots:
 
         w.miAbout();
         QVERIFY(lastBox().contains(g_productName()));
+    }
+
+    // The Desktop store is read from a copy into "<account>_Backup"; the
+    // user's store is left byte for byte as it was.
+    void importsFromViberDesktop()
+    {
+        MainWindow w;
+        w.miImportPCPort();
+        QCOMPARE(lastBox(), ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT"));
+
+        const QString store = QDir::home().filePath(QStringLiteral(".ViberPC/4915550001/viber.db"));
+        QVERIFY(QDir().mkpath(QFileInfo(store).absolutePath()));
+        {
+            DesktopFixture f(store);
+            g_fillDesktopSample(f);
+            f.finish();
+        }
+        const QByteArray before = g_readBytesForTest(store);
+        const int total = int(PCViberDb(store).loadDataThrow().messages().size());
+        QVERIFY(total > 3);
+        w.miImportPCPort();
+        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(total));
+        const QModelIndex made = localDb(w, QStringLiteral("4915550001_Backup"));
+        QVERIFY(made.isValid());
+        w.sourceTree()->setCurrentIndex(made);
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(total));
+        QCOMPARE(g_readBytesForTest(store), before);
+        QVERIFY(QDir(g_dataSaveDir().filePath(QStringLiteral("cache")))
+                    .entryList({QStringLiteral("desktop-*")}, QDir::Dirs)
+                    .isEmpty());
+        QDir(QFileInfo(store).absolutePath()).removeRecursively();
     }
 
     void importsAnITunesBackup()
