@@ -25,6 +25,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -32,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace {
 QByteArray g_readBytesForTest(const QString& path)
@@ -299,6 +301,34 @@ private slots:
         // Selecting a row scrolls the bubble view to it.
         w.messageList()->setCurrentIndex(w.messageModel()->indexOfPos(5));
         QVERIFY(!w.bubbles()->scrolledTo().isEmpty());
+    }
+
+    // Return in a search box and its button both search.
+    void searchBoxesAreWired()
+    {
+        MainWindow w;
+        const ItemModelMain* tree = w.treeModel();
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        w.chatKeyword()->setText(QStringLiteral("lena"));
+        QMetaObject::invokeMethod(w.findChild<QToolButton*>(QStringLiteral("btnSearchHandle")), "pressed");
+        QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), QStringLiteral("Lena Fischer"));
+        w.chatKeyword()->setText(QStringLiteral("fam"));
+        QTest::keyClick(w.chatKeyword(), Qt::Key_Return);
+        QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), QStringLiteral("Family"));
+
+        const QList<_ViberMsg*> shown = w.messageModel()->messages();
+        const QString word = shown.at(3)->summary();
+        QList<int> matching;
+        for (int r = 0; r < shown.size(); ++r) {
+            if (shown.at(r)->summary().contains(word, Qt::CaseInsensitive))
+                matching << r;
+        }
+        w.messageKeyword()->setText(word);
+        QTest::keyClick(w.messageKeyword(), Qt::Key_Return);
+        QCOMPARE(w.messageList()->currentIndex().row(), matching.first());
+        QMetaObject::invokeMethod(w.findChild<QToolButton*>(QStringLiteral("btnSearchSMS")), "pressed");
+        QCOMPARE(w.messageList()->currentIndex().row(), matching.at(1 % matching.size()));
     }
 
     // One stored iPhone: transfers between iPhones stay off everywhere,
