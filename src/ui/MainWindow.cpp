@@ -334,9 +334,14 @@ bool MainWindow::reloadLocalDb(_LocalDbItemNode* db)
 void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)
 {
     curChat = chat;
-    QList<_ViberMsg*> list = chat ? chat->msgs : (data.isNull() ? QList<_ViberMsg*>() : data.messages());
     const bool descending = treeViewSMS->header()->sortIndicatorOrder() == Qt::DescendingOrder;
-    std::sort(list.begin(), list.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
+    QList<_ViberMsg*> list;
+    if (chat) {
+        list = chat->msgs;
+        std::sort(list.begin(), list.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
+    } else {
+        list = sortedSourceMessages(data, descending);
+    }
     itemModelSms->loadSMS(list);
     bubbleViewMgr->setSourceFolders(sourceFoldersOf(currentSource()));
     bubbleViewMgr->showBubble(list);
@@ -351,6 +356,24 @@ void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)
     if (title.size() >= 21)
         title = title.left(17) + QStringLiteral("...");
     lbChatName->setText(title);
+}
+
+QList<_ViberMsg*> MainWindow::sortedSourceMessages(const ViberData& data, bool descending)
+{
+    if (data.isNull())
+        return {};
+    // Sorting a million messages again on every visit to the same source
+    // costs most of the time it takes to show them: the last sorted list is
+    // kept with a handle on its data set, so its pointers stay valid and a
+    // reloaded set (another object) never matches it.
+    if (sortedCache.data.p() != data.p() || sortedCache.descending != descending) {
+        sortedCache.data = data;
+        sortedCache.descending = descending;
+        sortedCache.list = data.messages();
+        std::sort(sortedCache.list.begin(), sortedCache.list.end(),
+                  descending ? compareViberMsgDesc : compareViberMsgAsc);
+    }
+    return sortedCache.list;
 }
 
 void MainWindow::showChatPicture(const _ViberChat* chat)

@@ -182,6 +182,8 @@ private:
     void loadMessages(ViberData& data, _ViberChat* chat);
     void resetMessagesShow();
     void showChatPicture(const _ViberChat* chat);
+    // All messages of a source in the order of the sort indicator.
+    QList<_ViberMsg*> sortedSourceMessages(const ViberData& data, bool descending);
 
     // The node commands decide by: the current node, its parent for a chat;
     // null when that is not a source.
@@ -212,6 +214,12 @@ private:
     _ViberChat* curChat = nullptr;
     MainActions acts;
     std::function<void(const QString&)> opener;
+    struct
+    {
+        ViberData data;
+        bool descending = false;
+        QList<_ViberMsg*> list;
+    } sortedCache;
 
     MyTreeView* treeViewDS = nullptr;
     MyTreeView* treeViewSMS = nullptr;

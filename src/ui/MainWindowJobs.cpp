@@ -297,6 +297,7 @@ void MainWindow::miDeleteAll()
     g_delDirCascade(folder);
     treeViewDS->setCurrentIndex(QModelIndex());
     resetMessagesShow();
+    sortedCache = {};
     if (QFileInfo::exists(folder)) {
         // Something inside could not be removed: the database stays listed
         // and may be read again.

@@ -126,6 +126,7 @@ void MainWindow::removeDeviceNode(_IOSDeviceItemNode* node)
     // The list and the chat shown may point into the node's data set.
     treeViewDS->setCurrentIndex(QModelIndex());
     resetMessagesShow();
+    sortedCache = {}; // frees a departed phone's messages now
     itemModelMain->removeNode(node);
     updateMenuActionState();
 }

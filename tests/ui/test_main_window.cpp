@@ -293,10 +293,18 @@ private slots:
         QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgDesc));
         // The bubbles follow: the first page now starts with the newest message.
         QVERIFY(w.bubbles()->pageHtml().contains(shown().first()->summary().toHtmlEscaped().left(10)));
+        // Coming back to the source keeps the order chosen.
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice()));
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
+        QCOMPARE(shown().size(), m_demoTotal);
+        QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgDesc));
         // Another column does not sort: the indicator goes back to time, ascending.
         header->setSortIndicator(2, Qt::AscendingOrder);
         QCOMPARE(header->sortIndicatorSection(), 0);
         QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgAsc));
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice()));
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
         QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgAsc));
         // Selecting a row scrolls the bubble view to it.
         w.messageList()->setCurrentIndex(w.messageModel()->indexOfPos(5));
