@@ -466,6 +466,20 @@
     <message>
         <source>IDS_EXPORT_SINCE_LAST</source>
         <translation>Add only messages newer than the last export to this file</translation>
+        <source>IDS_NOT_AVAILABLE_YET_%1</source>
+        <translation>%1 is not available in this version yet.</translation>
+    </message>
+    <message>
+        <source>IDS_NO_MESSAGES_CHOSEN</source>
+        <translation>There are no messages to work on. Select messages, a chat or a source first.</translation>
+    </message>
+    <message>
+        <source>IDS_NO_CALLS_CHOSEN</source>
+        <translation>There is no call history among these messages.</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_EXPORT_CALLS_PATH</source>
+        <translation>Please select Save Path for call history.</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,5 @@
 #include "ui/AppStartup.h"
-#include "ui/MainFrame.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 
@@ -10,7 +10,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     if (const int failed = g_prepareApplication())
         return failed;
-    MainFrame window;
+    MainWindow window;
     window.show();
     g_warnAboutDeviceFramework();
     return app.exec();

@@ -12,7 +12,7 @@ enum DeviceFrameworkState
     DEVICE_FRAMEWORK_LOAD_FAILED,
 };
 
-// Loads the device framework once; later calls return the first answer.
-// Until a backend ships with the application there is none to load.
+// Loads the device backend (mobiledevice_loader_ini) once; later calls return
+// the first answer.
 DeviceFrameworkState g_loadDeviceFramework();
 bool g_deviceFrameworkLoaded();

@@ -31,6 +31,8 @@ struct _IOSDeviceItemNode : _AbsDBItemNode
 {
     _IOSDeviceItemNode(_ItemNode* parent, const QString& deviceName, const QString& identifier);
     QString identifier;
+    // The attached device (the backend's am_device*), null for a stored copy.
+    void* device = nullptr;
 };
 
 // A chat of the parent source. The chat belongs to the parent's data set,

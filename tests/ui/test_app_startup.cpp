@@ -13,7 +13,7 @@
 #include "ui/AppStartup.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
-#include "ui/MainFrame.h"
+#include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
 #include "ui/ProgressForm.h"
 #include "ui/ScriptedAnswers.h"
@@ -79,7 +79,7 @@ private slots:
     void startsOnAnEmptyDataFolder()
     {
         QCOMPARE(g_prepareApplication(), 0);
-        MainFrame frame;
+        MainWindow frame;
         frame.show();
         g_warnAboutDeviceFramework();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -104,7 +104,7 @@ private slots:
         const int total = int(loadDemo().messages().size());
         QCOMPARE(boxTexts(), QStringList{ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(total)});
 
-        MainFrame frame;
+        MainWindow frame;
         frame.show();
         ItemModelMain* tree = frame.treeModel();
         const QModelIndex dbs = tree->indexOfItemNode(tree->rootLocalDb());
@@ -128,7 +128,7 @@ private slots:
 
     void exportRunsFromTheFrame()
     {
-        MainFrame frame;
+        MainWindow frame;
         ItemModelMain* tree = frame.treeModel();
         const QModelIndex demo = tree->index(0, 0, tree->indexOfItemNode(tree->rootLocalDb()));
         frame.sourceTree()->setCurrentIndex(demo);
@@ -159,7 +159,7 @@ private slots:
 
     void searchesWrapAroundOnce()
     {
-        MainFrame frame;
+        MainWindow frame;
         ItemModelMain* tree = frame.treeModel();
         const QModelIndex demo = tree->index(0, 0, tree->indexOfItemNode(tree->rootLocalDb()));
         frame.sourceTree()->setCurrentIndex(demo);

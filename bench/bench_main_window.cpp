@@ -1,0 +1,188 @@
+// The main window on a local database of 1 000 000 messages: once the store
+// has been read (its first selection), selecting the database again, and
+// selecting one of its chats, shows the message list and the first page of
+// bubbles; sorting the million again (what a first showing costs) is measured
+// by turning the date column's order. The list is swapped in one model reset and the view makes no
+// widget per row, which the counters show.
+#include "BenchIosStore.h"
+#include "BenchSupport.h"
+#include "jobs/BackupViberMsgThread.h"
+#include "shell/DataFolders.h"
+#include "shell/LocalDbNames.h"
+#include "stores/IOSViberDb.h"
+#include "ui/ItemModelMain.h"
+#include "ui/ItemModelSms.h"
+#include "ui/MainWindow.h"
+#include "ui/MyTreeView.h"
+#include "ui/ScriptedAnswers.h"
+#include "ui/VBBubbleViewMgr.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+
+namespace {
+const int kMessages = 1000000;
+const QString kDbName = QStringLiteral("Big");
+
+// The local database, made once from the generated store by the backup job.
+bool makeLocalDb()
+{
+    const QDir folder(g_localDbDir().filePath(kDbName));
+    if (QFileInfo(folder.filePath(QString::fromLatin1(kLocalDbStoreFile))).isFile())
+        return true;
+    ViberData data;
+    {
+        IOSViberDb db(bench_store::store(kMessages), QStringLiteral("Documents/Contacts.data"), false);
+        db.setMakePreviews(false);
+        data = db.loadDataThrow();
+    }
+    SilentProgress progress;
+    BackupViberMsgThread job(data.messages(), folder, progress);
+    job.run();
+    std::fprintf(stderr, "%s\n", qPrintable(progress.result));
+    return !progress.result.startsWith(QLatin1String("error"));
+}
+
+struct Shown
+{
+    MainWindow* window = nullptr;
+    QModelIndex db;
+};
+
+Shown& shown(benchmark::State& state)
+{
+    static Shown s;
+    if (s.window)
+        return s;
+    if (!makeLocalDb()) {
+        state.SkipWithError("could not make the local database");
+        return s;
+    }
+    ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
+    s.window = new MainWindow;
+    s.window->show();
+    const ItemModelMain* tree = s.window->treeModel();
+    for (const _ItemNode* n : tree->rootLocalDb()->children) {
+        if (n->name == kDbName)
+            s.db = tree->indexOfItemNode(n);
+    }
+    // The first selection reads the store; that is the load, not measured.
+    s.window->sourceTree()->setCurrentIndex(s.db);
+    return s;
+}
+
+void measureSelection(benchmark::State& state, const std::function<QModelIndex(const Shown&)>& target)
+{
+    Shown& s = shown(state);
+    if (!s.window) {
+        for (auto _ : state) {
+        }
+        return;
+    }
+    MainWindow& w = *s.window;
+    const QModelIndex root = w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice());
+    QSignalSpy resets(w.messageModel(), &QAbstractItemModel::modelReset);
+    QSignalSpy pages(w.bubbles(), &VBBubbleViewMgr::pageShown);
+    const QModelIndex to = target(s);
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.sourceTree()->setCurrentIndex(root);
+        QCoreApplication::processEvents();
+        resets.clear();
+        pages.clear();
+        state.ResumeTiming();
+        QElapsedTimer t;
+        t.start();
+        w.sourceTree()->setCurrentIndex(to);
+        state.SetIterationTime(t.nsecsElapsed() / 1e9);
+        if (resets.size() != 1 || pages.size() != 1) {
+            state.SkipWithError(qPrintable(QStringLiteral("%1 model resets and %2 pages for one selection")
+                                               .arg(resets.size())
+                                               .arg(pages.size())));
+            break;
+        }
+    }
+    state.counters["rows"] = w.messageModel()->rowCount();
+    state.counters["model_resets"] = double(resets.size());
+
+    // Scrolling the whole list makes no widget per row.
+    QWidget* viewport = w.messageList()->viewport();
+    const qsizetype before = viewport->findChildren<QWidget*>().size();
+    QScrollBar* bar = w.messageList()->verticalScrollBar();
+    for (int v = 0; v <= bar->maximum(); v += qMax(1, bar->maximum() / 50)) {
+        bar->setValue(v);
+        QCoreApplication::processEvents();
+    }
+    state.counters["widgets_added_by_scrolling"] = double(viewport->findChildren<QWidget*>().size() - before);
+}
+
+void BM_SelectMillionMessageDatabase(benchmark::State& state)
+{
+    measureSelection(state, [](const Shown& s) { return s.db; });
+}
+BENCHMARK(BM_SelectMillionMessageDatabase)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_SelectChatOfMillionMessageDatabase(benchmark::State& state)
+{
+    // The chat with the most messages.
+    measureSelection(state, [](const Shown& s) {
+        const ItemModelMain* tree = s.window->treeModel();
+        const _ItemNode* best = nullptr;
+        qsizetype most = -1;
+        for (const _ItemNode* n : AbsTreeItemModel::nodeOf(s.db)->children) {
+            const qsizetype count = static_cast<const _ChatSessionItemNode*>(n)->chat->msgs.size();
+            if (count > most) {
+                most = count;
+                best = n;
+            }
+        }
+        return tree->indexOfItemNode(best);
+    });
+}
+BENCHMARK(BM_SelectChatOfMillionMessageDatabase)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+// Turning the date column's order sorts the million shown messages again
+// and swaps them in: the cost of the first showing of a freshly read source.
+void BM_ResortMillionMessages(benchmark::State& state)
+{
+    Shown& s = shown(state);
+    if (!s.window) {
+        for (auto _ : state) {
+        }
+        return;
+    }
+    MainWindow& w = *s.window;
+    w.sourceTree()->setCurrentIndex(s.db);
+    QHeaderView* header = w.messageList()->header();
+    QSignalSpy resets(w.messageModel(), &QAbstractItemModel::modelReset);
+    for (auto _ : state) {
+        const Qt::SortOrder next =
+            header->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+        QElapsedTimer t;
+        t.start();
+        header->setSortIndicator(0, next);
+        state.SetIterationTime(t.nsecsElapsed() / 1e9);
+    }
+    state.counters["rows"] = w.messageModel()->rowCount();
+    state.counters["model_resets_per_sort"] = double(resets.size()) / double(state.iterations());
+    header->setSortIndicator(0, Qt::AscendingOrder);
+}
+BENCHMARK(BM_ResortMillionMessages)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Its own data folder beside the generated stores, kept between runs.
+    if (qEnvironmentVariableIsEmpty("FERROWICK_DATA_DIR"))
+        qputenv("FERROWICK_DATA_DIR", QFile::encodeName(QDir(bench_store::benchDir()).filePath(QStringLiteral("mainwin-data"))));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    return g_runBenchmarks<QApplication>(argc, argv);
+}

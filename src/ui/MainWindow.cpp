@@ -1,0 +1,440 @@
+#include "ui/MainWindow.h"
+
+#include "device/DeviceWatcher.h"
+#include "shell/DataFolders.h"
+#include "shell/FileRoutines.h"
+#include "shell/LocalDbNames.h"
+#include "stores/IOSViberDb.h"
+#include "ui/DeviceFramework.h"
+#include "ui/ItemModelMain.h"
+#include "ui/ItemModelSms.h"
+#include "ui/MyTreeView.h"
+#include "ui/StyleSheet.h"
+#include "ui/Tips.h"
+#include "ui/UpdateCheck.h"
+#include "ui/VBBubbleViewMgr.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QLocale>
+#include <QDir>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+#include <algorithm>
+
+namespace {
+QToolButton* searchButton(const QString& objectName)
+{
+    auto* button = new QToolButton;
+    button->setObjectName(objectName);
+    button->setText(QStringLiteral("..."));
+    button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
+    button->setIconSize(QSize(20, 20));
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+QWidget* paneWithVerticalLayout(const QString& objectName, QVBoxLayout*& layout)
+{
+    auto* pane = new QWidget;
+    pane->setObjectName(objectName);
+    layout = new QVBoxLayout(pane);
+    layout->setObjectName(objectName == QLatin1String("widget_5")  ? QStringLiteral("verticalLayout_3")
+                          : objectName == QLatin1String("widget") ? QStringLiteral("verticalLayout")
+                                                                   : QStringLiteral("verticalLayout_2"));
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    return pane;
+}
+
+// The folders whose files the messages of a source may link to.
+QStringList sourceFoldersOf(const _ItemNode* node)
+{
+    if (node && node->type == ITEMNODE_LOCAL_DB)
+        return {g_localDbDir().absoluteFilePath(node->name)};
+    if (node && node->type == ITEMNODE_IOS_DEVICE)
+        return {g_dataSaveDir().absolutePath()};
+    return {};
+}
+
+QImage participantPicture(const _ViberChat* chat)
+{
+    QImage image;
+    if (chat && chat->members.size() == 1) {
+        const _ViberPerson* person = chat->members.cbegin().value();
+        if (person && !person->picturePath.isEmpty() && !image.load(person->picturePath, "JPG"))
+            image.load(person->picturePath, "PNG");
+    }
+    return image;
+}
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), itemModelMain(new ItemModelMain(this)), itemModelSms(new ItemModelSms(this)),
+      bubbleViewMgr(new VBBubbleViewMgr(this)), updateCheck(new UpdateCheck(g_dataSaveDir(), this))
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(g_productName());
+    resize(1000, 680);
+    setStyleSheet(getStyleSheet());
+
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setObjectName(QStringLiteral("verticalLayout_4"));
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* splitter = new QSplitter(Qt::Horizontal, central);
+    splitter->setObjectName(QStringLiteral("splitter"));
+    splitter->setHandleWidth(1);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(buildSourcePane());
+    splitter->addWidget(buildMessagePane());
+    splitter->addWidget(buildReadingPane());
+    splitter->setSizes({200, 450, 350});
+    layout->addWidget(splitter);
+    setCentralWidget(central);
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+
+    resetMessagesShow();
+    lbChatImg->installEventFilter(this);
+    initMainMenu();
+    startDeviceWatcher();
+    listLocalDatabases();
+    listStoredDevices();
+    updateMenuActionState();
+    checkForUpdate();
+}
+
+MainWindow::~MainWindow()
+{
+    // No device notice may reach a half-destroyed window.
+    if (watcher)
+        watcher->stop();
+    itemModelSms->loadSMS({});
+}
+
+QWidget* MainWindow::buildSourcePane()
+{
+    QVBoxLayout* v = nullptr;
+    QWidget* pane = paneWithVerticalLayout(QStringLiteral("widget_5"), v);
+    auto* bar = new QWidget;
+    bar->setObjectName(QStringLiteral("widget_4"));
+    auto* h = new QHBoxLayout(bar);
+    h->setObjectName(QStringLiteral("horizontalLayout_2"));
+    h->setSpacing(0);
+    h->setContentsMargins(0, 0, 0, 0);
+    txtHandleKeyword = new QLineEdit;
+    txtHandleKeyword->setObjectName(QStringLiteral("txtHandleKeyword"));
+    txtHandleKeyword->setPlaceholderText(QStringLiteral("Search chats"));
+    h->addWidget(txtHandleKeyword);
+    QToolButton* search = searchButton(QStringLiteral("btnSearchHandle"));
+    h->addWidget(search);
+    v->addWidget(bar);
+    connect(search, &QToolButton::pressed, this, &MainWindow::searchCotnact);
+    connect(txtHandleKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchCotnact);
+
+    treeViewDS = new MyTreeView;
+    treeViewDS->setObjectName(QStringLiteral("treeViewDS"));
+    treeViewDS->setFrameShadow(QFrame::Sunken);
+    treeViewDS->setLineWidth(1);
+    treeViewDS->setHeaderHidden(true);
+    treeViewDS->setModel(itemModelMain);
+    treeViewDS->setIconSize(QSize(18, 18));
+    v->addWidget(treeViewDS);
+    connect(treeViewDS, &MyTreeView::onSelectionChanged, this, &MainWindow::onMainTreeSelected);
+    connect(treeViewDS, &MyTreeView::createContextMenu, this, &MainWindow::onMainTreeContextMenu);
+    return pane;
+}
+
+QWidget* MainWindow::buildMessagePane()
+{
+    QVBoxLayout* v = nullptr;
+    QWidget* pane = paneWithVerticalLayout(QStringLiteral("widget"), v);
+    auto* bar = new QWidget;
+    bar->setObjectName(QStringLiteral("widget_3"));
+    auto* h = new QHBoxLayout(bar);
+    h->setObjectName(QStringLiteral("horizontalLayout"));
+    h->setSpacing(0);
+    h->setContentsMargins(0, 0, 0, 0);
+    txtSMSKeyword = new QLineEdit;
+    txtSMSKeyword->setObjectName(QStringLiteral("txtSMSKeyword"));
+    txtSMSKeyword->setPlaceholderText(QStringLiteral("Search messages"));
+    h->addWidget(txtSMSKeyword);
+    QToolButton* search = searchButton(QStringLiteral("btnSearchSMS"));
+    h->addWidget(search);
+    v->addWidget(bar);
+    connect(search, &QToolButton::pressed, this, &MainWindow::searchMessages);
+    connect(txtSMSKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchMessages);
+
+    treeViewSMS = new MyTreeView;
+    treeViewSMS->setObjectName(QStringLiteral("treeViewSMS"));
+    treeViewSMS->setDropIndicatorShown(false);
+    treeViewSMS->setModel(itemModelSms);
+    treeViewSMS->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    treeViewSMS->setIndentation(5);
+    treeViewSMS->setItemsExpandable(false);
+    treeViewSMS->setRootIsDecorated(false);
+    // Fixed row heights let the view lay out a million rows without asking
+    // each one for its size.
+    treeViewSMS->setUniformRowHeights(true);
+    treeViewSMS->setIconSize(QSize(18, 18));
+    // Wide enough for the longest date of the system's short format, so
+    // the time is never cut.
+    const QString longestDate = QLocale::system().toString(QDateTime(QDate(2024, 12, 28), QTime(22, 44, 44)),
+                                                           QLocale::ShortFormat);
+    treeViewSMS->setColumnWidth(0, qMax(160, treeViewSMS->fontMetrics().horizontalAdvance(longestDate) + 48));
+    treeViewSMS->setColumnWidth(1, 50);
+    treeViewSMS->setColumnWidth(2, 120);
+    // The view never sorts the model itself: the header only signals, and
+    // onSMSSortIndicatorChanged sorts the list by time.
+    treeViewSMS->header()->setSectionsMovable(false);
+    treeViewSMS->header()->setSortIndicatorShown(true);
+    treeViewSMS->header()->setSectionsClickable(true);
+    treeViewSMS->header()->setSortIndicator(0, Qt::AscendingOrder);
+    connect(treeViewSMS->header(), &QHeaderView::sortIndicatorChanged, this,
+            &MainWindow::onSMSSortIndicatorChanged);
+    connect(treeViewSMS, &MyTreeView::onSelectionChanged, this, &MainWindow::onSMSItemSelected);
+    connect(treeViewSMS, &MyTreeView::createContextMenu, this, &MainWindow::onSMSContextMenu);
+    v->addWidget(treeViewSMS);
+
+    lbSMSCount = new QLabel(QStringLiteral("Total: 0"));
+    lbSMSCount->setObjectName(QStringLiteral("lbSMSCount"));
+    lbSMSCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    v->addWidget(lbSMSCount);
+    return pane;
+}
+
+QWidget* MainWindow::buildReadingPane()
+{
+    QVBoxLayout* v = nullptr;
+    QWidget* pane = paneWithVerticalLayout(QStringLiteral("widget_2"), v);
+    auto* header = new QWidget;
+    header->setObjectName(QStringLiteral("lbConversation"));
+    auto* h = new QHBoxLayout(header);
+    h->setObjectName(QStringLiteral("horizontalLayout_4"));
+    h->setContentsMargins(10, 0, 10, 0);
+    auto* nameBox = new QWidget;
+    nameBox->setObjectName(QStringLiteral("widget_6"));
+    auto* nameLayout = new QHBoxLayout(nameBox);
+    nameLayout->setObjectName(QStringLiteral("horizontalLayout_3"));
+    nameLayout->addStretch();
+    lbChatName = new QLabel;
+    lbChatName->setObjectName(QStringLiteral("lbChatName"));
+    nameLayout->addWidget(lbChatName);
+    nameLayout->addStretch();
+    h->addWidget(nameBox, 1);
+    lbChatImg = new QLabel;
+    lbChatImg->setObjectName(QStringLiteral("lbChatImg"));
+    lbChatImg->setFixedSize(32, 32);
+    lbChatImg->setCursor(Qt::PointingHandCursor);
+    h->addWidget(lbChatImg);
+    v->addWidget(header);
+
+    webViewSMS = new QWebEngineView;
+    webViewSMS->setObjectName(QStringLiteral("webViewSMS"));
+    webViewSMS->setContextMenuPolicy(Qt::NoContextMenu);
+    webViewSMS->setAcceptDrops(false);
+    bubbleViewMgr->setWebview(webViewSMS);
+    v->addWidget(webViewSMS, 1);
+    return pane;
+}
+
+QString MainWindow::countText() const
+{
+    return lbSMSCount->text();
+}
+
+_ItemNode* MainWindow::currentNode() const
+{
+    return AbsTreeItemModel::nodeOf(treeViewDS->currentIndex());
+}
+
+_AbsDBItemNode* MainWindow::currentSource() const
+{
+    _ItemNode* node = currentNode();
+    if (node && node->type == ITEMNODE_CHAT)
+        node = node->parent;
+    if (!node || !g_isSourceNodeType(node->type))
+        return nullptr;
+    return static_cast<_AbsDBItemNode*>(node);
+}
+
+int MainWindow::iPhoneCount() const
+{
+    return itemModelMain->rootDevice()->deviceCount(ITEMNODE_IOS_DEVICE);
+}
+
+void MainWindow::iniShowDSNode(const _ItemNode* node)
+{
+    const QModelIndex index = itemModelMain->indexOfItemNode(node);
+    if (index.row() < 0)
+        return;
+    treeViewDS->expand(index);
+    QMetaObject::invokeMethod(treeViewDS, "setCurrentIndex", Qt::QueuedConnection,
+                              Q_ARG(QModelIndex, QPersistentModelIndex(index)));
+}
+
+void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemSelection&)
+{
+    updateMenuActionState();
+    if (selected.isEmpty())
+        return;
+    _ItemNode* node = AbsTreeItemModel::nodeOf(selected.first().topLeft());
+    if (!node) {
+        resetMessagesShow();
+        return;
+    }
+    if (node->type == ITEMNODE_IOS_DEVICE) {
+        loadMessages(static_cast<_AbsDBItemNode*>(node)->data, nullptr);
+    } else if (node->type == ITEMNODE_CHAT) {
+        loadMessages(static_cast<_AbsDBItemNode*>(node->parent)->data,
+                     static_cast<_ChatSessionItemNode*>(node)->chat);
+    } else if (node->type == ITEMNODE_LOCAL_DB) {
+        auto* db = static_cast<_LocalDbItemNode*>(node);
+        if (db->children.isEmpty()) {
+            // Nothing shown may point into a data set about to be replaced;
+            // an already loaded database is swapped in with one reset.
+            resetMessagesShow();
+            if (!reloadLocalDb(db))
+                return;
+            treeViewDS->expand(itemModelMain->indexOfItemNode(db));
+        }
+        loadMessages(db->data, nullptr);
+    } else {
+        resetMessagesShow();
+    }
+}
+
+bool MainWindow::reloadLocalDb(_LocalDbItemNode* db)
+{
+    try {
+        IOSViberDb store(QDir(g_localDbDir().absoluteFilePath(db->name)), QString::fromLatin1(kLocalDbStoreFile),
+                         true);
+        ViberData data = store.loadDataThrow();
+        itemModelMain->clearChilds(db);
+        db->data = data;
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()));
+        return false;
+    }
+    itemModelMain->listChats(db);
+    return true;
+}
+
+void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)
+{
+    curChat = chat;
+    const bool descending = treeViewSMS->header()->sortIndicatorOrder() == Qt::DescendingOrder;
+    QList<_ViberMsg*> list;
+    if (chat) {
+        list = chat->msgs;
+        std::sort(list.begin(), list.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
+    } else {
+        list = sortedSourceMessages(data, descending);
+    }
+    itemModelSms->loadSMS(list);
+    bubbleViewMgr->setSourceFolders(sourceFoldersOf(currentSource()));
+    bubbleViewMgr->showBubble(list);
+    lbSMSCount->setText(QStringLiteral("Messages: %1").arg(list.size()));
+    if (!chat) {
+        lbChatImg->hide();
+        lbChatName->setText(QStringLiteral("All"));
+        return;
+    }
+    showChatPicture(chat);
+    QString title = chat->display();
+    if (title.size() >= 21)
+        title = title.left(17) + QStringLiteral("...");
+    lbChatName->setText(title);
+}
+
+QList<_ViberMsg*> MainWindow::sortedSourceMessages(const ViberData& data, bool descending)
+{
+    if (data.isNull())
+        return {};
+    // Sorting a million messages again on every visit to the same source
+    // costs most of the time it takes to show them: the last sorted list is
+    // kept with a handle on its data set, so its pointers stay valid and a
+    // reloaded set (another object) never matches it.
+    if (sortedCache.data.p() != data.p() || sortedCache.descending != descending) {
+        sortedCache.data = data;
+        sortedCache.descending = descending;
+        sortedCache.list = data.messages();
+        std::sort(sortedCache.list.begin(), sortedCache.list.end(),
+                  descending ? compareViberMsgDesc : compareViberMsgAsc);
+    }
+    return sortedCache.list;
+}
+
+void MainWindow::showChatPicture(const _ViberChat* chat)
+{
+    // A group has no one picture: the previous chat's must not stay.
+    const QImage picture = participantPicture(chat);
+    if (picture.isNull()) {
+        lbChatImg->hide();
+        return;
+    }
+    lbChatImg->setPixmap(QPixmap::fromImage(picture.scaledToWidth(32, Qt::SmoothTransformation)));
+    lbChatImg->show();
+}
+
+void MainWindow::resetMessagesShow()
+{
+    curChat = nullptr;
+    itemModelSms->loadSMS({});
+    bubbleViewMgr->setSourceFolders({});
+    bubbleViewMgr->showBubble({});
+    lbSMSCount->setText(QStringLiteral("Messages: 0"));
+    lbChatImg->hide();
+    lbChatName->clear();
+}
+
+void MainWindow::onSMSItemSelected(const QItemSelection& selected, const QItemSelection&)
+{
+    if (selected.isEmpty())
+        return;
+    const QModelIndex first = selected.first().topLeft();
+    if (ItemModelSms::messageOf(first.siblingAtColumn(0)))
+        bubbleViewMgr->scrollToPos(first.row());
+}
+
+void MainWindow::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder)
+{
+    if (logicalIndex != 0) {
+        // Only the time orders messages; the indicator goes back to it.
+        treeViewSMS->header()->setSortIndicator(0, Qt::AscendingOrder);
+        return;
+    }
+    QList<_ViberMsg*> list = itemModelSms->messages();
+    const bool descending = treeViewSMS->header()->sortIndicatorOrder() == Qt::DescendingOrder;
+    std::sort(list.begin(), list.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
+    itemModelSms->loadSMS(list);
+    bubbleViewMgr->showBubble(list);
+}
+
+bool MainWindow::eventFilter(QObject* object, QEvent* event)
+{
+    if (object == lbChatImg && event->type() == QEvent::MouseButtonPress && curChat &&
+        curChat->members.size() == 1) {
+        const _ViberPerson* person = curChat->members.cbegin().value();
+        if (person && !person->picturePath.isEmpty() && QFileInfo(person->picturePath).isFile())
+            openPath(person->picturePath);
+    }
+    return QMainWindow::eventFilter(object, event);
+}
+
+void MainWindow::checkForUpdate()
+{
+    connect(updateCheck, &UpdateCheck::quitRequested, this, &QWidget::close);
+    updateCheck->start();
+}

@@ -1,0 +1,232 @@
+#pragma once
+
+#include "model/ViberData.h"
+#include "ui/ItemNodes.h"
+
+#include <QItemSelection>
+#include <QMainWindow>
+#include <functional>
+
+class DeviceWatcher;
+class ItemModelMain;
+class ItemModelSms;
+class MyTreeView;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QWebEngineView;
+class UpdateCheck;
+class VBBubbleViewMgr;
+struct _ViberChat;
+struct _ViberMsg;
+
+using ViberMsgList = QList<_ViberMsg*>;
+
+// The File-menu actions that also sit on the tool bar and follow the current
+// tree node.
+struct MainActions
+{
+    QAction* actBackup = nullptr;
+    QAction* actI2i = nullptr;
+    QAction* actDb2i = nullptr;
+    QAction* actExtractMedia = nullptr;
+    QAction* actExport = nullptr;
+    QAction* actExportCall = nullptr;
+    QAction* actPrint = nullptr;
+    QAction* actDelete = nullptr;
+    QAction* actImportiTunes = nullptr;
+};
+
+// The one window: sources (iPhones and local databases with their chats), the
+// message list of the chosen source or chat, and the bubble view. Every
+// command starts here. Each command family has four entries (selected rows,
+// shown chat, whole source, tool bar) that pick their messages in one place,
+// chooseMessages(), and hand them to one command function.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Which messages an entry of a command family works on.
+    enum MsgScope
+    {
+        SCOPE_SELECTION, // the rows selected in the message list
+        SCOPE_CHAT,      // the list shown, in its order
+        SCOPE_ALL,       // every message of the current source
+        SCOPE_TOOLBAR,   // selected rows, else the chat shown, else the source
+    };
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    ItemModelMain* treeModel() const { return itemModelMain; }
+    ItemModelSms* messageModel() const { return itemModelSms; }
+    MyTreeView* sourceTree() const { return treeViewDS; }
+    MyTreeView* messageList() const { return treeViewSMS; }
+    VBBubbleViewMgr* bubbles() const { return bubbleViewMgr; }
+    const MainActions& actions() const { return acts; }
+    QAction* exportAction() const { return acts.actExport; }
+    QString countText() const;
+    QLineEdit* chatKeyword() const { return txtHandleKeyword; }
+    QLineEdit* messageKeyword() const { return txtSMSKeyword; }
+    _ViberChat* currentChat() const { return curChat; }
+    DeviceWatcher* deviceWatcher() const { return watcher; }
+    // How folders are shown in the file browser; tests record instead.
+    void setOpener(std::function<void(const QString&)> open) { opener = std::move(open); }
+
+    // The data set of the current source (the chat's source for a chat node);
+    // null when no source is current.
+    ViberData allMessages() const;
+    ViberMsgList selMessages() const;
+    // The messages an entry of a family works on; false when it has nothing
+    // to work on (no usable current node).
+    bool chooseMessages(MsgScope scope, ViberMsgList& out) const;
+
+    // The context menus as they would be shown now; null when none is shown.
+    // The caller owns the menu.
+    QMenu* buildMainTreeMenu();
+    QMenu* buildSMSMenu();
+
+    // Expands the node and makes it current once the caller has returned.
+    void iniShowDSNode(const _ItemNode* node);
+
+public slots:
+    void onMainTreeSelected(const QItemSelection& selected, const QItemSelection& deselected);
+    void onMainTreeContextMenu();
+    void onSMSItemSelected(const QItemSelection& selected, const QItemSelection& deselected);
+    void onSMSContextMenu();
+    void onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
+    void searchMessages();
+    void searchCotnact();
+
+    void miBackup();
+    void miBackupChat();
+    void miBackupAll();
+    void miBackupToolbar();
+    void miExtractMedia();
+    void miExtractMediaChat();
+    void miExtractMediaAll();
+    void miExtractMediaToolbar();
+    void miExport();
+    void miExportChat();
+    void miExportAll();
+    void miExportToolbar();
+    void miExportCallChat();
+    void miExportCallAll();
+    void miExportCallToolbar();
+    void miPrint();
+    void miPrintChat();
+    void miPrintAll();
+    void miPrintToolbar();
+    void miDelete();
+    void miDeleteChat();
+    void miDeleteAll();
+    void miDeleteToolbar();
+    void miOpenDBFolder();
+    void miCheckUpdate();
+    void miHelp();
+    void miFeedback();
+    void miAbout();
+    void miUnmoutDevice();
+    void miClearCache();
+    void miImportPCPort();
+    void miImportPCPortToLocalDb();
+    void iosDeviceConnected(void* p);
+    void iosDeviceDisconnected(void* p);
+    void miI2i();
+    void miI2iChat();
+    void miI2iAll();
+    void miI2iToolbar();
+    void miDb2i();
+    void miDb2iChat();
+    void miDb2iAll();
+    void miDb2iToolbar();
+    void miImportiTunes();
+    void miImportiTunesToLocalDb();
+    void miExport2ITunesBKSel();
+    void miExport2ITunesBKChat();
+    void miExport2ITunesBKAll();
+    void miExport2ITunesBKToolbar();
+    void miViewIOSCacheFiles();
+
+public:
+    // The command functions, one per family.
+    void backupMessages(const ViberMsgList& msgs);
+    void backupMessages(const QString& dbName, const ViberMsgList& msgs);
+    void exportMessages(const ViberMsgList& msgs);
+    void exportCalls(const ViberMsgList& msgs);
+    void extractMediaFiles(const ViberMsgList& msgs);
+    void printMessages(const ViberMsgList& msgs);
+    void restoreMessages2IOS(const ViberMsgList& msgs);
+    void export2ITunesBK(const ViberMsgList& msgs);
+    void importViberFromPC(const QString& dbName);
+    void importViberFromiTunes(const QString& dbName);
+    bool loadIOSViberMessages(_IOSDeviceItemNode* node);
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+private:
+    using Command = void (MainWindow::*)(const ViberMsgList&);
+
+    QWidget* buildSourcePane();
+    QWidget* buildMessagePane();
+    QWidget* buildReadingPane();
+    void initMainMenu();
+    void updateMenuActionState();
+    void startDeviceWatcher();
+    void listLocalDatabases();
+    void listStoredDevices();
+    void checkForUpdate();
+
+    void loadMessages(ViberData& data, _ViberChat* chat);
+    void resetMessagesShow();
+    void showChatPicture(const _ViberChat* chat);
+    // All messages of a source in the order of the sort indicator.
+    QList<_ViberMsg*> sortedSourceMessages(const ViberData& data, bool descending);
+
+    // The node commands decide by: the current node, its parent for a chat;
+    // null when that is not a source.
+    _AbsDBItemNode* currentSource() const;
+    _ItemNode* currentNode() const;
+    int iPhoneCount() const;
+    // Runs a family's command function on the messages of scope; nothing
+    // when there is nothing to work on.
+    void runCommand(MsgScope scope, Command command);
+    // Says that a command's window is not built yet (never a silent no-op).
+    void notAvailableYet(const QString& what);
+
+    // Deletion from the local database of the current node; on success the
+    // database is read again and reselectChat (when above 0) made current.
+    bool deleteFromLocalDb(_LocalDbItemNode* db, const ViberMsgList& msgs, qint64 reselectChat);
+    // Reads a local database again into its node, with its chats listed.
+    bool reloadLocalDb(_LocalDbItemNode* db);
+    _LocalDbItemNode* findLocalDb(const QString& name) const;
+    _IOSDeviceItemNode* findDevice(void* device) const;
+    void removeDeviceNode(_IOSDeviceItemNode* node);
+    void openPath(const QString& path);
+
+    ItemModelMain* itemModelMain;
+    ItemModelSms* itemModelSms;
+    VBBubbleViewMgr* bubbleViewMgr;
+    UpdateCheck* updateCheck;
+    DeviceWatcher* watcher = nullptr;
+    _ViberChat* curChat = nullptr;
+    MainActions acts;
+    std::function<void(const QString&)> opener;
+    struct
+    {
+        ViberData data;
+        bool descending = false;
+        QList<_ViberMsg*> list;
+    } sortedCache;
+
+    MyTreeView* treeViewDS = nullptr;
+    MyTreeView* treeViewSMS = nullptr;
+    QLineEdit* txtHandleKeyword = nullptr;
+    QLineEdit* txtSMSKeyword = nullptr;
+    QLabel* lbSMSCount = nullptr;
+    QLabel* lbChatName = nullptr;
+    QLabel* lbChatImg = nullptr;
+    QWebEngineView* webViewSMS = nullptr;
+};

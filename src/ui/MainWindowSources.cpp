@@ -1,0 +1,226 @@
+#include "ui/MainWindow.h"
+
+#include "BuildSettings.h"
+#include "device/DeviceWatcher.h"
+#include "device/IOSDevice.h"
+#include "shell/DataFolders.h"
+#include "shell/FileRoutines.h"
+#include "shell/LocalDbNames.h"
+#include "shell/UserTexts.h"
+#include "stores/IOSViberDb.h"
+#include "stores/StorePaths.h"
+#include "ui/DeviceFramework.h"
+#include "ui/ErrorReport.h"
+#include "ui/ItemModelMain.h"
+#include "ui/MyTreeView.h"
+#include "ui/Tips.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStatusBar>
+
+// Where sources come from: local databases and stored device copies found at
+// start-up, iPhones arriving and leaving; and the folder commands.
+
+namespace {
+const char* const kStoredDevicesFolder = "virtual_ios";
+
+QStringList subFolders(const QDir& dir)
+{
+    return dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+} // namespace
+
+void MainWindow::startDeviceWatcher()
+{
+    if (!g_deviceFrameworkLoaded())
+        return;
+    watcher = new DeviceWatcher(this);
+    connect(watcher, &DeviceWatcher::deviceArrived, this, &MainWindow::iosDeviceConnected);
+    connect(watcher, &DeviceWatcher::deviceLeft, this, &MainWindow::iosDeviceDisconnected);
+    QString error;
+    if (!watcher->start(error))
+        Tips::error(error);
+}
+
+void MainWindow::listLocalDatabases()
+{
+    for (const QString& name : g_localDbNames())
+        itemModelMain->addLocalDb(name);
+    treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootLocalDb()));
+}
+
+void MainWindow::listStoredDevices()
+{
+    const QDir root(g_dataSaveDir().filePath(QString::fromLatin1(kStoredDevicesFolder)));
+    if (!root.exists())
+        return;
+    for (const QString& name : subFolders(root)) {
+        const QString folder = root.absoluteFilePath(name);
+        const bool ours = QFileInfo(QDir(folder).filePath(QString::fromLatin1(kLocalDbStoreFile))).isFile();
+        const QString storeFile = ours ? QString::fromLatin1(kLocalDbStoreFile) : QStringLiteral("Documents/Contacts.data");
+        try {
+            IOSViberDb store{QDir(folder), storeFile, false};
+            ViberData data = store.loadDataThrow();
+            _IOSDeviceItemNode* node = itemModelMain->addIOSDevice(name, folder);
+            node->data = data;
+            itemModelMain->listChats(node);
+        } catch (const std::exception& e) {
+            Tips::error(QString::fromUtf8(e.what()));
+        }
+    }
+    treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
+}
+
+_LocalDbItemNode* MainWindow::findLocalDb(const QString& name) const
+{
+    for (_ItemNode* node : itemModelMain->rootLocalDb()->children) {
+        if (node->type == ITEMNODE_LOCAL_DB && node->name == name)
+            return static_cast<_LocalDbItemNode*>(node);
+    }
+    return nullptr;
+}
+
+_IOSDeviceItemNode* MainWindow::findDevice(void* device) const
+{
+    for (_ItemNode* node : itemModelMain->rootDevice()->children) {
+        if (node->type == ITEMNODE_IOS_DEVICE && static_cast<_IOSDeviceItemNode*>(node)->device == device)
+            return static_cast<_IOSDeviceItemNode*>(node);
+    }
+    return nullptr;
+}
+
+void MainWindow::iosDeviceConnected(void* p)
+{
+    if (!p || findDevice(p))
+        return;
+    IOSDevice device;
+    try {
+        device = IOSDevice::readThrow(static_cast<am_device*>(p));
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()));
+        return;
+    }
+    const QString name = device.name.isEmpty() ? device.udid : device.name;
+    _IOSDeviceItemNode* node = itemModelMain->addIOSDevice(name, device.udid);
+    node->device = p;
+    treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
+    updateMenuActionState();
+    statusBar()->showMessage(QStringLiteral("%1 connected.").arg(name), 5000);
+    if (loadIOSViberMessages(node)) {
+        itemModelMain->listChats(node);
+        iniShowDSNode(node);
+    }
+}
+
+void MainWindow::iosDeviceDisconnected(void* p)
+{
+    _IOSDeviceItemNode* node = p ? findDevice(p) : nullptr;
+    if (!node)
+        return;
+    removeDeviceNode(node);
+}
+
+void MainWindow::removeDeviceNode(_IOSDeviceItemNode* node)
+{
+    // The list and the chat shown may point into the node's data set.
+    treeViewDS->setCurrentIndex(QModelIndex());
+    resetMessagesShow();
+    sortedCache = {}; // frees a departed phone's messages now
+    itemModelMain->removeNode(node);
+    updateMenuActionState();
+}
+
+bool MainWindow::loadIOSViberMessages(_IOSDeviceItemNode* node)
+{
+    if (!node)
+        return false;
+    notAvailableYet(QStringLiteral("Loading Viber messages from an attached iPhone"));
+    return false;
+}
+
+void MainWindow::miUnmoutDevice()
+{
+    _ItemNode* node = currentNode();
+    if (node && node->type == ITEMNODE_IOS_DEVICE)
+        removeDeviceNode(static_cast<_IOSDeviceItemNode*>(node));
+}
+
+void MainWindow::miViewIOSCacheFiles()
+{
+    const _ItemNode* node = currentNode();
+    if (!node || node->type != ITEMNODE_IOS_DEVICE)
+        return;
+    const auto* device = static_cast<const _IOSDeviceItemNode*>(node);
+    // A stored copy is its own folder; an attached device's copies live in
+    // the cache under its identifier, which must be a plain name.
+    QString folder = device->identifier;
+    if (device->device) {
+        if (!g_isPlainFileName(device->identifier))
+            return;
+        const QDir cache(g_dataSaveDir().filePath(QStringLiteral("ios_cache")));
+        cache.mkpath(device->identifier);
+        folder = cache.absoluteFilePath(device->identifier);
+    }
+    openPath(folder);
+}
+
+void MainWindow::miOpenDBFolder()
+{
+    openPath(g_localDbDir().absolutePath());
+}
+
+void MainWindow::miClearCache()
+{
+    g_delDirCascade(g_dataSaveDir().filePath(QStringLiteral("ios_cache")));
+    Tips::info(ids("IDS_SUC_CLEAR_CACHE"));
+}
+
+void MainWindow::openPath(const QString& path)
+{
+    if (opener)
+        opener(path);
+    else
+        g_openFileOrFolder(path);
+}
+
+namespace {
+QString webPage(const QString& page)
+{
+    return QStringLiteral("http://%1/%2").arg(QString::fromLatin1(FERROWICK_WEB_HOST).trimmed(), page);
+}
+} // namespace
+
+// The web pages exist only with a configured host; without one the menu
+// entries are hidden, and a call from elsewhere says so.
+void MainWindow::miCheckUpdate()
+{
+    if (g_webHostConfigured())
+        g_openLink(webPage(QStringLiteral("update.html")));
+    else
+        notAvailableYet(QStringLiteral("The update page"));
+}
+
+void MainWindow::miHelp()
+{
+    if (g_webHostConfigured())
+        g_openLink(webPage(QStringLiteral("help.html")));
+    else
+        notAvailableYet(QStringLiteral("The help page"));
+}
+
+void MainWindow::miFeedback()
+{
+    if (g_webHostConfigured())
+        g_openLink(webPage(QStringLiteral("support.html")));
+    else
+        notAvailableYet(QStringLiteral("The support page"));
+}
+
+void MainWindow::miAbout()
+{
+    Tips::info(QStringLiteral("<b>%1</b><br/>Version %2 (build %3)<br/><br/>Reads, exports and keeps your Viber "
+                              "history.")
+                   .arg(g_productName(), QLatin1String(FERROWICK_VERSION_TEXT))
+                   .arg(FERROWICK_BUILD_NUMBER));
+}

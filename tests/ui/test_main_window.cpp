@@ -1,0 +1,647 @@
+// Drives the main window as a person would, on a data folder with fixture
+// local databases and a stored device copy; every box and file dialog is
+// answered through ScriptedAnswers.
+#include "fixtures/DesktopFixture.h"
+#include "fixtures/StoreFixture.h"
+#include "fixtures/ViberBackupFixture.h"
+#include "jobs/BackupViberMsgThread.h"
+#include "shell/DataFolders.h"
+#include "shell/FileRoutines.h"
+#include "shell/LocalDbNames.h"
+#include "shell/UserTexts.h"
+#include "stores/DemoHistory.h"
+#include "stores/IOSViberDb.h"
+#include "stores/PCViberDb.h"
+#include "support/TestEnv.h"
+#include "ui/ItemModelMain.h"
+#include "ui/ItemModelSms.h"
+#include "ui/MainWindow.h"
+#include "ui/MyTreeView.h"
+#include "ui/ProgressForm.h"
+#include "ui/ScriptedAnswers.h"
+#include "ui/Tips.h"
+#include "ui/VBBubbleViewMgr.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+QByteArray g_readBytesForTest(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QString kLongTitle = QStringLiteral("Abcdefghijklmnopqrstuvwxy"); // 25 characters
+const QString kShortTitle = QStringLiteral("Abcdefghijklmnopqrst");    // 20 characters
+
+QStringList texts(const QList<QAction*>& actions)
+{
+    QStringList out;
+    for (const QAction* a : actions)
+        out << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    return out;
+}
+
+QStringList enabledTexts(const QMenu* menu)
+{
+    QStringList out;
+    for (const QAction* a : menu->actions()) {
+        if (a->isEnabled())
+            out << a->text();
+    }
+    return out;
+}
+
+QStringList boxTexts()
+{
+    QStringList out;
+    for (const auto& b : ScriptedAnswers::shownBoxes())
+        out << b.text;
+    return out;
+}
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_demo;
+    int m_demoTotal = 0;
+
+    static QModelIndex child(const ItemModelMain* tree, const QModelIndex& parent, const QString& name)
+    {
+        for (int r = 0; r < tree->rowCount(parent); ++r) {
+            const QModelIndex i = tree->index(r, 0, parent);
+            if (tree->data(i).toString() == name)
+                return i;
+        }
+        return QModelIndex();
+    }
+    static QModelIndex localDb(const MainWindow& w, const QString& name)
+    {
+        const ItemModelMain* tree = w.treeModel();
+        return child(tree, tree->indexOfItemNode(tree->rootLocalDb()), name);
+    }
+    static QModelIndex device(const MainWindow& w, const QString& name)
+    {
+        const ItemModelMain* tree = w.treeModel();
+        return child(tree, tree->indexOfItemNode(tree->rootDevice()), name);
+    }
+    static void selectRows(MainWindow& w, const QList<int>& rows)
+    {
+        for (int r : rows)
+            w.messageList()->selectionModel()->select(w.messageModel()->indexOfPos(r),
+                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    static void press(QWidget* widget)
+    {
+        QMouseEvent event(QEvent::MouseButtonPress, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &event);
+    }
+    // The count the last export box reported.
+    static QString lastBox() { return boxTexts().isEmpty() ? QString() : boxTexts().last(); }
+
+    void makeFixtures()
+    {
+        // The demo history as a local database, a folder without a store,
+        // a database with chats of long and short names, a stored device copy.
+        m_demo = m_tmp.filePath(QStringLiteral("demo"));
+        g_writeDemoContainerThrow(m_demo);
+        IOSViberDb demo(QDir(m_demo), QStringLiteral("Documents/Contacts.data"), false);
+        const ViberData data = demo.loadDataThrow();
+        m_demoTotal = int(data.messages().size());
+        {
+            ProgressForm form{QString()};
+            BackupViberMsgThread job(data.messages(), QDir(g_localDbDir().filePath(QStringLiteral("Demo"))), form);
+            QCOMPARE(g_execJob(job, form), 1);
+        }
+        QVERIFY(QDir().mkpath(g_localDbDir().filePath(QStringLiteral("No store/Documents"))));
+
+        ContainerFixture names(g_localDbDir().filePath(QStringLiteral("Names")), IosStoreWriter::LocalDb);
+        for (const QString& title : {kLongTitle, kShortTitle}) {
+            const qint64 p = names.store().addPerson(QStringLiteral("+1555%1").arg(title.size()), {}, 0, title);
+            const qint64 chat = names.store().addChat(700000000, {p});
+            IosStoreWriter::Message m;
+            m.chat = chat;
+            m.date = 700000000;
+            m.text = QStringLiteral("hello ") + title;
+            m.person = p;
+            names.store().addMessage(m);
+        }
+        names.finish();
+
+        const QString copy = g_dataSaveDir().filePath(QStringLiteral("virtual_ios/Old Phone"));
+        QVERIFY(g_copyDirThrowless(m_demo, copy));
+    }
+
+    static bool g_copyDirThrowless(const QString& from, const QString& to)
+    {
+        QDir().mkpath(to);
+        for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+            const QString target = QDir(to).filePath(fi.fileName());
+            if (fi.isDir() ? !g_copyDirThrowless(fi.filePath(), target) : !QFile::copy(fi.filePath(), target))
+                return false;
+        }
+        return true;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        g_requireTestEnvironment();
+        g_delDirCascade(g_dataSaveDir().absolutePath());
+    }
+
+    void init()
+    {
+        ScriptedAnswers::reset();
+        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
+    }
+
+    // First run: two roots, nothing to act on, every named part in place.
+    void startsEmpty()
+    {
+        MainWindow w;
+        const ItemModelMain* tree = w.treeModel();
+        QCOMPARE(tree->rowCount(), 2);
+        QCOMPARE(tree->rowCount(tree->indexOfItemNode(tree->rootDevice())), 0);
+        QCOMPARE(tree->rowCount(tree->indexOfItemNode(tree->rootLocalDb())), 0);
+        QCOMPARE(w.countText(), QStringLiteral("Messages: 0"));
+        const MainActions& a = w.actions();
+        for (QAction* act : {a.actBackup, a.actI2i, a.actDb2i, a.actExtractMedia, a.actExport, a.actExportCall,
+                             a.actPrint, a.actDelete})
+            QVERIFY2(!act->isEnabled(), qPrintable(act->text()));
+        QVERIFY(a.actImportiTunes->isEnabled());
+        for (const char* name :
+             {"centralWidget", "splitter", "widget_5", "widget_4", "txtHandleKeyword", "btnSearchHandle", "treeViewDS",
+              "widget", "widget_3", "txtSMSKeyword", "btnSearchSMS", "treeViewSMS", "lbSMSCount", "widget_2",
+              "lbConversation", "widget_6", "lbChatName", "lbChatImg", "webViewSMS", "mainToolBar", "statusBar"})
+            QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
+        QCOMPARE(w.objectName(), QStringLiteral("MainWindow"));
+        QCOMPARE(w.findChild<QSplitter*>(QStringLiteral("splitter"))->count(), 3);
+        QCOMPARE(w.messageList()->columnWidth(1), 50);
+        QCOMPARE(w.messageList()->selectionMode(), QAbstractItemView::ExtendedSelection);
+
+        auto* bar = w.findChild<QToolBar*>(QStringLiteral("mainToolBar"));
+        QCOMPARE(bar->iconSize(), QSize(52, 52));
+        QCOMPARE(bar->actions(), (QList<QAction*>{a.actBackup, a.actI2i, a.actDb2i, a.actImportiTunes,
+                                                  bar->actions().at(4), a.actExtractMedia, a.actExport,
+                                                  a.actExportCall, a.actPrint, a.actDelete, bar->actions().at(10)}));
+        QVERIFY(bar->actions().at(4)->isSeparator() && bar->actions().at(10)->isSeparator());
+        QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
+    }
+
+    void listsDatabasesAndStoredCopies()
+    {
+        makeFixtures();
+        ScriptedAnswers::reset();
+        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
+        MainWindow w;
+        const ItemModelMain* tree = w.treeModel();
+        const QModelIndex dbs = tree->indexOfItemNode(tree->rootLocalDb());
+        QStringList names;
+        for (int r = 0; r < tree->rowCount(dbs); ++r)
+            names << tree->data(tree->index(r, 0, dbs)).toString();
+        QCOMPARE(names, (QStringList{QStringLiteral("Demo"), QStringLiteral("Names")}));
+        // Databases are read on first selection; stored copies at once.
+        QCOMPARE(tree->rowCount(localDb(w, QStringLiteral("Demo"))), 0);
+        const QModelIndex phone = device(w, QStringLiteral("Old Phone"));
+        QVERIFY(phone.isValid());
+        QCOMPARE(tree->rowCount(phone), 11);
+        QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
+    }
+
+    void selectingShowsListTitleAndPicture()
+    {
+        MainWindow w;
+        const ItemModelMain* tree = w.treeModel();
+        auto* title = w.findChild<QLabel*>(QStringLiteral("lbChatName"));
+        const QModelIndex names = localDb(w, QStringLiteral("Names"));
+        w.sourceTree()->setCurrentIndex(names);
+        QCOMPARE(title->text(), QStringLiteral("All"));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: 2"));
+        QCOMPARE(w.bubbles()->pageHtml().count(QStringLiteral("hello ")), 2);
+
+        // Selecting a database already read swaps the list in one reset.
+        w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(tree->rootDevice()));
+        QSignalSpy resets(w.messageModel(), &QAbstractItemModel::modelReset);
+        w.sourceTree()->setCurrentIndex(names);
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(w.countText(), QStringLiteral("Messages: 2"));
+
+        w.sourceTree()->setCurrentIndex(child(tree, names, kLongTitle));
+        QCOMPARE(title->text(), kLongTitle.left(17) + QStringLiteral("..."));
+        QCOMPARE(w.messageModel()->rowCount(), 1);
+        QVERIFY(w.currentChat());
+        // No picture file: the label stays hidden.
+        QVERIFY(w.findChild<QLabel*>(QStringLiteral("lbChatImg"))->isHidden());
+        w.sourceTree()->setCurrentIndex(child(tree, names, kShortTitle));
+        QCOMPARE(title->text(), kShortTitle);
+
+        // A contact's picture shows, and goes again for a group (which has
+        // no one picture) instead of staying from the chat before.
+        auto* picture = w.findChild<QLabel*>(QStringLiteral("lbChatImg"));
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        w.sourceTree()->setCurrentIndex(child(tree, demo, QStringLiteral("Yuki Sato")));
+        QVERIFY(!picture->isHidden());
+        QCOMPARE(picture->pixmap().width(), 32);
+        // A click on it opens the picture file.
+        QStringList opened;
+        w.setOpener([&](const QString& path) { opened << path; });
+        press(picture);
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(QFileInfo(opened.first()).isFile());
+        QCOMPARE(opened.first(), w.currentChat()->members.cbegin().value()->picturePath);
+
+        w.sourceTree()->setCurrentIndex(child(tree, demo, QStringLiteral("Family")));
+        QVERIFY(picture->isHidden());
+        press(picture);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(title->text(), QStringLiteral("Family"));
+
+        // A root resets the view.
+        w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(tree->rootDevice()));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: 0"));
+        QVERIFY(!w.currentChat());
+        QVERIFY(title->text().isEmpty());
+    }
+
+    void sortsOnlyByTime()
+    {
+        MainWindow w;
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
+        QCOMPARE(w.messageModel()->rowCount(), m_demoTotal);
+        QHeaderView* header = w.messageList()->header();
+        const auto shown = [&] { return w.messageModel()->messages(); };
+        QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgAsc));
+        header->setSortIndicator(0, Qt::DescendingOrder);
+        QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgDesc));
+        // The bubbles follow: the first page now starts with the newest message.
+        QVERIFY(w.bubbles()->pageHtml().contains(shown().first()->summary().toHtmlEscaped().left(10)));
+        // Coming back to the source keeps the order chosen.
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice()));
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
+        QCOMPARE(shown().size(), m_demoTotal);
+        QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgDesc));
+        // Another column does not sort: the indicator goes back to time, ascending.
+        header->setSortIndicator(2, Qt::AscendingOrder);
+        QCOMPARE(header->sortIndicatorSection(), 0);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgAsc));
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice()));
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
+        QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgAsc));
+        // Selecting a row scrolls the bubble view to it.
+        w.messageList()->setCurrentIndex(w.messageModel()->indexOfPos(5));
+        QVERIFY(!w.bubbles()->scrolledTo().isEmpty());
+    }
+
+    // Return in a search box and its button both search.
+    void searchBoxesAreWired()
+    {
+        MainWindow w;
+        const ItemModelMain* tree = w.treeModel();
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        w.chatKeyword()->setText(QStringLiteral("lena"));
+        QMetaObject::invokeMethod(w.findChild<QToolButton*>(QStringLiteral("btnSearchHandle")), "pressed");
+        QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), QStringLiteral("Lena Fischer"));
+        w.chatKeyword()->setText(QStringLiteral("fam"));
+        QTest::keyClick(w.chatKeyword(), Qt::Key_Return);
+        QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), QStringLiteral("Family"));
+
+        const QList<_ViberMsg*> shown = w.messageModel()->messages();
+        const QString word = shown.at(3)->summary();
+        QList<int> matching;
+        for (int r = 0; r < shown.size(); ++r) {
+            if (shown.at(r)->summary().contains(word, Qt::CaseInsensitive))
+                matching << r;
+        }
+        w.messageKeyword()->setText(word);
+        QTest::keyClick(w.messageKeyword(), Qt::Key_Return);
+        QCOMPARE(w.messageList()->currentIndex().row(), matching.first());
+        QMetaObject::invokeMethod(w.findChild<QToolButton*>(QStringLiteral("btnSearchSMS")), "pressed");
+        QCOMPARE(w.messageList()->currentIndex().row(), matching.at(1 % matching.size()));
+    }
+
+    // One stored iPhone: transfers between iPhones stay off everywhere,
+    // transfers from a database to it are offered.
+    void enableRulesFollowTheCurrentNode()
+    {
+        MainWindow w;
+        const MainActions& a = w.actions();
+        const QModelIndex phone = device(w, QStringLiteral("Old Phone"));
+        w.sourceTree()->setCurrentIndex(phone);
+        QVERIFY(a.actBackup->isEnabled());
+        QVERIFY(!a.actI2i->isEnabled());
+        QVERIFY(!a.actDb2i->isEnabled());
+        QVERIFY(!a.actDelete->isEnabled());
+        QVERIFY(a.actExport->isEnabled() && a.actExportCall->isEnabled() && a.actPrint->isEnabled() &&
+                a.actExtractMedia->isEnabled());
+        w.sourceTree()->setCurrentIndex(w.treeModel()->index(0, 0, phone)); // a chat follows its source
+        QVERIFY(a.actBackup->isEnabled() && !a.actDelete->isEnabled());
+
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        QVERIFY(!a.actBackup->isEnabled());
+        QVERIFY(a.actDb2i->isEnabled());
+        QVERIFY(a.actDelete->isEnabled());
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(w.treeModel()->rootLocalDb()));
+        QVERIFY(!a.actExport->isEnabled() && !a.actDelete->isEnabled() && !a.actDb2i->isEnabled());
+    }
+
+    void contextMenusDependOnTheNode()
+    {
+        MainWindow w;
+        const ItemModelMain* tree = w.treeModel();
+        QVERIFY(!w.buildMainTreeMenu());
+        QVERIFY(!w.buildSMSMenu()); // no current node: no menu
+        w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(tree->rootDevice()));
+        QVERIFY(!w.buildMainTreeMenu());
+        QVERIFY(!w.buildSMSMenu());
+
+        w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(tree->rootLocalDb()));
+        std::unique_ptr<QMenu> menu(w.buildMainTreeMenu());
+        QCOMPARE(texts(menu->actions()), (QStringList{ids("IDS_MI_OPEN_DB_FOLDER"), ids("IDS_MI_IMPORT_FROM_ITUNES"),
+                                                      ids("IDS_MI_IMPORT_FROM_PC")}));
+
+        const QModelIndex phone = device(w, QStringLiteral("Old Phone"));
+        w.sourceTree()->setCurrentIndex(phone);
+        menu.reset(w.buildMainTreeMenu());
+        QCOMPARE(menu->actions().size(), 8);
+        QVERIFY(!enabledTexts(menu.get()).contains(ids("IDS_MI_I2I_ALL")));
+        QVERIFY(enabledTexts(menu.get()).contains(ids("IDS_MI_UNMOUNT_DEVICE")));
+        menu.reset(w.buildSMSMenu());
+        QCOMPARE(texts(menu->actions()),
+                 (QStringList{ids("IDS_MI_BACKUP_SEL"), ids("IDS_MI_I2I_SEL"), ids("IDS_MI_EXTRACT_MEDIA_SEL"),
+                              ids("IDS_MI_EXPORT_SEL"), ids("IDS_MI_PRINT_SEL")}));
+        w.sourceTree()->setCurrentIndex(tree->index(0, 0, phone));
+        menu.reset(w.buildMainTreeMenu());
+        QVERIFY(!texts(menu->actions()).contains(ids("IDS_MI_DELETE_CHAT")));
+        QVERIFY(texts(menu->actions()).contains(ids("IDS_MI_BACKUP_CHAT")));
+
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        menu.reset(w.buildMainTreeMenu());
+        QCOMPARE(menu->actions().size(), 9);
+        QVERIFY(enabledTexts(menu.get()).contains(ids("IDS_MI_DB2I_ALL")));
+        QVERIFY(texts(menu->actions()).contains(ids("IDS_MI_DELETE_ALL")));
+        w.sourceTree()->setCurrentIndex(tree->index(0, 0, demo));
+        menu.reset(w.buildMainTreeMenu());
+        QCOMPARE(texts(menu->actions()).first(), ids("IDS_MI_DB2I_CHAT"));
+        QVERIFY(texts(menu->actions()).contains(ids("IDS_MI_DELETE_CHAT")));
+        menu.reset(w.buildSMSMenu());
+        QCOMPARE(texts(menu->actions()).size(), 6);
+        QVERIFY(texts(menu->actions()).contains(ids("IDS_MI_DELETE_SEL")));
+
+        // A menu entry reaches its command: print says it is not built yet.
+        menu.reset(w.buildMainTreeMenu());
+        for (QAction* act : menu->actions()) {
+            if (act->text() == ids("IDS_MI_PRINT_CHAT"))
+                act->trigger();
+        }
+        QCOMPARE(ScriptedAnswers::shownBoxes().size(), 1);
+        QVERIFY(lastBox().contains(QLatin1String("not available")));
+    }
+
+    // The four entries of a family pick different messages for the one
+    // command function; the export's count tells which.
+    void familyEntriesChooseTheirMessages()
+    {
+        MainWindow w;
+        const ItemModelMain* tree = w.treeModel();
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        const QModelIndex chat = tree->index(0, 0, demo);
+        w.sourceTree()->setCurrentIndex(chat);
+        const int inChat = w.messageModel()->rowCount();
+        QVERIFY(inChat > 3 && inChat < m_demoTotal);
+        const QString out = m_tmp.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        const auto exported = [](int n) { return ids("IDS_SUC_EXPORT_%1_MMS").arg(n); };
+
+        selectRows(w, {0, 2, 3});
+        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/sel.csv"));
+        w.miExport();
+        QCOMPARE(lastBox(), exported(3));
+        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/bar.csv"));
+        w.miExportToolbar();
+        QCOMPARE(lastBox(), exported(3));
+        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/chat.csv"));
+        w.miExportChat();
+        QCOMPARE(lastBox(), exported(inChat));
+        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/all.csv"));
+        w.miExportAll();
+        QCOMPARE(lastBox(), exported(m_demoTotal));
+
+        // The tool bar without selected rows: the chat on a chat node, the
+        // whole source on the source node.
+        w.messageList()->clearSelection();
+        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/bar-chat.csv"));
+        w.exportAction()->trigger();
+        QCOMPARE(lastBox(), exported(inChat));
+        w.sourceTree()->setCurrentIndex(demo);
+        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/bar-all.csv"));
+        w.exportAction()->trigger();
+        QCOMPARE(lastBox(), exported(m_demoTotal));
+
+        // No rows selected: the selection entry says so instead of doing nothing.
+        const int before = int(ScriptedAnswers::shownBoxes().size());
+        w.miExport();
+        QCOMPARE(ScriptedAnswers::shownBoxes().size(), before + 1);
+        QCOMPARE(lastBox(), ids("IDS_NO_MESSAGES_CHOSEN"));
+        QCOMPARE(ScriptedAnswers::fileDialogCaptions().count(ids("IDS_SEL_EXPORT_MESSAGES_PATH")), 6);
+    }
+
+    void callsAndAttachmentsRunTheirJobs()
+    {
+        MainWindow w;
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        const QString out = m_tmp.filePath(QStringLiteral("calls"));
+        QVERIFY(QDir().mkpath(out));
+        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/calls.txt"));
+        w.miExportCallAll();
+        QCOMPARE(lastBox(), ids("IDS_SUC_EXPORT_%1_CALLS").arg(19));
+        // With rows selected the tool bar still takes the whole list shown.
+        selectRows(w, {0});
+        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/calls2.txt"));
+        w.miExportCallToolbar();
+        QCOMPARE(lastBox(), ids("IDS_SUC_EXPORT_%1_CALLS").arg(19));
+
+        w.messageList()->clearSelection();
+        ScriptedAnswers::answerNextFileDialog(out);
+        w.miExtractMediaAll();
+        const QStringList made = QDir(out).entryList({QStringLiteral("attachments(*")}, QDir::Dirs);
+        QCOMPARE(made.size(), 1);
+        QVERIFY(!QDir(QDir(out).filePath(made.first())).isEmpty());
+        QVERIFY(lastBox().startsWith(ids("IDS_SUC_EXTRACT_MEDIA_FILES_TO_%1").section(u'%', 0, 0)));
+    }
+
+    // Backing up a stored iPhone makes "<name>_Backup" and lists it; a second
+    // backup adds nothing twice.
+    void backupMakesALocalDatabase()
+    {
+        MainWindow w;
+        w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
+        w.miBackupToolbar();
+        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(m_demoTotal));
+        const QModelIndex made = localDb(w, QStringLiteral("Old Phone_Backup"));
+        QVERIFY(made.isValid());
+        w.sourceTree()->setCurrentIndex(made);
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal));
+
+        w.sourceTree()->setCurrentIndex(w.treeModel()->index(2, 0, device(w, QStringLiteral("Old Phone"))));
+        w.miBackupChat();
+        QCOMPARE(w.treeModel()->rowCount(w.treeModel()->indexOfItemNode(w.treeModel()->rootLocalDb())), 3);
+        // The database is read again on its next selection, still whole.
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Old Phone_Backup")));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal));
+    }
+
+    void deletesFromALocalDatabase()
+    {
+        MainWindow w;
+        const ItemModelMain* tree = w.treeModel();
+        const QString name = QStringLiteral("Old Phone_Backup");
+        w.sourceTree()->setCurrentIndex(localDb(w, name));
+        const QModelIndex chat = tree->index(0, 0, localDb(w, name));
+        const QString chatName = tree->data(chat).toString();
+        w.sourceTree()->setCurrentIndex(chat);
+        const int inChat = w.messageModel()->rowCount();
+
+        // Refused: nothing changes.
+        selectRows(w, {0, 1});
+        ScriptedAnswers::answerNextBox(QMessageBox::No);
+        w.miDeleteToolbar();
+        QCOMPARE(w.messageModel()->rowCount(), inChat);
+
+        ScriptedAnswers::answerNextBox(QMessageBox::Yes);
+        w.miDelete();
+        QCOMPARE(lastBox(), ids("IDS_SUC_DEL_%1_VIBER_MESSAGES").arg(2));
+        // The same chat is current again, two messages shorter.
+        QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), chatName);
+        QCOMPARE(w.messageModel()->rowCount(), inChat - 2);
+
+        ScriptedAnswers::answerNextBox(QMessageBox::Yes);
+        w.miDeleteToolbar(); // no rows selected on a chat: the whole chat
+        QCOMPARE(lastBox(), ids("IDS_SUC_DEL_%1_VIBER_MESSAGES").arg(inChat - 2));
+        QVERIFY(!child(tree, localDb(w, name), chatName).isValid());
+        QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), name);
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal - inChat));
+
+        // A stored iPhone is never changed by deletion.
+        w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
+        const int boxes = int(ScriptedAnswers::shownBoxes().size());
+        w.miDeleteAll();
+        w.miDelete();
+        QCOMPARE(ScriptedAnswers::shownBoxes().size(), boxes);
+
+        w.sourceTree()->setCurrentIndex(localDb(w, name));
+        ScriptedAnswers::answerNextBox(QMessageBox::Yes);
+        w.miDeleteToolbar();
+        QCOMPARE(lastBox(), ids("IDS_DEL_LOCALDB_SUC"));
+        QVERIFY(!localDb(w, name).isValid());
+        QVERIFY(!QFileInfo::exists(g_localDbDir().filePath(name)));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: 0"));
+    }
+
+    void folderCommandsOpenTheirFolders()
+    {
+        MainWindow w;
+        QStringList opened;
+        w.setOpener([&](const QString& path) { opened << path; });
+        w.miOpenDBFolder();
+        w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
+        w.miViewIOSCacheFiles();
+        QCOMPARE(opened, (QStringList{g_localDbDir().absolutePath(),
+                                      g_dataSaveDir().absoluteFilePath(QStringLiteral("virtual_ios/Old Phone"))}));
+
+        QVERIFY(QDir().mkpath(g_dataSaveDir().filePath(QStringLiteral("ios_cache/x/y"))));
+        w.miClearCache();
+        QVERIFY(!QFileInfo::exists(g_dataSaveDir().filePath(QStringLiteral("ios_cache"))));
+        QCOMPARE(lastBox(), ids("IDS_SUC_CLEAR_CACHE"));
+
+        // "Disconnect Device" takes the node off the tree, and only it.
+        w.miUnmoutDevice();
+        QVERIFY(!device(w, QStringLiteral("Old Phone")).isValid());
+        QCOMPARE(w.countText(), QStringLiteral("Messages: 0"));
+        QVERIFY(localDb(w, QStringLiteral("Demo")).isValid());
+
+        w.miAbout();
+        QVERIFY(lastBox().contains(g_productName()));
+    }
+
+    // The Desktop store is read from a copy into "<account>_Backup"; the
+    // user's store is left byte for byte as it was.
+    void importsFromViberDesktop()
+    {
+        MainWindow w;
+        w.miImportPCPort();
+        QCOMPARE(lastBox(), ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT"));
+
+        const QString store = QDir::home().filePath(QStringLiteral(".ViberPC/4915550001/viber.db"));
+        QVERIFY(QDir().mkpath(QFileInfo(store).absolutePath()));
+        {
+            DesktopFixture f(store);
+            g_fillDesktopSample(f);
+            f.finish();
+        }
+        const QByteArray before = g_readBytesForTest(store);
+        const int total = int(PCViberDb(store).loadDataThrow().messages().size());
+        QVERIFY(total > 3);
+        w.miImportPCPort();
+        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(total));
+        const QModelIndex made = localDb(w, QStringLiteral("4915550001_Backup"));
+        QVERIFY(made.isValid());
+        w.sourceTree()->setCurrentIndex(made);
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(total));
+        QCOMPARE(g_readBytesForTest(store), before);
+        QVERIFY(QDir(g_dataSaveDir().filePath(QStringLiteral("cache")))
+                    .entryList({QStringLiteral("desktop-*")}, QDir::Dirs)
+                    .isEmpty());
+        QDir(QFileInfo(store).absolutePath()).removeRecursively();
+    }
+
+    void importsAnITunesBackup()
+    {
+        ViberBackupLayout layout;
+        layout.photoLibrary = false;
+        const QString folder = g_writeViberBackup(m_demo, ViberBackupSample(), m_tmp.filePath(QStringLiteral("bk")),
+                                                  QStringLiteral("plain"), layout);
+        MainWindow w;
+        ScriptedAnswers::answerNextFileDialog(QString());
+        w.miImportiTunes(); // cancelled: nothing
+        QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
+
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Names")));
+        ScriptedAnswers::answerNextFileDialog(folder);
+        w.miImportiTunesToLocalDb();
+        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(m_demoTotal));
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Names")));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal + 2));
+
+        // A folder that is no backup is an error, not a crash.
+        ScriptedAnswers::answerNextFileDialog(m_tmp.filePath(QStringLiteral("out")));
+        w.miImportiTunes();
+        QCOMPARE(ScriptedAnswers::shownBoxes().last().icon, QMessageBox::Critical);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
