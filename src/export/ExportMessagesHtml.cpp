@@ -36,6 +36,8 @@ void ExportMessagesHtml::init()
         "<title>Ferrowick</title>\n"
         "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"));
     m_file.write(m_navigation);
+    m_file.write(m_carried);
+    m_carried.clear();
 }
 
 void ExportMessagesHtml::write(_ViberMsg& m)

@@ -24,6 +24,13 @@ public:
 
     // Links written at the top and the bottom of the page (pages of a long chat).
     void setNavigation(const QString& html) { m_navigation = html; }
+    // Continues an earlier page: its messages' markup comes first, and the
+    // next message repeats the day box only when its day differs from lastDay.
+    void setCarried(const QString& body, const QDate& lastDay)
+    {
+        m_carried = body;
+        m_lastDate = lastDay;
+    }
 
     // Copies an attachment into "files" under a free name; returns the page's
     // reference to it ("files/<name>", percent-encoded).
@@ -36,4 +43,5 @@ private:
     BubbleHtmlOptions m_options;
     QDate m_lastDate;
     QString m_navigation;
+    QString m_carried;
 };

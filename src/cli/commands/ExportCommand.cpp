@@ -30,7 +30,7 @@ QList<QCommandLineOption> ExportCommand::options() const
                                                                        "chat (default 5000)."),
                                                         QStringLiteral("N")),
                                      QCommandLineOption(QStringLiteral("since-last"),
-                                                        QStringLiteral("txt, doc, csv, json: add only the messages "
+                                                        QStringLiteral("txt, doc, csv, json, html: add only the messages "
                                                                        "newer than the last export to PATH."))} +
            g_dateRangeOptions();
 }
@@ -62,7 +62,7 @@ int ExportCommand::run(CliContext& ctx)
     const ExportTarget target = g_exportTarget(QFileInfo(out).absoluteFilePath(), filter);
     const bool sinceLast = ctx.parser.isSet(QStringLiteral("since-last"));
     if (sinceLast && !ExportMessagesThread::sinceLastSupported(ExportMessagesThread::FormatType(target.formatType))) {
-        ctx.err << "ferrowick-cli: --since-last works with txt, doc, csv and json" << Qt::endl;
+        ctx.err << "ferrowick-cli: --since-last works with txt, doc, csv, json and html" << Qt::endl;
         return CLI_EXIT_USAGE;
     }
 
