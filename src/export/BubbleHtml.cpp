@@ -130,14 +130,16 @@ QString g_fileUrlText(const QString& localPath)
     return QUrl::fromLocalFile(localPath).toString(QUrl::FullyEncoded);
 }
 
-QString vbemoji_replace(const QString& text, const QString& prefix)
+namespace {
+QString vbemojiReplace(const QString& text, const QString& prefix, const BubbleHtmlOptions* options)
 {
     QString out;
     qsizetype pos = 0, start = 0, length = 0;
     while (viber_find_paren_token(text, pos, start, length)) {
         const QString token = text.mid(start, length);
         out.append(QStringView(text).mid(pos, start - pos));
-        if (vbEmojiPictureExists(token)) {
+        if (vbEmojiPictureExists(token) &&
+            (!options || !options->usePicture || options->usePicture(QStringLiteral("vb_emoji/") + token + QStringLiteral(".png")))) {
             // The token holds no quote or angle bracket (those are escaped
             // before this runs), but it may hold "#" or "?", so encode it.
             out += QStringLiteral("<img src=\"%1%2.png\" style=\"vertical-align:top;\" />")
@@ -149,6 +151,12 @@ QString vbemoji_replace(const QString& text, const QString& prefix)
     }
     out.append(QStringView(text).mid(pos));
     return out;
+}
+} // namespace
+
+QString vbemoji_replace(const QString& text, const QString& prefix)
+{
+    return vbemojiReplace(text, prefix, nullptr);
 }
 
 QString g_htmlEncode(const QString& text)
@@ -171,16 +179,20 @@ QString g_htmlEncode(const QString& text, const BubbleHtmlOptions& options)
     }
     struct Ctx
     {
-        const QString* prefix;
-    } ctx{&options.emojiPrefix};
+        const BubbleHtmlOptions* options;
+    } ctx{&options};
     s = emoji_replace(
         s,
         [](void* c, const QString& code) {
-            return QStringLiteral("<img src=\"%1%2.png\" style=\"vertical-align:top;\" />")
-                .arg(*static_cast<Ctx*>(c)->prefix, code);
+            const BubbleHtmlOptions& o = *static_cast<Ctx*>(c)->options;
+            if (o.usePicture && !o.usePicture(QStringLiteral("emoji/") + code + QStringLiteral(".png"))) {
+                const char32_t point = code.toUInt(nullptr, 16);
+                return QString::fromUcs4(&point, 1);
+            }
+            return QStringLiteral("<img src=\"%1%2.png\" style=\"vertical-align:top;\" />").arg(o.emojiPrefix, code);
         },
         &ctx);
-    return vbemoji_replace(s, options.vbEmojiPrefix);
+    return vbemojiReplace(s, options.vbEmojiPrefix, &options);
 }
 
 QString showCenterInfo(const QString& text, const BubbleHtmlOptions& options)

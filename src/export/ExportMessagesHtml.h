@@ -8,7 +8,10 @@
 #include <QDate>
 #include <QDir>
 
+#include <memory>
+
 class ExportOutput;
+class HtmlExportFiles;
 
 // One chat as an XHTML page of bubbles; attachments are copied into the
 // folder "files" beside the page, which also holds the page's style sheet
@@ -17,7 +20,11 @@ class ExportMessagesHtml : public AbsFormatExport<_ViberMsg>
 {
 public:
     // output records every file written, so a failed export can remove them.
-    ExportMessagesHtml(const QString& folder, const QString& fileName, ExportOutput* output = nullptr);
+    // files, when given, is shared by every page of one export (each file is
+    // copied once); else the page keeps its own.
+    ExportMessagesHtml(const QString& folder, const QString& fileName, ExportOutput* output = nullptr,
+                       HtmlExportFiles* files = nullptr);
+    ~ExportMessagesHtml() override;
     void init() override;
     void write(_ViberMsg& msg) override;
     void uninit() override;
@@ -32,12 +39,14 @@ public:
         m_lastDate = lastDay;
     }
 
-    // Copies an attachment into "files" under a free name; returns the page's
-    // reference to it ("files/<name>", percent-encoded).
+    // Copies an attachment into "files" (once, under a free name, or reusing
+    // an identical file there); returns the page's reference to it
+    // ("files/<name>", percent-encoded).
     QString saveAttaFile(const QString& path);
 
 private:
-    QDir m_filesDir;
+    std::unique_ptr<HtmlExportFiles> m_ownFiles;
+    HtmlExportFiles* m_files;
     TextFileWriter m_file;
     ExportOutput* m_output;
     BubbleHtmlOptions m_options;

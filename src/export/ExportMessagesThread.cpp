@@ -131,36 +131,6 @@ QString ExportMessagesThread::reserveName(const QString& wanted, const QString& 
     return name;
 }
 
-void ExportMessagesThread::copyHtmlResources()
-{
-    const QDir files(QDir(m_path).filePath(QStringLiteral("files")));
-    auto makeFolder = [this](const QString& path) {
-        if (!m_output.makeFolder(path))
-            throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(path).toStdString());
-    };
-    makeFolder(files.path());
-    auto copyFolder = [this](const QString& from, const QString& to) {
-        const QDir src(from);
-        for (const QString& name : src.entryList(QDir::Files)) {
-            const QString target = QDir(to).filePath(name);
-            const QFileInfo t(target);
-            if (t.exists() || t.isSymLink())
-                continue; // an earlier export's copy serves as well
-            m_output.copyFile(src.filePath(name), target);
-        }
-    };
-    const QString base = g_bubbleSrcDir();
-    copyFolder(base + QStringLiteral("/vbbb"), files.path());
-    for (const char* sub : {"emoji", "vb_emoji"}) {
-        const QString from = base + QLatin1Char('/') + QLatin1String(sub);
-        if (!QDir(from).exists())
-            continue;
-        const QString to = files.filePath(QLatin1String(sub));
-        makeFolder(to);
-        copyFolder(from, to);
-    }
-}
-
 FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* chat)
 {
     FormatExportPtr<_ViberMsg> writer;
@@ -196,7 +166,7 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
             name = QLatin1Char('.') + name + QStringLiteral(".continued");
             m_replacements.append({QDir(m_path).filePath(name), page});
         }
-        auto html = std::make_shared<ExportMessagesHtml>(m_path, name, &m_output);
+        auto html = std::make_shared<ExportMessagesHtml>(m_path, name, &m_output, m_htmlFiles.get());
         if (m_page == m_carryPage)
             html->setCarried(m_carryBody, m_carryDay);
         html->setNavigation(HtmlChatPages::navigation(m_pageNames, m_page));
@@ -290,7 +260,6 @@ QString ExportMessagesThread::exportAll()
     PercentReporter reporter(m_progress);
     FormatExportPtr<_ViberMsg> writer;
     const _ViberChat* writerChat = nullptr;
-    bool resourcesReady = false;
     for (_ViberMsg* m : std::as_const(m_msgs)) {
         m_progress.throwIfClosed();
         if (!m->chat)
@@ -301,9 +270,9 @@ QString ExportMessagesThread::exportAll()
             if (!writer)
                 writer = openWriter(nullptr);
         } else if (m_type == FORMAT_HTML) {
-            if (!resourcesReady) {
-                copyHtmlResources();
-                resourcesReady = true;
+            if (!m_htmlFiles) {
+                m_htmlFiles = std::make_unique<HtmlExportFiles>(m_path, &m_output);
+                m_htmlFiles->copyStyle();
             }
             writeHtml(*m);
             continue;

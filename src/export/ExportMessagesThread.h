@@ -4,6 +4,7 @@
 #include "export/ExportDateRange.h"
 #include "export/ExportMessagesJson.h"
 #include "export/HtmlChatPages.h"
+#include "export/HtmlExportFiles.h"
 #include "export/ExportOutput.h"
 #include "export/ExportState.h"
 #include "model/ViberRecords.h"
@@ -15,6 +16,8 @@
 #include <QSet>
 #include <QString>
 #include <QThread>
+
+#include <memory>
 
 // Two messages of different chats order by chat key; otherwise by time.
 bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b);
@@ -57,7 +60,6 @@ public:
 private:
     QString exportAll();
     FormatExportPtr<_ViberMsg> openWriter(const _ViberChat* chat);
-    void copyHtmlResources();
     QString uniqueChatFileName(const _ViberChat* chat, const QString& suffix);
     QString reserveName(const QString& wanted, const QString& suffix);
     void writeHtml(_ViberMsg& m);
@@ -82,6 +84,7 @@ private:
 
     // HTML paging: the chat being written, its pages and where it stands.
     FormatExportPtr<_ViberMsg> m_htmlWriter;
+    std::unique_ptr<HtmlExportFiles> m_htmlFiles;
     const _ViberChat* m_htmlChat = nullptr;
     QHash<const _ViberChat*, qint64> m_chatCounts;
     QStringList m_pageNames;
