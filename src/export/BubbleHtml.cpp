@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QUrl>
 
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -195,6 +196,15 @@ QString g_htmlEncode(const QString& text, const BubbleHtmlOptions& options)
     return vbemojiReplace(s, options.vbEmojiPrefix, &options);
 }
 
+QString g_locationText(const _ViberMsg& m)
+{
+    if (!m.address.trimmed().isEmpty())
+        return m.address;
+    if (!std::isfinite(m.latitude) || !std::isfinite(m.longitude) || (m.latitude == 0 && m.longitude == 0))
+        return QString();
+    return QString::number(m.latitude, 'f', 6) + QStringLiteral(", ") + QString::number(m.longitude, 'f', 6);
+}
+
 QString showCenterInfo(const QString& text, const BubbleHtmlOptions& options)
 {
     return QStringLiteral("<div style=\"text-align:center; margin-bottom:20px;\"><div class=\"r\">") +
@@ -225,7 +235,7 @@ QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
         h += o.separator;
     }
     const _ViberAtta* a = m.atta;
-    const bool needsAtta = m.type == MSG_TYPE_IMAGE || m.type == MSG_TYPE_LOCATION || m.type == MSG_TYPE_AUDIO ||
+    const bool needsAtta = m.type == MSG_TYPE_IMAGE || m.type == MSG_TYPE_AUDIO ||
                            m.type == MSG_TYPE_STICKER || m.type == MSG_TYPE_VIDEO;
     if (needsAtta && !a) {
         // Nothing to show but the time.
@@ -243,9 +253,12 @@ QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
             break;
         }
         case MSG_TYPE_LOCATION: {
+            // The map picture when there is one; the place in words always.
             const QString web = mapHostConfigured() ? m.locationHttpPath() : QString();
-            h += wrapDiv(imgClickableHtml(web, pictureRef(a->thumbPath, web, o), o.otherMax, QString(), o), o);
-            h += wrapDiv(g_htmlEncode(m.address, o), o);
+            const QString picture = pictureRef(a ? a->thumbPath : QString(), web, o);
+            if (!picture.isEmpty())
+                h += wrapDiv(imgClickableHtml(web, picture, o.otherMax, QString(), o), o);
+            h += wrapDiv(g_htmlEncode(g_locationText(m), o), o);
             break;
         }
         case MSG_TYPE_AUDIO:

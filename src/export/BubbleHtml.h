@@ -46,6 +46,10 @@ QString g_htmlAttr(const QString& value);
 // The URL text of a local file, percent-encoded.
 QString g_fileUrlText(const QString& localPath);
 
+// A location message's place in words: its address, else its coordinates
+// ("52.500000, 13.400000"), else nothing.
+QString g_locationText(const _ViberMsg& m);
+
 QString showCenterInfo(const QString& text, const BubbleHtmlOptions& options);
 // A picture linked to link; without a link, the picture alone.
 QString imgClickableHtml(const QString& link, const QString& src, int maxSize, const QString& extra,

@@ -1,5 +1,6 @@
 #include "export/ViberMsgPrinterPrivacy.h"
 
+#include "export/BubbleHtml.h"
 #include "export/BubblePainter.h"
 #include "model/EmojiText.h"
 #include "model/ViberRecords.h"
@@ -217,7 +218,7 @@ void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
     case MSG_TYPE_LOCATION:
         hasPicture = atta && !atta->thumbPath.isEmpty();
         picture = hasPicture ? atta->thumbPath : QString();
-        text = msg.address;
+        text = g_locationText(msg);
         break;
     case MSG_TYPE_AUDIO:
         if (atta)

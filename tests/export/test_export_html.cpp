@@ -196,6 +196,30 @@ private slots:
         QCOMPARE(allFiles(), first);
     }
 
+    // A location without a map picture still says where: its address, else
+    // its coordinates; without a map host there is no picture and no link.
+    void locationsShowTheirPlaceInWords()
+    {
+        ExportTestData t;
+        _ViberChat* chat = t.chat(QString(), QString(), {t.person(QStringLiteral("Kim"), QStringLiteral("+1"))});
+        _ViberMsg* bare = t.msg(chat, MSG_TYPE_LOCATION, ExportTestData::kDay, QString(), MSG_STATE_SENT);
+        bare->latitude = 52.5;
+        bare->longitude = -13.25;
+        _ViberMsg* named = t.msg(chat, MSG_TYPE_LOCATION, ExportTestData::kDay + 1, QString(), MSG_STATE_SENT);
+        named->latitude = 1;
+        named->address = QStringLiteral("Main St <1>");
+        t.atta(named, QString(), QString());
+        const BubbleHtmlOptions o = BubbleHtmlOptions::forExport([](const QString&) { return QString(); });
+        const QString a = showMessage(*bare, o);
+        QVERIFY2(a.contains(QStringLiteral("<div>52.500000, -13.250000</div>")), qPrintable(a));
+        const QString b = showMessage(*named, o);
+        QVERIFY2(b.contains(QStringLiteral("<div>Main St &lt;1&gt;</div>")), qPrintable(b));
+        for (const QString& html : {a, b}) {
+            QVERIFY(!html.contains(QStringLiteral("<img")));
+            QVERIFY(!html.contains(QStringLiteral("http")));
+        }
+    }
+
     void chatsWithTheSameNameGetTheirOwnPages()
     {
         QTemporaryDir out;
