@@ -10,7 +10,8 @@ public:
     PendingCommand(QString name, QString description, QList<QCommandLineOption> options, bool readsSource);
 
     QString name() const override { return m_name; }
-    QString description() const override { return m_description; }
+    // Marked, so --help does not offer it as if it worked.
+    QString description() const override { return m_description + QStringLiteral(" (not available yet)"); }
     QList<QCommandLineOption> options() const override { return m_options; }
     bool readsSource() const override { return m_readsSource; }
     int run(CliContext& ctx) override;

@@ -1,6 +1,7 @@
 #include "SourceLoader.h"
 #include "shell/Failure.h"
 
+#include "CommandOptions.h"
 #include "TerminalProgress.h"
 #include "itunes/BackupManifest.h"
 #include "jobs/IOSLoadViberFromiTunesThread.h"
@@ -20,6 +21,8 @@
 #include <QTemporaryDir>
 
 #include <stdexcept>
+#include <csignal>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 
@@ -139,8 +142,13 @@ QString SourceLoader::privateCopyThrow(const QString& file)
 
 ViberData SourceLoader::loadContainerThrow(const QString& dir, const QString& what, const QString& appDir)
 {
-    if (!appDir.isEmpty() && !QFileInfo(appDir).isDir())
-        g_raise(QStringLiteral("--app-container: no such folder: %1").arg(appDir));
+    if (!appDir.isEmpty()) {
+        const QString wrong = g_pathKindError(QStringLiteral("app-container"), appDir, true);
+        if (!wrong.isEmpty())
+            g_raise(wrong);
+    }
+    if (QFileInfo::exists(dir) && !QFileInfo(dir).isDir())
+        g_raise(g_pathKindError(QStringLiteral("container"), dir, true));
     const ViberContainers found = g_findViberContainers(dir, appDir);
     if (!found.found())
         g_raise(QStringLiteral("%1: no Viber store at %2 or %3").arg(what,
@@ -193,8 +201,9 @@ ViberData SourceLoader::loadLocalDbThrow(const QString& name)
 
 ViberData SourceLoader::loadDesktopThrow(const QString& file)
 {
-    if (!QFileInfo(file).isFile())
-        g_raise(QStringLiteral("%1: no such file").arg(file));
+    const QString wrong = g_pathKindError(QStringLiteral("desktop"), file, false);
+    if (!wrong.isEmpty())
+        g_raise(wrong);
     const QString copy = privateCopyThrow(file);
     return loadNaming(file, [&] { return PCViberDb(copy).loadDataThrow(); });
 }
@@ -212,13 +221,35 @@ QByteArray withoutLineEnd(QByteArray bytes)
     return bytes;
 }
 
+// The terminal as it was before the prompt turned echo off, for the signal
+// handler that puts it back.
+termios g_promptTerminal = {};
+
+const int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Ctrl-C (or a kill) at the prompt: echo back on, then the signal's own
+// default, so the process still ends as interrupted.
+extern "C" void restoreTerminalAndReraise(int sig)
+{
+    tcsetattr(STDIN_FILENO, TCSANOW, &g_promptTerminal);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
 // Reads one line from the terminal with echo off; the echo is restored
-// whatever happens.
+// whatever happens, a signal that ends the process included.
 QByteArray readHiddenLine()
 {
     termios old = {};
     const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+    struct sigaction previous[std::size(kPromptSignals)] = {};
     if (tty) {
+        g_promptTerminal = old;
+        struct sigaction sa = {};
+        sa.sa_handler = restoreTerminalAndReraise;
+        sigemptyset(&sa.sa_mask);
+        for (size_t i = 0; i < std::size(kPromptSignals); ++i)
+            sigaction(kPromptSignals[i], &sa, &previous[i]);
         termios quiet = old;
         quiet.c_lflag &= ~tcflag_t(ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
@@ -227,8 +258,11 @@ QByteArray readHiddenLine()
     char c = 0;
     while (line.size() <= kMaxPasswordBytes && ::read(STDIN_FILENO, &c, 1) == 1 && c != '\n')
         line.append(c);
-    if (tty)
+    if (tty) {
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+        for (size_t i = 0; i < std::size(kPromptSignals); ++i)
+            sigaction(kPromptSignals[i], &previous[i], nullptr);
+    }
     return withoutLineEnd(line);
 }
 } // namespace
@@ -267,8 +301,9 @@ QByteArray SourceLoader::backupPasswordThrow(const BackupManifest& manifest) con
 ViberData SourceLoader::loadITunesThrow(const QString& dir)
 {
     const QString what = QStringLiteral("--itunes %1").arg(dir);
-    if (!QFileInfo(dir).isDir())
-        g_raise(QStringLiteral("%1: no such folder").arg(what));
+    const QString wrong = g_pathKindError(QStringLiteral("itunes"), dir, true);
+    if (!wrong.isEmpty())
+        g_raise(wrong);
     BackupManifest manifest(QFileInfo(dir).absoluteFilePath());
     loadNaming(what, [&] { manifest.readManifestInfo(); });
 

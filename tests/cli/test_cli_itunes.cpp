@@ -4,7 +4,16 @@
 #include <QDirIterator>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
 #include <QTest>
+
+#include <csignal>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 struct CliResult
@@ -271,6 +280,61 @@ private slots:
         QCOMPARE(notBackup.code, 1);
         QVERIFY2(notBackup.err.contains(QStringLiteral("Manifest.plist")), qPrintable(notBackup.err));
         QCOMPARE(notBackup.err.count(u'\n'), 1);
+    }
+
+    // Ctrl-C at the hidden password prompt ends the program as interrupted
+    // and leaves the terminal echoing again.
+    void ctrlCAtThePasswordPromptRestoresEcho()
+    {
+        int master = -1, slave = -1;
+        QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
+        const QByteArray cli = FERROWICK_CLI_PATH;
+        const QByteArray backup = QFile::encodeName(m_encrypted);
+        const QByteArray data = QFile::encodeName(m_tmp.filePath(QStringLiteral("data")));
+        const pid_t pid = fork();
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            // The terminal becomes the child's own, as in a shell.
+            setsid();
+            ioctl(slave, TIOCSCTTY, 0);
+            dup2(slave, 0);
+            dup2(slave, 1);
+            dup2(slave, 2);
+            close(master);
+            unsetenv("FERROWICK_BACKUP_PASSWORD");
+            setenv("FERROWICK_DATA_DIR", data.constData(), 1);
+            execl(cli.constData(), cli.constData(), "info", "--itunes", backup.constData(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        QByteArray seen;
+        QElapsedTimer clock;
+        clock.start();
+        while (!seen.contains("Password") && clock.elapsed() < 60000) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 200) > 0) {
+                char buf[256];
+                const ssize_t n = read(master, buf, sizeof buf);
+                if (n > 0)
+                    seen.append(buf, n);
+            }
+        }
+        QVERIFY2(seen.contains("Password"), seen.constData());
+        termios t{};
+        for (int i = 0; i < 100; ++i) { // the prompt is shown just before echo goes off
+            QVERIFY(tcgetattr(slave, &t) == 0);
+            if (!(t.c_lflag & ECHO))
+                break;
+            QTest::qWait(20);
+        }
+        QVERIFY(!(t.c_lflag & ECHO));
+        QVERIFY(write(master, "\x03", 1) == 1);
+        int status = 0;
+        QVERIFY(waitpid(pid, &status, 0) == pid);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+        QVERIFY(tcgetattr(slave, &t) == 0);
+        QVERIFY(t.c_lflag & ECHO);
+        close(master);
+        close(slave);
     }
 };
 
