@@ -360,45 +360,5 @@ void SourceLoader::restrictToChatsThrow(ViberData& data) const
             g_raise(QStringLiteral("--chat: no chat with key %1").arg(key));
         keep.insert(id);
     }
-    // Drop every other chat with what belongs to it; attachments, calls and
-    // people stay only while something kept still points at them (a crafted
-    // store may share one record between messages).
-    QSet<const _ViberAtta*> attas;
-    QSet<const _ViberCall*> calls;
-    for (auto it = d->msgs.begin(); it != d->msgs.end();) {
-        _ViberMsg* m = it.value();
-        if (m->chat && keep.contains(m->chat->id)) {
-            attas.insert(m->atta);
-            calls.insert(m->call);
-            if (m->atta)
-                m->atta->msg = m;
-            ++it;
-            continue;
-        }
-        delete m;
-        it = d->msgs.erase(it);
-    }
-    auto prune = [](auto& table, auto keepRecord) {
-        for (auto it = table.begin(); it != table.end();) {
-            if (keepRecord(it.value())) {
-                ++it;
-                continue;
-            }
-            delete it.value();
-            it = table.erase(it);
-        }
-    };
-    prune(d->attas, [&](const _ViberAtta* a) { return attas.contains(a); });
-    prune(d->calls, [&](const _ViberCall* c) { return calls.contains(c); });
-    prune(d->chats, [&](const _ViberChat* c) { return keep.contains(c->id); });
-    QSet<const _ViberPerson*> used;
-    for (const _ViberChat* c : std::as_const(d->chats)) {
-        for (const _ViberPerson* p : c->members)
-            used.insert(p);
-    }
-    for (const _ViberMsg* m : std::as_const(d->msgs))
-        used.insert(m->person);
-    for (const _ViberCall* c : std::as_const(d->calls))
-        used.insert(c->person);
-    prune(d->persons, [&](const _ViberPerson* p) { return used.contains(p); });
+    data.keepOnlyChats(keep);
 }
