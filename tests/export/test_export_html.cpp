@@ -167,7 +167,7 @@ private slots:
             t.atta(t.msg(chat, MSG_TYPE_STICKER, ExportTestData::kDay + i, QString(), MSG_STATE_RECEIVED),
                    i % 100 == 99 ? otherSticker : sticker, i % 100 == 99 ? otherSticker : sticker);
         t.msg(chat, MSG_TYPE_TEXT, ExportTestData::kDay + 2000,
-              QStringLiteral("smile \U0001F600 twice \U0001F600 (smiley) old \uE415"), MSG_STATE_SENT);
+              QStringLiteral("smile \U0001F600 twice \U0001F600 (smiley) old \uE056 unknown \uE537"), MSG_STATE_SENT);
 
         const QString folder = out.filePath(QStringLiteral("s-html"));
         auto allFiles = [&] {
@@ -184,12 +184,14 @@ private slots:
         QCOMPARE(files.entryList({QStringLiteral("00001052*")}, QDir::Files, QDir::Name),
                  QStringList({QStringLiteral("00001052(1).png"), QStringLiteral("00001052.png")}));
         QCOMPARE(QDir(files.filePath(QStringLiteral("emoji"))).entryList(QDir::Files),
-                 QStringList{QStringLiteral("1F600.png")});
+                 QStringList({QStringLiteral("1F600.png"), QStringLiteral("1F60A.png")}));
         QCOMPARE(QDir(files.filePath(QStringLiteral("vb_emoji"))).entryList(QDir::Files).size(), 1);
         const QString page = g_readText(QDir(folder).filePath(QStringLiteral("Kim(+1).html")));
         QCOMPARE(page.count(QStringLiteral("src=\"files/emoji/1F600.png\"")), 2);
-        QVERIFY(page.contains(QChar(0xE415)));
-        QVERIFY(!page.contains(QStringLiteral("E415.png")));
+        // The old encoding's U+E056 is U+1F60A; an unknown unit stays text.
+        QVERIFY(page.contains(QStringLiteral("src=\"files/emoji/1F60A.png\"")));
+        QVERIFY(page.contains(QChar(0xE537)));
+        QVERIFY(!page.contains(QStringLiteral("E537.png")) && !page.contains(QStringLiteral("E056")));
         QCOMPARE(page.count(QStringLiteral("files/00001052.png")), 990);
 
         QVERIFY(runHtml(t.data.messages(), folder).errors.isEmpty());
