@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 struct CliResult
@@ -45,6 +46,7 @@ class TestCliExports : public QObject
 private:
     QTemporaryDir m_tmp;
     QString m_container;
+    SampleStore m_sample;
 
     CliResult run(const QStringList& args)
     {
@@ -67,8 +69,26 @@ private slots:
         QVERIFY(QDir().mkpath(m_tmp.filePath(QStringLiteral("out"))));
         m_container = m_tmp.filePath(QStringLiteral("container"));
         ContainerFixture c(m_container);
-        g_fillSampleStore(c);
+        m_sample = g_fillSampleStore(c);
         c.finish();
+    }
+
+    // The group chat's CSV and text table against files written by hand
+    // (tests/cli/expected), not against the program's own writers.
+    void exportsMatchFilesWrittenByHand()
+    {
+        const QString chat = QString::number(m_sample.chatGroup);
+        const QDir expected(g_testSourceDir() + QStringLiteral("/tests/cli/expected"));
+        for (const auto& [format, name, file] : {std::tuple{"csv", "family.csv", "family.csv"},
+                                                 std::tuple{"txt", "family.txt", "family.txt"}}) {
+            const CliResult r = run({QStringLiteral("export"), QStringLiteral("--format"), QLatin1String(format),
+                                     QStringLiteral("--out"), out(QLatin1String(name)), QStringLiteral("--container"),
+                                     m_container, QStringLiteral("--chat"), chat});
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+            const QByteArray want = readAll(expected.filePath(QLatin1String(file)));
+            QVERIFY(!want.isEmpty());
+            QCOMPARE(readAll(out(QLatin1String(name))), want);
+        }
     }
 
     void csvMatchesTheWriterOnTheSameStore()
