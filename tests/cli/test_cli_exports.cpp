@@ -3,6 +3,7 @@
 #include "model/ViberData.h"
 #include "stores/IOSViberDb.h"
 #include "stores/IosStoreWriter.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QDirIterator>
@@ -15,13 +16,6 @@
 #include <tuple>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 QStringList filesBelow(const QString& dir)
 {
     QStringList files;
@@ -32,11 +26,6 @@ QStringList filesBelow(const QString& dir)
     return files;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 class TestCliExports : public QObject
@@ -50,14 +39,8 @@ private:
 
     CliResult run(const QStringList& args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_tmp.filePath(QStringLiteral("data")));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-        if (!p.waitForFinished(120000))
-            return {-1, QString(), QStringLiteral("timed out")};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args,
+                               g_cliEnvironment(m_tmp.filePath(QStringLiteral("data"))));
     }
 
     QString out(const QString& name) { return m_tmp.filePath(QStringLiteral("out/") + name); }
@@ -85,9 +68,9 @@ private slots:
                                      QStringLiteral("--out"), out(QLatin1String(name)), QStringLiteral("--container"),
                                      m_container, QStringLiteral("--chat"), chat});
             QVERIFY2(r.code == 0, qPrintable(r.err));
-            const QByteArray want = readAll(expected.filePath(QLatin1String(file)));
+            const QByteArray want = g_readFile(expected.filePath(QLatin1String(file)));
             QVERIFY(!want.isEmpty());
-            QCOMPARE(readAll(out(QLatin1String(name))), want);
+            QCOMPARE(g_readFile(out(QLatin1String(name))), want);
         }
     }
 
@@ -98,7 +81,7 @@ private slots:
                                  m_container});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith(QStringLiteral("Successfully exported ")), qPrintable(r.out + r.err));
-        const QByteArray cli = readAll(out(QStringLiteral("chats.csv")));
+        const QByteArray cli = g_readFile(out(QStringLiteral("chats.csv")));
         QVERIFY(cli.startsWith("date,send,person,number,content\n"));
 
         // The same store read here and written by the CSV writer directly.
@@ -122,7 +105,7 @@ private slots:
             std::sort(l.begin(), l.end());
             return l;
         };
-        QCOMPARE(lines(cli), lines(readAll(direct)));
+        QCOMPARE(lines(cli), lines(g_readFile(direct)));
         QVERIFY(cli.count('\n') > 10);
     }
 
@@ -135,7 +118,7 @@ private slots:
                        base);
         };
         QCOMPARE(exportAs("doc", QStringLiteral("table")).code, 0);
-        QVERIFY(readAll(out(QStringLiteral("table.doc"))).startsWith("Date"));
+        QVERIFY(g_readFile(out(QStringLiteral("table.doc"))).startsWith("Date"));
         QCOMPARE(exportAs("txt", QStringLiteral("plain.text")).code, 0);
         QVERIFY(QFileInfo::exists(out(QStringLiteral("plain.text"))));
 
@@ -149,7 +132,7 @@ private slots:
         const QStringList pdfs = filesBelow(out(QStringLiteral("print-pdf")));
         QVERIFY(pdfs.size() >= 3);
         for (const QString& f : pdfs)
-            QVERIFY(readAll(out(QStringLiteral("print-pdf/") + f)).startsWith("%PDF"));
+            QVERIFY(g_readFile(out(QStringLiteral("print-pdf/") + f)).startsWith("%PDF"));
     }
 
     void callsAndMedia()
@@ -158,7 +141,7 @@ private slots:
                                      QStringLiteral("--container"), m_container});
         QCOMPARE(calls.code, 0);
         QVERIFY(calls.out.startsWith(QStringLiteral("Successfully extracted ")));
-        QVERIFY(readAll(out(QStringLiteral("calls.txt"))).count('\n') >= 4);
+        QVERIFY(g_readFile(out(QStringLiteral("calls.txt"))).count('\n') >= 4);
 
         const QString mediaDir = out(QStringLiteral("media"));
         QVERIFY(QDir().mkpath(mediaDir));
@@ -209,7 +192,7 @@ private slots:
             QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString f = it.next();
-                QVERIFY2(!readAll(f).contains(secret), qPrintable(f));
+                QVERIFY2(!g_readFile(f).contains(secret), qPrintable(f));
                 ++checked;
             }
         }
@@ -227,7 +210,7 @@ private slots:
                                      QStringLiteral("2020-01-06 10:53:20")});
         QCOMPARE(calls.code, 0);
         QCOMPARE(calls.out, QStringLiteral("Successfully extracted 1 call history.\n"));
-        QCOMPARE(readAll(out(QStringLiteral("range-calls.txt"))).count('\n'), 2);
+        QCOMPARE(g_readFile(out(QStringLiteral("range-calls.txt"))).count('\n'), 2);
 
         const QString mediaDir = out(QStringLiteral("range-media"));
         QVERIFY(QDir().mkpath(mediaDir));
@@ -250,7 +233,7 @@ private slots:
         QProcess py;
         py.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("json.tool"), out(QStringLiteral("history.json"))});
         QVERIFY(py.waitForFinished(60000) && py.exitCode() == 0);
-        const QByteArray json = readAll(out(QStringLiteral("history.json")));
+        const QByteArray json = g_readFile(out(QStringLiteral("history.json")));
         QVERIFY(json.contains("\"source\":{\"kind\":\"container\""));
         QVERIFY(json.contains("\"path\":\"history-files/pic1.jpg\""));
         QVERIFY(QFileInfo(out(QStringLiteral("history-files/pic1.jpg"))).isFile());
@@ -275,11 +258,11 @@ private slots:
         const CliResult first = exportNew();
         QCOMPARE(first.code, 0);
         QVERIFY(first.out.startsWith(QStringLiteral("Successfully exported ")));
-        const QByteArray before = readAll(out(QStringLiteral("growing.csv")));
+        const QByteArray before = g_readFile(out(QStringLiteral("growing.csv")));
         const CliResult again = exportNew();
         QCOMPARE(again.code, 0);
         QVERIFY2(again.out.startsWith(QStringLiteral("Nothing new since the last export")), qPrintable(again.out));
-        QCOMPARE(readAll(out(QStringLiteral("growing.csv"))), before);
+        QCOMPARE(g_readFile(out(QStringLiteral("growing.csv"))), before);
 
         // The same phone a day later, with two more messages.
         const QString later = m_tmp.filePath(QStringLiteral("container-later"));
@@ -303,7 +286,7 @@ private slots:
         const CliResult news = exportNew();
         QCOMPARE(news.code, 0);
         QCOMPARE(news.out, QStringLiteral("Successfully exported 2 Messages.\n"));
-        const QByteArray after = readAll(out(QStringLiteral("growing.csv")));
+        const QByteArray after = g_readFile(out(QStringLiteral("growing.csv")));
         QVERIFY(after.startsWith(before));
         QCOMPARE(after.mid(before.size()), QByteArray("2020-01-07 10:40:00,0,Anna Berg,+4915111111111,news 0\n"
                                                       "2020-01-07 10:40:01,0,Anna Berg,+4915111111111,news 1\n"));

@@ -1,5 +1,6 @@
 #include "CliApp.h"
 #include "TerminalProgress.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -12,20 +13,9 @@
 #include <csignal>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 CliResult runProcess(const QStringList& args)
 {
-    QProcess p;
-    p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-    if (!p.waitForFinished(60000))
-        return {-1, QString(), QStringLiteral("timed out")};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args, QProcessEnvironment::systemEnvironment());
 }
 
 CliResult runInProcess(const QStringList& args)

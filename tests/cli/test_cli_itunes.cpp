@@ -1,4 +1,5 @@
 #include "fixtures/ViberBackupFixture.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QDirIterator>
@@ -16,13 +17,6 @@
 #include <unistd.h>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 // Contents of every file below dir, sorted.
 QList<QByteArray> contentsBelow(const QString& dir)
 {
@@ -53,18 +47,11 @@ private:
 
     CliResult run(const QStringList& args, const QString& envPassword = QString())
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_tmp.filePath(QStringLiteral("data")));
+        QProcessEnvironment env = g_cliEnvironment(m_tmp.filePath(QStringLiteral("data")));
         env.remove(QStringLiteral("FERROWICK_BACKUP_PASSWORD"));
         if (!envPassword.isEmpty())
             env.insert(QStringLiteral("FERROWICK_BACKUP_PASSWORD"), envPassword);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-        p.closeWriteChannel();
-        if (!p.waitForFinished(300000))
-            return {-1, QString(), QStringLiteral("timed out")};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args, env);
     }
 
     QString freshOut()
