@@ -7,6 +7,7 @@
 #include "model/ViberData.h"
 #include "BenchSupport.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -86,12 +87,36 @@ void BM_ExportJson(benchmark::State& s) { runExport(s, ExportMessagesThread::FOR
 // A chat too long for one browser page, split into pages of 5 000 messages.
 void BM_ExportHtmlPagedChat(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_HTML, 250000, 1); }
 void BM_ExportHtmlOneChat(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_HTML, 100000, 1); }
+
+// PDF of 2 000 text messages in two chats: time and file size per 1 000 messages.
+void BM_ExportPdf(benchmark::State& state)
+{
+    constexpr int kMessages = 2000;
+    const ViberData data = makeHistory(kMessages, 2);
+    const QList<_ViberMsg*> msgs = data.messages();
+    QTemporaryDir dir;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        SilentProgress progress;
+        const QString path = dir.filePath(QStringLiteral("out-pdf"));
+        ExportMessagesThread job(msgs, path, ExportMessagesThread::FORMAT_PDF, progress);
+        job.run();
+        if (!progress.result.startsWith(QStringLiteral("Successfully")))
+            state.SkipWithError(qPrintable(progress.result));
+        bytes = 0;
+        for (const QFileInfo& f : QDir(path).entryInfoList(QDir::Files))
+            bytes += f.size();
+    }
+    state.counters["msgs_per_s"] = benchmark::Counter(double(kMessages), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MB_per_1000_msgs"] = double(bytes) / (1024.0 * 1024.0) * 1000.0 / kMessages;
+}
 } // namespace
 
 BENCHMARK(BM_ExportHtmlOneChat)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ExportTxt)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ExportJson)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ExportPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ExportHtmlPagedChat)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)

@@ -11,7 +11,7 @@ packages=(
   libsqlite3-dev libmbedtls-dev libplist-dev
   libimobiledevice-dev libimobiledevice-utils usbmuxd
   libbenchmark-dev
-  python3
+  python3 poppler-utils
   fonts-noto-color-emoji
 )
 

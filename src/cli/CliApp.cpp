@@ -19,10 +19,7 @@ int CliContextFail(QTextStream& err, const QString& text, int code)
 
 int usageError(QTextStream& err, const QString& text, const QString& command = QString())
 {
-    err << kProgram << ": " << text << '\n';
-    err << "Try '" << kProgram << (command.isEmpty() ? QString() : QStringLiteral(" ") + command) << " --help'."
-        << Qt::endl;
-    return CLI_EXIT_USAGE;
+    return g_cliUsage(err, text, command);
 }
 
 void printGlobalHelp(QTextStream& out, const std::vector<std::unique_ptr<CliCommand>>& commands)
@@ -56,6 +53,19 @@ bool isGlobalDataDir(const QString& arg)
 int CliContext::fail(const QString& text) const
 {
     return CliContextFail(err, text, CLI_EXIT_FAILURE);
+}
+
+int CliContext::usage(const QString& text) const
+{
+    return g_cliUsage(err, text, parser.positionalArguments().value(0));
+}
+
+int g_cliUsage(QTextStream& err, const QString& text, const QString& command)
+{
+    err << kProgram << ": " << text << '\n';
+    err << "Try '" << kProgram << (command.isEmpty() ? QString() : QStringLiteral(" ") + command) << " --help'."
+        << Qt::endl;
+    return CLI_EXIT_USAGE;
 }
 
 int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const CliRunOptions& options)
@@ -102,7 +112,11 @@ int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const Cl
     QCommandLineParser parser;
     parser.setApplicationDescription(command->description());
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption helpOption = parser.addHelpOption();
+    // Our own help option: Qt's would also offer --help-all (Qt's own
+    // options), which means nothing here.
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")},
+                                        QStringLiteral("Show this help."));
+    parser.addOption(helpOption);
     const QCommandLineOption dataDirOption(QStringLiteral("data-dir"), QStringLiteral("Keep the program's data in DIR."),
                                            QStringLiteral("DIR"));
     parser.addOption(dataDirOption);
@@ -122,15 +136,21 @@ int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const Cl
             sourceNames << o.names().constFirst();
         }
     }
-    parser.addPositionalArgument(commandName, command->description());
+    parser.addPositionalArgument(commandName, QString());
 
     if (!parser.parse(args))
         return usageError(err, parser.errorText(), commandName);
     if (parser.isSet(helpOption)) {
+        // The program's plain name, not the path it was started by; the
+        // command is the only argument and needs no section of its own.
         QString help = parser.helpText();
-        help.replace(QStringLiteral("[options] %1").arg(commandName),
-                     QStringLiteral("%1 [options]").arg(commandName));
-        out << help;
+        const qsizetype firstLineEnd = help.indexOf(u'\n');
+        help = QStringLiteral("Usage: %1 %2 [options]").arg(kProgram, commandName) +
+               (firstLineEnd >= 0 ? help.mid(firstLineEnd) : QString(u'\n'));
+        const qsizetype arguments = help.indexOf(QStringLiteral("\nArguments:"));
+        if (arguments >= 0)
+            help.truncate(arguments + 1);
+        out << help << command->helpNote();
         out.flush();
         return CLI_EXIT_OK;
     }

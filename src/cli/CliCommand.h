@@ -15,6 +15,10 @@ enum CliExit {
     CLI_EXIT_INTERRUPTED = 130,
 };
 
+// Writes a usage error ("ferrowick-cli: <text>", then "Try 'ferrowick-cli
+// [command] --help'.") and returns CLI_EXIT_USAGE.
+int g_cliUsage(QTextStream& err, const QString& text, const QString& command = QString());
+
 // Everything a command needs while it runs: its parsed options, the source the
 // user chose (when the command reads messages) and the two output streams.
 struct CliContext
@@ -30,6 +34,8 @@ struct CliContext
 
     // Writes "ferrowick-cli: <text>" on the error stream and returns 1.
     int fail(const QString& text) const;
+    // A usage error: the text and where help is, on the error stream; returns 2.
+    int usage(const QString& text) const;
 };
 
 // One command of ferrowick-cli. Each command is a small class; the registry
@@ -47,4 +53,6 @@ public:
     // Whether a source must be given (commands that read one usually need it).
     virtual bool requiresSource() const { return readsSource(); }
     virtual int run(CliContext& ctx) = 0;
+    // Lines added below the options in the command's help.
+    virtual QString helpNote() const { return QString(); }
 };

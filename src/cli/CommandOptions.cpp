@@ -2,16 +2,31 @@
 
 #include "export/ExportDateRange.h"
 
+#include <QFileInfo>
+
 
 bool g_requireOption(CliContext& ctx, const QString& name, QString& value, int& exitCode)
 {
     value = ctx.parser.value(name);
     if (!value.trimmed().isEmpty())
         return true;
-    ctx.err << "ferrowick-cli: --" << name << " is required\n";
-    ctx.err << "Try 'ferrowick-cli " << ctx.parser.positionalArguments().value(0) << " --help'." << Qt::endl;
-    exitCode = CLI_EXIT_USAGE;
+    exitCode = ctx.usage(QStringLiteral("--%1 is required").arg(name));
     return false;
+}
+
+QString g_pathKindError(const QString& option, const QString& path, bool wantFolder)
+{
+    const QFileInfo info(path);
+    QString why;
+    if (!info.exists())
+        why = QStringLiteral("no such file or folder");
+    else if (wantFolder && !info.isDir())
+        why = QStringLiteral("is a file, expected a folder");
+    else if (!wantFolder && info.isDir())
+        why = QStringLiteral("is a folder, expected a file");
+    else if (!wantFolder && !info.isFile())
+        why = QStringLiteral("is not a regular file");
+    return why.isEmpty() ? QString() : QStringLiteral("--%1 %2: %3").arg(option, path, why);
 }
 
 QList<QCommandLineOption> g_dateRangeOptions()
@@ -35,15 +50,13 @@ bool g_readDateRange(CliContext& ctx, ExportDateRange& range, int& exitCode)
         double t = 0;
         QString error;
         if (!ExportDateRange::parseLocal(ctx.parser.value(option), t, error)) {
-            ctx.err << "ferrowick-cli: --" << option << ": " << error << Qt::endl;
-            exitCode = CLI_EXIT_USAGE;
+            exitCode = ctx.usage(QStringLiteral("--%1: %2").arg(option, error));
             return false;
         }
         (option == QLatin1String("since") ? range.since : range.until) = t;
     }
     if (range.since && range.until && *range.since >= *range.until) {
-        ctx.err << "ferrowick-cli: --since must be earlier than --until" << Qt::endl;
-        exitCode = CLI_EXIT_USAGE;
+        exitCode = ctx.usage(QStringLiteral("--since must be earlier than --until"));
         return false;
     }
     return true;

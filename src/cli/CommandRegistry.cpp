@@ -1,6 +1,5 @@
 #include "CommandRegistry.h"
 
-#include "PendingCommand.h"
 #include "commands/CallsCommand.h"
 #include "commands/ExportCommand.h"
 #include "commands/ExtractMediaCommand.h"
@@ -12,20 +11,6 @@
 #include "commands/DeleteCommand.h"
 #include "commands/DevicesCommand.h"
 #include "commands/TransferCommands.h"
-
-namespace {
-[[maybe_unused]] QCommandLineOption valueOption(const char* name, const char* help, const char* valueName)
-{
-    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help), QString::fromLatin1(valueName));
-}
-
-[[maybe_unused]] std::unique_ptr<CliCommand> pending(const char* name, const char* description,
-                                    QList<QCommandLineOption> options, bool readsSource)
-{
-    return std::make_unique<PendingCommand>(QString::fromLatin1(name), QString::fromLatin1(description),
-                                            std::move(options), readsSource);
-}
-} // namespace
 
 std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
 {

@@ -1,6 +1,7 @@
 #include "SourceLoader.h"
 #include "shell/Failure.h"
 
+#include "CommandOptions.h"
 #include "DeviceAccess.h"
 #include "TerminalProgress.h"
 #include "itunes/BackupManifest.h"
@@ -21,6 +22,8 @@
 #include <QTemporaryDir>
 
 #include <stdexcept>
+#include <csignal>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 
@@ -141,8 +144,13 @@ QString SourceLoader::privateCopyThrow(const QString& file)
 
 ViberData SourceLoader::loadContainerThrow(const QString& dir, const QString& what, const QString& appDir)
 {
-    if (!appDir.isEmpty() && !QFileInfo(appDir).isDir())
-        g_raise(QStringLiteral("--app-container: no such folder: %1").arg(appDir));
+    if (!appDir.isEmpty()) {
+        const QString wrong = g_pathKindError(QStringLiteral("app-container"), appDir, true);
+        if (!wrong.isEmpty())
+            g_raise(wrong);
+    }
+    if (QFileInfo::exists(dir) && !QFileInfo(dir).isDir())
+        g_raise(g_pathKindError(QStringLiteral("container"), dir, true));
     const ViberContainers found = g_findViberContainers(dir, appDir);
     if (!found.found())
         g_raise(QStringLiteral("%1: no Viber store at %2 or %3").arg(what,
@@ -195,8 +203,9 @@ ViberData SourceLoader::loadLocalDbThrow(const QString& name)
 
 ViberData SourceLoader::loadDesktopThrow(const QString& file)
 {
-    if (!QFileInfo(file).isFile())
-        g_raise(QStringLiteral("%1: no such file").arg(file));
+    const QString wrong = g_pathKindError(QStringLiteral("desktop"), file, false);
+    if (!wrong.isEmpty())
+        g_raise(wrong);
     const QString copy = privateCopyThrow(file);
     return loadNaming(file, [&] { return PCViberDb(copy).loadDataThrow(); });
 }
@@ -214,13 +223,35 @@ QByteArray withoutLineEnd(QByteArray bytes)
     return bytes;
 }
 
+// The terminal as it was before the prompt turned echo off, for the signal
+// handler that puts it back.
+termios g_promptTerminal = {};
+
+const int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Ctrl-C (or a kill) at the prompt: echo back on, then the signal's own
+// default, so the process still ends as interrupted.
+extern "C" void restoreTerminalAndReraise(int sig)
+{
+    tcsetattr(STDIN_FILENO, TCSANOW, &g_promptTerminal);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
 // Reads one line from the terminal with echo off; the echo is restored
-// whatever happens.
+// whatever happens, a signal that ends the process included.
 QByteArray readHiddenLine()
 {
     termios old = {};
     const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+    struct sigaction previous[std::size(kPromptSignals)] = {};
     if (tty) {
+        g_promptTerminal = old;
+        struct sigaction sa = {};
+        sa.sa_handler = restoreTerminalAndReraise;
+        sigemptyset(&sa.sa_mask);
+        for (size_t i = 0; i < std::size(kPromptSignals); ++i)
+            sigaction(kPromptSignals[i], &sa, &previous[i]);
         termios quiet = old;
         quiet.c_lflag &= ~tcflag_t(ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
@@ -229,8 +260,11 @@ QByteArray readHiddenLine()
     char c = 0;
     while (line.size() <= kMaxPasswordBytes && ::read(STDIN_FILENO, &c, 1) == 1 && c != '\n')
         line.append(c);
-    if (tty)
+    if (tty) {
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+        for (size_t i = 0; i < std::size(kPromptSignals); ++i)
+            sigaction(kPromptSignals[i], &previous[i], nullptr);
+    }
     return withoutLineEnd(line);
 }
 } // namespace
@@ -269,8 +303,9 @@ QByteArray SourceLoader::backupPasswordThrow(const BackupManifest& manifest) con
 ViberData SourceLoader::loadITunesThrow(const QString& dir)
 {
     const QString what = QStringLiteral("--itunes %1").arg(dir);
-    if (!QFileInfo(dir).isDir())
-        g_raise(QStringLiteral("%1: no such folder").arg(what));
+    const QString wrong = g_pathKindError(QStringLiteral("itunes"), dir, true);
+    if (!wrong.isEmpty())
+        g_raise(wrong);
     BackupManifest manifest(QFileInfo(dir).absoluteFilePath());
     loadNaming(what, [&] { manifest.readManifestInfo(); });
 
@@ -356,45 +391,5 @@ void SourceLoader::restrictToChatsThrow(ViberData& data) const
             g_raise(QStringLiteral("--chat: no chat with key %1").arg(key));
         keep.insert(id);
     }
-    // Drop every other chat with what belongs to it; attachments, calls and
-    // people stay only while something kept still points at them (a crafted
-    // store may share one record between messages).
-    QSet<const _ViberAtta*> attas;
-    QSet<const _ViberCall*> calls;
-    for (auto it = d->msgs.begin(); it != d->msgs.end();) {
-        _ViberMsg* m = it.value();
-        if (m->chat && keep.contains(m->chat->id)) {
-            attas.insert(m->atta);
-            calls.insert(m->call);
-            if (m->atta)
-                m->atta->msg = m;
-            ++it;
-            continue;
-        }
-        delete m;
-        it = d->msgs.erase(it);
-    }
-    auto prune = [](auto& table, auto keepRecord) {
-        for (auto it = table.begin(); it != table.end();) {
-            if (keepRecord(it.value())) {
-                ++it;
-                continue;
-            }
-            delete it.value();
-            it = table.erase(it);
-        }
-    };
-    prune(d->attas, [&](const _ViberAtta* a) { return attas.contains(a); });
-    prune(d->calls, [&](const _ViberCall* c) { return calls.contains(c); });
-    prune(d->chats, [&](const _ViberChat* c) { return keep.contains(c->id); });
-    QSet<const _ViberPerson*> used;
-    for (const _ViberChat* c : std::as_const(d->chats)) {
-        for (const _ViberPerson* p : c->members)
-            used.insert(p);
-    }
-    for (const _ViberMsg* m : std::as_const(d->msgs))
-        used.insert(m->person);
-    for (const _ViberCall* c : std::as_const(d->calls))
-        used.insert(c->person);
-    prune(d->persons, [&](const _ViberPerson* p) { return used.contains(p); });
+    data.keepOnlyChats(keep);
 }

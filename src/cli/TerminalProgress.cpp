@@ -87,15 +87,15 @@ int TerminalProgress::finish(QTextStream& out)
     clearLine();
     if (m_outcome == Failed) {
         m_err << "ferrowick-cli: " << m_text << Qt::endl;
-        return 1;
+        return CLI_EXIT_FAILURE;
     }
     if (closed() || m_outcome != Succeeded) {
         m_err << "ferrowick-cli: interrupted" << Qt::endl;
-        return 130;
+        return CLI_EXIT_INTERRUPTED;
     }
     if (!m_text.isEmpty())
         out << m_text << Qt::endl;
-    return 0;
+    return CLI_EXIT_OK;
 }
 
 namespace {

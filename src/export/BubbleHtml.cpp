@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QUrl>
 
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -130,14 +131,16 @@ QString g_fileUrlText(const QString& localPath)
     return QUrl::fromLocalFile(localPath).toString(QUrl::FullyEncoded);
 }
 
-QString vbemoji_replace(const QString& text, const QString& prefix)
+namespace {
+QString vbemojiReplace(const QString& text, const QString& prefix, const BubbleHtmlOptions* options)
 {
     QString out;
     qsizetype pos = 0, start = 0, length = 0;
     while (viber_find_paren_token(text, pos, start, length)) {
         const QString token = text.mid(start, length);
         out.append(QStringView(text).mid(pos, start - pos));
-        if (vbEmojiPictureExists(token)) {
+        if (vbEmojiPictureExists(token) &&
+            (!options || !options->usePicture || options->usePicture(QStringLiteral("vb_emoji/") + token + QStringLiteral(".png")))) {
             // The token holds no quote or angle bracket (those are escaped
             // before this runs), but it may hold "#" or "?", so encode it.
             out += QStringLiteral("<img src=\"%1%2.png\" style=\"vertical-align:top;\" />")
@@ -149,6 +152,12 @@ QString vbemoji_replace(const QString& text, const QString& prefix)
     }
     out.append(QStringView(text).mid(pos));
     return out;
+}
+} // namespace
+
+QString vbemoji_replace(const QString& text, const QString& prefix)
+{
+    return vbemojiReplace(text, prefix, nullptr);
 }
 
 QString g_htmlEncode(const QString& text)
@@ -171,16 +180,29 @@ QString g_htmlEncode(const QString& text, const BubbleHtmlOptions& options)
     }
     struct Ctx
     {
-        const QString* prefix;
-    } ctx{&options.emojiPrefix};
+        const BubbleHtmlOptions* options;
+    } ctx{&options};
     s = emoji_replace(
         s,
         [](void* c, const QString& code) {
-            return QStringLiteral("<img src=\"%1%2.png\" style=\"vertical-align:top;\" />")
-                .arg(*static_cast<Ctx*>(c)->prefix, code);
+            const BubbleHtmlOptions& o = *static_cast<Ctx*>(c)->options;
+            if (o.usePicture && !o.usePicture(QStringLiteral("emoji/") + code + QStringLiteral(".png"))) {
+                const char32_t point = code.toUInt(nullptr, 16);
+                return QString::fromUcs4(&point, 1);
+            }
+            return QStringLiteral("<img src=\"%1%2.png\" style=\"vertical-align:top;\" />").arg(o.emojiPrefix, code);
         },
         &ctx);
-    return vbemoji_replace(s, options.vbEmojiPrefix);
+    return vbemojiReplace(s, options.vbEmojiPrefix, &options);
+}
+
+QString g_locationText(const _ViberMsg& m)
+{
+    if (!m.address.trimmed().isEmpty())
+        return m.address;
+    if (!std::isfinite(m.latitude) || !std::isfinite(m.longitude) || (m.latitude == 0 && m.longitude == 0))
+        return QString();
+    return QString::number(m.latitude, 'f', 6) + QStringLiteral(", ") + QString::number(m.longitude, 'f', 6);
 }
 
 QString showCenterInfo(const QString& text, const BubbleHtmlOptions& options)
@@ -213,7 +235,7 @@ QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
         h += o.separator;
     }
     const _ViberAtta* a = m.atta;
-    const bool needsAtta = m.type == MSG_TYPE_IMAGE || m.type == MSG_TYPE_LOCATION || m.type == MSG_TYPE_AUDIO ||
+    const bool needsAtta = m.type == MSG_TYPE_IMAGE || m.type == MSG_TYPE_AUDIO ||
                            m.type == MSG_TYPE_STICKER || m.type == MSG_TYPE_VIDEO;
     if (needsAtta && !a) {
         // Nothing to show but the time.
@@ -231,9 +253,12 @@ QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
             break;
         }
         case MSG_TYPE_LOCATION: {
+            // The map picture when there is one; the place in words always.
             const QString web = mapHostConfigured() ? m.locationHttpPath() : QString();
-            h += wrapDiv(imgClickableHtml(web, pictureRef(a->thumbPath, web, o), o.otherMax, QString(), o), o);
-            h += wrapDiv(g_htmlEncode(m.address, o), o);
+            const QString picture = pictureRef(a ? a->thumbPath : QString(), web, o);
+            if (!picture.isEmpty())
+                h += wrapDiv(imgClickableHtml(web, picture, o.otherMax, QString(), o), o);
+            h += wrapDiv(g_htmlEncode(g_locationText(m), o), o);
             break;
         }
         case MSG_TYPE_AUDIO:

@@ -23,6 +23,10 @@ struct BubbleHtmlOptions
     // The reference the page uses for a local attachment path; by default the
     // file's own URL.
     std::function<QString(const QString& localPath)> localRef;
+    // Called for every emoji picture a page is about to show, with its path
+    // below the bubble folder ("emoji/1F600.png"); false keeps the text
+    // instead. Unset: every picture is taken to be there.
+    std::function<bool(const QString& relative)> usePicture;
 
     static BubbleHtmlOptions forView();
     static BubbleHtmlOptions forExport(std::function<QString(const QString&)> copyIntoFiles);
@@ -41,6 +45,10 @@ QString g_htmlAttr(const QString& value);
 
 // The URL text of a local file, percent-encoded.
 QString g_fileUrlText(const QString& localPath);
+
+// A location message's place in words: its address, else its coordinates
+// ("52.500000, 13.400000"), else nothing.
+QString g_locationText(const _ViberMsg& m);
 
 QString showCenterInfo(const QString& text, const BubbleHtmlOptions& options);
 // A picture linked to link; without a link, the picture alone.

@@ -338,55 +338,126 @@ QSize bubbleSize(const QImage& bubble)
     return bubble.deviceIndependentSize().toSize();
 }
 
-namespace {
-// A bubble around a body of bodySize: paddings, the style's minimum, room for
-// the name above (widening up to maxNameWidth) and the time below; then the
-// background, frame, name and time are painted and paintBody draws the body
-// at its top-left corner.
-template <typename PaintBody>
-QImage composeBubble(const QSizeF& bodySize, int type, const BubbleMetrics& m, const QString& time,
-                     const QString& name, const QColor& nameColor, qreal maxNameWidth, PaintBody&& paintBody)
+struct BubbleLayout::Body
 {
-    const Decorations d = decorations(time, name);
+    int type = 0;
+    const BubbleMetrics* metrics = nullptr;
+    QString time, name;
+    QColor nameColor;
+    Decorations decorations;
+    // Text body
+    std::unique_ptr<WrappedText> text;
+    qreal textHeight = 0;
+    // Picture body
+    QImage picture;
+    QSize pictureSize;
+};
+
+namespace {
+// The bubble around a body of bodySize: paddings, the style's minimum, room
+// for the name above (widening up to maxNameWidth) and the time below.
+QSize bubbleFrameSize(const QSizeF& bodySize, const BubbleLayout::Body& b, qreal maxNameWidth)
+{
+    const BubbleMetrics& m = *b.metrics;
+    const Decorations& d = b.decorations;
     const int padX = m.padding[1] + m.padding[3];
     qreal w = qMax<qreal>(std::ceil(bodySize.width()) + padX, m.minSize.width());
     qreal h = qMax<qreal>(std::ceil(bodySize.height()) + m.padding[0] + m.padding[2], m.minSize.height());
-    if (!time.isEmpty())
+    if (!b.time.isEmpty())
         w = qMax<qreal>(w, std::ceil(d.time.width()) + padX);
-    if (!name.isEmpty())
+    if (!b.name.isEmpty())
         w = qMax<qreal>(w, qMin<qreal>(std::ceil(d.name.width()) + padX, maxNameWidth));
     h += d.above() + d.below();
+    return QSize{int(w), int(h)};
+}
 
-    const QSize size{int(w), int(h)};
-    QImage img = newCanvas(size);
+std::shared_ptr<BubbleLayout::Body> newBody(int type, const QString& time, const QString& name,
+                                            const QColor& nameColor)
+{
+    auto b = std::make_shared<BubbleLayout::Body>();
+    b->type = type;
+    b->metrics = g_bubbleMetrics(type);
+    b->time = time;
+    b->name = name;
+    b->nameColor = nameColor;
+    b->decorations = decorations(time, name);
+    return b;
+}
+} // namespace
+
+BubbleLayout BubbleLayout::forText(const QString& text, int width, int type, const QString& time,
+                                   const QString& name, const QColor& nameColor)
+{
+    BubbleLayout layout;
+    const BubbleMetrics* m = g_bubbleMetrics(type);
+    if (!m)
+        return layout;
+    const qreal avail = availableTextWidth(width, *m);
+    if (avail < 1)
+        return layout;
+    auto b = newBody(type, time, name, nameColor);
+    b->text = std::make_unique<WrappedText>(text, bubbleFont(type), avail, kMaxBubbleHeight);
+    b->textHeight = qMin<qreal>(b->text->height(), kMaxBubbleHeight);
+    layout.m_size = bubbleFrameSize(QSizeF(b->text->width(), b->textHeight), *b, width);
+    layout.m_body = std::move(b);
+    return layout;
+}
+
+BubbleLayout BubbleLayout::forPicture(const QImage& picture, int type, const QString& time, const QString& name,
+                                      const QColor& nameColor)
+{
+    BubbleLayout layout;
+    const BubbleMetrics* m = g_bubbleMetrics(type);
+    if (!m)
+        return layout;
+    auto b = newBody(type, time, name, nameColor);
+    b->picture = picture;
+    b->pictureSize =
+        picture.deviceIndependentSize().toSize().boundedTo(QSize(kMaxBubbleHeight, kMaxBubbleHeight));
+    // The name never widens a picture bubble; it is shortened instead.
+    const int frameWidth = qMax(b->pictureSize.width() + m->padding[1] + m->padding[3], m->minSize.width());
+    layout.m_size = bubbleFrameSize(QSizeF(b->pictureSize), *b, frameWidth);
+    layout.m_body = std::move(b);
+    return layout;
+}
+
+void BubbleLayout::paint(QPainter& p, const QPoint& at) const
+{
+    if (!m_body)
+        return;
+    const Body& b = *m_body;
+    p.save();
+    p.translate(at);
+    paintFrame(p, m_size, *b.metrics, b.type, b.time, b.name, b.nameColor, b.decorations);
+    const QPointF body(b.metrics->padding[3], b.metrics->padding[0] + b.decorations.above());
+    if (b.text) {
+        p.setPen(BubbleColor::text());
+        b.text->draw(p, body, b.type == BUBBLE_CENTER, b.textHeight);
+    } else {
+        p.drawImage(QRectF(body, QSizeF(b.pictureSize)), b.picture);
+    }
+    p.restore();
+}
+
+QImage BubbleLayout::toImage() const
+{
+    if (!m_body)
+        return {};
+    QImage img = newCanvas(m_size);
     if (img.isNull())
         return img;
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    paintFrame(p, size, m, type, time, name, nameColor, d);
-    paintBody(p, QPointF(m.padding[3], m.padding[0] + d.above()));
+    paint(p, QPoint(0, 0));
     return img;
 }
-} // namespace
 
 QImage text_bubble(const QString& text, int width, int type, const QString& time, const QString& name,
                    const QColor& nameColor)
 {
-    const BubbleMetrics* m = g_bubbleMetrics(type);
-    if (!m)
-        return {};
-    const qreal avail = availableTextWidth(width, *m);
-    if (avail < 1)
-        return {};
-    const WrappedText body(text, bubbleFont(type), avail, kMaxBubbleHeight);
-    const qreal bodyH = qMin<qreal>(body.height(), kMaxBubbleHeight);
-    return composeBubble(QSizeF(body.width(), bodyH), type, *m, time, name, nameColor, width,
-                         [&](QPainter& p, const QPointF& at) {
-                             p.setPen(BubbleColor::text());
-                             body.draw(p, at, type == BUBBLE_CENTER, bodyH);
-                         });
+    return BubbleLayout::forText(text, width, type, time, name, nameColor).toImage();
 }
 
 QStringList split_text_bubble(const QString& text, int width, int type, const QString& time, const QString& name,
@@ -425,14 +496,7 @@ QStringList split_text_bubble(const QString& text, int width, int type, const QS
 QImage picture_bubble(const QImage& picture, int type, const QString& time, const QString& name,
                       const QColor& nameColor)
 {
-    const BubbleMetrics* m = g_bubbleMetrics(type);
-    if (!m)
-        return {};
-    const QSize pic = picture.deviceIndependentSize().toSize().boundedTo(QSize(kMaxBubbleHeight, kMaxBubbleHeight));
-    // The name never widens a picture bubble; it is shortened instead.
-    const int frameWidth = qMax(pic.width() + m->padding[1] + m->padding[3], m->minSize.width());
-    return composeBubble(QSizeF(pic), type, *m, time, name, nameColor, frameWidth,
-                         [&](QPainter& p, const QPointF& at) { p.drawImage(QRectF(at, QSizeF(pic)), picture); });
+    return BubbleLayout::forPicture(picture, type, time, name, nameColor).toImage();
 }
 
 QImage g_loadPrintPicture(const QString& path, int maxSide)

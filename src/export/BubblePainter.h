@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QPainter;
 class QRect;
 
@@ -70,6 +72,33 @@ QStringList split_text_bubble(const QString& text, int width, int type, const QS
 // A bubble around a picture (drawn at its own size) with optional name and time.
 QImage picture_bubble(const QImage& picture, int type, const QString& time = QString(),
                       const QString& name = QString(), const QColor& nameColor = BubbleColor::name());
+
+// One bubble laid out once and painted straight onto any painter: on a PDF
+// its text stays text (selectable, searchable) and its frame pieces and
+// picture are shared images, not a picture of the whole bubble. Sizes are as
+// the bubble images above have them.
+class BubbleLayout
+{
+public:
+    // Null for an unknown type or a width too small for the paddings.
+    static BubbleLayout forText(const QString& text, int width, int type, const QString& time = QString(),
+                                const QString& name = QString(), const QColor& nameColor = BubbleColor::name());
+    static BubbleLayout forPicture(const QImage& picture, int type, const QString& time = QString(),
+                                   const QString& name = QString(), const QColor& nameColor = BubbleColor::name());
+
+    bool isNull() const { return !m_body; }
+    QSize size() const { return m_size; }
+    // Paints the bubble with its top-left corner at `at`.
+    void paint(QPainter& painter, const QPoint& at) const;
+    // The bubble as an image (kBubbleRenderScale pixels per layout pixel).
+    QImage toImage() const;
+
+    struct Body; // what is inside the frame: wrapped text or a picture
+
+private:
+    std::shared_ptr<const Body> m_body;
+    QSize m_size;
+};
 
 // Reads a picture for printing: JPEG, then PNG, then any readable format;
 // shrunk so that its longer side is at most maxSide. A missing, broken or

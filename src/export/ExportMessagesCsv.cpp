@@ -5,6 +5,8 @@
 
 ExportMessagesCsv::ExportMessagesCsv(const QString& path) : m_file(path) {}
 
+ExportMessagesCsv::ExportMessagesCsv(QIODevice& device, const QString& name) : m_file(device, name) {}
+
 void ExportMessagesCsv::init()
 {
     m_file.open();

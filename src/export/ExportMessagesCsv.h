@@ -10,6 +10,8 @@ class ExportMessagesCsv : public AbsFormatExport<_ViberMsg>
 {
 public:
     explicit ExportMessagesCsv(const QString& path);
+    // Writes to the caller's device; name stands for it in error texts.
+    ExportMessagesCsv(QIODevice& device, const QString& name);
     void init() override;
     void write(_ViberMsg& msg) override;
     void uninit() override;

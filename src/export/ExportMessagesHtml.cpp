@@ -1,6 +1,7 @@
 #include "export/ExportMessagesHtml.h"
 
 #include "export/ExportOutput.h"
+#include "export/HtmlExportFiles.h"
 #include "shell/FileRoutines.h"
 
 #include <QFile>
@@ -9,17 +10,19 @@
 
 #include <stdexcept>
 
-ExportMessagesHtml::ExportMessagesHtml(const QString& folder, const QString& fileName, ExportOutput* output)
-    : m_filesDir(QDir(folder).filePath(QStringLiteral("files"))), m_file(QDir(folder).filePath(fileName)),
-      m_output(output)
+ExportMessagesHtml::ExportMessagesHtml(const QString& folder, const QString& fileName, ExportOutput* output,
+                                       HtmlExportFiles* files)
+    : m_files(files), m_file(QDir(folder).filePath(fileName)), m_output(output)
 {
-    if (!m_filesDir.exists()) {
-        const bool made = m_output ? m_output->makeFolder(m_filesDir.path()) : QDir().mkpath(m_filesDir.path());
-        if (!made)
-            throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(m_filesDir.path()).toStdString());
+    if (!m_files) {
+        m_ownFiles = std::make_unique<HtmlExportFiles>(folder, output);
+        m_files = m_ownFiles.get();
     }
     m_options = BubbleHtmlOptions::forExport([this](const QString& path) { return saveAttaFile(path); });
+    m_options.usePicture = [this](const QString& relative) { return m_files->usePicture(relative); };
 }
+
+ExportMessagesHtml::~ExportMessagesHtml() = default;
 
 void ExportMessagesHtml::init()
 {
@@ -36,6 +39,8 @@ void ExportMessagesHtml::init()
         "<title>Ferrowick</title>\n"
         "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"));
     m_file.write(m_navigation);
+    m_file.write(m_carried);
+    m_carried.clear();
 }
 
 void ExportMessagesHtml::write(_ViberMsg& m)
@@ -52,18 +57,5 @@ void ExportMessagesHtml::uninit()
 
 QString ExportMessagesHtml::saveAttaFile(const QString& path)
 {
-    if (path.isEmpty())
-        return QString();
-    // Only the file's own name is used: a path taken from data never decides
-    // where the copy goes.
-    const QString name = QFileInfo(path).fileName();
-    if (name.isEmpty() || name == QLatin1String("..") || name == QLatin1String("."))
-        return QString();
-    const QString target = g_getValidFilePath(m_filesDir.filePath(name));
-    // A page links only to files that were written.
-    if (!QFileInfo(path).isFile())
-        return QString();
-    if (!g_exportCopy(m_output, path, target))
-        return QString();
-    return QStringLiteral("files/") + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName()));
+    return m_files->attachment(path);
 }

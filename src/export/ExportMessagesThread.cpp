@@ -7,6 +7,7 @@
 #include "export/ExportMessagesHtml.h"
 #include "export/ExportMessagesPdf.h"
 #include "export/ExportMessagesTxt.h"
+#include "model/ViberTime.h"
 #include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 
@@ -16,6 +17,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <vector>
 #include <stdexcept>
@@ -129,36 +131,6 @@ QString ExportMessagesThread::reserveName(const QString& wanted, const QString& 
     return name;
 }
 
-void ExportMessagesThread::copyHtmlResources()
-{
-    const QDir files(QDir(m_path).filePath(QStringLiteral("files")));
-    auto makeFolder = [this](const QString& path) {
-        if (!m_output.makeFolder(path))
-            throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(path).toStdString());
-    };
-    makeFolder(files.path());
-    auto copyFolder = [this](const QString& from, const QString& to) {
-        const QDir src(from);
-        for (const QString& name : src.entryList(QDir::Files)) {
-            const QString target = QDir(to).filePath(name);
-            const QFileInfo t(target);
-            if (t.exists() || t.isSymLink())
-                continue; // an earlier export's copy serves as well
-            m_output.copyFile(src.filePath(name), target);
-        }
-    };
-    const QString base = g_bubbleSrcDir();
-    copyFolder(base + QStringLiteral("/vbbb"), files.path());
-    for (const char* sub : {"emoji", "vb_emoji"}) {
-        const QString from = base + QLatin1Char('/') + QLatin1String(sub);
-        if (!QDir(from).exists())
-            continue;
-        const QString to = files.filePath(QLatin1String(sub));
-        makeFolder(to);
-        copyFolder(from, to);
-    }
-}
-
 FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* chat)
 {
     FormatExportPtr<_ViberMsg> writer;
@@ -186,8 +158,17 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
         break;
     }
     case FORMAT_HTML: {
-        // Pages of the chat are named when it starts (writeHtml).
-        auto html = std::make_shared<ExportMessagesHtml>(m_path, m_pageNames.value(m_page), &m_output);
+        // Pages of the chat are named when it starts (startHtmlChat). A page
+        // being continued is written beside itself and replaces it at the end.
+        QString name = m_pageNames.value(m_page);
+        if (m_page == m_carryPage) {
+            const QString page = QDir(m_path).filePath(name);
+            name = QLatin1Char('.') + name + QStringLiteral(".continued");
+            m_replacements.append({QDir(m_path).filePath(name), page});
+        }
+        auto html = std::make_shared<ExportMessagesHtml>(m_path, name, &m_output, m_htmlFiles.get());
+        if (m_page == m_carryPage)
+            html->setCarried(m_carryBody, m_carryDay);
         html->setNavigation(HtmlChatPages::navigation(m_pageNames, m_page));
         writer = html;
         break;
@@ -220,14 +201,21 @@ QString ExportMessagesThread::exportAll()
     m_msgs = m_range.filter(m_msgs);
 
     // Since-last: only messages after what the earlier run wrote, written to a
-    // file of their own and added to the earlier output once complete.
-    ExportState state;
+    // file of their own and added to the earlier output once complete; an
+    // HTML folder gets them on its chats' last pages and on new pages.
+    ExportState& state = m_state;
     QString statePath;
     if (m_sinceLast) {
         if (!sinceLastSupported(m_type))
-            throw std::runtime_error("Adding only new messages works for text, CSV and JSON exports.");
-        statePath = ExportState::pathFor(m_path, false);
-        if (state.load(statePath, m_type) && QFileInfo(m_path).isFile()) {
+            throw std::runtime_error("Adding only new messages works for text, CSV, JSON and HTML exports.");
+        const bool folder = m_type == FORMAT_HTML;
+        statePath = ExportState::pathFor(m_path, folder);
+        const bool earlier =
+            state.load(statePath, m_type) &&
+            (folder ? QFileInfo(QDir(m_path).filePath(QLatin1String(HtmlChatPages::kIndexName))).isFile() &&
+                          state.htmlPagesPresent(m_path)
+                    : QFileInfo(m_path).isFile());
+        if (earlier) {
             QList<_ViberMsg*> fresh;
             for (_ViberMsg* m : std::as_const(m_msgs)) {
                 if (state.isNew(*m))
@@ -237,8 +225,12 @@ QString ExportMessagesThread::exportAll()
             if (m_msgs.isEmpty())
                 return QStringLiteral("Nothing new since the last export to %1; nothing was changed.")
                     .arg(QFileInfo(m_path).fileName());
-            m_appendTo = m_path;
-            m_path = g_getValidFilePath(m_path + QStringLiteral(".new"));
+            if (folder) {
+                m_continueHtml = true;
+            } else {
+                m_appendTo = m_path;
+                m_path = g_getValidFilePath(m_path + QStringLiteral(".new"));
+            }
         } else {
             state = ExportState();
         }
@@ -246,6 +238,17 @@ QString ExportMessagesThread::exportAll()
     sortMessages(m_msgs, perChat);
     if (m_type == FORMAT_HTML) {
         m_usedNames.insert(QLatin1String(HtmlChatPages::kIndexName));
+        if (m_continueHtml) {
+            // The earlier pages keep their names; new chats and pages avoid them.
+            for (auto it = state.htmlChats().cbegin(); it != state.htmlChats().cend(); ++it) {
+                for (const QString& page : it.value().pages)
+                    m_usedNames.insert(page.toLower());
+                const HtmlChatPages::IndexEntry entry{it.value().title, it.value().pages.first(), it.value().messages,
+                                                      qint64(it.value().pages.size()), it.value().first,
+                                                      state.marks().value(it.key()).date};
+                m_index.insert(it.key(), entry);
+            }
+        }
         for (const _ViberMsg* m : std::as_const(m_msgs)) {
             if (m->chat)
                 ++m_chatCounts[m->chat];
@@ -257,7 +260,6 @@ QString ExportMessagesThread::exportAll()
     PercentReporter reporter(m_progress);
     FormatExportPtr<_ViberMsg> writer;
     const _ViberChat* writerChat = nullptr;
-    bool resourcesReady = false;
     for (_ViberMsg* m : std::as_const(m_msgs)) {
         m_progress.throwIfClosed();
         if (!m->chat)
@@ -268,9 +270,9 @@ QString ExportMessagesThread::exportAll()
             if (!writer)
                 writer = openWriter(nullptr);
         } else if (m_type == FORMAT_HTML) {
-            if (!resourcesReady) {
-                copyHtmlResources();
-                resourcesReady = true;
+            if (!m_htmlFiles) {
+                m_htmlFiles = std::make_unique<HtmlExportFiles>(m_path, &m_output);
+                m_htmlFiles->copyStyle();
             }
             writeHtml(*m);
             continue;
@@ -287,6 +289,8 @@ QString ExportMessagesThread::exportAll()
     if (m_type == FORMAT_HTML)
         finishHtml();
     if (m_sinceLast) {
+        // A name a failed export reserved for a temporary page is removed with
+        // it; a complete one has been renamed already.
         if (!m_appendTo.isEmpty()) {
             if (m_type == FORMAT_JSON)
                 g_appendJsonExport(m_appendTo, m_path);
@@ -304,42 +308,96 @@ QString ExportMessagesThread::exportAll()
 
 void ExportMessagesThread::writeHtml(_ViberMsg& m)
 {
-    const bool newChat = !m_htmlWriter || m.chat != m_htmlChat;
-    if (newChat || (m_pageSize > 0 && m_onPage >= m_pageSize)) {
-        if (m_htmlWriter)
-            m_htmlWriter->uninit();
+    if (!m_htmlWriter || m.chat != m_htmlChat) {
+        closeHtmlChat();
+        startHtmlChat(m);
+    } else if (m_pageSize > 0 && m_onPage >= m_pageSize) {
+        m_htmlWriter->uninit();
         m_htmlWriter.reset();
-        if (newChat) {
-            const qint64 count = m_chatCounts.value(m.chat);
-            const qint64 pages = HtmlChatPages::pageCount(count, m_pageSize);
-            const QString first = uniqueChatFileName(m.chat, QStringLiteral(".html"));
-            m_pageNames = QStringList{first};
-            for (qint64 p = 1; p < pages; ++p) {
-                const QString wanted = HtmlChatPages::pageName(first, p);
-                m_pageNames << reserveName(wanted, QStringLiteral(".html"));
-            }
-            m_page = 0;
-            m_index << HtmlChatPages::IndexEntry{m.chat->fullDisplay(), first, count, pages, m.date, m.date};
-        } else {
-            ++m_page;
-        }
-        m_htmlChat = m.chat;
+        ++m_page;
         m_onPage = 0;
         m_htmlWriter = openWriter(m.chat);
     }
     ++m_onPage;
-    m_index.last().last = m.date;
+    m_index[m.chat->id].last = m.date;
     m_htmlWriter->write(m);
+}
+
+void ExportMessagesThread::startHtmlChat(const _ViberMsg& m)
+{
+    const qint64 count = m_chatCounts.value(m.chat);
+    m_htmlChat = m.chat;
+    m_carryPage = -1;
+    m_carryBody.clear();
+    m_onPage = 0;
+    const auto prior = m_state.htmlChats().constFind(m.chat->id);
+    if (m_continueHtml && prior != m_state.htmlChats().cend()) {
+        // The chat goes on: its last page is filled up first (written anew
+        // under a temporary name), then new pages follow.
+        m_pageNames = prior->pages;
+        m_oldPageCount = m_pageNames.size();
+        m_page = m_oldPageCount;
+        const QString last = QDir(m_path).filePath(m_pageNames.last());
+        if ((m_pageSize <= 0 || prior->onLastPage < m_pageSize) && HtmlChatPages::readPageBody(last, m_carryBody)) {
+            m_page = m_oldPageCount - 1;
+            m_carryPage = m_page;
+            m_onPage = prior->onLastPage;
+            m_carryDay = dtFromTimestamp(m_state.marks().value(m.chat->id).date).date();
+        }
+        const qint64 pages = m_page + HtmlChatPages::pageCount(m_onPage + count, m_pageSize);
+        for (qint64 p = m_pageNames.size(); p < pages; ++p)
+            m_pageNames << reserveName(HtmlChatPages::pageName(m_pageNames.first(), p), QStringLiteral(".html"));
+        HtmlChatPages::IndexEntry& entry = m_index[m.chat->id];
+        entry.title = m.chat->fullDisplay();
+        entry.messages = prior->messages + count;
+        entry.pages = pages;
+    } else {
+        const qint64 pages = HtmlChatPages::pageCount(count, m_pageSize);
+        const QString first = uniqueChatFileName(m.chat, QStringLiteral(".html"));
+        m_pageNames = QStringList{first};
+        for (qint64 p = 1; p < pages; ++p)
+            m_pageNames << reserveName(HtmlChatPages::pageName(first, p), QStringLiteral(".html"));
+        m_page = 0;
+        m_oldPageCount = 0;
+        m_index.insert(m.chat->id, HtmlChatPages::IndexEntry{m.chat->fullDisplay(), first, count, pages, m.date, m.date});
+    }
+    m_htmlWriter = openWriter(m.chat);
+}
+
+void ExportMessagesThread::closeHtmlChat()
+{
+    if (!m_htmlWriter)
+        return;
+    m_htmlWriter->uninit();
+    m_htmlWriter.reset();
+    const HtmlChatPages::IndexEntry& entry = m_index[m_htmlChat->id];
+    m_state.setHtmlChat(m_htmlChat->id, {m_pageNames, m_onPage, entry.messages, entry.first, entry.title});
+    // Pages written before keep their messages; their links change when the
+    // chat now has more pages than then.
+    if (m_oldPageCount > 0 && m_pageNames.size() != m_oldPageCount)
+        m_relinks.append({m_pageNames, m_oldPageCount, m_carryPage});
 }
 
 void ExportMessagesThread::finishHtml()
 {
-    if (m_htmlWriter)
-        m_htmlWriter->uninit();
-    m_htmlWriter.reset();
+    closeHtmlChat();
     if (m_index.isEmpty())
         return;
+    // Everything new is written: now the earlier pages change, last of all
+    // the index (the state file follows).
+    for (const auto& [temporary, page] : std::as_const(m_replacements)) {
+        if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(page).constData()) != 0)
+            throw std::runtime_error(QStringLiteral("Cannot replace %1.").arg(page).toStdString());
+    }
+    for (const Relink& r : std::as_const(m_relinks)) {
+        for (qint64 p = 0; p < r.oldCount; ++p) {
+            if (p != r.carried)
+                HtmlChatPages::replaceNavigation(QDir(m_path).filePath(r.pages.at(p)),
+                                                 HtmlChatPages::navigation(r.pages, p));
+        }
+    }
     const QString index = QDir(m_path).filePath(QLatin1String(HtmlChatPages::kIndexName));
-    m_output.addFile(index);
-    HtmlChatPages::writeIndex(index, m_index);
+    if (!QFileInfo::exists(index))
+        m_output.addFile(index);
+    HtmlChatPages::writeIndex(index, m_index.values());
 }

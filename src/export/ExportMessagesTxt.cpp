@@ -6,6 +6,8 @@
 
 ExportMessagesTxt::ExportMessagesTxt(const QString& path) : m_file(path) {}
 
+ExportMessagesTxt::ExportMessagesTxt(QIODevice& device, const QString& name) : m_file(device, name) {}
+
 void ExportMessagesTxt::init()
 {
     m_file.open();

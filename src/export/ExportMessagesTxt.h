@@ -13,6 +13,8 @@ class ExportMessagesTxt : public AbsFormatExport<_ViberMsg>
 {
 public:
     explicit ExportMessagesTxt(const QString& path);
+    // Writes to the caller's device; name stands for it in error texts.
+    ExportMessagesTxt(QIODevice& device, const QString& name);
     void init() override;
     void write(_ViberMsg& msg) override;
     void uninit() override;

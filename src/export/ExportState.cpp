@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -12,6 +13,30 @@
 
 namespace {
 constexpr qint64 kMaxStateBytes = 64 << 20; // a state file is a few bytes per chat
+
+// A page name read back from the state file becomes a path: only a plain
+// file name of an HTML page is taken.
+bool plainPageName(const QString& name)
+{
+    return name.endsWith(QLatin1String(".html")) && !name.startsWith(u'.') && !name.contains(u'/') &&
+           !name.contains(u'\\') && !name.contains(QChar(0)) && name.size() <= 1024;
+}
+
+bool readHtmlChat(const QJsonObject& o, ExportState::HtmlChat& chat)
+{
+    const QJsonArray pages = o.value(QStringLiteral("pages")).toArray();
+    for (const QJsonValue& v : pages) {
+        if (!v.isString() || !plainPageName(v.toString()))
+            return false;
+        chat.pages << v.toString();
+    }
+    chat.onLastPage = o.value(QStringLiteral("onLastPage")).toInteger(-1);
+    chat.messages = o.value(QStringLiteral("messages")).toInteger(-1);
+    chat.first = o.value(QStringLiteral("first")).toDouble(qQNaN());
+    chat.title = o.value(QStringLiteral("title")).toString();
+    return !chat.pages.isEmpty() && chat.onLastPage >= 0 && chat.messages >= chat.onLastPage &&
+           std::isfinite(chat.first);
+}
 
 bool after(double date, qint64 key, const ExportState::Mark& mark)
 {
@@ -31,6 +56,7 @@ QString ExportState::pathFor(const QString& output, bool outputIsFolder)
 bool ExportState::load(const QString& path, int formatType)
 {
     m_marks.clear();
+    m_html.clear();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxStateBytes)
         return false;
@@ -46,6 +72,12 @@ bool ExportState::load(const QString& path, int formatType)
         if (!ok || !std::isfinite(date) || !o.value(QStringLiteral("key")).isDouble())
             return false; // a damaged file must not silently skip messages
         m_marks.insert(chat, {date, o.value(QStringLiteral("key")).toInteger()});
+        if (o.contains(QStringLiteral("html"))) {
+            HtmlChat html;
+            if (!readHtmlChat(o.value(QStringLiteral("html")).toObject(), html))
+                return false;
+            m_html.insert(chat, html);
+        }
     }
     return true;
 }
@@ -53,9 +85,18 @@ bool ExportState::load(const QString& path, int formatType)
 void ExportState::save(const QString& path, int formatType) const
 {
     QJsonObject chats;
-    for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it)
-        chats.insert(QString::number(it.key()),
-                     QJsonObject{{QStringLiteral("date"), it.value().date}, {QStringLiteral("key"), it.value().key}});
+    for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it) {
+        QJsonObject chat{{QStringLiteral("date"), it.value().date}, {QStringLiteral("key"), it.value().key}};
+        const auto html = m_html.constFind(it.key());
+        if (html != m_html.cend())
+            chat.insert(QStringLiteral("html"),
+                        QJsonObject{{QStringLiteral("pages"), QJsonArray::fromStringList(html->pages)},
+                                    {QStringLiteral("onLastPage"), html->onLastPage},
+                                    {QStringLiteral("messages"), html->messages},
+                                    {QStringLiteral("first"), html->first},
+                                    {QStringLiteral("title"), html->title}});
+        chats.insert(QString::number(it.key()), chat);
+    }
     const QJsonObject root{{QStringLiteral("version"), 1}, {QStringLiteral("format"), formatType},
                            {QStringLiteral("chats"), chats}};
     QSaveFile f(path);
@@ -81,4 +122,16 @@ void ExportState::note(const _ViberMsg& m)
         m_marks.insert(m.chat->id, {m.date, m.id});
     else if (after(m.date, m.id, it.value()))
         it.value() = {m.date, m.id};
+}
+
+bool ExportState::htmlPagesPresent(const QString& folder) const
+{
+    const QDir dir(folder);
+    for (const HtmlChat& chat : m_html) {
+        for (const QString& page : chat.pages) {
+            if (!QFileInfo(dir.filePath(page)).isFile())
+                return false;
+        }
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 // What an earlier export to the same place wrote: per chat, the newest message
 // (its time and key), so that a later run writes only what came after it.
@@ -35,6 +36,22 @@ public:
     bool isEmpty() const { return m_marks.isEmpty(); }
     const QHash<qint64, Mark>& marks() const { return m_marks; }
 
+    // An HTML export's pages of one chat, so that a later run can fill its
+    // last page, add pages and list the chat on the index again.
+    struct HtmlChat
+    {
+        QStringList pages;    // file names inside the output folder, first page first
+        qint64 onLastPage = 0; // messages on the last page
+        qint64 messages = 0;
+        double first = 0;      // record time of the chat's oldest exported message
+        QString title;
+    };
+    const QHash<qint64, HtmlChat>& htmlChats() const { return m_html; }
+    void setHtmlChat(qint64 chatKey, const HtmlChat& chat) { m_html.insert(chatKey, chat); }
+    // Whether every page named in the state is still inside folder.
+    bool htmlPagesPresent(const QString& folder) const;
+
 private:
     QHash<qint64, Mark> m_marks; // by chat key
+    QHash<qint64, HtmlChat> m_html;
 };

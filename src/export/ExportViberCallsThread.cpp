@@ -8,6 +8,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <memory>
 
 ExportViberCallsThread::ExportViberCallsThread(const QList<_ViberCall*>& calls, QString path, JobProgress& progress,
                                                QObject* parent)
@@ -15,6 +16,13 @@ ExportViberCallsThread::ExportViberCallsThread(const QList<_ViberCall*>& calls, 
 {
     m_calls.removeAll(nullptr);
     std::sort(m_calls.begin(), m_calls.end(), compareViberCallDesc);
+}
+
+ExportViberCallsThread::ExportViberCallsThread(const QList<_ViberCall*>& calls, QIODevice& device,
+                                               JobProgress& progress, QObject* parent)
+    : ExportViberCallsThread(calls, QStringLiteral("calls"), progress, parent)
+{
+    m_device = &device;
 }
 
 QList<_ViberCall*> ExportViberCallsThread::callsOf(const QList<_ViberMsg*>& msgs)
@@ -40,7 +48,9 @@ void ExportViberCallsThread::run()
 QString ExportViberCallsThread::exportAll()
 {
     m_progress.invokeUpdateProgress(ids("IDS_EXPORT_VIBER_CALLS"), 0, QString());
-    TextFileWriter file(m_path);
+    std::unique_ptr<TextFileWriter> writer =
+        m_device ? std::make_unique<TextFileWriter>(*m_device, m_path) : std::make_unique<TextFileWriter>(m_path);
+    TextFileWriter& file = *writer;
     file.open();
     auto row = [&file](const QString& number, const QString& flag, const QString& date, const QString& duration) {
         file.write(number.leftJustified(40) + flag.leftJustified(15) + date.leftJustified(30) +

@@ -3,6 +3,7 @@
 #include "model/ViberRecords.h"
 #include "shell/JobProgress.h"
 
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QThread>
@@ -12,6 +13,9 @@ class ExportViberCallsThread : public QThread
 {
 public:
     ExportViberCallsThread(const QList<_ViberCall*>& calls, QString path, JobProgress& progress,
+                           QObject* parent = nullptr);
+    // Writes to the caller's device instead of a file.
+    ExportViberCallsThread(const QList<_ViberCall*>& calls, QIODevice& device, JobProgress& progress,
                            QObject* parent = nullptr);
     void run() override;
 
@@ -23,5 +27,6 @@ private:
 
     QList<_ViberCall*> m_calls;
     QString m_path;
+    QIODevice* m_device = nullptr;
     JobProgress& m_progress;
 };

@@ -3,13 +3,51 @@
 #include "export/TextFileWriter.h"
 #include "model/ViberTime.h"
 
+#include <QFile>
 #include <QUrl>
+
+#include <stdexcept>
 
 namespace HtmlChatPages {
 namespace {
 QString href(const QString& fileName)
 {
     return QString::fromLatin1(QUrl::toPercentEncoding(fileName));
+}
+
+const QString kBodyOpen = QStringLiteral("</head><body>\n");
+const QString kPageClose = QStringLiteral("</body></html>\n");
+const QString kNavOpen = QStringLiteral("<div class=\"pages\">");
+const QString kNavClose = QStringLiteral("</div>\n");
+// A page is read back whole; one beyond this is not ours.
+constexpr qint64 kMaxPageBytes = qint64(1) << 30;
+
+// Splits a page into its head (up to the body), the messages and its end.
+bool splitPage(const QString& path, QString& head, QString& body)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxPageBytes)
+        return false;
+    const QString page = QString::fromUtf8(f.readAll());
+    qsizetype start = page.indexOf(kBodyOpen);
+    if (start < 0 || !page.endsWith(kPageClose))
+        return false;
+    start += kBodyOpen.size();
+    const qsizetype headEnd = start;
+    qsizetype end = page.size() - kPageClose.size();
+    if (end < start)
+        return false;
+    if (QStringView(page).mid(start).startsWith(kNavOpen)) {
+        const qsizetype navEnd = page.indexOf(kNavClose, start);
+        const qsizetype lastNav = page.lastIndexOf(kNavOpen, end);
+        if (navEnd < 0 || lastNav <= navEnd)
+            return false;
+        start = navEnd + kNavClose.size();
+        end = lastNav;
+    }
+    head = page.left(headEnd);
+    body = page.mid(start, end - start);
+    return true;
 }
 
 QString link(const QString& fileName, const QString& label, bool active)
@@ -51,6 +89,28 @@ QString navigation(const QStringList& pages, qint64 page)
     out += link(QLatin1String(kIndexName), QStringLiteral("All chats"), true);
     out += QStringLiteral("</div>\n");
     return out;
+}
+
+bool readPageBody(const QString& path, QString& body)
+{
+    QString head;
+    return splitPage(path, head, body);
+}
+
+void replaceNavigation(const QString& path, const QString& html)
+{
+    QString head, body;
+    if (!splitPage(path, head, body))
+        throw std::runtime_error(
+            QStringLiteral("%1: not a page written by this program; its links were not updated.").arg(path).toStdString());
+    TextFileWriter file(path);
+    file.open();
+    file.write(head);
+    file.write(html);
+    file.write(body);
+    file.write(html);
+    file.write(kPageClose);
+    file.close();
 }
 
 void writeIndex(const QString& path, const QList<IndexEntry>& entries)

@@ -27,6 +27,15 @@ QString pageName(const QString& firstName, qint64 page);
 // file name. Empty for a chat of one page, whose page stays as it always was.
 QString navigation(const QStringList& pages, qint64 page);
 
+// The messages' markup of a page written by the HTML export: what lies between
+// its head and navigation and its closing navigation. False when the file
+// cannot be read or is not shaped like one of our pages.
+bool readPageBody(const QString& path, QString& body);
+
+// Replaces the navigation of a page written by the HTML export (a page of one
+// had none) with html; raises std::runtime_error when it cannot.
+void replaceNavigation(const QString& path, const QString& html);
+
 // One line of the index.
 struct IndexEntry
 {

@@ -14,6 +14,8 @@ constexpr qsizetype kFlushAt = 1 << 20;
 
 TextFileWriter::TextFileWriter(QString path) : m_path(std::move(path)) {}
 
+TextFileWriter::TextFileWriter(QIODevice& device, QString name) : m_path(std::move(name)), m_out(&device) {}
+
 // A QSaveFile that was not committed removes its temporary file here.
 TextFileWriter::~TextFileWriter() = default;
 
@@ -24,6 +26,14 @@ void TextFileWriter::fail(const QString& why) const
 
 void TextFileWriter::open()
 {
+    m_buffer.reserve(kFlushAt + 4096);
+    if (m_out && !m_file) {
+        if (!m_out->isOpen() && !m_out->open(QIODevice::WriteOnly))
+            fail(m_out->errorString());
+        if (!m_out->isWritable())
+            fail(QStringLiteral("not open for writing"));
+        return;
+    }
     const QFileInfo info(m_path);
     const bool special = info.exists() && !info.isFile() && !info.isDir();
     if (special)
@@ -34,7 +44,7 @@ void TextFileWriter::open()
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
     if (!m_file->open(special ? mode : mode | QIODevice::Truncate))
         fail(m_file->errorString());
-    m_buffer.reserve(kFlushAt + 4096);
+    m_out = m_file.get();
 }
 
 void TextFileWriter::write(const QString& text)
@@ -49,16 +59,22 @@ void TextFileWriter::flushBuffer()
     if (m_buffer.isEmpty())
         return;
     QString error;
-    if (!g_writeAll(*m_file, m_buffer, error))
+    if (!g_writeAll(*m_out, m_buffer, error, m_path))
         throw std::runtime_error(error.toStdString());
     m_buffer.clear();
 }
 
 void TextFileWriter::close()
 {
-    if (!m_file || !m_file->isOpen())
+    if (!m_out || !m_out->isOpen())
         return;
     flushBuffer();
+    if (!m_file) {
+        // The caller's device stays open; a file behind it gets its data.
+        if (auto* file = qobject_cast<QFileDevice*>(m_out); file && !file->flush())
+            fail(file->errorString());
+        return;
+    }
     if (auto* save = dynamic_cast<QSaveFile*>(m_file.get())) {
         if (!save->commit())
             fail(save->errorString());

@@ -16,6 +16,9 @@ class TextFileWriter
 {
 public:
     explicit TextFileWriter(QString path);
+    // Writes to a device the caller owns (opened here when it is not open
+    // yet); name stands for it in error texts.
+    TextFileWriter(QIODevice& device, QString name);
     ~TextFileWriter();
 
     const QString& path() const { return m_path; }
@@ -29,6 +32,7 @@ private:
 
     QString m_path;
     std::unique_ptr<QFileDevice> m_file;
+    QIODevice* m_out = nullptr; // m_file, or the caller's device
     QStringEncoder m_encoder{QStringEncoder::Utf8};
     QByteArray m_buffer;
 };

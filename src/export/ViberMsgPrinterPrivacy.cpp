@@ -1,5 +1,6 @@
 #include "export/ViberMsgPrinterPrivacy.h"
 
+#include "export/BubbleHtml.h"
 #include "export/BubblePainter.h"
 #include "model/EmojiText.h"
 #include "model/ViberRecords.h"
@@ -17,6 +18,9 @@ constexpr int kBubbleGap = 10;
 constexpr int kPageNumberGap = 2;
 constexpr int kPageNumberHeight = 18;
 constexpr int kMaxPictureSide = 200;
+// Pictures kept for reuse; a long chat of many different pictures starts over
+// now and then rather than holding them all.
+constexpr qsizetype kMaxKeptPictures = 64;
 
 QString audioText(double duration)
 {
@@ -48,6 +52,7 @@ void ViberMsgPrinterPrivacy::reset(QPagedPaintDevice* device)
         m_painter.end();
     m_device = device;
     m_items.clear();
+    m_pictures.clear();
     m_lastDate = QDate();
     m_page = 1;
 
@@ -114,14 +119,14 @@ int ViberMsgPrinterPrivacy::bubbleWidth() const
     return int(m_content.width() * 0.8);
 }
 
-void ViberMsgPrinterPrivacy::place(const QImage& bubble, int x, Item::Kind kind, const QString& text,
+void ViberMsgPrinterPrivacy::place(const BubbleLayout& bubble, int x, Item::Kind kind, const QString& text,
                                    const QString& name, bool own)
 {
     if (bubble.isNull())
         return;
-    const QSize size = bubbleSize(bubble);
+    const QSize size = bubble.size();
     checkAndNextPage(size.height());
-    m_painter.drawImage(QPoint(x, m_y), bubble);
+    bubble.paint(m_painter, QPoint(x, m_y));
     if (m_record)
         m_items.append({kind, m_page, QRect(QPoint(x, m_y), size), text, name, own});
     m_y += size.height() + kBubbleGap;
@@ -132,16 +137,16 @@ void ViberMsgPrinterPrivacy::placeCentered(const QString& text, Item::Kind kind)
     const QStringList pieces = split_text_bubble(text, bubbleWidth(), BUBBLE_CENTER, QString(), QString(),
                                                  m_content.height());
     for (const QString& piece : pieces) {
-        const QImage bubble = text_bubble(piece, bubbleWidth(), BUBBLE_CENTER);
-        place(bubble, m_content.left() + (m_content.width() - bubbleSize(bubble).width()) / 2, kind, piece,
-              QString(), false);
+        const BubbleLayout bubble = BubbleLayout::forText(piece, bubbleWidth(), BUBBLE_CENTER);
+        place(bubble, m_content.left() + (m_content.width() - bubble.size().width()) / 2, kind, piece, QString(),
+              false);
     }
 }
 
-void ViberMsgPrinterPrivacy::placeSide(const QImage& bubble, bool own, Item::Kind kind, const QString& text,
+void ViberMsgPrinterPrivacy::placeSide(const BubbleLayout& bubble, bool own, Item::Kind kind, const QString& text,
                                        const QString& name)
 {
-    const int x = own ? m_content.left() + m_content.width() - bubbleSize(bubble).width() : m_content.left();
+    const int x = own ? m_content.left() + m_content.width() - bubble.size().width() : m_content.left();
     place(bubble, x, kind, text, name, own);
 }
 
@@ -154,9 +159,27 @@ void ViberMsgPrinterPrivacy::printText(const QString& text, bool own, const QStr
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         const QString pieceName = i == 0 ? name : QString();
         const QString pieceTime = i == pieces.size() - 1 ? time : QString();
-        placeSide(text_bubble(pieces[i], bubbleWidth(), type, pieceTime, pieceName), own, Item::TEXT, pieces[i],
-                  pieceName);
+        placeSide(BubbleLayout::forText(pieces[i], bubbleWidth(), type, pieceTime, pieceName), own, Item::TEXT,
+                  pieces[i], pieceName);
     }
+}
+
+QImage ViberMsgPrinterPrivacy::picture(const QString& path)
+{
+    // Every missing file shows the same stand-in.
+    const QString key = fileExists(path) ? path : QString();
+    const auto known = m_pictures.constFind(key);
+    if (known != m_pictures.cend())
+        return known.value();
+    // Read at up to the bubble's render scale, shown at most 200 pixels on
+    // its longer side: large pictures stay sharp, small ones keep their size.
+    QImage pic = g_loadPrintPicture(key, int(kMaxPictureSide * kBubbleRenderScale));
+    const int longer = qMax(pic.width(), pic.height());
+    pic.setDevicePixelRatio(longer > kMaxPictureSide ? qreal(longer) / kMaxPictureSide : 1.0);
+    if (m_pictures.size() >= kMaxKeptPictures)
+        m_pictures.clear();
+    m_pictures.insert(key, pic);
+    return pic;
 }
 
 void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
@@ -195,7 +218,7 @@ void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
     case MSG_TYPE_LOCATION:
         hasPicture = atta && !atta->thumbPath.isEmpty();
         picture = hasPicture ? atta->thumbPath : QString();
-        text = msg.address;
+        text = g_locationText(msg);
         break;
     case MSG_TYPE_AUDIO:
         if (atta)
@@ -221,14 +244,8 @@ void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
         text = msg.summary();
 
     if (hasPicture) {
-        // Read at up to the bubble's render scale, shown at most 200 pixels
-        // on its longer side: large pictures stay sharp, small ones keep
-        // their size.
-        QImage pic = g_loadPrintPicture(picture, int(kMaxPictureSide * kBubbleRenderScale));
-        const int longer = qMax(pic.width(), pic.height());
-        pic.setDevicePixelRatio(longer > kMaxPictureSide ? qreal(longer) / kMaxPictureSide : 1.0);
-        placeSide(picture_bubble(pic, own ? BUBBLE_OWN : BUBBLE_RECEIVED, time, name), own, Item::PICTURE, picture,
-                  name);
+        placeSide(BubbleLayout::forPicture(this->picture(picture), own ? BUBBLE_OWN : BUBBLE_RECEIVED, time, name),
+                  own, Item::PICTURE, picture, name);
     }
     if (!text.trimmed().isEmpty())
         printText(text, own, time, name);

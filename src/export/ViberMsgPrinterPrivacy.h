@@ -1,6 +1,9 @@
 #pragma once
 
+#include "export/BubblePainter.h"
+
 #include <QDate>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QPainter>
@@ -58,9 +61,10 @@ private:
     void startPage();
     void drawPageNumber();
     int bubbleWidth() const;
-    void place(const QImage& bubble, int x, Item::Kind kind, const QString& text, const QString& name, bool own);
+    void place(const BubbleLayout& bubble, int x, Item::Kind kind, const QString& text, const QString& name, bool own);
     void placeCentered(const QString& text, Item::Kind kind);
-    void placeSide(const QImage& bubble, bool own, Item::Kind kind, const QString& text, const QString& name);
+    void placeSide(const BubbleLayout& bubble, bool own, Item::Kind kind, const QString& text, const QString& name);
+    QImage picture(const QString& path);
     void printText(const QString& text, bool own, const QString& time, const QString& name);
 
     QPagedPaintDevice* m_device = nullptr;
@@ -72,4 +76,7 @@ private:
     QDate m_lastDate;
     bool m_record = false;
     QList<Item> m_items;
+    // Pictures by file, ready to paint: one picture shown twice is the same
+    // image, which a PDF embeds once.
+    QHash<QString, QImage> m_pictures;
 };

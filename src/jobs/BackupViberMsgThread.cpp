@@ -70,7 +70,7 @@ QString BackupViberMsgThread::backupAll()
                     db.saveCallThrow(ctx, m->call);
                 continue;
             }
-            if (db.findMsgThrow(m->token, m->date, attaKey) == 0)
+            if (db.findMsgThrow(*m, chatKey, attaKey) == 0)
                 db.insertMsgThrow(ctx, chatKey, m, attaKey, locKey);
             if (m->atta)
                 copyAttachmentFiles(m, attaKey);

@@ -307,6 +307,11 @@ void IOSLoadViberFromiTunesThread::copyAttachmentThrow(const _ViberAtta& a, IOSA
         if (g_isPlainFileName(a.name) && isInsideData(a.filePath))
             copyContainerFileThrow(m_viber, a.filePath, QStringLiteral("/Documents/VoiceMessages/") + a.name, false);
         break;
+    case MSG_TYPE_STICKER:
+        // The sticker's picture, so that it shows without the network.
+        if (g_isPlainFileName(a.mediaId) && isInsideData(a.thumbPath))
+            copyContainerFileThrow(m_viber, a.thumbPath, u'/' + g_iosStickerPreviewPath(a.mediaId), false);
+        break;
     default:
         break;
     }

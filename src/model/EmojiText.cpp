@@ -2,6 +2,9 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+#include <iterator>
+
 QString rx_replace(const QString& text, const QRegularExpression& rx,
                    QString (*handler)(void* ctx, const QRegularExpressionMatch& m), void* ctx)
 {
@@ -46,6 +49,39 @@ bool isSingleUnitEmoji(char16_t u)
     }
 }
 
+// The old Japanese carrier encoding that early iPhones wrote emoji in
+// (private-use units): the standard emoji of the ones whose meaning is sure.
+// Sorted by unit.
+const struct
+{
+    char16_t unit;
+    char32_t standard;
+} kPrivateUseEmoji[] = {
+    {0xE001, 0x1F466}, {0xE002, 0x1F467}, {0xE004, 0x1F468}, {0xE005, 0x1F469},
+    {0xE00D, 0x1F44A}, {0xE00E, 0x1F44D}, {0xE010, 0x270A}, {0xE011, 0x270C},
+    {0xE012, 0x270B}, {0xE022, 0x2764}, {0xE023, 0x1F494}, {0xE03E, 0x1F3B5},
+    {0xE048, 0x26C4}, {0xE049, 0x2601}, {0xE04A, 0x2600}, {0xE04B, 0x2614},
+    {0xE056, 0x1F60A}, {0xE057, 0x1F603}, {0xE058, 0x1F61E}, {0xE059, 0x1F620},
+    {0xE105, 0x1F61C}, {0xE106, 0x1F60D}, {0xE107, 0x1F631}, {0xE108, 0x1F613},
+    {0xE13C, 0x1F4A4}, {0xE14C, 0x1F4AA}, {0xE32E, 0x2728}, {0xE401, 0x1F625},
+    {0xE402, 0x1F60F}, {0xE403, 0x1F614}, {0xE404, 0x1F601}, {0xE405, 0x1F609},
+    {0xE406, 0x1F623}, {0xE407, 0x1F616}, {0xE408, 0x1F62A}, {0xE409, 0x1F61D},
+    {0xE40A, 0x1F60C}, {0xE40B, 0x1F628}, {0xE40C, 0x1F637}, {0xE40D, 0x1F633},
+    {0xE40E, 0x1F612}, {0xE40F, 0x1F630}, {0xE410, 0x1F632}, {0xE411, 0x1F62D},
+    {0xE412, 0x1F602}, {0xE413, 0x1F622}, {0xE414, 0x263A}, {0xE415, 0x1F604},
+    {0xE416, 0x1F621}, {0xE417, 0x1F61A}, {0xE418, 0x1F618}, {0xE41E, 0x1F44B},
+    {0xE41F, 0x1F44F}, {0xE420, 0x1F44C}, {0xE421, 0x1F44E},
+};
+
+// The standard emoji of a private-use unit; 0 when none is known.
+char32_t standardEmojiOf(char16_t unit)
+{
+    const auto* end = std::end(kPrivateUseEmoji);
+    const auto* it = std::lower_bound(std::begin(kPrivateUseEmoji), end, unit,
+                                      [](const auto& e, char16_t u) { return e.unit < u; });
+    return it != end && it->unit == unit ? it->standard : 0;
+}
+
 QString hexCode(uint value)
 {
     return QString::number(value, 16).toUpper();
@@ -74,6 +110,18 @@ QString emoji_replace(const QString& text, QString (*handler)(void* ctx, const Q
         const char16_t u = text.at(i).unicode();
         if (!isSingleUnitEmoji(u))
             continue;
+        if (u >= 0xE000 && u <= 0xE537) {
+            // No picture is named after these units: one with a known
+            // standard emoji becomes it (the pair pass below shows it), any
+            // other stays as it was written.
+            const char32_t standard = standardEmojiOf(u);
+            if (!standard)
+                continue;
+            pass1.append(QStringView(text).mid(copied, i - copied));
+            pass1.append(QString::fromUcs4(&standard, 1));
+            copied = i + 1;
+            continue;
+        }
         pass1.append(QStringView(text).mid(copied, i - copied));
         pass1.append(handler(ctx, hexCode(u)));
         copied = i + 1;

@@ -13,9 +13,10 @@ QString rx_replace(const QString& text, const QRegularExpression& rx,
 
 // Replaces each Unicode emoji of text by handler(ctx, code), where code is the
 // emoji's code point in upper-case hexadecimal. Two passes over UTF-16 units:
-// first the single-unit symbols (the private-use range E000-E537 of the old
-// Japanese emoji encoding and a list of BMP symbols), then surrogate pairs whose
-// high unit is D83C or D83D.
+// first the single-unit symbols (a list of BMP symbols; a unit of the old
+// Japanese emoji encoding, private-use E000-E537, becomes its standard emoji
+// where that is known and otherwise stays as it is), then surrogate pairs
+// whose high unit is D83C or D83D.
 QString emoji_replace(const QString& text, QString (*handler)(void* ctx, const QString& code), void* ctx);
 
 // Handler that writes "[EMOJI]" for every emoji (list summaries, printing).

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QSharedPointer>
 
 // The tables of one data set. It owns every record in them; the pointers
@@ -36,6 +37,12 @@ public:
 
     QList<_ViberMsg*> messages() const;
     QList<_ViberChat*> chats() const;
+
+    // Keeps only the chats with these keys: every other chat goes with its
+    // messages, and attachments, calls and people stay only while a kept
+    // record points at them (a crafted store may share one record between
+    // messages). Keys that name no chat are ignored.
+    void keepOnlyChats(const QSet<qint64>& keys);
 
 private:
     QSharedPointer<__ViberData> m_d;

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -70,10 +71,12 @@ void g_failNthWriteForTest(int n)
     g_writeFault.store(n);
 }
 
-bool g_writeAll(QFileDevice& f, QByteArrayView data, QString& error)
+bool g_writeAll(QIODevice& f, QByteArrayView data, QString& error, const QString& name)
 {
+    const auto* file = qobject_cast<QFileDevice*>(&f);
+    const QString shown = file ? file->fileName() : name;
     if (injectedFault()) {
-        error = QStringLiteral("%1: %2").arg(f.fileName(), qt_error_string(ENOSPC));
+        error = QStringLiteral("%1: %2").arg(shown, qt_error_string(ENOSPC));
         return false;
     }
     qsizetype done = 0;
@@ -81,7 +84,7 @@ bool g_writeAll(QFileDevice& f, QByteArrayView data, QString& error)
         // A short write sets no error; the next attempt fails with errno.
         const qint64 n = f.write(data.data() + done, data.size() - done);
         if (n <= 0) {
-            error = QStringLiteral("%1: %2").arg(f.fileName(), f.errorString());
+            error = QStringLiteral("%1: %2").arg(shown, f.errorString());
             return false;
         }
         done += qsizetype(n);

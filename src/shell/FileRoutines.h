@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QIODevice>
 #include <QString>
 
 class QFileDevice;
@@ -18,8 +19,9 @@ QString g_getValidFilePath(const QString& path);
 
 // Writes all of data to f, again after a short write: a disk that fills up
 // mid-write then reports the system's reason ("No space left on device")
-// instead of an "Unknown error". False with a text naming f in error.
-bool g_writeAll(QFileDevice& f, QByteArrayView data, QString& error);
+// instead of an "Unknown error". False with a text naming f in error (its
+// file name, else name).
+bool g_writeAll(QIODevice& f, QByteArrayView data, QString& error, const QString& name = QString());
 
 // Why a copy failed. A source that cannot be read spoils that one file; a
 // target that cannot be written (full disk, unwritable folder) spoils every

@@ -43,6 +43,9 @@ public:
     void saveChatMembersThrow(_InsertContext& ctx, const long long& chatKey, const QList<_ViberPerson*>& members);
     qint64 saveCallThrow(_InsertContext& ctx, const _ViberCall* call);
     qint64 findMsgThrow(const long long& token, double date, long long& attaKey);
+    // The message already in chatKey that m is: by token, or for a message
+    // without one by time and content (text, place, attachment name).
+    qint64 findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& attaKey);
     qint64 insertMsgThrow(_InsertContext& ctx, const long long& chatKey, const _ViberMsg* m, long long& attaKey,
                           long long& locKey);
     void setAttaAssetUrlNullThrow(const long long& attaKey);

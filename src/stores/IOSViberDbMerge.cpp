@@ -201,16 +201,40 @@ qint64 IOSViberDb::findChatSlowThrow(const _ViberChat* c)
         Sqlite3Cursor q = queryThrow(Sqlite3Sql("select Z_PK from ZCONVERSATION where ZGROUPID=?").addTextParam(c->groupId));
         return q.moveNext() ? q.getInt64(0) : 0;
     }
-    if (c->members.size() != 1)
-        return 0;
-    const _ViberPerson* member = c->members.constBegin().value();
-    if (!member)
-        return 0;
-    Sqlite3Sql sql(QStringLiteral("select c.Z_PK from ZCONVERSATION as c inner join %1 as j on j.%2=c.Z_PK "
-                                  "inner join ZPHONENUMBERINDEX as p on j.%3=p.Z_PK where p.ZCANONIZEDPHONENUM=? and "
-                                  "(c.ZGROUPID is null or c.ZGROUPID='') limit 1")
-                       .arg(joinTable, joinChatCol, joinPersonCol));
-    sql.addTextParam(viberPlainNumber(member->number));
+    // Without a group id a chat is who is in it: the chat without a group id
+    // whose members are exactly these numbers (a chat of nobody: of nobody
+    // and the same name), so a repeated backup finds what it wrote before.
+    QStringList numbers;
+    for (const _ViberPerson* member : c->members) {
+        if (!member)
+            continue;
+        const QString plain = viberPlainNumber(member->number);
+        if (!numbers.contains(plain))
+            numbers << plain;
+    }
+    const QString noGroup = QStringLiteral("(c.ZGROUPID is null or c.ZGROUPID='')");
+    const QString memberCount =
+        QStringLiteral("(select count(*) from %1 as j where j.%2=c.Z_PK)").arg(joinTable, joinChatCol);
+    if (numbers.isEmpty()) {
+        Sqlite3Sql sql(QStringLiteral("select c.Z_PK from ZCONVERSATION as c where %1 and %2=0 and "
+                                      "coalesce(c.ZNAME,'')=? order by c.Z_PK limit 1")
+                           .arg(noGroup, memberCount));
+        sql.addTextParam(c->name.isNull() ? QStringLiteral("") : c->name);
+        Sqlite3Cursor q = queryThrow(sql);
+        return q.moveNext() ? q.getInt64(0) : 0;
+    }
+    QStringList marks;
+    for (qsizetype i = 0; i < numbers.size(); ++i)
+        marks << QStringLiteral("?");
+    Sqlite3Sql sql(QStringLiteral("select c.Z_PK from ZCONVERSATION as c where %1 and %2=? and "
+                                  "(select count(distinct p.ZCANONIZEDPHONENUM) from %3 as j inner join "
+                                  "ZPHONENUMBERINDEX as p on j.%4=p.Z_PK where j.%5=c.Z_PK and "
+                                  "p.ZCANONIZEDPHONENUM in (%6))=? order by c.Z_PK limit 1")
+                       .arg(noGroup, memberCount, joinTable, joinPersonCol, joinChatCol, marks.join(u',')));
+    sql.addInt64Param(numbers.size());
+    for (const QString& n : std::as_const(numbers))
+        sql.addTextParam(n);
+    sql.addInt64Param(numbers.size());
     Sqlite3Cursor q = queryThrow(sql);
     return q.moveNext() ? q.getInt64(0) : 0;
 }
@@ -283,10 +307,23 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
         line = lastInsertId();
     }
     const QString type = callTypeText(call->type, call->video);
-    {
+    if (call->token != 0) {
         Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZRECENT where ZCALLTOKEN=? and ZCALLTYPE=?")
                                          .addInt64Param(call->token)
                                          .addTextParam(type));
+        if (c.moveNext())
+            return c.getInt64(0);
+    } else {
+        // Without a token only the same call of the same line is the same:
+        // its time (within a minute) and its duration.
+        const qint64 s = wholeSeconds(call->date);
+        Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZRECENT where ZCALLTOKEN=0 and ZCALLTYPE=? and "
+                                                "ZRECENTSLINE=? and ZDATE between ? and ? and ZDURATION=?")
+                                         .addTextParam(type)
+                                         .addInt64Param(line)
+                                         .addInt64Param(s - 60)
+                                         .addInt64Param(s + 60)
+                                         .addInt64Param(call->duration));
         if (c.moveNext())
             return c.getInt64(0);
     }
@@ -321,6 +358,36 @@ qint64 IOSViberDb::findMsgThrow(const long long& token, double date, long long& 
     Sqlite3Cursor a = queryThrow(Sqlite3Sql("select Z_PK from ZATTACHMENT where ZMESSAGE=?").addInt64Param(key));
     attaKey = a.moveNext() ? a.getInt64(0) : 0;
     return key;
+}
+
+qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& attaKey)
+{
+    if (m.token != 0)
+        return findMsgThrow(m.token, m.date, attaKey);
+    // Without a token, time alone would fold different messages of the same
+    // minute into one: the same chat, text, place and attachment name are
+    // needed too.
+    ensureLookupIndexesThrow();
+    const qint64 s = wholeSeconds(m.date);
+    Sqlite3Sql sql(QStringLiteral(
+        "select v.Z_PK, (select a.Z_PK from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1) from ZVIBERMESSAGE as v "
+        "where v.ZTOKEN=0 and v.ZCONVERSATION=? and v.ZDATE between ? and ? and coalesce(v.ZTEXT,'')=? and "
+        "coalesce((select coalesce(a.ZNAME,'') from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1),'')=? and "
+        "coalesce((select l.ZLATITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=? and "
+        "coalesce((select l.ZLONGITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=? "
+        "order by abs(v.ZDATE-?) limit 1"));
+    sql.addInt64Param(chatKey)
+        .addInt64Param(s - 60)
+        .addInt64Param(s + 60)
+        .addTextParam(m.text.isNull() ? QStringLiteral("") : m.text)
+        .addTextParam(m.atta && !m.atta->name.isNull() ? m.atta->name : QStringLiteral(""));
+    const bool located = m.latitude != 0 && m.longitude != 0;
+    sql.addDoubleParam(located ? m.latitude : 0.0).addDoubleParam(located ? m.longitude : 0.0).addDoubleParam(m.date);
+    Sqlite3Cursor c = queryThrow(sql);
+    if (!c.moveNext())
+        return 0;
+    attaKey = c.isNull(1) ? 0 : c.getInt64(1);
+    return c.getInt64(0);
 }
 
 qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey, const _ViberMsg* m,

@@ -1,5 +1,6 @@
 #include "export/StoreDump.h"
 #include "fixtures/StoreFixture.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QProcess>
@@ -7,13 +8,6 @@
 #include <QTest>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 // A messages listing without the message and chat keys, which a backup
 // chooses itself.
 QString withoutKeys(const QString& listing)
@@ -37,14 +31,7 @@ private:
 
     CliResult run(const QStringList& args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_data);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-        if (!p.waitForFinished(120000))
-            return {-1, QString(), QStringLiteral("timed out")};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args, g_cliEnvironment(m_data));
     }
     QString dbFolder(const QString& name) const { return m_data + QStringLiteral("/local_databases/") + name; }
     QString storeOf(const QString& name) const

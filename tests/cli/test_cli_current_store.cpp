@@ -1,5 +1,6 @@
 #include "fixtures/BackupFixture.h"
 #include "fixtures/CurrentStoreFixture.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QCryptographicHash>
@@ -9,13 +10,6 @@
 #include <QTest>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 QByteArray treeDigest(const QString& dir)
 {
     QCryptographicHash h(QCryptographicHash::Sha256);
@@ -65,14 +59,8 @@ private:
 
     CliResult run(const QStringList& args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_tmp.filePath(QStringLiteral("data")));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-        if (!p.waitForFinished(120000))
-            return {-1, QString(), QStringLiteral("timed out")};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args,
+                               g_cliEnvironment(m_tmp.filePath(QStringLiteral("data"))));
     }
     QString out(const QString& name) const { return m_tmp.filePath(QStringLiteral("out/") + name); }
     QStringList source() const { return {QStringLiteral("--container"), m_both}; }

@@ -3,6 +3,7 @@
 #include "model/ViberData.h"
 #include "stores/IOSViberDb.h"
 #include "stores/IosStoreWriter.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QDirIterator>
@@ -12,15 +13,9 @@
 #include <QTest>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 QStringList filesBelow(const QString& dir)
 {
     QStringList files;
@@ -31,11 +26,6 @@ QStringList filesBelow(const QString& dir)
     return files;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 class TestCliExports : public QObject
@@ -45,17 +35,12 @@ class TestCliExports : public QObject
 private:
     QTemporaryDir m_tmp;
     QString m_container;
+    SampleStore m_sample;
 
     CliResult run(const QStringList& args)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_tmp.filePath(QStringLiteral("data")));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-        if (!p.waitForFinished(120000))
-            return {-1, QString(), QStringLiteral("timed out")};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args,
+                               g_cliEnvironment(m_tmp.filePath(QStringLiteral("data"))));
     }
 
     QString out(const QString& name) { return m_tmp.filePath(QStringLiteral("out/") + name); }
@@ -67,8 +52,26 @@ private slots:
         QVERIFY(QDir().mkpath(m_tmp.filePath(QStringLiteral("out"))));
         m_container = m_tmp.filePath(QStringLiteral("container"));
         ContainerFixture c(m_container);
-        g_fillSampleStore(c);
+        m_sample = g_fillSampleStore(c);
         c.finish();
+    }
+
+    // The group chat's CSV and text table against files written by hand
+    // (tests/cli/expected), not against the program's own writers.
+    void exportsMatchFilesWrittenByHand()
+    {
+        const QString chat = QString::number(m_sample.chatGroup);
+        const QDir expected(g_testSourceDir() + QStringLiteral("/tests/cli/expected"));
+        for (const auto& [format, name, file] : {std::tuple{"csv", "family.csv", "family.csv"},
+                                                 std::tuple{"txt", "family.txt", "family.txt"}}) {
+            const CliResult r = run({QStringLiteral("export"), QStringLiteral("--format"), QLatin1String(format),
+                                     QStringLiteral("--out"), out(QLatin1String(name)), QStringLiteral("--container"),
+                                     m_container, QStringLiteral("--chat"), chat});
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+            const QByteArray want = g_readFile(expected.filePath(QLatin1String(file)));
+            QVERIFY(!want.isEmpty());
+            QCOMPARE(g_readFile(out(QLatin1String(name))), want);
+        }
     }
 
     void csvMatchesTheWriterOnTheSameStore()
@@ -78,7 +81,7 @@ private slots:
                                  m_container});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith(QStringLiteral("Successfully exported ")), qPrintable(r.out + r.err));
-        const QByteArray cli = readAll(out(QStringLiteral("chats.csv")));
+        const QByteArray cli = g_readFile(out(QStringLiteral("chats.csv")));
         QVERIFY(cli.startsWith("date,send,person,number,content\n"));
 
         // The same store read here and written by the CSV writer directly.
@@ -102,7 +105,7 @@ private slots:
             std::sort(l.begin(), l.end());
             return l;
         };
-        QCOMPARE(lines(cli), lines(readAll(direct)));
+        QCOMPARE(lines(cli), lines(g_readFile(direct)));
         QVERIFY(cli.count('\n') > 10);
     }
 
@@ -115,7 +118,7 @@ private slots:
                        base);
         };
         QCOMPARE(exportAs("doc", QStringLiteral("table")).code, 0);
-        QVERIFY(readAll(out(QStringLiteral("table.doc"))).startsWith("Date"));
+        QVERIFY(g_readFile(out(QStringLiteral("table.doc"))).startsWith("Date"));
         QCOMPARE(exportAs("txt", QStringLiteral("plain.text")).code, 0);
         QVERIFY(QFileInfo::exists(out(QStringLiteral("plain.text"))));
 
@@ -129,7 +132,7 @@ private slots:
         const QStringList pdfs = filesBelow(out(QStringLiteral("print-pdf")));
         QVERIFY(pdfs.size() >= 3);
         for (const QString& f : pdfs)
-            QVERIFY(readAll(out(QStringLiteral("print-pdf/") + f)).startsWith("%PDF"));
+            QVERIFY(g_readFile(out(QStringLiteral("print-pdf/") + f)).startsWith("%PDF"));
     }
 
     void callsAndMedia()
@@ -138,7 +141,7 @@ private slots:
                                      QStringLiteral("--container"), m_container});
         QCOMPARE(calls.code, 0);
         QVERIFY(calls.out.startsWith(QStringLiteral("Successfully extracted ")));
-        QVERIFY(readAll(out(QStringLiteral("calls.txt"))).count('\n') >= 4);
+        QVERIFY(g_readFile(out(QStringLiteral("calls.txt"))).count('\n') >= 4);
 
         const QString mediaDir = out(QStringLiteral("media"));
         QVERIFY(QDir().mkpath(mediaDir));
@@ -189,7 +192,7 @@ private slots:
             QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString f = it.next();
-                QVERIFY2(!readAll(f).contains(secret), qPrintable(f));
+                QVERIFY2(!g_readFile(f).contains(secret), qPrintable(f));
                 ++checked;
             }
         }
@@ -207,7 +210,7 @@ private slots:
                                      QStringLiteral("2020-01-06 10:53:20")});
         QCOMPARE(calls.code, 0);
         QCOMPARE(calls.out, QStringLiteral("Successfully extracted 1 call history.\n"));
-        QCOMPARE(readAll(out(QStringLiteral("range-calls.txt"))).count('\n'), 2);
+        QCOMPARE(g_readFile(out(QStringLiteral("range-calls.txt"))).count('\n'), 2);
 
         const QString mediaDir = out(QStringLiteral("range-media"));
         QVERIFY(QDir().mkpath(mediaDir));
@@ -230,7 +233,7 @@ private slots:
         QProcess py;
         py.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("json.tool"), out(QStringLiteral("history.json"))});
         QVERIFY(py.waitForFinished(60000) && py.exitCode() == 0);
-        const QByteArray json = readAll(out(QStringLiteral("history.json")));
+        const QByteArray json = g_readFile(out(QStringLiteral("history.json")));
         QVERIFY(json.contains("\"source\":{\"kind\":\"container\""));
         QVERIFY(json.contains("\"path\":\"history-files/pic1.jpg\""));
         QVERIFY(QFileInfo(out(QStringLiteral("history-files/pic1.jpg"))).isFile());
@@ -255,11 +258,11 @@ private slots:
         const CliResult first = exportNew();
         QCOMPARE(first.code, 0);
         QVERIFY(first.out.startsWith(QStringLiteral("Successfully exported ")));
-        const QByteArray before = readAll(out(QStringLiteral("growing.csv")));
+        const QByteArray before = g_readFile(out(QStringLiteral("growing.csv")));
         const CliResult again = exportNew();
         QCOMPARE(again.code, 0);
         QVERIFY2(again.out.startsWith(QStringLiteral("Nothing new since the last export")), qPrintable(again.out));
-        QCOMPARE(readAll(out(QStringLiteral("growing.csv"))), before);
+        QCOMPARE(g_readFile(out(QStringLiteral("growing.csv"))), before);
 
         // The same phone a day later, with two more messages.
         const QString later = m_tmp.filePath(QStringLiteral("container-later"));
@@ -283,7 +286,7 @@ private slots:
         const CliResult news = exportNew();
         QCOMPARE(news.code, 0);
         QCOMPARE(news.out, QStringLiteral("Successfully exported 2 Messages.\n"));
-        const QByteArray after = readAll(out(QStringLiteral("growing.csv")));
+        const QByteArray after = g_readFile(out(QStringLiteral("growing.csv")));
         QVERIFY(after.startsWith(before));
         QCOMPARE(after.mid(before.size()), QByteArray("2020-01-07 10:40:00,0,Anna Berg,+4915111111111,news 0\n"
                                                       "2020-01-07 10:40:01,0,Anna Berg,+4915111111111,news 1\n"));

@@ -1,7 +1,11 @@
 #include "CliApp.h"
 #include "TerminalProgress.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -9,20 +13,9 @@
 #include <csignal>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 CliResult runProcess(const QStringList& args)
 {
-    QProcess p;
-    p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-    if (!p.waitForFinished(60000))
-        return {-1, QString(), QStringLiteral("timed out")};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args, QProcessEnvironment::systemEnvironment());
 }
 
 CliResult runInProcess(const QStringList& args)
@@ -59,6 +52,69 @@ private slots:
         QVERIFY(r.out.contains(QStringLiteral("--container")));
         const CliResult d = runInProcess({QStringLiteral("devices"), QStringLiteral("--help")});
         QVERIFY(!d.out.contains(QStringLiteral("--container"))); // reads no source
+        // The program's plain name, the description once, where pages land.
+        const CliResult p = runProcess({QStringLiteral("export"), QStringLiteral("--help")});
+        QCOMPARE(p.code, 0);
+        QVERIFY2(p.out.startsWith(QStringLiteral("Usage: ferrowick-cli export [options]\n")), qPrintable(p.out));
+        QCOMPARE(p.out.count(QStringLiteral("Export messages as")), 1);
+        QVERIFY(!p.out.contains(QStringLiteral("Arguments:")));
+        QVERIFY(!p.out.contains(QStringLiteral("help-all")));
+        QVERIFY(p.out.contains(QStringLiteral("PATH-html")));
+        QCOMPARE(runInProcess({QStringLiteral("info"), QStringLiteral("--help-all")}).code, 2);
+    }
+
+    // One shape for every path error, saying what was expected.
+    void pathsOfTheWrongKind()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("plain.txt"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        const QString missing = dir.filePath(QStringLiteral("missing"));
+        const struct
+        {
+            QStringList args;
+            QString error;
+        } cases[] = {
+            {{QStringLiteral("info"), QStringLiteral("--desktop"), dir.path()},
+             QStringLiteral("--desktop %1: is a folder, expected a file").arg(dir.path())},
+            {{QStringLiteral("info"), QStringLiteral("--itunes"), file},
+             QStringLiteral("--itunes %1: is a file, expected a folder").arg(file)},
+            {{QStringLiteral("info"), QStringLiteral("--itunes"), missing},
+             QStringLiteral("--itunes %1: no such file or folder").arg(missing)},
+            {{QStringLiteral("info"), QStringLiteral("--desktop"), missing},
+             QStringLiteral("--desktop %1: no such file or folder").arg(missing)},
+            {{QStringLiteral("info"), QStringLiteral("--container"), file},
+             QStringLiteral("--container %1: is a file, expected a folder").arg(file)},
+            {{QStringLiteral("backups"), QStringLiteral("--dir"), file},
+             QStringLiteral("--dir %1: is a file, expected a folder").arg(file)},
+        };
+        for (const auto& c : cases) {
+            const CliResult r = runInProcess(c.args);
+            QCOMPARE(r.code, 1);
+            QCOMPARE(r.err, QStringLiteral("ferrowick-cli: ") + c.error + u'\n');
+        }
+    }
+
+    // An existing folder as --out is written into, never beside.
+    void outNamingAFolderWritesInsideIt()
+    {
+        QTemporaryDir data, parent;
+        const QString dir = parent.filePath(QStringLiteral("sub"));
+        QVERIFY(QDir().mkpath(dir));
+        for (const QStringList& args :
+             {QStringList{QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("txt")},
+              QStringList{QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("html")},
+              QStringList{QStringLiteral("calls")}}) {
+            const CliResult r = runProcess(QStringList{QStringLiteral("--data-dir"), data.path()} + args +
+                                           QStringList{QStringLiteral("--demo"), QStringLiteral("--out"), dir});
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+        }
+        QCOMPARE(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("sub")});
+        QVERIFY(QFileInfo(QDir(dir).filePath(QStringLiteral("messages.txt"))).isFile());
+        QVERIFY(QFileInfo(QDir(dir).filePath(QStringLiteral("messages-html/index.html"))).isFile());
+        QVERIFY(QFileInfo(QDir(dir).filePath(QStringLiteral("calls.txt"))).isFile());
     }
 
     void usageErrors_data()
@@ -84,6 +140,15 @@ private slots:
             << QStringList{QStringLiteral("info"), QStringLiteral("--demo"), QStringLiteral("--password-file"),
                            QStringLiteral("p")}
             << QStringLiteral("--password-file applies only to --itunes");
+        QTest::newRow("unknown format") << QStringList{QStringLiteral("export"), QStringLiteral("--demo"),
+                                                       QStringLiteral("--format"), QStringLiteral("xls"),
+                                                       QStringLiteral("--out"), QStringLiteral("x")}
+                                        << QStringLiteral("Try 'ferrowick-cli export --help'.");
+        QTest::newRow("delete without a choice")
+            << QStringList{QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("x")}
+            << QStringLiteral("give exactly one of --chat, --message or --all");
+        QTest::newRow("missing option") << QStringList{QStringLiteral("calls"), QStringLiteral("--demo")}
+                                        << QStringLiteral("--out is required");
         QTest::newRow("option before command") << QStringList{QStringLiteral("--demo"), QStringLiteral("info")}
                                                << QStringLiteral("the command comes before '--demo'");
     }
@@ -95,6 +160,10 @@ private slots:
         QCOMPARE(r.code, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
+        // Every usage error says where help is.
+        if (!args.isEmpty())
+            QVERIFY2(r.err.endsWith(QStringLiteral(" --help'.\n")) && r.err.contains(QStringLiteral("Try 'ferrowick-cli")),
+                     qPrintable(r.err));
     }
 
     void missingDeviceFailsWithOneLine()

@@ -1,19 +1,22 @@
 #include "fixtures/ViberBackupFixture.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QDirIterator>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
 #include <QTest>
 
-namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
+#include <csignal>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
+namespace {
 // Contents of every file below dir, sorted.
 QList<QByteArray> contentsBelow(const QString& dir)
 {
@@ -44,18 +47,11 @@ private:
 
     CliResult run(const QStringList& args, const QString& envPassword = QString())
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), m_tmp.filePath(QStringLiteral("data")));
+        QProcessEnvironment env = g_cliEnvironment(m_tmp.filePath(QStringLiteral("data")));
         env.remove(QStringLiteral("FERROWICK_BACKUP_PASSWORD"));
         if (!envPassword.isEmpty())
             env.insert(QStringLiteral("FERROWICK_BACKUP_PASSWORD"), envPassword);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-        p.closeWriteChannel();
-        if (!p.waitForFinished(300000))
-            return {-1, QString(), QStringLiteral("timed out")};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args, env);
     }
 
     QString freshOut()
@@ -271,6 +267,61 @@ private slots:
         QCOMPARE(notBackup.code, 1);
         QVERIFY2(notBackup.err.contains(QStringLiteral("Manifest.plist")), qPrintable(notBackup.err));
         QCOMPARE(notBackup.err.count(u'\n'), 1);
+    }
+
+    // Ctrl-C at the hidden password prompt ends the program as interrupted
+    // and leaves the terminal echoing again.
+    void ctrlCAtThePasswordPromptRestoresEcho()
+    {
+        int master = -1, slave = -1;
+        QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
+        const QByteArray cli = FERROWICK_CLI_PATH;
+        const QByteArray backup = QFile::encodeName(m_encrypted);
+        const QByteArray data = QFile::encodeName(m_tmp.filePath(QStringLiteral("data")));
+        const pid_t pid = fork();
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            // The terminal becomes the child's own, as in a shell.
+            setsid();
+            ioctl(slave, TIOCSCTTY, 0);
+            dup2(slave, 0);
+            dup2(slave, 1);
+            dup2(slave, 2);
+            close(master);
+            unsetenv("FERROWICK_BACKUP_PASSWORD");
+            setenv("FERROWICK_DATA_DIR", data.constData(), 1);
+            execl(cli.constData(), cli.constData(), "info", "--itunes", backup.constData(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        QByteArray seen;
+        QElapsedTimer clock;
+        clock.start();
+        while (!seen.contains("Password") && clock.elapsed() < 60000) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 200) > 0) {
+                char buf[256];
+                const ssize_t n = read(master, buf, sizeof buf);
+                if (n > 0)
+                    seen.append(buf, n);
+            }
+        }
+        QVERIFY2(seen.contains("Password"), seen.constData());
+        termios t{};
+        for (int i = 0; i < 100; ++i) { // the prompt is shown just before echo goes off
+            QVERIFY(tcgetattr(slave, &t) == 0);
+            if (!(t.c_lflag & ECHO))
+                break;
+            QTest::qWait(20);
+        }
+        QVERIFY(!(t.c_lflag & ECHO));
+        QVERIFY(write(master, "\x03", 1) == 1);
+        int status = 0;
+        QVERIFY(waitpid(pid, &status, 0) == pid);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+        QVERIFY(tcgetattr(slave, &t) == 0);
+        QVERIFY(t.c_lflag & ECHO);
+        close(master);
+        close(slave);
     }
 };
 

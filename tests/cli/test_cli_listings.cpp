@@ -1,5 +1,6 @@
 #include "fixtures/DesktopFixture.h"
 #include "fixtures/StoreFixture.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QCryptographicHash>
@@ -9,13 +10,6 @@
 #include <QTest>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 // A fingerprint of every file below dir: name, size and content.
 QByteArray treeDigest(const QString& dir)
 {
@@ -47,14 +41,8 @@ private:
 
     CliResult run(const QStringList& args, const QString& dataDir = QString())
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("FERROWICK_DATA_DIR"), dataDir.isEmpty() ? m_tmp.filePath(QStringLiteral("data")) : dataDir);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-        if (!p.waitForFinished(120000))
-            return {-1, QString(), QStringLiteral("timed out")};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args,
+                               g_cliEnvironment(dataDir.isEmpty() ? m_tmp.filePath(QStringLiteral("data")) : dataDir));
     }
 
     void expectFailure(const QStringList& args, const QString& errorPart)

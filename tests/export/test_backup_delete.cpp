@@ -2,6 +2,7 @@
 #include "StoreDump.h"
 #include "jobs/BackupViberMsgThread.h"
 #include "jobs/DeleteViberMsgThread.h"
+#include "export/ExportMessagesThread.h"
 #include "fixtures/StoreFixture.h"
 #include "shell/FileRoutines.h"
 #include "stores/IOSViberDb.h"
@@ -124,6 +125,50 @@ private slots:
         const JobResult again = backup(m_data.messages(), dir);
         QCOMPARE(again.successes, QStringList{QStringLiteral("Successfully backed up 19 messages.")});
         QCOMPARE(g_dumpStore(path), before);
+    }
+
+    // Entries without a token are told apart by content, chats without a
+    // group id by their members: nothing real is folded together, and a
+    // repeated backup adds nothing.
+    void tokenlessEntriesAndGrouplessChatsAreMatchedByContent()
+    {
+        ExportTestData t;
+        _ViberPerson* anna = t.person(QStringLiteral("Anna"), QStringLiteral("+4911"));
+        _ViberPerson* bob = t.person(QStringLiteral("Bob"), QStringLiteral("+4922"));
+        _ViberChat* pair = t.chat(QString(), QString(), {anna, bob});
+        _ViberChat* trio = t.chat(QString(), QString(), {anna, bob, t.person(QStringLiteral("Cy"), QStringLiteral("+4933"))});
+        _ViberChat* single = t.chat(QString(), QString(), {anna});
+        const double d = ExportTestData::kDay;
+        t.msg(pair, MSG_TYPE_TEXT, d, QStringLiteral("first"), MSG_STATE_SENT);
+        t.msg(pair, MSG_TYPE_TEXT, d + 20, QStringLiteral("second, same minute"), MSG_STATE_RECEIVED, bob);
+        t.msg(trio, MSG_TYPE_TEXT, d + 5, QStringLiteral("first"), MSG_STATE_SENT); // same text, other chat
+        t.msg(single, MSG_TYPE_TEXT, d + 10, QStringLiteral("to Anna alone"), MSG_STATE_SENT);
+        t.call(t.msg(single, MSG_TYPE_CALL, d, QString(), MSG_STATE_RECEIVED, anna), CALL_MISSED, 0, anna);
+        t.call(t.msg(single, MSG_TYPE_CALL, d + 3600, QString(), MSG_STATE_RECEIVED, anna), CALL_MISSED, 0, anna);
+        t.call(t.msg(single, MSG_TYPE_CALL, d + 7200, QString(), MSG_STATE_SENT), CALL_OUTGOING, 30, anna);
+        t.call(t.msg(single, MSG_TYPE_CALL, d + 7230, QString(), MSG_STATE_SENT), CALL_OUTGOING, 90, anna);
+        QList<_ViberMsg*> msgs = t.data.messages();
+        std::sort(msgs.begin(), msgs.end(), compareMessageChatDateAsc);
+
+        const QDir dir = newDbDir();
+        QCOMPARE(backup(msgs, dir).errors, QStringList());
+        const ViberData copy = load(dir, kStore, true);
+        QCOMPARE(copy.p()->chats.size(), 3);
+        QCOMPARE(copy.p()->calls.size(), 4);
+        QStringList texts;
+        for (const _ViberMsg* m : copy.messages()) {
+            if (m->type == MSG_TYPE_TEXT)
+                texts << m->chat->fullDisplay() + u':' + m->text;
+        }
+        texts.sort();
+        QCOMPARE(texts, QStringList({QStringLiteral("Anna(+4911), Bob(+4922), Cy(+4933):first"),
+                                     QStringLiteral("Anna(+4911), Bob(+4922):first"),
+                                     QStringLiteral("Anna(+4911), Bob(+4922):second, same minute"),
+                                     QStringLiteral("Anna(+4911):to Anna alone")}));
+
+        const QString before = g_dumpStore(dir.filePath(kStore));
+        QCOMPARE(backup(msgs, dir).errors, QStringList());
+        QCOMPARE(g_dumpStore(dir.filePath(kStore)), before);
     }
 
     void cancelledBackupLeavesTheStoreAsItWas()

@@ -1,5 +1,6 @@
 #include "ExportTestData.h"
 #include "export/ExportViberCallsThread.h"
+#include "support/FailingDevice.h"
 #include "export/ExtractMediaFilesThread.h"
 #include "model/ViberTime.h"
 #include "shell/FileRoutines.h"
@@ -46,6 +47,32 @@ private slots:
         QVERIFY(lines[3].startsWith(QStringLiteral("Anna(+4911)").leftJustified(40) + QStringLiteral("Missed")));
         QVERIFY(lines[3].trimmed().endsWith(QStringLiteral("0' 0''")));
         QVERIFY(lines[4].startsWith(QStringLiteral("Unknown").leftJustified(55))); // no flag for an unknown type
+    }
+
+    // The call table written to a device is the file's; a full device is an
+    // error the job reports, not a success.
+    void callsOnADevice()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QList<_ViberCall*> calls = ExportViberCallsThread::callsOf(t.data.messages());
+        const QString file = dir.filePath(QStringLiteral("calls.txt"));
+        RecordingProgress toFile;
+        ExportViberCallsThread(calls, file, toFile).run();
+        FailingDevice device;
+        RecordingProgress toDevice;
+        ExportViberCallsThread(calls, device, toDevice).run();
+        QCOMPARE(toDevice.successes(), toFile.successes());
+        QCOMPARE(device.written(), g_readFile(file));
+
+        FailingDevice full(1);
+        RecordingProgress failing;
+        ExportViberCallsThread(calls, full, failing).run();
+        QCOMPARE(failing.successes(), QStringList());
+        QCOMPARE(failing.errors().size(), 1);
+        QVERIFY2(failing.errors().first().contains(QStringLiteral("calls: No space left on device")),
+                 qPrintable(failing.errors().first()));
     }
 
     void noCallsWritesTheHeaderOnly()

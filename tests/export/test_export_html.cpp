@@ -113,10 +113,10 @@ private slots:
         t.anna->name = QStringLiteral("Anna <script>\"");
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 300, QStringLiteral("</div><b onclick=\"x\">"),
               MSG_STATE_RECEIVED, t.anna);
-        // A second photo with the same file name in another folder.
+        // A different photo with the same file name in another folder.
         QVERIFY(QDir(media.path()).mkdir(QStringLiteral("other")));
         const QString samePhoto = media.filePath(QStringLiteral("other/photo.jpg"));
-        ExportTestData::writeImage(samePhoto);
+        ExportTestData::writeImage(samePhoto, 41, 30);
         _ViberMsg* second = t.msg(t.group, MSG_TYPE_IMAGE, ExportTestData::kDay + 90000, QStringLiteral("caption"),
                                   MSG_STATE_RECEIVED, t.anna);
         t.atta(second, samePhoto, QString());
@@ -147,6 +147,79 @@ private slots:
         QVERIFY(group.contains(QStringLiteral("src=\"files/photo(1).jpg\"")) ||
                 group.contains(QStringLiteral("href=\"files/photo%281%29.jpg\"")));
         QCOMPARE(group.count(QStringLiteral("<div class=\"r\">")), 3); // one date box, the system message, the call
+    }
+
+    // A sticker used by a thousand messages is one file, also after a second
+    // export into the same folder; a different file of the same name gets a
+    // name of its own once; only the emoji pictures the pages show are copied,
+    // and an emoji without a picture stays text.
+    void everyFileIsCopiedOnceAndOnlyWhenUsed()
+    {
+        QTemporaryDir media, out;
+        ExportTestData t;
+        _ViberChat* chat = t.chat(QString(), QString(), {t.person(QStringLiteral("Kim"), QStringLiteral("+1"))});
+        const QString sticker = media.filePath(QStringLiteral("00001052.png"));
+        ExportTestData::writeImage(sticker);
+        QVERIFY(QDir(media.path()).mkdir(QStringLiteral("b")));
+        const QString otherSticker = media.filePath(QStringLiteral("b/00001052.png"));
+        ExportTestData::writeImage(otherSticker, 50, 50);
+        for (int i = 0; i < 1000; ++i)
+            t.atta(t.msg(chat, MSG_TYPE_STICKER, ExportTestData::kDay + i, QString(), MSG_STATE_RECEIVED),
+                   i % 100 == 99 ? otherSticker : sticker, i % 100 == 99 ? otherSticker : sticker);
+        t.msg(chat, MSG_TYPE_TEXT, ExportTestData::kDay + 2000,
+              QStringLiteral("smile \U0001F600 twice \U0001F600 (smiley) old \uE056 unknown \uE537"), MSG_STATE_SENT);
+
+        const QString folder = out.filePath(QStringLiteral("s-html"));
+        auto allFiles = [&] {
+            QStringList found;
+            QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext())
+                found << QDir(folder).relativeFilePath(it.next());
+            found.sort();
+            return found;
+        };
+        QVERIFY(runHtml(t.data.messages(), folder).errors.isEmpty());
+        const QStringList first = allFiles();
+        const QDir files(QDir(folder).filePath(QStringLiteral("files")));
+        QCOMPARE(files.entryList({QStringLiteral("00001052*")}, QDir::Files, QDir::Name),
+                 QStringList({QStringLiteral("00001052(1).png"), QStringLiteral("00001052.png")}));
+        QCOMPARE(QDir(files.filePath(QStringLiteral("emoji"))).entryList(QDir::Files),
+                 QStringList({QStringLiteral("1F600.png"), QStringLiteral("1F60A.png")}));
+        QCOMPARE(QDir(files.filePath(QStringLiteral("vb_emoji"))).entryList(QDir::Files).size(), 1);
+        const QString page = g_readText(QDir(folder).filePath(QStringLiteral("Kim(+1).html")));
+        QCOMPARE(page.count(QStringLiteral("src=\"files/emoji/1F600.png\"")), 2);
+        // The old encoding's U+E056 is U+1F60A; an unknown unit stays text.
+        QVERIFY(page.contains(QStringLiteral("src=\"files/emoji/1F60A.png\"")));
+        QVERIFY(page.contains(QChar(0xE537)));
+        QVERIFY(!page.contains(QStringLiteral("E537.png")) && !page.contains(QStringLiteral("E056")));
+        QCOMPARE(page.count(QStringLiteral("files/00001052.png")), 990);
+
+        QVERIFY(runHtml(t.data.messages(), folder).errors.isEmpty());
+        QCOMPARE(allFiles(), first);
+    }
+
+    // A location without a map picture still says where: its address, else
+    // its coordinates; without a map host there is no picture and no link.
+    void locationsShowTheirPlaceInWords()
+    {
+        ExportTestData t;
+        _ViberChat* chat = t.chat(QString(), QString(), {t.person(QStringLiteral("Kim"), QStringLiteral("+1"))});
+        _ViberMsg* bare = t.msg(chat, MSG_TYPE_LOCATION, ExportTestData::kDay, QString(), MSG_STATE_SENT);
+        bare->latitude = 52.5;
+        bare->longitude = -13.25;
+        _ViberMsg* named = t.msg(chat, MSG_TYPE_LOCATION, ExportTestData::kDay + 1, QString(), MSG_STATE_SENT);
+        named->latitude = 1;
+        named->address = QStringLiteral("Main St <1>");
+        t.atta(named, QString(), QString());
+        const BubbleHtmlOptions o = BubbleHtmlOptions::forExport([](const QString&) { return QString(); });
+        const QString a = showMessage(*bare, o);
+        QVERIFY2(a.contains(QStringLiteral("<div>52.500000, -13.250000</div>")), qPrintable(a));
+        const QString b = showMessage(*named, o);
+        QVERIFY2(b.contains(QStringLiteral("<div>Main St &lt;1&gt;</div>")), qPrintable(b));
+        for (const QString& html : {a, b}) {
+            QVERIFY(!html.contains(QStringLiteral("<img")));
+            QVERIFY(!html.contains(QStringLiteral("http")));
+        }
     }
 
     void chatsWithTheSameNameGetTheirOwnPages()

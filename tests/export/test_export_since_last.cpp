@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -142,13 +143,104 @@ private slots:
         QCOMPARE(g_readFile(out), full);
     }
 
-    void refusedForPagesAndDocuments()
+    // An HTML folder grows page by page: the last page fills up, new pages
+    // follow, older pages' links and the index change, and the result is the
+    // folder a full export of the same messages writes.
+    void htmlPagesGrowAsAFullExportWould()
+    {
+        QTemporaryDir dir, resources;
+        qputenv("FERROWICK_BUBBLE_DIR", resources.path().toUtf8());
+        ExportTestData t;
+        _ViberPerson* anna = t.person(QStringLiteral("Anna"), QStringLiteral("+4911"));
+        _ViberChat* single = t.chat(QString(), QString(), {anna});
+        _ViberChat* other = t.chat(QStringLiteral("Other"), QStringLiteral("g2"), {anna});
+        t.msg(other, MSG_TYPE_TEXT, ExportTestData::kDay, QStringLiteral("quiet chat"), MSG_STATE_SENT);
+        int n = 0;
+        auto add = [&](int count) {
+            for (int i = 0; i < count; ++i, ++n) // a new day every third message
+                t.msg(single, MSG_TYPE_TEXT, ExportTestData::kDay + n * 30000.0, QStringLiteral("m%1").arg(n),
+                      n % 2 ? MSG_STATE_SENT : MSG_STATE_RECEIVED, n % 2 ? nullptr : anna);
+        };
+        const QString out = dir.filePath(QStringLiteral("pages"));
+        auto since = [&] {
+            RecordingProgress p;
+            ExportMessagesThread job(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML, p);
+            job.setSinceLast(true);
+            job.setPageSize(4);
+            job.run();
+            return p.errors().isEmpty() ? p.successes().value(0) : QStringLiteral("error: ") + p.errors().join(u';');
+        };
+        auto sameAsFullExport = [&](int round) {
+            const QString full = dir.filePath(QStringLiteral("full%1").arg(round));
+            RecordingProgress p;
+            ExportMessagesThread job(t.data.messages(), full, ExportMessagesThread::FORMAT_HTML, p);
+            job.setPageSize(4);
+            job.run();
+            const QStringList pages = QDir(full).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
+            QCOMPARE(QDir(out).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name), pages);
+            for (const QString& page : pages)
+                QVERIFY2(g_readFile(QDir(out).filePath(page)) == g_readFile(QDir(full).filePath(page)), qPrintable(page));
+        };
+        add(3); // one short of a page
+        QCOMPARE(since(), QStringLiteral("Successfully exported 4 Messages."));
+        sameAsFullExport(1);
+        add(1); // the page is exactly full
+        QCOMPARE(since(), QStringLiteral("Successfully exported 1 Messages."));
+        sameAsFullExport(2);
+        add(1); // one more: a second page, and the first one links to it
+        QCOMPARE(since(), QStringLiteral("Successfully exported 1 Messages."));
+        sameAsFullExport(3);
+        QVERIFY(g_readFile(QDir(out).filePath(QStringLiteral("Anna(+4911).html"))).contains("Anna%28%2B4911%29-page2.html"));
+        add(6);
+        QCOMPARE(since(), QStringLiteral("Successfully exported 6 Messages."));
+        sameAsFullExport(4);
+        QVERIFY(QFileInfo::exists(QDir(out).filePath(QStringLiteral("Anna(+4911)-page3.html"))));
+
+        const QString state = ExportState::pathFor(out, true);
+        const QByteArray stateBytes = g_readFile(state);
+        const QByteArray index = g_readFile(QDir(out).filePath(QStringLiteral("index.html")));
+        QCOMPARE(since().left(11), QStringLiteral("Nothing new"));
+        QCOMPARE(g_readFile(state), stateBytes);
+        QCOMPARE(g_readFile(QDir(out).filePath(QStringLiteral("index.html"))), index);
+        QVERIFY(QDir(out).entryList({QStringLiteral(".*continued")}, QDir::Files | QDir::Hidden).isEmpty());
+
+        // A page the user removed: everything is written again.
+        QVERIFY(QFile::remove(QDir(out).filePath(QStringLiteral("Anna(+4911)-page2.html"))));
+        QCOMPARE(since(), QStringLiteral("Successfully exported 12 Messages."));
+        sameAsFullExport(5);
+    }
+
+    // Page names in the state file become paths: one that leaves the folder
+    // makes the state untrusted, so nothing is written outside.
+    void htmlStateCannotNameOutsideFiles()
+    {
+        QTemporaryDir dir, resources;
+        qputenv("FERROWICK_BUBBLE_DIR", resources.path().toUtf8());
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("x-html"));
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML),
+                 QStringLiteral("Successfully exported 10 Messages."));
+        const QString statePath = ExportState::pathFor(out, true);
+        QByteArray state = g_readFile(statePath);
+        QVERIFY(state.contains("\"pages\":[\""));
+        const QString victim = dir.filePath(QStringLiteral("victim.html"));
+        QVERIFY(g_writeFile(victim, "mine"));
+        state.replace("\"pages\":[\"", "\"pages\":[\"../victim.html\",\"");
+        QVERIFY(g_writeFile(statePath, state));
+        t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 999, QStringLiteral("later"), MSG_STATE_SENT);
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML),
+                 QStringLiteral("Successfully exported 11 Messages."));
+        QCOMPARE(g_readFile(victim), QByteArray("mine"));
+    }
+
+    void refusedForDocuments()
     {
         QTemporaryDir dir;
         ExportTestData t;
         t.fill(dir.path());
-        const QString out = dir.filePath(QStringLiteral("x-html"));
-        QVERIFY(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML).startsWith(QStringLiteral("error")));
+        const QString out = dir.filePath(QStringLiteral("x-pdf"));
+        QVERIFY(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_PDF).startsWith(QStringLiteral("error")));
         QVERIFY(!QFileInfo::exists(out));
     }
 };

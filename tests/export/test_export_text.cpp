@@ -3,10 +3,17 @@
 #include "export/ExportMessagesThread.h"
 #include "export/ExportPaths.h"
 #include "shell/FileRoutines.h"
+#include "export/ExportMessagesCsv.h"
+#include "export/ExportMessagesTxt.h"
+#include "support/FailingDevice.h"
 #include "support/RecordingProgress.h"
 #include "support/TestEnv.h"
 
 #include <QTemporaryDir>
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
 #include <QTest>
 
 namespace {
@@ -203,6 +210,60 @@ private slots:
             // A whole export replaces it.
             QCOMPARE(runExport(t.data.messages(), out, type).errors, QStringList());
             QVERIFY(g_readFile(out).size() > 100);
+        }
+    }
+
+    // The writers on a device: the same bytes as in a file; a device that
+    // fills up after some bytes (a short write, then failures) or fails at
+    // once raises the system's text naming the output, never a success.
+    void writersOnADeviceThatFillsUp()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        // Enough rows for several flushes of the writer's buffer.
+        for (int i = 0; i < 40000; ++i)
+            t.msg(t.group, MSG_TYPE_TEXT, ExportTestData::kDay + 100000 + i,
+                  QStringLiteral("row %1 of a long history, with some words to fill it").arg(i), MSG_STATE_SENT);
+        QList<_ViberMsg*> msgs = t.data.messages();
+        std::sort(msgs.begin(), msgs.end(), compareMessageChatDateAsc);
+        auto writeAll = [&](AbsFormatExport<_ViberMsg>& w) {
+            w.init();
+            for (_ViberMsg* m : std::as_const(msgs))
+                w.write(*m);
+            w.uninit();
+        };
+        for (const bool csv : {false, true}) {
+            const QString file = dir.filePath(csv ? QStringLiteral("a.csv") : QStringLiteral("a.txt"));
+            auto make = [&](QIODevice* device) -> std::unique_ptr<AbsFormatExport<_ViberMsg>> {
+                if (csv)
+                    return device ? std::make_unique<ExportMessagesCsv>(*device, QStringLiteral("the pipe"))
+                                  : std::make_unique<ExportMessagesCsv>(file);
+                return device ? std::make_unique<ExportMessagesTxt>(*device, QStringLiteral("the pipe"))
+                              : std::make_unique<ExportMessagesTxt>(file);
+            };
+            writeAll(*make(nullptr));
+            const QByteArray expected = g_readFile(file);
+            QVERIFY(expected.size() > 2 * (1 << 20));
+
+            FailingDevice whole;
+            writeAll(*make(&whole));
+            QCOMPARE(whole.written(), expected);
+
+            for (const auto& [failAt, capacity] : {std::pair{1, qint64(-1)}, std::pair{2, qint64(-1)},
+                                                   std::pair{0, qint64(1 << 21)}}) {
+                FailingDevice full(failAt, capacity);
+                try {
+                    writeAll(*make(&full));
+                    QFAIL("a full device passed as success");
+                } catch (const std::runtime_error& e) {
+                    const QString why = QString::fromUtf8(e.what());
+                    QVERIFY2(why.startsWith(QStringLiteral("the pipe: No space left on device")), e.what());
+                }
+                QVERIFY(expected.startsWith(full.written()));
+                if (capacity > 0)
+                    QCOMPARE(full.written().size(), capacity);
+            }
         }
     }
 

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QProcess>
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -283,6 +284,61 @@ private slots:
         QFile e(empty);
         QVERIFY(e.open(QIODevice::ReadOnly));
         QCOMPARE(countPdfPages(e.readAll()), 1);
+    }
+
+    // The words of a message can be found in the PDF (pdftotext reads only
+    // text, not pictures of text), names and times included.
+    void pdfTextCanBeFoundAndCopied()
+    {
+        History h;
+        _ViberChat* group = h.chat(true);
+        const QString path = m_tmp.filePath(QStringLiteral("searchable.pdf"));
+        {
+            ExportMessagesPdf pdf(path);
+            pdf.init();
+            pdf.write(*h.msg(group, 2, 9, MSG_TYPE_TEXT, QStringLiteral("needle in a haystack"), h.person("Zelda")));
+            pdf.write(*h.msg(group, 2, 10, MSG_TYPE_TEXT, QStringLiteral("Grüße aus Köln")));
+            pdf.write(*h.msg(group, 3, 11, MSG_TYPE_SYSTEM, QStringLiteral("anything")));
+            pdf.uninit();
+        }
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+        QVERIFY2(p.waitForFinished(60000), "pdftotext (poppler-utils) is needed");
+        QCOMPARE(p.exitCode(), 0);
+        const QString text = QString::fromUtf8(p.readAllStandardOutput());
+        for (const char* wanted : {"needle in a haystack", "Grüße aus Köln", "Zelda", "09:00 am", "02 Mar 2021"})
+            QVERIFY2(text.contains(QString::fromUtf8(wanted)), qPrintable(QString::fromUtf8(wanted) + u'|' + text));
+    }
+
+    // A picture shown many times, and every missing one, is stored once: the
+    // file does not grow by a picture per message.
+    void picturesAreEmbeddedOnce()
+    {
+        const QString photo = m_tmp.filePath(QStringLiteral("photo.png"));
+        QImage img(300, 200, QImage::Format_RGB32);
+        img.fill(Qt::darkGreen);
+        QVERIFY(img.save(photo));
+        auto imagesIn = [&](int messages) {
+            History h;
+            _ViberChat* chat = h.chat(false);
+            const QString path = m_tmp.filePath(QStringLiteral("pictures%1.pdf").arg(messages));
+            {
+                ExportMessagesPdf pdf(path);
+                for (int i = 0; i < messages; ++i) {
+                    pdf.write(*h.withAtta(h.msg(chat, 1, i % 20, MSG_TYPE_IMAGE, QString(), i % 2 ? h.person("A") : nullptr),
+                                          photo));
+                    pdf.write(*h.withAtta(h.msg(chat, 1, i % 20, MSG_TYPE_IMAGE),
+                                          m_tmp.filePath(QStringLiteral("missing%1.jpg").arg(i))));
+                }
+                pdf.uninit();
+            }
+            QFile f(path);
+            f.open(QIODevice::ReadOnly);
+            return QString::fromLatin1(f.readAll()).count(QRegularExpression(QStringLiteral("/Subtype\\s*/Image")));
+        };
+        const int few = imagesIn(3);
+        QVERIFY(few > 0);
+        QCOMPARE(imagesIn(30), few);
     }
 
     void unwritablePathRaises()

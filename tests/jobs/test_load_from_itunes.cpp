@@ -129,7 +129,8 @@ private:
         QCOMPARE(describe(loadStore(l.job->dataDir())), m_expected);
         for (const char* rel : {"Documents/Attachments/pic1.jpg", "Documents/AttachmentsPreview/pic1.jpg",
                                 "Documents/Attachments/pic2.png", "Documents/Attachments/clip.v1.mp4",
-                                "Documents/VoiceMessages/voice1.m4a", "Documents/CustomLocationImage/48.858800_2.jpg"}) {
+                                "Documents/VoiceMessages/voice1.m4a", "Documents/CustomLocationImage/48.858800_2.jpg",
+                                "Documents/stickers/0/100/00000075.png"}) {
             const QByteArray original = g_readFile(QDir(m_container).filePath(QString::fromLatin1(rel)));
             QVERIFY2(!original.isEmpty(), rel);
             QVERIFY2(g_readFile(local(l, QString::fromLatin1(rel))) == original, rel);

@@ -42,18 +42,23 @@ private slots:
     {
         QStringList codes;
         const QString text = QStringLiteral("a") + units({0xD83D, 0xDE04}) + QStringLiteral("b") + units({0xE415});
-        QCOMPARE(emoji_replace(text, recordingHandler, &codes), QStringLiteral("a<1F604>b<E415>"));
-        // The single-unit pass runs first over the whole text.
-        QCOMPARE(codes, (QStringList{QStringLiteral("E415"), QStringLiteral("1F604")}));
+        // U+E415 of the old encoding is U+1F604: shown as that one.
+        QCOMPARE(emoji_replace(text, recordingHandler, &codes), QStringLiteral("a<1F604>b<1F604>"));
+        QCOMPARE(codes, (QStringList{QStringLiteral("1F604"), QStringLiteral("1F604")}));
     }
 
     void rangeEndsAndListedSymbols()
     {
         QStringList codes;
         const QString text = units({0xE000, 0xE537, 0xE538, 0x203C, 0x2714, 0x3030, 0x2122});
+        // Private-use units without a known emoji never name a picture: they
+        // stay as written.
         QCOMPARE(emoji_replace(text, recordingHandler, &codes),
-                 QStringLiteral("<E000><E537>") + QChar(0xE538) + QStringLiteral("<203C><2714><3030>") +
-                     QChar(0x2122));
+                 units({0xE000, 0xE537, 0xE538}) + QStringLiteral("<203C><2714><3030>") + QChar(0x2122));
+        // Known ones become their standard emoji: a pair shown as a picture,
+        // or a character that stays text (U+E022 is U+2764, a heart).
+        QCOMPARE(emoji_replace(units({0xE00E, 0xE022, 0xE001}), recordingHandler, &codes),
+                 QStringLiteral("<1F44D>") + QChar(0x2764) + QStringLiteral("<1F466>"));
     }
 
     void onlyTheEmojiPlanesArePaired()

@@ -292,6 +292,76 @@ private slots:
         }
         QCOMPARE(g_destroyed, 5);
     }
+
+    // Keeping some chats removes the others with everything only they used,
+    // each record once, and keeps what a kept chat still points at.
+    void keepingChatsDropsOnlyWhatNothingKeptUses()
+    {
+        g_destroyed = 0;
+        {
+            ViberData data;
+            __ViberData* d = data.p();
+            auto chat = [&](qint64 id) {
+                auto* c = new CountedChat;
+                c->id = id;
+                d->chats.insert(id, c);
+                return c;
+            };
+            auto person = [&](qint64 id) {
+                auto* p = new CountedPerson;
+                p->id = id;
+                d->persons.insert(id, p);
+                return p;
+            };
+            auto msg = [&](qint64 id, _ViberChat* c, _ViberPerson* p) {
+                auto* m = new CountedMsg;
+                m->id = id;
+                m->chat = c;
+                m->person = p;
+                c->msgs << m;
+                d->msgs.insert(id, m);
+                return m;
+            };
+            _ViberChat* kept = chat(1);
+            _ViberChat* gone = chat(2);
+            _ViberPerson* shared = person(10);
+            _ViberPerson* onlyGone = person(11);
+            _ViberPerson* caller = person(12);
+            kept->members.insert(10, shared);
+            gone->members.insert(10, shared);
+            gone->members.insert(11, onlyGone);
+            _ViberMsg* keptMsg = msg(100, kept, shared);
+            _ViberMsg* goneMsg = msg(101, gone, onlyGone);
+            // One attachment shared by a kept and a dropped message (a crafted
+            // store), and a call of each chat.
+            auto* atta = new _ViberAtta;
+            atta->id = 200;
+            atta->msg = goneMsg;
+            keptMsg->atta = goneMsg->atta = atta;
+            d->attas.insert(200, atta);
+            auto* keptCall = new _ViberCall;
+            keptCall->id = 300;
+            keptCall->person = caller;
+            keptMsg->call = keptCall;
+            d->calls.insert(300, keptCall);
+            auto* goneCall = new _ViberCall;
+            goneCall->id = 301;
+            goneMsg->call = goneCall;
+            d->calls.insert(301, goneCall);
+
+            data.keepOnlyChats({1, 999});
+            QCOMPARE(g_destroyed, 3); // the dropped chat, its message, the person only it had
+            QCOMPARE(d->chats.keys(), QList<qint64>{1});
+            QCOMPARE(d->msgs.keys(), QList<qint64>{100});
+            QList<qint64> persons = d->persons.keys();
+            std::sort(persons.begin(), persons.end());
+            QCOMPARE(persons, QList<qint64>({10, 12}));
+            QCOMPARE(d->attas.value(200), atta);
+            QCOMPARE(atta->msg, keptMsg); // no longer the deleted message
+            QCOMPARE(d->calls.keys(), QList<qint64>{300});
+        }
+        QCOMPARE(g_destroyed, 7);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestRecords)

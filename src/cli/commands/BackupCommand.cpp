@@ -20,9 +20,7 @@ bool g_localDbFolderFor(CliContext& ctx, const QString& option, const QString& n
                             : !ambiguous.isEmpty()
                                 ? QStringLiteral("it matches %1; give the exact name").arg(ambiguous.join(QLatin1String(", ")))
                                 : QStringLiteral("it would lie outside the data folder");
-        ctx.err << "ferrowick-cli: --" << option << ": '" << name << "' is not a database name: " << why << '\n';
-        ctx.err << "Try 'ferrowick-cli " << ctx.parser.positionalArguments().value(0) << " --help'." << Qt::endl;
-        code = CLI_EXIT_USAGE;
+        code = ctx.usage(QStringLiteral("--%1: '%2' is not a database name: %3").arg(option, name, why));
         return false;
     }
     if (mustExist && !QFileInfo(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))).isFile()) {

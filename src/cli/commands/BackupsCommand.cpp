@@ -1,5 +1,7 @@
 #include "commands/BackupsCommand.h"
 
+#include "CommandOptions.h"
+
 #include "itunes/BackupListing.h"
 
 #include <QFileInfo>
@@ -18,7 +20,7 @@ int BackupsCommand::run(CliContext& ctx)
         // No default folder simply means no backups have been made here.
         if (!explicitDir)
             return CLI_EXIT_OK;
-        return ctx.fail(QStringLiteral("no such folder: %1").arg(dir.absolutePath()));
+        return ctx.fail(g_pathKindError(QStringLiteral("dir"), ctx.parser.value(QStringLiteral("dir")), true));
     }
 
     const _BackupListing listing = g_listItunesBackups(dir);

@@ -6,6 +6,7 @@
 #include "export/ExportDateRange.h"
 #include "export/ExportViberCallsThread.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 QList<QCommandLineOption> CallsCommand::options() const
@@ -21,6 +22,8 @@ int CallsCommand::run(CliContext& ctx)
     QString out;
     if (!g_requireOption(ctx, QStringLiteral("out"), out, code))
         return code;
+    if (QFileInfo(out).isDir())
+        out = QDir(out).filePath(QStringLiteral("calls.txt"));
     ExportDateRange range;
     if (!g_readDateRange(ctx, range, code))
         return code;

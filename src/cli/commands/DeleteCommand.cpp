@@ -16,13 +16,6 @@
 #include <stdexcept>
 
 namespace {
-int usage(CliContext& ctx, const QString& text)
-{
-    ctx.err << "ferrowick-cli: " << text << '\n';
-    ctx.err << "Try 'ferrowick-cli delete --help'." << Qt::endl;
-    return CLI_EXIT_USAGE;
-}
-
 // The records the keys name, in the order given, each once. Raises for a
 // key that is not a number or names nothing.
 template<typename Record, typename Table>
@@ -72,7 +65,7 @@ int DeleteCommand::run(CliContext& ctx)
     const QStringList messages = ctx.parser.values(QStringLiteral("message"));
     const bool all = ctx.parser.isSet(QStringLiteral("all"));
     if (int(!chats.isEmpty()) + int(!messages.isEmpty()) + int(all) != 1)
-        return usage(ctx, QStringLiteral("give exactly one of --chat, --message or --all"));
+        return ctx.usage(QStringLiteral("give exactly one of --chat, --message or --all"));
     if (!g_localDbFolderFor(ctx, QStringLiteral("localdb"), name, true, folder, code))
         return code;
 

@@ -7,6 +7,7 @@
 #include "export/ExportMessagesThread.h"
 #include "export/ExportPaths.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 QString ExportCommand::description() const
@@ -20,7 +21,10 @@ QList<QCommandLineOption> ExportCommand::options() const
                                                         QStringLiteral("txt, doc, csv, html, pdf or json."),
                                                         QStringLiteral("FORMAT")),
                                      QCommandLineOption(QStringLiteral("out"),
-                                                        QStringLiteral("Name of the exported file."),
+                                                        QStringLiteral("Name of the exported file (an existing folder: "
+                                                                       "\"messages\" inside it). html and pdf write "
+                                                                       "their pages into the folder PATH-html or "
+                                                                       "PATH-pdf (PATH without its suffix)."),
                                                         QStringLiteral("PATH")),
                                      QCommandLineOption(QStringLiteral("copy-attachments"),
                                                         QStringLiteral("json: copy attachment files into "
@@ -30,7 +34,7 @@ QList<QCommandLineOption> ExportCommand::options() const
                                                                        "chat (default 5000)."),
                                                         QStringLiteral("N")),
                                      QCommandLineOption(QStringLiteral("since-last"),
-                                                        QStringLiteral("txt, doc, csv, json: add only the messages "
+                                                        QStringLiteral("txt, doc, csv, json, html: add only the messages "
                                                                        "newer than the last export to PATH."))} +
            g_dateRangeOptions();
 }
@@ -44,8 +48,7 @@ int ExportCommand::run(CliContext& ctx)
         return code;
     ExportFilter filter;
     if (!g_exportFilterFromName(format, filter)) {
-        ctx.err << "ferrowick-cli: unknown format '" << format << "' (txt, doc, csv, html, pdf or json)" << Qt::endl;
-        return CLI_EXIT_USAGE;
+        return ctx.usage(QStringLiteral("unknown format '%1' (txt, doc, csv, html, pdf or json)").arg(format));
     }
     ExportDateRange range;
     if (!g_readDateRange(ctx, range, code))
@@ -55,15 +58,16 @@ int ExportCommand::run(CliContext& ctx)
         bool ok = false;
         pageSize = ctx.parser.value(QStringLiteral("page-size")).toInt(&ok);
         if (!ok || pageSize < 1) {
-            ctx.err << "ferrowick-cli: --page-size needs a whole number of at least 1" << Qt::endl;
-            return CLI_EXIT_USAGE;
+            return ctx.usage(QStringLiteral("--page-size needs a whole number of at least 1"));
         }
     }
+    // An existing folder means "write inside it", never beside it.
+    if (QFileInfo(out).isDir())
+        out = QDir(out).filePath(QStringLiteral("messages"));
     const ExportTarget target = g_exportTarget(QFileInfo(out).absoluteFilePath(), filter);
     const bool sinceLast = ctx.parser.isSet(QStringLiteral("since-last"));
     if (sinceLast && !ExportMessagesThread::sinceLastSupported(ExportMessagesThread::FormatType(target.formatType))) {
-        ctx.err << "ferrowick-cli: --since-last works with txt, doc, csv and json" << Qt::endl;
-        return CLI_EXIT_USAGE;
+        return ctx.usage(QStringLiteral("--since-last works with txt, doc, csv, json and html"));
     }
 
     SourceLoader loader(ctx.source);
