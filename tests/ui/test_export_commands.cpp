@@ -125,7 +125,7 @@ private slots:
         QVERIFY(g_boxTexts().constLast().startsWith(QStringLiteral("Nothing new")));
     }
 
-    void addingOnlyNewMessagesIsOfferedForSingleFiles()
+    void addingOnlyNewMessagesIsOfferedWhereTheFormatCanAppend()
     {
         ExportMessagesDlg dlg(out(QStringLiteral("x")));
         auto* format = dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"));
@@ -135,7 +135,7 @@ private slots:
             format->setCurrentIndex(i);
             enabled << sinceLast->isEnabled();
         }
-        QCOMPARE(enabled, (QList<bool>{true, true, true, false, false, true})); // txt doc csv pdf html json
+        QCOMPARE(enabled, (QList<bool>{true, true, true, false, true, true})); // txt doc csv pdf html json
     }
 
     void badDatesKeepTheDialogOpen()
