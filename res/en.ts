@@ -466,6 +466,8 @@
     <message>
         <source>IDS_EXPORT_SINCE_LAST</source>
         <translation>Add only messages newer than the last export to this file</translation>
+    </message>
+    <message>
         <source>IDS_NOT_AVAILABLE_YET_%1</source>
         <translation>%1 is not available in this version yet.</translation>
     </message>
