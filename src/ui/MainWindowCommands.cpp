@@ -131,30 +131,6 @@ void MainWindow::miImportPCPortToLocalDb()
         importViberFromPC(source->name);
 }
 
-// Deletion changes only local databases: selected rows, the chat shown, or
-// the whole database.
-void MainWindow::miDelete()
-{
-    _AbsDBItemNode* source = currentSource();
-    if (!source || source->type != ITEMNODE_LOCAL_DB)
-        return;
-    const ViberMsgList msgs = selMessages();
-    if (msgs.isEmpty() || !Tips::question(ids("IDS_CONFIRM_DEL_SEL_MESSAGES")))
-        return;
-    deleteFromLocalDb(static_cast<_LocalDbItemNode*>(source), msgs, curChat ? curChat->id : 0);
-}
-
-void MainWindow::miDeleteChat()
-{
-    const _ItemNode* node = currentNode();
-    if (!node || node->type != ITEMNODE_CHAT || node->parent->type != ITEMNODE_LOCAL_DB)
-        return;
-    if (!Tips::question(ids("IDS_CONFIRM_DEL_THIS_CHAT")))
-        return;
-    const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(node)->chat;
-    deleteFromLocalDb(static_cast<_LocalDbItemNode*>(node->parent), chat->msgs, 0);
-}
-
 void MainWindow::miDeleteToolbar()
 {
     const _ItemNode* node = currentNode();
