@@ -297,7 +297,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
     }
     if (node->type == ITEMNODE_IOS_DEVICE) {
         auto* phone = static_cast<_IOSDeviceItemNode*>(node);
-        if (phone->device && phone->data.isNull()) {
+        if (phone->device && !phone->loaded) {
             // An attached iPhone whose load failed or was cancelled is read
             // again once the selection has settled (the load resets it).
             void* device = phone->device;
@@ -305,7 +305,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                 this,
                 [this, device] {
                     _IOSDeviceItemNode* again = findDevice(device);
-                    if (again && again->data.isNull() && loadIOSViberMessages(again))
+                    if (again && !again->loaded && loadIOSViberMessages(again))
                         iniShowDSNode(again);
                 },
                 Qt::QueuedConnection);

@@ -108,6 +108,7 @@ bool MainWindow::loadIOSViberMessages(_IOSDeviceItemNode* node, bool askWhenEmpt
     sortedCache = {};
     itemModelMain->clearChilds(node);
     node->data = data;
+    node->loaded = true;
     itemModelMain->listChats(node);
     updateMenuActionState();
     return true;

@@ -2,6 +2,7 @@
 // local databases and a stored device copy; every box and file dialog is
 // answered through ScriptedAnswers.
 #include "CommandTestSupport.h"
+#include "device/IOSBackupTemp.h"
 #include "export/ExportPaths.h"
 #include "fixtures/DesktopFixture.h"
 #include "fixtures/StoreFixture.h"
@@ -24,6 +25,7 @@
 #include "ui/Tips.h"
 #include "ui/VBBubbleViewMgr.h"
 #include "ui/commands/ImportCommands.h"
+#include "ui/commands/LocalDbCommands.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/ExportMessagesDlg.h"
 #include "ui/dialogs/ItemModelLoadBk.h"
@@ -596,6 +598,14 @@ private slots:
         w.miDeleteToolbar();
         QCOMPARE(w.messageModel()->rowCount(), inChat);
 
+        // Cancelled under way: the store and the view stay as they were.
+        ScriptedAnswers::answerNextBox(QMessageBox::Yes);
+        g_cancelNextJob();
+        w.miDelete();
+        QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), chatName);
+        QCOMPARE(w.messageModel()->rowCount(), inChat);
+        QCOMPARE(int(UiCommands::loadLocalDbThrow(name).messages().size()), m_demoTotal);
+
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         w.miDelete();
         QCOMPARE(lastBox(), ids("IDS_SUC_DEL_%1_VIBER_MESSAGES").arg(2));
@@ -638,8 +648,10 @@ private slots:
                                       g_dataSaveDir().absoluteFilePath(QStringLiteral("virtual_ios/Old Phone"))}));
 
         QVERIFY(QDir().mkpath(g_dataSaveDir().filePath(QStringLiteral("ios_cache/x/y"))));
+        QVERIFY(QDir().mkpath(iosbackup_temp_dir().filePath(QStringLiteral("udid/Snapshot"))));
         w.miClearCache();
         QVERIFY(!QFileInfo::exists(g_dataSaveDir().filePath(QStringLiteral("ios_cache"))));
+        QVERIFY(!iosbackup_temp_dir().exists());
         QCOMPARE(lastBox(), ids("IDS_SUC_CLEAR_CACHE"));
 
         // "Disconnect Device" takes the node off the tree, and only it.
@@ -762,6 +774,48 @@ private slots:
         QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("Names")));
         QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal + 2));
         QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0);
+    }
+
+    // Messages written into a backup come back when that backup is imported.
+    void writesIntoAnITunesBackup()
+    {
+        const QString bk = m_tmp.filePath(QStringLiteral("bk-target"));
+        QVERIFY(QDir().mkpath(bk));
+        ViberBackupLayout layout;
+        layout.photoLibrary = false;
+        ContainerFixture names(m_tmp.filePath(QStringLiteral("names-container")));
+        const qint64 p = names.store().addPerson(QStringLiteral("+15550007"), {}, 0, QStringLiteral("Target"));
+        IosStoreWriter::Message m;
+        m.chat = names.store().addChat(700000000, {p});
+        m.date = 700000000;
+        m.text = QStringLiteral("already in the backup");
+        m.person = p;
+        names.store().addMessage(m);
+        names.finish();
+        const QString target = g_writeViberBackup(names.root().absolutePath(), ViberBackupSample(), bk,
+                                                  QStringLiteral("target"), layout);
+        const auto choose = [](const QString& folder) {
+            g_answer<LoadItunesBackupDlg>(QStringLiteral("LoadItunesBackupDlg"), [folder](LoadItunesBackupDlg& d) {
+                d.addBackupFolder(folder);
+                d.btnLoadClicked();
+                return d.result();
+            });
+        };
+
+        MainWindow w;
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        w.sourceTree()->setCurrentIndex(w.treeModel()->index(0, 0, demo));
+        const int inChat = w.messageModel()->rowCount();
+        choose(target);
+        w.miExport2ITunesBKChat();
+        QVERIFY2(lastBox().startsWith(QStringLiteral("Successfully transferred")), qPrintable(lastBox()));
+
+        choose(target);
+        g_answerLocalDb(QStringLiteral("From target"));
+        w.miImportiTunes();
+        QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("From target")));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(inChat + 1));
     }
 
     // The preview gets the messages of the entry: a few selected rows fit

@@ -160,6 +160,26 @@ private slots:
         SimFixture::attach(QStringLiteral("b"));
     }
 
+    // A load cancelled on arrival leaves the node empty; selecting it reads
+    // the phone again.
+    void selectingAnUnreadPhoneLoadsIt()
+    {
+        MainWindow w;
+        QTRY_COMPARE(phones(w).size(), 2);
+        QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
+        SimFixture::detach(QStringLiteral("b"));
+        QTRY_COMPARE(phones(w).size(), 1);
+        g_cancelNextJob();
+        SimFixture::attach(QStringLiteral("b"));
+        QTRY_COMPARE(phones(w).size(), 2);
+        QTRY_COMPARE(ScriptedAnswers::pendingDialogScripts(), 0);
+        QTest::qWait(100);
+        QVERIFY(phone(w, QStringLiteral("Ben's iPhone"))->children.isEmpty());
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Ben's iPhone"))));
+        QTRY_VERIFY2(phone(w, QStringLiteral("Ben's iPhone"))->children.size() == 1,
+                     qPrintable(g_boxTexts().join(u'\n') + ScriptedAnswers::shownDialogs().join(u',')));
+    }
+
     // The target is chosen among the other iPhones; after the transfer its
     // node is read again and shows the messages it received.
     void transfersBetweenTwoPhones()
