@@ -306,7 +306,8 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                 [this, device] {
                     _IOSDeviceItemNode* again = findDevice(device);
                     if (again && !again->loaded && loadIOSViberMessages(again))
-                        iniShowDSNode(again);
+                        if (const _IOSDeviceItemNode* loaded = findDevice(device))
+                            iniShowDSNode(loaded);
                 },
                 Qt::QueuedConnection);
         }

@@ -63,6 +63,10 @@ bool MainWindow::chooseMessages(MsgScope scope, ViberMsgList& out) const
 void MainWindow::runCommand(MsgScope scope, Command command)
 {
     ViberMsgList msgs;
+    // The messages belong to the source's data set, which must outlive the
+    // command even when the source goes meanwhile (an iPhone leaving while
+    // its dialogs run).
+    const ViberData keep = allMessages();
     if (chooseMessages(scope, msgs))
         (this->*command)(msgs);
 }

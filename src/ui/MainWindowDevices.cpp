@@ -86,6 +86,9 @@ bool MainWindow::loadIOSViberMessages(_IOSDeviceItemNode* node, bool askWhenEmpt
     IOSDevice device;
     if (!readDevice(node, device))
         return false;
+    // The phone may leave while its jobs run (their dialogs run the event
+    // loop): its node is found again afterwards, never used stale.
+    void* const attached = node->device;
     IOSDeviceLoadResult result;
     ViberData data;
     try {
@@ -100,6 +103,9 @@ bool MainWindow::loadIOSViberMessages(_IOSDeviceItemNode* node, bool askWhenEmpt
     }
     if (result.skipped > 0)
         Tips::info(QStringLiteral("Loaded successfully and %1 attachments skipped.").arg(result.skipped));
+    node = findDevice(attached);
+    if (!node)
+        return false;
     // The list and the chat nodes may point into the node's old data set.
     if (currentSource() == node) {
         treeViewDS->setCurrentIndex(QModelIndex());
@@ -151,6 +157,7 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
         return;
     IOSDeviceLoadHooks hooks = windowHooks(this);
     hooks.confirmDeviceRestore = [] { return Tips::question(QString::fromLatin1(kRestoreNotes)); };
+    void* const attached = target->device;
     IOSTransferResult result;
     try {
         result = g_restoreMessages2IOSThrow(device, msgs, hooks);
@@ -161,11 +168,15 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
     if (!result.done)
         return;
     Tips::info(result.successText());
-    if (result.viaBackup) {
+    target = findDevice(attached); // it may have left meanwhile
+    if (!target) {
+        return;
+    } else if (result.viaBackup) {
         // The phone restarts with the restored data: it comes back as a new arrival.
         removeDeviceNode(target);
     } else if (loadIOSViberMessages(target, false)) {
-        iniShowDSNode(target);
+        if (const _IOSDeviceItemNode* again = findDevice(attached))
+            iniShowDSNode(again);
     }
 }
 

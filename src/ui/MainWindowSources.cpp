@@ -108,8 +108,10 @@ void MainWindow::iosDeviceConnected(void* p)
     treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
     updateMenuActionState();
     statusBar()->showMessage(QStringLiteral("%1 connected.").arg(name), 5000);
+    // The node is looked up again: the phone may have left during the load.
     if (loadIOSViberMessages(node))
-        iniShowDSNode(node);
+        if (const _IOSDeviceItemNode* loaded = findDevice(p))
+            iniShowDSNode(loaded);
 }
 
 void MainWindow::iosDeviceDisconnected(void* p)

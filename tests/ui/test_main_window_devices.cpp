@@ -12,6 +12,7 @@
 #include "ui/ItemModelSms.h"
 #include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
+#include "ui/ProgressForm.h"
 #include "ui/ScriptedAnswers.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/PasscodeDlg.h"
@@ -178,6 +179,32 @@ private slots:
         w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Ben's iPhone"))));
         QTRY_VERIFY2(phone(w, QStringLiteral("Ben's iPhone"))->children.size() == 1,
                      qPrintable(g_boxTexts().join(u'\n') + ScriptedAnswers::shownDialogs().join(u',')));
+    }
+
+    // A phone that leaves while it is being read is not put back into the
+    // tree by the load's end; attached again it is read as usual.
+    void aPhoneLeavingDuringItsLoad()
+    {
+        MainWindow w;
+        QTRY_COMPARE(phones(w).size(), 2);
+        QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
+        SimFixture::detach(QStringLiteral("b"));
+        QTRY_COMPARE(phones(w).size(), 1);
+        bool leftDuringLoad = false;
+        g_answer<ProgressForm>(QStringLiteral("ProgressForm"), [&](ProgressForm&) {
+            SimFixture::detach(QStringLiteral("b"));
+            leftDuringLoad = QTest::qWaitFor([&] { return phones(w).size() == 1; }, 5000);
+            return 0; // the job goes on
+        });
+        SimFixture::attach(QStringLiteral("b"));
+        QTRY_VERIFY(leftDuringLoad);
+        QTest::qWait(500);
+        QCOMPARE(phones(w), QStringList{QStringLiteral("Anna's iPhone")});
+        QCOMPARE(w.messageModel()->rowCount(), 0);
+
+        SimFixture::attach(QStringLiteral("b"));
+        QTRY_VERIFY(phone(w, QStringLiteral("Ben's iPhone")));
+        QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
     }
 
     // The target is chosen among the other iPhones; after the transfer its
