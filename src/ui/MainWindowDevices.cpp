@@ -129,7 +129,7 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
     const _AbsDBItemNode* source = currentSource();
     const auto* sourceDevice =
         source && source->type == ITEMNODE_IOS_DEVICE ? static_cast<const _IOSDeviceItemNode*>(source) : nullptr;
-    QList<_IOSDeviceItemNode*> targets;
+    QList<void*> targets; // the devices: nodes may go while the dialogs run
     QList<DataSourceSelForm::Entry> entries;
     for (_ItemNode* child : itemModelMain->rootDevice()->children) {
         auto* phone = static_cast<_IOSDeviceItemNode*>(child);
@@ -137,7 +137,7 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
             continue;
         if (sourceDevice && sourceDevice->identifier == phone->identifier)
             continue;
-        targets << phone;
+        targets << phone->device;
         entries.append({phone->name, phone->identifier});
     }
     if (targets.isEmpty()) {
@@ -148,16 +148,20 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
     const int chosen = chooser.execSel(ids("IDS_SEL_ONE_IOS_DEVICE"), entries);
     if (chosen < 0)
         return;
-    _IOSDeviceItemNode* target = targets.at(chosen);
+    void* const attached = targets.at(chosen);
     Tips::info(ids("IDS_BEFORE_RESTORE_VIBER_KILL_VIBER_FIRST") +
                QStringLiteral("<br/><br/><img src=\":/res/kill_viber.png\">"));
+    _IOSDeviceItemNode* target = findDevice(attached);
+    if (!target) {
+        Tips::warning(QStringLiteral("The iPhone has been disconnected."));
+        return;
+    }
 
     IOSDevice device;
     if (!readDevice(target, device))
         return;
     IOSDeviceLoadHooks hooks = windowHooks(this);
     hooks.confirmDeviceRestore = [] { return Tips::question(QString::fromLatin1(kRestoreNotes)); };
-    void* const attached = target->device;
     IOSTransferResult result;
     try {
         result = g_restoreMessages2IOSThrow(device, msgs, hooks);
