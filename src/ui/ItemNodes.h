@@ -33,6 +33,8 @@ struct _IOSDeviceItemNode : _AbsDBItemNode
     QString identifier;
     // The attached device (the backend's am_device*), null for a stored copy.
     void* device = nullptr;
+    // The attached device's data has been read into data.
+    bool loaded = false;
 };
 
 // A chat of the parent source. The chat belongs to the parent's data set,

@@ -11,6 +11,7 @@
 #include "ui/MyTreeView.h"
 #include "ui/StyleSheet.h"
 #include "ui/Tips.h"
+#include "ui/commands/LocalDbCommands.h"
 #include "ui/UpdateCheck.h"
 #include "ui/VBBubbleViewMgr.h"
 
@@ -295,7 +296,22 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
         return;
     }
     if (node->type == ITEMNODE_IOS_DEVICE) {
-        loadMessages(static_cast<_AbsDBItemNode*>(node)->data, nullptr);
+        auto* phone = static_cast<_IOSDeviceItemNode*>(node);
+        if (phone->device && !phone->loaded) {
+            // An attached iPhone whose load failed or was cancelled is read
+            // again once the selection has settled (the load resets it).
+            void* device = phone->device;
+            QMetaObject::invokeMethod(
+                this,
+                [this, device] {
+                    _IOSDeviceItemNode* again = findDevice(device);
+                    if (again && !again->loaded && loadIOSViberMessages(again))
+                        if (const _IOSDeviceItemNode* loaded = findDevice(device))
+                            iniShowDSNode(loaded);
+                },
+                Qt::QueuedConnection);
+        }
+        loadMessages(phone->data, nullptr);
     } else if (node->type == ITEMNODE_CHAT) {
         loadMessages(static_cast<_AbsDBItemNode*>(node->parent)->data,
                      static_cast<_ChatSessionItemNode*>(node)->chat);
@@ -318,9 +334,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
 bool MainWindow::reloadLocalDb(_LocalDbItemNode* db)
 {
     try {
-        IOSViberDb store(QDir(g_localDbDir().absoluteFilePath(db->name)), QString::fromLatin1(kLocalDbStoreFile),
-                         true);
-        ViberData data = store.loadDataThrow();
+        ViberData data = UiCommands::loadLocalDbThrow(db->name);
         itemModelMain->clearChilds(db);
         db->data = data;
     } catch (const std::exception& e) {

@@ -23,6 +23,10 @@ struct _ViberMsg;
 
 using ViberMsgList = QList<_ViberMsg*>;
 
+namespace UiCommands {
+struct LocalDbChange;
+}
+
 // The File-menu actions that also sit on the tool bar and follow the current
 // tree node.
 struct MainActions
@@ -161,7 +165,9 @@ public:
     void export2ITunesBK(const ViberMsgList& msgs);
     void importViberFromPC(const QString& dbName);
     void importViberFromiTunes(const QString& dbName);
-    bool loadIOSViberMessages(_IOSDeviceItemNode* node);
+    // Copies Viber's data off the node's attached iPhone and shows it in the
+    // node; askWhenEmpty asks about a phone without Viber messages.
+    bool loadIOSViberMessages(_IOSDeviceItemNode* node, bool askWhenEmpty = true);
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
@@ -196,9 +202,11 @@ private:
     // Says that a command's window is not built yet (never a silent no-op).
     void notAvailableYet(const QString& what);
 
-    // Deletion from the local database of the current node; on success the
-    // database is read again and reselectChat (when above 0) made current.
-    bool deleteFromLocalDb(_LocalDbItemNode* db, const ViberMsgList& msgs, qint64 reselectChat);
+    // Lists the database a command wrote and, after a successful job, reads
+    // it again and makes it current.
+    void applyLocalDbChange(const UiCommands::LocalDbChange& change);
+    // Reads db again and makes the chat chatId (when above 0) or db current.
+    void reloadAndSelect(_LocalDbItemNode* db, qint64 chatId);
     // Reads a local database again into its node, with its chats listed.
     bool reloadLocalDb(_LocalDbItemNode* db);
     _LocalDbItemNode* findLocalDb(const QString& name) const;

@@ -63,6 +63,10 @@ bool MainWindow::chooseMessages(MsgScope scope, ViberMsgList& out) const
 void MainWindow::runCommand(MsgScope scope, Command command)
 {
     ViberMsgList msgs;
+    // The messages belong to the source's data set, which must outlive the
+    // command even when the source goes meanwhile (an iPhone leaving while
+    // its dialogs run).
+    const ViberData keep = allMessages();
     if (chooseMessages(scope, msgs))
         (this->*command)(msgs);
 }
@@ -129,30 +133,6 @@ void MainWindow::miImportPCPortToLocalDb()
 {
     if (const _AbsDBItemNode* source = currentSource(); source && source->type == ITEMNODE_LOCAL_DB)
         importViberFromPC(source->name);
-}
-
-// Deletion changes only local databases: selected rows, the chat shown, or
-// the whole database.
-void MainWindow::miDelete()
-{
-    _AbsDBItemNode* source = currentSource();
-    if (!source || source->type != ITEMNODE_LOCAL_DB)
-        return;
-    const ViberMsgList msgs = selMessages();
-    if (msgs.isEmpty() || !Tips::question(ids("IDS_CONFIRM_DEL_SEL_MESSAGES")))
-        return;
-    deleteFromLocalDb(static_cast<_LocalDbItemNode*>(source), msgs, curChat ? curChat->id : 0);
-}
-
-void MainWindow::miDeleteChat()
-{
-    const _ItemNode* node = currentNode();
-    if (!node || node->type != ITEMNODE_CHAT || node->parent->type != ITEMNODE_LOCAL_DB)
-        return;
-    if (!Tips::question(ids("IDS_CONFIRM_DEL_THIS_CHAT")))
-        return;
-    const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(node)->chat;
-    deleteFromLocalDb(static_cast<_LocalDbItemNode*>(node->parent), chat->msgs, 0);
 }
 
 void MainWindow::miDeleteToolbar()

@@ -2,6 +2,7 @@
 
 #include "BuildSettings.h"
 #include "device/DeviceWatcher.h"
+#include "device/IOSBackupTemp.h"
 #include "device/IOSDevice.h"
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
@@ -107,10 +108,10 @@ void MainWindow::iosDeviceConnected(void* p)
     treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
     updateMenuActionState();
     statusBar()->showMessage(QStringLiteral("%1 connected.").arg(name), 5000);
-    if (loadIOSViberMessages(node)) {
-        itemModelMain->listChats(node);
-        iniShowDSNode(node);
-    }
+    // The node is looked up again: the phone may have left during the load.
+    if (loadIOSViberMessages(node))
+        if (const _IOSDeviceItemNode* loaded = findDevice(p))
+            iniShowDSNode(loaded);
 }
 
 void MainWindow::iosDeviceDisconnected(void* p)
@@ -129,14 +130,6 @@ void MainWindow::removeDeviceNode(_IOSDeviceItemNode* node)
     sortedCache = {}; // frees a departed phone's messages now
     itemModelMain->removeNode(node);
     updateMenuActionState();
-}
-
-bool MainWindow::loadIOSViberMessages(_IOSDeviceItemNode* node)
-{
-    if (!node)
-        return false;
-    notAvailableYet(QStringLiteral("Loading Viber messages from an attached iPhone"));
-    return false;
 }
 
 void MainWindow::miUnmoutDevice()
@@ -173,6 +166,8 @@ void MainWindow::miOpenDBFolder()
 void MainWindow::miClearCache()
 {
     g_delDirCascade(g_dataSaveDir().filePath(QStringLiteral("ios_cache")));
+    // The whole-device backups made to reach Viber's files go with it.
+    iosbackup_clear_temp();
     Tips::info(ids("IDS_SUC_CLEAR_CACHE"));
 }
 

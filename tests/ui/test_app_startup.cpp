@@ -1,5 +1,6 @@
 #include "jobs/BackupViberMsgThread.h"
 #include "jobs/DeleteViberMsgThread.h"
+#include "export/ExportPaths.h"
 #include "fixtures/ViberBackupFixture.h"
 #include "itunes/BackupManifest.h"
 #include "jobs/IOSLoadViberFromiTunesThread.h"
@@ -18,8 +19,10 @@
 #include "ui/ProgressForm.h"
 #include "ui/ScriptedAnswers.h"
 #include "ui/Tips.h"
+#include "ui/dialogs/ExportMessagesDlg.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,6 +77,7 @@ private slots:
     {
         ScriptedAnswers::reset();
         ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
+        ScriptedAnswers::setRejectUnscriptedDialogs(true);
     }
 
     void startsOnAnEmptyDataFolder()
@@ -126,6 +130,22 @@ private slots:
         QVERIFY(std::is_sorted(shown.cbegin(), shown.cend(), compareViberMsgAsc));
     }
 
+    // The export dialog writes path (empty: cancelled), in the format its
+    // suffix names.
+    static void answerExport(const QString& path)
+    {
+        ScriptedAnswers::answerNextDialog(QStringLiteral("ExportMessagesDlg"), [path](QDialog& d) {
+            if (path.isEmpty())
+                return int(QDialog::Rejected);
+            auto& dlg = static_cast<ExportMessagesDlg&>(d);
+            dlg.findChild<QLineEdit*>(QStringLiteral("txtPath"))->setText(path);
+            dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"))
+                ->setCurrentIndex(path.endsWith(QLatin1String(".csv")) ? EXPORT_FILTER_CSV : EXPORT_FILTER_TXT);
+            dlg.onBtnOkPress();
+            return dlg.result();
+        });
+    }
+
     void exportRunsFromTheFrame()
     {
         MainWindow frame;
@@ -142,17 +162,17 @@ private slots:
             frame.messageModel()->indexOfPos(1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         const QString out = m_tmp.filePath(QStringLiteral("out/selected.csv"));
         QVERIFY(QDir().mkpath(m_tmp.filePath(QStringLiteral("out"))));
-        ScriptedAnswers::answerNextFileDialog(out);
+        answerExport(out);
         frame.exportAction()->trigger();
         QCOMPARE(boxTexts(), QStringList{ids("IDS_SUC_EXPORT_%1_MMS").arg(2)});
         QVERIFY(g_readText(out).contains(u'\n'));
 
         // Nothing selected: the chat's messages; a cancelled dialog does nothing.
         frame.messageList()->clearSelection();
-        ScriptedAnswers::answerNextFileDialog(QString());
+        answerExport(QString());
         frame.exportAction()->trigger();
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), 1);
-        ScriptedAnswers::answerNextFileDialog(m_tmp.filePath(QStringLiteral("out/chat.txt")));
+        answerExport(m_tmp.filePath(QStringLiteral("out/chat.txt")));
         frame.exportAction()->trigger();
         QCOMPARE(boxTexts().last(), ids("IDS_SUC_EXPORT_%1_MMS").arg(listed));
     }

@@ -205,7 +205,7 @@ private slots:
     {
         ScriptedAnswers::answerNextFileDialog(out(QStringLiteral("calls.txt")));
         QCOMPARE(exportCalls(nullptr, m_sample.data.messages()), JobEnd::Succeeded);
-        QCOMPARE(ScriptedAnswers::fileDialogCaptions(), QStringList{ids("IDS_SEL_EXPORT_MESSAGES_PATH")});
+        QCOMPARE(ScriptedAnswers::fileDialogCaptions(), QStringList{ids("IDS_SEL_EXPORT_CALLS_PATH")});
         const QStringList lines = g_readLines(out(QStringLiteral("calls.txt")));
         QCOMPARE(lines.size(), 1 + m_sample.data.p()->calls.size());
         QVERIFY(lines.first().startsWith(QStringLiteral("number")));

@@ -1,6 +1,9 @@
 // Drives the main window as a person would, on a data folder with fixture
 // local databases and a stored device copy; every box and file dialog is
 // answered through ScriptedAnswers.
+#include "CommandTestSupport.h"
+#include "device/IOSBackupTemp.h"
+#include "export/ExportPaths.h"
 #include "fixtures/DesktopFixture.h"
 #include "fixtures/StoreFixture.h"
 #include "fixtures/ViberBackupFixture.h"
@@ -21,8 +24,19 @@
 #include "ui/ScriptedAnswers.h"
 #include "ui/Tips.h"
 #include "ui/VBBubbleViewMgr.h"
+#include "ui/commands/ImportCommands.h"
+#include "ui/commands/LocalDbCommands.h"
+#include "ui/dialogs/DataSourceSelForm.h"
+#include "ui/dialogs/ExportMessagesDlg.h"
+#include "ui/dialogs/ItemModelLoadBk.h"
+#include "ui/dialogs/LoadItunesBackupDlg.h"
+#include "ui/dialogs/LocalDbSelForm.h"
+#include "ui/dialogs/PasscodeDlg.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -61,6 +75,27 @@ QStringList enabledTexts(const QMenu* menu)
             out << a->text();
     }
     return out;
+}
+
+// The export dialog writes path in the given format.
+void answerExport(const QString& path, ExportFilter filter = EXPORT_FILTER_CSV)
+{
+    g_answer<ExportMessagesDlg>(QStringLiteral("ExportMessagesDlg"), [path, filter](ExportMessagesDlg& d) {
+        d.findChild<QLineEdit*>(QStringLiteral("txtPath"))->setText(path);
+        d.findChild<QComboBox*>(QStringLiteral("cbFormat"))->setCurrentIndex(filter);
+        d.onBtnOkPress();
+        return d.result();
+    });
+}
+
+// The name the backup dialog proposed, kept as it accepts it.
+void answerLocalDbAsProposed(QString* proposed)
+{
+    g_answer<LocalDbSelForm>(QStringLiteral("LocalDbSelForm"), [proposed](LocalDbSelForm& f) {
+        *proposed = f.findChild<QComboBox*>(QStringLiteral("cbLocalDbNames"))->currentText();
+        f.onBtnOkPress();
+        return f.result();
+    });
 }
 
 QStringList boxTexts()
@@ -170,7 +205,10 @@ private slots:
     {
         ScriptedAnswers::reset();
         ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
+        ScriptedAnswers::setRejectUnscriptedDialogs(true);
     }
+
+    void cleanup() { QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0); }
 
     // First run: two roots, nothing to act on, every named part in place.
     void startsEmpty()
@@ -409,14 +447,14 @@ private slots:
         QCOMPARE(texts(menu->actions()).size(), 6);
         QVERIFY(texts(menu->actions()).contains(ids("IDS_MI_DELETE_SEL")));
 
-        // A menu entry reaches its command: print says it is not built yet.
+        // A menu entry reaches its command: print shows its preview.
         menu.reset(w.buildMainTreeMenu());
         for (QAction* act : menu->actions()) {
             if (act->text() == ids("IDS_MI_PRINT_CHAT"))
                 act->trigger();
         }
-        QCOMPARE(ScriptedAnswers::shownBoxes().size(), 1);
-        QVERIFY(lastBox().contains(QLatin1String("not available")));
+        QCOMPARE(ScriptedAnswers::shownDialogs(), QStringList{QStringLiteral("PrintPreviewDialog")});
+        QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
     }
 
     // The four entries of a family pick different messages for the one
@@ -436,27 +474,27 @@ private slots:
         const auto exported = [](int n) { return ids("IDS_SUC_EXPORT_%1_MMS").arg(n); };
 
         selectRows(w, {0, 2, 3});
-        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/sel.csv"));
+        answerExport(out + QStringLiteral("/sel.csv"));
         w.miExport();
         QCOMPARE(lastBox(), exported(3));
-        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/bar.csv"));
+        answerExport(out + QStringLiteral("/bar.csv"));
         w.miExportToolbar();
         QCOMPARE(lastBox(), exported(3));
-        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/chat.csv"));
+        answerExport(out + QStringLiteral("/chat.csv"));
         w.miExportChat();
         QCOMPARE(lastBox(), exported(inChat));
-        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/all.csv"));
+        answerExport(out + QStringLiteral("/all.csv"));
         w.miExportAll();
         QCOMPARE(lastBox(), exported(m_demoTotal));
 
         // The tool bar without selected rows: the chat on a chat node, the
         // whole source on the source node.
         w.messageList()->clearSelection();
-        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/bar-chat.csv"));
+        answerExport(out + QStringLiteral("/bar-chat.csv"));
         w.exportAction()->trigger();
         QCOMPARE(lastBox(), exported(inChat));
         w.sourceTree()->setCurrentIndex(demo);
-        ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/bar-all.csv"));
+        answerExport(out + QStringLiteral("/bar-all.csv"));
         w.exportAction()->trigger();
         QCOMPARE(lastBox(), exported(m_demoTotal));
 
@@ -465,7 +503,13 @@ private slots:
         w.miExport();
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), before + 1);
         QCOMPARE(lastBox(), ids("IDS_NO_MESSAGES_CHOSEN"));
-        QCOMPARE(ScriptedAnswers::fileDialogCaptions().count(ids("IDS_SEL_EXPORT_MESSAGES_PATH")), 6);
+        QCOMPARE(ScriptedAnswers::shownDialogs().count(QStringLiteral("ExportMessagesDlg")), 6);
+
+        // A JSON export names the source it came from.
+        answerExport(out + QStringLiteral("/named.json"), EXPORT_FILTER_JSON);
+        w.miExportAll();
+        QVERIFY(g_readBytesForTest(out + QStringLiteral("/named.json"))
+                    .contains(R"("source":{"kind":"localdb","name":"Demo")"));
     }
 
     void callsAndAttachmentsRunTheirJobs()
@@ -493,25 +537,48 @@ private slots:
         QVERIFY(lastBox().startsWith(ids("IDS_SUC_EXTRACT_MEDIA_FILES_TO_%1").section(u'%', 0, 0)));
     }
 
-    // Backing up a stored iPhone makes "<name>_Backup" and lists it; a second
-    // backup adds nothing twice.
+    // Backing up a stored iPhone proposes "<name>_Backup", makes it, reads
+    // it and makes it current; a second backup into it (typed in another
+    // case) adds no second node.
     void backupMakesALocalDatabase()
     {
         MainWindow w;
+        const ItemModelMain* tree = w.treeModel();
         w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
+        QString proposed;
+        answerLocalDbAsProposed(&proposed);
         w.miBackupToolbar();
+        QCOMPARE(proposed, QStringLiteral("Old Phone_Backup"));
         QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(m_demoTotal));
         const QModelIndex made = localDb(w, QStringLiteral("Old Phone_Backup"));
         QVERIFY(made.isValid());
-        w.sourceTree()->setCurrentIndex(made);
+        QCOMPARE(w.sourceTree()->currentIndex(), made);
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal));
+        QVERIFY(tree->rowCount(made) > 0);
+
+        w.sourceTree()->setCurrentIndex(tree->index(2, 0, device(w, QStringLiteral("Old Phone"))));
+        g_answerLocalDb(QStringLiteral("old phone_BACKUP"));
+        w.miBackupChat();
+        QCOMPARE(tree->rowCount(tree->indexOfItemNode(tree->rootLocalDb())), 3);
+        QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("Old Phone_Backup")));
         QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal));
 
-        w.sourceTree()->setCurrentIndex(w.treeModel()->index(2, 0, device(w, QStringLiteral("Old Phone"))));
-        w.miBackupChat();
-        QCOMPARE(w.treeModel()->rowCount(w.treeModel()->indexOfItemNode(w.treeModel()->rootLocalDb())), 3);
-        // The database is read again on its next selection, still whole.
-        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Old Phone_Backup")));
-        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal));
+        // A name that cannot be a folder is refused and the dialog stays
+        // open; giving up there changes nothing.
+        const int boxes = int(ScriptedAnswers::shownBoxes().size());
+        bool stayedOpen = false;
+        g_answer<LocalDbSelForm>(QStringLiteral("LocalDbSelForm"), [&](LocalDbSelForm& f) {
+            f.findChild<QComboBox*>(QStringLiteral("cbLocalDbNames"))->setEditText(QStringLiteral("../escape"));
+            f.onBtnOkPress();
+            stayedOpen = f.result() != QDialog::Accepted;
+            return int(QDialog::Rejected);
+        });
+        w.miBackupAll();
+        QVERIFY(stayedOpen);
+        QCOMPARE(ScriptedAnswers::shownBoxes().size(), boxes + 1);
+        QCOMPARE(ScriptedAnswers::shownBoxes().last().icon, QMessageBox::Warning);
+        QCOMPARE(tree->rowCount(tree->indexOfItemNode(tree->rootLocalDb())), 3);
+        QVERIFY(!QFileInfo::exists(g_localDbDir().filePath(QStringLiteral("../escape"))));
     }
 
     void deletesFromALocalDatabase()
@@ -530,6 +597,14 @@ private slots:
         ScriptedAnswers::answerNextBox(QMessageBox::No);
         w.miDeleteToolbar();
         QCOMPARE(w.messageModel()->rowCount(), inChat);
+
+        // Cancelled under way: the store and the view stay as they were.
+        ScriptedAnswers::answerNextBox(QMessageBox::Yes);
+        g_cancelNextJob();
+        w.miDelete();
+        QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), chatName);
+        QCOMPARE(w.messageModel()->rowCount(), inChat);
+        QCOMPARE(int(UiCommands::loadLocalDbThrow(name).messages().size()), m_demoTotal);
 
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         w.miDelete();
@@ -573,8 +648,10 @@ private slots:
                                       g_dataSaveDir().absoluteFilePath(QStringLiteral("virtual_ios/Old Phone"))}));
 
         QVERIFY(QDir().mkpath(g_dataSaveDir().filePath(QStringLiteral("ios_cache/x/y"))));
+        QVERIFY(QDir().mkpath(iosbackup_temp_dir().filePath(QStringLiteral("udid/Snapshot"))));
         w.miClearCache();
         QVERIFY(!QFileInfo::exists(g_dataSaveDir().filePath(QStringLiteral("ios_cache"))));
+        QVERIFY(!iosbackup_temp_dir().exists());
         QCOMPARE(lastBox(), ids("IDS_SUC_CLEAR_CACHE"));
 
         // "Disconnect Device" takes the node off the tree, and only it.
@@ -587,15 +664,17 @@ private slots:
         QVERIFY(lastBox().contains(g_productName()));
     }
 
-    // The Desktop store is read from a copy into "<account>_Backup"; the
-    // user's store is left byte for byte as it was.
+    // The account chosen is read from a copy into "ViberPC-<account>", or
+    // into the database the command was started on; the user's store is
+    // left byte for byte as it was.
     void importsFromViberDesktop()
     {
         MainWindow w;
         w.miImportPCPort();
         QCOMPARE(lastBox(), ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT"));
 
-        const QString store = QDir::home().filePath(QStringLiteral(".ViberPC/4915550001/viber.db"));
+        const QString store = UiCommands::viberPCDir().filePath(QStringLiteral("4915550001/viber.db"));
+        QVERIFY(store.startsWith(QDir::homePath()));
         QVERIFY(QDir().mkpath(QFileInfo(store).absolutePath()));
         {
             DesktopFixture f(store);
@@ -605,41 +684,164 @@ private slots:
         const QByteArray before = g_readBytesForTest(store);
         const int total = int(PCViberDb(store).loadDataThrow().messages().size());
         QVERIFY(total > 3);
+        const auto pickFirstAccount = [] {
+            g_answer<DataSourceSelForm>(QStringLiteral("DataSourceSelForm"), [](DataSourceSelForm& d) {
+                d.onBtnOkPress();
+                return d.result();
+            });
+        };
+        pickFirstAccount();
+        QString proposed;
+        answerLocalDbAsProposed(&proposed);
         w.miImportPCPort();
+        QCOMPARE(proposed, QStringLiteral("ViberPC-4915550001"));
         QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(total));
-        const QModelIndex made = localDb(w, QStringLiteral("4915550001_Backup"));
+        const QModelIndex made = localDb(w, proposed);
         QVERIFY(made.isValid());
-        w.sourceTree()->setCurrentIndex(made);
+        QCOMPARE(w.sourceTree()->currentIndex(), made);
         QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(total));
+
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
+        pickFirstAccount();
+        answerLocalDbAsProposed(&proposed);
+        w.miImportPCPortToLocalDb();
+        QCOMPARE(proposed, QStringLiteral("Demo"));
+        QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("Demo")));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal + total));
         QCOMPARE(g_readBytesForTest(store), before);
-        QVERIFY(QDir(g_dataSaveDir().filePath(QStringLiteral("cache")))
-                    .entryList({QStringLiteral("desktop-*")}, QDir::Dirs)
-                    .isEmpty());
-        QDir(QFileInfo(store).absolutePath()).removeRecursively();
+        QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0);
+        QDir(UiCommands::viberPCDir()).removeRecursively();
     }
 
+    // The chooser takes a backup from elsewhere (refusing one listed
+    // already); an encrypted one asks for its password until it is right.
     void importsAnITunesBackup()
     {
+        const QString bk = m_tmp.filePath(QStringLiteral("bk"));
+        QVERIFY(QDir().mkpath(bk));
         ViberBackupLayout layout;
         layout.photoLibrary = false;
-        const QString folder = g_writeViberBackup(m_demo, ViberBackupSample(), m_tmp.filePath(QStringLiteral("bk")),
-                                                  QStringLiteral("plain"), layout);
+        const QString plain = g_writeViberBackup(m_demo, ViberBackupSample(), bk, QStringLiteral("plain"), layout);
+        layout.password = "right one";
+        const QString locked = g_writeViberBackup(m_demo, ViberBackupSample(), bk, QStringLiteral("locked"), layout);
+        const auto chooseAdding = [](const QString& folder, bool twice) {
+            g_answer<LoadItunesBackupDlg>(QStringLiteral("LoadItunesBackupDlg"), [=](LoadItunesBackupDlg& d) {
+                d.addBackupFolder(folder);
+                if (twice)
+                    d.addBackupFolder(folder);
+                d.btnLoadClicked();
+                return d.result();
+            });
+        };
+
         MainWindow w;
-        ScriptedAnswers::answerNextFileDialog(QString());
+        g_answer<LoadItunesBackupDlg>(QStringLiteral("LoadItunesBackupDlg"), [](LoadItunesBackupDlg&) {
+            return int(QDialog::Rejected);
+        });
         w.miImportiTunes(); // cancelled: nothing
         QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
 
-        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Names")));
-        ScriptedAnswers::answerNextFileDialog(folder);
-        w.miImportiTunesToLocalDb();
-        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(m_demoTotal));
-        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Names")));
-        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal + 2));
-
-        // A folder that is no backup is an error, not a crash.
-        ScriptedAnswers::answerNextFileDialog(m_tmp.filePath(QStringLiteral("out")));
+        chooseAdding(plain, true);
+        QString proposed;
+        answerLocalDbAsProposed(&proposed);
         w.miImportiTunes();
-        QCOMPARE(ScriptedAnswers::shownBoxes().last().icon, QMessageBox::Critical);
+        QVERIFY(boxTexts().contains(ids("IDS_LOAD_BK_EXISTS")));
+        QVERIFY(proposed.endsWith(QStringLiteral("_Backup")));
+        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(m_demoTotal));
+        QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, proposed));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal));
+        QVERIFY(!ScriptedAnswers::shownDialogs().contains(QStringLiteral("PasscodeDlg")));
+
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Names")));
+        chooseAdding(locked, false);
+        QStringList fieldAfter;
+        g_answer<PasscodeDlg>(QStringLiteral("PasscodeDlg"), [&](PasscodeDlg& d) {
+            auto* field = d.findChild<QLineEdit*>(QStringLiteral("txtPasscode"));
+            for (const QString& typed : {QStringLiteral("wrong one"), QStringLiteral("right one")}) {
+                field->setText(typed);
+                d.btnOKPressed();
+                fieldAfter << field->text();
+                if (d.result() == QDialog::Accepted)
+                    break;
+            }
+            return d.result();
+        });
+        answerLocalDbAsProposed(&proposed);
+        w.miImportiTunesToLocalDb();
+        QCOMPARE(fieldAfter, (QStringList{QString(), QStringLiteral("right one")}));
+        QVERIFY(boxTexts().contains(ids("IDS_INVALID_PASSWORD")));
+        QCOMPARE(proposed, QStringLiteral("Names"));
+        QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("Names")));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal + 2));
+        QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0);
+    }
+
+    // Messages written into a backup come back when that backup is imported.
+    void writesIntoAnITunesBackup()
+    {
+        const QString bk = m_tmp.filePath(QStringLiteral("bk-target"));
+        QVERIFY(QDir().mkpath(bk));
+        ViberBackupLayout layout;
+        layout.photoLibrary = false;
+        ContainerFixture names(m_tmp.filePath(QStringLiteral("names-container")));
+        const qint64 p = names.store().addPerson(QStringLiteral("+15550007"), {}, 0, QStringLiteral("Target"));
+        IosStoreWriter::Message m;
+        m.chat = names.store().addChat(700000000, {p});
+        m.date = 700000000;
+        m.text = QStringLiteral("already in the backup");
+        m.person = p;
+        names.store().addMessage(m);
+        names.finish();
+        const QString target = g_writeViberBackup(names.root().absolutePath(), ViberBackupSample(), bk,
+                                                  QStringLiteral("target"), layout);
+        const auto choose = [](const QString& folder) {
+            g_answer<LoadItunesBackupDlg>(QStringLiteral("LoadItunesBackupDlg"), [folder](LoadItunesBackupDlg& d) {
+                d.addBackupFolder(folder);
+                d.btnLoadClicked();
+                return d.result();
+            });
+        };
+
+        MainWindow w;
+        const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
+        w.sourceTree()->setCurrentIndex(demo);
+        w.sourceTree()->setCurrentIndex(w.treeModel()->index(0, 0, demo));
+        const int inChat = w.messageModel()->rowCount();
+        choose(target);
+        w.miExport2ITunesBKChat();
+        QVERIFY2(lastBox().startsWith(QStringLiteral("Successfully transferred")), qPrintable(lastBox()));
+
+        choose(target);
+        g_answerLocalDb(QStringLiteral("From target"));
+        w.miImportiTunes();
+        QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("From target")));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(inChat + 1));
+    }
+
+    // The preview gets the messages of the entry: a few selected rows fit
+    // on fewer pages than the whole source.
+    void printPreviewsTheChosenMessages()
+    {
+        MainWindow w;
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Names")));
+        const auto previewPages = [](int* pages) {
+            g_answer<QPrintPreviewDialog>(QStringLiteral("PrintPreviewDialog"), [pages](QPrintPreviewDialog& d) {
+                auto* preview = d.findChild<QPrintPreviewWidget*>();
+                preview->updatePreview();
+                *pages = preview->pageCount();
+                return int(QDialog::Rejected);
+            });
+        };
+        int all = 0;
+        previewPages(&all);
+        w.miPrintAll();
+        selectRows(w, {0});
+        int one = 0;
+        previewPages(&one);
+        w.miPrintToolbar();
+        QCOMPARE(one, 1);
+        QVERIFY2(all > one, qPrintable(QString::number(all)));
+        QCOMPARE(ScriptedAnswers::shownDialogs().count(QStringLiteral("PrintPreviewDialog")), 2);
     }
 };
 

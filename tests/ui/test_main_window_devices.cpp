@@ -1,4 +1,6 @@
-// iPhone nodes come and go with simulated devices.
+// iPhone nodes come and go with simulated devices, are loaded on arrival and
+// take messages from one another.
+#include "CommandTestSupport.h"
 #include "SimFixture.h"
 #include "device/DeviceWatcher.h"
 #include "shell/DataFolders.h"
@@ -7,14 +9,32 @@
 #include "support/TestEnv.h"
 #include "ui/DeviceFramework.h"
 #include "ui/ItemModelMain.h"
+#include "ui/ItemModelSms.h"
 #include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
+#include "ui/ProgressForm.h"
 #include "ui/ScriptedAnswers.h"
+#include "ui/dialogs/DataSourceSelForm.h"
+#include "ui/dialogs/PasscodeDlg.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
+
+namespace {
+CFType dict(const QList<QPair<QString, CFType>>& entries)
+{
+    CFType d = CFType::createCFDictionary();
+    for (const auto& e : entries)
+        d.put(e.first, e.second);
+    return d;
+}
+
+const SimEntries kDirect = {{QStringLiteral("HouseArrest"), CFType::createCFBoolean(true)}};
+} // namespace
 
 class TestMainWindowDevices : public QObject
 {
@@ -31,6 +51,42 @@ private:
             names << n->name;
         return names;
     }
+    static _ItemNode* phone(const MainWindow& w, const QString& name)
+    {
+        for (_ItemNode* n : w.treeModel()->rootDevice()->children) {
+            if (n->name == name)
+                return n;
+        }
+        return nullptr;
+    }
+    // Selects the phone's node and returns the number of messages shown.
+    static int shownOf(MainWindow& w, const QString& name)
+    {
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, name)));
+        return w.messageModel()->rowCount();
+    }
+
+    void addViberPhone(const QString& folder, const QString& name, const SimEntries& extra, bool attached,
+                       bool ownHistory)
+    {
+        m_sim->addDevice(folder, name, QStringLiteral("udid-") + folder, extra, attached);
+        ContainerFixture c(m_sim->containerDir(folder, QStringLiteral("com.viber")));
+        if (ownHistory) {
+            IosStoreWriter& w = c.store();
+            const qint64 zed = w.addPerson(QStringLiteral("+15550001"), {}, 0, QStringLiteral("Zed"));
+            IosStoreWriter::Message m;
+            m.chat = w.addChat(600000000, {zed});
+            m.person = zed;
+            m.state = QStringLiteral("received");
+            m.text = QStringLiteral("phone's own");
+            m.date = 600000000;
+            m.token = 9001;
+            w.addMessage(m);
+        } else {
+            g_fillSampleStore(c);
+        }
+        c.finish();
+    }
 
 private slots:
     void initTestCase()
@@ -38,28 +94,43 @@ private slots:
         g_requireTestEnvironment();
         g_delDirCascade(g_dataSaveDir().absolutePath());
         m_sim = std::make_unique<SimFixture>(m_tmp.filePath(QStringLiteral("sim")));
-        m_sim->addDevice(QStringLiteral("a"), QStringLiteral("Anna's iPhone"), QStringLiteral("00008030-00A"));
-        m_sim->addDevice(QStringLiteral("b"), QStringLiteral("Ben's iPhone"), QStringLiteral("00008030-00B"));
+        addViberPhone(QStringLiteral("a"), QStringLiteral("Anna's iPhone"), kDirect, true, false);
+        addViberPhone(QStringLiteral("b"), QStringLiteral("Ben's iPhone"), kDirect, true, true);
+        // Refuses house arrest and has no Viber: the backup route and the
+        // empty store standing in.
+        m_sim->addDevice(QStringLiteral("e"), QStringLiteral("Empty"), QStringLiteral("udid-e"), {}, false);
+        // Backs up encrypted: the password is asked for.
+        addViberPhone(QStringLiteral("l"), QStringLiteral("Locked"),
+                      {{QStringLiteral("Domains"),
+                        dict({{QStringLiteral("com.apple.mobile.backup"),
+                               dict({{QStringLiteral("WillEncrypt"), CFType::createCFBoolean(true)}})}})},
+                       {QStringLiteral("Backup"), dict({{QStringLiteral("Password"), CFType::createCFString(QStringLiteral("pw"))}})}},
+                      false, false);
         QCOMPARE(g_loadDeviceFramework(), DEVICE_FRAMEWORK_LOADED);
-        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
     }
+
+    void init()
+    {
+        ScriptedAnswers::reset();
+        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
+        ScriptedAnswers::setRejectUnscriptedDialogs(true);
+    }
+
+    void cleanup() { QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0); }
 
     void nodesFollowArrivalAndDeparture()
     {
         MainWindow w;
         QVERIFY(w.deviceWatcher() && w.deviceWatcher()->isWatching());
         QTRY_COMPARE(phones(w).size(), 2);
-        QVERIFY(phones(w).contains(QStringLiteral("Anna's iPhone")));
-        // The load from a device is not built yet: each arrival says so.
-        int notices = 0;
-        for (const auto& box : ScriptedAnswers::shownBoxes())
-            notices += box.text.contains(QLatin1String("not available")) ? 1 : 0;
-        QCOMPARE(notices, 2);
+        // Each arrival is loaded and its chats listed.
+        QTRY_VERIFY(!phone(w, QStringLiteral("Anna's iPhone"))->children.isEmpty());
+        QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
+        QVERIFY(shownOf(w, QStringLiteral("Anna's iPhone")) > 5);
+        QCOMPARE(g_boxTexts(), QStringList());
 
         // Two iPhones: transfers between them are offered.
-        const QModelIndex anna =
-            w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice()->children.at(0));
-        w.sourceTree()->setCurrentIndex(anna);
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone"))));
         QVERIFY(w.actions().actI2i->isEnabled());
         QVERIFY(w.actions().actBackup->isEnabled());
         std::unique_ptr<QMenu> menu(w.buildMainTreeMenu());
@@ -68,16 +139,17 @@ private slots:
         // One leaves: only its node goes, and the view is reset.
         SimFixture::detach(QStringLiteral("b"));
         QTRY_COMPARE(phones(w), QStringList{QStringLiteral("Anna's iPhone")});
-        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice()->children.at(0)));
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone"))));
         QVERIFY(!w.actions().actI2i->isEnabled());
 
-        // "Disconnect Device" removes the current iPhone; it comes back when
-        // it is attached again.
+        // "Disconnect Device" removes the current iPhone; attached again it
+        // comes back loaded.
         SimFixture::detach(QStringLiteral("a"));
         QTRY_VERIFY(phones(w).isEmpty());
         SimFixture::attach(QStringLiteral("a"));
         QTRY_COMPARE(phones(w), QStringList{QStringLiteral("Anna's iPhone")});
-        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice()->children.at(0)));
+        QTRY_VERIFY(!phone(w, QStringLiteral("Anna's iPhone"))->children.isEmpty());
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone"))));
         w.miUnmoutDevice();
         QVERIFY(phones(w).isEmpty());
         QVERIFY(!w.actions().actBackup->isEnabled());
@@ -85,6 +157,125 @@ private slots:
         SimFixture::detach(QStringLiteral("a"));
         QTest::qWait(200);
         QVERIFY(phones(w).isEmpty());
+        SimFixture::attach(QStringLiteral("a"));
+        SimFixture::attach(QStringLiteral("b"));
+    }
+
+    // A load cancelled on arrival leaves the node empty; selecting it reads
+    // the phone again.
+    void selectingAnUnreadPhoneLoadsIt()
+    {
+        MainWindow w;
+        QTRY_COMPARE(phones(w).size(), 2);
+        QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
+        SimFixture::detach(QStringLiteral("b"));
+        QTRY_COMPARE(phones(w).size(), 1);
+        g_cancelNextJob();
+        SimFixture::attach(QStringLiteral("b"));
+        QTRY_COMPARE(phones(w).size(), 2);
+        QTRY_COMPARE(ScriptedAnswers::pendingDialogScripts(), 0);
+        QTest::qWait(100);
+        QVERIFY(phone(w, QStringLiteral("Ben's iPhone"))->children.isEmpty());
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Ben's iPhone"))));
+        QTRY_VERIFY2(phone(w, QStringLiteral("Ben's iPhone"))->children.size() == 1,
+                     qPrintable(g_boxTexts().join(u'\n') + ScriptedAnswers::shownDialogs().join(u',')));
+    }
+
+    // A phone that leaves while it is being read is not put back into the
+    // tree by the load's end; attached again it is read as usual.
+    void aPhoneLeavingDuringItsLoad()
+    {
+        MainWindow w;
+        QTRY_COMPARE(phones(w).size(), 2);
+        QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
+        SimFixture::detach(QStringLiteral("b"));
+        QTRY_COMPARE(phones(w).size(), 1);
+        bool leftDuringLoad = false;
+        g_answer<ProgressForm>(QStringLiteral("ProgressForm"), [&](ProgressForm&) {
+            SimFixture::detach(QStringLiteral("b"));
+            leftDuringLoad = QTest::qWaitFor([&] { return phones(w).size() == 1; }, 5000);
+            return 0; // the job goes on
+        });
+        SimFixture::attach(QStringLiteral("b"));
+        QTRY_VERIFY(leftDuringLoad);
+        QTest::qWait(500);
+        QCOMPARE(phones(w), QStringList{QStringLiteral("Anna's iPhone")});
+        QCOMPARE(w.messageModel()->rowCount(), 0);
+
+        SimFixture::attach(QStringLiteral("b"));
+        QTRY_VERIFY(phone(w, QStringLiteral("Ben's iPhone")));
+        QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
+    }
+
+    // The target is chosen among the other iPhones; after the transfer its
+    // node is read again and shows the messages it received.
+    void transfersBetweenTwoPhones()
+    {
+        MainWindow w;
+        QTRY_COMPARE(phones(w).size(), 2);
+        QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
+        const int benBefore = shownOf(w, QStringLiteral("Ben's iPhone"));
+        const int annaShown = shownOf(w, QStringLiteral("Anna's iPhone"));
+        QStringList offered;
+        g_answer<DataSourceSelForm>(QStringLiteral("DataSourceSelForm"), [&](DataSourceSelForm& d) {
+            for (auto* item : d.findChildren<QTreeWidget*>().first()->findItems(QStringLiteral("*"), Qt::MatchWildcard))
+                offered << item->text(0);
+            d.onBtnOkPress();
+            return d.result();
+        });
+        w.miI2iAll();
+        QCOMPARE(offered, QStringList{QStringLiteral("Ben's iPhone")});
+        const QStringList boxes = g_boxTexts();
+        QVERIFY(boxes.first().startsWith(ids("IDS_BEFORE_RESTORE_VIBER_KILL_VIBER_FIRST")));
+        QVERIFY2(boxes.last().startsWith(QStringLiteral("Successfully transferred")), qPrintable(boxes.join(u'\n')));
+        QTRY_COMPARE(w.sourceTree()->currentIndex(), w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Ben's iPhone"))));
+        const int benAfter = w.messageModel()->rowCount();
+        QVERIFY2(benAfter > benBefore && benAfter <= benBefore + annaShown, qPrintable(QString::number(benAfter)));
+
+        // Again: nothing is doubled on the phone.
+        g_answer<DataSourceSelForm>(QStringLiteral("DataSourceSelForm"), [](DataSourceSelForm& d) {
+            d.onBtnOkPress();
+            return d.result();
+        });
+        w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone"))));
+        w.miI2iToolbar();
+        QCOMPARE(shownOf(w, QStringLiteral("Ben's iPhone")), benAfter);
+    }
+
+    // A phone without Viber is backed up, asked about and shown empty; an
+    // encrypted device backup asks for its password.
+    void backupRouteArrivals()
+    {
+        MainWindow w;
+        QTRY_COMPARE(phones(w).size(), 2);
+        QTRY_VERIFY(!phone(w, QStringLiteral("Anna's iPhone"))->children.isEmpty());
+        SimFixture::attach(QStringLiteral("e"));
+        QTRY_VERIFY(phones(w).contains(QStringLiteral("Empty")));
+        QTRY_VERIFY(g_boxTexts().size() >= 2);
+        QVERIFY(g_boxTexts().at(0).contains(QStringLiteral("Do you have any Viber Message")));
+        QVERIFY(g_boxTexts().at(1).startsWith(QStringLiteral("iPhone detected")));
+        QVERIFY(phone(w, QStringLiteral("Empty"))->children.isEmpty());
+        QCOMPARE(shownOf(w, QStringLiteral("Empty")), 0);
+        // Messages can go to it now.
+        QVERIFY(w.actions().actI2i->isEnabled());
+
+        QStringList fieldAfter;
+        g_answer<PasscodeDlg>(QStringLiteral("PasscodeDlg"), [&](PasscodeDlg& d) {
+            auto* field = d.findChild<QLineEdit*>(QStringLiteral("txtPasscode"));
+            for (const QString& typed : {QStringLiteral("wrong"), QStringLiteral("pw")}) {
+                field->setText(typed);
+                d.btnOKPressed();
+                fieldAfter << field->text();
+                if (d.result() == QDialog::Accepted)
+                    break;
+            }
+            return d.result();
+        });
+        SimFixture::attach(QStringLiteral("l"));
+        QTRY_VERIFY(phones(w).contains(QStringLiteral("Locked")));
+        QTRY_VERIFY_WITH_TIMEOUT(!phone(w, QStringLiteral("Locked"))->children.isEmpty(), 20000);
+        QCOMPARE(fieldAfter, (QStringList{QString(), QStringLiteral("pw")}));
+        QCOMPARE(shownOf(w, QStringLiteral("Locked")), shownOf(w, QStringLiteral("Anna's iPhone")));
     }
 };
 

@@ -41,7 +41,8 @@ JobEnd exportMessages(QWidget* parent, const QList<_ViberMsg*>& msgs, const Json
 JobEnd exportCalls(QWidget* parent, const QList<_ViberMsg*>& msgs)
 {
     const QString proposed = QDir::home().filePath(g_timestampedName(QStringLiteral("calls")) + QStringLiteral(".txt"));
-    const QString path = g_getSaveFileName(parent, ids("IDS_SEL_EXPORT_MESSAGES_PATH"), proposed, QString());
+    const QString path = g_getSaveFileName(parent, ids("IDS_SEL_EXPORT_CALLS_PATH"), proposed,
+                                           QStringLiteral("Text (*.txt)"));
     if (path.isEmpty())
         return JobEnd::NotStarted;
 
