@@ -13,7 +13,18 @@
 #include <memory>
 
 namespace {
-bool hasViberData(const BackupManifest& m)
+void useTemplate(IOSDeviceLoadResult& result)
+{
+    const QString store = result.dataDir.absoluteFilePath(QStringLiteral("Documents/Contacts.data"));
+    g_copyTemplateStoreThrow(store);
+    result.templateStore = true;
+    result.containers = ViberContainers();
+    result.containers.storeFile = store;
+    result.containers.appRoot = result.dataDir;
+}
+} // namespace
+
+bool g_backupHasViberData(const BackupManifest& m)
 {
     for (const auto& top : m.rootNode().children) {
         const bool apps = top->name.compare(QLatin1String("Applications"), Qt::CaseInsensitive) == 0;
@@ -26,17 +37,6 @@ bool hasViberData(const BackupManifest& m)
     }
     return false;
 }
-
-void useTemplate(IOSDeviceLoadResult& result)
-{
-    const QString store = result.dataDir.absoluteFilePath(QStringLiteral("Documents/Contacts.data"));
-    g_copyTemplateStoreThrow(store);
-    result.templateStore = true;
-    result.containers = ViberContainers();
-    result.containers.storeFile = store;
-    result.containers.appRoot = result.dataDir;
-}
-} // namespace
 
 bool g_loadIOSViberMessagesThrow(const IOSDevice& device, const IOSDeviceLoadHooks& hooks, IOSDeviceLoadResult& result)
 {
@@ -75,7 +75,7 @@ bool g_loadIOSViberMessagesThrow(const IOSDevice& device, const IOSDeviceLoadHoo
 
     const QDir cache = device.cacheDir();
     result.dataDir = QDir(cache.absoluteFilePath(QStringLiteral("com.viber")));
-    if (!hasViberData(manifest)) {
+    if (!g_backupHasViberData(manifest)) {
         useTemplate(result);
         return true;
     }

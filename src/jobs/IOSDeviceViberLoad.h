@@ -46,4 +46,7 @@ struct IOSDeviceLoadResult
 // backup. False when a job failed or was cancelled (its progress display has
 // told the user); raises std::runtime_error with a text for the user when the
 // device's backup settings refuse or the backup cannot be read.
+// Whether a backup holds a Viber container (the app's, or today's app group).
+bool g_backupHasViberData(const BackupManifest& manifest);
+
 bool g_loadIOSViberMessagesThrow(const IOSDevice& device, const IOSDeviceLoadHooks& hooks, IOSDeviceLoadResult& result);

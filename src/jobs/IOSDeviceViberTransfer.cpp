@@ -16,20 +16,6 @@
 #include <memory>
 
 namespace {
-bool hasViberData(const BackupManifest& m)
-{
-    for (const auto& top : m.rootNode().children) {
-        const bool apps = top->name.compare(QLatin1String("Applications"), Qt::CaseInsensitive) == 0;
-        const bool groups = top->name.compare(QLatin1String(CurrentStore::kBackupGroupTop), Qt::CaseInsensitive) == 0;
-        for (const auto& child : top->children) {
-            if ((apps && child->name.compare(QLatin1String("com.viber"), Qt::CaseInsensitive) == 0) ||
-                (groups && child->name.compare(QLatin1String(CurrentStore::kGroupContainerName), Qt::CaseInsensitive) == 0))
-                return true;
-        }
-    }
-    return false;
-}
-
 // Merges msgs into the store of target; false when the job did not succeed.
 bool mergeThrow(const IOSDevice& device, const ViberContainers& target, const QList<_ViberMsg*>& msgs, bool direct,
                 const IOSDeviceLoadHooks& hooks, IOSTransferResult& result,
@@ -135,7 +121,7 @@ IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const QList<_
     ViberContainers target;
     target.appRoot = QDir(cache.absoluteFilePath(QStringLiteral("com.viber")));
     bool hasData = false;
-    if (hasViberData(manifest)) {
+    if (g_backupHasViberData(manifest)) {
         std::unique_ptr<IOSLoadViberFromiTunesThread> load;
         if (!hooks.runJob([&](JobProgress& p) {
                 load = std::make_unique<IOSLoadViberFromiTunesThread>(&manifest, p, cache.absolutePath());

@@ -78,8 +78,9 @@ int ToITunesCommand::run(CliContext& ctx)
     QString dir;
     if (!g_requireOption(ctx, QStringLiteral("backup"), dir, code))
         return code;
-    if (!QFileInfo(dir).isDir())
-        return ctx.fail(QStringLiteral("--backup %1: no such folder").arg(dir));
+    const QString pathError = g_pathKindError(QStringLiteral("backup"), dir, true);
+    if (!pathError.isEmpty())
+        return ctx.fail(pathError);
     SourceLoader loader(ctx.source);
     loader.setMakePreviews(true);
     ViberData data;
