@@ -3,6 +3,7 @@
 #include "fixtures/CurrentStoreFixture.h"
 #include "fixtures/StoreFixture.h"
 #include "fixtures/ViberBackupFixture.h"
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QCryptographicHash>
@@ -10,13 +11,6 @@
 #include <QTest>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 QByteArray digest(const QString& path)
 {
     return QCryptographicHash::hash(g_readFile(path), QCryptographicHash::Sha1);
@@ -47,15 +41,7 @@ class TestCliDeviceTransfer : public QObject
 
     CliResult cli(const QStringList& args)
     {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            return {-1, QString(), QStringLiteral("timed out")};
-        }
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args, m_env, 120000);
     }
 
     void addSamplePhone(const QString& folder, bool houseArrest)

@@ -1,5 +1,6 @@
 #include "SimFixture.h"
 
+#include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QElapsedTimer>
@@ -7,24 +8,9 @@
 #include <QTest>
 
 namespace {
-struct CliResult
-{
-    int code;
-    QString out;
-    QString err;
-};
-
 CliResult runCli(const QProcessEnvironment& env, const QStringList& args)
 {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(FERROWICK_CLI_PATH), args);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {-1, QString(), QStringLiteral("timed out")};
-    }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args, env, 60000);
 }
 } // namespace
 
