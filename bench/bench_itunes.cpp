@@ -5,6 +5,7 @@
 // of the decrypted file (default 1024).
 #include "fixtures/BackupFixture.h"
 #include "itunes/BackupManifest.h"
+#include "shell/DataFolders.h"
 #include "itunes/Keybag.h"
 #include "itunes/MBDBParser.h"
 #include "itunes/ManifestDb.h"
@@ -70,7 +71,7 @@ DecryptSetup& decryptSetup()
     const QString folder = fx.write(s.tmp.filePath(QStringLiteral("backups")));
     QFile::remove(plain);
 
-    s.backup = std::make_unique<BackupManifest>(folder);
+    s.backup = std::make_unique<BackupManifest>(folder, DataFolders(s.tmp.filePath(QStringLiteral("data"))));
     s.backup->readManifestInfo();
     s.backup->setPasscode(QStringLiteral("bench"));
     s.backup->parseInfo();

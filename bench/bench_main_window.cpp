@@ -30,10 +30,16 @@ namespace {
 const int kMessages = 1000000;
 const QString kDbName = QStringLiteral("Big");
 
+// The data folder main() chose (the environment, else beside the stores).
+DataFolders benchFolders()
+{
+    return g_resolveDataFolders();
+}
+
 // The local database, made once from the generated store by the backup job.
 bool makeLocalDb()
 {
-    const QDir folder(g_localDbDir().filePath(kDbName));
+    const QDir folder(benchFolders().localDbDir().filePath(kDbName));
     if (QFileInfo(folder.filePath(QString::fromLatin1(kLocalDbStoreFile))).isFile())
         return true;
     ViberData data;
@@ -65,7 +71,7 @@ Shown& shown(benchmark::State& state)
         return s;
     }
     ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
-    s.window = new MainWindow;
+    s.window = new MainWindow(benchFolders());
     s.window->show();
     const ItemModelMain* tree = s.window->treeModel();
     for (const _ItemNode* n : tree->rootLocalDb()->children) {

@@ -22,6 +22,7 @@
 #include "fixtures/BackupFixture.h"
 #include "itunes/BackupManifest.h"
 #include "plist/CFType.h"
+#include "shell/DataFolders.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -170,7 +171,9 @@ int restore(const QString& folder, const CFType& config, const QString& source, 
     if (!failure.isEmpty())
         return fail(failure, "Restore Failed (Error Code -205).");
 
-    BackupManifest manifest(QDir(root).filePath(source));
+    // A program of its own: its working copies go where the caller's
+    // environment puts the data folder.
+    BackupManifest manifest(QDir(root).filePath(source), g_resolveDataFolders());
     manifest.readManifestInfo();
     if (manifest.info().isEncrypted) {
         const QString pw = password.isEmpty() ? sw.get(QStringLiteral("Password")).CFStringQString() : password;

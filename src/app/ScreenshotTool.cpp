@@ -58,12 +58,13 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
         return 2;
     }
-    if (const int failed = g_prepareApplication())
+    const DataFolders folders = g_resolveDataFolders();
+    if (const int failed = g_prepareApplication(folders))
         return failed;
     const QDir out(QString::fromLocal8Bit(argv[1]));
     out.mkpath(QStringLiteral("."));
     // A stored device copy shows what an iPhone looks like in the tree.
-    const QString phone = g_dataSaveDir().filePath(QStringLiteral("virtual_ios/Demo iPhone"));
+    const QString phone = folders.storedDevicesDir().filePath(QStringLiteral("Demo iPhone"));
     if (!QFileInfo::exists(phone)) {
         try {
             g_writeDemoContainerThrow(phone);
@@ -75,12 +76,12 @@ int main(int argc, char* argv[])
     // Nobody is there to answer a box.
     ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
 
-    MainWindow w;
+    MainWindow w(folders);
     w.resize(1280, 760);
     w.show();
     const ItemModelMain* tree = w.treeModel();
     if (tree->rootLocalDb()->children.isEmpty()) {
-        std::fprintf(stderr, "no local database in %s\n", qPrintable(g_localDbDir().absolutePath()));
+        std::fprintf(stderr, "no local database in %s\n", qPrintable(folders.localDbDir().absolutePath()));
         return 1;
     }
     const _ItemNode* db = tree->rootLocalDb()->children.first();

@@ -68,7 +68,8 @@ int g_cliUsage(QTextStream& err, const QString& text, const QString& command)
     return CLI_EXIT_USAGE;
 }
 
-int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const CliRunOptions& options)
+int runCli(const QStringList& args, const DataFolders& defaultFolders, QTextStream& out, QTextStream& err,
+           const CliRunOptions& options)
 {
     const auto commands = g_cliCommands();
 
@@ -159,16 +160,17 @@ int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const Cl
         const QString extra = positional.size() > 1 ? positional.at(1) : positional.value(0);
         return usageError(err, QStringLiteral("unexpected argument '%1'").arg(extra), commandName);
     }
+    DataFolders folders = defaultFolders;
     if (parser.isSet(dataDirOption)) {
         const QString dir = parser.value(dataDirOption);
         if (dir.trimmed().isEmpty())
             return usageError(err, QStringLiteral("--data-dir needs a folder"), commandName);
-        qputenv("FERROWICK_DATA_DIR", dir.toLocal8Bit());
+        folders = DataFolders(dir);
     }
 
     SourceChoice source;
     QString sourceError;
-    if (!SourceChoice::fromParser(parser, sourceNames, source, sourceError))
+    if (!SourceChoice::fromParser(parser, sourceNames, folders, source, sourceError))
         return usageError(err, sourceError, commandName);
     if (command->requiresSource() && source.kind == SourceChoice::None)
         return usageError(err,
@@ -177,11 +179,11 @@ int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const Cl
                           commandName);
 
     if (options.installLogging) {
-        logsaver_install_msghandler(g_dataSaveDir().filePath(QStringLiteral("qlogs")), 10, false);
+        logsaver_install_msghandler(folders.logDir().absolutePath(), 10, false);
         qInfo().noquote() << "ferrowick-cli" << args.mid(1).join(u' ');
     }
 
-    CliContext ctx{parser, source, out, err, options.interactive, options.keepLoadedData};
+    CliContext ctx{parser, source, out, err, folders, options.interactive, options.keepLoadedData};
     const int code = command->run(ctx);
     out.flush();
     err.flush();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/DataFolders.h"
+
 #include <QStringList>
 #include <QTextStream>
 
@@ -14,5 +16,7 @@ struct CliRunOptions
 };
 
 // Parses a whole ferrowick-cli command line (args[0] is the program name),
-// runs the command and returns the exit status.
-int runCli(const QStringList& args, QTextStream& out, QTextStream& err, const CliRunOptions& options = {});
+// runs the command and returns the exit status. The command keeps its data in
+// folders, or in the folder of --data-dir when the command line gives one.
+int runCli(const QStringList& args, const DataFolders& folders, QTextStream& out, QTextStream& err,
+           const CliRunOptions& options = {});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SourceChoice.h"
+#include "shell/DataFolders.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -20,13 +21,15 @@ enum CliExit {
 int g_cliUsage(QTextStream& err, const QString& text, const QString& command = QString());
 
 // Everything a command needs while it runs: its parsed options, the source the
-// user chose (when the command reads messages) and the two output streams.
+// user chose (when the command reads messages), the two output streams and
+// the data folder of this run.
 struct CliContext
 {
     const QCommandLineParser& parser;
     SourceChoice source;
     QTextStream& out;
     QTextStream& err;
+    DataFolders folders;
     // Whether progress may be drawn on the error stream (it is a terminal).
     bool interactive = false;
     // See CliRunOptions::keepLoadedData.

@@ -53,8 +53,8 @@ QString SourceChoice::kindOption(Kind kind)
     return QString();
 }
 
-bool SourceChoice::fromParser(const QCommandLineParser& parser, const QStringList& known, SourceChoice& choice,
-                            QString& error)
+bool SourceChoice::fromParser(const QCommandLineParser& parser, const QStringList& known,
+                              const DataFolders& folders, SourceChoice& choice, QString& error)
 {
     choice = SourceChoice();
     for (const SourceOption& o : kSourceOptions) {
@@ -77,7 +77,7 @@ bool SourceChoice::fromParser(const QCommandLineParser& parser, const QStringLis
                 error = QStringLiteral("--%1 needs a value").arg(name);
                 return false;
             }
-            const QStringList ambiguous = o.kind == LocalDb ? g_localDbCaseAmbiguity(choice.value) : QStringList();
+            const QStringList ambiguous = o.kind == LocalDb ? g_localDbCaseAmbiguity(folders, choice.value) : QStringList();
             if (!ambiguous.isEmpty()) {
                 error = QStringLiteral("--%1: '%2' matches %3; give the exact name")
                             .arg(name, choice.value, ambiguous.join(QLatin1String(", ")));

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class DataFolders;
+
 // The source of messages a command reads, as chosen on the command line.
 struct SourceChoice
 {
@@ -19,8 +21,9 @@ struct SourceChoice
 
     static QList<QCommandLineOption> options();
     // Reads the source options of a parsed command line. Fails with a text when
-    // more than one source is given or an option lacks what it needs.
-    static bool fromParser(const QCommandLineParser& parser, const QStringList& known, SourceChoice& choice,
-                           QString& error);
+    // more than one source is given or an option lacks what it needs; a
+    // --localdb name is looked up among the databases of folders.
+    static bool fromParser(const QCommandLineParser& parser, const QStringList& known, const DataFolders& folders,
+                           SourceChoice& choice, QString& error);
     static QString kindOption(Kind kind);
 };

@@ -42,7 +42,10 @@ auto loadNaming(const QString& what, Load load) -> decltype(load())
 }
 } // namespace
 
-SourceLoader::SourceLoader(SourceChoice choice) : m_choice(std::move(choice)) {}
+SourceLoader::SourceLoader(SourceChoice choice, const DataFolders& folders)
+    : m_choice(std::move(choice)), m_folders(folders)
+{
+}
 
 SourceLoader::~SourceLoader() = default;
 
@@ -54,7 +57,7 @@ ViberData SourceLoader::loadThrow()
         data = loadContainerThrow(m_choice.value, m_choice.value, m_choice.appContainer);
         break;
     case SourceChoice::Demo:
-        data = loadContainerThrow(g_demoContainerThrow(), QStringLiteral("--demo"));
+        data = loadContainerThrow(g_demoContainerThrow(m_folders), QStringLiteral("--demo"));
         break;
     case SourceChoice::LocalDb:
         data = loadLocalDbThrow(m_choice.value);
@@ -119,7 +122,7 @@ void removeStaleCopies(const QDir& cache)
 QString SourceLoader::privateCopyThrow(const QString& file)
 {
     if (!m_copy) {
-        const QDir cache(g_dataSaveDir().filePath(QStringLiteral("cache")));
+        const QDir cache = m_folders.cacheDir();
         cache.mkpath(QStringLiteral("."));
         removeStaleCopies(cache);
         m_copy = std::make_unique<QTemporaryDir>(cache.filePath(QStringLiteral("source-XXXXXX")));
@@ -187,7 +190,7 @@ ViberData SourceLoader::loadLocalDbThrow(const QString& name)
         g_raise(QStringLiteral("--localdb: '%1' is not a database name").arg(name));
     // The same folder a backup into this name writes to (names match without
     // regard to case).
-    const QString folder = g_localDbFolder(name);
+    const QString folder = g_localDbFolder(m_folders, name);
     if (folder.isEmpty())
         g_raise(QStringLiteral("--localdb: '%1' is not a database name").arg(name));
     const QDir root(folder);
@@ -306,7 +309,7 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
     const QString wrong = g_pathKindError(QStringLiteral("itunes"), dir, true);
     if (!wrong.isEmpty())
         g_raise(wrong);
-    BackupManifest manifest(QFileInfo(dir).absoluteFilePath());
+    BackupManifest manifest(QFileInfo(dir).absoluteFilePath(), m_folders);
     loadNaming(what, [&] { manifest.readManifestInfo(); });
 
     QString sink;
@@ -333,7 +336,7 @@ ViberData SourceLoader::loadITunesThrow(const QString& dir)
     bool hasData = false;
     {
         InterruptGuard guard(progress);
-        IOSLoadViberFromiTunesThread job(&manifest, progress);
+        IOSLoadViberFromiTunesThread job(&manifest, progress, m_folders);
         job.run();
         found = job.containers();
         hasData = job.hasData();
@@ -369,7 +372,7 @@ ViberData SourceLoader::loadDeviceThrow(const QString& udid)
         return true;
     };
     IOSDeviceLoadResult result;
-    if (!g_loadIOSViberMessagesThrow(device, hooks, result))
+    if (!g_loadIOSViberMessagesThrow(device, m_folders, hooks, result))
         throw SourceInterrupted();
     if (result.skipped > 0 && m_err)
         *m_err << QStringLiteral("ferrowick-cli: %1 attachments could not be copied\n").arg(result.skipped);

@@ -31,7 +31,8 @@ public:
 class SourceLoader
 {
 public:
-    explicit SourceLoader(SourceChoice choice);
+    // Private copies and caches go into folders.
+    SourceLoader(SourceChoice choice, const DataFolders& folders);
     ~SourceLoader();
     SourceLoader(const SourceLoader&) = delete;
     SourceLoader& operator=(const SourceLoader&) = delete;
@@ -73,6 +74,7 @@ private:
     ViberData loadDeviceThrow(const QString& udid);
 
     SourceChoice m_choice;
+    DataFolders m_folders;
     bool m_makePreviews = false;
     QTextStream* m_err = nullptr;
     bool m_interactive = false;

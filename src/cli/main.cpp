@@ -1,4 +1,5 @@
 #include "CliApp.h"
+#include "shell/DataFolders.h"
 #include "shell/LogSaver.h"
 
 #include <QGuiApplication>
@@ -22,5 +23,5 @@ int main(int argc, char* argv[])
     options.interactive = ::isatty(STDERR_FILENO) == 1;
     options.installLogging = true;
     options.keepLoadedData = true;
-    return runCli(QGuiApplication::arguments(), out, err, options);
+    return runCli(QGuiApplication::arguments(), g_resolveDataFolders(), out, err, options);
 }

@@ -4,10 +4,10 @@
 
 #include <exception>
 
-IOSAssetReader::IOSAssetReader(const IOSDevice& device, JobProgress& progress)
+IOSAssetReader::IOSAssetReader(const IOSDevice& device, const QDir& cacheDir, JobProgress& progress)
     : m_device(device),
-      m_downloader(device.cacheDir().absoluteFilePath(QStringLiteral("iphone.asset.manifest.db")), progress),
-      m_afc(device.device), m_photosDbPath(device.cacheDir().absoluteFilePath(QStringLiteral("Photos.sqlite"))),
+      m_downloader(cacheDir.absoluteFilePath(QStringLiteral("iphone.asset.manifest.db")), progress),
+      m_afc(device.device), m_photosDbPath(cacheDir.absoluteFilePath(QStringLiteral("Photos.sqlite"))),
       m_db(m_photosDbPath)
 {
 }

@@ -15,7 +15,8 @@ class JobProgress;
 class IOSAssetReader
 {
 public:
-    IOSAssetReader(const IOSDevice& device, JobProgress& progress);
+    // The index copy lives in cacheDir, the device's own cache folder.
+    IOSAssetReader(const IOSDevice& device, const QDir& cacheDir, JobProgress& progress);
 
     // Starts the media service (raising when it cannot) and copies the
     // index; a failed copy is not retried and makes the look-ups raise.

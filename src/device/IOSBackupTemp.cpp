@@ -17,8 +17,8 @@ QDir iosbackup_temp_dir()
     return QDir(QDir::home().filePath(QStringLiteral("Documents/") + tempName()));
 }
 
-void iosbackup_clear_temp()
+void iosbackup_clear_temp(const DataFolders& folders)
 {
     g_delDirCascade(iosbackup_temp_dir().absolutePath());
-    QFile::remove(g_dataSaveDir().filePath(tempName() + QStringLiteral(".path")));
+    QFile::remove(folders.root().filePath(tempName() + QStringLiteral(".path")));
 }

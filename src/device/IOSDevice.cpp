@@ -24,19 +24,19 @@ IOSDevice IOSDevice::readThrow(am_device* device)
     return d;
 }
 
-QDir IOSDevice::cacheDir() const
+QDir IOSDevice::cacheDir(const DataFolders& folders) const
 {
     if (!g_isPlainFileName(udid))
         g_raise(QStringLiteral("The device reported an unusable identifier \"%1\".").arg(udid));
-    const QDir dir(g_dataSaveDir().filePath(QStringLiteral("ios_cache/") + udid));
+    const QDir dir(folders.deviceCacheDir().filePath(udid));
     if (!dir.exists() && !QDir().mkpath(dir.absolutePath()))
         g_raise(QStringLiteral("cannot create %1").arg(dir.absolutePath()));
     return dir;
 }
 
-QDir IOSDevice::viberRootDir() const
+QDir IOSDevice::viberRootDir(const DataFolders& folders) const
 {
-    return QDir(cacheDir().absoluteFilePath(QStringLiteral("com.viber")));
+    return QDir(cacheDir(folders).absoluteFilePath(QStringLiteral("com.viber")));
 }
 
 QList<int> IOSDevice::versionList() const

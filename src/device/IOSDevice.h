@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+class DataFolders;
+
 // One attached iPhone as the rest of the program sees it.
 struct IOSDevice
 {
@@ -20,12 +22,12 @@ struct IOSDevice
     // text. Raises std::runtime_error when the session cannot be opened.
     static IOSDevice readThrow(am_device* device);
 
-    // The device's own folder below the data folder's "ios_cache", made when
-    // missing. The identifier comes from the device: one that is not a plain
-    // file name (empty, "..", a separator) raises instead of naming a path.
-    QDir cacheDir() const;
+    // The device's own folder in folders.deviceCacheDir(), made when missing.
+    // The identifier comes from the device: one that is not a plain file name
+    // (empty, "..", a separator) raises instead of naming a path.
+    QDir cacheDir(const DataFolders& folders) const;
     // cacheDir()/com.viber: the local copy of Viber's container.
-    QDir viberRootDir() const;
+    QDir viberRootDir(const DataFolders& folders) const;
     // The numbers of productVersion, left to right (17.4.1 gives 17, 4, 1).
     QList<int> versionList() const;
 

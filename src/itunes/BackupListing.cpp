@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <exception>
 
-_BackupListing g_listItunesBackups(const QDir& dir)
+_BackupListing g_listItunesBackups(const QDir& dir, const DataFolders& dataFolders)
 {
     _BackupListing result;
     const QFileInfoList folders = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time);
@@ -14,7 +14,7 @@ _BackupListing g_listItunesBackups(const QDir& dir)
         if (BackupManifest::generationOf(d) == BackupGeneration::None ||
             !QFileInfo(d.filePath(QStringLiteral("Manifest.plist"))).isFile())
             continue;
-        auto backup = QSharedPointer<BackupManifest>::create(d.absolutePath());
+        auto backup = QSharedPointer<BackupManifest>::create(d.absolutePath(), dataFolders);
         try {
             backup->readManifestInfo();
         } catch (const std::exception& e) {

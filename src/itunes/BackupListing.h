@@ -17,8 +17,8 @@ struct _BackupListing
 };
 
 // The backups in dir: sub-folders holding Manifest.plist and an index
-// (Manifest.db or Manifest.mbdb).
-_BackupListing g_listItunesBackups(const QDir& dir);
+// (Manifest.db or Manifest.mbdb). Their working copies go into folders.
+_BackupListing g_listItunesBackups(const QDir& dir, const DataFolders& folders);
 
 // "Manifest.db" or "Manifest.mbdb": the index, which tells the generation.
 QString g_backupIndexName(BackupGeneration generation);

@@ -37,8 +37,14 @@ BackupManifest::_FileNode* BackupManifest::_FileNode::addChild(const QString& ch
     return children.back().get();
 }
 
-BackupManifest::BackupManifest(const QString& folder, QObject* parent) : QObject(parent), m_root(folder)
+BackupManifest::BackupManifest(const QString& folder, const DataFolders& folders, QObject* parent)
+    : QObject(parent), m_root(folder), m_indexBase(folders.cacheDir().filePath(QStringLiteral("index")))
 {
+}
+
+QDir BackupManifest::privateIndexDirThrow() const
+{
+    return g_privateIndexDirThrow(m_indexBase, m_root.absolutePath());
 }
 
 QDir BackupManifest::iTunesBackupDir()
@@ -117,7 +123,7 @@ QList<_MBDBItem> BackupManifest::readManifestDbThrow() const
     // Read from a private copy, needed only while it is read: SQLite may
     // leave companion files beside a database even when only reading it, and
     // the backup is the user's.
-    const QString work = g_privateIndexDirThrow(m_root.absolutePath()).filePath(QStringLiteral("Manifest.db"));
+    const QString work = privateIndexDirThrow().filePath(QStringLiteral("Manifest.db"));
     struct Remove
     {
         QString path;

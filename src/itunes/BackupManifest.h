@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class DataFolders;
 class JobProgress;
 #include <vector>
 
@@ -51,7 +52,8 @@ public:
 
     using ProgressFn = void (*)(qint64 total, qint64 done, void* userData);
 
-    explicit BackupManifest(const QString& folder, QObject* parent = nullptr);
+    // Working copies of a Manifest.db index are made below the cache of folders.
+    BackupManifest(const QString& folder, const DataFolders& folders, QObject* parent = nullptr);
 
     // "MobileSync/Backup" in the per-user application-support folder.
     static QDir iTunesBackupDir();
@@ -92,6 +94,9 @@ public:
     const _InfoPlist& info() const { return m_info; }
     const QString& displayName() const { return m_displayName; }
     const QDir& root() const { return m_root; }
+    // Where the private working copies of this backup's index go (see
+    // g_privateIndexDirThrow).
+    QDir privateIndexDirThrow() const;
     const _FileNode& rootNode() const { return m_rootNode; }
     const _KeybagInfo& keybag() const { return m_keybag; }
     // The key of an encrypted Manifest.db once unlocked; empty otherwise.
@@ -106,6 +111,7 @@ private:
     _InfoPlist m_info;
     QString m_displayName;
     QDir m_root;
+    QDir m_indexBase;
     _FileNode m_rootNode;
     _KeybagInfo m_keybag;
     QByteArray m_indexKey;

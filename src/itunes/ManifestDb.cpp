@@ -5,7 +5,6 @@
 #include "itunes/MBDBParser.h"
 #include "itunes/MBFileArchive.h"
 #include "model/Sqlite3DB.h"
-#include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
 
 #include <QFile>
@@ -112,9 +111,9 @@ QList<_MBDBItem> g_readManifestDbThrow(const QString& dbFile, const QDir& root)
     return items;
 }
 
-QDir g_privateIndexDirThrow(const QString& backupPath)
+QDir g_privateIndexDirThrow(const QDir& indexBase, const QString& backupPath)
 {
-    const QDir base(g_dataSaveDir().filePath(QStringLiteral("cache/index")));
+    const QDir& base = indexBase;
     const QDir dir(base.filePath(g_md5(QDir(backupPath).absolutePath())));
     if (!QDir().mkpath(dir.absolutePath()))
         g_raise(QStringLiteral("Cannot create the folder %1.").arg(dir.absolutePath()));

@@ -20,10 +20,10 @@ QString g_manifestDbContentPath(const QDir& root, const QString& fileID);
 // the database or its Files table cannot be read.
 QList<_MBDBItem> g_readManifestDbThrow(const QString& dbFile, const QDir& root);
 
-// An owner-only folder below the data folder for working copies of the index
-// of the backup at backupPath: a decrypted index never lies beside the backup
-// or in the shared temporary folder.
-QDir g_privateIndexDirThrow(const QString& backupPath);
+// An owner-only folder below indexBase (the data folder's cache/index) for
+// working copies of the index of the backup at backupPath: a decrypted index
+// never lies beside the backup or in the shared temporary folder.
+QDir g_privateIndexDirThrow(const QDir& indexBase, const QString& backupPath);
 
 // Decrypts an encrypted Manifest.db (AES-256-CBC, zero IV, PKCS#7) into dest,
 // created owner-only, in constant memory. Raises, removing dest, when the

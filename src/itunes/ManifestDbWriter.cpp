@@ -79,7 +79,7 @@ ManifestDbWriter::ManifestDbWriter(BackupManifest& backup) : m_backup(backup)
     const bool encrypted = backup.info().isEncrypted;
     if (encrypted && !backup.isUnlocked())
         g_raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(backup.root().absolutePath()));
-    m_work = g_privateIndexDirThrow(backup.root().absolutePath());
+    m_work = backup.privateIndexDirThrow();
     m_index = m_work.filePath(QStringLiteral("Manifest.db.work"));
     for (const char* suffix : {"", "-journal", "-wal", "-shm"})
         QFile::remove(m_index + QLatin1String(suffix));

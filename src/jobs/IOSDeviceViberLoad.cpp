@@ -38,12 +38,13 @@ bool g_backupHasViberData(const BackupManifest& m)
     return false;
 }
 
-bool g_loadIOSViberMessagesThrow(const IOSDevice& device, const IOSDeviceLoadHooks& hooks, IOSDeviceLoadResult& result)
+bool g_loadIOSViberMessagesThrow(const IOSDevice& device, const DataFolders& folders, const IOSDeviceLoadHooks& hooks,
+                                 IOSDeviceLoadResult& result)
 {
     result = IOSDeviceLoadResult();
     std::unique_ptr<IOSLoadViberThread> direct;
     if (!hooks.runJob([&](JobProgress& p) {
-            direct = std::make_unique<IOSLoadViberThread>(device, p);
+            direct = std::make_unique<IOSLoadViberThread>(device, folders, p);
             return direct.get();
         }))
         return false;
@@ -67,13 +68,13 @@ bool g_loadIOSViberMessagesThrow(const IOSDevice& device, const IOSDeviceLoadHoo
         }))
         return false;
 
-    BackupManifest manifest(backup->backupDir());
+    BackupManifest manifest(backup->backupDir(), folders);
     manifest.readManifestInfo();
     if (manifest.info().isEncrypted && !(hooks.unlockBackup && hooks.unlockBackup(manifest)))
         return false;
     manifest.parseInfo();
 
-    const QDir cache = device.cacheDir();
+    const QDir cache = device.cacheDir(folders);
     result.dataDir = QDir(cache.absoluteFilePath(QStringLiteral("com.viber")));
     if (!g_backupHasViberData(manifest)) {
         useTemplate(result);

@@ -10,6 +10,7 @@
 #include <functional>
 
 class BackupManifest;
+class DataFolders;
 
 // How a caller runs one job: makeJob builds the job on the progress display
 // the caller shows it with (the GUI's modal progress form, the CLI's
@@ -49,4 +50,6 @@ struct IOSDeviceLoadResult
 // Whether a backup holds a Viber container (the app's, or today's app group).
 bool g_backupHasViberData(const BackupManifest& manifest);
 
-bool g_loadIOSViberMessagesThrow(const IOSDevice& device, const IOSDeviceLoadHooks& hooks, IOSDeviceLoadResult& result);
+// The device's cache folder is taken from folders.
+bool g_loadIOSViberMessagesThrow(const IOSDevice& device, const DataFolders& folders, const IOSDeviceLoadHooks& hooks,
+                                 IOSDeviceLoadResult& result);

@@ -49,12 +49,12 @@ QString IOSTransferResult::successText() const
     return QStringLiteral("Successfully transferred %1 messages and %2 call history to iPhone.").arg(msgCount).arg(callCount);
 }
 
-IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const QList<_ViberMsg*>& msgs,
-                                             const IOSDeviceLoadHooks& hooks)
+IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const DataFolders& folders,
+                                             const QList<_ViberMsg*>& msgs, const IOSDeviceLoadHooks& hooks)
 {
     IOSTransferResult result;
     IOSDeviceLoadResult loaded;
-    if (!g_loadIOSViberMessagesThrow(device, hooks, loaded))
+    if (!g_loadIOSViberMessagesThrow(device, folders, hooks, loaded))
         return result;
     result.viaBackup = loaded.viaBackup;
     if (!loaded.viaBackup && loaded.templateStore)
@@ -77,7 +77,7 @@ IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const QLis
     }
 
     const QDir root(hooks.backupRoot.isEmpty() ? iosbackup_temp_dir().absolutePath() : hooks.backupRoot);
-    BackupManifest manifest(root.absoluteFilePath(device.udid));
+    BackupManifest manifest(root.absoluteFilePath(device.udid), folders);
     manifest.readManifestInfo();
     if (manifest.info().isEncrypted && !(hooks.unlockBackup && hooks.unlockBackup(manifest)))
         return result;
@@ -92,11 +92,11 @@ IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const QLis
     return result;
 }
 
-IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const QList<_ViberMsg*>& msgs,
-                                         const IOSDeviceLoadHooks& hooks)
+IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const DataFolders& folders,
+                                         const QList<_ViberMsg*>& msgs, const IOSDeviceLoadHooks& hooks)
 {
     IOSTransferResult result;
-    BackupManifest manifest(QFileInfo(backupDir).absoluteFilePath());
+    BackupManifest manifest(QFileInfo(backupDir).absoluteFilePath(), folders);
     manifest.readManifestInfo();
     if (manifest.info().isEncrypted) {
         // The older index cannot carry plain files in an encrypted backup.
@@ -111,7 +111,7 @@ IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const QList<_
     // A stand-in device whose cache folder holds the working files.
     IOSDevice virtualDevice;
     virtualDevice.udid = QStringLiteral("virtual_") + manifest.dirPathMd5();
-    const QDir cache = virtualDevice.cacheDir();
+    const QDir cache = virtualDevice.cacheDir(folders);
     struct CacheGuard
     {
         QString path;

@@ -22,13 +22,14 @@ struct IOSTransferResult
 // writing it into the device's backup and restoring that). Raises
 // std::runtime_error with a text for the user when the device's settings or
 // its store refuse, before the device changes.
-IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const QList<_ViberMsg*>& msgs,
-                                             const IOSDeviceLoadHooks& hooks);
+IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const DataFolders& folders,
+                                             const QList<_ViberMsg*>& msgs, const IOSDeviceLoadHooks& hooks);
 
 // Writes msgs into the Viber store inside an iTunes backup folder of either
 // generation (a backup without one gets the template store), so that
 // restoring the backup brings them onto an iPhone. The backup's index is
 // replaced only once the new one is complete. An encrypted backup is
-// unlocked through hooks.unlockBackup.
-IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const QList<_ViberMsg*>& msgs,
-                                         const IOSDeviceLoadHooks& hooks);
+// unlocked through hooks.unlockBackup. The working files go into a cache
+// folder of folders, removed afterwards.
+IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const DataFolders& folders,
+                                         const QList<_ViberMsg*>& msgs, const IOSDeviceLoadHooks& hooks);

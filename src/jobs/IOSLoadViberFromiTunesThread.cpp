@@ -45,22 +45,28 @@ void makePrivateThrow(const QDir& dir)
 } // namespace
 
 IOSLoadViberFromiTunesThread::IOSLoadViberFromiTunesThread(BackupManifest* manifest, JobProgress& progress,
+                                                           const DataFolders& folders, QObject* parent)
+    : IOSLoadViberFromiTunesThread(manifest, progress, cacheDirFor(folders, *manifest).absolutePath(), parent)
+{
+    m_ownCache = true;
+}
+
+IOSLoadViberFromiTunesThread::IOSLoadViberFromiTunesThread(BackupManifest* manifest, JobProgress& progress,
                                                            const QString& target, QObject* parent)
     : QThread(parent),
       m_manifest(manifest),
       m_progress(progress),
-      m_cacheDir(target.isEmpty() ? cacheDirFor(*manifest) : QDir(target)),
+      m_cacheDir(target),
       m_dataDir(m_cacheDir.absoluteFilePath(QStringLiteral("com.viber"))),
-      m_groupDir(m_cacheDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kGroupContainerName))),
-      m_ownCache(target.isEmpty())
+      m_groupDir(m_cacheDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kGroupContainerName)))
 {
 }
 
-QDir IOSLoadViberFromiTunesThread::cacheDirFor(const BackupManifest& manifest)
+QDir IOSLoadViberFromiTunesThread::cacheDirFor(const DataFolders& folders, const BackupManifest& manifest)
 {
     // Not the shared temporary folder: another user could plant files or
     // links there before us.
-    return QDir(g_dataSaveDir().filePath(QStringLiteral("cache/itunes/") + manifest.dirPathMd5()));
+    return QDir(folders.cacheDir().filePath(QStringLiteral("itunes/") + manifest.dirPathMd5()));
 }
 
 void IOSLoadViberFromiTunesThread::run()

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QThread>
 
+class DataFolders;
 class IOSAssetDb;
 
 // Takes Viber's files out of an iTunes backup into a folder laid out like the
@@ -23,13 +24,17 @@ public:
     using FileTable = QHash<QString, const BackupManifest::_FileNode*>;
 
     // manifest must have its tree built (and, when encrypted, be unlocked).
-    // An empty target means the backup's own cache folder (cacheDirFor).
-    IOSLoadViberFromiTunesThread(BackupManifest* manifest, JobProgress& progress, const QString& target = QString(),
+    // The files go into the backup's own cache folder in folders
+    // (cacheDirFor), made owner-only.
+    IOSLoadViberFromiTunesThread(BackupManifest* manifest, JobProgress& progress, const DataFolders& folders,
+                                 QObject* parent = nullptr);
+    // The files go into target (a device's cache folder).
+    IOSLoadViberFromiTunesThread(BackupManifest* manifest, JobProgress& progress, const QString& target,
                                  QObject* parent = nullptr);
     void run() override;
 
-    // One cache folder per backup folder, below the data folder's cache.
-    static QDir cacheDirFor(const BackupManifest& manifest);
+    // One cache folder per backup folder, below the cache of folders.
+    static QDir cacheDirFor(const DataFolders& folders, const BackupManifest& manifest);
 
     // Enters node under key and its descendants under key + "/" + their names,
     // depth first in child order.
@@ -72,7 +77,7 @@ private:
     QDir m_dataDir;
     QDir m_groupDir;
     ViberContainers m_containers;
-    bool m_ownCache;
+    bool m_ownCache = false;
     bool m_hasData = false;
     FileTable m_viber;
     FileTable m_media;

@@ -21,8 +21,9 @@ bool isNonEmptyFile(const QString& path)
 }
 } // namespace
 
-IOSLoadViberThread::IOSLoadViberThread(const IOSDevice& device, JobProgress& progress, QObject* parent)
-    : QThread(parent), m_device(device), m_progress(progress), m_afc(device.device)
+IOSLoadViberThread::IOSLoadViberThread(const IOSDevice& device, const DataFolders& folders, JobProgress& progress,
+                                       QObject* parent)
+    : QThread(parent), m_device(device), m_folders(folders), m_progress(progress), m_afc(device.device)
 {
 }
 
@@ -57,7 +58,7 @@ QString IOSLoadViberThread::loadThrow()
     m_skipped = 0;
     m_needBackup = false;
     m_progress.invokeUpdateProgress(ids("IDS_LOADING_IOS_VIBER"), 0, QString());
-    const QDir cache = m_device.cacheDir();
+    const QDir cache = m_device.cacheDir(m_folders);
     m_dataDir = QDir(cache.absoluteFilePath(QStringLiteral("com.viber")));
     if (!QDir().mkpath(m_dataDir.absoluteFilePath(QStringLiteral("Documents"))))
         g_raise(QStringLiteral("Cannot create the folder %1.").arg(m_dataDir.absolutePath()));
@@ -74,7 +75,7 @@ QString IOSLoadViberThread::loadThrow()
     }
     m_downloader = std::make_unique<IOSAfcFileDownload>(cache.absoluteFilePath(QStringLiteral("com.viber.manifest.db")),
                                                         m_progress);
-    m_assetReader = std::make_unique<IOSAssetReader>(m_device, m_progress);
+    m_assetReader = std::make_unique<IOSAssetReader>(m_device, cache, m_progress);
 
     if (!m_afc.fileInfo(u'/' + kStore).isValid()) {
         // Today's Viber keeps its store in the app group, out of reach here.

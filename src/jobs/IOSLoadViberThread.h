@@ -5,6 +5,7 @@
 #include "device/IOSDevice.h"
 #include "device/MobileDeviceAfc.h"
 #include "model/ViberData.h"
+#include "shell/DataFolders.h"
 #include "shell/JobProgress.h"
 
 #include <QDir>
@@ -22,7 +23,9 @@
 class IOSLoadViberThread : public QThread
 {
 public:
-    IOSLoadViberThread(const IOSDevice& device, JobProgress& progress, QObject* parent = nullptr);
+    // The device's cache folder is taken from folders.
+    IOSLoadViberThread(const IOSDevice& device, const DataFolders& folders, JobProgress& progress,
+                       QObject* parent = nullptr);
     ~IOSLoadViberThread() override;
     void run() override;
 
@@ -41,6 +44,7 @@ private:
     bool isInsideData(const QString& path) const;
 
     IOSDevice m_device;
+    DataFolders m_folders;
     JobProgress& m_progress;
     QDir m_dataDir;
     mobiledevice_afc m_afc;

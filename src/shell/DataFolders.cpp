@@ -4,25 +4,37 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <mutex>
-
 const char* const kProductId = "7A3F19C2D84E4B60A1F5C9E2B7D03186";
 const char* const kMakerFolderName = "Tellurine";
 
-QDir g_osAppDir()
+namespace {
+// Resolving the data folder only reads: a run that names its own folder
+// leaves no trace in the default one.
+QDir osAppDirUncreated()
 {
 #ifdef Q_OS_MACOS
-    QDir dir(QDir::homePath() + QStringLiteral("/Library/Application Support"));
+    return QDir(QDir::homePath() + QStringLiteral("/Library/Application Support"));
 #else
-    QDir dir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
 #endif
+}
+
+QString defaultSavePathUncreated()
+{
+    return osAppDirUncreated().filePath(QString::fromLatin1(kMakerFolderName));
+}
+} // namespace
+
+QDir g_osAppDir()
+{
+    QDir dir = osAppDirUncreated();
     dir.mkpath(QStringLiteral("."));
     return dir;
 }
 
 QString g_defaultSaveDirPath()
 {
-    const QString path = g_osAppDir().filePath(QString::fromLatin1(kMakerFolderName));
+    const QString path = defaultSavePathUncreated();
     QDir().mkpath(path);
     return path;
 }
@@ -30,7 +42,7 @@ QString g_defaultSaveDirPath()
 QString g_dataSaveDirLink()
 {
     const QString redirect =
-        g_osAppDir().filePath(QStringLiteral("%1/%2.redirect").arg(kMakerFolderName, kProductId));
+        osAppDirUncreated().filePath(QStringLiteral("%1/%2.redirect").arg(kMakerFolderName, kProductId));
     QFile file(redirect);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return QString();
@@ -41,28 +53,53 @@ QString g_dataSaveDirLink()
     return path;
 }
 
-QDir g_dataSaveDir()
+DataFolders::DataFolders(const QString& root) : m_root(QDir::cleanPath(QDir(root).absolutePath())) {}
+
+QDir DataFolders::root() const
 {
-    static QString path;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const QString env = qEnvironmentVariable("FERROWICK_DATA_DIR");
-        if (!env.isEmpty()) {
-            path = QDir(env).absolutePath();
-            return;
-        }
-        QString base = g_dataSaveDirLink();
-        if (base.isEmpty())
-            base = g_defaultSaveDirPath();
-        path = QDir(base).filePath(QString::fromLatin1(kProductId));
-    });
-    QDir().mkpath(path);
-    return QDir(path);
+    QDir().mkpath(m_root);
+    return QDir(m_root);
 }
 
-QDir g_localDbDir()
+QDir DataFolders::sub(const char* name) const
 {
-    const QString path = g_dataSaveDir().filePath(QStringLiteral("local_databases"));
-    QDir().mkpath(path);
-    return QDir(path);
+    return QDir(QDir(m_root).filePath(QString::fromLatin1(name)));
+}
+
+QDir DataFolders::localDbDir() const
+{
+    const QDir dir = sub("local_databases");
+    QDir().mkpath(dir.path());
+    return dir;
+}
+
+QDir DataFolders::cacheDir() const
+{
+    return sub("cache");
+}
+
+QDir DataFolders::deviceCacheDir() const
+{
+    return sub("ios_cache");
+}
+
+QDir DataFolders::storedDevicesDir() const
+{
+    return sub("virtual_ios");
+}
+
+QDir DataFolders::logDir() const
+{
+    return sub("qlogs");
+}
+
+DataFolders g_resolveDataFolders()
+{
+    const QString env = qEnvironmentVariable("FERROWICK_DATA_DIR");
+    if (!env.isEmpty())
+        return DataFolders(env);
+    QString base = g_dataSaveDirLink();
+    if (base.isEmpty())
+        base = defaultSavePathUncreated();
+    return DataFolders(QDir(base).filePath(QString::fromLatin1(kProductId)));
 }

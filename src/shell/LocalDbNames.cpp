@@ -35,9 +35,9 @@ QString g_localDbNameCheckText(LocalDbNameCheck check)
     }
 }
 
-QStringList g_localDbNames()
+QStringList g_localDbNames(const DataFolders& folders)
 {
-    const QDir base = g_localDbDir();
+    const QDir base = folders.localDbDir();
     QStringList names;
     for (const QString& n : base.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         if (QFileInfo(base.filePath(n + QLatin1Char('/') + QLatin1String(kLocalDbStoreFile))).isFile())
@@ -58,22 +58,26 @@ QStringList caseMatches(const QStringList& existing, const QString& name)
 }
 } // namespace
 
-QStringList g_localDbCaseAmbiguity(const QString& name)
+QStringList g_localDbCaseAmbiguity(const DataFolders& folders, const QString& name)
 {
-    const QStringList existing = g_localDbNames();
+    return g_localDbCaseAmbiguity(g_localDbNames(folders), name);
+}
+
+QStringList g_localDbCaseAmbiguity(const QStringList& existing, const QString& name)
+{
     if (existing.contains(name))
         return {};
     const QStringList matches = caseMatches(existing, name);
     return matches.size() > 1 ? matches : QStringList();
 }
 
-QString g_localDbFolder(const QString& name)
+QString g_localDbFolder(const DataFolders& folders, const QString& name)
 {
     if (g_checkLocalDbName(name) != LOCALDB_NAME_OK)
         return QString();
-    const QDir base = g_localDbDir();
+    const QDir base = folders.localDbDir();
     QString folderName = name;
-    const QStringList existing = g_localDbNames();
+    const QStringList existing = g_localDbNames(folders);
     if (!existing.contains(name)) {
         const QStringList matches = caseMatches(existing, name);
         // Picking one of several would delete or change a database the user

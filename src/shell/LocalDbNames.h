@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class DataFolders;
+
 // Names of local databases, shared by the backup dialog and the CLI.
 
 enum LocalDbNameCheck {
@@ -19,17 +21,19 @@ LocalDbNameCheck g_checkLocalDbName(const QString& name);
 // The warning text for a failed check; empty for LOCALDB_NAME_OK.
 QString g_localDbNameCheckText(LocalDbNameCheck check);
 
-// The databases of g_localDbDir(): sub-folders that hold a store, by name.
-QStringList g_localDbNames();
+// The databases of folders.localDbDir(): sub-folders that hold a store, by name.
+QStringList g_localDbNames(const DataFolders& folders);
 
 // The databases a name could mean when no database has exactly that name and
 // several match it without regard to case ("Base2" and "base2" for "BASE2"):
 // the caller must ask for the exact name. Empty when the name is unambiguous.
-QStringList g_localDbCaseAmbiguity(const QString& name);
+QStringList g_localDbCaseAmbiguity(const DataFolders& folders, const QString& name);
+// The same among the names existing.
+QStringList g_localDbCaseAmbiguity(const QStringList& existing, const QString& name);
 
 // The folder of the database name: the folder of an existing database whose
 // name matches without regard to case (the exact spelling first), else a
-// folder of that name in g_localDbDir(). Empty when the name fails the check,
-// is ambiguous (above) or the folder would lie outside g_localDbDir() (links
-// included).
-QString g_localDbFolder(const QString& name);
+// folder of that name in folders.localDbDir(). Empty when the name fails the
+// check, is ambiguous (above) or the folder would lie outside the databases'
+// folder (links included).
+QString g_localDbFolder(const DataFolders& folders, const QString& name);

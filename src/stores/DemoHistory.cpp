@@ -287,9 +287,9 @@ void g_writeDemoContainerThrow(const QString& dir)
     DemoBuilder(dir).build();
 }
 
-QString g_demoContainerThrow()
+QString g_demoContainerThrow(const DataFolders& folders)
 {
-    const QDir cache(g_dataSaveDir().filePath(QStringLiteral("cache")));
+    const QDir cache = folders.cacheDir();
     const QString target = cache.filePath(QString::fromLatin1(kDemoFolder));
     if (QFileInfo::exists(QDir(target).filePath(QStringLiteral("Documents/Contacts.data"))))
         return target;

@@ -10,7 +10,7 @@
 #include <QApplication>
 #include <QIcon>
 
-int g_prepareApplication()
+int g_prepareApplication(const DataFolders& folders)
 {
     QApplication::setApplicationName(QStringLiteral("Ferrowick"));
     QApplication::setApplicationDisplayName(g_productName());
@@ -20,7 +20,7 @@ int g_prepareApplication()
         Tips::error(QStringLiteral("invalid libsqlite_qt."));
         return 1;
     }
-    logsaver_install_msghandler(g_dataSaveDir().filePath(QStringLiteral("qlogs")), 10);
+    logsaver_install_msghandler(folders.logDir().absolutePath(), 10);
     // Before the main window: it listens for devices only when this loaded.
     g_loadDeviceFramework();
     return 0;

@@ -58,12 +58,12 @@ QWidget* paneWithVerticalLayout(const QString& objectName, QVBoxLayout*& layout)
 }
 
 // The folders whose files the messages of a source may link to.
-QStringList sourceFoldersOf(const _ItemNode* node)
+QStringList sourceFoldersOf(const DataFolders& folders, const _ItemNode* node)
 {
     if (node && node->type == ITEMNODE_LOCAL_DB)
-        return {g_localDbDir().absoluteFilePath(node->name)};
+        return {folders.localDbDir().absoluteFilePath(node->name)};
     if (node && node->type == ITEMNODE_IOS_DEVICE)
-        return {g_dataSaveDir().absolutePath()};
+        return {folders.root().absolutePath()};
     return {};
 }
 
@@ -79,9 +79,10 @@ QImage participantPicture(const _ViberChat* chat)
 }
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), itemModelMain(new ItemModelMain(this)), itemModelSms(new ItemModelSms(this)),
-      bubbleViewMgr(new VBBubbleViewMgr(this)), updateCheck(new UpdateCheck(g_dataSaveDir(), this))
+MainWindow::MainWindow(const DataFolders& folders, QWidget* parent)
+    : QMainWindow(parent), m_folders(folders), itemModelMain(new ItemModelMain(this)),
+      itemModelSms(new ItemModelSms(this)), bubbleViewMgr(new VBBubbleViewMgr(this)),
+      updateCheck(new UpdateCheck(m_folders.root(), this))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(g_productName());
@@ -334,7 +335,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
 bool MainWindow::reloadLocalDb(_LocalDbItemNode* db)
 {
     try {
-        ViberData data = UiCommands::loadLocalDbThrow(db->name);
+        ViberData data = UiCommands::loadLocalDbThrow(m_folders, db->name);
         itemModelMain->clearChilds(db);
         db->data = data;
     } catch (const std::exception& e) {
@@ -357,7 +358,7 @@ void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)
         list = sortedSourceMessages(data, descending);
     }
     itemModelSms->loadSMS(list);
-    bubbleViewMgr->setSourceFolders(sourceFoldersOf(currentSource()));
+    bubbleViewMgr->setSourceFolders(sourceFoldersOf(m_folders, currentSource()));
     bubbleViewMgr->showBubble(list);
     lbSMSCount->setText(QStringLiteral("Messages: %1").arg(list.size()));
     if (!chat) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ViberData.h"
+#include "shell/DataFolders.h"
 #include "ui/ItemNodes.h"
 
 #include <QItemSelection>
@@ -60,7 +61,8 @@ public:
         SCOPE_TOOLBAR,   // selected rows, else the chat shown, else the source
     };
 
-    explicit MainWindow(QWidget* parent = nullptr);
+    // The window keeps its local databases, caches and stored phones in folders.
+    explicit MainWindow(const DataFolders& folders, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     ItemModelMain* treeModel() const { return itemModelMain; }
@@ -69,6 +71,7 @@ public:
     MyTreeView* messageList() const { return treeViewSMS; }
     VBBubbleViewMgr* bubbles() const { return bubbleViewMgr; }
     const MainActions& actions() const { return acts; }
+    const DataFolders& dataFolders() const { return m_folders; }
     QAction* exportAction() const { return acts.actExport; }
     QString countText() const;
     QLineEdit* chatKeyword() const { return txtHandleKeyword; }
@@ -214,6 +217,7 @@ private:
     void removeDeviceNode(_IOSDeviceItemNode* node);
     void openPath(const QString& path);
 
+    DataFolders m_folders;
     ItemModelMain* itemModelMain;
     ItemModelSms* itemModelSms;
     VBBubbleViewMgr* bubbleViewMgr;

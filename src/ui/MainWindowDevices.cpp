@@ -92,7 +92,7 @@ bool MainWindow::loadIOSViberMessages(_IOSDeviceItemNode* node, bool askWhenEmpt
     IOSDeviceLoadResult result;
     ViberData data;
     try {
-        if (!g_loadIOSViberMessagesThrow(device, windowHooks(this), result))
+        if (!g_loadIOSViberMessagesThrow(device, m_folders, windowHooks(this), result))
             return false;
         if (result.templateStore && askWhenEmpty)
             askAboutEmptyPhone();
@@ -164,7 +164,7 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
     hooks.confirmDeviceRestore = [] { return Tips::question(QString::fromLatin1(kRestoreNotes)); };
     IOSTransferResult result;
     try {
-        result = g_restoreMessages2IOSThrow(device, msgs, hooks);
+        result = g_restoreMessages2IOSThrow(device, m_folders, msgs, hooks);
     } catch (const std::exception& e) {
         Tips::error(QString::fromUtf8(e.what()));
         return;
@@ -190,13 +190,13 @@ void MainWindow::export2ITunesBK(const ViberMsgList& msgs)
         Tips::info(ids("IDS_NO_MESSAGES_CHOSEN"));
         return;
     }
-    LoadItunesBackupDlg chooser(this);
+    LoadItunesBackupDlg chooser(m_folders, this);
     const QSharedPointer<BackupManifest> backup = chooser.execChoose();
     if (!backup)
         return;
     IOSTransferResult result;
     try {
-        result = g_export2ITunesBKThrow(backup->root().absolutePath(), msgs, windowHooks(this));
+        result = g_export2ITunesBKThrow(backup->root().absolutePath(), m_folders, msgs, windowHooks(this));
     } catch (const std::exception& e) {
         Tips::error(QString::fromUtf8(e.what()));
         return;

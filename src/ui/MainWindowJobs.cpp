@@ -66,12 +66,12 @@ void MainWindow::printMessages(const ViberMsgList& msgs)
 
 void MainWindow::importViberFromPC(const QString& dbName)
 {
-    applyLocalDbChange(UiCommands::importViberFromPC(this, dbName));
+    applyLocalDbChange(UiCommands::importViberFromPC(this, m_folders, dbName));
 }
 
 void MainWindow::importViberFromiTunes(const QString& dbName)
 {
-    applyLocalDbChange(UiCommands::importViberFromiTunes(this, dbName));
+    applyLocalDbChange(UiCommands::importViberFromiTunes(this, m_folders, dbName));
 }
 
 void MainWindow::backupMessages(const ViberMsgList& msgs)
@@ -83,7 +83,7 @@ void MainWindow::backupMessages(const ViberMsgList& msgs)
 void MainWindow::backupMessages(const QString& dbName, const ViberMsgList& msgs)
 {
     if (haveMessages(msgs))
-        applyLocalDbChange(UiCommands::backupMessages(this, dbName, msgs));
+        applyLocalDbChange(UiCommands::backupMessages(this, m_folders, dbName, msgs));
 }
 
 void MainWindow::applyLocalDbChange(const UiCommands::LocalDbChange& change)
@@ -132,7 +132,7 @@ void MainWindow::miDelete()
     if (!haveMessages(msgs))
         return;
     const qint64 chatId = curChat ? curChat->id : 0;
-    if (UiCommands::deleteMessages(this, source->name, msgs, UiCommands::DeleteWhat::SelectedMessages))
+    if (UiCommands::deleteMessages(this, m_folders, source->name, msgs, UiCommands::DeleteWhat::SelectedMessages))
         reloadAndSelect(static_cast<_LocalDbItemNode*>(source), chatId);
 }
 
@@ -143,7 +143,7 @@ void MainWindow::miDeleteChat()
         return;
     auto* db = static_cast<_LocalDbItemNode*>(node->parent);
     const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(node)->chat;
-    if (UiCommands::deleteMessages(this, db->name, chat->msgs, UiCommands::DeleteWhat::Chat))
+    if (UiCommands::deleteMessages(this, m_folders, db->name, chat->msgs, UiCommands::DeleteWhat::Chat))
         reloadAndSelect(db, 0);
 }
 
@@ -152,7 +152,7 @@ void MainWindow::miDeleteAll()
     const _ItemNode* node = currentNode();
     if (!node || node->type != ITEMNODE_LOCAL_DB)
         return;
-    if (!UiCommands::deleteLocalDb(this, node->name))
+    if (!UiCommands::deleteLocalDb(this, m_folders, node->name))
         return;
     treeViewDS->setCurrentIndex(QModelIndex());
     resetMessagesShow();

@@ -24,8 +24,6 @@
 // start-up, iPhones arriving and leaving; and the folder commands.
 
 namespace {
-const char* const kStoredDevicesFolder = "virtual_ios";
-
 QStringList subFolders(const QDir& dir)
 {
     return dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
@@ -46,14 +44,14 @@ void MainWindow::startDeviceWatcher()
 
 void MainWindow::listLocalDatabases()
 {
-    for (const QString& name : g_localDbNames())
+    for (const QString& name : g_localDbNames(m_folders))
         itemModelMain->addLocalDb(name);
     treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootLocalDb()));
 }
 
 void MainWindow::listStoredDevices()
 {
-    const QDir root(g_dataSaveDir().filePath(QString::fromLatin1(kStoredDevicesFolder)));
+    const QDir root = m_folders.storedDevicesDir();
     if (!root.exists())
         return;
     for (const QString& name : subFolders(root)) {
@@ -151,7 +149,7 @@ void MainWindow::miViewIOSCacheFiles()
     if (device->device) {
         if (!g_isPlainFileName(device->identifier))
             return;
-        const QDir cache(g_dataSaveDir().filePath(QStringLiteral("ios_cache")));
+        const QDir cache = m_folders.deviceCacheDir();
         cache.mkpath(device->identifier);
         folder = cache.absoluteFilePath(device->identifier);
     }
@@ -160,14 +158,14 @@ void MainWindow::miViewIOSCacheFiles()
 
 void MainWindow::miOpenDBFolder()
 {
-    openPath(g_localDbDir().absolutePath());
+    openPath(m_folders.localDbDir().absolutePath());
 }
 
 void MainWindow::miClearCache()
 {
-    g_delDirCascade(g_dataSaveDir().filePath(QStringLiteral("ios_cache")));
+    g_delDirCascade(m_folders.deviceCacheDir().absolutePath());
     // The whole-device backups made to reach Viber's files go with it.
-    iosbackup_clear_temp();
+    iosbackup_clear_temp(m_folders);
     Tips::info(ids("IDS_SUC_CLEAR_CACHE"));
 }
 

@@ -10,29 +10,6 @@
 #include <QTest>
 
 namespace {
-QByteArray treeDigest(const QString& dir)
-{
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    QStringList files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    files.sort();
-    for (const QString& f : files) {
-        h.addData(f.toUtf8());
-        QFile file(f);
-        if (file.open(QIODevice::ReadOnly))
-            h.addData(file.readAll());
-    }
-    return h.result();
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // A messages listing without the message and chat keys, which a backup
 // chooses itself, in a fixed order.
 QStringList withoutKeys(const QString& listing)
@@ -78,7 +55,7 @@ private slots:
 
     void listingsAndCallsOnEachWayToNameTheContainers()
     {
-        const QByteArray before = treeDigest(m_both);
+        const QByteArray before = g_treeDigest(m_both);
         const QList<QStringList> ways{
             source(),
             {QStringLiteral("--container"), m_s.groupDir, QStringLiteral("--app-container"), m_s.appDir},
@@ -108,12 +85,12 @@ private slots:
         const CliResult calls =
             run(QStringList{QStringLiteral("calls"), QStringLiteral("--out"), out(QStringLiteral("calls.txt"))} + source());
         QCOMPARE(calls.code, 0);
-        const QByteArray callText = readAll(out(QStringLiteral("calls.txt")));
+        const QByteArray callText = g_readFile(out(QStringLiteral("calls.txt")));
         QVERIFY2(callText.contains("Boris(+4922222)                         Incoming Video "), callText.constData());
         QVERIFY(callText.contains("Dora(+4944444)                          Missed Video "));
         QVERIFY(callText.contains("Anna Book(+4911111)                     Incoming       "));
 
-        QCOMPARE(treeDigest(m_both), before); // the user's files are only read
+        QCOMPARE(g_treeDigest(m_both), before); // the user's files are only read
     }
 
     void wrongContainerOptions()
@@ -135,13 +112,13 @@ private slots:
                        + source());
         };
         QCOMPARE(exportAs("txt", QStringLiteral("all.txt")).code, 0);
-        const QByteArray txt = readAll(out(QStringLiteral("all.txt")));
+        const QByteArray txt = g_readFile(out(QStringLiteral("all.txt")));
         QVERIFY(txt.contains("Hello from Anna"));
         QVERIFY(txt.contains("Outgoing Video Call (2' 5'')"));
         QCOMPARE(exportAs("doc", QStringLiteral("all")).code, 0);
-        QCOMPARE(readAll(out(QStringLiteral("all.doc"))), txt);
+        QCOMPARE(g_readFile(out(QStringLiteral("all.doc"))), txt);
         QCOMPARE(exportAs("csv", QStringLiteral("all")).code, 0);
-        const QByteArray csv = readAll(out(QStringLiteral("all.csv")));
+        const QByteArray csv = g_readFile(out(QStringLiteral("all.csv")));
         QVERIFY(csv.contains(",0,Anna Book,+4911111,Hello from Anna"));
         QVERIFY(csv.contains("Missed Video Call"));
 
@@ -152,7 +129,7 @@ private slots:
         const QDir pdf(out(QStringLiteral("print-pdf")));
         QCOMPARE(pdf.entryList(QDir::Files).size(), m_s.chats);
         for (const QString& f : pdf.entryList(QDir::Files))
-            QVERIFY(readAll(pdf.filePath(f)).startsWith("%PDF"));
+            QVERIFY(g_readFile(pdf.filePath(f)).startsWith("%PDF"));
 
         // The attachment files come from the app container.
         const QString media = out(QStringLiteral("media"));
@@ -226,9 +203,9 @@ private slots:
         QCOMPARE(calls.code, 0);
         const CliResult direct = run(QStringList{QStringLiteral("calls"), QStringLiteral("--out"), out(name + QStringLiteral("-direct.txt"))} + source());
         QCOMPARE(direct.code, 0);
-        const QByteArray callHistory = readAll(out(name + QStringLiteral("-calls.txt")));
+        const QByteArray callHistory = g_readFile(out(name + QStringLiteral("-calls.txt")));
         QVERIFY(callHistory.contains("Video"));
-        QCOMPARE(callHistory, readAll(out(name + QStringLiteral("-direct.txt"))));
+        QCOMPARE(callHistory, g_readFile(out(name + QStringLiteral("-direct.txt"))));
 
         const QString into = QStringLiteral("frombackup") + QString::number(generation) + (encrypted ? u'e' : u'p');
         const CliResult saved = run(QStringList{QStringLiteral("backup"), QStringLiteral("--into"), into} + itunes);

@@ -22,7 +22,7 @@ CliResult runInProcess(const QStringList& args)
 {
     QString out, err;
     QTextStream o(&out), e(&err);
-    const int code = runCli(QStringList{QStringLiteral("ferrowick-cli")} + args, o, e);
+    const int code = runCli(QStringList{QStringLiteral("ferrowick-cli")} + args, g_testDataFolders(), o, e);
     return {code, out, err};
 }
 } // namespace
@@ -115,6 +115,27 @@ private slots:
         QVERIFY(QFileInfo(QDir(dir).filePath(QStringLiteral("messages.txt"))).isFile());
         QVERIFY(QFileInfo(QDir(dir).filePath(QStringLiteral("messages-html/index.html"))).isFile());
         QVERIFY(QFileInfo(QDir(dir).filePath(QStringLiteral("calls.txt"))).isFile());
+    }
+
+    // Two runs in one process, each with its own --data-dir: the second must
+    // not write into the first one's folder, nor either into the default.
+    void eachRunWritesIntoItsOwnDataFolder()
+    {
+        QTemporaryDir tmp;
+        const QString first = tmp.filePath(QStringLiteral("first"));
+        const QString second = tmp.filePath(QStringLiteral("second"));
+        const QString store = QStringLiteral("/local_databases/Mine/Documents/Contacts-tellurine.data");
+        for (const QString& dir : {first, second}) {
+            const CliResult r = runInProcess({QStringLiteral("--data-dir"), dir, QStringLiteral("backup"),
+                                              QStringLiteral("--demo"), QStringLiteral("--into"), QStringLiteral("Mine")});
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+            QVERIFY2(QFileInfo(dir + store).isFile(), qPrintable(dir));
+        }
+        QVERIFY(!QFileInfo::exists(g_testDataFolders().localDbDir().filePath(QStringLiteral("Mine"))));
+        // Without the option the run uses the folder it was given.
+        const CliResult r = runInProcess({QStringLiteral("info"), QStringLiteral("--localdb"), QStringLiteral("Mine")});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("no local database named 'Mine'")), qPrintable(r.err));
     }
 
     void usageErrors_data()

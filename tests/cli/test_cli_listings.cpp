@@ -9,26 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-// A fingerprint of every file below dir: name, size and content.
-QByteArray treeDigest(const QString& dir)
-{
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    QStringList files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    files.sort();
-    for (const QString& f : files) {
-        h.addData(f.toUtf8());
-        QFile file(f);
-        if (file.open(QIODevice::ReadOnly))
-            h.addData(file.readAll());
-    }
-    return h.result();
-}
-} // namespace
-
 class TestCliListings : public QObject
 {
     Q_OBJECT
@@ -72,27 +52,22 @@ private slots:
 
     void infoCountsTheLoadedTablesWithoutTouchingTheInput()
     {
-        const QByteArray before = treeDigest(m_container);
+        const QByteArray before = g_treeDigest(m_container);
         const CliResult r = run({QStringLiteral("info"), QStringLiteral("--json"), QStringLiteral("--container"), m_container});
         QCOMPARE(r.err, QString());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral("{\"chats\":4,\"persons\":5,\"messages\":19,\"attachments\":8,\"calls\":4}\n"));
         // The orphans it removes and the previews it makes stay in its own copy.
-        QCOMPARE(treeDigest(m_container), before);
+        QCOMPARE(g_treeDigest(m_container), before);
 
         const CliResult text = run({QStringLiteral("info"), QStringLiteral("--container"), m_container});
         QCOMPARE(text.out, QStringLiteral("chats: 4\npersons: 5\nmessages: 19\nattachments: 8\ncalls: 4\n"));
 
-        auto fileDigest = [](const QString& path) {
-            QFile f(path);
-            return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
-                                               : QByteArray();
-        };
-        const QByteArray desktopBefore = fileDigest(m_desktop);
+        const QByteArray desktopBefore = g_fileDigest(m_desktop);
         const CliResult d = run({QStringLiteral("info"), QStringLiteral("--json"), QStringLiteral("--desktop"), m_desktop});
         QCOMPARE(d.code, 0);
         QCOMPARE(d.out, QStringLiteral("{\"chats\":2,\"persons\":3,\"messages\":13,\"attachments\":7,\"calls\":3}\n"));
-        QCOMPARE(fileDigest(m_desktop), desktopBefore);
+        QCOMPARE(g_fileDigest(m_desktop), desktopBefore);
     }
 
     void chatsNewestFirst()

@@ -11,11 +11,6 @@
 #include <QTest>
 
 namespace {
-QByteArray digest(const QString& path)
-{
-    return QCryptographicHash::hash(g_readFile(path), QCryptographicHash::Sha1);
-}
-
 QString countLine(const QString& info, const QString& key)
 {
     for (const QString& line : info.split(u'\n'))
@@ -135,11 +130,11 @@ private slots:
     void toDeviceRefusesCurrentLayoutBeforeAnyChange()
     {
         const QString store = m_sim->root() + u"/current/Containers/group.viber.share.container/com.viber/database/Contacts.data"_qs;
-        const QByteArray before = digest(store);
+        const QByteArray before = g_fileDigest(store);
         const CliResult r = cli({u"to-device"_qs, u"--device"_qs, u"udid-current"_qs, u"--container"_qs, m_source});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(u"cannot write messages into it"_qs), qPrintable(r.err));
-        QCOMPARE(digest(store), before);
+        QCOMPARE(g_fileDigest(store), before);
     }
 
     void toITunesWritesBackupThatReadsBack()

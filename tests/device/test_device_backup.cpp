@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -29,18 +30,6 @@ CFType str(const QString& s)
 CFType yes()
 {
     return CFType::createCFBoolean(true);
-}
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 } // namespace
 
@@ -100,9 +89,9 @@ private slots:
                           {u"Backup"_qs, dict({{u"Password"_qs, str(u"s3cret"_qs)}})}});
         for (const QString& f : {u"plain"_qs, u"old"_qs, u"locked"_qs}) {
             SimFixture::writePattern(m_sim->containerDir(f, u"com.viber"_qs) + u"/Documents/Contacts.data"_qs, 5000);
-            writeFile(m_sim->root() + u'/' + f + u"/Containers/group.viber.share.container/com.viber/database/Contacts.data"_qs,
-                      "group store");
-            writeFile(m_sim->mediaDir(f) + u"/PhotoData/Photos.sqlite"_qs, "photos");
+            QVERIFY(g_writeFile(m_sim->root() + u'/' + f + u"/Containers/group.viber.share.container/com.viber/database/Contacts.data"_qs,
+                                "group store"));
+            QVERIFY(g_writeFile(m_sim->mediaDir(f) + u"/PhotoData/Photos.sqlite"_qs, "photos"));
         }
         g_requireDeviceBackend();
     }
@@ -130,14 +119,17 @@ private slots:
         d.productVersion.clear();
         QVERIFY(d.versionList().isEmpty());
 
+        QTemporaryDir data;
+        const DataFolders folders(data.path());
         d.udid = u"udid-plain"_qs;
-        QVERIFY(d.cacheDir().exists());
-        QVERIFY(d.cacheDir().absolutePath().endsWith(u"/ios_cache/udid-plain"_qs));
-        QCOMPARE(d.viberRootDir().dirName(), u"com.viber"_qs);
+        QVERIFY(d.cacheDir(folders).exists());
+        QCOMPARE(d.cacheDir(folders).absolutePath(), data.filePath(u"ios_cache/udid-plain"_qs));
+        QCOMPARE(d.viberRootDir(folders).dirName(), u"com.viber"_qs);
         for (const QString& bad : {u""_qs, u".."_qs, u"../x"_qs, u"a/b"_qs, u"a\\b"_qs}) {
             d.udid = bad;
-            QVERIFY_THROWS_EXCEPTION(std::runtime_error, d.cacheDir());
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, d.cacheDir(folders));
         }
+        QCOMPARE(QDir(data.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{u"ios_cache"_qs});
     }
 
     void backupSettingsChecks()
@@ -165,7 +157,7 @@ private slots:
         QVERIFY2(progress.errors().isEmpty(), qPrintable(progress.errors().value(0)));
         QCOMPARE(progress.successes().size(), 1);
         QCOMPARE(progress.updates().value(0).status, u"Loading data from Device..."_qs);
-        BackupManifest m(job.backupDir());
+        BackupManifest m(job.backupDir(), g_testDataFolders());
         m.readManifestInfo();
         QCOMPARE(m.generation(), BackupGeneration::ManifestDb);
         QCOMPARE(m.info().productVersion, u"17.4.1"_qs);
@@ -188,7 +180,7 @@ private slots:
         IOSMobileBackupThread locked(device(u"udid-locked"_qs), QDir(root(u"locked"_qs)), p2);
         locked.run();
         QVERIFY2(p2.errors().isEmpty(), qPrintable(p2.errors().value(0)));
-        BackupManifest m(locked.backupDir());
+        BackupManifest m(locked.backupDir(), g_testDataFolders());
         m.readManifestInfo();
         QVERIFY(m.info().isEncrypted);
         QVERIFY(!m.setPasscode(QByteArray("wrong")));
@@ -199,8 +191,8 @@ private slots:
         const QString out = QDir::current().absoluteFilePath(u"decrypted.data"_qs);
         QFile::remove(out);
         m.copyFile(node, out, nullptr, nullptr);
-        QCOMPARE(readFile(out),
-                 readFile(m_sim->root() + u"/locked/Containers/com.viber/Documents/Contacts.data"_qs));
+        QCOMPARE(g_readFile(out),
+                 g_readFile(m_sim->root() + u"/locked/Containers/com.viber/Documents/Contacts.data"_qs));
     }
 
     void failedBackupRemovesFolderAndKeepsWholeText()
@@ -231,7 +223,7 @@ private slots:
     {
         const QString dir = root(u"slow"_qs);
         const QString folder = dir + u"/udid-slow"_qs;
-        writeFile(folder + u"/Info.plist"_qs, "partial");
+        QVERIFY(g_writeFile(folder + u"/Info.plist"_qs, "partial"));
         RecordingProgress progress;
         IOSMobileBackupThread job(device(u"udid-slow"_qs), QDir(dir), progress);
         QElapsedTimer clock;
@@ -261,8 +253,8 @@ private slots:
         // Another iOS version: a full backup must follow.
         QVERIFY(!IOSMobileBackupThread::isReusableBackup(folder, u"18.0"_qs));
         QFile::copy(folder + u"/Status.plist"_qs, folder + u"/Status.keep"_qs);
-        writeFile(folder + u"/Status.plist"_qs,
-                  dict({{u"SnapshotState"_qs, str(u"uploading"_qs)}}).CFPropertyListToBytes(100));
+        QVERIFY(g_writeFile(folder + u"/Status.plist"_qs,
+                            dict({{u"SnapshotState"_qs, str(u"uploading"_qs)}}).CFPropertyListToBytes(100)));
         QVERIFY(!IOSMobileBackupThread::isReusableBackup(folder, u"17.4.1"_qs));
         QFile::remove(folder + u"/Status.plist"_qs);
         QVERIFY(!IOSMobileBackupThread::isReusableBackup(folder, u"17.4.1"_qs));
@@ -280,15 +272,15 @@ private slots:
         backup.run();
         QVERIFY(p1.errors().isEmpty());
         const QString store = m_sim->root() + u"/plain/Containers/com.viber/Documents/Contacts.data"_qs;
-        const QByteArray before = readFile(store);
-        writeFile(store, "changed on the phone");
-        writeFile(m_sim->root() + u"/plain/Containers/com.viber/Documents/stray"_qs, "x");
+        const QByteArray before = g_readFile(store);
+        QVERIFY(g_writeFile(store, "changed on the phone"));
+        QVERIFY(g_writeFile(m_sim->root() + u"/plain/Containers/com.viber/Documents/stray"_qs, "x"));
         RecordingProgress p2;
         IOSMobileRestoreThread restore(d, QDir(dir), p2);
         restore.run();
         QVERIFY2(p2.errors().isEmpty(), qPrintable(p2.errors().value(0)));
         QCOMPARE(p2.updates().value(0).status, u"Transferring data to Device..."_qs);
-        QCOMPARE(readFile(store), before);
+        QCOMPARE(g_readFile(store), before);
         QVERIFY(!QFileInfo::exists(m_sim->root() + u"/plain/Containers/com.viber/Documents/stray"_qs));
         QVERIFY(QFileInfo::exists(dir + u"/udid-plain/Info.plist"_qs));
     }
@@ -305,7 +297,7 @@ private slots:
 
         for (const QString& udid : {u"udid-broken"_qs, u"udid-full"_qs}) {
             const QString dir = root(u"refused"_qs);
-            writeFile(dir + u'/' + udid + u"/Info.plist"_qs, "info");
+            QVERIFY(g_writeFile(dir + u'/' + udid + u"/Info.plist"_qs, "info"));
             RecordingProgress p;
             IOSMobileRestoreThread job(device(udid), QDir(dir), p);
             job.run();
@@ -317,7 +309,7 @@ private slots:
             } else {
                 QVERIFY2(err.startsWith(u"3 GB free disk space"_qs), qPrintable(err));
             }
-            QCOMPARE(readFile(dir + u'/' + udid + u"/Info.plist"_qs), QByteArray("info"));
+            QCOMPARE(g_readFile(dir + u'/' + udid + u"/Info.plist"_qs), QByteArray("info"));
             QCOMPARE(QDir(dir + u'/' + udid).entryList(QDir::Files), QStringList{u"Info.plist"_qs});
         }
     }
@@ -326,8 +318,8 @@ private slots:
     {
         const QDir temp = iosbackup_temp_dir();
         QVERIFY(temp.absolutePath().startsWith(QDir::homePath() + u"/Documents/"_qs));
-        writeFile(temp.filePath(u"udid/Info.plist"_qs), "x");
-        iosbackup_clear_temp();
+        QVERIFY(g_writeFile(temp.filePath(u"udid/Info.plist"_qs), "x"));
+        iosbackup_clear_temp(g_testDataFolders());
         QVERIFY(!temp.exists());
     }
 

@@ -258,40 +258,21 @@ private slots:
         QTemporaryDir outer;
         const QDir dir(outer.filePath(QStringLiteral("db")));
         const QString picture = m_source.absoluteFilePath(QStringLiteral("Documents/Attachments/pic1.jpg"));
-        ViberData data;
-        auto* p = new _ViberPerson;
-        p->id = 1;
-        p->number = QStringLiteral("a/../../../pwned");
+        RecordBuilder b;
+        _ViberPerson* p = b.person(QString(), QStringLiteral("a/../../../pwned"));
         p->picturePath = picture;
-        data.p()->persons.insert(1, p);
-        auto* chat = new _ViberChat;
-        chat->id = 1;
-        chat->members.insert(1, p);
-        data.p()->chats.insert(1, chat);
-        auto add = [&](qint64 id, int type, const QString& name, const QString& mediaId) {
-            auto* m = new _ViberMsg;
-            m->id = id;
-            m->token = id;
-            m->date = 600000000 + id * 100;
-            m->state = MSG_STATE_DELIVERED;
-            m->type = type;
-            m->chat = chat;
-            auto* a = new _ViberAtta;
-            a->id = id;
+        _ViberChat* chat = b.chat(QString(), QString(), {p});
+        auto add = [&](qint64 n, int type, const QString& name, const QString& mediaId) {
+            _ViberMsg* m = b.msg(chat, type, 600000000 + n * 100, QString(), MSG_STATE_DELIVERED);
+            m->token = n;
+            _ViberAtta* a = b.atta(m, picture, picture);
             a->name = name;
             a->mediaId = mediaId;
-            a->filePath = picture;
-            a->thumbPath = picture;
-            a->msg = m;
-            m->atta = a;
-            data.p()->msgs.insert(id, m);
-            data.p()->attas.insert(id, a);
-            chat->msgs << m;
         };
         add(1, MSG_TYPE_IMAGE, QStringLiteral("../../pwned.jpg"), QString());
         add(2, MSG_TYPE_VIDEO, QStringLiteral("../../pwned.mp4"), QString());
         add(3, MSG_TYPE_STICKER, QString(), QStringLiteral("../../../../pwned"));
-        QCOMPARE(backup(data.messages(), dir).errors, QStringList());
+        QCOMPARE(backup(b.data.messages(), dir).errors, QStringList());
 
         QStringList outside;
         QDirIterator it(outer.path(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
@@ -307,25 +288,11 @@ private slots:
     void memberPictureReplacesOnlyAnOlderOne()
     {
         const QDir dir = newDbDir();
-        ViberData data;
-        auto* p = new _ViberPerson;
-        p->id = 1;
-        p->number = QStringLiteral("+4912345");
+        RecordBuilder b;
+        _ViberPerson* p = b.person(QString(), QStringLiteral("+4912345"));
         p->picturePath = m_tmp.filePath(QStringLiteral("face.jpg"));
-        data.p()->persons.insert(1, p);
-        auto* chat = new _ViberChat;
-        chat->id = 1;
-        chat->members.insert(1, p);
-        data.p()->chats.insert(1, chat);
-        auto* m = new _ViberMsg;
-        m->id = 1;
-        m->date = 600000000;
-        m->state = MSG_STATE_SENT;
-        m->type = MSG_TYPE_TEXT;
-        m->text = QStringLiteral("hi");
-        m->chat = chat;
-        chat->msgs << m;
-        data.p()->msgs.insert(1, m);
+        b.msg(b.chat(QString(), QString(), {p}), MSG_TYPE_TEXT, 600000000, QStringLiteral("hi"), MSG_STATE_SENT);
+        const ViberData& data = b.data;
 
         auto write = [](const QString& path, const QByteArray& bytes, const QDateTime& time) {
             QFile f(path);

@@ -99,7 +99,7 @@ private slots:
 
         // A file that was there before a failed export stays as it was.
         const QString kept = dir.filePath(QStringLiteral("calls.txt"));
-        ExportTestData::writeBytes(kept, "the user's own data");
+        QVERIFY(g_writeFile(kept, "the user's own data"));
         RecordingProgress full;
         ExportViberCallsThread again({}, kept, full);
         g_failNthWriteForTest(1);
@@ -206,7 +206,7 @@ private slots:
     void uncreatableFolderIsAnError()
     {
         QTemporaryDir dir;
-        ExportTestData::writeBytes(dir.filePath(QStringLiteral("file")), "x");
+        QVERIFY(g_writeFile(dir.filePath(QStringLiteral("file")), "x"));
         RecordingProgress p;
         ExtractMediaFilesThread job({}, QDir(dir.filePath(QStringLiteral("file/sub"))), p);
         job.run();

@@ -283,8 +283,8 @@ private slots:
         t.fill(media.path());
         const QString folder = out.filePath(QStringLiteral("again-html"));
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/files")));
-        ExportTestData::writeBytes(folder + QStringLiteral("/notes.txt"), "mine");
-        ExportTestData::writeBytes(folder + QStringLiteral("/files/keep.css"), "mine too");
+        QVERIFY(g_writeFile(folder + QStringLiteral("/notes.txt"), "mine"));
+        QVERIFY(g_writeFile(folder + QStringLiteral("/files/keep.css"), "mine too"));
 
         const HtmlRun r = runHtml(t.data.messages(), folder, 5);
         QVERIFY(r.successes.isEmpty() && r.errors.isEmpty());

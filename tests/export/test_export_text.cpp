@@ -155,7 +155,7 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("readonly.csv"));
-        ExportTestData::writeBytes(out, "the user's own data");
+        QVERIFY(g_writeFile(out, "the user's own data"));
         QFile::setPermissions(out, QFile::ReadOwner);
         if (QFile(out).open(QIODevice::WriteOnly))
             QSKIP("running with rights that ignore file permissions");
@@ -188,7 +188,7 @@ private slots:
         for (const auto type : {ExportMessagesThread::FORMAT_TXT, ExportMessagesThread::FORMAT_CSV}) {
             QTemporaryDir outDir;
             const QString out = outDir.filePath(QStringLiteral("chats.out"));
-            ExportTestData::writeBytes(out, "the user's own data");
+            QVERIFY(g_writeFile(out, "the user's own data"));
 
             g_failNthWriteForTest(1); // the disk fills up at the first write
             const Outcome failed = runExport(t.data.messages(), out, type);

@@ -2,6 +2,7 @@
 #include "itunes/BackupListing.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/MBDBParser.h"
+#include "support/TestEnv.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,19 +20,6 @@ QByteArray pattern(qsizetype n)
     for (qsizetype i = 0; i < n; ++i)
         b[i] = char((i * 7 + i / 251) & 0xFF);
     return b;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 QStringList childNames(const Node* n)
@@ -77,7 +65,7 @@ private slots:
         BackupFixture fx;
         fx.binaryPlists = true;
         const QString path = fx.write(m_tmp.filePath(u"info"_qs), fx.udid + u"-20240305-102030"_qs);
-        BackupManifest b(path);
+        BackupManifest b(path, g_testDataFolders());
         b.readManifestInfo();
         QCOMPARE(b.info().deviceName, u"Test iPhone"_qs);
         QCOMPARE(b.info().uniqueDeviceID, fx.udid);
@@ -88,22 +76,22 @@ private slots:
         QVERIFY(!b.info().isEncrypted);
         QCOMPARE(b.displayName(), u"Test iPhone-20240305-102030"_qs);
         QCOMPARE(b.dirPathMd5().size(), 32);
-        QCOMPARE(BackupManifest(path + u"/."_qs).dirPathMd5(), b.dirPathMd5());
+        QCOMPARE(BackupManifest(path + u"/."_qs, g_testDataFolders()).dirPathMd5(), b.dirPathMd5());
 
         const QString other = fx.write(m_tmp.filePath(u"info"_qs), u"Copied Backup"_qs);
-        BackupManifest c(other);
+        BackupManifest c(other, g_testDataFolders());
         c.readManifestInfo();
         QCOMPARE(c.displayName(), u"Test iPhone-Copied Backup"_qs);
 
         // A backup without a device identifier must not have its name mangled.
-        writeAll(other + u"/Manifest.plist"_qs,
-                 "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Lockdown</key><dict>"
-                 "<key>DeviceName</key><string>Phone</string></dict></dict></plist>");
+        QVERIFY(g_writeFile(other + u"/Manifest.plist"_qs,
+                            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Lockdown</key><dict>"
+                            "<key>DeviceName</key><string>Phone</string></dict></dict></plist>"));
         c.readManifestInfo();
         QCOMPARE(c.displayName(), u"Phone-Copied Backup"_qs);
         QVERIFY(!c.info().date.isValid());
 
-        writeAll(other + u"/Manifest.plist"_qs, "garbage");
+        QVERIFY(g_writeFile(other + u"/Manifest.plist"_qs, "garbage"));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, c.readManifestInfo());
         QFile::remove(other + u"/Manifest.plist"_qs);
         try {
@@ -130,7 +118,7 @@ private slots:
         fx.addFile(u"CameraRollDomain"_qs, u"Media/a.jpg"_qs, "j");
         fx.addFile(u"SysContainerDomain-com.apple.x"_qs, u"y"_qs, "y");
         fx.addFile(u"HomeDomain"_qs, QString(), "nameless"); // no name: skipped
-        BackupManifest b(fx.write(m_tmp.filePath(u"tree"_qs)));
+        BackupManifest b(fx.write(m_tmp.filePath(u"tree"_qs)), g_testDataFolders());
         b.parseInfo();
         b.parseInfo(); // built once
 
@@ -166,7 +154,7 @@ private slots:
         BackupFixture fx = sizedFixture(encrypted);
         fx.binaryPlists = binary;
         const QString folder = fx.write(m_tmp.filePath(QTest::currentDataTag()));
-        BackupManifest b(folder);
+        BackupManifest b(folder, g_testDataFolders());
         b.readManifestInfo();
         QCOMPARE(b.info().isEncrypted, encrypted);
         if (encrypted) {
@@ -181,7 +169,7 @@ private slots:
             const QString dest = m_tmp.filePath(QStringLiteral("out-%1").arg(n));
             QList<QPair<qint64, qint64>> calls;
             b.copyFile(node, dest, &calls, recordProgress);
-            QCOMPARE(readAll(dest), pattern(n));
+            QCOMPARE(g_readFile(dest), pattern(n));
             QCOMPARE(QFileInfo(dest).lastModified().toSecsSinceEpoch(), qint64(1500000000));
             if (n > 0) {
                 const qint64 stored = QFileInfo(folder + u'/' + node->item.backupFileName()).size();
@@ -193,21 +181,21 @@ private slots:
     void refusesBrokenOrLockedEncryptedFiles()
     {
         const QString folder = sizedFixture(true).write(m_tmp.filePath(u"broken"_qs));
-        BackupManifest b(folder);
+        BackupManifest b(folder, g_testDataFolders());
         b.readManifestInfo();
         b.parseInfo();
         const Node* node = b.findNode(u"Applications/com.viber/Documents/f8193.bin"_qs);
         const QString dest = m_tmp.filePath(u"broken-out"_qs);
         // Without the password the ciphertext must not come out as the file,
         // and an existing file at dest stays as it was.
-        writeAll(dest, "keep");
+        QVERIFY(g_writeFile(dest, "keep"));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.copyFile(node, dest, nullptr, nullptr));
-        QCOMPARE(readAll(dest), QByteArray("keep"));
+        QCOMPARE(g_readFile(dest), QByteArray("keep"));
         QVERIFY(b.setPasscode(u"pa55 wörd"_qs));
 
         const QString stored = folder + u'/' + node->item.backupFileName();
-        const QByteArray cipher = readAll(stored);
-        writeAll(stored, cipher.left(cipher.size() - 32)); // ends early, still whole blocks
+        const QByteArray cipher = g_readFile(stored);
+        QVERIFY(g_writeFile(stored, cipher.left(cipher.size() - 32))); // ends early, still whole blocks
         try {
             b.copyFile(node, dest, nullptr, nullptr);
             QFAIL("no error");
@@ -215,9 +203,9 @@ private slots:
             QVERIFY(QString::fromUtf8(e.what()).contains(u"does not match the recorded size"_qs));
         }
         // Whole blocks beyond the padding are not cut off quietly either.
-        writeAll(stored, cipher + cipher.right(32));
+        QVERIFY(g_writeFile(stored, cipher + cipher.right(32)));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.copyFile(node, dest, nullptr, nullptr));
-        writeAll(stored, cipher.left(cipher.size() - 5)); // not whole blocks
+        QVERIFY(g_writeFile(stored, cipher.left(cipher.size() - 5))); // not whole blocks
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.copyFile(node, dest, nullptr, nullptr));
         QFile::remove(stored);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.copyFile(node, dest, nullptr, nullptr));
@@ -234,11 +222,11 @@ private slots:
         newer.password = "x";
         newer.write(dir, u"newer"_qs);
         const QString broken = older.write(dir, u"broken"_qs);
-        writeAll(broken + u"/Manifest.plist"_qs, "nope");
+        QVERIFY(g_writeFile(broken + u"/Manifest.plist"_qs, "nope"));
         const QString noMbdb = older.write(dir, u"no-mbdb"_qs);
         QFile::remove(noMbdb + u"/Manifest.mbdb"_qs);
 
-        const _BackupListing l = g_listItunesBackups(QDir(dir));
+        const _BackupListing l = g_listItunesBackups(QDir(dir), g_testDataFolders());
         QCOMPARE(l.backups.size(), 2);
         QCOMPARE(l.backups.at(0)->root().dirName(), u"newer"_qs);
         QVERIFY(l.backups.at(0)->info().isEncrypted);

@@ -47,7 +47,7 @@ BackupFixture currentFixture(const QByteArray& password = QByteArray())
 QStringList filesInCache()
 {
     QStringList files;
-    QDirIterator it(g_dataSaveDir().filePath(QStringLiteral("cache")), QDir::Files | QDir::Hidden,
+    QDirIterator it(g_testDataFolders().cacheDir().absolutePath(), QDir::Files | QDir::Hidden,
                     QDirIterator::Subdirectories);
     while (it.hasNext())
         files << it.next();
@@ -88,7 +88,7 @@ private slots:
     {
         const QString folder = currentFixture().write(m_tmp.filePath(u"plain"_qs));
         QVERIFY(!QFileInfo::exists(folder + u"/Manifest.mbdb"_qs));
-        BackupManifest b(folder);
+        BackupManifest b(folder, g_testDataFolders());
         b.readManifestInfo();
         QCOMPARE(b.generation(), BackupGeneration::ManifestDb);
         QCOMPARE(b.info().productVersion, u"14.4"_qs);
@@ -115,7 +115,7 @@ private slots:
                                                                            QByteArray(44, 'k'), QString(), 5))
                                 .addTextParam(hId));
         }
-        BackupManifest decrypted(folder);
+        BackupManifest decrypted(folder, g_testDataFolders());
         decrypted.readManifestInfo();
         decrypted.parseInfo();
         QCOMPARE(copyOut(decrypted, u"Library/h.txt"_qs, out()), QByteArray("home"));
@@ -137,7 +137,7 @@ private slots:
                       "WHERE relativePath = 'Documents/sixteen.bin'");
         executeOn(db, qPrintable(u"UPDATE Files SET file = NULL WHERE fileID = '%1'"_qs.arg(gId)));
 
-        BackupManifest b(folder);
+        BackupManifest b(folder, g_testDataFolders());
         b.readManifestInfo();
         b.parseInfo();
         QVERIFY(!b.findNode(u"Library/h.txt"_qs));
@@ -152,7 +152,7 @@ private slots:
 
         // An index that is no database, or lacks the table, is an error.
         g_writeFile(db, "not a database at all, not even close to one");
-        BackupManifest broken(folder);
+        BackupManifest broken(folder, g_testDataFolders());
         broken.readManifestInfo();
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, broken.parseInfo());
     }
@@ -161,7 +161,7 @@ private slots:
     {
         const QByteArray password("pa55 w\xc3\xb6rd");
         const QString folder = currentFixture(password).write(m_tmp.filePath(u"enc"_qs));
-        BackupManifest b(folder);
+        BackupManifest b(folder, g_testDataFolders());
         b.readManifestInfo();
         QVERIFY(b.info().isEncrypted);
         QCOMPARE(b.info().manifestKey.size(), 44);
@@ -180,7 +180,7 @@ private slots:
         QCOMPARE(copyOut(b, u"Library/h.txt"_qs, out()), QByteArray("home"));
         // The decrypted index was only a working copy, in an owner-only folder.
         QVERIFY(filesInCache().isEmpty());
-        const QFileInfo index(g_dataSaveDir().filePath(u"cache/index"_qs));
+        const QFileInfo index(g_testDataFolders().cacheDir().filePath(u"index"_qs));
         QCOMPARE(index.permissions() & 0x0077, QFile::Permissions());
     }
 
@@ -190,7 +190,7 @@ private slots:
         f.firstStageIterations = 40000; // two checkpoints
         const QString folder = f.write(m_tmp.filePath(u"stage"_qs));
 
-        BackupManifest first(folder);
+        BackupManifest first(folder, g_testDataFolders());
         first.readManifestInfo();
         RecordingProgress cancelling;
         cancelling.cancelAfterUpdates(2);
@@ -206,7 +206,7 @@ private slots:
         // A second open of the same backup with the same password does not
         // derive again (a closed progress would stop a derivation at once);
         // another password still does.
-        BackupManifest second(folder);
+        BackupManifest second(folder, g_testDataFolders());
         second.readManifestInfo();
         RecordingProgress closed;
         closed.setClosed(true);
@@ -220,7 +220,7 @@ private slots:
     void encryptedSizeMustMatchContent()
     {
         const QString folder = currentFixture("pw").write(m_tmp.filePath(u"sizes"_qs));
-        BackupManifest b(folder);
+        BackupManifest b(folder, g_testDataFolders());
         b.readManifestInfo();
         QVERIFY(b.setPasscode(u"pw"_qs));
         b.parseInfo();
@@ -247,7 +247,7 @@ private slots:
         g_decryptManifestDbThrow(index, plain, b.indexKey());
         executeOn(plain, "UPDATE Files SET file = NULL WHERE relativePath = 'Documents/sixteen.bin'");
         g_encryptBackupFileThrow(plain, index, b.indexKey());
-        BackupManifest keyless(folder);
+        BackupManifest keyless(folder, g_testDataFolders());
         keyless.readManifestInfo();
         QVERIFY(keyless.setPasscode(u"pw"_qs));
         keyless.parseInfo();
@@ -259,7 +259,7 @@ private slots:
     void plainFileShorterThanItsRecord()
     {
         const QString folder = currentFixture().write(m_tmp.filePath(u"short"_qs));
-        BackupManifest b(folder);
+        BackupManifest b(folder, g_testDataFolders());
         b.readManifestInfo();
         b.parseInfo();
         const Node* node = b.findNode(u"Applications/com.viber/Documents/Contacts.data"_qs);
@@ -285,7 +285,7 @@ private slots:
         g_writeFile(deep, QByteArray(4096 + 3, 'd'));
 
         auto open = [&] {
-            auto b = std::make_unique<BackupManifest>(folder);
+            auto b = std::make_unique<BackupManifest>(folder, g_testDataFolders());
             b->readManifestInfo();
             if (!password.isEmpty() && !b->setPasscode(QString::fromLatin1(password)))
                 throw std::runtime_error("does not unlock");

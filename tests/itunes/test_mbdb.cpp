@@ -1,5 +1,6 @@
 #include "fixtures/BackupFixture.h"
 #include "itunes/MBDBParser.h"
+#include "support/FileBytes.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -29,18 +30,6 @@ QByteArray record(const QByteArray& domain, const QByteArray& path, const QByteA
 
 const QByteArray kHeader("mbdb\x05\x00", 6);
 
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 class TestMBDB : public QObject
@@ -73,7 +62,7 @@ private slots:
         const QByteArray c = record("HomeDomain", "Library/a\xc3\xa9.db", "target", QByteArray(20, '\x22'), QByteArray(),
                                     0xFFFFFFFF, 0x1122334455667788ULL, {"com.apple.x", "v"});
         const QByteArray bytes = kHeader + a + b + c;
-        writeBytes(file("in.mbdb"), bytes);
+        QVERIFY(g_writeFile(file("in.mbdb"), bytes));
 
         const QHash<QString, _MBDBItem> items = MBDBParser::parse(file("in.mbdb"));
         QCOMPARE(items.size(), 3);
@@ -95,13 +84,13 @@ private slots:
         QList<_MBDBItem> list = items.values();
         std::reverse(list.begin(), list.end());
         MBDBParser::save2File(list, file("out.mbdb"));
-        QCOMPARE(readBytes(file("out.mbdb")), bytes);
+        QCOMPARE(g_readFile(file("out.mbdb")), bytes);
     }
 
     void laterDuplicateWins()
     {
-        writeBytes(file("dup.mbdb"), kHeader + record("HomeDomain", "a", {}, {}, {}, 1, 5) +
-                                         record("HomeDomain", "a", {}, {}, {}, 2, 9));
+        QVERIFY(g_writeFile(file("dup.mbdb"), kHeader + record("HomeDomain", "a", {}, {}, {}, 1, 5) +
+                                                  record("HomeDomain", "a", {}, {}, {}, 2, 9)));
         const auto items = MBDBParser::parse(file("dup.mbdb"));
         QCOMPARE(items.size(), 1);
         QCOMPARE(items.begin()->size, quint64(9));
@@ -109,14 +98,14 @@ private slots:
 
     void shortAndBrokenFiles()
     {
-        writeBytes(file("empty.mbdb"), QByteArray());
+        QVERIFY(g_writeFile(file("empty.mbdb"), QByteArray()));
         QVERIFY(MBDBParser::parse(file("empty.mbdb")).isEmpty());
-        writeBytes(file("short.mbdb"), "mbd");
+        QVERIFY(g_writeFile(file("short.mbdb"), "mbd"));
         QVERIFY(MBDBParser::parse(file("short.mbdb")).isEmpty());
-        writeBytes(file("header.mbdb"), kHeader);
+        QVERIFY(g_writeFile(file("header.mbdb"), kHeader));
         QVERIFY(MBDBParser::parse(file("header.mbdb")).isEmpty());
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, MBDBParser::parse(file("missing.mbdb")));
-        writeBytes(file("magic.mbdb"), QByteArray("SQLite format 3\0", 16));
+        QVERIFY(g_writeFile(file("magic.mbdb"), QByteArray("SQLite format 3\0", 16)));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, MBDBParser::parse(file("magic.mbdb")));
 
         // Cut anywhere inside a record: an error naming the file, never a partial record.
@@ -148,7 +137,7 @@ private slots:
         other.inodeLow = 0x80000001; // negative as signed 32-bit: not the largest
         items.insert(other.backupFileName(), other);
 
-        writeBytes(file("local.txt"), "hello");
+        QVERIFY(g_writeFile(file("local.txt"), "hello"));
         MBDBParser::appendFile(items, file("local.txt"), u"AppDomain-com.x"_qs, u"Documents/a/b.txt"_qs);
         QCOMPARE(items.size(), 4);
         const _MBDBItem folder = items.value(MBDBParser::getFileHashName(u"AppDomain-com.x"_qs, u"Documents/a"_qs));
@@ -166,7 +155,7 @@ private slots:
         QCOMPARE(f.dataHash.value, QCryptographicHash::hash("hello", QCryptographicHash::Sha1));
 
         // Again with new content: only size, hash and times of the file change.
-        writeBytes(file("local.txt"), "hello again");
+        QVERIFY(g_writeFile(file("local.txt"), "hello again"));
         MBDBParser::appendFile(items, file("local.txt"), u"AppDomain-com.x"_qs, u"Documents/a/b.txt"_qs);
         QCOMPARE(items.size(), 4);
         f = items.value(fileKey);

@@ -122,11 +122,11 @@ private slots:
         hooks.runJob = run.fn();
         IOSDeviceLoadResult r;
         const IOSDevice d = device(u"udid-direct"_qs);
-        QVERIFY(g_loadIOSViberMessagesThrow(d, hooks, r));
+        QVERIFY(g_loadIOSViberMessagesThrow(d, g_testDataFolders(), hooks, r));
         QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
         QCOMPARE(run.jobs, 1);
         QVERIFY(!r.viaBackup);
-        QCOMPARE(r.dataDir.absolutePath(), d.viberRootDir().absolutePath());
+        QCOMPARE(r.dataDir.absolutePath(), d.viberRootDir(g_testDataFolders()).absolutePath());
         QCOMPARE(messageTexts(readLoaded(r)), m_expected);
         QCOMPARE(g_readFile(r.dataDir.absoluteFilePath(u"Documents/VoiceMessages/voice1.m4a"_qs)), QByteArray("voice bytes"));
         QVERIFY(QFileInfo(r.dataDir.absoluteFilePath(u"Documents/CustomLocationImage/48.858800_2.jpg"_qs)).size() > 0);
@@ -151,11 +151,11 @@ private slots:
         hooks.runJob = run.fn();
         IOSDeviceLoadResult r;
         const IOSDevice d = device(u"udid-direct"_qs);
-        QVERIFY(g_loadIOSViberMessagesThrow(d, hooks, r));
+        QVERIFY(g_loadIOSViberMessagesThrow(d, g_testDataFolders(), hooks, r));
         const QString local = r.dataDir.absoluteFilePath(u"Documents/VoiceMessages/voice1.m4a"_qs);
         // Same size, other bytes: a copy the cache vouches for is not fetched again.
         QVERIFY(g_writeFile(local, "VOICE BYTES"));
-        QVERIFY(g_loadIOSViberMessagesThrow(d, hooks, r));
+        QVERIFY(g_loadIOSViberMessagesThrow(d, g_testDataFolders(), hooks, r));
         QCOMPARE(g_readFile(local), QByteArray("VOICE BYTES"));
         // Changed on the device: fetched again.
         const QString onDevice = m_sim->containerDir(u"direct"_qs, u"com.viber"_qs) + u"/Documents/VoiceMessages/voice1.m4a"_qs;
@@ -164,7 +164,7 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadWrite));
         QVERIFY(f.setFileTime(QDateTime::currentDateTimeUtc().addSecs(3600), QFileDevice::FileModificationTime));
         f.close();
-        QVERIFY(g_loadIOSViberMessagesThrow(d, hooks, r));
+        QVERIFY(g_loadIOSViberMessagesThrow(d, g_testDataFolders(), hooks, r));
         QCOMPARE(g_readFile(local), QByteArray("new voice bytes"));
         QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
     }
@@ -177,7 +177,7 @@ private slots:
         bool asked = false;
         hooks.unlockBackup = [&](BackupManifest&) { return asked = true; };
         IOSDeviceLoadResult r;
-        QVERIFY(g_loadIOSViberMessagesThrow(device(u"udid-current"_qs), hooks, r));
+        QVERIFY(g_loadIOSViberMessagesThrow(device(u"udid-current"_qs), g_testDataFolders(), hooks, r));
         QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
         QCOMPARE(run.jobs, 3); // direct attempt, device backup, load from the backup
         QVERIFY(r.viaBackup);
@@ -198,13 +198,13 @@ private slots:
         };
         IOSDeviceLoadResult r;
         const IOSDevice d = device(u"udid-locked"_qs);
-        QVERIFY(!g_loadIOSViberMessagesThrow(d, hooks, r));
+        QVERIFY(!g_loadIOSViberMessagesThrow(d, g_testDataFolders(), hooks, r));
         QCOMPARE(asked, 1);
         hooks.unlockBackup = [&](BackupManifest& m) {
             ++asked;
             return m.setPasscode(QByteArray("pw"));
         };
-        QVERIFY(g_loadIOSViberMessagesThrow(d, hooks, r));
+        QVERIFY(g_loadIOSViberMessagesThrow(d, g_testDataFolders(), hooks, r));
         QCOMPARE(asked, 2);
         QCOMPARE(messageTexts(readLoaded(r)), m_expected);
     }
@@ -215,7 +215,7 @@ private slots:
         IOSDeviceLoadHooks hooks;
         hooks.runJob = run.fn();
         IOSDeviceLoadResult r;
-        QVERIFY(g_loadIOSViberMessagesThrow(device(u"udid-empty"_qs), hooks, r));
+        QVERIFY(g_loadIOSViberMessagesThrow(device(u"udid-empty"_qs), g_testDataFolders(), hooks, r));
         QVERIFY(r.viaBackup);
         QVERIFY(r.templateStore);
         QVERIFY(QFileInfo(r.containers.storeFile).isWritable());
@@ -234,7 +234,7 @@ private slots:
         hooks.runJob = run.fn();
         IOSDeviceLoadResult r;
         try {
-            g_loadIOSViberMessagesThrow(device(u"udid-cloud"_qs), hooks, r);
+            g_loadIOSViberMessagesThrow(device(u"udid-cloud"_qs), g_testDataFolders(), hooks, r);
             QFAIL("the load must stop");
         } catch (const std::runtime_error& e) {
             QVERIFY2(QString::fromUtf8(e.what()).contains(u"turn off iCloud backup"_qs), e.what());

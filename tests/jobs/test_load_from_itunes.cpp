@@ -105,14 +105,16 @@ private:
                 int cancelAfter = 0)
     {
         Loaded l;
-        l.manifest = std::make_unique<BackupManifest>(folder);
+        l.manifest = std::make_unique<BackupManifest>(folder, g_testDataFolders());
         l.manifest->readManifestInfo();
         if (!password.isEmpty())
             [&] { QVERIFY(l.manifest->setPasscode(QString::fromUtf8(password))); }();
         l.manifest->parseInfo();
         l.progress = std::make_unique<RecordingProgress>();
         l.progress->cancelAfterUpdates(cancelAfter);
-        l.job = std::make_unique<IOSLoadViberFromiTunesThread>(l.manifest.get(), *l.progress, target);
+        l.job = target.isEmpty()
+                    ? std::make_unique<IOSLoadViberFromiTunesThread>(l.manifest.get(), *l.progress, g_testDataFolders())
+                    : std::make_unique<IOSLoadViberFromiTunesThread>(l.manifest.get(), *l.progress, target);
         l.job->run();
         return l;
     }
@@ -175,6 +177,32 @@ private slots:
         QVERIFY(m_expected.size() > 30);
     }
 
+    // A load given its own data folder keeps the backup's copy and the
+    // index's working copy there, and leaves the default folder as it was.
+    void givenDataFolderIsTheOnlyOneWritten()
+    {
+        ViberBackupLayout layout;
+        layout.generation = BackupFixture::ManifestDb;
+        const QString folder = backup(QStringLiteral("own-data-folder"), layout);
+        const QString defaultRoot = g_testDataFolders().root().absolutePath();
+        const QByteArray before = g_treeDigest(defaultRoot);
+        QTemporaryDir own;
+        const DataFolders folders(own.path());
+
+        BackupManifest manifest(folder, folders);
+        manifest.readManifestInfo();
+        manifest.parseInfo();
+        RecordingProgress progress;
+        IOSLoadViberFromiTunesThread job(&manifest, progress, folders);
+        job.run();
+        QVERIFY2(progress.errors().isEmpty(), qPrintable(progress.errors().value(0)));
+        QVERIFY(job.hasData());
+        QCOMPARE(job.cacheDir().absolutePath(), folders.cacheDir().filePath(QStringLiteral("itunes/") + manifest.dirPathMd5()));
+        QCOMPARE(describe(loadStore(job.dataDir())), m_expected);
+        QVERIFY(QFileInfo(folders.cacheDir().filePath(QStringLiteral("index"))).isDir());
+        QCOMPARE(g_treeDigest(defaultRoot), before);
+    }
+
     void plainAndEncryptedLoadTheContainer_data()
     {
         QTest::addColumn<QByteArray>("password");
@@ -190,7 +218,7 @@ private slots:
         const Loaded l = load(backup(QString::fromLatin1(QTest::currentDataTag()), layout), password);
         checkLoadedLikeContainer(l);
         // Decrypted copies live under the data folder's cache, owner only.
-        const QString cacheRoot = QDir(qEnvironmentVariable("FERROWICK_DATA_DIR")).absoluteFilePath(QStringLiteral("cache"));
+        const QString cacheRoot = g_testDataFolders().cacheDir().absolutePath();
         QVERIFY(l.job->cacheDir().absolutePath().startsWith(cacheRoot));
         QCOMPARE(l.job->cacheDir().dirName(), l.manifest->dirPathMd5());
         const auto perms = QFileInfo(l.job->cacheDir().absolutePath()).permissions();

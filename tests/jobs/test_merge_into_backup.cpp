@@ -42,7 +42,7 @@ private:
 
     std::unique_ptr<BackupManifest> open(const QString& folder, const QByteArray& password)
     {
-        auto b = std::make_unique<BackupManifest>(folder);
+        auto b = std::make_unique<BackupManifest>(folder, g_testDataFolders());
         b->readManifestInfo();
         if (!password.isEmpty() && !b->setPasscode(QString::fromLatin1(password)))
             return nullptr;

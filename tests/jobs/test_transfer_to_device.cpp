@@ -72,13 +72,6 @@ QList<double> callDates(const QString& store)
     return dates;
 }
 
-QByteArray digest(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
-}
 } // namespace
 
 class TestTransferToDevice : public QObject
@@ -190,7 +183,7 @@ private slots:
         IOSDeviceLoadHooks hooks;
         hooks.runJob = run.fn();
         const IOSDevice d = device(u"udid-direct"_qs);
-        const IOSTransferResult r = g_restoreMessages2IOSThrow(d, m_source.messages(), hooks);
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(d, g_testDataFolders(), m_source.messages(), hooks);
         QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
         QVERIFY(r.done);
         QVERIFY(!r.viaBackup);
@@ -213,12 +206,12 @@ private slots:
         QCOMPARE(g_readFile(root + u"/Documents/VoiceMessages/_ptt_id_counter"_qs).size(), 4);
 
         // The same messages again: nothing doubles.
-        const IOSTransferResult again = g_restoreMessages2IOSThrow(d, m_source.messages(), hooks);
+        const IOSTransferResult again = g_restoreMessages2IOSThrow(d, g_testDataFolders(), m_source.messages(), hooks);
         QVERIFY2(again.done, qPrintable(run.errors.join(u'\n')));
         QCOMPARE(texts(readStore(root, u"Documents/Contacts.data"_qs)), after);
         QCOMPARE(callDates(deviceStore(u"direct"_qs)).size(), 5);
         // The local copy keeps the old store beside the merged one.
-        QDir local(d.viberRootDir().absoluteFilePath(u"Documents"_qs));
+        QDir local(d.viberRootDir(g_testDataFolders()).absoluteFilePath(u"Documents"_qs));
         QVERIFY(!local.entryList({u"Contacts.data.bak_*"_qs}, QDir::Files).isEmpty());
     }
 
@@ -227,7 +220,7 @@ private slots:
         Runner run;
         IOSDeviceLoadHooks hooks;
         hooks.runJob = run.fn();
-        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-older"_qs), m_source.messages(), hooks);
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-older"_qs), g_testDataFolders(), m_source.messages(), hooks);
         QVERIFY2(r.done, qPrintable(run.errors.join(u'\n')));
         Sqlite3DB db;
         db.openThrow(deviceStore(u"older"_qs), 1);
@@ -249,14 +242,14 @@ private slots:
         run.cancelRestoreAfter = 3;
         IOSDeviceLoadHooks hooks;
         hooks.runJob = run.fn();
-        const QByteArray before = digest(deviceStore(u"cancel"_qs));
-        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-cancel"_qs), m_source.messages(), hooks);
+        const QByteArray before = g_fileDigest(deviceStore(u"cancel"_qs));
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-cancel"_qs), g_testDataFolders(), m_source.messages(), hooks);
         QVERIFY(!r.done);
         QVERIFY(run.errors.isEmpty());
-        QCOMPARE(digest(deviceStore(u"cancel"_qs)), before);
+        QCOMPARE(g_fileDigest(deviceStore(u"cancel"_qs)), before);
         QVERIFY(!QFileInfo::exists(deviceStore(u"cancel"_qs) + u".incoming"_qs));
         // No working copy is left behind locally either.
-        const QDir local(device(u"udid-cancel"_qs).viberRootDir().absoluteFilePath(u"Documents"_qs));
+        const QDir local(device(u"udid-cancel"_qs).viberRootDir(g_testDataFolders()).absoluteFilePath(u"Documents"_qs));
         QCOMPARE(local.entryList({u"Contacts.data_*"_qs}, QDir::Files), QStringList());
     }
 
@@ -265,7 +258,7 @@ private slots:
         Runner run;
         IOSDeviceLoadHooks hooks;
         hooks.runJob = run.fn();
-        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-current"_qs), m_source.messages(), hooks);
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(device(u"udid-current"_qs), g_testDataFolders(), m_source.messages(), hooks);
         QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
         QVERIFY(r.done);
         QVERIFY(r.viaBackup);
@@ -321,12 +314,12 @@ private slots:
         Runner run;
         IOSDeviceLoadHooks hooks;
         hooks.runJob = run.fn();
-        const IOSTransferResult r = g_export2ITunesBKThrow(folder, m_source.messages(), hooks);
+        const IOSTransferResult r = g_export2ITunesBKThrow(folder, g_testDataFolders(), m_source.messages(), hooks);
         QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
         QVERIFY(r.done);
 
         // Loading the backup back shows the merged messages.
-        BackupManifest manifest(folder);
+        BackupManifest manifest(folder, g_testDataFolders());
         manifest.readManifestInfo();
         manifest.parseInfo();
         RecordingProgress p;
@@ -343,7 +336,7 @@ private slots:
             QVERIFY(after.contains(u"500000000.000|already in the backup"_qs));
         QVERIFY(QFileInfo::exists(folder + u'/' + QString::fromLatin1(indexName)));
         // The stand-in device's working folder is gone.
-        QDir cache(g_dataSaveDir().filePath(u"ios_cache"_qs));
+        const QDir cache = g_testDataFolders().deviceCacheDir();
         QCOMPARE(cache.entryList({u"virtual_*"_qs}, QDir::Dirs), QStringList());
     }
 };

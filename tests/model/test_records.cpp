@@ -1,6 +1,7 @@
 #include "model/ViberData.h"
 #include "model/ViberRecords.h"
 #include "model/ViberTime.h"
+#include "support/RecordBuilder.h"
 #include "support/TestEnv.h"
 
 #include <QTest>
@@ -268,23 +269,12 @@ private slots:
     {
         g_destroyed = 0;
         {
-            ViberData data;
-            auto* chat = new CountedChat;
-            chat->id = 1;
-            auto* person = new CountedPerson;
-            person->id = 7;
-            chat->members.insert(7, person);
-            data.p()->chats.insert(1, chat);
-            data.p()->persons.insert(7, person);
-            for (int i = 1; i <= 3; ++i) {
-                auto* m = new CountedMsg;
-                m->id = i;
-                m->chat = chat;
-                m->person = person;
-                chat->msgs << m;
-                data.p()->msgs.insert(i, m);
-            }
-            ViberData copy = data;
+            RecordBuilder b;
+            auto* person = b.person<CountedPerson>();
+            auto* chat = b.chat<CountedChat>(QString(), QString(), {person});
+            for (int i = 1; i <= 3; ++i)
+                b.msg<CountedMsg>(chat, MSG_TYPE_TEXT, i, QString(), MSG_STATE_RECEIVED, person);
+            ViberData copy = b.data;
             QCOMPARE(copy.messages().size(), 3);
             QCOMPARE(copy.chats().size(), 1);
             { ViberData drop = copy; }
@@ -299,66 +289,32 @@ private slots:
     {
         g_destroyed = 0;
         {
-            ViberData data;
-            __ViberData* d = data.p();
-            auto chat = [&](qint64 id) {
-                auto* c = new CountedChat;
-                c->id = id;
-                d->chats.insert(id, c);
-                return c;
-            };
-            auto person = [&](qint64 id) {
-                auto* p = new CountedPerson;
-                p->id = id;
-                d->persons.insert(id, p);
-                return p;
-            };
-            auto msg = [&](qint64 id, _ViberChat* c, _ViberPerson* p) {
-                auto* m = new CountedMsg;
-                m->id = id;
-                m->chat = c;
-                m->person = p;
-                c->msgs << m;
-                d->msgs.insert(id, m);
-                return m;
-            };
-            _ViberChat* kept = chat(1);
-            _ViberChat* gone = chat(2);
-            _ViberPerson* shared = person(10);
-            _ViberPerson* onlyGone = person(11);
-            _ViberPerson* caller = person(12);
-            kept->members.insert(10, shared);
-            gone->members.insert(10, shared);
-            gone->members.insert(11, onlyGone);
-            _ViberMsg* keptMsg = msg(100, kept, shared);
-            _ViberMsg* goneMsg = msg(101, gone, onlyGone);
+            RecordBuilder b;
+            __ViberData* d = b.data.p();
+            auto* shared = b.person<CountedPerson>();
+            auto* onlyGone = b.person<CountedPerson>();
+            auto* caller = b.person<CountedPerson>();
+            auto* kept = b.chat<CountedChat>(QString(), QString(), {shared});
+            auto* gone = b.chat<CountedChat>(QString(), QString(), {shared, onlyGone});
+            _ViberMsg* keptMsg = b.msg<CountedMsg>(kept, MSG_TYPE_TEXT, 0, QString(), MSG_STATE_RECEIVED, shared);
+            _ViberMsg* goneMsg = b.msg<CountedMsg>(gone, MSG_TYPE_TEXT, 0, QString(), MSG_STATE_RECEIVED, onlyGone);
             // One attachment shared by a kept and a dropped message (a crafted
             // store), and a call of each chat.
-            auto* atta = new _ViberAtta;
-            atta->id = 200;
-            atta->msg = goneMsg;
-            keptMsg->atta = goneMsg->atta = atta;
-            d->attas.insert(200, atta);
-            auto* keptCall = new _ViberCall;
-            keptCall->id = 300;
-            keptCall->person = caller;
-            keptMsg->call = keptCall;
-            d->calls.insert(300, keptCall);
-            auto* goneCall = new _ViberCall;
-            goneCall->id = 301;
-            goneMsg->call = goneCall;
-            d->calls.insert(301, goneCall);
+            _ViberAtta* atta = b.atta(goneMsg);
+            keptMsg->atta = atta;
+            _ViberCall* keptCall = b.call(keptMsg, CALL_INCOMING, 0, caller);
+            b.call(goneMsg);
 
-            data.keepOnlyChats({1, 999});
+            b.data.keepOnlyChats({kept->id, 999});
             QCOMPARE(g_destroyed, 3); // the dropped chat, its message, the person only it had
-            QCOMPARE(d->chats.keys(), QList<qint64>{1});
-            QCOMPARE(d->msgs.keys(), QList<qint64>{100});
+            QCOMPARE(d->chats.keys(), QList<qint64>{kept->id});
+            QCOMPARE(d->msgs.keys(), QList<qint64>{keptMsg->id});
             QList<qint64> persons = d->persons.keys();
             std::sort(persons.begin(), persons.end());
-            QCOMPARE(persons, QList<qint64>({10, 12}));
-            QCOMPARE(d->attas.value(200), atta);
+            QCOMPARE(persons, QList<qint64>({shared->id, caller->id}));
+            QCOMPARE(d->attas.values(), QList<_ViberAtta*>{atta});
             QCOMPARE(atta->msg, keptMsg); // no longer the deleted message
-            QCOMPARE(d->calls.keys(), QList<qint64>{300});
+            QCOMPARE(d->calls.values(), QList<_ViberCall*>{keptCall});
         }
         QCOMPARE(g_destroyed, 7);
     }

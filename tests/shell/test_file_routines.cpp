@@ -4,6 +4,7 @@
 #include "support/TestEnv.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,12 +103,46 @@ private slots:
 
     void dataFolders()
     {
-        const QString env = qEnvironmentVariable("FERROWICK_DATA_DIR");
-        QCOMPARE(g_dataSaveDir().absolutePath(), QDir(env).absolutePath());
-        QVERIFY(g_localDbDir().exists());
-        QCOMPARE(g_localDbDir().absolutePath(), QDir(env).filePath(QStringLiteral("local_databases")));
+        QTemporaryDir tmp;
+        const DataFolders folders(tmp.filePath(QStringLiteral("data")));
+        // Naming the folders creates nothing; the root and the databases'
+        // folder are made when asked for.
+        QCOMPARE(folders.cacheDir().absolutePath(), tmp.filePath(QStringLiteral("data/cache")));
+        QCOMPARE(folders.deviceCacheDir().absolutePath(), tmp.filePath(QStringLiteral("data/ios_cache")));
+        QCOMPARE(folders.storedDevicesDir().absolutePath(), tmp.filePath(QStringLiteral("data/virtual_ios")));
+        QCOMPARE(folders.logDir().absolutePath(), tmp.filePath(QStringLiteral("data/qlogs")));
+        QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("data"))));
+        QVERIFY(folders.localDbDir().exists());
+        QCOMPARE(folders.localDbDir().absolutePath(), tmp.filePath(QStringLiteral("data/local_databases")));
         QCOMPARE(QString::fromLatin1(kProductId).size(), 32);
         QVERIFY(QString::fromLatin1(kProductId).toUpper() == QString::fromLatin1(kProductId));
+    }
+
+    // The resolver reads its inputs on every call: a second resolve after
+    // the variable changed must not return the first answer.
+    void resolverFollowsTheEnvironmentEachTime()
+    {
+        struct Restore
+        {
+            QByteArray saved = qgetenv("FERROWICK_DATA_DIR");
+            ~Restore() { qputenv("FERROWICK_DATA_DIR", saved); }
+        } restore;
+        QTemporaryDir tmp;
+        qputenv("FERROWICK_DATA_DIR", QFile::encodeName(tmp.filePath(QStringLiteral("one"))));
+        QVERIFY(g_resolveDataFolders() == DataFolders(tmp.filePath(QStringLiteral("one"))));
+        qputenv("FERROWICK_DATA_DIR", QFile::encodeName(tmp.filePath(QStringLiteral("two"))));
+        QVERIFY(g_resolveDataFolders() == DataFolders(tmp.filePath(QStringLiteral("two"))));
+
+        // Without the variable: the redirect's folder, else the default one.
+        qunsetenv("FERROWICK_DATA_DIR");
+        const QString product = QString::fromLatin1(kProductId);
+        const QString maker = g_osAppDir().filePath(QString::fromLatin1(kMakerFolderName));
+        QVERIFY(g_resolveDataFolders() == DataFolders(maker + u'/' + product));
+        const QString redirect = maker + QStringLiteral("/%1.redirect").arg(product);
+        QVERIFY(QDir().mkpath(maker));
+        QVERIFY(g_writeFile(redirect, tmp.path().toUtf8()));
+        QVERIFY(g_resolveDataFolders() == DataFolders(tmp.filePath(product)));
+        QFile::remove(redirect);
     }
 
     void redirectFile()

@@ -17,14 +17,6 @@ ViberData load(const CurrentStoreSample& s)
     return db.loadDataThrow();
 }
 
-QByteArray fileDigest(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
 QStringList memberNames(const _ViberChat* chat)
 {
     QStringList names;
@@ -267,7 +259,7 @@ private slots:
     {
         QTemporaryDir tmp;
         const CurrentStoreSample s = CurrentStoreFixture(tmp.path()).fillSample();
-        const QByteArray before = fileDigest(s.storePath);
+        const QByteArray before = g_fileDigest(s.storePath);
         {
             IOSViberDb db(QDir(s.appDir), s.storePath, false);
             QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.checkWritableThrow());
@@ -284,7 +276,7 @@ private slots:
                 QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("nothing was changed")));
             }
         }
-        QCOMPARE(fileDigest(s.storePath), before);
+        QCOMPARE(g_fileDigest(s.storePath), before);
 
         // The old layout stays writable.
         ContainerFixture old(tmp.filePath(QStringLiteral("old")));

@@ -2,6 +2,7 @@
 #include "model/Sqlite3Row.h"
 #include "model/ViberData.h"
 #include "stores/IOSViberDb.h"
+#include "support/RecordBuilder.h"
 #include "support/TestEnv.h"
 
 #include <QDateTime>
@@ -11,73 +12,32 @@
 #include <memory>
 
 namespace {
-// A data set of records to merge, owned by the data set.
-struct Records
+// The merge tells records apart by token and content: each message here has
+// a token and a text of its own, each attachment a name, each call a token.
+_ViberMsg* tokenMsg(RecordBuilder& r, _ViberChat* chat, double date, qint64 token, int type = MSG_TYPE_TEXT,
+                    ViberMsgState state = MSG_STATE_SENT, _ViberPerson* person = nullptr)
 {
-    ViberData data;
-    qint64 next = 1;
+    _ViberMsg* m = r.msg(chat, type, date, QString(), state, person);
+    m->token = token;
+    m->text = QStringLiteral("text %1").arg(m->id);
+    return m;
+}
 
-    _ViberPerson* person(const QString& number, const QString& name = {})
-    {
-        auto* p = new _ViberPerson;
-        p->id = next++;
-        p->number = number;
-        p->name = name;
-        data.p()->persons.insert(p->id, p);
-        return p;
-    }
-    _ViberChat* chat(QList<_ViberPerson*> members, const QString& groupId = {}, const QString& name = {})
-    {
-        auto* c = new _ViberChat;
-        c->id = next++;
-        c->groupId = groupId;
-        c->name = name;
-        for (_ViberPerson* p : members)
-            c->members.insert(p->id, p);
-        data.p()->chats.insert(c->id, c);
-        return c;
-    }
-    _ViberMsg* msg(_ViberChat* chat, double date, qint64 token, int type = MSG_TYPE_TEXT,
-                   ViberMsgState state = MSG_STATE_SENT, _ViberPerson* person = nullptr)
-    {
-        auto* m = new _ViberMsg;
-        m->id = next++;
-        m->chat = chat;
-        m->date = date;
-        m->token = token;
-        m->type = type;
-        m->state = state;
-        m->person = person;
-        m->text = QStringLiteral("text %1").arg(m->id);
-        data.p()->msgs.insert(m->id, m);
-        chat->msgs << m;
-        return m;
-    }
-    _ViberAtta* atta(_ViberMsg* m, const QString& name)
-    {
-        auto* a = new _ViberAtta;
-        a->id = next++;
-        a->name = name;
-        a->mediaId = QStringLiteral("media");
-        a->duration = 4.5;
-        a->msg = m;
-        m->atta = a;
-        data.p()->attas.insert(a->id, a);
-        return a;
-    }
-    _ViberCall* call(_ViberPerson* p, qint64 token, int type, double date)
-    {
-        auto* c = new _ViberCall;
-        c->id = next++;
-        c->person = p;
-        c->token = token;
-        c->type = type;
-        c->date = date;
-        c->duration = 30;
-        data.p()->calls.insert(c->id, c);
-        return c;
-    }
-};
+_ViberAtta* namedAtta(RecordBuilder& r, _ViberMsg* m, const QString& name)
+{
+    _ViberAtta* a = r.atta(m, QString(), QString(), 4.5);
+    a->name = name;
+    a->mediaId = QStringLiteral("media");
+    return a;
+}
+
+_ViberCall* historyCall(RecordBuilder& r, _ViberPerson* p, qint64 token, int type, double date)
+{
+    _ViberCall* c = r.call(nullptr, type, 30, p);
+    c->token = token;
+    c->date = date;
+    return c;
+}
 
 const double kT0 = 600000000;
 } // namespace
@@ -170,10 +130,10 @@ private slots:
     void messagesMatchByTokenWithinAMinute()
     {
         IOSViberDb& db = freshStore();
-        Records r;
-        _ViberChat* chat = r.chat({r.person(QStringLiteral("+491"))});
+        RecordBuilder r;
+        _ViberChat* chat = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+491"))});
         const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
-        const _ViberMsg* m = r.msg(chat, kT0 + 0.75, 42);
+        const _ViberMsg* m = tokenMsg(r, chat, kT0 + 0.75, 42);
         long long atta = -7;
         QCOMPARE(db.findMsgThrow(42, kT0, atta), 0);
         QCOMPARE(atta, -7LL); // left alone when nothing is found
@@ -186,28 +146,28 @@ private slots:
         QCOMPARE(db.findMsgThrow(42, kT0 + 61, atta), 0);
         QCOMPARE(db.findMsgThrow(43, kT0, atta), 0);
         // A message at the same token 61 s later is a message of its own.
-        QVERIFY(write(r.msg(chat, kT0 + 61.75, 42), chatKey) > key);
+        QVERIFY(write(tokenMsg(r, chat, kT0 + 61.75, 42), chatKey) > key);
         QCOMPARE(value(QStringLiteral("select count(*) from ZVIBERMESSAGE")), 2);
     }
 
     void refusedMessagesWriteNothing()
     {
         IOSViberDb& db = freshStore();
-        Records r;
-        _ViberPerson* bob = r.person(QStringLiteral("+492"));
-        _ViberChat* group = r.chat({bob}, QStringLiteral("g1"), QStringLiteral("Club"));
+        RecordBuilder r;
+        _ViberPerson* bob = r.person(QString(), QStringLiteral("+492"));
+        _ViberChat* group = r.chat(QStringLiteral("Club"), QStringLiteral("g1"), {bob});
         const qint64 chatKey = db.insertChatThrow(m_ctx, group);
-        QCOMPARE(write(r.msg(group, kT0, 1, MSG_TYPE_TEXT, MSG_STATE_RECEIVED), chatKey), 0);
-        QCOMPARE(write(r.msg(group, kT0, 2, MSG_TYPE_TEXT, MSG_STATE_UNKNOWN, bob), chatKey), 0);
+        QCOMPARE(write(tokenMsg(r, group, kT0, 1, MSG_TYPE_TEXT, MSG_STATE_RECEIVED), chatKey), 0);
+        QCOMPARE(write(tokenMsg(r, group, kT0, 2, MSG_TYPE_TEXT, MSG_STATE_UNKNOWN, bob), chatKey), 0);
         QCOMPARE(value(QStringLiteral("select count(*) from ZPHONENUMBERINDEX")), 0);
-        _ViberMsg* sys = r.msg(group, kT0, 3, MSG_TYPE_SYSTEM, MSG_STATE_RECEIVED);
+        _ViberMsg* sys = tokenMsg(r, group, kT0, 3, MSG_TYPE_SYSTEM, MSG_STATE_RECEIVED);
         sys->systemType = SYS_NAME_CHANGED;
         const qint64 key = write(sys, chatKey);
         QVERIFY(key > 0);
         QCOMPARE(text(QStringLiteral("select ZSYSTEMTYPE from ZVIBERMESSAGE where Z_PK=%1").arg(key)),
                  QStringLiteral("systemNameChanged"));
         // A received group message with its sender is written and linked.
-        const qint64 fromBob = write(r.msg(group, kT0, 4, MSG_TYPE_TEXT, MSG_STATE_RECEIVED, bob), chatKey);
+        const qint64 fromBob = write(tokenMsg(r, group, kT0, 4, MSG_TYPE_TEXT, MSG_STATE_RECEIVED, bob), chatKey);
         QCOMPARE(value(QStringLiteral("select ZPHONENUMINDEX from ZVIBERMESSAGE where Z_PK=%1").arg(fromBob)),
                  db.findPersonThrow(bob));
         QCOMPARE(text(QStringLiteral("select ZCANONIZEDPHONENUM from ZPHONENUMBERINDEX")), QStringLiteral("492"));
@@ -216,12 +176,12 @@ private slots:
     void attachmentsLocationsAndTheirLinks()
     {
         IOSViberDb& db = freshStore();
-        Records r;
-        _ViberChat* chat = r.chat({r.person(QStringLiteral("+493"))});
+        RecordBuilder r;
+        _ViberChat* chat = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+493"))});
         const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
 
-        _ViberMsg* voice = r.msg(chat, kT0, 1, MSG_TYPE_AUDIO);
-        r.atta(voice, QStringLiteral("ptt.m4a"));
+        _ViberMsg* voice = tokenMsg(r, chat, kT0, 1, MSG_TYPE_AUDIO);
+        namedAtta(r, voice, QStringLiteral("ptt.m4a"));
         long long atta = 0;
         const qint64 voiceKey = write(voice, chatKey, &atta);
         QVERIFY(atta > 0);
@@ -237,17 +197,17 @@ private slots:
         // 2014-05-17 10:00 UTC (tests run in UTC).
         const double may17 = double(QDateTime(QDate(2014, 5, 17), QTime(10, 0), Qt::UTC).toSecsSinceEpoch()) -
                              978307200.0;
-        _ViberMsg* pic = r.msg(chat, may17, 2, MSG_TYPE_IMAGE);
-        r.atta(pic, QStringLiteral("p.jpg"));
+        _ViberMsg* pic = tokenMsg(r, chat, may17, 2, MSG_TYPE_IMAGE);
+        namedAtta(r, pic, QStringLiteral("p.jpg"));
         write(pic, chatKey, &atta);
         QCOMPARE(text(QStringLiteral("select ZBUCKET || '|' || ZTYPE || '|' || ZSTATE from ZATTACHMENT where Z_PK=%1")
                           .arg(atta)),
                  QStringLiteral("Share2014-05-17|picture|complite"));
 
-        _ViberMsg* placeWithMap = r.msg(chat, kT0, 3, MSG_TYPE_LOCATION);
+        _ViberMsg* placeWithMap = tokenMsg(r, chat, kT0, 3, MSG_TYPE_LOCATION);
         placeWithMap->latitude = 48.85;
         placeWithMap->longitude = 2.29;
-        r.atta(placeWithMap, QString());
+        namedAtta(r, placeWithMap, QString());
         long long loc = 0;
         const qint64 k1 = write(placeWithMap, chatKey, &atta, &loc);
         QVERIFY(atta > 0 && loc > 0);
@@ -256,7 +216,7 @@ private slots:
                           .arg(k1)),
                  QStringLiteral("%1|%2|customLocation").arg(loc).arg(atta));
 
-        _ViberMsg* place = r.msg(chat, kT0, 4, MSG_TYPE_LOCATION);
+        _ViberMsg* place = tokenMsg(r, chat, kT0, 4, MSG_TYPE_LOCATION);
         place->latitude = 1.5;
         place->longitude = 2.5;
         const qint64 k2 = write(place, chatKey, &atta, &loc);
@@ -268,12 +228,12 @@ private slots:
     void chatsAreFoundByGroupOrSingleMember()
     {
         IOSViberDb& db = freshStore();
-        Records r;
-        _ViberPerson* ann = r.person(QStringLiteral("+49 (151) 1"), QStringLiteral("Ann"));
-        _ViberPerson* bob = r.person(QStringLiteral("+492"));
-        _ViberChat* single = r.chat({ann});
-        _ViberChat* group = r.chat({ann, bob}, QStringLiteral("g7"), QStringLiteral("Club"));
-        _ViberChat* noGroupTwo = r.chat({ann, bob});
+        RecordBuilder r;
+        _ViberPerson* ann = r.person(QStringLiteral("Ann"), QStringLiteral("+49 (151) 1"));
+        _ViberPerson* bob = r.person(QString(), QStringLiteral("+492"));
+        _ViberChat* single = r.chat(QString(), QString(), {ann});
+        _ViberChat* group = r.chat(QStringLiteral("Club"), QStringLiteral("g7"), {ann, bob});
+        _ViberChat* noGroupTwo = r.chat(QString(), QString(), {ann, bob});
         QCOMPARE(db.findChatSlowThrow(single), 0);
         // The group's one-to-one twin must not be taken for the single chat.
         const qint64 groupKey = db.insertChatThrow(m_ctx, group);
@@ -287,8 +247,9 @@ private slots:
         db.saveChatMembersThrow(m_ctx, singleKey, single->members.values());
         QCOMPARE(db.findChatSlowThrow(single), singleKey);
         // The same number spelled differently is the same person.
-        Records other;
-        QCOMPARE(db.findChatSlowThrow(other.chat({other.person(QStringLiteral("491511"))})), singleKey);
+        RecordBuilder other;
+        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {other.person(QString(), QStringLiteral("491511"))})),
+                 singleKey);
         QCOMPARE(value(QStringLiteral("select count(*) from ZPHONENUMBERINDEX")), 2);
         QCOMPARE(value(QStringLiteral("select count(*) from Z_4PHONENUMINDEXES")), 3);
         QCOMPARE(text(QStringLiteral("select ZGROUPID || '|' || ZNAME || '|' || Z_ENT || '|' || Z_OPT from "
@@ -302,14 +263,14 @@ private slots:
     void callsAreStoredOnceWithTheirLine()
     {
         IOSViberDb& db = freshStore();
-        Records r;
-        _ViberPerson* ann = r.person(QStringLiteral("+491"));
-        const qint64 first = db.saveCallThrow(m_ctx, r.call(ann, 9, CALL_OUTGOING, kT0));
+        RecordBuilder r;
+        _ViberPerson* ann = r.person(QString(), QStringLiteral("+491"));
+        const qint64 first = db.saveCallThrow(m_ctx, historyCall(r, ann, 9, CALL_OUTGOING, kT0));
         QVERIFY(first > 0);
-        QCOMPARE(db.saveCallThrow(m_ctx, r.call(ann, 9, CALL_OUTGOING, kT0)), first);
-        const qint64 missed = db.saveCallThrow(m_ctx, r.call(ann, 9, CALL_MISSED, kT0 + 100));
+        QCOMPARE(db.saveCallThrow(m_ctx, historyCall(r, ann, 9, CALL_OUTGOING, kT0)), first);
+        const qint64 missed = db.saveCallThrow(m_ctx, historyCall(r, ann, 9, CALL_MISSED, kT0 + 100));
         QVERIFY(missed != first);
-        QCOMPARE(db.saveCallThrow(m_ctx, r.call(nullptr, 10, CALL_MISSED, kT0)), 0);
+        QCOMPARE(db.saveCallThrow(m_ctx, historyCall(r, nullptr, 10, CALL_MISSED, kT0)), 0);
         QCOMPARE(value(QStringLiteral("select count(*) from ZRECENT")), 2);
         QCOMPARE(value(QStringLiteral("select count(distinct ZRECENTSLINE) from ZRECENT")), 1);
         db.updateCallRecentLinesStatThrow();
@@ -325,11 +286,11 @@ private slots:
                                      QStringLiteral("alter table ZVIBERMESSAGE add column ZUID INTEGER"),
                                      QStringLiteral("insert into ZCONVERSATION (ZUID) values (500)"),
                                      QStringLiteral("insert into ZVIBERMESSAGE (ZUID) values (17)")});
-        Records r;
-        _ViberChat* chat = r.chat({r.person(QStringLiteral("+491"))});
+        RecordBuilder r;
+        _ViberChat* chat = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+491"))});
         const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
         QCOMPARE(value(QStringLiteral("select ZUID from ZCONVERSATION where Z_PK=%1").arg(chatKey)), 501);
-        const qint64 msgKey = write(r.msg(chat, kT0, 1), chatKey);
+        const qint64 msgKey = write(tokenMsg(r, chat, kT0, 1), chatKey);
         QCOMPARE(value(QStringLiteral("select ZUID from ZVIBERMESSAGE where Z_PK=%1").arg(msgKey)), 502);
         QCOMPARE(db.zuidThrow(m_ctx, false), 502);
     }
@@ -339,18 +300,18 @@ private slots:
         IOSViberDb& db = freshStore({QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGETEXT VARCHAR"),
                                      QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGETYPE VARCHAR"),
                                      QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGESENDER INTEGER")});
-        Records r;
-        _ViberPerson* ann = r.person(QStringLiteral("+491"));
-        _ViberChat* chat = r.chat({ann});
-        _ViberChat* empty = r.chat({r.person(QStringLiteral("+499"))});
+        RecordBuilder r;
+        _ViberPerson* ann = r.person(QString(), QStringLiteral("+491"));
+        _ViberChat* chat = r.chat(QString(), QString(), {ann});
+        _ViberChat* empty = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+499"))});
         const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
         const qint64 emptyKey = db.insertChatThrow(m_ctx, empty);
-        write(r.msg(chat, kT0 + 10, 1, MSG_TYPE_TEXT, MSG_STATE_RECEIVED, ann), chatKey);
-        _ViberMsg* pic = r.msg(chat, kT0 + 20, 2);
-        r.atta(pic, QStringLiteral("x.jpg"));
+        write(tokenMsg(r, chat, kT0 + 10, 1, MSG_TYPE_TEXT, MSG_STATE_RECEIVED, ann), chatKey);
+        _ViberMsg* pic = tokenMsg(r, chat, kT0 + 20, 2);
+        namedAtta(r, pic, QStringLiteral("x.jpg"));
         pic->type = MSG_TYPE_IMAGE;
         write(pic, chatKey);
-        write(r.msg(chat, kT0 + 5, 3), chatKey);
+        write(tokenMsg(r, chat, kT0 + 5, 3), chatKey);
         db.updateChatStatThrow();
         QCOMPARE(text(QStringLiteral("select ZDATE || '|' || ZLASTMESSAGETYPE || '|' || ZLASTMESSAGETEXT || '|' || "
                                      "ifnull(ZLASTMESSAGESENDER, 'null') from ZCONVERSATION where Z_PK=%1")

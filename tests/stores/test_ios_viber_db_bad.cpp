@@ -35,13 +35,6 @@ private:
         return QString();
     }
 
-    static void writeBytes(const QString& path, const QByteArray& bytes)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -52,11 +45,11 @@ private slots:
     void filesThatAreNotStores()
     {
         QDir root = newRoot();
-        writeBytes(root.filePath(QStringLiteral("Documents/Contacts.data")), QByteArray(8192, '\x5a'));
+        QVERIFY(g_writeFile(root.filePath(QStringLiteral("Documents/Contacts.data")), QByteArray(8192, '\x5a')));
         QCOMPARE(loadError(root), QStringLiteral("file is not a database"));
 
         root = newRoot();
-        writeBytes(root.filePath(QStringLiteral("Documents/Contacts.data")), QByteArray());
+        QVERIFY(g_writeFile(root.filePath(QStringLiteral("Documents/Contacts.data")), QByteArray()));
         QCOMPARE(loadError(root), QStringLiteral("no such table: Z_PRIMARYKEY"));
 
         root = newRoot();

@@ -14,21 +14,14 @@ void g_requireTestEnvironment()
     }
 }
 
+DataFolders g_testDataFolders()
+{
+    return DataFolders(qEnvironmentVariable("FERROWICK_DATA_DIR"));
+}
+
 QString g_testSourceDir()
 {
     return qEnvironmentVariable("FERROWICK_TEST_SOURCE_DIR");
-}
-
-QByteArray g_readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool g_writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 QString g_readText(const QString& path)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "shell/DataFolders.h"
+#include "support/FileBytes.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -8,13 +11,12 @@
 // folder (tests must run through CTest, which gives each its own HOME).
 void g_requireTestEnvironment();
 
+// The data folder CTest gave this test (FERROWICK_DATA_DIR).
+DataFolders g_testDataFolders();
+
 // The source tree, for tests that read checked-in files.
 QString g_testSourceDir();
 
-// The whole content of a file; empty when it cannot be read.
-QByteArray g_readFile(const QString& path);
-// Replaces the content of a file; false when it cannot be written.
-bool g_writeFile(const QString& path, const QByteArray& bytes);
 // A text file's content as UTF-8 (empty when it cannot be read), and its
 // non-empty lines.
 QString g_readText(const QString& path);

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QMessageBox>
 
 LoadedSample g_loadSample(const QString& dir)
 {
@@ -18,6 +19,13 @@ LoadedSample g_loadSample(const QString& dir)
     db.setPreviewRoot(QDir(s.root.filePath(QStringLiteral("../previews"))));
     s.data = db.loadDataThrow();
     return s;
+}
+
+void g_resetDialogScripts()
+{
+    ScriptedAnswers::reset();
+    ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
+    ScriptedAnswers::setRejectUnscriptedDialogs(true);
 }
 
 void g_answerLocalDb(const QString& name)

@@ -19,6 +19,10 @@ struct LoadedSample
 };
 LoadedSample g_loadSample(const QString& dir);
 
+// Before each test: no scripts left from the last one, boxes answered OK, and
+// a dialog nobody scripted is rejected (so a test never waits for a click).
+void g_resetDialogScripts();
+
 // Answers the next dialog of that object name with script; the dialog is
 // cast to its class for the script.
 template<typename Dialog>

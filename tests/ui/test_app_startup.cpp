@@ -43,7 +43,7 @@ private:
 
     ViberData loadLocalDb(const QString& name)
     {
-        IOSViberDb db(QDir(g_localDbDir().filePath(name)), QString::fromLatin1(kLocalDbStoreFile), true);
+        IOSViberDb db(QDir(g_testDataFolders().localDbDir().filePath(name)), QString::fromLatin1(kLocalDbStoreFile), true);
         return db.loadDataThrow();
     }
 
@@ -60,7 +60,7 @@ private:
     {
         const ViberData demo = loadDemo();
         ProgressForm form{QString()};
-        BackupViberMsgThread job(demo.messages(), QDir(g_localDbDir().filePath(name)), form);
+        BackupViberMsgThread job(demo.messages(), QDir(g_testDataFolders().localDbDir().filePath(name)), form);
         QCOMPARE(g_execJob(job, form), 1);
     }
 
@@ -68,7 +68,7 @@ private slots:
     void initTestCase()
     {
         g_requireTestEnvironment();
-        g_delDirCascade(g_dataSaveDir().absolutePath());
+        g_delDirCascade(g_testDataFolders().root().absolutePath());
         m_container = m_tmp.filePath(QStringLiteral("demo"));
         g_writeDemoContainerThrow(m_container);
     }
@@ -82,8 +82,8 @@ private slots:
 
     void startsOnAnEmptyDataFolder()
     {
-        QCOMPARE(g_prepareApplication(), 0);
-        MainWindow frame;
+        QCOMPARE(g_prepareApplication(g_testDataFolders()), 0);
+        MainWindow frame(g_testDataFolders());
         frame.show();
         g_warnAboutDeviceFramework();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -96,19 +96,19 @@ private slots:
         QCOMPARE(frame.windowTitle(), g_productName());
         // No device backend is installed here: that is no reason for a box.
         QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
-        QVERIFY(!QDir(g_dataSaveDir().filePath(QStringLiteral("qlogs"))).entryList(QDir::Files).isEmpty());
+        QVERIFY(!QDir(g_testDataFolders().root().filePath(QStringLiteral("qlogs"))).entryList(QDir::Files).isEmpty());
     }
 
     // The backup job runs under the dialog; the frame then lists the new
     // database (and not a folder without a store) and loads it on selection.
     void listsAndLoadsALocalDatabase()
     {
-        QVERIFY(QDir().mkpath(g_localDbDir().filePath(QStringLiteral("Empty folder/Documents"))));
+        QVERIFY(QDir().mkpath(g_testDataFolders().localDbDir().filePath(QStringLiteral("Empty folder/Documents"))));
         backUpDemo(QStringLiteral("Demo"));
         const int total = int(loadDemo().messages().size());
         QCOMPARE(boxTexts(), QStringList{ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(total)});
 
-        MainWindow frame;
+        MainWindow frame(g_testDataFolders());
         frame.show();
         ItemModelMain* tree = frame.treeModel();
         const QModelIndex dbs = tree->indexOfItemNode(tree->rootLocalDb());
@@ -148,7 +148,7 @@ private slots:
 
     void exportRunsFromTheFrame()
     {
-        MainWindow frame;
+        MainWindow frame(g_testDataFolders());
         ItemModelMain* tree = frame.treeModel();
         const QModelIndex demo = tree->index(0, 0, tree->indexOfItemNode(tree->rootLocalDb()));
         frame.sourceTree()->setCurrentIndex(demo);
@@ -179,7 +179,7 @@ private slots:
 
     void searchesWrapAroundOnce()
     {
-        MainWindow frame;
+        MainWindow frame(g_testDataFolders());
         ItemModelMain* tree = frame.treeModel();
         const QModelIndex demo = tree->index(0, 0, tree->indexOfItemNode(tree->rootLocalDb()));
         frame.sourceTree()->setCurrentIndex(demo);
@@ -229,7 +229,7 @@ private slots:
     void deleteAndLoadFromABackupRunUnderTheDialog()
     {
         {
-            IOSViberDb db(QDir(g_localDbDir().filePath(QStringLiteral("Demo"))),
+            IOSViberDb db(QDir(g_testDataFolders().localDbDir().filePath(QStringLiteral("Demo"))),
                           QString::fromLatin1(kLocalDbStoreFile), true);
             const ViberData data = db.loadDataThrow();
             const QList<_ViberMsg*> some = data.messages().mid(0, 5);
@@ -245,7 +245,7 @@ private slots:
         const QString folder =
             g_writeViberBackup(m_container, ViberBackupSample(), m_tmp.filePath(QStringLiteral("bk")),
                                QStringLiteral("plain"), layout);
-        BackupManifest manifest(folder);
+        BackupManifest manifest(folder, g_testDataFolders());
         manifest.readManifestInfo();
         manifest.parseInfo();
         ProgressForm form{QString()};

@@ -198,7 +198,7 @@ private slots:
         t.single = t.chat(QString(), QString(), {t.anna});
         const QString gone = media.filePath(QStringLiteral("gone.jpg"));
         const QString empty = media.filePath(QStringLiteral("empty.jpg"));
-        ExportTestData::writeBytes(empty, QByteArray());
+        QVERIFY(g_writeFile(empty, QByteArray()));
         _ViberMsg* image = t.msg(t.single, MSG_TYPE_IMAGE, ExportTestData::kDay, QString(), MSG_STATE_RECEIVED);
         t.atta(image, gone, empty);
         _ViberMsg* place = t.msg(t.single, MSG_TYPE_LOCATION, ExportTestData::kDay + 1, QString(), MSG_STATE_SENT);
@@ -297,8 +297,8 @@ private slots:
         const QDir src(source.path());
         ExportTestData::writeImage(src.filePath(QStringLiteral("photo.jpg")));
         ExportTestData::writeImage(src.filePath(QStringLiteral("PHOTO.JPG")));
-        ExportTestData::writeBytes(src.filePath(QStringLiteral("voice.m4a")), "voice-bytes");
-        ExportTestData::writeBytes(elsewhere.filePath(QStringLiteral("secret.jpg")), "secret");
+        QVERIFY(g_writeFile(src.filePath(QStringLiteral("voice.m4a")), "voice-bytes"));
+        QVERIFY(g_writeFile(elsewhere.filePath(QStringLiteral("secret.jpg")), "secret"));
         QVERIFY(QFile::link(elsewhere.filePath(QStringLiteral("secret.jpg")), src.filePath(QStringLiteral("link.jpg"))));
 
         VBBubbleViewMgr mgr;
@@ -332,7 +332,7 @@ private slots:
         // Other files, and suffixes in upper case, are saved where the user says.
         init();
         const QString saved = QDir(target.path()).filePath(QStringLiteral("kept.m4a"));
-        ExportTestData::writeBytes(saved, "older");
+        QVERIFY(g_writeFile(saved, "older"));
         ScriptedAnswers::answerNextFileDialog(saved);
         click(src.filePath(QStringLiteral("voice.m4a")));
         QCOMPARE(g_readFile(saved), QByteArray("voice-bytes"));

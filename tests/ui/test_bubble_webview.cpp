@@ -46,7 +46,7 @@ private slots:
             list << t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + i, QStringLiteral("line %1").arg(i),
                           MSG_STATE_RECEIVED, t.anna);
         const QString voicePath = media.filePath(QStringLiteral("voice.m4a"));
-        ExportTestData::writeBytes(voicePath, "voice-bytes");
+        QVERIFY(g_writeFile(voicePath, "voice-bytes"));
         _ViberMsg* voice = t.msg(t.single, MSG_TYPE_AUDIO, ExportTestData::kDay + 100, QString(), MSG_STATE_SENT);
         t.atta(voice, voicePath, QString(), 12);
         list << voice;

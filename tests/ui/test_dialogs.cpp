@@ -49,12 +49,7 @@ private slots:
         m_sample = g_loadSample(m_tmp.filePath(QStringLiteral("container")));
     }
 
-    void init()
-    {
-        ScriptedAnswers::reset();
-        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
-        ScriptedAnswers::setRejectUnscriptedDialogs(true);
-    }
+    void init() { g_resetDialogScripts(); }
 
     void scriptsGoToTheDialogTheyNameInOrder()
     {
@@ -150,7 +145,7 @@ private slots:
             {QStringLiteral("export"), [] { return new ExportMessagesDlg(QStringLiteral("/home/me/chats(20240101-120000)")); }, {500, 200}},
             {QStringLiteral("localdb"), [] { return new LocalDbSelForm({QStringLiteral("Phone_Backup")}, QStringLiteral("iPhone_Backup")); }, {423, 156}},
             {QStringLiteral("passcode"), [] { return new PasscodeDlg(nullptr); }, {300, 120}},
-            {QStringLiteral("chooser"), [] { return new LoadItunesBackupDlg; }, {600, 400}},
+            {QStringLiteral("chooser"), [] { return new LoadItunesBackupDlg(g_testDataFolders()); }, {600, 400}},
         };
         for (const auto& d : dialogs) {
             std::unique_ptr<QDialog> dlg(d.make());

@@ -68,12 +68,7 @@ private slots:
         m_sample = g_loadSample(m_tmp.filePath(QStringLiteral("container")));
     }
 
-    void init()
-    {
-        ScriptedAnswers::reset();
-        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
-        ScriptedAnswers::setRejectUnscriptedDialogs(true);
-    }
+    void init() { g_resetDialogScripts(); }
 
     void cleanup() { QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0); }
 

@@ -80,10 +80,6 @@ void answerPassword(const QByteArray& password)
     });
 }
 
-QByteArray digest(const QString& file)
-{
-    return QCryptographicHash::hash(g_readFile(file), QCryptographicHash::Sha256);
-}
 } // namespace
 
 class TestImportCommands : public QObject
@@ -99,7 +95,7 @@ private slots:
     {
         g_requireTestEnvironment();
         QVERIFY(m_tmp.isValid());
-        g_delDirCascade(g_localDbDir().absolutePath());
+        g_delDirCascade(g_testDataFolders().localDbDir().absolutePath());
         g_delDirCascade(BackupManifest::iTunesBackupDir().absolutePath());
         g_delDirCascade(viberPCDir().absolutePath());
 
@@ -119,12 +115,7 @@ private slots:
                            QStringLiteral("locked"), locked);
     }
 
-    void init()
-    {
-        ScriptedAnswers::reset();
-        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
-        ScriptedAnswers::setRejectUnscriptedDialogs(true);
-    }
+    void init() { g_resetDialogScripts(); }
 
     void cleanup() { QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0); }
 
@@ -146,7 +137,7 @@ private slots:
         QVERIFY(QFile::copy(older + QStringLiteral("/Manifest.mbdb"), dir + QStringLiteral("/broken/Manifest.mbdb")));
         QVERIFY(g_writeFile(dir + QStringLiteral("/broken/Manifest.plist"), "not a plist"));
 
-        LoadItunesBackupDlg dlg;
+        LoadItunesBackupDlg dlg(g_testDataFolders());
         QCOMPARE(dlg.model()->rowCount(), 2); // plain and locked of the iTunes folder
         ScriptedAnswers::reset();
         ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
@@ -168,7 +159,7 @@ private slots:
 
     void aBackupListedAlreadyIsNotAddedAgain()
     {
-        LoadItunesBackupDlg dlg;
+        LoadItunesBackupDlg dlg(g_testDataFolders());
         const int rows = dlg.model()->rowCount();
         const QString plain = BackupManifest::iTunesBackupDir().filePath(QStringLiteral("plain"));
         ScriptedAnswers::answerNextFileDialog(plain + QStringLiteral("/../plain/"));
@@ -192,7 +183,7 @@ private slots:
 
     void aWrongPasswordKeepsTheDialogOpenWithAnEmptyField()
     {
-        BackupManifest manifest(BackupManifest::iTunesBackupDir().filePath(QStringLiteral("locked")));
+        BackupManifest manifest(BackupManifest::iTunesBackupDir().filePath(QStringLiteral("locked")), g_testDataFolders());
         manifest.readManifestInfo();
         QVERIFY(manifest.info().isEncrypted);
         QStringList fieldAfter;
@@ -235,7 +226,7 @@ private slots:
         answerPassword("wrong first");
         // The wrong password leaves the dialog open: the script gives up,
         // which cancels the import.
-        LocalDbChange change = importViberFromiTunes(nullptr, QString());
+        LocalDbChange change = importViberFromiTunes(nullptr, g_testDataFolders(), QString());
         QCOMPARE(change.dbName, QString());
         // Only the unlocking ran: no load from the backup.
         QCOMPARE(ScriptedAnswers::shownDialogs().count(QStringLiteral("ProgressForm")), 1);
@@ -248,11 +239,11 @@ private slots:
             f.onBtnOkPress();
             return f.result();
         });
-        change = importViberFromiTunes(nullptr, QString());
+        change = importViberFromiTunes(nullptr, g_testDataFolders(), QString());
         QCOMPARE(proposed, QStringLiteral("Test iPhone_Backup"));
         QCOMPARE(change.dbName, proposed);
         QVERIFY(change.reload);
-        QCOMPARE(int(loadLocalDbThrow(change.dbName).messages().size()), m_containerMessages);
+        QCOMPARE(int(loadLocalDbThrow(g_testDataFolders(), change.dbName).messages().size()), m_containerMessages);
     }
 
     void importingIntoAnExistingDatabaseProposesItsName()
@@ -264,17 +255,17 @@ private slots:
             f.onBtnOkPress();
             return f.result();
         });
-        const LocalDbChange change = importViberFromiTunes(nullptr, QStringLiteral("Mine"));
+        const LocalDbChange change = importViberFromiTunes(nullptr, g_testDataFolders(), QStringLiteral("Mine"));
         QCOMPARE(proposed, QStringLiteral("Mine"));
         QVERIFY(change.reload);
         // An unencrypted backup asks for no password.
         QVERIFY(!ScriptedAnswers::shownDialogs().contains(QStringLiteral("PasscodeDlg")));
-        QCOMPARE(int(loadLocalDbThrow(QStringLiteral("Mine")).messages().size()), m_containerMessages);
+        QCOMPARE(int(loadLocalDbThrow(g_testDataFolders(), QStringLiteral("Mine")).messages().size()), m_containerMessages);
     }
 
     void desktopImportReadsTheAccountAndLeavesItsStoreAlone()
     {
-        QVERIFY(!importViberFromPC(nullptr, QString()).reload);
+        QVERIFY(!importViberFromPC(nullptr, g_testDataFolders(), QString()).reload);
         QCOMPARE(g_boxTexts(), QStringList{ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT")});
 
         const QDir home = viberPCDir();
@@ -288,7 +279,7 @@ private slots:
             g_fillDesktopSample(f);
             f.finish();
         }
-        const QByteArray before = digest(store);
+        const QByteArray before = g_fileDigest(store);
         const int expected = int(PCViberDb(store).loadDataThrow().messages().size());
         QVERIFY(expected > 0);
 
@@ -310,13 +301,13 @@ private slots:
             f.onBtnOkPress();
             return f.result();
         });
-        const LocalDbChange change = importViberFromPC(nullptr, QString());
+        const LocalDbChange change = importViberFromPC(nullptr, g_testDataFolders(), QString());
         QCOMPARE(accounts, QStringList{QStringLiteral("4915111111111")}); // the empty store is no account
         QCOMPARE(prompt, ids("IDS_SEL_ONE_PC_VIBER_ACCOUNT"));
         QCOMPARE(proposed, QStringLiteral("ViberPC-4915111111111"));
         QVERIFY(change.reload);
-        QCOMPARE(int(loadLocalDbThrow(change.dbName).messages().size()), expected);
-        QCOMPARE(digest(store), before);
+        QCOMPARE(int(loadLocalDbThrow(g_testDataFolders(), change.dbName).messages().size()), expected);
+        QCOMPARE(g_fileDigest(store), before);
     }
 };
 

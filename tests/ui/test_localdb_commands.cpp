@@ -18,20 +18,19 @@ using namespace UiCommands;
 namespace {
 QByteArray storeDigest(const QString& dbName)
 {
-    return QCryptographicHash::hash(g_readFile(QDir(g_localDbFolder(dbName)).filePath(QLatin1String(kLocalDbStoreFile))),
-                                    QCryptographicHash::Sha256);
+    return g_fileDigest(QDir(g_localDbFolder(g_testDataFolders(), dbName)).filePath(QLatin1String(kLocalDbStoreFile)));
 }
 
 int messageCount(const QString& dbName)
 {
-    return int(loadLocalDbThrow(dbName).messages().size());
+    return int(loadLocalDbThrow(g_testDataFolders(), dbName).messages().size());
 }
 
 // A database holding the whole sample.
 void backUpAll(const QString& name, const QList<_ViberMsg*>& msgs)
 {
     g_answerLocalDb(name);
-    const LocalDbChange change = backupMessages(nullptr, name, msgs);
+    const LocalDbChange change = backupMessages(nullptr, g_testDataFolders(), name, msgs);
     QVERIFY(change.reload);
 }
 } // namespace
@@ -49,16 +48,11 @@ private slots:
         g_requireTestEnvironment();
         QVERIFY(m_tmp.isValid());
         // The data folder outlives a run; every run starts without databases.
-        g_delDirCascade(g_localDbDir().absolutePath());
+        g_delDirCascade(g_testDataFolders().localDbDir().absolutePath());
         m_sample = g_loadSample(m_tmp.filePath(QStringLiteral("container")));
     }
 
-    void init()
-    {
-        ScriptedAnswers::reset();
-        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
-        ScriptedAnswers::setRejectUnscriptedDialogs(true);
-    }
+    void init() { g_resetDialogScripts(); }
 
     void cleanup() { QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0); }
 
@@ -75,14 +69,14 @@ private slots:
             return f.result();
         });
         const QList<_ViberMsg*> msgs = m_sample.data.messages();
-        const LocalDbChange change = backupMessages(nullptr, proposedBackupName(QStringLiteral("Phone")), msgs);
+        const LocalDbChange change = backupMessages(nullptr, g_testDataFolders(), proposedBackupName(QStringLiteral("Phone")), msgs);
         QCOMPARE(proposed, QStringLiteral("Phone_Backup"));
         QCOMPARE(listed.value(0), QString()); // an empty entry, then the databases
         QCOMPARE(change.dbName, QStringLiteral("Phone_Backup"));
         QVERIFY(change.reload);
         QVERIFY(g_boxTexts().contains(QStringLiteral("Successfully backed up %1 messages.").arg(msgs.size())));
         QCOMPARE(messageCount(change.dbName), int(msgs.size()));
-        QVERIFY(g_localDbNames().contains(QStringLiteral("Phone_Backup")));
+        QVERIFY(g_localDbNames(g_testDataFolders()).contains(QStringLiteral("Phone_Backup")));
     }
 
     void badNamesAreRefusedAndTheDialogStaysOpen()
@@ -100,14 +94,14 @@ private slots:
             f.onBtnOkPress();
             return f.result();
         });
-        const LocalDbChange change = backupMessages(nullptr, QString(), m_sample.data.messages().mid(0, 2));
+        const LocalDbChange change = backupMessages(nullptr, g_testDataFolders(), QString(), m_sample.data.messages().mid(0, 2));
         QCOMPARE(resultsAfterEachTry, (QList<int>{0, 0, 0, 0}));
         const QStringList boxes = g_boxTexts();
         QCOMPARE(boxes.count(ids("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME")), 1);
         QCOMPARE(boxes.count(ids("IDS_INVALID_LOCALDB_NAME")), 3);
         // Used as typed, spaces included.
         QCOMPARE(change.dbName, QStringLiteral(" Spaced "));
-        QVERIFY(QFileInfo(g_localDbDir().filePath(QStringLiteral(" Spaced ")) + QStringLiteral("/") +
+        QVERIFY(QFileInfo(g_testDataFolders().localDbDir().filePath(QStringLiteral(" Spaced ")) + QStringLiteral("/") +
                           QLatin1String(kLocalDbStoreFile))
                     .isFile());
     }
@@ -117,13 +111,13 @@ private slots:
         backUpAll(QStringLiteral("Merge"), m_sample.data.messages().mid(0, 3));
         const int before = messageCount(QStringLiteral("Merge"));
         g_answerLocalDb(QStringLiteral("MERGE"));
-        const LocalDbChange change = backupMessages(nullptr, QString(), m_sample.data.messages());
+        const LocalDbChange change = backupMessages(nullptr, g_testDataFolders(), QString(), m_sample.data.messages());
         QCOMPARE(change.dbName, QStringLiteral("Merge"));
         QVERIFY(change.reload);
         QVERIFY(messageCount(QStringLiteral("Merge")) > before);
-        QVERIFY(!QFileInfo::exists(g_localDbDir().filePath(QStringLiteral("MERGE"))) ||
-                QFileInfo(g_localDbDir().filePath(QStringLiteral("MERGE"))).canonicalFilePath() ==
-                    QFileInfo(g_localDbDir().filePath(QStringLiteral("Merge"))).canonicalFilePath());
+        QVERIFY(!QFileInfo::exists(g_testDataFolders().localDbDir().filePath(QStringLiteral("MERGE"))) ||
+                QFileInfo(g_testDataFolders().localDbDir().filePath(QStringLiteral("MERGE"))).canonicalFilePath() ==
+                    QFileInfo(g_testDataFolders().localDbDir().filePath(QStringLiteral("Merge"))).canonicalFilePath());
     }
 
     void aNameMatchingSeveralDatabasesIsRefused()
@@ -131,9 +125,9 @@ private slots:
         backUpAll(QStringLiteral("twin"), m_sample.data.messages().mid(0, 1));
         // A backup into "Twin" would merge into "twin": made by hand, as
         // another tool or an older version could have.
-        const QString twin = g_localDbDir().filePath(QStringLiteral("Twin/Documents"));
+        const QString twin = g_testDataFolders().localDbDir().filePath(QStringLiteral("Twin/Documents"));
         QVERIFY(QDir().mkpath(twin));
-        QVERIFY(QFile::copy(QDir(g_localDbFolder(QStringLiteral("twin"))).filePath(QLatin1String(kLocalDbStoreFile)),
+        QVERIFY(QFile::copy(QDir(g_localDbFolder(g_testDataFolders(), QStringLiteral("twin"))).filePath(QLatin1String(kLocalDbStoreFile)),
                             twin + QStringLiteral("/Contacts-tellurine.data")));
         ScriptedAnswers::reset();
         ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
@@ -147,7 +141,7 @@ private slots:
             f.onBtnOkPress();
             return f.result();
         });
-        const LocalDbChange change = backupMessages(nullptr, QString(), m_sample.data.messages().mid(0, 3));
+        const LocalDbChange change = backupMessages(nullptr, g_testDataFolders(), QString(), m_sample.data.messages().mid(0, 3));
         QCOMPARE(firstTry, 0);
         QVERIFY(g_boxTexts().first().contains(QStringLiteral("twin")));
         QCOMPARE(change.dbName, QStringLiteral("Twin"));
@@ -163,7 +157,7 @@ private slots:
         ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
         g_answerLocalDb(QStringLiteral("Keep"));
         g_cancelNextJob();
-        const LocalDbChange change = backupMessages(nullptr, QString(), m_sample.data.messages());
+        const LocalDbChange change = backupMessages(nullptr, g_testDataFolders(), QString(), m_sample.data.messages());
         QCOMPARE(change.dbName, QStringLiteral("Keep"));
         QVERIFY(!change.reload);
         QCOMPARE(g_boxTexts(), QStringList()); // a cancel says nothing
@@ -178,16 +172,16 @@ private slots:
             f.reject();
             return f.result();
         });
-        const LocalDbChange change = backupMessages(nullptr, QString(), m_sample.data.messages());
+        const LocalDbChange change = backupMessages(nullptr, g_testDataFolders(), QString(), m_sample.data.messages());
         QCOMPARE(change.dbName, QString());
         QVERIFY(!change.reload);
-        QVERIFY(!QFileInfo::exists(g_localDbDir().filePath(QStringLiteral("Never"))));
+        QVERIFY(!QFileInfo::exists(g_testDataFolders().localDbDir().filePath(QStringLiteral("Never"))));
     }
 
     void deletingSelectedMessagesAsksThenReloads()
     {
         backUpAll(QStringLiteral("Del"), m_sample.data.messages());
-        ViberData db = loadLocalDbThrow(QStringLiteral("Del"));
+        ViberData db = loadLocalDbThrow(g_testDataFolders(), QStringLiteral("Del"));
         const int before = int(db.messages().size());
         QList<_ViberMsg*> doomed;
         for (_ViberMsg* m : db.messages())
@@ -196,18 +190,18 @@ private slots:
         QCOMPARE(doomed.size(), 2);
 
         ScriptedAnswers::answerNextBox(QMessageBox::No);
-        QVERIFY(!deleteMessages(nullptr, QStringLiteral("Del"), doomed, DeleteWhat::SelectedMessages));
+        QVERIFY(!deleteMessages(nullptr, g_testDataFolders(), QStringLiteral("Del"), doomed, DeleteWhat::SelectedMessages));
         QCOMPARE(messageCount(QStringLiteral("Del")), before);
         QCOMPARE(ScriptedAnswers::shownBoxes().constLast().text, ids("IDS_CONFIRM_DEL_SEL_MESSAGES"));
 
         const QByteArray digest = storeDigest(QStringLiteral("Del"));
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         g_cancelNextJob();
-        QVERIFY(!deleteMessages(nullptr, QStringLiteral("Del"), doomed, DeleteWhat::SelectedMessages));
+        QVERIFY(!deleteMessages(nullptr, g_testDataFolders(), QStringLiteral("Del"), doomed, DeleteWhat::SelectedMessages));
         QCOMPARE(storeDigest(QStringLiteral("Del")), digest);
 
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
-        QVERIFY(deleteMessages(nullptr, QStringLiteral("Del"), doomed, DeleteWhat::SelectedMessages));
+        QVERIFY(deleteMessages(nullptr, g_testDataFolders(), QStringLiteral("Del"), doomed, DeleteWhat::SelectedMessages));
         QCOMPARE(messageCount(QStringLiteral("Del")), before - 2);
         QVERIFY(g_boxTexts().contains(QStringLiteral("Successfully deleted 2 messages.")));
     }
@@ -215,7 +209,7 @@ private slots:
     void deletingAChatRemovesItFromTheReloadedDatabase()
     {
         backUpAll(QStringLiteral("DelChat"), m_sample.data.messages());
-        ViberData db = loadLocalDbThrow(QStringLiteral("DelChat"));
+        ViberData db = loadLocalDbThrow(g_testDataFolders(), QStringLiteral("DelChat"));
         const _ViberChat* group = nullptr;
         for (const _ViberChat* c : db.chats())
             if (!c->groupId.isEmpty())
@@ -223,24 +217,24 @@ private slots:
         QVERIFY(group);
         const QString groupId = group->groupId;
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
-        QVERIFY(deleteMessages(nullptr, QStringLiteral("DelChat"), group->msgs, DeleteWhat::Chat));
+        QVERIFY(deleteMessages(nullptr, g_testDataFolders(), QStringLiteral("DelChat"), group->msgs, DeleteWhat::Chat));
         QVERIFY(g_boxTexts().contains(ids("IDS_CONFIRM_DEL_THIS_CHAT")));
-        for (const _ViberChat* c : loadLocalDbThrow(QStringLiteral("DelChat")).chats())
+        for (const _ViberChat* c : loadLocalDbThrow(g_testDataFolders(), QStringLiteral("DelChat")).chats())
             QVERIFY(c->groupId != groupId);
     }
 
     void deletingADatabaseRemovesItsFolderOnlyAfterYes()
     {
         backUpAll(QStringLiteral("Gone"), m_sample.data.messages().mid(0, 2));
-        const QString folder = g_localDbFolder(QStringLiteral("Gone"));
+        const QString folder = g_localDbFolder(g_testDataFolders(), QStringLiteral("Gone"));
         ScriptedAnswers::answerNextBox(QMessageBox::No);
-        QVERIFY(!deleteLocalDb(nullptr, QStringLiteral("Gone")));
+        QVERIFY(!deleteLocalDb(nullptr, g_testDataFolders(), QStringLiteral("Gone")));
         QVERIFY(QFileInfo(folder).isDir());
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
-        QVERIFY(deleteLocalDb(nullptr, QStringLiteral("Gone")));
+        QVERIFY(deleteLocalDb(nullptr, g_testDataFolders(), QStringLiteral("Gone")));
         QVERIFY(!QFileInfo::exists(folder));
         QCOMPARE(g_boxTexts().constLast(), ids("IDS_DEL_LOCALDB_SUC"));
-        QVERIFY(!g_localDbNames().contains(QStringLiteral("Gone")));
+        QVERIFY(!g_localDbNames(g_testDataFolders()).contains(QStringLiteral("Gone")));
     }
 };
 

@@ -161,12 +161,12 @@ private:
         m_demoTotal = int(data.messages().size());
         {
             ProgressForm form{QString()};
-            BackupViberMsgThread job(data.messages(), QDir(g_localDbDir().filePath(QStringLiteral("Demo"))), form);
+            BackupViberMsgThread job(data.messages(), QDir(g_testDataFolders().localDbDir().filePath(QStringLiteral("Demo"))), form);
             QCOMPARE(g_execJob(job, form), 1);
         }
-        QVERIFY(QDir().mkpath(g_localDbDir().filePath(QStringLiteral("No store/Documents"))));
+        QVERIFY(QDir().mkpath(g_testDataFolders().localDbDir().filePath(QStringLiteral("No store/Documents"))));
 
-        ContainerFixture names(g_localDbDir().filePath(QStringLiteral("Names")), IosStoreWriter::LocalDb);
+        ContainerFixture names(g_testDataFolders().localDbDir().filePath(QStringLiteral("Names")), IosStoreWriter::LocalDb);
         for (const QString& title : {kLongTitle, kShortTitle}) {
             const qint64 p = names.store().addPerson(QStringLiteral("+1555%1").arg(title.size()), {}, 0, title);
             const qint64 chat = names.store().addChat(700000000, {p});
@@ -179,7 +179,7 @@ private:
         }
         names.finish();
 
-        const QString copy = g_dataSaveDir().filePath(QStringLiteral("virtual_ios/Old Phone"));
+        const QString copy = g_testDataFolders().root().filePath(QStringLiteral("virtual_ios/Old Phone"));
         QVERIFY(g_copyDirThrowless(m_demo, copy));
     }
 
@@ -198,22 +198,17 @@ private slots:
     void initTestCase()
     {
         g_requireTestEnvironment();
-        g_delDirCascade(g_dataSaveDir().absolutePath());
+        g_delDirCascade(g_testDataFolders().root().absolutePath());
     }
 
-    void init()
-    {
-        ScriptedAnswers::reset();
-        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
-        ScriptedAnswers::setRejectUnscriptedDialogs(true);
-    }
+    void init() { g_resetDialogScripts(); }
 
     void cleanup() { QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0); }
 
     // First run: two roots, nothing to act on, every named part in place.
     void startsEmpty()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const ItemModelMain* tree = w.treeModel();
         QCOMPARE(tree->rowCount(), 2);
         QCOMPARE(tree->rowCount(tree->indexOfItemNode(tree->rootDevice())), 0);
@@ -248,7 +243,7 @@ private slots:
         makeFixtures();
         ScriptedAnswers::reset();
         ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const ItemModelMain* tree = w.treeModel();
         const QModelIndex dbs = tree->indexOfItemNode(tree->rootLocalDb());
         QStringList names;
@@ -265,7 +260,7 @@ private slots:
 
     void selectingShowsListTitleAndPicture()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const ItemModelMain* tree = w.treeModel();
         auto* title = w.findChild<QLabel*>(QStringLiteral("lbChatName"));
         const QModelIndex names = localDb(w, QStringLiteral("Names"));
@@ -321,7 +316,7 @@ private slots:
 
     void sortsOnlyByTime()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
         QCOMPARE(w.messageModel()->rowCount(), m_demoTotal);
         QHeaderView* header = w.messageList()->header();
@@ -352,7 +347,7 @@ private slots:
     // Return in a search box and its button both search.
     void searchBoxesAreWired()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const ItemModelMain* tree = w.treeModel();
         const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
         w.sourceTree()->setCurrentIndex(demo);
@@ -381,7 +376,7 @@ private slots:
     // transfers from a database to it are offered.
     void enableRulesFollowTheCurrentNode()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const MainActions& a = w.actions();
         const QModelIndex phone = device(w, QStringLiteral("Old Phone"));
         w.sourceTree()->setCurrentIndex(phone);
@@ -405,7 +400,7 @@ private slots:
 
     void contextMenusDependOnTheNode()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const ItemModelMain* tree = w.treeModel();
         QVERIFY(!w.buildMainTreeMenu());
         QVERIFY(!w.buildSMSMenu()); // no current node: no menu
@@ -461,7 +456,7 @@ private slots:
     // command function; the export's count tells which.
     void familyEntriesChooseTheirMessages()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const ItemModelMain* tree = w.treeModel();
         const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
         w.sourceTree()->setCurrentIndex(demo);
@@ -514,7 +509,7 @@ private slots:
 
     void callsAndAttachmentsRunTheirJobs()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
         w.sourceTree()->setCurrentIndex(demo);
         const QString out = m_tmp.filePath(QStringLiteral("calls"));
@@ -542,7 +537,7 @@ private slots:
     // case) adds no second node.
     void backupMakesALocalDatabase()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const ItemModelMain* tree = w.treeModel();
         w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
         QString proposed;
@@ -578,12 +573,12 @@ private slots:
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), boxes + 1);
         QCOMPARE(ScriptedAnswers::shownBoxes().last().icon, QMessageBox::Warning);
         QCOMPARE(tree->rowCount(tree->indexOfItemNode(tree->rootLocalDb())), 3);
-        QVERIFY(!QFileInfo::exists(g_localDbDir().filePath(QStringLiteral("../escape"))));
+        QVERIFY(!QFileInfo::exists(g_testDataFolders().localDbDir().filePath(QStringLiteral("../escape"))));
     }
 
     void deletesFromALocalDatabase()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const ItemModelMain* tree = w.treeModel();
         const QString name = QStringLiteral("Old Phone_Backup");
         w.sourceTree()->setCurrentIndex(localDb(w, name));
@@ -604,7 +599,7 @@ private slots:
         w.miDelete();
         QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), chatName);
         QCOMPARE(w.messageModel()->rowCount(), inChat);
-        QCOMPARE(int(UiCommands::loadLocalDbThrow(name).messages().size()), m_demoTotal);
+        QCOMPARE(int(UiCommands::loadLocalDbThrow(g_testDataFolders(), name).messages().size()), m_demoTotal);
 
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         w.miDelete();
@@ -632,25 +627,25 @@ private slots:
         w.miDeleteToolbar();
         QCOMPARE(lastBox(), ids("IDS_DEL_LOCALDB_SUC"));
         QVERIFY(!localDb(w, name).isValid());
-        QVERIFY(!QFileInfo::exists(g_localDbDir().filePath(name)));
+        QVERIFY(!QFileInfo::exists(g_testDataFolders().localDbDir().filePath(name)));
         QCOMPARE(w.countText(), QStringLiteral("Messages: 0"));
     }
 
     void folderCommandsOpenTheirFolders()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         QStringList opened;
         w.setOpener([&](const QString& path) { opened << path; });
         w.miOpenDBFolder();
         w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
         w.miViewIOSCacheFiles();
-        QCOMPARE(opened, (QStringList{g_localDbDir().absolutePath(),
-                                      g_dataSaveDir().absoluteFilePath(QStringLiteral("virtual_ios/Old Phone"))}));
+        QCOMPARE(opened, (QStringList{g_testDataFolders().localDbDir().absolutePath(),
+                                      g_testDataFolders().root().absoluteFilePath(QStringLiteral("virtual_ios/Old Phone"))}));
 
-        QVERIFY(QDir().mkpath(g_dataSaveDir().filePath(QStringLiteral("ios_cache/x/y"))));
+        QVERIFY(QDir().mkpath(g_testDataFolders().root().filePath(QStringLiteral("ios_cache/x/y"))));
         QVERIFY(QDir().mkpath(iosbackup_temp_dir().filePath(QStringLiteral("udid/Snapshot"))));
         w.miClearCache();
-        QVERIFY(!QFileInfo::exists(g_dataSaveDir().filePath(QStringLiteral("ios_cache"))));
+        QVERIFY(!QFileInfo::exists(g_testDataFolders().root().filePath(QStringLiteral("ios_cache"))));
         QVERIFY(!iosbackup_temp_dir().exists());
         QCOMPARE(lastBox(), ids("IDS_SUC_CLEAR_CACHE"));
 
@@ -669,7 +664,7 @@ private slots:
     // left byte for byte as it was.
     void importsFromViberDesktop()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         w.miImportPCPort();
         QCOMPARE(lastBox(), ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT"));
 
@@ -734,7 +729,7 @@ private slots:
             });
         };
 
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         g_answer<LoadItunesBackupDlg>(QStringLiteral("LoadItunesBackupDlg"), [](LoadItunesBackupDlg&) {
             return int(QDialog::Rejected);
         });
@@ -802,7 +797,7 @@ private slots:
             });
         };
 
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
         w.sourceTree()->setCurrentIndex(demo);
         w.sourceTree()->setCurrentIndex(w.treeModel()->index(0, 0, demo));
@@ -822,7 +817,7 @@ private slots:
     // on fewer pages than the whole source.
     void printPreviewsTheChosenMessages()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Names")));
         const auto previewPages = [](int* pages) {
             g_answer<QPrintPreviewDialog>(QStringLiteral("PrintPreviewDialog"), [pages](QPrintPreviewDialog& d) {

@@ -92,7 +92,7 @@ private slots:
     void initTestCase()
     {
         g_requireTestEnvironment();
-        g_delDirCascade(g_dataSaveDir().absolutePath());
+        g_delDirCascade(g_testDataFolders().root().absolutePath());
         m_sim = std::make_unique<SimFixture>(m_tmp.filePath(QStringLiteral("sim")));
         addViberPhone(QStringLiteral("a"), QStringLiteral("Anna's iPhone"), kDirect, true, false);
         addViberPhone(QStringLiteral("b"), QStringLiteral("Ben's iPhone"), kDirect, true, true);
@@ -109,18 +109,13 @@ private slots:
         QCOMPARE(g_loadDeviceFramework(), DEVICE_FRAMEWORK_LOADED);
     }
 
-    void init()
-    {
-        ScriptedAnswers::reset();
-        ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
-        ScriptedAnswers::setRejectUnscriptedDialogs(true);
-    }
+    void init() { g_resetDialogScripts(); }
 
     void cleanup() { QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0); }
 
     void nodesFollowArrivalAndDeparture()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         QVERIFY(w.deviceWatcher() && w.deviceWatcher()->isWatching());
         QTRY_COMPARE(phones(w).size(), 2);
         // Each arrival is loaded and its chats listed.
@@ -165,7 +160,7 @@ private slots:
     // the phone again.
     void selectingAnUnreadPhoneLoadsIt()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         QTRY_COMPARE(phones(w).size(), 2);
         QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
         SimFixture::detach(QStringLiteral("b"));
@@ -185,7 +180,7 @@ private slots:
     // tree by the load's end; attached again it is read as usual.
     void aPhoneLeavingDuringItsLoad()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         QTRY_COMPARE(phones(w).size(), 2);
         QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
         SimFixture::detach(QStringLiteral("b"));
@@ -211,7 +206,7 @@ private slots:
     // node is read again and shows the messages it received.
     void transfersBetweenTwoPhones()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         QTRY_COMPARE(phones(w).size(), 2);
         QTRY_COMPARE(phone(w, QStringLiteral("Ben's iPhone"))->children.size(), 1);
         const int benBefore = shownOf(w, QStringLiteral("Ben's iPhone"));
@@ -246,7 +241,7 @@ private slots:
     // encrypted device backup asks for its password.
     void backupRouteArrivals()
     {
-        MainWindow w;
+        MainWindow w(g_testDataFolders());
         QTRY_COMPARE(phones(w).size(), 2);
         QTRY_VERIFY(!phone(w, QStringLiteral("Anna's iPhone"))->children.isEmpty());
         SimFixture::attach(QStringLiteral("e"));

@@ -13,8 +13,8 @@ bool g_localDbFolderFor(CliContext& ctx, const QString& option, const QString& n
                         QString& folder, int& code)
 {
     const LocalDbNameCheck check = g_checkLocalDbName(name);
-    const QStringList ambiguous = check == LOCALDB_NAME_OK ? g_localDbCaseAmbiguity(name) : QStringList();
-    folder = g_localDbFolder(name);
+    const QStringList ambiguous = check == LOCALDB_NAME_OK ? g_localDbCaseAmbiguity(ctx.folders, name) : QStringList();
+    folder = g_localDbFolder(ctx.folders, name);
     if (check != LOCALDB_NAME_OK || folder.isEmpty()) {
         const QString why = check != LOCALDB_NAME_OK ? g_localDbNameCheckText(check)
                             : !ambiguous.isEmpty()
@@ -49,7 +49,7 @@ int BackupCommand::run(CliContext& ctx)
         !g_localDbFolderFor(ctx, QStringLiteral("into"), name, false, folder, code))
         return code;
 
-    SourceLoader loader(ctx.source);
+    SourceLoader loader(ctx.source, ctx.folders);
     // Previews are copied along, so the database shows them as the source did.
     loader.setMakePreviews(true);
     ViberData data;

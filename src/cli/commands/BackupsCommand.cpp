@@ -23,7 +23,7 @@ int BackupsCommand::run(CliContext& ctx)
         return ctx.fail(g_pathKindError(QStringLiteral("dir"), ctx.parser.value(QStringLiteral("dir")), true));
     }
 
-    const _BackupListing listing = g_listItunesBackups(dir);
+    const _BackupListing listing = g_listItunesBackups(dir, ctx.folders);
     for (const QString& e : listing.errors)
         ctx.err << "ferrowick-cli: warning: " << e << '\n';
     ctx.err.flush();

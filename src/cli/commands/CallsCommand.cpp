@@ -27,7 +27,7 @@ int CallsCommand::run(CliContext& ctx)
     ExportDateRange range;
     if (!g_readDateRange(ctx, range, code))
         return code;
-    SourceLoader loader(ctx.source);
+    SourceLoader loader(ctx.source, ctx.folders);
     ViberData data;
     if (!loader.loadFor(ctx, data))
         return loader.failureExit();

@@ -13,7 +13,7 @@ QString ChatsCommand::description() const
 int ChatsCommand::run(CliContext& ctx)
 {
     ViberData data;
-    SourceLoader loader(ctx.source);
+    SourceLoader loader(ctx.source, ctx.folders);
     if (!loader.loadFor(ctx, data))
         return loader.failureExit();
     QList<_ViberChat*> chats = data.chats();

@@ -70,7 +70,7 @@ int ExportCommand::run(CliContext& ctx)
         return ctx.usage(QStringLiteral("--since-last works with txt, doc, csv, json and html"));
     }
 
-    SourceLoader loader(ctx.source);
+    SourceLoader loader(ctx.source, ctx.folders);
     loader.setMakePreviews(filter == EXPORT_FILTER_PDF || filter == EXPORT_FILTER_HTML);
     ViberData data;
     if (!loader.loadFor(ctx, data))

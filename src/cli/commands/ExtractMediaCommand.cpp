@@ -26,7 +26,7 @@ int ExtractMediaCommand::run(CliContext& ctx)
     ExportDateRange range;
     if (!g_readDateRange(ctx, range, code))
         return code;
-    SourceLoader loader(ctx.source);
+    SourceLoader loader(ctx.source, ctx.folders);
     // Extraction copies the files themselves; a preview is only ever made
     // from a file that would be copied instead of it.
     loader.setMakePreviews(false);

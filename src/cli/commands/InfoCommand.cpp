@@ -36,7 +36,7 @@ QList<QCommandLineOption> InfoCommand::options() const
 int InfoCommand::run(CliContext& ctx)
 {
     ViberData data;
-    SourceLoader loader(ctx.source);
+    SourceLoader loader(ctx.source, ctx.folders);
     if (!loader.loadFor(ctx, data))
         return loader.failureExit();
     const __ViberData* d = data.p();

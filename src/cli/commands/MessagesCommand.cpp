@@ -13,7 +13,7 @@ QString MessagesCommand::description() const
 int MessagesCommand::run(CliContext& ctx)
 {
     ViberData data;
-    SourceLoader loader(ctx.source);
+    SourceLoader loader(ctx.source, ctx.folders);
     if (!loader.loadFor(ctx, data))
         return loader.failureExit();
     QList<_ViberMsg*> msgs = data.messages();

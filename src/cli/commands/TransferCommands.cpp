@@ -51,7 +51,7 @@ int ToDeviceCommand::run(CliContext& ctx)
     QString udid;
     if (!g_requireOption(ctx, QStringLiteral("device"), udid, code))
         return code;
-    SourceLoader loader(ctx.source);
+    SourceLoader loader(ctx.source, ctx.folders);
     loader.setMakePreviews(true);
     ViberData data;
     if (!loader.loadFor(ctx, data))
@@ -61,7 +61,7 @@ int ToDeviceCommand::run(CliContext& ctx)
         IOSDeviceLoadHooks hooks;
         hooks.runJob = g_cliJobRunner(ctx.err, ctx.interactive);
         hooks.unlockBackup = unlockFromEnvironment;
-        return finish(ctx, g_restoreMessages2IOSThrow(device, data.messages(), hooks));
+        return finish(ctx, g_restoreMessages2IOSThrow(device, ctx.folders, data.messages(), hooks));
     } catch (const std::exception& e) {
         return ctx.fail(g_cliPlainLine(QString::fromUtf8(e.what())));
     }
@@ -81,7 +81,7 @@ int ToITunesCommand::run(CliContext& ctx)
     const QString pathError = g_pathKindError(QStringLiteral("backup"), dir, true);
     if (!pathError.isEmpty())
         return ctx.fail(pathError);
-    SourceLoader loader(ctx.source);
+    SourceLoader loader(ctx.source, ctx.folders);
     loader.setMakePreviews(true);
     ViberData data;
     if (!loader.loadFor(ctx, data))
@@ -90,7 +90,7 @@ int ToITunesCommand::run(CliContext& ctx)
         IOSDeviceLoadHooks hooks;
         hooks.runJob = g_cliJobRunner(ctx.err, ctx.interactive);
         hooks.unlockBackup = unlockFromEnvironment;
-        return finish(ctx, g_export2ITunesBKThrow(dir, data.messages(), hooks));
+        return finish(ctx, g_export2ITunesBKThrow(dir, ctx.folders, data.messages(), hooks));
     } catch (const std::exception& e) {
         return ctx.fail(g_cliPlainLine(QString::fromUtf8(e.what())));
     }

@@ -15,9 +15,9 @@ namespace UiCommands {
 
 namespace {
 // The folder of an existing database, or empty with the error shown.
-QString existingDbFolder(const QString& dbName)
+QString existingDbFolder(const DataFolders& folders, const QString& dbName)
 {
-    const QString folder = g_localDbFolder(dbName);
+    const QString folder = g_localDbFolder(folders, dbName);
     if (folder.isEmpty() || !QFileInfo(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))).isFile()) {
         Tips::error(QStringLiteral("No local database named \"%1\".").arg(dbName));
         return QString();
@@ -26,13 +26,14 @@ QString existingDbFolder(const QString& dbName)
 }
 } // namespace
 
-bool deleteMessages(QWidget* parent, const QString& dbName, const QList<_ViberMsg*>& msgs, DeleteWhat what)
+bool deleteMessages(QWidget* parent, const DataFolders& folders, const QString& dbName, const QList<_ViberMsg*>& msgs,
+                    DeleteWhat what)
 {
     const char* question =
         what == DeleteWhat::Chat ? "IDS_CONFIRM_DEL_THIS_CHAT" : "IDS_CONFIRM_DEL_SEL_MESSAGES";
     if (!Tips::question(ids(question)))
         return false;
-    const QString folder = existingDbFolder(dbName);
+    const QString folder = existingDbFolder(folders, dbName);
     if (folder.isEmpty())
         return false;
 
@@ -43,12 +44,12 @@ bool deleteMessages(QWidget* parent, const QString& dbName, const QList<_ViberMs
     return result == 1 && !form.closed();
 }
 
-bool deleteLocalDb(QWidget* parent, const QString& dbName)
+bool deleteLocalDb(QWidget* parent, const DataFolders& folders, const QString& dbName)
 {
     Q_UNUSED(parent);
     if (!Tips::question(ids("IDS_CONFIRM_DEL_THIS_LOCALDB")))
         return false;
-    const QString folder = existingDbFolder(dbName);
+    const QString folder = existingDbFolder(folders, dbName);
     if (folder.isEmpty())
         return false;
     g_delDirCascade(folder);

@@ -81,7 +81,7 @@ QStringList viberPCAccounts(const QDir& dir)
     return accounts;
 }
 
-LocalDbChange importViberFromPC(QWidget* parent, const QString& dbName)
+LocalDbChange importViberFromPC(QWidget* parent, const DataFolders& folders, const QString& dbName)
 {
     const QDir dir = viberPCDir();
     const QStringList accounts = viberPCAccounts(dir);
@@ -106,12 +106,12 @@ LocalDbChange importViberFromPC(QWidget* parent, const QString& dbName)
         return {};
     }
     const QString name = dbName.isEmpty() ? QStringLiteral("ViberPC-") + account : dbName;
-    return backupMessages(parent, name, data.messages());
+    return backupMessages(parent, folders, name, data.messages());
 }
 
-LocalDbChange importViberFromiTunes(QWidget* parent, const QString& dbName)
+LocalDbChange importViberFromiTunes(QWidget* parent, const DataFolders& folders, const QString& dbName)
 {
-    LoadItunesBackupDlg chooser(parent);
+    LoadItunesBackupDlg chooser(folders, parent);
     const QSharedPointer<BackupManifest> backup = chooser.execChoose();
     if (!backup)
         return {};
@@ -125,7 +125,7 @@ LocalDbChange importViberFromiTunes(QWidget* parent, const QString& dbName)
     try {
         backup->parseInfo();
         ProgressForm form(QString(), parent);
-        IOSLoadViberFromiTunesThread job(backup.data(), form);
+        IOSLoadViberFromiTunesThread job(backup.data(), form, folders);
         const int result = g_execJob(job, form);
         if (result != 1 || form.closed())
             return {};
@@ -139,7 +139,7 @@ LocalDbChange importViberFromiTunes(QWidget* parent, const QString& dbName)
         return {};
     }
     const QString name = dbName.isEmpty() ? backup->info().deviceName + QStringLiteral("_Backup") : dbName;
-    return backupMessages(parent, name, data.messages());
+    return backupMessages(parent, folders, name, data.messages());
 }
 
 } // namespace UiCommands

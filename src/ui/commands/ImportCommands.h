@@ -20,13 +20,13 @@ QStringList viberPCAccounts(const QDir& dir = viberPCDir());
 // the Desktop store is never written) and backs all its messages up into a
 // local database; dbName is the name proposed ("ViberPC-<account>" when
 // empty). The window acts on the result as after backupMessages.
-LocalDbChange importViberFromPC(QWidget* parent, const QString& dbName);
+LocalDbChange importViberFromPC(QWidget* parent, const DataFolders& folders, const QString& dbName);
 
 // Lets the user pick an iTunes backup (and give its password when it is
 // encrypted), takes Viber's files out of it under the progress dialog and
 // backs all messages up into a local database; dbName is the name proposed
 // ("<device name>_Backup" when empty). The window acts on the result as
 // after backupMessages.
-LocalDbChange importViberFromiTunes(QWidget* parent, const QString& dbName);
+LocalDbChange importViberFromiTunes(QWidget* parent, const DataFolders& folders, const QString& dbName);
 
 } // namespace UiCommands

@@ -19,16 +19,17 @@ QString proposedBackupName(const QString& sourceNodeName)
     return sourceNodeName + QStringLiteral("_Backup");
 }
 
-LocalDbChange backupMessages(QWidget* parent, const QString& proposedName, const QList<_ViberMsg*>& msgs)
+LocalDbChange backupMessages(QWidget* parent, const DataFolders& folders, const QString& proposedName,
+                             const QList<_ViberMsg*>& msgs)
 {
     LocalDbChange change;
-    LocalDbSelForm dlg(g_localDbNames(), proposedName, parent);
+    LocalDbSelForm dlg(g_localDbNames(folders), proposedName, parent);
     const QString name = dlg.execGetDbName();
     if (name.isEmpty())
         return change;
     // The dialog refused names that are invalid or ambiguous; what is left
     // is a folder that would lie outside the database folder (a link).
-    const QString folder = g_localDbFolder(name);
+    const QString folder = g_localDbFolder(folders, name);
     if (folder.isEmpty()) {
         Tips::error(ids("IDS_INVALID_LOCALDB_NAME"));
         return change;
@@ -44,9 +45,9 @@ LocalDbChange backupMessages(QWidget* parent, const QString& proposedName, const
     return change;
 }
 
-ViberData loadLocalDbThrow(const QString& name)
+ViberData loadLocalDbThrow(const DataFolders& folders, const QString& name)
 {
-    const QString folder = g_localDbFolder(name);
+    const QString folder = g_localDbFolder(folders, name);
     if (folder.isEmpty() || !QFileInfo(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))).isFile())
         g_raise(QStringLiteral("No local database named \"%1\".").arg(name));
     IOSViberDb db(QDir(folder), QLatin1String(kLocalDbStoreFile), true);

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+class DataFolders;
 class QWidget;
 
 namespace UiCommands {
@@ -26,12 +27,13 @@ struct LocalDbChange
 // The name proposed for a backup of a source node.
 QString proposedBackupName(const QString& sourceNodeName);
 
-// Asks for the database (proposing proposedName), backs msgs up into it under
-// the progress dialog and says what the window must do.
-LocalDbChange backupMessages(QWidget* parent, const QString& proposedName, const QList<_ViberMsg*>& msgs);
+// Asks for the database of folders (proposing proposedName), backs msgs up
+// into it under the progress dialog and says what the window must do.
+LocalDbChange backupMessages(QWidget* parent, const DataFolders& folders, const QString& proposedName,
+                             const QList<_ViberMsg*>& msgs);
 
 // Loads the local database name as the tree shows it. Raises
 // std::runtime_error with a text for the user.
-ViberData loadLocalDbThrow(const QString& name);
+ViberData loadLocalDbThrow(const DataFolders& folders, const QString& name);
 
 } // namespace UiCommands

@@ -19,7 +19,8 @@
 
 #include <exception>
 
-LoadItunesBackupDlg::LoadItunesBackupDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+LoadItunesBackupDlg::LoadItunesBackupDlg(const DataFolders& folders, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_folders(folders)
 {
     setObjectName(QStringLiteral("LoadItunesBackupDlg"));
     new WinMovable(this);
@@ -96,7 +97,7 @@ void LoadItunesBackupDlg::listBackupsIn(const QDir& dir)
 
 QSharedPointer<BackupManifest> LoadItunesBackupDlg::readBackup(const QString& folder)
 {
-    auto backup = QSharedPointer<BackupManifest>::create(folder);
+    auto backup = QSharedPointer<BackupManifest>::create(folder, m_folders);
     try {
         backup->readManifestInfo();
         return backup;
@@ -110,7 +111,7 @@ QSharedPointer<BackupManifest> LoadItunesBackupDlg::readBackup(const QString& fo
 
 void LoadItunesBackupDlg::addBackupFolder(const QString& folder)
 {
-    BackupManifest probe(QFileInfo(folder).absoluteFilePath());
+    BackupManifest probe(QFileInfo(folder).absoluteFilePath(), m_folders);
     if (m_model->findSameFolder(probe)) {
         Tips::warning(ids("IDS_LOAD_BK_EXISTS"));
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "itunes/BackupManifest.h"
+#include "shell/DataFolders.h"
 
 #include <QDialog>
 #include <QSharedPointer>
@@ -19,7 +20,8 @@ class LoadItunesBackupDlg : public QDialog
 {
     Q_OBJECT
 public:
-    explicit LoadItunesBackupDlg(QWidget* parent = nullptr);
+    // The backups read here keep their working copies in folders.
+    explicit LoadItunesBackupDlg(const DataFolders& folders, QWidget* parent = nullptr);
 
     // Runs the dialog; the chosen backup, or null when cancelled.
     QSharedPointer<BackupManifest> execChoose();
@@ -42,6 +44,7 @@ private:
     // Reads the backup's Manifest.plist; null with the error shown.
     QSharedPointer<BackupManifest> readBackup(const QString& folder);
 
+    DataFolders m_folders;
     ItemModelLoadBk* m_model;
     QTreeView* m_listBackups;
     QSharedPointer<BackupManifest> m_chosen;

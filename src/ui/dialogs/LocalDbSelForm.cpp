@@ -13,7 +13,7 @@
 #include <QPushButton>
 
 LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& defaultName, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_names(names)
 {
     setObjectName(QStringLiteral("LocalDbSelForm"));
     new WinMovable(this);
@@ -69,7 +69,7 @@ void LocalDbSelForm::onBtnOkPress()
     }
     // "Base" while "base" and "BASE" both exist: merging into either would
     // be a guess.
-    const QStringList ambiguous = g_localDbCaseAmbiguity(m_dbName);
+    const QStringList ambiguous = g_localDbCaseAmbiguity(m_names, m_dbName);
     if (!ambiguous.isEmpty()) {
         Tips::warning(ids("IDS_LOCALDB_NAME_AMBIGUOUS_%1").arg(ambiguous.join(QStringLiteral(", "))));
         return;

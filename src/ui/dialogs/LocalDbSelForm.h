@@ -31,4 +31,5 @@ private:
     QPushButton* m_btnOK;
     QPushButton* m_btnClose;
     QString m_dbName;
+    QStringList m_names;
 };
