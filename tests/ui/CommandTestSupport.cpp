@@ -3,9 +3,11 @@
 #include "stores/IOSViberDb.h"
 #include "ui/ProgressForm.h"
 #include "ui/dialogs/LocalDbSelForm.h"
+#include "ui/dialogs/PasscodeDlg.h"
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QLineEdit>
 #include <QMessageBox>
 
 LoadedSample g_loadSample(const QString& dir)
@@ -26,6 +28,21 @@ void g_resetDialogScripts()
     ScriptedAnswers::reset();
     ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
     ScriptedAnswers::setRejectUnscriptedDialogs(true);
+}
+
+void g_answerPasscodes(const QStringList& typed, QStringList* fieldAfter)
+{
+    g_answer<PasscodeDlg>(QStringLiteral("PasscodeDlg"), [typed, fieldAfter](PasscodeDlg& d) {
+        auto* field = d.findChild<QLineEdit*>(QStringLiteral("txtPasscode"));
+        for (const QString& password : typed) {
+            field->setText(password);
+            d.btnOKPressed();
+            *fieldAfter << field->text();
+            if (d.result() == QDialog::Accepted)
+                break;
+        }
+        return d.result();
+    });
 }
 
 void g_answerLocalDb(const QString& name)

@@ -31,6 +31,10 @@ void g_answer(const QString& objectName, std::function<int(Dialog&)> script)
     ScriptedAnswers::answerNextDialog(objectName, [script](QDialog& d) { return script(static_cast<Dialog&>(d)); });
 }
 
+// The next password dialog is given each of typed in turn until one unlocks;
+// what its field holds after each try is appended to fieldAfter.
+void g_answerPasscodes(const QStringList& typed, QStringList* fieldAfter);
+
 // The next backup target dialog accepts name (typed into its field).
 void g_answerLocalDb(const QString& name);
 // The next job's progress dialog is cancelled before the job's first step.

@@ -750,17 +750,7 @@ private slots:
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Names")));
         chooseAdding(locked, false);
         QStringList fieldAfter;
-        g_answer<PasscodeDlg>(QStringLiteral("PasscodeDlg"), [&](PasscodeDlg& d) {
-            auto* field = d.findChild<QLineEdit*>(QStringLiteral("txtPasscode"));
-            for (const QString& typed : {QStringLiteral("wrong one"), QStringLiteral("right one")}) {
-                field->setText(typed);
-                d.btnOKPressed();
-                fieldAfter << field->text();
-                if (d.result() == QDialog::Accepted)
-                    break;
-            }
-            return d.result();
-        });
+        g_answerPasscodes({QStringLiteral("wrong one"), QStringLiteral("right one")}, &fieldAfter);
         answerLocalDbAsProposed(&proposed);
         w.miImportiTunesToLocalDb();
         QCOMPARE(fieldAfter, (QStringList{QString(), QStringLiteral("right one")}));

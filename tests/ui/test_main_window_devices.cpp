@@ -15,10 +15,8 @@
 #include "ui/ProgressForm.h"
 #include "ui/ScriptedAnswers.h"
 #include "ui/dialogs/DataSourceSelForm.h"
-#include "ui/dialogs/PasscodeDlg.h"
 
 #include <QAction>
-#include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,17 +253,7 @@ private slots:
         QVERIFY(w.actions().actI2i->isEnabled());
 
         QStringList fieldAfter;
-        g_answer<PasscodeDlg>(QStringLiteral("PasscodeDlg"), [&](PasscodeDlg& d) {
-            auto* field = d.findChild<QLineEdit*>(QStringLiteral("txtPasscode"));
-            for (const QString& typed : {QStringLiteral("wrong"), QStringLiteral("pw")}) {
-                field->setText(typed);
-                d.btnOKPressed();
-                fieldAfter << field->text();
-                if (d.result() == QDialog::Accepted)
-                    break;
-            }
-            return d.result();
-        });
+        g_answerPasscodes({QStringLiteral("wrong"), QStringLiteral("pw")}, &fieldAfter);
         SimFixture::attach(QStringLiteral("l"));
         QTRY_VERIFY(phones(w).contains(QStringLiteral("Locked")));
         QTRY_VERIFY_WITH_TIMEOUT(!phone(w, QStringLiteral("Locked"))->children.isEmpty(), 20000);
