@@ -225,7 +225,9 @@ QString IOSRestoreViberMsgThread::restoreThrow()
                     dest.saveChatMembersThrow(ctx, chatKey, m->chat->members.values());
                 }
                 long long attaKey = 0, locKey = 0;
-                if (dest.findMsgThrow(m->token, m->date, attaKey) == 0)
+                // Without a token the content decides: time alone would fold
+                // different messages of one minute into one.
+                if (dest.findMsgThrow(*m, chatKey, attaKey) == 0)
                     dest.insertMsgThrow(ctx, chatKey, m, attaKey, locKey);
                 else
                     attaKey = 0; // a duplicate brings no files
