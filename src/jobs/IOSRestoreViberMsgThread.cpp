@@ -447,16 +447,31 @@ void IOSRestoreViberMsgThread::replaceDeviceStoreThrow(const QString& work)
         m_afc->del(temporary);
         throw;
     }
-    // The old store's log would be replayed into the new store: it goes first.
+    // The old store's log would be replayed into the new store, so it is
+    // moved aside first; it is only deleted once the new store is in place,
+    // and put back when the swap fails (the old store without its log would
+    // lose whatever the log still holds).
+    QStringList movedAside;
+    auto putBack = [&] {
+        m_afc->del(temporary);
+        for (const QString& companion : std::as_const(movedAside))
+            m_afc->rename(companion + QStringLiteral(".replaced"), companion);
+    };
     for (const char* suffix : {"-wal", "-shm"}) {
         const QString companion = kDeviceStore + QLatin1String(suffix);
-        if (m_afc->fileInfo(companion).isValid() && !m_afc->del(companion)) {
-            m_afc->del(temporary);
+        if (!m_afc->fileInfo(companion).isValid())
+            continue;
+        m_afc->del(companion + QStringLiteral(".replaced"));
+        if (!m_afc->rename(companion, companion + QStringLiteral(".replaced"))) {
+            putBack();
             g_raise(QStringLiteral("can not remove %1 on the device.").arg(companion));
         }
+        movedAside << companion;
     }
     if (!m_afc->rename(temporary, kDeviceStore)) {
-        m_afc->del(temporary);
+        putBack();
         g_raise(QStringLiteral("can not replace %1 on the device.").arg(kDeviceStore));
     }
+    for (const QString& companion : std::as_const(movedAside))
+        m_afc->del(companion + QStringLiteral(".replaced"));
 }
