@@ -165,6 +165,15 @@ private slots:
         QCOMPARE(peer.requests.at(1).payload, le64(9) + le64(100000 - 65536));
     }
 
+    void aReadAnsweredByStatusEnds()
+    {
+        ScriptedPeer peer([](const Request&) { return replyPacket(AFC_OP_STATUS, le64(0)); });
+        QByteArray buf(64, 'x');
+        QCOMPARE(mobiledevice_afc_file_read(peer.handle(), 9, buf.data(), int(buf.size())), 0);
+        QCOMPARE(peer.requests.size(), 1);
+        QCOMPARE(buf, QByteArray(64, 'x'));
+    }
+
     void brokenRepliesAreErrors()
     {
         // A reply announcing a gigabyte is refused before anything is allocated.
