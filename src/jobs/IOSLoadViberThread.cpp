@@ -30,7 +30,17 @@ IOSLoadViberThread::~IOSLoadViberThread() = default;
 
 void IOSLoadViberThread::run()
 {
-    runJobProtocol(m_progress, [this] { return loadThrow(); });
+    runJobProtocol(m_progress, [this] {
+        // Cancel cuts the connection, so a stalled phone does not hold the
+        // job; what then fails is the cancellation, not an error.
+        CancelSubscription interrupt(m_progress, [this] { m_afc.interrupt(); });
+        try {
+            return loadThrow();
+        } catch (const std::exception&) {
+            m_progress.throwIfClosed();
+            throw;
+        }
+    });
 }
 
 bool IOSLoadViberThread::isInsideData(const QString& path) const

@@ -84,7 +84,20 @@ bool IOSRestoreViberMsgThread::isLocalFileValid(const QString& path)
 
 void IOSRestoreViberMsgThread::run()
 {
-    runJobProtocol(m_progress, [this] { return restoreThrow(); });
+    runJobProtocol(m_progress, [this] {
+        struct Disarm
+        {
+            std::optional<CancelSubscription>& subscription;
+            ~Disarm() { subscription.reset(); }
+        } disarm{m_interrupt};
+        try {
+            return restoreThrow();
+        } catch (const std::exception&) {
+            // A cancel that cut the connection is no failure.
+            m_progress.throwIfClosed();
+            throw;
+        }
+    });
 }
 
 void IOSRestoreViberMsgThread::uploadFileThrow(const QString& local, const QString& remote, bool overwrite,
@@ -121,6 +134,9 @@ QString IOSRestoreViberMsgThread::restoreThrow()
         } catch (const std::exception& e) {
             g_raise(ids("IDS_NOT_INSTALL_VIBER_ERR_%1").arg(QString::fromUtf8(e.what())));
         }
+        // Until the store swap begins, cancel cuts the connection, so a
+        // stalled phone does not hold the job.
+        m_interrupt.emplace(m_progress, [afc = m_afc.get()] { afc->interrupt(); });
     }
 
     // Two transfers within a second must not share the names of their copies.
@@ -365,7 +381,10 @@ QString IOSRestoreViberMsgThread::restoreThrow()
         replaceDeviceStoreThrow(work);
     } catch (const std::exception& e) {
         removeWithCompanions(work);
-        g_raise(QStringLiteral("Please restart your phone to try again.<br/><br/>") + QString::fromUtf8(e.what()));
+        // Restarting helps a phone that stopped answering; the backup route
+        // changed nothing on a phone yet.
+        const QString text = QString::fromUtf8(e.what());
+        g_raise(m_direct ? QStringLiteral("Please restart your phone to try again.<br/><br/>") + text : text);
     } catch (...) {
         removeWithCompanions(work);
         throw;
@@ -442,6 +461,14 @@ void IOSRestoreViberMsgThread::replaceDeviceStoreThrow(const QString& work)
         const _AfcFileInfo sent = m_afc->fileInfo(temporary);
         if (!sent.isFile() || sent.size != QFileInfo(work).size())
             g_raise(QStringLiteral("can not write %1 on the device.").arg(temporary));
+    } catch (...) {
+        m_afc->del(temporary);
+        throw;
+    }
+    // The swap must run to its end or be undone: no interruption from here,
+    // and a cancel that came before is honoured now, before anything moves.
+    m_interrupt.reset();
+    try {
         m_progress.throwIfClosed();
     } catch (...) {
         m_afc->del(temporary);

@@ -174,6 +174,21 @@ private slots:
         QCOMPARE(buf, QByteArray(64, 'x'));
     }
 
+    // A cancelled job cuts the connection: no later request reaches the
+    // device, and each fails at once instead of waiting for its timeout.
+    void interruptedClientSendsNothingMore()
+    {
+        ScriptedPeer peer([](const Request&) { return replyPacket(AFC_OP_STATUS, le64(0)); });
+        mobiledevice_afc afc(nullptr);
+        afc.adoptService(peer.handle());
+        QVERIFY(afc.mkdir(u"/a"_qs));
+        afc.interrupt();
+        QVERIFY(!afc.mkdir(u"/b"_qs));
+        QVERIFY(!afc.fileInfo(u"/a"_qs).isValid());
+        afc.releaseService();
+        QCOMPARE(peer.requests.size(), 1);
+    }
+
     void brokenRepliesAreErrors()
     {
         // A reply announcing a gigabyte is refused before anything is allocated.
