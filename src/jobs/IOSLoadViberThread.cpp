@@ -1,6 +1,7 @@
 #include "jobs/IOSLoadViberThread.h"
 
 #include "shell/Failure.h"
+#include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
 #include "stores/StorePaths.h"
@@ -72,8 +73,7 @@ QString IOSLoadViberThread::loadThrow()
     if (!QDir().mkpath(m_dataDir.absoluteFilePath(QStringLiteral("Documents"))))
         g_raise(QStringLiteral("Cannot create the folder %1.").arg(m_dataDir.absolutePath()));
     const QString store = m_dataDir.absoluteFilePath(kStore);
-    for (const char* suffix : {"", "-shm", "-wal", "-journal"})
-        QFile::remove(store + QLatin1String(suffix));
+    g_removeSqliteFiles(store);
 
     try {
         m_afc.startService(QStringLiteral("com.viber"));

@@ -2,6 +2,7 @@
 
 #include "model/Sqlite3Row.h"
 #include "shell/Failure.h"
+#include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
 #include "stores/StorePaths.h"
@@ -20,12 +21,6 @@
 namespace {
 const QString kAppDomain = QStringLiteral("AppDomain-com.viber");
 const QString kDeviceStore = QStringLiteral("/Documents/Contacts.data");
-
-void removeWithCompanions(const QString& db)
-{
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        QFile::remove(db + QLatin1String(suffix));
-}
 
 int percentOf(qint64 i, qint64 n)
 {
@@ -145,12 +140,12 @@ QString IOSRestoreViberMsgThread::restoreThrow()
     for (int n = 1; QFileInfo::exists(store + stamp) || QFileInfo::exists(store + QStringLiteral(".bak") + stamp); ++n)
         stamp = second + u'-' + QString::number(n);
     const QString work = store + stamp;
-    removeWithCompanions(work);
+    g_removeSqliteFiles(work);
     // The newest rows may still be in the write-ahead log: it goes along.
     for (const char* suffix : {"", "-wal"}) {
         const QString from = store + QLatin1String(suffix);
         if ((*suffix == 0 || QFileInfo::exists(from)) && !QFile::copy(from, work + QLatin1String(suffix))) {
-            removeWithCompanions(work);
+            g_removeSqliteFiles(work);
             g_raise(QStringLiteral("IOSRestoreViberMsgThread, cant copy %1 to %2.").arg(from, work));
         }
     }
@@ -380,13 +375,13 @@ QString IOSRestoreViberMsgThread::restoreThrow()
 
         replaceDeviceStoreThrow(work);
     } catch (const std::exception& e) {
-        removeWithCompanions(work);
+        g_removeSqliteFiles(work);
         // Restarting helps a phone that stopped answering; the backup route
         // changed nothing on a phone yet.
         const QString text = QString::fromUtf8(e.what());
         g_raise(m_direct ? QStringLiteral("Please restart your phone to try again.<br/><br/>") + text : text);
     } catch (...) {
-        removeWithCompanions(work);
+        g_removeSqliteFiles(work);
         throw;
     }
 
