@@ -175,7 +175,13 @@ FWIMD_EXPORT int32_t fwdev_subscribe(fwdev_event_cb cb, void* context, int32_t* 
         *id = b.nextSubscription++;
         b.subscribers[*id] = {cb, context};
         if (!b.listening) {
-            // usbmuxd announces the devices already attached on its own.
+            // usbmuxd announces the devices already attached on its own; what
+            // an earlier listener or a listing marked as attached must count
+            // as new, or the announcement would change nothing and go unheard.
+            for (auto& d : b.devices) {
+                std::lock_guard<std::mutex> dl(d.second->lock);
+                d.second->attached = false;
+            }
             const idevice_error_t e = idevice_event_subscribe(&onEvent, nullptr);
             if (e != IDEVICE_E_SUCCESS) {
                 b.subscribers.erase(*id);

@@ -546,7 +546,7 @@ FWSIM_EXPORT int32_t fwdev_close_service(int32_t fd)
 
 // Control calls, for tests: attach or detach the device of a folder under the
 // root (0, or -1 when there is no such folder).
-FWSIM_EXPORT int32_t fwsim_attach(const char* folder)
+static int32_t setAttached(const char* folder, bool attached)
 {
     Simulator& s = sim();
     std::lock_guard<std::mutex> lock(s.m_lock);
@@ -554,20 +554,18 @@ FWSIM_EXPORT int32_t fwsim_attach(const char* folder)
     fwdev_device* d = s.deviceLocked(QString::fromUtf8(folder));
     if (!d)
         return -1;
-    s.setAttachedLocked(d, true);
+    s.setAttachedLocked(d, attached);
     return 0;
+}
+
+FWSIM_EXPORT int32_t fwsim_attach(const char* folder)
+{
+    return setAttached(folder, true);
 }
 
 FWSIM_EXPORT int32_t fwsim_detach(const char* folder)
 {
-    Simulator& s = sim();
-    std::lock_guard<std::mutex> lock(s.m_lock);
-    s.scanLocked();
-    fwdev_device* d = s.deviceLocked(QString::fromUtf8(folder));
-    if (!d)
-        return -1;
-    s.setAttachedLocked(d, false);
-    return 0;
+    return setAttached(folder, false);
 }
 
 // Connections of the device not yet given back (a refused session must leave

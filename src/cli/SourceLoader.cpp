@@ -7,6 +7,7 @@
 #include "itunes/BackupManifest.h"
 #include "jobs/IOSLoadViberFromiTunesThread.h"
 #include "shell/DataFolders.h"
+#include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
 #include "stores/DemoHistory.h"
@@ -131,17 +132,8 @@ QString SourceLoader::privateCopyThrow(const QString& file)
     }
     const QString target = m_copy->filePath(QStringLiteral("store/") + QFileInfo(file).fileName());
     QDir().mkpath(QFileInfo(target).absolutePath());
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        const QString from = file + QLatin1String(suffix);
-        const QString to = target + QLatin1String(suffix);
-        if (!QFileInfo::exists(from))
-            continue;
-        QFile src(from);
-        if (!src.copy(to))
-            g_raise(QStringLiteral("%1: cannot copy: %2").arg(from, src.errorString()));
-        // The copy is ours to change (the reader removes orphaned rows).
-        QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
-    }
+    // The copy is ours to change (the reader removes orphaned rows).
+    g_copySqliteFilesThrow(file, target);
     return target;
 }
 

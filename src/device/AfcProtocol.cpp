@@ -111,7 +111,9 @@ QByteArray mobiledevice_afc_read_data(unsigned int handle, _AFCHeader& reply, in
             *status = int(code);
         else if (code != 0)
             g_raise(QStringLiteral("read AFC failed, received AFC_OP_STATUS, param1=%1.").arg(code));
-        break;
+        // The status code is no content: a read answered by "success" has
+        // reached the end of the file.
+        return QByteArray();
     }
     case AFC_OP_DATA:
     case AFC_OP_FILE_OPEN_RES:

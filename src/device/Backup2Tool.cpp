@@ -57,11 +57,13 @@ QString backup2tool::program()
     return QStringLiteral("idevicebackup2");
 }
 
-QStringList backup2tool::arguments(int op, const QString& udid, const QDir& root)
+QStringList backup2tool::arguments(int op, const QString& udid, const QDir& root, bool full)
 {
     const QString folder = QDir::toNativeSeparators(root.absolutePath());
     switch (op) {
     case BACKUP2TOOL_BACKUP:
+        if (!full)
+            return {QStringLiteral("-u"), udid, QStringLiteral("backup"), folder};
         return {QStringLiteral("-u"), udid, QStringLiteral("backup"), QStringLiteral("--full"), folder};
     case BACKUP2TOOL_RESTORE:
         return {QStringLiteral("-u"),       udid, QStringLiteral("-s"), udid, QStringLiteral("restore"),
@@ -101,9 +103,10 @@ double backup2tool::progressFor(double elapsedSeconds, int estimate)
 
 void backup2tool::runThrow(const _backup2tool_req& req)
 {
-    m_cancelled.store(false);
+    // The cancel flag is not reset here: a cancel that came between the
+    // subscription and this call must still stop the run.
     m_pg = 0;
-    const QStringList args = arguments(req.op, m_udid, m_root);
+    const QStringList args = arguments(req.op, m_udid, m_root, m_full);
     const int estimate = estimateSeconds(m_device);
 
     QProcess process;

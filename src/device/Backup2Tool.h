@@ -38,7 +38,10 @@ public:
     static QString program();
     // Runs this program instead (tests).
     void setProgram(const QString& path) { m_program = path; }
-    static QStringList arguments(int op, const QString& udid, const QDir& root);
+    // A full backup transfers every file again; an earlier backup in the
+    // folder lets the program send only what changed.
+    void setFullBackup(bool full) { m_full = full; }
+    static QStringList arguments(int op, const QString& udid, const QDir& root, bool full = true);
     // Seconds the run is expected to take: 0.03 s per MiB in use, 60 s when
     // the device reports less than 1 MiB or cannot be asked.
     static int estimateSeconds(am_device* device);
@@ -61,6 +64,7 @@ private:
     QString m_program;
     double m_pg = 0;
     std::atomic_bool m_cancelled{false};
+    bool m_full = true;
 };
 
 // Free bytes of the volume holding dir, -1 when unknown.

@@ -41,10 +41,10 @@ void IOSAfcFileUpload::uploadFileThrow(mobiledevice_afc& afc, const QString& loc
 
     AfcFile device;
     if (!afc.writeFile(devicePath, device))
-        g_raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not create %1.").arg(devicePath));
+        g_raise(QStringLiteral("IOSAfcFileUpload::uploadFileThrow, can not create %1.").arg(devicePath));
     QFile in(localPath);
     if (!in.open(QIODevice::ReadOnly))
-        g_raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not read %1.").arg(localPath));
+        g_raise(QStringLiteral("IOSAfcFileUpload::uploadFileThrow, can not read %1.").arg(localPath));
     if (m_buffer.isEmpty())
         m_buffer.resize(kUploadBuffer);
     const qint64 total = in.size();
@@ -52,11 +52,11 @@ void IOSAfcFileUpload::uploadFileThrow(mobiledevice_afc& afc, const QString& loc
     while (!in.atEnd()) {
         const qint64 n = in.read(m_buffer.data(), m_buffer.size());
         if (n < 0)
-            g_raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, read %1 error. %2").arg(localPath, in.errorString()));
+            g_raise(QStringLiteral("IOSAfcFileUpload::uploadFileThrow, read %1 error. %2").arg(localPath, in.errorString()));
         if (n == 0)
             break;
         if (device.write(m_buffer.constData(), int(n)) != int(n))
-            g_raise(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, write device file %1 error.").arg(devicePath));
+            g_raise(QStringLiteral("IOSAfcFileUpload::uploadFileThrow, write device file %1 error.").arg(devicePath));
         done += n;
         m_progress.invokeUpdateProgress(QString(), -1,
                                         ids("IDS_SENDING_FILE_%1_%2_%3").arg(name).arg(done / 1024).arg(total / 1024));

@@ -68,6 +68,7 @@ QString IOSMobileBackupThread::backupThrow()
     const QString folder = backupDir();
     if (QFileInfo::exists(folder) && !isReusableBackup(folder, m_device.productVersion))
         g_delDirCascade(folder);
+    m_tool.setFullBackup(!QFileInfo::exists(folder));
     if (!m_root.exists() && !QDir().mkpath(m_root.absolutePath()))
         g_raise(QStringLiteral("cannot create %1").arg(m_root.absolutePath()));
 

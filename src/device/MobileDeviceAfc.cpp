@@ -1,5 +1,7 @@
 #include "device/MobileDeviceAfc.h"
 
+#include <sys/socket.h>
+
 #include <exception>
 
 bool afc_is_plain_name(const QString& name)
@@ -42,6 +44,7 @@ void mobiledevice_afc::startService(const QString& bundleId)
     unsigned int handle = 0;
     if (bundleId.isEmpty()) {
         mobiledevice_startservice(m_device, "com.apple.afc", handle);
+        std::lock_guard<std::mutex> lock(m_handleLock);
         m_handle = handle;
         return;
     }
@@ -52,15 +55,24 @@ void mobiledevice_afc::startService(const QString& bundleId)
         mobiledevice_closeservice(handle);
         throw;
     }
+    std::lock_guard<std::mutex> lock(m_handleLock);
     m_handle = handle;
 }
 
 void mobiledevice_afc::closeService()
 {
+    std::lock_guard<std::mutex> lock(m_handleLock);
     if (m_handle == 0)
         return;
     mobiledevice_closeservice(m_handle);
     m_handle = 0;
+}
+
+void mobiledevice_afc::interrupt()
+{
+    std::lock_guard<std::mutex> lock(m_handleLock);
+    if (m_handle != 0)
+        ::shutdown(int(m_handle), SHUT_RDWR);
 }
 
 _AfcFileInfo mobiledevice_afc::fileInfo(const QString& path)

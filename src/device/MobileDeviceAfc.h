@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <mutex>
 #include <utility>
 
 // What the device says of one path. Invalid (no type) when the path does not
@@ -71,9 +72,14 @@ public:
     void adoptService(unsigned int handle)
     {
         closeService();
+        std::lock_guard<std::mutex> lock(m_handleLock);
         m_handle = handle;
     }
-    unsigned int releaseService() { return std::exchange(m_handle, 0u); }
+    unsigned int releaseService()
+    {
+        std::lock_guard<std::mutex> lock(m_handleLock);
+        return std::exchange(m_handle, 0u);
+    }
 
     // These never raise: failures give the empty or false result.
     _AfcFileInfo fileInfo(const QString& path);
@@ -87,7 +93,14 @@ public:
     bool readFile(const QString& path, AfcFile& file) { return openFile(path, AFC_FOPEN_RDONLY, file); }
     bool writeFile(const QString& path, AfcFile& file) { return openFile(path, AFC_FOPEN_WRONLY, file); }
 
+    // From any thread: a request waiting for a stalled device returns at
+    // once, and every later one fails. Used to cancel a job promptly.
+    void interrupt();
+
 private:
     am_device* m_device;
     unsigned int m_handle = 0;
+    // Between interrupt() on another thread and the service being closed:
+    // the socket number must not be reused under a late interrupt.
+    std::mutex m_handleLock;
 };

@@ -129,8 +129,7 @@ QList<_MBDBItem> BackupManifest::readManifestDbThrow() const
         QString path;
         ~Remove()
         {
-            for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-                QFile::remove(path + QLatin1String(suffix));
+            g_removeSqliteFiles(path);
         }
     } removeAfter{work};
     if (encryptedIndex) {

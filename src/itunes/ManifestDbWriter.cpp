@@ -7,6 +7,7 @@
 #include "itunes/MBFileArchive.h"
 #include "itunes/ManifestDb.h"
 #include "model/Sqlite3DB.h"
+#include "shell/FileRoutines.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -81,8 +82,7 @@ ManifestDbWriter::ManifestDbWriter(BackupManifest& backup) : m_backup(backup)
         g_raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(backup.root().absolutePath()));
     m_work = backup.privateIndexDirThrow();
     m_index = m_work.filePath(QStringLiteral("Manifest.db.work"));
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-        QFile::remove(m_index + QLatin1String(suffix));
+    g_removeSqliteFiles(m_index);
     const QString source = backup.root().absoluteFilePath(QStringLiteral("Manifest.db"));
     if (encrypted && !backup.info().manifestKey.isEmpty()) {
         g_decryptManifestDbThrow(source, m_index, backup.indexKey());
@@ -105,8 +105,7 @@ ManifestDbWriter::~ManifestDbWriter()
         m_db->close();
     for (const Staged& s : std::as_const(m_staged))
         QFile::remove(s.staged);
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-        QFile::remove(m_index + QLatin1String(suffix));
+    g_removeSqliteFiles(m_index);
 }
 
 quint64 ManifestDbWriter::nextInode()
@@ -250,7 +249,6 @@ void ManifestDbWriter::commitThrow()
             g_raise(QStringLiteral("Cannot move %1 into place: %2").arg(s.final, QString::fromStdString(ec.message())));
     }
     m_staged.clear();
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-        QFile::remove(m_index + QLatin1String(suffix));
+    g_removeSqliteFiles(m_index);
     m_backup.resetTree();
 }

@@ -70,10 +70,11 @@ QString BackupViberMsgThread::backupAll()
                     db.saveCallThrow(ctx, m->call);
                 continue;
             }
-            if (db.findMsgThrow(*m, chatKey, attaKey) == 0)
+            const bool inserted = db.findMsgThrow(*m, chatKey, attaKey) == 0;
+            if (inserted)
                 db.insertMsgThrow(ctx, chatKey, m, attaKey, locKey);
             if (m->atta)
-                copyAttachmentFiles(m, attaKey);
+                copyAttachmentFiles(m, attaKey, inserted);
         }
         db.updateCallRecentLinesStatThrow();
         db.executeThrow("update ZCONVERSATION set ZDATE=(select max(ZDATE) from ZVIBERMESSAGE as m where "
@@ -108,13 +109,15 @@ bool BackupViberMsgThread::copyChecked(const QString& src, const QString& target
     g_raise(error);
 }
 
-void BackupViberMsgThread::copyNew(const QString& src, const QString& folder, const QString& name)
+void BackupViberMsgThread::copyNew(const QString& src, const QString& folder, const QString& name, bool replace)
 {
     if (src.isEmpty() || !g_isPlainFileName(name) || !QFileInfo(src).isFile())
         return;
     const QString target = m_dbDir.filePath(folder + QLatin1Char('/') + name);
     const QFileInfo t(target);
-    if (t.exists() || t.isSymLink())
+    if (replace && (t.exists() || t.isSymLink()))
+        QFile::remove(target); // a link itself, never what it points to
+    else if (t.exists() || t.isSymLink())
         return;
     makeFolderThrow(folder);
     copyChecked(src, target);
@@ -151,7 +154,7 @@ void BackupViberMsgThread::copyMemberPictures(const _ViberChat* chat)
     }
 }
 
-void BackupViberMsgThread::copyAttachmentFiles(const _ViberMsg* m, qint64 attaKey)
+void BackupViberMsgThread::copyAttachmentFiles(const _ViberMsg* m, qint64 attaKey, bool inserted)
 {
     const _ViberAtta* a = m->atta;
     switch (m->type) {
@@ -164,8 +167,11 @@ void BackupViberMsgThread::copyAttachmentFiles(const _ViberMsg* m, qint64 attaKe
                 g_iosCustomLocationImageName(m->latitude, m->longitude));
         break;
     case MSG_TYPE_AUDIO:
+        // Voice files are named by row key, and keys of deleted or rolled-back
+        // rows come back: a file left under a new row's key belongs to
+        // another message.
         if (attaKey > 0)
-            copyNew(a->filePath, QStringLiteral("Documents/VoiceMessages"), QString::number(attaKey));
+            copyNew(a->filePath, QStringLiteral("Documents/VoiceMessages"), QString::number(attaKey), inserted);
         break;
     case MSG_TYPE_STICKER:
         if (g_isPlainFileName(a->mediaId)) {

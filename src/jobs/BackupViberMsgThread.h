@@ -31,11 +31,11 @@ public:
 private:
     QString backupAll();
     void copyMemberPictures(const _ViberChat* chat);
-    void copyAttachmentFiles(const _ViberMsg* m, qint64 attaKey);
+    void copyAttachmentFiles(const _ViberMsg* m, qint64 attaKey, bool inserted);
     // Copies src to dbDir/rel unless rel exists already; names from the
     // source that could leave the folder are never used, nor are symbolic
     // links inside the database folder followed.
-    void copyNew(const QString& src, const QString& folder, const QString& name);
+    void copyNew(const QString& src, const QString& folder, const QString& name, bool replace = false);
     // A source that cannot be read is logged and counted; a database folder
     // that cannot be written (full disk) fails the backup.
     bool copyChecked(const QString& src, const QString& target);

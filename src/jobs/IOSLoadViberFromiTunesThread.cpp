@@ -3,6 +3,7 @@
 
 #include "device/IOSAssetDb.h"
 #include "shell/DataFolders.h"
+#include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 #include "stores/CurrentStoreLayout.h"
 #include "stores/IOSViberDb.h"
@@ -22,14 +23,6 @@ bool isNonEmptyFile(const QString& path)
 {
     const QFileInfo fi(path);
     return fi.isFile() && fi.size() > 0;
-}
-
-// Companions left by an earlier load belong to the old database: SQLite
-// would apply a stale write-ahead log to the new copy.
-void removeWithCompanions(const QString& db)
-{
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        QFile::remove(db + QLatin1String(suffix));
 }
 
 bool equalsNoCase(const QString& a, const char* b)
@@ -180,7 +173,7 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
     m_containers.appRoot = m_dataDir;
     if (copyGroupStoreThrow()) {
         // A store an earlier load left here must not pass for this one.
-        removeWithCompanions(m_dataDir.absoluteFilePath(kStore));
+        g_removeSqliteFiles(m_dataDir.absoluteFilePath(kStore));
         m_hasData = true;
         m_containers.groupRoot = m_groupDir.absolutePath();
         m_containers.storeFile = m_groupDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kStoreFile));
@@ -190,7 +183,7 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
         copyGroupIcons(data);
     } else {
         const QString store = m_dataDir.absoluteFilePath(kStore);
-        removeWithCompanions(store);
+        g_removeSqliteFiles(store);
         copyContainerFileThrow(m_viber, store, u'/' + kStore, true);
         if (!isNonEmptyFile(store))
             return QString();
@@ -205,7 +198,7 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
     }
 
     const QString photos = m_cacheDir.absoluteFilePath(QStringLiteral("Photos.sqlite"));
-    removeWithCompanions(photos);
+    g_removeSqliteFiles(photos);
     try {
         copyContainerFileThrow(m_media, photos, QStringLiteral("/Media/PhotoData/Photos.sqlite"), true);
     } catch (const std::runtime_error& e) {
@@ -235,7 +228,7 @@ bool IOSLoadViberFromiTunesThread::copyGroupStoreThrow()
 {
     const QString storeKey = u'/' + QString::fromLatin1(CurrentStore::kStoreFile);
     const QString store = m_groupDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kStoreFile));
-    removeWithCompanions(store);
+    g_removeSqliteFiles(store);
     if (!m_group.contains(storeKey))
         return false;
     copyContainerFileThrow(m_group, store, storeKey, true);
@@ -246,7 +239,7 @@ bool IOSLoadViberFromiTunesThread::copyGroupStoreThrow()
         copyContainerFileThrow(m_group, store + QLatin1String(suffix), storeKey + QLatin1String(suffix), true);
     const QString settingsKey = u'/' + QString::fromLatin1(CurrentStore::kSettingsFile);
     const QString settings = m_groupDir.absoluteFilePath(QString::fromLatin1(CurrentStore::kSettingsFile));
-    removeWithCompanions(settings);
+    g_removeSqliteFiles(settings);
     // The owner's name is not worth the history: a settings file that will
     // not copy is left out.
     try {

@@ -1,6 +1,7 @@
 #include "jobs/IOSLoadViberThread.h"
 
 #include "shell/Failure.h"
+#include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
 #include "stores/StorePaths.h"
@@ -31,7 +32,17 @@ IOSLoadViberThread::~IOSLoadViberThread() = default;
 
 void IOSLoadViberThread::run()
 {
-    runJobProtocol(m_progress, [this] { return loadThrow(); });
+    runJobProtocol(m_progress, [this] {
+        // Cancel cuts the connection, so a stalled phone does not hold the
+        // job; what then fails is the cancellation, not an error.
+        CancelSubscription interrupt(m_progress, [this] { m_afc.interrupt(); });
+        try {
+            return loadThrow();
+        } catch (const std::exception&) {
+            m_progress.throwIfClosed();
+            throw;
+        }
+    });
 }
 
 bool IOSLoadViberThread::isInsideData(const QString& path) const
@@ -63,8 +74,7 @@ QString IOSLoadViberThread::loadThrow()
     if (!QDir().mkpath(m_dataDir.absoluteFilePath(QStringLiteral("Documents"))))
         g_raise(QStringLiteral("Cannot create the folder %1.").arg(m_dataDir.absolutePath()));
     const QString store = m_dataDir.absoluteFilePath(kStore);
-    for (const char* suffix : {"", "-shm", "-wal", "-journal"})
-        QFile::remove(store + QLatin1String(suffix));
+    g_removeSqliteFiles(store);
 
     try {
         m_afc.startService(QStringLiteral("com.viber"));

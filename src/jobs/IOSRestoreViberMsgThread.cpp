@@ -2,6 +2,7 @@
 
 #include "model/Sqlite3Row.h"
 #include "shell/Failure.h"
+#include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
 #include "stores/StorePaths.h"
@@ -20,12 +21,6 @@
 namespace {
 const QString kAppDomain = QStringLiteral("AppDomain-com.viber");
 const QString kDeviceStore = QStringLiteral("/Documents/Contacts.data");
-
-void removeWithCompanions(const QString& db)
-{
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        QFile::remove(db + QLatin1String(suffix));
-}
 
 int percentOf(qint64 i, qint64 n)
 {
@@ -84,7 +79,20 @@ bool IOSRestoreViberMsgThread::isLocalFileValid(const QString& path)
 
 void IOSRestoreViberMsgThread::run()
 {
-    runJobProtocol(m_progress, [this] { return restoreThrow(); });
+    runJobProtocol(m_progress, [this] {
+        struct Disarm
+        {
+            std::optional<CancelSubscription>& subscription;
+            ~Disarm() { subscription.reset(); }
+        } disarm{m_interrupt};
+        try {
+            return restoreThrow();
+        } catch (const std::exception&) {
+            // A cancel that cut the connection is no failure.
+            m_progress.throwIfClosed();
+            throw;
+        }
+    });
 }
 
 void IOSRestoreViberMsgThread::uploadFileThrow(const QString& local, const QString& remote, bool overwrite,
@@ -121,6 +129,9 @@ QString IOSRestoreViberMsgThread::restoreThrow()
         } catch (const std::exception& e) {
             g_raise(ids("IDS_NOT_INSTALL_VIBER_ERR_%1").arg(QString::fromUtf8(e.what())));
         }
+        // Until the store swap begins, cancel cuts the connection, so a
+        // stalled phone does not hold the job.
+        m_interrupt.emplace(m_progress, [afc = m_afc.get()] { afc->interrupt(); });
     }
 
     // Two transfers within a second must not share the names of their copies.
@@ -129,12 +140,12 @@ QString IOSRestoreViberMsgThread::restoreThrow()
     for (int n = 1; QFileInfo::exists(store + stamp) || QFileInfo::exists(store + QStringLiteral(".bak") + stamp); ++n)
         stamp = second + u'-' + QString::number(n);
     const QString work = store + stamp;
-    removeWithCompanions(work);
+    g_removeSqliteFiles(work);
     // The newest rows may still be in the write-ahead log: it goes along.
     for (const char* suffix : {"", "-wal"}) {
         const QString from = store + QLatin1String(suffix);
         if ((*suffix == 0 || QFileInfo::exists(from)) && !QFile::copy(from, work + QLatin1String(suffix))) {
-            removeWithCompanions(work);
+            g_removeSqliteFiles(work);
             g_raise(QStringLiteral("IOSRestoreViberMsgThread, cant copy %1 to %2.").arg(from, work));
         }
     }
@@ -225,7 +236,9 @@ QString IOSRestoreViberMsgThread::restoreThrow()
                     dest.saveChatMembersThrow(ctx, chatKey, m->chat->members.values());
                 }
                 long long attaKey = 0, locKey = 0;
-                if (dest.findMsgThrow(m->token, m->date, attaKey) == 0)
+                // Without a token the content decides: time alone would fold
+                // different messages of one minute into one.
+                if (dest.findMsgThrow(*m, chatKey, attaKey) == 0)
                     dest.insertMsgThrow(ctx, chatKey, m, attaKey, locKey);
                 else
                     attaKey = 0; // a duplicate brings no files
@@ -362,10 +375,13 @@ QString IOSRestoreViberMsgThread::restoreThrow()
 
         replaceDeviceStoreThrow(work);
     } catch (const std::exception& e) {
-        removeWithCompanions(work);
-        g_raise(QStringLiteral("Please restart your phone to try again.<br/><br/>") + QString::fromUtf8(e.what()));
+        g_removeSqliteFiles(work);
+        // Restarting helps a phone that stopped answering; the backup route
+        // changed nothing on a phone yet.
+        const QString text = QString::fromUtf8(e.what());
+        g_raise(m_direct ? QStringLiteral("Please restart your phone to try again.<br/><br/>") + text : text);
     } catch (...) {
-        removeWithCompanions(work);
+        g_removeSqliteFiles(work);
         throw;
     }
 
@@ -440,21 +456,44 @@ void IOSRestoreViberMsgThread::replaceDeviceStoreThrow(const QString& work)
         const _AfcFileInfo sent = m_afc->fileInfo(temporary);
         if (!sent.isFile() || sent.size != QFileInfo(work).size())
             g_raise(QStringLiteral("can not write %1 on the device.").arg(temporary));
+    } catch (...) {
+        m_afc->del(temporary);
+        throw;
+    }
+    // The swap must run to its end or be undone: no interruption from here,
+    // and a cancel that came before is honoured now, before anything moves.
+    m_interrupt.reset();
+    try {
         m_progress.throwIfClosed();
     } catch (...) {
         m_afc->del(temporary);
         throw;
     }
-    // The old store's log would be replayed into the new store: it goes first.
+    // The old store's log would be replayed into the new store, so it is
+    // moved aside first; it is only deleted once the new store is in place,
+    // and put back when the swap fails (the old store without its log would
+    // lose whatever the log still holds).
+    QStringList movedAside;
+    auto putBack = [&] {
+        m_afc->del(temporary);
+        for (const QString& companion : std::as_const(movedAside))
+            m_afc->rename(companion + QStringLiteral(".replaced"), companion);
+    };
     for (const char* suffix : {"-wal", "-shm"}) {
         const QString companion = kDeviceStore + QLatin1String(suffix);
-        if (m_afc->fileInfo(companion).isValid() && !m_afc->del(companion)) {
-            m_afc->del(temporary);
+        if (!m_afc->fileInfo(companion).isValid())
+            continue;
+        m_afc->del(companion + QStringLiteral(".replaced"));
+        if (!m_afc->rename(companion, companion + QStringLiteral(".replaced"))) {
+            putBack();
             g_raise(QStringLiteral("can not remove %1 on the device.").arg(companion));
         }
+        movedAside << companion;
     }
     if (!m_afc->rename(temporary, kDeviceStore)) {
-        m_afc->del(temporary);
+        putBack();
         g_raise(QStringLiteral("can not replace %1 on the device.").arg(kDeviceStore));
     }
+    for (const QString& companion : std::as_const(movedAside))
+        m_afc->del(companion + QStringLiteral(".replaced"));
 }

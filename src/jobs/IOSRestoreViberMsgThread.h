@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <memory>
+#include <optional>
 
 // Merges messages (with their attachments and calls) into a copy of a
 // device's Viber store, all messages in date order, and brings the result
@@ -69,6 +70,7 @@ private:
     QList<IOSMergeWAFiles2iTunesBKThread::_Item> m_items;
     std::unique_ptr<IOSAfcFileUpload> m_uploader;
     std::unique_ptr<mobiledevice_afc> m_afc;
+    std::optional<CancelSubscription> m_interrupt; // declared last: gone before m_afc
 };
 
 // Merge order: by date; on equal dates the device's own row first.

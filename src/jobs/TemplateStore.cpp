@@ -1,6 +1,7 @@
 #include "jobs/TemplateStore.h"
 
 #include "shell/Failure.h"
+#include "shell/FileRoutines.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,8 +10,7 @@
 void g_copyTemplateStoreThrow(const QString& path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        QFile::remove(path + QLatin1String(suffix));
+    g_removeSqliteFiles(path);
     QFile tmpl(QStringLiteral(":res/Contacts.data"));
     if (!tmpl.copy(path))
         g_raise(QStringLiteral("can not write %1. %2").arg(path, tmpl.errorString()));

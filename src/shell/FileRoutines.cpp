@@ -1,5 +1,7 @@
 #include "shell/FileRoutines.h"
 
+#include "shell/Failure.h"
+
 #include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDir>
@@ -90,6 +92,30 @@ bool g_writeAll(QIODevice& f, QByteArrayView data, QString& error, const QString
         done += qsizetype(n);
     }
     return true;
+}
+
+namespace {
+const char* const kSqliteFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
+}
+
+void g_removeSqliteFiles(const QString& path)
+{
+    for (const char* suffix : kSqliteFileSuffixes)
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+void g_copySqliteFilesThrow(const QString& path, const QString& target)
+{
+    for (const char* suffix : kSqliteFileSuffixes) {
+        const QString from = path + QLatin1String(suffix);
+        const QString to = target + QLatin1String(suffix);
+        if (!QFileInfo::exists(from))
+            continue;
+        QFile src(from);
+        if (!src.copy(to))
+            g_raise(QStringLiteral("%1: cannot copy: %2").arg(QDir::toNativeSeparators(from), src.errorString()));
+        QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+    }
 }
 
 CopyFailure g_copyFile(const QString& src, const QString& dst, QString& error)

@@ -32,6 +32,13 @@ enum class CopyFailure { None, Source, Target };
 // The text of a failure, naming the file, goes to error.
 CopyFailure g_copyFile(const QString& src, const QString& dst, QString& error);
 
+// A SQLite database travels with its journal files ("-wal", "-shm",
+// "-journal"): a stale log beside a new copy would be replayed into it.
+void g_removeSqliteFiles(const QString& path);
+// Copies the database and those of its journal files that exist to target,
+// owner-only read-write (the copy is ours to change). Raises on failure.
+void g_copySqliteFilesThrow(const QString& path, const QString& target);
+
 // Makes the folders of rel (slash-separated, relative) below base where they
 // are missing. False when a part is a symbolic link or no folder, or cannot
 // be made: what is written below base then never lands elsewhere.

@@ -365,24 +365,41 @@ qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& a
     if (m.token != 0)
         return findMsgThrow(m.token, m.date, attaKey);
     // Without a token, time alone would fold different messages of the same
-    // minute into one: the same chat, text, place and attachment name are
-    // needed too.
+    // minute into one: the same chat, text, place and attachment are needed
+    // too. A voice attachment is stored under its own key, so its length
+    // stands in for its name.
     ensureLookupIndexesThrow();
     const qint64 s = wholeSeconds(m.date);
-    Sqlite3Sql sql(QStringLiteral(
-        "select v.Z_PK, (select a.Z_PK from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1) from ZVIBERMESSAGE as v "
-        "where v.ZTOKEN=0 and v.ZCONVERSATION=? and v.ZDATE between ? and ? and coalesce(v.ZTEXT,'')=? and "
-        "coalesce((select coalesce(a.ZNAME,'') from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1),'')=? and "
+    const bool voice = m.type == MSG_TYPE_AUDIO;
+    const bool typed = schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZTYPE"));
+    const bool timed = voice && schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZDURATION"));
+    QString where = QStringLiteral(
+        "v.ZTOKEN=0 and v.ZCONVERSATION=? and v.ZDATE between ? and ? and coalesce(v.ZTEXT,'')=? and "
         "coalesce((select l.ZLATITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=? and "
-        "coalesce((select l.ZLONGITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=? "
-        "order by abs(v.ZDATE-?) limit 1"));
+        "coalesce((select l.ZLONGITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=?");
+    if (typed)
+        where += QStringLiteral(" and coalesce((select a.ZTYPE from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1),'')=?");
+    where += timed ? QStringLiteral(" and coalesce((select a.ZDURATION from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK "
+                                    "limit 1),0)=?")
+                   : QStringLiteral(" and coalesce((select a.ZNAME from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK "
+                                    "limit 1),'')=?");
+    Sqlite3Sql sql(QStringLiteral("select v.Z_PK, (select a.Z_PK from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1) "
+                                  "from ZVIBERMESSAGE as v where ") +
+                   where + QStringLiteral(" order by abs(v.ZDATE-?) limit 1"));
+    const bool located = m.latitude != 0 && m.longitude != 0;
     sql.addInt64Param(chatKey)
         .addInt64Param(s - 60)
         .addInt64Param(s + 60)
         .addTextParam(m.text.isNull() ? QStringLiteral("") : m.text)
-        .addTextParam(m.atta && !m.atta->name.isNull() ? m.atta->name : QStringLiteral(""));
-    const bool located = m.latitude != 0 && m.longitude != 0;
-    sql.addDoubleParam(located ? m.latitude : 0.0).addDoubleParam(located ? m.longitude : 0.0).addDoubleParam(m.date);
+        .addDoubleParam(located ? m.latitude : 0.0)
+        .addDoubleParam(located ? m.longitude : 0.0);
+    if (typed)
+        sql.addTextParam(m.atta ? attaTypeText(m.type) : QStringLiteral(""));
+    if (timed)
+        sql.addDoubleParam(m.atta ? m.atta->duration : 0.0);
+    else
+        sql.addTextParam(m.atta && !m.atta->name.isNull() ? m.atta->name : QStringLiteral(""));
+    sql.addDoubleParam(m.date);
     Sqlite3Cursor c = queryThrow(sql);
     if (!c.moveNext())
         return 0;

@@ -165,6 +165,30 @@ private slots:
         QCOMPARE(peer.requests.at(1).payload, le64(9) + le64(100000 - 65536));
     }
 
+    void aReadAnsweredByStatusEnds()
+    {
+        ScriptedPeer peer([](const Request&) { return replyPacket(AFC_OP_STATUS, le64(0)); });
+        QByteArray buf(64, 'x');
+        QCOMPARE(mobiledevice_afc_file_read(peer.handle(), 9, buf.data(), int(buf.size())), 0);
+        QCOMPARE(peer.requests.size(), 1);
+        QCOMPARE(buf, QByteArray(64, 'x'));
+    }
+
+    // A cancelled job cuts the connection: no later request reaches the
+    // device, and each fails at once instead of waiting for its timeout.
+    void interruptedClientSendsNothingMore()
+    {
+        ScriptedPeer peer([](const Request&) { return replyPacket(AFC_OP_STATUS, le64(0)); });
+        mobiledevice_afc afc(nullptr);
+        afc.adoptService(peer.handle());
+        QVERIFY(afc.mkdir(u"/a"_qs));
+        afc.interrupt();
+        QVERIFY(!afc.mkdir(u"/b"_qs));
+        QVERIFY(!afc.fileInfo(u"/a"_qs).isValid());
+        afc.releaseService();
+        QCOMPARE(peer.requests.size(), 1);
+    }
+
     void brokenRepliesAreErrors()
     {
         // A reply announcing a gigabyte is refused before anything is allocated.

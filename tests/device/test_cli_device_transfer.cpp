@@ -118,8 +118,17 @@ private slots:
         QCOMPARE(count(r.out, u"messages"_qs), count(m_sourceInfo, u"messages"_qs));
         QCOMPARE(count(r.out, u"calls"_qs), count(m_sourceInfo, u"calls"_qs));
 
-        // No store yet: the template stands in, reached through the device's backup.
+        // No store yet: the template stands in, reached through the device's
+        // backup; the restore that needs is only made when asked for.
+        const QString placeholder = m_sim->root() + u"/empty/Containers/com.viber/Documents/placeholder"_qs;
+        const QByteArray untouched = g_fileDigest(placeholder);
         r = cli({u"to-device"_qs, u"--device"_qs, u"udid-empty"_qs, u"--container"_qs, m_source});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(u"--allow-restore"_qs), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(g_fileDigest(placeholder), untouched);
+        QVERIFY(!QFileInfo::exists(m_sim->root() + u"/empty/Containers/com.viber/Documents/Contacts.data"_qs));
+        r = cli({u"to-device"_qs, u"--device"_qs, u"udid-empty"_qs, u"--allow-restore"_qs, u"--container"_qs, m_source});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QVERIFY2(r.out.contains(u"restarts"_qs), qPrintable(r.out));
         r = cli({u"info"_qs, u"--device"_qs, u"udid-empty"_qs});
@@ -131,7 +140,8 @@ private slots:
     {
         const QString store = m_sim->root() + u"/current/Containers/group.viber.share.container/com.viber/database/Contacts.data"_qs;
         const QByteArray before = g_fileDigest(store);
-        const CliResult r = cli({u"to-device"_qs, u"--device"_qs, u"udid-current"_qs, u"--container"_qs, m_source});
+        const CliResult r = cli({u"to-device"_qs, u"--device"_qs, u"udid-current"_qs, u"--allow-restore"_qs,
+                                 u"--container"_qs, m_source});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(u"cannot write messages into it"_qs), qPrintable(r.err));
         QCOMPARE(g_fileDigest(store), before);

@@ -214,7 +214,7 @@ private slots:
             QFAIL("writing below a file must fail");
         } catch (const std::runtime_error& e) {
             QCOMPARE(QString::fromUtf8(e.what()),
-                     u"IOSAfcFileDownload::uploadFileThrow, can not create /Documents/kept.bin/inside."_qs);
+                     u"IOSAfcFileUpload::uploadFileThrow, can not create /Documents/kept.bin/inside."_qs);
         }
 
         // A closed job sends nothing.

@@ -171,6 +171,32 @@ private slots:
         QCOMPARE(g_dumpStore(dir.filePath(kStore)), before);
     }
 
+    // Files named by row key that an earlier deletion or a rolled-back backup
+    // left behind never stand in for a new message's voice recording.
+    void aStaleVoiceFileIsReplacedForANewRow()
+    {
+        ExportTestData t;
+        QVERIFY(QDir().mkpath(m_tmp.filePath(QStringLiteral("voice-media"))));
+        t.fill(m_tmp.filePath(QStringLiteral("voice-media")));
+        const QDir dir = newDbDir();
+        QVERIFY(dir.mkpath(QStringLiteral("Documents/VoiceMessages")));
+        for (int key = 1; key <= 64; ++key)
+            QVERIFY(g_writeFile(dir.filePath(QStringLiteral("Documents/VoiceMessages/%1").arg(key)), "stale"));
+        QList<_ViberMsg*> msgs = t.data.messages();
+        std::sort(msgs.begin(), msgs.end(), compareMessageChatDateAsc);
+        QCOMPARE(backup(msgs, dir).errors, QStringList());
+
+        int voices = 0;
+        for (const _ViberMsg* m : load(dir, kStore, true).messages()) {
+            if (m->type != MSG_TYPE_AUDIO || !m->atta)
+                continue;
+            ++voices;
+            QCOMPARE(g_readFile(dir.filePath(QStringLiteral("Documents/VoiceMessages/%1").arg(m->atta->id))),
+                     QByteArray("voice-bytes"));
+        }
+        QCOMPARE(voices, 1);
+    }
+
     void cancelledBackupLeavesTheStoreAsItWas()
     {
         const QDir dir = newDbDir();

@@ -138,6 +138,7 @@ private slots:
         addTargetPhone(u"direct"_qs, true);
         addTargetPhone(u"cancel"_qs, true);
         addTargetPhone(u"current"_qs, false);
+        addTargetPhone(u"tokenless"_qs, true);
         {
             // Rows without a token a few seconds apart, and a message with two
             // attachment rows, as stores of older app versions hold them.
@@ -234,6 +235,48 @@ private slots:
         Sqlite3Cursor t = db.queryThrow(Sqlite3Sql("select count(*) from ZVIBERMESSAGE where ZTEXT='two files'"));
         QVERIFY(t.moveNext());
         QCOMPARE(t.getInt(0), 1);
+    }
+
+    // Messages without a token from one minute are different messages: each is
+    // written once, and a repeated transfer adds none of them again.
+    void tokenlessMessagesAreAllTransferredOnce()
+    {
+        const QString src = QDir::current().absoluteFilePath(u"tokenless-source"_qs);
+        QDir(src).removeRecursively();
+        {
+            ContainerFixture c(src);
+            IosStoreWriter& w = c.store();
+            const qint64 amy = w.addPerson(u"+15550003"_qs);
+            IosStoreWriter::Message m;
+            m.chat = w.addChat(600000000, {amy});
+            m.person = amy;
+            m.state = u"received"_qs;
+            for (int i = 0; i < 4; ++i) {
+                m.text = u"no token %1"_qs.arg(i);
+                m.date = 600000000 + 5 * i;
+                w.addMessage(m);
+            }
+            c.finish();
+        }
+        IOSViberDb db(QDir(src), u"Documents/Contacts.data"_qs, false);
+        db.setMakePreviews(false);
+        const ViberData data = db.loadDataThrow();
+
+        Runner run;
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = run.fn();
+        const IOSDevice d = device(u"udid-tokenless"_qs);
+        auto count = [&] {
+            Sqlite3DB store;
+            store.openThrow(deviceStore(u"tokenless"_qs), 1);
+            Sqlite3Cursor c = store.queryThrow(Sqlite3Sql("select count(distinct ZTEXT), count(*) from ZVIBERMESSAGE "
+                                                          "where ZTEXT like 'no token %'"));
+            return c.moveNext() ? QPair<int, int>(c.getInt(0), c.getInt(1)) : QPair<int, int>(-1, -1);
+        };
+        QVERIFY2(g_restoreMessages2IOSThrow(d, g_testDataFolders(), data.messages(), hooks).done, qPrintable(run.errors.join(u'\n')));
+        QCOMPARE(count(), (QPair<int, int>(4, 4)));
+        QVERIFY2(g_restoreMessages2IOSThrow(d, g_testDataFolders(), data.messages(), hooks).done, qPrintable(run.errors.join(u'\n')));
+        QCOMPARE(count(), (QPair<int, int>(4, 4)));
     }
 
     void cancelLeavesDeviceStoreUntouched()

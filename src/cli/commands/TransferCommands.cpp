@@ -42,7 +42,11 @@ int finish(CliContext& ctx, const IOSTransferResult& r)
 
 QList<QCommandLineOption> ToDeviceCommand::options() const
 {
-    return {QCommandLineOption(QStringLiteral("device"), QStringLiteral("The target iPhone."), QStringLiteral("UDID"))};
+    return {QCommandLineOption(QStringLiteral("device"), QStringLiteral("The target iPhone."), QStringLiteral("UDID")),
+            QCommandLineOption(QStringLiteral("allow-restore"),
+                               QStringLiteral("When the iPhone's Viber folder can't be reached directly, write the "
+                                              "messages into a backup of the phone and restore it from that backup "
+                                              "(the phone restarts; turn off iCloud Backup and Find My iPhone first)."))};
 }
 
 int ToDeviceCommand::run(CliContext& ctx)
@@ -61,7 +65,20 @@ int ToDeviceCommand::run(CliContext& ctx)
         IOSDeviceLoadHooks hooks;
         hooks.runJob = g_cliJobRunner(ctx.err, ctx.interactive);
         hooks.unlockBackup = unlockFromEnvironment;
-        return finish(ctx, g_restoreMessages2IOSThrow(device, ctx.folders, data.messages(), hooks));
+        // A restore replaces the whole phone's data with its backup: never
+        // without the user saying so.
+        const bool allowRestore = ctx.parser.isSet(QStringLiteral("allow-restore"));
+        bool restoreRefused = false;
+        hooks.confirmDeviceRestore = [&] {
+            restoreRefused = !allowRestore;
+            return allowRestore;
+        };
+        const IOSTransferResult r = g_restoreMessages2IOSThrow(device, ctx.folders, data.messages(), hooks);
+        if (restoreRefused)
+            return ctx.fail(QStringLiteral("this iPhone takes the messages only by a restore from its backup (it "
+                                           "restarts, and what changed on it since the backup is lost); nothing was "
+                                           "changed. Run again with --allow-restore to go on."));
+        return finish(ctx, r);
     } catch (const std::exception& e) {
         return ctx.fail(g_cliPlainLine(QString::fromUtf8(e.what())));
     }

@@ -4,6 +4,7 @@
 #include "jobs/IOSLoadViberFromiTunesThread.h"
 #include "shell/DataFolders.h"
 #include "shell/Failure.h"
+#include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
 #include "stores/PCViberDb.h"
@@ -29,15 +30,7 @@ QString privateCopyThrow(const QString& file, const QTemporaryDir& dir)
     if (!dir.isValid())
         g_raise(QStringLiteral("Cannot make a temporary folder: %1").arg(dir.errorString()));
     const QString target = dir.filePath(QFileInfo(file).fileName());
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        const QString from = file + QLatin1String(suffix);
-        if (!QFileInfo::exists(from))
-            continue;
-        QFile src(from);
-        if (!src.copy(target + QLatin1String(suffix)))
-            g_raise(QStringLiteral("%1: cannot copy: %2").arg(QDir::toNativeSeparators(from), src.errorString()));
-        QFile::setPermissions(target + QLatin1String(suffix), QFile::ReadOwner | QFile::WriteOwner);
-    }
+    g_copySqliteFilesThrow(file, target);
     return target;
 }
 
