@@ -102,9 +102,13 @@ inline void generate(const QString& root, int n, int chats = 1000)
             db.executeThrow(Sqlite3Sql("insert into ZVIBERLOCATION (Z_ENT, Z_OPT, ZMESSAGE, ZLATITUDE, ZLONGITUDE, "
                                        "ZADDRESS) values (15, 1, ?, 48.85, 2.29, 'Somewhere 1')")
                                 .addIntParam(i));
-        if (i % 50 == 0)
-            w.addCall(1 + rng.bounded(people), i % 150 == 0 ? QStringLiteral("missed") : QStringLiteral("incoming"),
+        if (i % 50 == 0) {
+            // With fewer chats than the usual 1 000, calls stay with the people
+            // of those chats instead of opening a chat of their own each.
+            const int callee = chats == 1000 ? 1 + rng.bounded(people) : 1 + (chat * 7) % people;
+            w.addCall(callee, i % 150 == 0 ? QStringLiteral("missed") : QStringLiteral("incoming"),
                       rng.bounded(600), 600000000.0 + i * 30.0, i);
+        }
     }
     w.commitThrow();
     db.close();
