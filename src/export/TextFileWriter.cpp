@@ -66,7 +66,6 @@ void TextFileWriter::flushBuffer()
     if (!g_writeAll(*m_out, m_buffer, error, m_path))
         throw std::runtime_error(error.toStdString());
     m_buffer.resize(0); // keeps the buffer's memory for the next round
-
 }
 
 void TextFileWriter::close()
