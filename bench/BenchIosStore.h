@@ -35,10 +35,10 @@ inline QString randomText(QRandomGenerator& rng)
     return t;
 }
 
-// Writes a container with n messages in 1 000 chats among 2 000 people:
-// about 8% attachments of every kind, 1% locations and one call per 50
-// messages.
-inline void generate(const QString& root, int n)
+// Writes a container with n messages in `chats` chats (every tenth a group)
+// among 2 000 people: about 8% attachments of every kind, 1% locations and
+// one call per 50 messages.
+inline void generate(const QString& root, int n, int chats = 1000)
 {
     const QString path = QDir(root).filePath(QStringLiteral("Documents/Contacts.data"));
     IosStoreWriter w(path + QStringLiteral(".part"));
@@ -46,7 +46,7 @@ inline void generate(const QString& root, int n)
     w.beginThrow();
     QRandomGenerator rng(n);
     Sqlite3DB& db = w.db();
-    const int people = 2000, chats = 1000;
+    const int people = 2000;
     for (int i = 1; i <= people; ++i) {
         db.executeThrow(Sqlite3Sql("insert into ZABCONTACT (Z_ENT, Z_OPT, ZRECORDID, ZMAINNAME) values (1, 1, ?, ?)")
                             .addIntParam(i)
@@ -102,22 +102,28 @@ inline void generate(const QString& root, int n)
             db.executeThrow(Sqlite3Sql("insert into ZVIBERLOCATION (Z_ENT, Z_OPT, ZMESSAGE, ZLATITUDE, ZLONGITUDE, "
                                        "ZADDRESS) values (15, 1, ?, 48.85, 2.29, 'Somewhere 1')")
                                 .addIntParam(i));
-        if (i % 50 == 0)
-            w.addCall(1 + rng.bounded(people), i % 150 == 0 ? QStringLiteral("missed") : QStringLiteral("incoming"),
+        if (i % 50 == 0) {
+            // With fewer chats than the usual 1 000, calls stay with the people
+            // of those chats instead of opening a chat of their own each.
+            const int callee = chats == 1000 ? 1 + rng.bounded(people) : 1 + (chat * 7) % people;
+            w.addCall(callee, i % 150 == 0 ? QStringLiteral("missed") : QStringLiteral("incoming"),
                       rng.bounded(600), 600000000.0 + i * 30.0, i);
+        }
     }
     w.commitThrow();
     db.close();
     QFile::rename(path + QStringLiteral(".part"), path);
 }
 
-// The container folder of the store with n messages.
-inline QDir store(int n)
+// The container folder of the store with n messages in `chats` chats.
+inline QDir store(int n, int chats = 1000)
 {
-    const QDir root(QDir(benchDir()).filePath(QStringLiteral("store-%1").arg(n)));
+    const QString name = chats == 1000 ? QStringLiteral("store-%1").arg(n)
+                                       : QStringLiteral("store-%1-chats%2").arg(n).arg(chats);
+    const QDir root(QDir(benchDir()).filePath(name));
     if (!QFileInfo::exists(root.filePath(QStringLiteral("Documents/Contacts.data")))) {
         QFile::remove(root.filePath(QStringLiteral("Documents/Contacts.data.part")));
-        generate(root.path(), n);
+        generate(root.path(), n, chats);
     }
     return root;
 }

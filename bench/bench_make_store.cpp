@@ -1,6 +1,7 @@
 // Writes the generated benchmark store with n messages (the one the other
 // benchmarks read) and prints its container folder, for scripts comparing
-// ferrowick-cli with bare tools. With --media, every picture, video and voice
+// ferrowick-cli with bare tools. --chats N spreads the messages over N chats
+// instead of 1 000 (a store of its own). With --media, every picture, video and voice
 // attachment also gets a file: one JPEG photo shared by all pictures and
 // videos, a small blob for voice messages.
 #include "BenchIosStore.h"
@@ -74,12 +75,15 @@ int main(int argc, char** argv)
     const QStringList args = QCoreApplication::arguments();
     bool ok = false;
     const int n = args.value(1).toInt(&ok);
-    if (!ok || n < 1) {
-        std::fprintf(stderr, "usage: bench_make_store MESSAGES [--media]\n");
+    int chats = 1000;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--chats")); at >= 0)
+        chats = args.value(at + 1).toInt();
+    if (!ok || n < 1 || chats < 1) {
+        std::fprintf(stderr, "usage: bench_make_store MESSAGES [--chats N] [--media]\n");
         return 2;
     }
     try {
-        const QDir root = bench_store::store(n);
+        const QDir root = bench_store::store(n, chats);
         if (args.contains(QStringLiteral("--media")) && writeMedia(root) < 0) {
             std::fprintf(stderr, "bench_make_store: cannot write the media files\n");
             return 1;

@@ -11,7 +11,9 @@
 #   SMALL_MESSAGES  messages of the store for the linearity, HTML and media
 #                   pairs (default 100000)
 #   RUNS            runs of each side (default 3)
-#   ONLY            a space-separated subset of: backup info csv txt html media
+#   ONLY            a space-separated subset of: backup info csv txt html html1 media
+#                   (html: the small store's 1 000 chats; html1: one chat of
+#                   SMALL_MESSAGES messages)
 #   FERROWICK_BENCH_DIR  where the generated stores are kept between runs
 set -euo pipefail
 
@@ -23,7 +25,7 @@ schema=$here/../res/ios_viber_db.sql
 messages=${MESSAGES:-1000000}
 small=${SMALL_MESSAGES:-100000}
 runs=${RUNS:-3}
-only=${ONLY:-backup info csv txt html media}
+only=${ONLY:-backup info csv txt html html1 media}
 
 for tool in "$cli" "$make_store"; do
   [ -x "$tool" ] || { echo "compare.sh: $tool is missing (build with -DFERROWICK_BUILD_BENCH=ON)" >&2; exit 1; }
@@ -124,6 +126,11 @@ fi
 if wants html; then
   pair "export html, $small" fresh "'$cli' export --container '$little' --format html --out '$work/out/m.html'" \
     "sqlite3 -html '$little/Documents/Contacts.data' \"$dump\" >'$work/out/m.html'"
+fi
+if wants html1; then
+  single=$("$make_store" "$small" --chats 1)
+  pair "export html, one chat of $small" fresh "'$cli' export --container '$single' --format html --out '$work/out/m.html'" \
+    "sqlite3 -html '$single/Documents/Contacts.data' \"$dump\" >'$work/out/m.html'"
 fi
 if wants media; then
   media=$(FERROWICK_BENCH_DIR="${FERROWICK_BENCH_DIR:-${TMPDIR:-/tmp}/ferrowick-bench}/media" "$make_store" "$small" --media)

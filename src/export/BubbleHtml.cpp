@@ -2,6 +2,7 @@
 
 #include "BuildSettings.h"
 #include "export/BubbleResources.h"
+#include "export/DateTimeText.h"
 #include "model/EmojiText.h"
 #include "model/ViberTime.h"
 
@@ -63,6 +64,19 @@ QString durationText(double seconds)
     const qint64 whole = qint64(seconds);
     const qint64 minutes = whole / 60;
     return QStringLiteral("%1' %2''").arg(minutes).arg(whole - 60 * minutes);
+}
+
+// "03:05 pm" and "06 Jan 2020", as QTime and QDate write them with these formats.
+const LocaleDateTimeText& clockText()
+{
+    static const LocaleDateTimeText text(QLocale::c(), QStringLiteral("hh:mm ap"));
+    return text;
+}
+
+const LocaleDateTimeText& dayText()
+{
+    static const LocaleDateTimeText text(QLocale::c(), QStringLiteral("dd MMM yyyy"));
+    return text;
 }
 
 QString wrapDiv(const QString& inner, const BubbleHtmlOptions& o)
@@ -284,9 +298,9 @@ QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
             h += o.separator;
         }
     }
-    h += QStringLiteral("<div class=\"bb_time\">%1</div>")
-             .arg(dtFromTimestamp(m.date).time().toString(QStringLiteral("hh:mm ap")));
-    h += QStringLiteral("</div><div class=\"clear\"></div>");
+    h += QLatin1String("<div class=\"bb_time\">");
+    clockText().appendTo(h, dtFromTimestamp(m.date));
+    h += QLatin1String("</div></div><div class=\"clear\"></div>");
     h += o.separator;
     return h;
 }
@@ -297,7 +311,7 @@ QString messageSequenceHtml(const _ViberMsg& m, QDate& lastDate, const BubbleHtm
     const QDateTime when = dtFromTimestamp(m.date);
     if (!lastDate.isValid() || when.date() != lastDate) {
         lastDate = when.date();
-        h += showCenterInfo(when.date().toString(QStringLiteral("dd MMM yyyy")), o);
+        h += showCenterInfo(dayText().text(when), o);
     }
     switch (m.type) {
     case MSG_TYPE_IMAGE:
@@ -311,7 +325,7 @@ QString messageSequenceHtml(const _ViberMsg& m, QDate& lastDate, const BubbleHtm
     case MSG_TYPE_CALL:
         if (m.call)
             h += showCenterInfo(m.call->display() + QStringLiteral("      ") +
-                                    dtFromTimestamp(m.call->date).time().toString(QStringLiteral("hh:mm ap")),
+                                    clockText().text(dtFromTimestamp(m.call->date)),
                                 o);
         break;
     case MSG_TYPE_SYSTEM:

@@ -1,7 +1,16 @@
 #include "export/ExportMessagesCsv.h"
 
 #include "export/CsvFormat.h"
+#include "export/DateTimeText.h"
 #include "model/ViberTime.h"
+
+namespace {
+const LocaleDateTimeText& dateText()
+{
+    static const LocaleDateTimeText text(QLocale::c(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return text;
+}
+} // namespace
 
 ExportMessagesCsv::ExportMessagesCsv(const QString& path) : m_file(path) {}
 
@@ -16,8 +25,10 @@ void ExportMessagesCsv::init()
 void ExportMessagesCsv::line(double date, bool send, const QString& person, const QString& number,
                              const QString& content)
 {
-    QString out = m_time.toLocal(date).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    out += send ? QStringLiteral(",1,") : QStringLiteral(",0,");
+    QString out;
+    out.reserve(32 + person.size() + number.size() + content.size());
+    dateText().appendTo(out, m_time.toLocal(date));
+    out += send ? QLatin1String(",1,") : QLatin1String(",0,");
     out += g_csvFormat(person);
     out += u',';
     out += g_csvFormat(number);

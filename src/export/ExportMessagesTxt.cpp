@@ -1,8 +1,18 @@
 #include "export/ExportMessagesTxt.h"
 
+#include "export/DateTimeText.h"
 #include "model/ViberTime.h"
 
 #include <QLocale>
+
+namespace {
+void appendColumn(QString& out, const QString& value, qsizetype width)
+{
+    out += value;
+    if (value.size() < width)
+        out.resize(out.size() + width - value.size(), u' ');
+}
+} // namespace
 
 ExportMessagesTxt::ExportMessagesTxt(const QString& path) : m_file(path) {}
 
@@ -17,9 +27,11 @@ void ExportMessagesTxt::init()
 void ExportMessagesTxt::line(const QString& date, const QString& flag, const QString& name, const QString& text)
 {
     // Columns pad but never cut: a long value pushes the rest to the right.
-    QString out = date.leftJustified(30);
-    out += flag.leftJustified(6);
-    out += name.leftJustified(40);
+    QString out;
+    out.reserve(80 + text.size());
+    appendColumn(out, date, 30);
+    appendColumn(out, flag, 6);
+    appendColumn(out, name, 40);
     out += text;
     out += u'\n';
     m_file.write(out);
@@ -56,8 +68,8 @@ void ExportMessagesTxt::write(_ViberMsg& m)
     }
     text.remove(u'\r');
     text.replace(u'\n', u' ');
-    static const QLocale locale = QLocale::system();
-    line(locale.toString(m_time.toLocal(m.date), QLocale::ShortFormat), flag, name, text);
+    static const LocaleDateTimeText dateText(QLocale::system(), QLocale::ShortFormat);
+    line(dateText.text(m_time.toLocal(m.date)), flag, name, text);
 }
 
 void ExportMessagesTxt::uninit()

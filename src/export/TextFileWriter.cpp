@@ -49,7 +49,11 @@ void TextFileWriter::open()
 
 void TextFileWriter::write(const QString& text)
 {
-    m_buffer.append(m_encoder.encode(text));
+    // Encoded straight into the buffer, without a byte array per call.
+    const qsizetype at = m_buffer.size();
+    m_buffer.resize(at + m_encoder.requiredSpace(text.size()));
+    char* end = m_encoder.appendToBuffer(m_buffer.data() + at, text);
+    m_buffer.truncate(end - m_buffer.constData());
     if (m_buffer.size() >= kFlushAt)
         flushBuffer();
 }
@@ -61,7 +65,7 @@ void TextFileWriter::flushBuffer()
     QString error;
     if (!g_writeAll(*m_out, m_buffer, error, m_path))
         throw std::runtime_error(error.toStdString());
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps the buffer's memory for the next round
 }
 
 void TextFileWriter::close()

@@ -1,21 +1,31 @@
 #include "model/ViberData.h"
 
 namespace {
-template <typename T> void deleteAll(QHash<qint64, T*>& table)
+template <typename T> void destroyAll(__ViberData& d, QHash<qint64, T*>& table)
 {
     for (T* record : std::as_const(table))
-        delete record;
+        d.destroy(record);
     table.clear();
 }
 } // namespace
 
+void __ViberData::destroy(_ViberEntity* record)
+{
+    if (!record)
+        return;
+    if (arena.owns(record))
+        record->~_ViberEntity(); // the arena frees the memory when the set goes
+    else
+        delete record;
+}
+
 __ViberData::~__ViberData()
 {
-    deleteAll(chats);
-    deleteAll(persons);
-    deleteAll(msgs);
-    deleteAll(attas);
-    deleteAll(calls);
+    destroyAll(*this, chats);
+    destroyAll(*this, persons);
+    destroyAll(*this, msgs);
+    destroyAll(*this, attas);
+    destroyAll(*this, calls);
 }
 
 ViberData::ViberData() : m_d(new __ViberData) {}
@@ -47,16 +57,16 @@ void ViberData::keepOnlyChats(const QSet<qint64>& keep)
             ++it;
             continue;
         }
-        delete m;
+        d->destroy(m);
         it = d->msgs.erase(it);
     }
-    auto prune = [](auto& table, auto keepRecord) {
+    auto prune = [d](auto& table, auto keepRecord) {
         for (auto it = table.begin(); it != table.end();) {
             if (keepRecord(it.value())) {
                 ++it;
                 continue;
             }
-            delete it.value();
+            d->destroy(it.value());
             it = table.erase(it);
         }
     };

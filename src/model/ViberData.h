@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/RecordArena.h"
 #include "model/ViberRecords.h"
 
 #include <QHash>
@@ -19,6 +20,12 @@ struct __ViberData
     // The phone's owner, when the source names them (empty otherwise).
     QString ownerName;
     QString ownerNumber;
+    // Where loaders make their many records (arena.make<_ViberMsg>());
+    // records made with new belong to the set just the same.
+    RecordArena arena;
+
+    // Ends a record of this set, wherever it was made.
+    void destroy(_ViberEntity* record);
 
     __ViberData() = default;
     __ViberData(const __ViberData&) = delete;

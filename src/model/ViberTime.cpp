@@ -104,6 +104,10 @@ QDateTime dtFromTimestamp(double t)
 
 QDateTime LocalTimeConverter::toLocal(double t)
 {
+    // The zone read once serves here too: the C library's conversion below
+    // checks the zone file again for every quarter hour it meets.
+    if (localZone().usable)
+        return dtFromTimestamp(t);
     const qint64 unix = clampedUnixSeconds(t);
     const qint64 bucket = unix / 900;
     if (bucket != m_bucket) {

@@ -64,8 +64,11 @@ void IOSViberDb::loadMessagesThrow(__ViberData* d)
 {
     {
         Sqlite3Cursor n = queryThrow("select count(*) from ZVIBERMESSAGE");
-        if (n.moveNext())
-            d->msgs.reserve(qsizetype(std::clamp<qint64>(n.getInt64(0), 0, 10000000)));
+        if (n.moveNext()) {
+            const qsizetype rows = qsizetype(std::clamp<qint64>(n.getInt64(0), 0, 10000000));
+            d->msgs.reserve(rows);
+            d->arena.reserve(size_t(rows) * sizeof(_ViberMsg));
+        }
     }
     Sqlite3Cursor c = queryThrow("select m.*, l.ZLATITUDE, l.ZLONGITUDE, l.ZADDRESS as loc_address from "
                                  "ZVIBERMESSAGE as m left join ZVIBERLOCATION as l on m.Z_PK=l.ZMESSAGE");
@@ -113,7 +116,7 @@ void IOSViberDb::loadMessagesThrow(__ViberData* d)
             continue;
         }
 
-        auto* m = new _ViberMsg;
+        auto* m = d->arena.make<_ViberMsg>();
         m->id = id;
         slot = m;
         m->seq = c.getInt64(seqCol);
@@ -144,8 +147,11 @@ void IOSViberDb::loadAttachmentsThrow(__ViberData* d)
 {
     {
         Sqlite3Cursor n = queryThrow("select count(*) from ZATTACHMENT");
-        if (n.moveNext())
-            d->attas.reserve(qsizetype(std::clamp<qint64>(n.getInt64(0), 0, 10000000)));
+        if (n.moveNext()) {
+            const qsizetype rows = qsizetype(std::clamp<qint64>(n.getInt64(0), 0, 10000000));
+            d->attas.reserve(rows);
+            d->arena.reserve(size_t(rows) * sizeof(_ViberAtta));
+        }
     }
     PreviewListing previews(root);
     struct Scope
@@ -170,7 +176,7 @@ void IOSViberDb::loadAttachmentsThrow(__ViberData* d)
         const qint64 id = c.getInt64(pkCol);
         _ViberAtta* a = d->attas.value(id);
         if (!a) {
-            a = new _ViberAtta;
+            a = d->arena.make<_ViberAtta>();
             a->id = id;
             d->attas.insert(id, a);
             a->fileSize = c.getInt64(sizeCol);

@@ -2,11 +2,78 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
+#include <cerrno>
+#include <dirent.h>
 #include <functional>
+#include <optional>
 
 namespace {
 using Allowed = std::function<bool(const QString& canonical)>;
+
+// The names in each folder the paths name, read once: most attachment files
+// of a large store are absent, and asking the file system twice about every
+// one of them cost a tenth of the whole load. A name missing from its
+// folder's listing is no file and no link. Names are compared as the bytes
+// the file system gets. A folder that cannot be listed for another reason
+// than its absence has its paths asked about one by one.
+class FolderListings
+{
+public:
+    // Whether something (a link included, broken or not) may be at path.
+    bool mayExist(const QString& path)
+    {
+#ifdef Q_OS_MACOS
+        // Names there may match in another case; let the file system decide.
+        Q_UNUSED(path);
+        return true;
+#else
+        const QByteArray bytes = QFile::encodeName(path);
+        const qsizetype slash = bytes.lastIndexOf('/');
+        const QByteArray name = bytes.mid(slash + 1);
+        if (slash < 0 || name.isEmpty() || name == "." || name == "..")
+            return true;
+        const std::optional<QSet<QByteArray>>& names = folder(slash == 0 ? QByteArray("/") : bytes.left(slash));
+        return !names || names->contains(name);
+#endif
+    }
+
+private:
+    const std::optional<QSet<QByteArray>>& folder(const QByteArray& dir)
+    {
+        auto it = m_folders.find(dir);
+        if (it == m_folders.end())
+            it = m_folders.insert(dir, list(dir));
+        return *it;
+    }
+
+    static std::optional<QSet<QByteArray>> list(const QByteArray& dir)
+    {
+        DIR* d = opendir(dir.constData());
+        if (!d) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                return QSet<QByteArray>(); // nothing can be below it
+            return std::nullopt;
+        }
+        QSet<QByteArray> names;
+        for (;;) {
+            errno = 0; // readdir tells the end from an error only by errno
+            const dirent* e = readdir(d);
+            if (!e)
+                break;
+            names.insert(QByteArray(e->d_name));
+        }
+        const bool complete = errno == 0;
+        closedir(d);
+        if (!complete)
+            return std::nullopt;
+        return names;
+    }
+
+    QHash<QByteArray, std::optional<QSet<QByteArray>>> m_folders;
+};
 
 bool isBelow(const QString& canonical, const QString& root)
 {
@@ -14,9 +81,9 @@ bool isBelow(const QString& canonical, const QString& root)
            canonical.at(root.size()) == u'/';
 }
 
-void check(QString& path, const Allowed& allowed, const char* why)
+void check(QString& path, const Allowed& allowed, const char* why, FolderListings& listings)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || !listings.mayExist(path))
         return;
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
@@ -31,12 +98,13 @@ void check(QString& path, const Allowed& allowed, const char* why)
 void checkAll(ViberData& data, const Allowed& allowed, const char* why)
 {
     __ViberData* d = data.p();
+    FolderListings listings;
     for (_ViberAtta* a : std::as_const(d->attas)) {
-        check(a->filePath, allowed, why);
-        check(a->thumbPath, allowed, why);
+        check(a->filePath, allowed, why, listings);
+        check(a->thumbPath, allowed, why, listings);
     }
     for (_ViberPerson* p : std::as_const(d->persons))
-        check(p->picturePath, allowed, why);
+        check(p->picturePath, allowed, why, listings);
 }
 } // namespace
 

@@ -19,6 +19,10 @@ private:
         const QDateTime expected = QDateTime::fromSecsSinceEpoch(unix).toLocalTime();
         const QDateTime got = dtFromTimestamp(double(unix - kCoreDataEpochUnix));
         const QByteArray where = QByteArray::number(unix);
+        // The exports' converter, kept across calls as they keep it.
+        static LocalTimeConverter converter;
+        const QDateTime converted = converter.toLocal(double(unix - kCoreDataEpochUnix));
+        QVERIFY2(converted == got && converted.offsetFromUtc() == got.offsetFromUtc(), where.constData());
         QVERIFY2(got.date() == expected.date(), where.constData());
         QVERIFY2(got.time() == expected.time(), where.constData());
         QVERIFY2(got.offsetFromUtc() == expected.offsetFromUtc(), where.constData());

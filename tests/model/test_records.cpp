@@ -283,6 +283,45 @@ private slots:
         QCOMPARE(g_destroyed, 5);
     }
 
+    // Records from the set's arena and from new live side by side: each is
+    // destroyed once, when its chat is dropped or with the set, and lets go
+    // of its strings (the arena itself only hands back memory).
+    void arenaRecordsAreDestroyedLikeOthers()
+    {
+        g_destroyed = 0;
+        const QString text = QStringLiteral("shared text %1").arg(42);
+        {
+            ViberData data;
+            __ViberData* d = data.p();
+            d->arena.reserve(3 * 1024 * 1024); // one block large enough for huge pages
+            auto* kept = new CountedChat;
+            kept->id = 1;
+            d->chats.insert(1, kept);
+            auto* gone = d->arena.make<CountedChat>();
+            gone->id = 2;
+            d->chats.insert(2, gone);
+            for (int i = 1; i <= 20000; ++i) {
+                _ViberMsg* m = i % 3 ? static_cast<_ViberMsg*>(d->arena.make<CountedMsg>()) : new CountedMsg;
+                QCOMPARE(quintptr(m) % alignof(CountedMsg), quintptr(0));
+                m->id = i;
+                m->chat = i % 2 ? static_cast<_ViberChat*>(kept) : gone;
+                m->text = text;
+                m->chat->msgs << m;
+                d->msgs.insert(i, m);
+            }
+            QVERIFY(d->arena.owns(d->msgs.value(1)));
+            QVERIFY(!d->arena.owns(d->msgs.value(3)));
+            QVERIFY(!d->arena.owns(kept));
+            QCOMPARE(d->msgs.value(20000)->id, 20000); // records stay apart across blocks
+            data.keepOnlyChats({1});
+            QCOMPARE(g_destroyed, 10001); // the dropped chat and its 10 000 messages
+            QCOMPARE(d->msgs.size(), 10000);
+            QVERIFY(!text.isDetached());
+        }
+        QCOMPARE(g_destroyed, 20002);
+        QVERIFY(text.isDetached()); // no record holds the text any more
+    }
+
     // Keeping some chats removes the others with everything only they used,
     // each record once, and keeps what a kept chat still points at.
     void keepingChatsDropsOnlyWhatNothingKeptUses()
