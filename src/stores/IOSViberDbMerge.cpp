@@ -75,6 +75,13 @@ QString attaTypeText(int msgType)
     }
 }
 
+// Resets a look-up statement however its run ends, so no read stays open.
+struct Resetting
+{
+    Sqlite3Statement& st;
+    ~Resetting() { st.reset(); }
+};
+
 // Whole seconds of a record time; times no store can hold count as 0.
 qint64 wholeSeconds(double t)
 {
@@ -112,9 +119,23 @@ IOSMergePlans& IOSViberDb::plansThrow(_InsertContext& ctx)
                           names({"Z_ENT", "Z_OPT", "ZCACHEPOLICY", "ZMEDIADOWNLOADTYPE", "ZFILESIZE", "ZRANGE", "ZSEQ",
                                  "ZUID", "ZMESSAGE", "ZID", "ZNAME", "ZSTATE", "ZURL", "_other", "ZBUCKET", "ZTYPE",
                                  "ZDURATION"}));
+        p->msgEnt = entities.value(QStringLiteral("ViberMessage"));
+        p->locationEnt = entities.value(QStringLiteral("ViberLocation"));
+        p->attaEnt = entities.value(QStringLiteral("Attachment"));
+        p->recentEnt = entities.value(QStringLiteral("Recent"));
+        p->lineEnt = entities.value(QStringLiteral("RecentsLine"));
+        p->msgLinksLocation = schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZLOCATION"));
+        p->msgLinksAtta = schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZATTACHMENT"));
         ctx.plans = std::move(p);
     }
     return *ctx.plans;
+}
+
+MergeStatements& IOSViberDb::statements()
+{
+    if (!m_statements)
+        m_statements = std::make_shared<MergeStatements>();
+    return *m_statements;
 }
 
 qint64 IOSViberDb::zuidThrow(_InsertContext& ctx, bool next)
@@ -170,7 +191,7 @@ qint64 IOSViberDb::insertPersonThrow(_InsertContext& ctx, const _ViberPerson* p)
         row.set(P_NAME, p->name);
         row.set(P_OTHER, p->others);
     }
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     const qint64 key = lastInsertId();
     plans.personKeys.insert(plain, key);
     return key;
@@ -226,11 +247,16 @@ qint64 IOSViberDb::findChatSlowThrow(const _ViberChat* c)
     QStringList marks;
     for (qsizetype i = 0; i < numbers.size(); ++i)
         marks << QStringLiteral("?");
-    Sqlite3Sql sql(QStringLiteral("select c.Z_PK from ZCONVERSATION as c where %1 and %2=? and "
+    // Such a chat has the first number among its members: only the chats of
+    // that number are candidates (found by index), not every chat there is.
+    Sqlite3Sql sql(QStringLiteral("select distinct c.Z_PK from ZPHONENUMBERINDEX as p0 inner join %3 as j0 on "
+                                  "j0.%4=p0.Z_PK inner join ZCONVERSATION as c on c.Z_PK=j0.%5 where "
+                                  "p0.ZCANONIZEDPHONENUM=? and %1 and %2=? and "
                                   "(select count(distinct p.ZCANONIZEDPHONENUM) from %3 as j inner join "
                                   "ZPHONENUMBERINDEX as p on j.%4=p.Z_PK where j.%5=c.Z_PK and "
                                   "p.ZCANONIZEDPHONENUM in (%6))=? order by c.Z_PK limit 1")
                        .arg(noGroup, memberCount, joinTable, joinPersonCol, joinChatCol, marks.join(u',')));
+    sql.addTextParam(numbers.constFirst());
     sql.addInt64Param(numbers.size());
     for (const QString& n : std::as_const(numbers))
         sql.addTextParam(n);
@@ -263,7 +289,7 @@ qint64 IOSViberDb::insertChatThrow(_InsertContext& ctx, const _ViberChat* c)
     if (!c->name.isEmpty())
         row.set(C_NAME, c->name);
     row.set(C_OTHER, c->others);
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     return lastInsertId();
 }
 
@@ -290,45 +316,48 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
     IOSMergePlans& plans = plansThrow(ctx);
     qint64 line = 0;
     {
-        Sqlite3Cursor c = queryThrow(
-            Sqlite3Sql("select l.Z_PK from ZRECENTSLINE as l inner join ZPHONENUMBERINDEX as p on "
-                       "l.ZPHONENUMINDEX=p.Z_PK and p.ZCANONIZEDPHONENUM=? order by l.ZDATE desc limit 1")
-                .addTextParam(viberPlainNumber(call->person->number)));
-        if (c.moveNext())
-            line = c.getInt64(0);
+        Sqlite3Statement& q = statements().get(
+            *this, MergeStatements::LineOfNumber,
+            QStringLiteral("select l.Z_PK from ZRECENTSLINE as l inner join ZPHONENUMBERINDEX as p on "
+                           "l.ZPHONENUMINDEX=p.Z_PK and p.ZCANONIZEDPHONENUM=? order by l.ZDATE desc limit 1"));
+        Resetting done{q};
+        q.bindText(1, viberPlainNumber(call->person->number));
+        if (q.step())
+            line = q.int64(0);
     }
     if (line < 1) {
         const qint64 person = personKeyThrow(ctx, call->person);
         RowValues row(plans.recentsLine);
-        row.set(L_ENT, entities.value(QStringLiteral("RecentsLine")));
+        row.set(L_ENT, plans.lineEnt);
         row.set(L_OPT, 1);
         row.set(L_PNI, person);
-        executeThrow(row.sql());
+        row.insertThrow(*this);
         line = lastInsertId();
     }
     const QString type = callTypeText(call->type, call->video);
     if (call->token != 0) {
-        Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZRECENT where ZCALLTOKEN=? and ZCALLTYPE=?")
-                                         .addInt64Param(call->token)
-                                         .addTextParam(type));
-        if (c.moveNext())
-            return c.getInt64(0);
+        Sqlite3Statement& q =
+            statements().get(*this, MergeStatements::CallByToken,
+                             QStringLiteral("select Z_PK from ZRECENT where ZCALLTOKEN=? and ZCALLTYPE=?"));
+        Resetting done{q};
+        q.bindInt64(1, call->token).bindText(2, type);
+        if (q.step())
+            return q.int64(0);
     } else {
         // Without a token only the same call of the same line is the same:
         // its time (within a minute) and its duration.
         const qint64 s = wholeSeconds(call->date);
-        Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZRECENT where ZCALLTOKEN=0 and ZCALLTYPE=? and "
-                                                "ZRECENTSLINE=? and ZDATE between ? and ? and ZDURATION=?")
-                                         .addTextParam(type)
-                                         .addInt64Param(line)
-                                         .addInt64Param(s - 60)
-                                         .addInt64Param(s + 60)
-                                         .addInt64Param(call->duration));
-        if (c.moveNext())
-            return c.getInt64(0);
+        Sqlite3Statement& q =
+            statements().get(*this, MergeStatements::CallByTime,
+                             QStringLiteral("select Z_PK from ZRECENT where ZCALLTOKEN=0 and ZCALLTYPE=? and "
+                                            "ZRECENTSLINE=? and ZDATE between ? and ? and ZDURATION=?"));
+        Resetting done{q};
+        q.bindText(1, type).bindInt64(2, line).bindInt64(3, s - 60).bindInt64(4, s + 60).bindInt64(5, call->duration);
+        if (q.step())
+            return q.int64(0);
     }
     RowValues row(plans.recent);
-    row.set(R_ENT, entities.value(QStringLiteral("Recent")));
+    row.set(R_ENT, plans.recentEnt);
     row.set(R_OPT, 1);
     row.set(R_TOKEN, call->token);
     row.set(R_DURATION, call->duration);
@@ -337,7 +366,7 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
     row.set(R_DATE, call->date);
     row.set(R_TYPE, type);
     row.set(R_OTHER, call->others);
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     return lastInsertId();
 }
 
@@ -347,16 +376,20 @@ qint64 IOSViberDb::findMsgThrow(const long long& token, double date, long long& 
     const qint64 s = wholeSeconds(date);
     qint64 key = 0;
     {
-        Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZVIBERMESSAGE where ZTOKEN=? and ZDATE between ? and ?")
-                                         .addInt64Param(token)
-                                         .addInt64Param(s - 60)
-                                         .addInt64Param(s + 60));
-        if (!c.moveNext())
+        Sqlite3Statement& q =
+            statements().get(*this, MergeStatements::MsgByToken,
+                             QStringLiteral("select Z_PK from ZVIBERMESSAGE where ZTOKEN=? and ZDATE between ? and ?"));
+        Resetting done{q};
+        q.bindInt64(1, token).bindInt64(2, s - 60).bindInt64(3, s + 60);
+        if (!q.step())
             return 0;
-        key = c.getInt64(0);
+        key = q.int64(0);
     }
-    Sqlite3Cursor a = queryThrow(Sqlite3Sql("select Z_PK from ZATTACHMENT where ZMESSAGE=?").addInt64Param(key));
-    attaKey = a.moveNext() ? a.getInt64(0) : 0;
+    Sqlite3Statement& a = statements().get(*this, MergeStatements::AttaOfMsg,
+                                           QStringLiteral("select Z_PK from ZATTACHMENT where ZMESSAGE=?"));
+    Resetting done{a};
+    a.bindInt64(1, key);
+    attaKey = a.step() ? a.int64(0) : 0;
     return key;
 }
 
@@ -369,25 +402,25 @@ qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& a
     // needed too.
     ensureLookupIndexesThrow();
     const qint64 s = wholeSeconds(m.date);
-    Sqlite3Sql sql(QStringLiteral(
+    Sqlite3Statement& q = statements().get(*this, MergeStatements::MsgByContent, QStringLiteral(
         "select v.Z_PK, (select a.Z_PK from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1) from ZVIBERMESSAGE as v "
         "where v.ZTOKEN=0 and v.ZCONVERSATION=? and v.ZDATE between ? and ? and coalesce(v.ZTEXT,'')=? and "
         "coalesce((select coalesce(a.ZNAME,'') from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1),'')=? and "
         "coalesce((select l.ZLATITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=? and "
         "coalesce((select l.ZLONGITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=? "
         "order by abs(v.ZDATE-?) limit 1"));
-    sql.addInt64Param(chatKey)
-        .addInt64Param(s - 60)
-        .addInt64Param(s + 60)
-        .addTextParam(m.text.isNull() ? QStringLiteral("") : m.text)
-        .addTextParam(m.atta && !m.atta->name.isNull() ? m.atta->name : QStringLiteral(""));
+    Resetting done{q};
+    q.bindInt64(1, chatKey)
+        .bindInt64(2, s - 60)
+        .bindInt64(3, s + 60)
+        .bindText(4, m.text)
+        .bindText(5, m.atta ? m.atta->name : QString());
     const bool located = m.latitude != 0 && m.longitude != 0;
-    sql.addDoubleParam(located ? m.latitude : 0.0).addDoubleParam(located ? m.longitude : 0.0).addDoubleParam(m.date);
-    Sqlite3Cursor c = queryThrow(sql);
-    if (!c.moveNext())
+    q.bindDouble(6, located ? m.latitude : 0.0).bindDouble(7, located ? m.longitude : 0.0).bindDouble(8, m.date);
+    if (!q.step())
         return 0;
-    attaKey = c.isNull(1) ? 0 : c.getInt64(1);
-    return c.getInt64(0);
+    attaKey = q.isNull(1) ? 0 : q.int64(1);
+    return q.int64(0);
 }
 
 qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey, const _ViberMsg* m,
@@ -409,7 +442,7 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
 
     const QHash<QString, QVariant> bag = m->unserOthers();
     RowValues row(plans.msg);
-    row.set(M_ENT, entities.value(QStringLiteral("ViberMessage")));
+    row.set(M_ENT, plans.msgEnt);
     row.set(M_OPT, optOf(bag));
     for (int col : {M_DELIVERED, M_FORWARD, M_MESSAGEID})
         row.set(col, 0);
@@ -444,13 +477,13 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
             row.set(M_RANGES, ranges);
     }
     row.set(M_OTHER, m->others);
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     const qint64 msgKey = lastInsertId();
 
     locKey = 0;
     if (m->latitude != 0 && m->longitude != 0) {
         RowValues loc(plans.location);
-        loc.set(O_ENT, entities.value(QStringLiteral("ViberLocation")));
+        loc.set(O_ENT, plans.locationEnt);
         loc.set(O_OPT, 2);
         if (loc.has(O_UID))
             loc.set(O_UID, zuidThrow(ctx, true));
@@ -459,29 +492,29 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
         loc.set(O_LON, m->longitude);
         if (!m->address.isEmpty())
             loc.set(O_ADDRESS, m->address);
-        executeThrow(loc.sql());
+        loc.insertThrow(*this);
         locKey = lastInsertId();
     }
     attaKey = m->atta ? insertAttachmentThrow(ctx, m, msgKey) : 0;
 
-    const bool linkLoc = locKey > 0 && schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZLOCATION"));
-    const bool linkAtta =
-        attaKey > 0 && schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZATTACHMENT"));
-    if (linkLoc || linkAtta) {
-        QStringList sets;
-        QList<qint64> vals;
-        if (linkLoc) {
-            sets << QStringLiteral("ZLOCATION=?");
-            vals << locKey;
-        }
-        if (linkAtta) {
-            sets << QStringLiteral("ZATTACHMENT=?");
-            vals << attaKey;
-        }
-        Sqlite3Sql update(QStringLiteral("update ZVIBERMESSAGE set %1 where Z_PK=?").arg(sets.join(QLatin1Char(','))));
-        for (qint64 v : vals)
-            update.addInt64Param(v);
-        executeThrow(update.addInt64Param(msgKey));
+    const bool linkLoc = locKey > 0 && plans.msgLinksLocation;
+    const bool linkAtta = attaKey > 0 && plans.msgLinksAtta;
+    if (linkLoc && linkAtta) {
+        statements()
+            .get(*this, MergeStatements::LinkBoth,
+                 QStringLiteral("update ZVIBERMESSAGE set ZLOCATION=?,ZATTACHMENT=? where Z_PK=?"))
+            .bindInt64(1, locKey)
+            .bindInt64(2, attaKey)
+            .bindInt64(3, msgKey)
+            .execute();
+    } else if (linkLoc || linkAtta) {
+        statements()
+            .get(*this, linkLoc ? MergeStatements::LinkLocation : MergeStatements::LinkAttachment,
+                 linkLoc ? QStringLiteral("update ZVIBERMESSAGE set ZLOCATION=? where Z_PK=?")
+                         : QStringLiteral("update ZVIBERMESSAGE set ZATTACHMENT=? where Z_PK=?"))
+            .bindInt64(1, linkLoc ? locKey : attaKey)
+            .bindInt64(2, msgKey)
+            .execute();
     }
     return msgKey;
 }
@@ -492,7 +525,7 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
     IOSMergePlans& plans = plansThrow(ctx);
     const QHash<QString, QVariant> bag = a->unserOthers();
     RowValues row(plans.atta);
-    row.set(A_ENT, entities.value(QStringLiteral("Attachment")));
+    row.set(A_ENT, plans.attaEnt);
     row.set(A_OPT, optOf(bag));
     row.set(A_CACHE, 0);
     row.set(A_DOWNLOAD, 0);
@@ -529,16 +562,19 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
     const QString type = attaTypeText(m->type);
     if (!type.isEmpty())
         row.set(A_TYPE, type);
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     const qint64 key = lastInsertId();
     if (m->type == MSG_TYPE_AUDIO) {
         // A voice message is stored under its own key (the backup copies its
         // file to VoiceMessages/<key>).
         const QString name = QString::number(key);
-        executeThrow(Sqlite3Sql("update ZATTACHMENT set ZNAME=?, ZID=? where Z_PK=?")
-                         .addTextParam(name)
-                         .addTextParam(name)
-                         .addInt64Param(key));
+        statements()
+            .get(*this, MergeStatements::VoiceName,
+                 QStringLiteral("update ZATTACHMENT set ZNAME=?, ZID=? where Z_PK=?"))
+            .bindText(1, name)
+            .bindText(2, name)
+            .bindInt64(3, key)
+            .execute();
     }
     return key;
 }
