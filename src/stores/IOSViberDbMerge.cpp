@@ -440,8 +440,11 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
     if (state.isEmpty())
         return 0;
 
-    const QHash<QString, QVariant> bag = m->unserOthers();
     RowValues row(plans.msg);
+    // Our own databases have none of the columns the kept values fill.
+    const QHash<QString, QVariant> bag = row.has(M_OPT) || row.has(M_EMOTICONS) || row.has(M_RANGES)
+                                             ? m->unserOthers()
+                                             : QHash<QString, QVariant>();
     row.set(M_ENT, plans.msgEnt);
     row.set(M_OPT, optOf(bag));
     for (int col : {M_DELIVERED, M_FORWARD, M_MESSAGEID})
@@ -523,8 +526,10 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
 {
     const _ViberAtta* a = m->atta;
     IOSMergePlans& plans = plansThrow(ctx);
-    const QHash<QString, QVariant> bag = a->unserOthers();
     RowValues row(plans.atta);
+    const QHash<QString, QVariant> bag = row.has(A_OPT) || row.has(A_RANGE) || row.has(A_STATE) || row.has(A_URL)
+                                             ? a->unserOthers()
+                                             : QHash<QString, QVariant>();
     row.set(A_ENT, plans.attaEnt);
     row.set(A_OPT, optOf(bag));
     row.set(A_CACHE, 0);
