@@ -2,7 +2,9 @@
 // against a bare insert of the same message, attachment and location rows
 // into the same schema in one transaction with statements prepared once, in
 // the same process; then a second backup of the same messages into the
-// database the first one made (everything found, nothing inserted).
+// database the first one made (everything found, nothing inserted); and the
+// look-up of chats without a group id by their members, which must not get
+// slower per chat as the database holds more chats.
 #include "BenchIosStore.h"
 #include "BenchSupport.h"
 #include "jobs/BackupViberMsgThread.h"
@@ -167,9 +169,44 @@ void BM_BackupAgain(benchmark::State& state)
     state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
 }
 
+void BM_FindGrouplessChats(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    QTemporaryDir tmp(bench_store::benchDir() + QStringLiteral("/chats-XXXXXX"));
+    QDir(tmp.path()).mkpath(QStringLiteral("Documents"));
+    IOSViberDb db(QDir(tmp.path()), kStore, true);
+    db.openCheckThrow();
+    ViberData data;
+    IOSViberDb::_InsertContext ctx;
+    db.executeThrow("BEGIN");
+    for (int i = 0; i < n; ++i) {
+        auto* c = new _ViberChat;
+        c->id = i + 1;
+        data.p()->chats.insert(c->id, c);
+        for (int k = 0; k < 2; ++k) {
+            auto* p = new _ViberPerson;
+            p->id = 2 * i + k + 1;
+            p->number = QStringLiteral("+1555%1").arg(p->id, 7, 10, QLatin1Char('0'));
+            data.p()->persons.insert(p->id, p);
+            c->members.insert(p->id, p);
+        }
+        db.saveChatMembersThrow(ctx, db.insertChatThrow(ctx, c), c->members.values());
+    }
+    db.executeThrow("COMMIT");
+    qint64 found = 0;
+    for (auto _ : state) {
+        for (const _ViberChat* c : std::as_const(data.p()->chats))
+            found += db.findChatSlowThrow(c) > 0;
+    }
+    if (found != qint64(n) * state.iterations())
+        state.SkipWithError("a chat was not found");
+    state.counters["chats_per_s"] = benchmark::Counter(double(n), benchmark::Counter::kIsIterationInvariantRate);
+}
+
 BENCHMARK(BM_BareInsert)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_BackupNew)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_BackupAgain)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_FindGrouplessChats)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv)
