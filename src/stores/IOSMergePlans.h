@@ -84,4 +84,8 @@ struct IOSMergePlans
     int msgEnt = 0, locationEnt = 0, attaEnt = 0, recentEnt = 0, lineEnt = 0;
     bool msgLinksLocation = false, msgLinksAtta = false;
     QHash<QString, qint64> personKeys; // viberPlainNumber -> Z_PK
+    // viberPlainNumber -> ZRECENTSLINE.Z_PK: the line a number's calls go
+    // to. Line dates change only at the end of a batch, so the line found
+    // or made for a number stays the one its next call would find.
+    QHash<QString, qint64> lineKeys;
 };

@@ -314,14 +314,15 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
     if (!call || !call->person)
         return 0;
     IOSMergePlans& plans = plansThrow(ctx);
-    qint64 line = 0;
-    {
+    const QString number = viberPlainNumber(call->person->number);
+    qint64 line = plans.lineKeys.value(number);
+    if (line < 1) {
         Sqlite3Statement& q = statements().get(
             *this, MergeStatements::LineOfNumber,
             QStringLiteral("select l.Z_PK from ZRECENTSLINE as l inner join ZPHONENUMBERINDEX as p on "
                            "l.ZPHONENUMINDEX=p.Z_PK and p.ZCANONIZEDPHONENUM=? order by l.ZDATE desc limit 1"));
         Resetting done{q};
-        q.bindText(1, viberPlainNumber(call->person->number));
+        q.bindText(1, number);
         if (q.step())
             line = q.int64(0);
     }
@@ -334,6 +335,7 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
         row.insertThrow(*this);
         line = lastInsertId();
     }
+    plans.lineKeys.insert(number, line);
     const QString type = callTypeText(call->type, call->video);
     if (call->token != 0) {
         Sqlite3Statement& q =

@@ -371,6 +371,20 @@ private slots:
                  QStringLiteral("2|missed|%1").arg(kT0 + 100, 0, 'f', 0));
         QCOMPARE(text(QStringLiteral("select ZCALLTYPE from ZRECENT where Z_PK=%1").arg(first)),
                  QStringLiteral("outgoing_viber"));
+
+        // A number with several lines already: every call of the batch goes
+        // to its latest one.
+        const qint64 bobKey = db.insertPersonThrow(m_ctx, r.person(QStringLiteral("+492")));
+        for (const char* date : {"100", "300", "200"})
+            db.executeThrow(Sqlite3Sql("insert into ZRECENTSLINE (ZPHONENUMINDEX, ZDATE) values (?, ?)")
+                                .addInt64Param(bobKey)
+                                .addTextParam(QString::fromLatin1(date)));
+        const qint64 latest = value(QStringLiteral("select Z_PK from ZRECENTSLINE where ZDATE=300"));
+        _ViberPerson* bob = r.person(QStringLiteral("+492"));
+        for (qint64 token : {20, 21, 22})
+            db.saveCallThrow(m_ctx, r.call(bob, token, CALL_INCOMING, kT0));
+        QCOMPARE(value(QStringLiteral("select count(*) from ZRECENT where ZRECENTSLINE=%1").arg(latest)), 3);
+        QCOMPARE(value(QStringLiteral("select count(*) from ZRECENTSLINE")), 4);
     }
 
     void zuidsContinueAfterTheLargestOfTheStore()
