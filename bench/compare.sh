@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs ferrowick-cli end to end against a bare tool doing the same work on
 # the store the benchmark generator writes, and prints one table row per
-# pair: median wall seconds of RUNS runs each, and their ratio.
+# pair: median wall seconds of RUNS runs each and their ratio, then the
+# median CPU seconds (user + system) of each side and their ratio, which
+# say more than wall time on a machine that other work keeps busy.
 #
 #   bench/compare.sh [BUILD_DIR]
 #
@@ -31,6 +33,7 @@ for tool in "$cli" "$make_store"; do
   [ -x "$tool" ] || { echo "compare.sh: $tool is missing (build with -DFERROWICK_BUILD_BENCH=ON)" >&2; exit 1; }
 done
 command -v sqlite3 >/dev/null || { echo "compare.sh: sqlite3 is missing" >&2; exit 1; }
+[ -x /usr/bin/time ] || { echo "compare.sh: /usr/bin/time is missing (Debian package time)" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ferrowick-compare-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -39,13 +42,12 @@ mkdir -p "$FERROWICK_DATA_DIR" "$HOME"
 
 wants() { [[ " $only " == *" $1 "* ]]; }
 
-# seconds COMMAND...: wall seconds of one run, the command's output dropped.
+# seconds COMMAND...: "wall cpu" seconds of one run, the command's output
+# dropped; cpu counts the command and its children.
 seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>"$work/stderr" || { echo "compare.sh: failed: $*" >&2; cat "$work/stderr" >&2; exit 1; }
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
+  /usr/bin/time -o "$work/time" -f '%e %U %S' "$@" >/dev/null 2>"$work/stderr" ||
+    { echo "compare.sh: failed: $*" >&2; cat "$work/stderr" >&2; exit 1; }
+  awk '{printf "%s %.2f\n", $1, $2 + $3}' "$work/time"
 }
 
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2; printf "%.2f", m}'; }
@@ -53,14 +55,16 @@ median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {m=(NR%2)?v[(NR+1)
 # pair LABEL PREPARE OURS BARE: runs both sides RUNS times, alternating, with
 # PREPARE (a function name or :) before each run.
 pair() {
-  local label=$1 prepare=$2 ours=$3 bare=$4 a=() b=() i
+  local label=$1 prepare=$2 ours=$3 bare=$4 a=() b=() ac=() bc=() i t
   for ((i = 1; i <= runs; i++)); do
-    $prepare; a+=("$(seconds bash -c "$ours")")
-    $prepare; b+=("$(seconds bash -c "$bare")")
+    $prepare; t=$(seconds bash -c "$ours"); a+=("${t% *}"); ac+=("${t#* }")
+    $prepare; t=$(seconds bash -c "$bare"); b+=("${t% *}"); bc+=("${t#* }")
   done
-  local ma mb
+  local ma mb mac mbc
   ma=$(median "${a[@]}"); mb=$(median "${b[@]}")
-  printf '| %s | %s s | %s s | %.2f× |\n' "$label" "$ma" "$mb" "$(echo "$ma / $mb" | bc -l)"
+  mac=$(median "${ac[@]}"); mbc=$(median "${bc[@]}")
+  printf '| %s | %s s | %s s | %.2f× | %s s | %s s | %.2f× |\n' "$label" "$ma" "$mb" "$(echo "$ma / $mb" | bc -l)" \
+    "$mac" "$mbc" "$(echo "$mac / $mbc" | bc -l)"
 }
 
 big=$("$make_store" "$messages")
@@ -68,8 +72,8 @@ little=$("$make_store" "$small")
 echo "stores: $big, $little"
 echo "load: $(uptime)"
 echo
-echo "| measure | ferrowick-cli | baseline | ratio |"
-echo "| --- | --- | --- | --- |"
+echo "| measure | ferrowick-cli | baseline | ratio | CPU ferrowick-cli | CPU baseline | CPU ratio |"
+echo "| --- | --- | --- | --- | --- | --- | --- |"
 
 fresh() { rm -rf "$FERROWICK_DATA_DIR" "$work/out" "$work/bare.db"; mkdir -p "$FERROWICK_DATA_DIR" "$work/out"; }
 

@@ -10,7 +10,7 @@ packages=(
   qt6-webengine-dev xvfb xauth
   libsqlite3-dev libmbedtls-dev libplist-dev
   libimobiledevice-dev libimobiledevice-utils usbmuxd
-  libbenchmark-dev
+  libbenchmark-dev sqlite3 bc time
   python3 poppler-utils
   fonts-noto-color-emoji
 )

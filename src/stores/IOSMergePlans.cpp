@@ -15,11 +15,8 @@ RowPlan::RowPlan(const DbSchema& schema, const QString& table, const QStringList
     }
 }
 
-const QString& RowPlan::text(quint64 mask) const
+QString RowPlan::text(quint64 mask) const
 {
-    auto it = m_texts.find(mask);
-    if (it != m_texts.end())
-        return *it;
     QStringList names, marks;
     for (int i = 0; i < m_cols.size(); ++i) {
         if ((mask >> i) & 1U) {
@@ -27,20 +24,40 @@ const QString& RowPlan::text(quint64 mask) const
             marks << QStringLiteral("?");
         }
     }
-    const QString sql = names.isEmpty()
-                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(g_sqlQuoteIdent(m_table))
-                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                  .arg(g_sqlQuoteIdent(m_table), names.join(QLatin1Char(',')),
-                                       marks.join(QLatin1Char(',')));
-    return *m_texts.insert(mask, sql);
+    return names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(g_sqlQuoteIdent(m_table))
+                           : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                 .arg(g_sqlQuoteIdent(m_table), names.join(QLatin1Char(',')),
+                                      marks.join(QLatin1Char(',')));
 }
 
-Sqlite3Sql RowValues::sql() const
+Sqlite3Statement& RowPlan::statementThrow(Sqlite3DB& db, quint64 mask)
 {
-    Sqlite3Sql sql(m_plan.text(m_mask));
-    for (int i = 0; i < m_vals.size(); ++i) {
-        if ((m_mask >> i) & 1U)
-            sql.addParam(m_vals.at(i));
+    Sqlite3Statement& st = m_statements[mask];
+    if (!st.isValid() || st.connection() != db.handle())
+        st = Sqlite3Statement(db, text(mask));
+    return st;
+}
+
+void RowValues::insertThrow(Sqlite3DB& db)
+{
+    Sqlite3Statement& st = m_plan.statementThrow(db, m_mask);
+    int param = 0;
+    try {
+        for (int i = 0; i < m_vals.size(); ++i) {
+            if ((m_mask >> i) & 1U)
+                st.bindVariant(++param, m_vals.at(i));
+        }
+        st.execute();
+    } catch (...) {
+        st.reset();
+        throw;
     }
-    return sql;
+}
+
+Sqlite3Statement& MergeStatements::get(Sqlite3DB& db, Which which, const QString& sql)
+{
+    Sqlite3Statement& st = m_statements[which];
+    if (!st.isValid() || st.connection() != db.handle())
+        st = Sqlite3Statement(db, sql);
+    return st;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/DbSchema.h"
-#include "model/Sqlite3Sql.h"
+#include "model/Sqlite3Statement.h"
 
 #include <QHash>
 #include <QList>
@@ -9,10 +9,13 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <array>
+#include <unordered_map>
+
 // The INSERT of one table over a fixed list of wanted columns. Columns the
 // store lacks are dropped once; values a row leaves unset are left out of its
-// statement. Texts are kept per set of columns, so rows of the same shape
-// give the same text and the connection reuses its prepared statement.
+// statement. Each set of columns is prepared once and reused, so rows of the
+// same shape cost a bind and a step, not a statement.
 class RowPlan
 {
 public:
@@ -23,20 +26,22 @@ public:
     int size() const { return int(m_cols.size()); }
     const QString& table() const { return m_table; }
     // The text inserting exactly the columns of mask (bit i = column i).
-    const QString& text(quint64 mask) const;
+    QString text(quint64 mask) const;
+    // That insert prepared on db's connection.
+    Sqlite3Statement& statementThrow(Sqlite3DB& db, quint64 mask);
 
 private:
     QString m_table;
     QStringList m_cols;
     quint64 m_present = 0;
-    mutable QHash<quint64, QString> m_texts;
+    std::unordered_map<quint64, Sqlite3Statement> m_statements;
 };
 
 // The values of one row of a RowPlan.
 class RowValues
 {
 public:
-    explicit RowValues(const RowPlan& plan) : m_plan(plan), m_vals(plan.size()) {}
+    explicit RowValues(RowPlan& plan) : m_plan(plan), m_vals(plan.size()) {}
 
     bool has(int col) const { return m_plan.has(col); }
     // Ignored when the store lacks the column.
@@ -47,12 +52,27 @@ public:
         m_vals[col] = v;
         m_mask |= quint64(1) << col;
     }
-    Sqlite3Sql sql() const;
+    // Inserts the row; the new row's key is the connection's last insert id.
+    void insertThrow(Sqlite3DB& db);
 
 private:
-    const RowPlan& m_plan;
+    RowPlan& m_plan;
     QList<QVariant> m_vals;
     quint64 m_mask = 0;
+};
+
+// The look-ups and updates a merge runs for every message or call, each
+// prepared the first time it is needed on the current connection.
+class MergeStatements
+{
+public:
+    enum Which { MsgByToken, MsgByContent, MsgByVoiceContent, AttaOfMsg, LineOfNumber, CallByToken, CallByTime, VoiceName,
+                 LinkLocation, LinkAttachment, LinkBoth, Count };
+    // sql is only read when the statement has to be prepared.
+    Sqlite3Statement& get(Sqlite3DB& db, Which which, const QString& sql);
+
+private:
+    std::array<Sqlite3Statement, Count> m_statements;
 };
 
 // Everything one merge batch prepares once: the row plans of the tables it
@@ -60,5 +80,12 @@ private:
 struct IOSMergePlans
 {
     RowPlan person, chat, recentsLine, recent, msg, location, atta;
+    // Entity numbers and optional links, looked up once instead of per row.
+    int msgEnt = 0, locationEnt = 0, attaEnt = 0, recentEnt = 0, lineEnt = 0;
+    bool msgLinksLocation = false, msgLinksAtta = false;
     QHash<QString, qint64> personKeys; // viberPlainNumber -> Z_PK
+    // viberPlainNumber -> ZRECENTSLINE.Z_PK: the line a number's calls go
+    // to. Line dates change only at the end of a batch, so the line found
+    // or made for a number stays the one its next call would find.
+    QHash<QString, qint64> lineKeys;
 };

@@ -10,6 +10,7 @@
 #include <memory>
 
 struct IOSMergePlans;
+class MergeStatements;
 
 // Reads a store with the table layout of the Viber iPhone app's Core Data
 // store: a copy of the app's Contacts.data, or one of our own local databases
@@ -110,12 +111,15 @@ private:
     _ViberChat* callChatThrow(__ViberData* d, qint64 pni, QHash<qint64, qint64>& chatOfPerson);
 
     IOSMergePlans& plansThrow(_InsertContext& ctx);
+    // The per-row look-ups of merges into this store, prepared once.
+    MergeStatements& statements();
     // findPersonThrow, else insertPersonThrow, remembered for the batch.
     qint64 personKeyThrow(_InsertContext& ctx, const _ViberPerson* p);
     qint64 insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m, qint64 msgKey);
 
     bool m_currentLayout = false;
     bool m_lookupIndexed = false;
+    std::shared_ptr<MergeStatements> m_statements;
     QString m_settingsFile;
     QString m_iconsDir;
     bool m_makePreviews = true;

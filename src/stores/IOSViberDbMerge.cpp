@@ -75,6 +75,13 @@ QString attaTypeText(int msgType)
     }
 }
 
+// Resets a look-up statement however its run ends, so no read stays open.
+struct Resetting
+{
+    Sqlite3Statement& st;
+    ~Resetting() { st.reset(); }
+};
+
 // Whole seconds of a record time; times no store can hold count as 0.
 qint64 wholeSeconds(double t)
 {
@@ -112,9 +119,23 @@ IOSMergePlans& IOSViberDb::plansThrow(_InsertContext& ctx)
                           names({"Z_ENT", "Z_OPT", "ZCACHEPOLICY", "ZMEDIADOWNLOADTYPE", "ZFILESIZE", "ZRANGE", "ZSEQ",
                                  "ZUID", "ZMESSAGE", "ZID", "ZNAME", "ZSTATE", "ZURL", "_other", "ZBUCKET", "ZTYPE",
                                  "ZDURATION"}));
+        p->msgEnt = entities.value(QStringLiteral("ViberMessage"));
+        p->locationEnt = entities.value(QStringLiteral("ViberLocation"));
+        p->attaEnt = entities.value(QStringLiteral("Attachment"));
+        p->recentEnt = entities.value(QStringLiteral("Recent"));
+        p->lineEnt = entities.value(QStringLiteral("RecentsLine"));
+        p->msgLinksLocation = schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZLOCATION"));
+        p->msgLinksAtta = schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZATTACHMENT"));
         ctx.plans = std::move(p);
     }
     return *ctx.plans;
+}
+
+MergeStatements& IOSViberDb::statements()
+{
+    if (!m_statements)
+        m_statements = std::make_shared<MergeStatements>();
+    return *m_statements;
 }
 
 qint64 IOSViberDb::zuidThrow(_InsertContext& ctx, bool next)
@@ -170,7 +191,7 @@ qint64 IOSViberDb::insertPersonThrow(_InsertContext& ctx, const _ViberPerson* p)
         row.set(P_NAME, p->name);
         row.set(P_OTHER, p->others);
     }
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     const qint64 key = lastInsertId();
     plans.personKeys.insert(plain, key);
     return key;
@@ -226,11 +247,16 @@ qint64 IOSViberDb::findChatSlowThrow(const _ViberChat* c)
     QStringList marks;
     for (qsizetype i = 0; i < numbers.size(); ++i)
         marks << QStringLiteral("?");
-    Sqlite3Sql sql(QStringLiteral("select c.Z_PK from ZCONVERSATION as c where %1 and %2=? and "
+    // Such a chat has the first number among its members: only the chats of
+    // that number are candidates (found by index), not every chat there is.
+    Sqlite3Sql sql(QStringLiteral("select distinct c.Z_PK from ZPHONENUMBERINDEX as p0 inner join %3 as j0 on "
+                                  "j0.%4=p0.Z_PK inner join ZCONVERSATION as c on c.Z_PK=j0.%5 where "
+                                  "p0.ZCANONIZEDPHONENUM=? and %1 and %2=? and "
                                   "(select count(distinct p.ZCANONIZEDPHONENUM) from %3 as j inner join "
                                   "ZPHONENUMBERINDEX as p on j.%4=p.Z_PK where j.%5=c.Z_PK and "
                                   "p.ZCANONIZEDPHONENUM in (%6))=? order by c.Z_PK limit 1")
                        .arg(noGroup, memberCount, joinTable, joinPersonCol, joinChatCol, marks.join(u',')));
+    sql.addTextParam(numbers.constFirst());
     sql.addInt64Param(numbers.size());
     for (const QString& n : std::as_const(numbers))
         sql.addTextParam(n);
@@ -263,7 +289,7 @@ qint64 IOSViberDb::insertChatThrow(_InsertContext& ctx, const _ViberChat* c)
     if (!c->name.isEmpty())
         row.set(C_NAME, c->name);
     row.set(C_OTHER, c->others);
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     return lastInsertId();
 }
 
@@ -288,47 +314,52 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
     if (!call || !call->person)
         return 0;
     IOSMergePlans& plans = plansThrow(ctx);
-    qint64 line = 0;
-    {
-        Sqlite3Cursor c = queryThrow(
-            Sqlite3Sql("select l.Z_PK from ZRECENTSLINE as l inner join ZPHONENUMBERINDEX as p on "
-                       "l.ZPHONENUMINDEX=p.Z_PK and p.ZCANONIZEDPHONENUM=? order by l.ZDATE desc limit 1")
-                .addTextParam(viberPlainNumber(call->person->number)));
-        if (c.moveNext())
-            line = c.getInt64(0);
+    const QString number = viberPlainNumber(call->person->number);
+    qint64 line = plans.lineKeys.value(number);
+    if (line < 1) {
+        Sqlite3Statement& q = statements().get(
+            *this, MergeStatements::LineOfNumber,
+            QStringLiteral("select l.Z_PK from ZRECENTSLINE as l inner join ZPHONENUMBERINDEX as p on "
+                           "l.ZPHONENUMINDEX=p.Z_PK and p.ZCANONIZEDPHONENUM=? order by l.ZDATE desc limit 1"));
+        Resetting done{q};
+        q.bindText(1, number);
+        if (q.step())
+            line = q.int64(0);
     }
     if (line < 1) {
         const qint64 person = personKeyThrow(ctx, call->person);
         RowValues row(plans.recentsLine);
-        row.set(L_ENT, entities.value(QStringLiteral("RecentsLine")));
+        row.set(L_ENT, plans.lineEnt);
         row.set(L_OPT, 1);
         row.set(L_PNI, person);
-        executeThrow(row.sql());
+        row.insertThrow(*this);
         line = lastInsertId();
     }
+    plans.lineKeys.insert(number, line);
     const QString type = callTypeText(call->type, call->video);
     if (call->token != 0) {
-        Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZRECENT where ZCALLTOKEN=? and ZCALLTYPE=?")
-                                         .addInt64Param(call->token)
-                                         .addTextParam(type));
-        if (c.moveNext())
-            return c.getInt64(0);
+        Sqlite3Statement& q =
+            statements().get(*this, MergeStatements::CallByToken,
+                             QStringLiteral("select Z_PK from ZRECENT where ZCALLTOKEN=? and ZCALLTYPE=?"));
+        Resetting done{q};
+        q.bindInt64(1, call->token).bindText(2, type);
+        if (q.step())
+            return q.int64(0);
     } else {
         // Without a token only the same call of the same line is the same:
         // its time (within a minute) and its duration.
         const qint64 s = wholeSeconds(call->date);
-        Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZRECENT where ZCALLTOKEN=0 and ZCALLTYPE=? and "
-                                                "ZRECENTSLINE=? and ZDATE between ? and ? and ZDURATION=?")
-                                         .addTextParam(type)
-                                         .addInt64Param(line)
-                                         .addInt64Param(s - 60)
-                                         .addInt64Param(s + 60)
-                                         .addInt64Param(call->duration));
-        if (c.moveNext())
-            return c.getInt64(0);
+        Sqlite3Statement& q =
+            statements().get(*this, MergeStatements::CallByTime,
+                             QStringLiteral("select Z_PK from ZRECENT where ZCALLTOKEN=0 and ZCALLTYPE=? and "
+                                            "ZRECENTSLINE=? and ZDATE between ? and ? and ZDURATION=?"));
+        Resetting done{q};
+        q.bindText(1, type).bindInt64(2, line).bindInt64(3, s - 60).bindInt64(4, s + 60).bindInt64(5, call->duration);
+        if (q.step())
+            return q.int64(0);
     }
     RowValues row(plans.recent);
-    row.set(R_ENT, entities.value(QStringLiteral("Recent")));
+    row.set(R_ENT, plans.recentEnt);
     row.set(R_OPT, 1);
     row.set(R_TOKEN, call->token);
     row.set(R_DURATION, call->duration);
@@ -337,7 +368,7 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
     row.set(R_DATE, call->date);
     row.set(R_TYPE, type);
     row.set(R_OTHER, call->others);
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     return lastInsertId();
 }
 
@@ -347,16 +378,20 @@ qint64 IOSViberDb::findMsgThrow(const long long& token, double date, long long& 
     const qint64 s = wholeSeconds(date);
     qint64 key = 0;
     {
-        Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZVIBERMESSAGE where ZTOKEN=? and ZDATE between ? and ?")
-                                         .addInt64Param(token)
-                                         .addInt64Param(s - 60)
-                                         .addInt64Param(s + 60));
-        if (!c.moveNext())
+        Sqlite3Statement& q =
+            statements().get(*this, MergeStatements::MsgByToken,
+                             QStringLiteral("select Z_PK from ZVIBERMESSAGE where ZTOKEN=? and ZDATE between ? and ?"));
+        Resetting done{q};
+        q.bindInt64(1, token).bindInt64(2, s - 60).bindInt64(3, s + 60);
+        if (!q.step())
             return 0;
-        key = c.getInt64(0);
+        key = q.int64(0);
     }
-    Sqlite3Cursor a = queryThrow(Sqlite3Sql("select Z_PK from ZATTACHMENT where ZMESSAGE=?").addInt64Param(key));
-    attaKey = a.moveNext() ? a.getInt64(0) : 0;
+    Sqlite3Statement& a = statements().get(*this, MergeStatements::AttaOfMsg,
+                                           QStringLiteral("select Z_PK from ZATTACHMENT where ZMESSAGE=?"));
+    Resetting done{a};
+    a.bindInt64(1, key);
+    attaKey = a.step() ? a.int64(0) : 0;
     return key;
 }
 
@@ -373,38 +408,38 @@ qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& a
     const bool voice = m.type == MSG_TYPE_AUDIO;
     const bool typed = schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZTYPE"));
     const bool timed = voice && schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZDURATION"));
-    QString where = QStringLiteral(
-        "v.ZTOKEN=0 and v.ZCONVERSATION=? and v.ZDATE between ? and ? and coalesce(v.ZTEXT,'')=? and "
+    QString sql = QStringLiteral(
+        "select v.Z_PK, (select a.Z_PK from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1) from ZVIBERMESSAGE as v "
+        "where v.ZTOKEN=0 and v.ZCONVERSATION=? and v.ZDATE between ? and ? and coalesce(v.ZTEXT,'')=? and "
         "coalesce((select l.ZLATITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=? and "
-        "coalesce((select l.ZLONGITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=?");
+        "coalesce((select l.ZLONGITUDE from ZVIBERLOCATION as l where l.ZMESSAGE=v.Z_PK limit 1),0)=? and ");
+    sql += timed ? QStringLiteral("coalesce((select a.ZDURATION from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1),0)=?")
+                 : QStringLiteral("coalesce((select a.ZNAME from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1),'')=?");
     if (typed)
-        where += QStringLiteral(" and coalesce((select a.ZTYPE from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1),'')=?");
-    where += timed ? QStringLiteral(" and coalesce((select a.ZDURATION from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK "
-                                    "limit 1),0)=?")
-                   : QStringLiteral(" and coalesce((select a.ZNAME from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK "
-                                    "limit 1),'')=?");
-    Sqlite3Sql sql(QStringLiteral("select v.Z_PK, (select a.Z_PK from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1) "
-                                  "from ZVIBERMESSAGE as v where ") +
-                   where + QStringLiteral(" order by abs(v.ZDATE-?) limit 1"));
+        sql += QStringLiteral(" and coalesce((select a.ZTYPE from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1),'')=?");
+    sql += QStringLiteral(" order by abs(v.ZDATE-?) limit 1");
+    Sqlite3Statement& q =
+        statements().get(*this, timed ? MergeStatements::MsgByVoiceContent : MergeStatements::MsgByContent, sql);
+    Resetting done{q};
     const bool located = m.latitude != 0 && m.longitude != 0;
-    sql.addInt64Param(chatKey)
-        .addInt64Param(s - 60)
-        .addInt64Param(s + 60)
-        .addTextParam(m.text.isNull() ? QStringLiteral("") : m.text)
-        .addDoubleParam(located ? m.latitude : 0.0)
-        .addDoubleParam(located ? m.longitude : 0.0);
-    if (typed)
-        sql.addTextParam(m.atta ? attaTypeText(m.type) : QStringLiteral(""));
+    q.bindInt64(1, chatKey)
+        .bindInt64(2, s - 60)
+        .bindInt64(3, s + 60)
+        .bindText(4, m.text)
+        .bindDouble(5, located ? m.latitude : 0.0)
+        .bindDouble(6, located ? m.longitude : 0.0);
     if (timed)
-        sql.addDoubleParam(m.atta ? m.atta->duration : 0.0);
+        q.bindDouble(7, m.atta ? m.atta->duration : 0.0);
     else
-        sql.addTextParam(m.atta && !m.atta->name.isNull() ? m.atta->name : QStringLiteral(""));
-    sql.addDoubleParam(m.date);
-    Sqlite3Cursor c = queryThrow(sql);
-    if (!c.moveNext())
+        q.bindText(7, m.atta ? m.atta->name : QString());
+    int next = 8;
+    if (typed)
+        q.bindText(next++, m.atta ? attaTypeText(m.type) : QString());
+    q.bindDouble(next, m.date);
+    if (!q.step())
         return 0;
-    attaKey = c.isNull(1) ? 0 : c.getInt64(1);
-    return c.getInt64(0);
+    attaKey = q.isNull(1) ? 0 : q.int64(1);
+    return q.int64(0);
 }
 
 qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey, const _ViberMsg* m,
@@ -424,9 +459,12 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
     if (state.isEmpty())
         return 0;
 
-    const QHash<QString, QVariant> bag = m->unserOthers();
     RowValues row(plans.msg);
-    row.set(M_ENT, entities.value(QStringLiteral("ViberMessage")));
+    // Our own databases have none of the columns the kept values fill.
+    const QHash<QString, QVariant> bag = row.has(M_OPT) || row.has(M_EMOTICONS) || row.has(M_RANGES)
+                                             ? m->unserOthers()
+                                             : QHash<QString, QVariant>();
+    row.set(M_ENT, plans.msgEnt);
     row.set(M_OPT, optOf(bag));
     for (int col : {M_DELIVERED, M_FORWARD, M_MESSAGEID})
         row.set(col, 0);
@@ -461,13 +499,13 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
             row.set(M_RANGES, ranges);
     }
     row.set(M_OTHER, m->others);
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     const qint64 msgKey = lastInsertId();
 
     locKey = 0;
     if (m->latitude != 0 && m->longitude != 0) {
         RowValues loc(plans.location);
-        loc.set(O_ENT, entities.value(QStringLiteral("ViberLocation")));
+        loc.set(O_ENT, plans.locationEnt);
         loc.set(O_OPT, 2);
         if (loc.has(O_UID))
             loc.set(O_UID, zuidThrow(ctx, true));
@@ -476,29 +514,29 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
         loc.set(O_LON, m->longitude);
         if (!m->address.isEmpty())
             loc.set(O_ADDRESS, m->address);
-        executeThrow(loc.sql());
+        loc.insertThrow(*this);
         locKey = lastInsertId();
     }
     attaKey = m->atta ? insertAttachmentThrow(ctx, m, msgKey) : 0;
 
-    const bool linkLoc = locKey > 0 && schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZLOCATION"));
-    const bool linkAtta =
-        attaKey > 0 && schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZATTACHMENT"));
-    if (linkLoc || linkAtta) {
-        QStringList sets;
-        QList<qint64> vals;
-        if (linkLoc) {
-            sets << QStringLiteral("ZLOCATION=?");
-            vals << locKey;
-        }
-        if (linkAtta) {
-            sets << QStringLiteral("ZATTACHMENT=?");
-            vals << attaKey;
-        }
-        Sqlite3Sql update(QStringLiteral("update ZVIBERMESSAGE set %1 where Z_PK=?").arg(sets.join(QLatin1Char(','))));
-        for (qint64 v : vals)
-            update.addInt64Param(v);
-        executeThrow(update.addInt64Param(msgKey));
+    const bool linkLoc = locKey > 0 && plans.msgLinksLocation;
+    const bool linkAtta = attaKey > 0 && plans.msgLinksAtta;
+    if (linkLoc && linkAtta) {
+        statements()
+            .get(*this, MergeStatements::LinkBoth,
+                 QStringLiteral("update ZVIBERMESSAGE set ZLOCATION=?,ZATTACHMENT=? where Z_PK=?"))
+            .bindInt64(1, locKey)
+            .bindInt64(2, attaKey)
+            .bindInt64(3, msgKey)
+            .execute();
+    } else if (linkLoc || linkAtta) {
+        statements()
+            .get(*this, linkLoc ? MergeStatements::LinkLocation : MergeStatements::LinkAttachment,
+                 linkLoc ? QStringLiteral("update ZVIBERMESSAGE set ZLOCATION=? where Z_PK=?")
+                         : QStringLiteral("update ZVIBERMESSAGE set ZATTACHMENT=? where Z_PK=?"))
+            .bindInt64(1, linkLoc ? locKey : attaKey)
+            .bindInt64(2, msgKey)
+            .execute();
     }
     return msgKey;
 }
@@ -507,9 +545,11 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
 {
     const _ViberAtta* a = m->atta;
     IOSMergePlans& plans = plansThrow(ctx);
-    const QHash<QString, QVariant> bag = a->unserOthers();
     RowValues row(plans.atta);
-    row.set(A_ENT, entities.value(QStringLiteral("Attachment")));
+    const QHash<QString, QVariant> bag = row.has(A_OPT) || row.has(A_RANGE) || row.has(A_STATE) || row.has(A_URL)
+                                             ? a->unserOthers()
+                                             : QHash<QString, QVariant>();
+    row.set(A_ENT, plans.attaEnt);
     row.set(A_OPT, optOf(bag));
     row.set(A_CACHE, 0);
     row.set(A_DOWNLOAD, 0);
@@ -546,16 +586,19 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
     const QString type = attaTypeText(m->type);
     if (!type.isEmpty())
         row.set(A_TYPE, type);
-    executeThrow(row.sql());
+    row.insertThrow(*this);
     const qint64 key = lastInsertId();
     if (m->type == MSG_TYPE_AUDIO) {
         // A voice message is stored under its own key (the backup copies its
         // file to VoiceMessages/<key>).
         const QString name = QString::number(key);
-        executeThrow(Sqlite3Sql("update ZATTACHMENT set ZNAME=?, ZID=? where Z_PK=?")
-                         .addTextParam(name)
-                         .addTextParam(name)
-                         .addInt64Param(key));
+        statements()
+            .get(*this, MergeStatements::VoiceName,
+                 QStringLiteral("update ZATTACHMENT set ZNAME=?, ZID=? where Z_PK=?"))
+            .bindText(1, name)
+            .bindText(2, name)
+            .bindInt64(3, key)
+            .execute();
     }
     return key;
 }

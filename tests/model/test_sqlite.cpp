@@ -1,4 +1,5 @@
 #include "model/Sqlite3DB.h"
+#include "model/Sqlite3Statement.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -188,6 +189,50 @@ private slots:
         QVERIFY(c.moveNext());
         QCOMPARE(c.getInt(0), 2);
         QVERIFY(!c.moveNext());
+    }
+
+    // A statement prepared once: each run sees only its own values, a
+    // failed run leaves it usable, and texts bind as the connection's own
+    // parameters do (a null text is an empty text, not NULL).
+    void preparedStatementRunsAgainWithFreshValues()
+    {
+        Sqlite3DB db;
+        db.openThrow(path("prepared.db"), 6);
+        db.executeThrow("create table t (k INTEGER PRIMARY KEY, v TEXT UNIQUE, d REAL, b BLOB)");
+        Sqlite3Statement insert(db, QStringLiteral("insert into t (k, v, d, b) values (?, ?, ?, ?)"));
+        insert.bindInt64(1, 1).bindText(2, QString::fromUtf8("\xc3\xa9t\xc3\xa9")).bindDouble(3, 2.5)
+            .bindBlob(4, QByteArray("\0x", 2)).execute();
+        // Values left unbound on the next run are NULL, not the last ones.
+        insert.bindInt64(1, 2).bindText(2, QString()).execute();
+        try {
+            insert.bindInt64(1, 3).bindText(2, QString()).execute();
+            QFAIL("no error");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(QLatin1String("UNIQUE")), e.what());
+        }
+        insert.bindVariant(1, QVariant(qint64(4))).bindVariant(2, QVariant(QStringLiteral("x")))
+            .bindVariant(3, QVariant(1.25)).bindVariant(4, QVariant()).execute();
+
+        Sqlite3Cursor c = db.queryThrow("select k, v, typeof(v), d, b from t order by k");
+        QStringList rows;
+        while (c.moveNext())
+            rows << QStringLiteral("%1|%2|%3|%4|%5").arg(c.getInt64(0)).arg(c.getText(1), c.getText(2))
+                        .arg(c.isNull(3) ? QStringLiteral("null") : QString::number(c.getDouble(3)))
+                        .arg(c.isNull(4) ? QStringLiteral("null") : QString::fromLatin1(c.getBlob(4).toHex()));
+        QCOMPARE(rows, QStringList({QString::fromUtf8("1|\xc3\xa9t\xc3\xa9|text|2.5|0078"),
+                                    QStringLiteral("2||text|null|null"), QStringLiteral("4|x|text|1.25|null")}));
+
+        Sqlite3Statement find(db, QStringLiteral("select k from t where v=?"));
+        QVERIFY(find.bindText(1, QString()).step());
+        QCOMPARE(find.int64(0), 2);
+        QVERIFY(!find.step());
+        find.reset();
+        QVERIFY(!find.bindText(1, QStringLiteral("nothing")).step());
+        find.reset();
+
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Sqlite3Statement(db, QStringLiteral("select * from nosuch")));
+        Sqlite3DB closed;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Sqlite3Statement(closed, QStringLiteral("select 1")));
     }
 
     void transactionsAndTableColumns()
