@@ -79,6 +79,9 @@ void ExportMessagesThread::run()
         try {
             return exportAll();
         } catch (...) {
+            // The open page goes first: its unfinished file sits in a
+            // folder that is removed when this export made it.
+            m_htmlWriter.reset();
             m_output.removeAll();
             throw;
         }

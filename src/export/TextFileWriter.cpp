@@ -2,10 +2,14 @@
 
 #include "shell/FileRoutines.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -16,8 +20,14 @@ TextFileWriter::TextFileWriter(QString path) : m_path(std::move(path)) {}
 
 TextFileWriter::TextFileWriter(QIODevice& device, QString name) : m_path(std::move(name)), m_out(&device) {}
 
-// A QSaveFile that was not committed removes its temporary file here.
-TextFileWriter::~TextFileWriter() = default;
+// A file that never took its name is removed here.
+TextFileWriter::~TextFileWriter()
+{
+    if (m_temporary.isEmpty())
+        return;
+    m_file.reset();
+    QFile::remove(m_temporary);
+}
 
 void TextFileWriter::fail(const QString& why) const
 {
@@ -35,15 +45,37 @@ void TextFileWriter::open()
         return;
     }
     const QFileInfo info(m_path);
-    const bool special = info.exists() && !info.isFile() && !info.isDir();
-    if (special)
-        m_file = std::make_unique<QFile>(m_path);
-    else
-        m_file = std::make_unique<QSaveFile>(m_path);
     // Unbuffered: the buffer is ours, and a write's error comes back at once.
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
-    if (!m_file->open(special ? mode : mode | QIODevice::Truncate))
-        fail(m_file->errorString());
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        m_file = std::make_unique<QFile>(m_path);
+        if (!m_file->open(mode))
+            fail(m_file->errorString());
+        m_out = m_file.get();
+        return;
+    }
+    // A hidden name beside the target, made new (never an existing file or
+    // link). It is not forced to disk: an export of many pages would wait
+    // for the disk once per page, and a lost export is made again.
+    const QString folder = info.absolutePath();
+    for (int attempt = 0; attempt < 16 && !m_file; ++attempt) {
+        const QString name = QDir(folder).filePath(
+            QStringLiteral(".%1.%2.part").arg(info.fileName()).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        auto file = std::make_unique<QFile>(name);
+        if (file->open(mode | QIODevice::NewOnly)) {
+            m_file = std::move(file);
+            m_temporary = name;
+        } else if (QFileInfo(name).exists() || QFileInfo(name).isSymLink()) {
+            continue;
+        } else {
+            fail(file->errorString());
+        }
+    }
+    if (!m_file)
+        fail(QStringLiteral("cannot make a temporary file in %1").arg(folder));
+    // A file written again keeps the rights it had.
+    if (info.isFile())
+        QFile::setPermissions(m_temporary, info.permissions());
     m_out = m_file.get();
 }
 
@@ -79,12 +111,16 @@ void TextFileWriter::close()
             fail(file->errorString());
         return;
     }
-    if (auto* save = dynamic_cast<QSaveFile*>(m_file.get())) {
-        if (!save->commit())
-            fail(save->errorString());
-    } else {
-        if (!m_file->flush())
-            fail(m_file->errorString());
-        m_file->close();
-    }
+    if (!m_file->flush())
+        fail(m_file->errorString());
+    m_file->close();
+    if (m_file->error() != QFileDevice::NoError)
+        fail(m_file->errorString());
+    if (m_temporary.isEmpty())
+        return;
+    // rename(2) replaces the target in one step: readers see the old file
+    // or the new one, never a part.
+    if (std::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0)
+        fail(QString::fromLocal8Bit(std::strerror(errno)));
+    m_temporary.clear();
 }

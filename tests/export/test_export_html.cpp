@@ -289,7 +289,7 @@ private slots:
         const HtmlRun r = runHtml(t.data.messages(), folder, 5);
         QVERIFY(r.successes.isEmpty() && r.errors.isEmpty());
         QStringList left;
-        QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         while (it.hasNext())
             left << QDir(folder).relativeFilePath(it.next());
         left.sort();

@@ -207,9 +207,13 @@ private slots:
             // No temporary file is left beside it.
             QCOMPARE(QDir(outDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("chats.out")});
 
-            // A whole export replaces it.
+            // A whole export replaces it, and the file keeps its rights.
+            const QFile::Permissions rights = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+            QVERIFY(QFile::setPermissions(out, rights));
             QCOMPARE(runExport(t.data.messages(), out, type).errors, QStringList());
             QVERIFY(g_readFile(out).size() > 100);
+            QCOMPARE(QFileInfo(out).permissions() & ~QFile::Permissions(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), rights);
+            QCOMPARE(QDir(outDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("chats.out")});
         }
     }
 

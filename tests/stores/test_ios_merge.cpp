@@ -266,27 +266,27 @@ private slots:
     void grouplessChatsAreFoundByTheirWholeMembership()
     {
         IOSViberDb& db = freshStore();
-        Records r;
-        _ViberPerson* ann = r.person(QStringLiteral("+491"));
-        _ViberPerson* bob = r.person(QStringLiteral("+492"));
-        _ViberPerson* cy = r.person(QStringLiteral("+493"));
+        RecordBuilder r;
+        _ViberPerson* ann = r.person(QString(), QStringLiteral("+491"));
+        _ViberPerson* bob = r.person(QString(), QStringLiteral("+492"));
+        _ViberPerson* cy = r.person(QString(), QStringLiteral("+493"));
         QList<qint64> keys;
         for (const QList<_ViberPerson*>& members : {QList<_ViberPerson*>{ann, bob, cy}, {ann, bob}, {bob}}) {
-            _ViberChat* c = r.chat(members);
+            _ViberChat* c = r.chat(QString(), QString(), members);
             keys << db.insertChatThrow(m_ctx, c);
             db.saveChatMembersThrow(m_ctx, keys.last(), c->members.values());
         }
         // Another source numbers its people the other way round.
-        Records other;
-        _ViberPerson* cy2 = other.person(QStringLiteral("+493"));
-        _ViberPerson* bob2 = other.person(QStringLiteral("+492"));
-        _ViberPerson* ann2 = other.person(QStringLiteral("+491"));
-        QCOMPARE(db.findChatSlowThrow(other.chat({bob2, ann2})), keys.at(1));
-        QCOMPARE(db.findChatSlowThrow(other.chat({cy2, bob2, ann2})), keys.at(0));
-        QCOMPARE(db.findChatSlowThrow(other.chat({bob2})), keys.at(2));
-        QCOMPARE(db.findChatSlowThrow(other.chat({ann2})), 0);
-        QCOMPARE(db.findChatSlowThrow(other.chat({cy2, bob2})), 0);
-        QCOMPARE(db.findChatSlowThrow(other.chat({cy2, ann2})), 0);
+        RecordBuilder other;
+        _ViberPerson* cy2 = other.person(QString(), QStringLiteral("+493"));
+        _ViberPerson* bob2 = other.person(QString(), QStringLiteral("+492"));
+        _ViberPerson* ann2 = other.person(QString(), QStringLiteral("+491"));
+        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {bob2, ann2})), keys.at(1));
+        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {cy2, bob2, ann2})), keys.at(0));
+        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {bob2})), keys.at(2));
+        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {ann2})), 0);
+        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {cy2, bob2})), 0);
+        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {cy2, ann2})), 0);
     }
 
     // The statements a batch keeps belong to the connection they were made
@@ -294,20 +294,20 @@ private slots:
     void aBatchGoesOnAfterTheStoreIsReopened()
     {
         IOSViberDb& db = freshStore();
-        Records r;
-        _ViberPerson* ann = r.person(QStringLiteral("+491"));
-        _ViberChat* chat = r.chat({ann});
+        RecordBuilder r;
+        _ViberPerson* ann = r.person(QString(), QStringLiteral("+491"));
+        _ViberChat* chat = r.chat(QString(), QString(), {ann});
         const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
-        QVERIFY(write(r.msg(chat, kT0, 1), chatKey) > 0);
+        QVERIFY(write(tokenMsg(r, chat, kT0, 1), chatKey) > 0);
         long long atta = 0;
         QVERIFY(db.findMsgThrow(1, kT0, atta) > 0);
         db.close();
         db.openCheckThrow();
-        const qint64 second = write(r.msg(chat, kT0 + 100, 2), chatKey);
+        const qint64 second = write(tokenMsg(r, chat, kT0 + 100, 2), chatKey);
         QVERIFY(second > 0);
         QCOMPARE(db.findMsgThrow(2, kT0 + 100, atta), second);
-        QCOMPARE(db.saveCallThrow(m_ctx, r.call(ann, 5, CALL_MISSED, kT0)),
-                 db.saveCallThrow(m_ctx, r.call(ann, 5, CALL_MISSED, kT0)));
+        QCOMPARE(db.saveCallThrow(m_ctx, historyCall(r, ann, 5, CALL_MISSED, kT0)),
+                 db.saveCallThrow(m_ctx, historyCall(r, ann, 5, CALL_MISSED, kT0)));
         db.close();
         db.openCheckThrow();
         QCOMPARE(value(QStringLiteral("select count(*) from ZVIBERMESSAGE")), 2);
@@ -335,15 +335,15 @@ private slots:
 
         // A number with several lines already: every call of the batch goes
         // to its latest one.
-        const qint64 bobKey = db.insertPersonThrow(m_ctx, r.person(QStringLiteral("+492")));
+        const qint64 bobKey = db.insertPersonThrow(m_ctx, r.person(QString(), QStringLiteral("+492")));
         for (const char* date : {"100", "300", "200"})
             db.executeThrow(Sqlite3Sql("insert into ZRECENTSLINE (ZPHONENUMINDEX, ZDATE) values (?, ?)")
                                 .addInt64Param(bobKey)
                                 .addTextParam(QString::fromLatin1(date)));
         const qint64 latest = value(QStringLiteral("select Z_PK from ZRECENTSLINE where ZDATE=300"));
-        _ViberPerson* bob = r.person(QStringLiteral("+492"));
+        _ViberPerson* bob = r.person(QString(), QStringLiteral("+492"));
         for (qint64 token : {20, 21, 22})
-            db.saveCallThrow(m_ctx, r.call(bob, token, CALL_INCOMING, kT0));
+            db.saveCallThrow(m_ctx, historyCall(r, bob, token, CALL_INCOMING, kT0));
         QCOMPARE(value(QStringLiteral("select count(*) from ZRECENT where ZRECENTSLINE=%1").arg(latest)), 3);
         QCOMPARE(value(QStringLiteral("select count(*) from ZRECENTSLINE")), 4);
     }
