@@ -56,6 +56,8 @@ public:
             QVariantMap map;
             plist_dict_iter it = nullptr;
             plist_dict_new_iter(node, &it);
+            // Freed also when a value below raises.
+            std::unique_ptr<void, decltype(&std::free)> itGuard(it, &std::free);
             for (;;) {
                 char* key = nullptr;
                 plist_t child = nullptr;
@@ -65,7 +67,6 @@ public:
                 std::unique_ptr<char, decltype(&std::free)> keyGuard(key, &std::free);
                 map.insert(QString::fromUtf8(key), value(child, depth + 1));
             }
-            std::free(it);
             return map;
         }
         case PLIST_ARRAY: {

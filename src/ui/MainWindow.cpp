@@ -282,8 +282,16 @@ void MainWindow::iniShowDSNode(const _ItemNode* node)
     if (index.row() < 0)
         return;
     treeViewDS->expand(index);
-    QMetaObject::invokeMethod(treeViewDS, "setCurrentIndex", Qt::QueuedConnection,
-                              Q_ARG(QModelIndex, QPersistentModelIndex(index)));
+    // Selected once the view has settled; a persistent index, because the
+    // node (a device that left) may be gone by then.
+    const QPersistentModelIndex target(index);
+    QMetaObject::invokeMethod(
+        treeViewDS,
+        [view = treeViewDS, target] {
+            if (target.isValid())
+                view->setCurrentIndex(target);
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemSelection&)

@@ -219,7 +219,9 @@ private slots:
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         QVERIFY(deleteMessages(nullptr, g_testDataFolders(), QStringLiteral("DelChat"), group->msgs, DeleteWhat::Chat));
         QVERIFY(g_boxTexts().contains(ids("IDS_CONFIRM_DEL_THIS_CHAT")));
-        for (const _ViberChat* c : loadLocalDbThrow(g_testDataFolders(), QStringLiteral("DelChat")).chats())
+        // Held in a variable: the records live as long as their data set.
+        const ViberData reloaded = loadLocalDbThrow(g_testDataFolders(), QStringLiteral("DelChat"));
+        for (const _ViberChat* c : reloaded.chats())
             QVERIFY(c->groupId != groupId);
     }
 
