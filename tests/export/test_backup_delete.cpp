@@ -187,7 +187,8 @@ private slots:
         QCOMPARE(backup(msgs, dir).errors, QStringList());
 
         int voices = 0;
-        for (const _ViberMsg* m : load(dir, kStore, true).messages()) {
+        const ViberData copy = load(dir, kStore, true); // the records live as long as their set
+        for (const _ViberMsg* m : copy.messages()) {
             if (m->type != MSG_TYPE_AUDIO || !m->atta)
                 continue;
             ++voices;
