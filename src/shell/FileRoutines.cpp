@@ -11,6 +11,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 QString g_md5(const QString& s)
 {
@@ -118,38 +122,92 @@ void g_copySqliteFilesThrow(const QString& path, const QString& target)
     }
 }
 
+namespace {
+// Lets the kernel move the bytes: no trip through user space, and a shared
+// extent where the file system can. Returns whether it reached the end of
+// the source; it stops at the first refusal (another file system, no
+// support, an error), and the caller copies whatever is left.
+bool kernelCopy(int in, int out)
+{
+#ifdef Q_OS_LINUX
+    if (g_writeFault.load() > 0)
+        return false; // an injected fault belongs to the write loop
+    // A size of zero is also what pseudo-files report: the read loop finds
+    // out what they hold.
+    struct stat st;
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        return false;
+    off_t done = 0;
+    while (done < st.st_size) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(st.st_size - done), 0);
+        if (n > 0)
+            done += n;
+        else if (n == 0 || errno != EINTR)
+            return false; // shrunk meanwhile, or refused: the loop finds out which
+    }
+    return true;
+#else
+    Q_UNUSED(in);
+    Q_UNUSED(out);
+    return false;
+#endif
+}
+
+constexpr size_t kCopyBufferSize = size_t(1) << 20;
+
+// One buffer per thread for the plain copy, not one per file.
+char* copyBuffer()
+{
+    thread_local std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);
+    return buffer.get();
+}
+} // namespace
+
 CopyFailure g_copyFile(const QString& src, const QString& dst, QString& error)
 {
     QFile in(src);
-    if (!in.open(QIODevice::ReadOnly)) {
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         error = QStringLiteral("%1: %2").arg(src, in.errorString());
         return CopyFailure::Source;
     }
     QFile out(dst);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         error = QStringLiteral("%1: %2").arg(dst, out.errorString());
         return CopyFailure::Target;
     }
-    auto failed = [&](CopyFailure why) {
+    auto failed = [&](const QString& name, int code, CopyFailure why) {
+        error = QStringLiteral("%1: %2").arg(name, qt_error_string(code));
         out.close();
         QFile::remove(dst);
         return why;
     };
-    QByteArray buffer(qsizetype(1) << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = in.read(buffer.data(), buffer.size());
-        if (n < 0) {
-            error = QStringLiteral("%1: %2").arg(src, in.errorString());
-            return failed(CopyFailure::Source);
+    const int inFd = in.handle();
+    const int outFd = out.handle();
+    // Both descriptors have moved on by what the kernel copied; the rest
+    // goes through the buffer, which also tells a source that cannot be read
+    // from a target that cannot be written.
+    if (!kernelCopy(inFd, outFd)) {
+        char* const buffer = copyBuffer();
+        for (;;) {
+            const ssize_t n = ::read(inFd, buffer, kCopyBufferSize);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return failed(src, errno, CopyFailure::Source);
+            }
+            if (n == 0)
+                break;
+            if (injectedFault())
+                return failed(dst, ENOSPC, CopyFailure::Target);
+            for (ssize_t done = 0; done < n;) {
+                const ssize_t w = ::write(outFd, buffer + done, size_t(n - done));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0)
+                    return failed(dst, w < 0 ? errno : ENOSPC, CopyFailure::Target);
+                done += w;
+            }
         }
-        if (n == 0)
-            break;
-        if (!g_writeAll(out, QByteArrayView(buffer.constData(), qsizetype(n)), error))
-            return failed(CopyFailure::Target);
-    }
-    if (!out.flush()) {
-        error = QStringLiteral("%1: %2").arg(dst, out.errorString());
-        return failed(CopyFailure::Target);
     }
     out.close();
     return CopyFailure::None;

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 
 #include <cerrno>
 #include <dirent.h>
@@ -13,57 +12,84 @@
 namespace {
 using Allowed = std::function<bool(const QString& canonical)>;
 
+// What a folder's listing says of one path in it.
+enum class Listed {
+    Absent,    // no file and no link
+    PlainFile, // a regular file, not a link: its folder's real path leads to it
+    Ask        // a link, another kind of entry, or no listing: ask the file system
+};
+
 // The names in each folder the paths name, read once: most attachment files
-// of a large store are absent, and asking the file system twice about every
-// one of them cost a tenth of the whole load. A name missing from its
-// folder's listing is no file and no link. Names are compared as the bytes
-// the file system gets. A folder that cannot be listed for another reason
-// than its absence has its paths asked about one by one.
+// of a large store are absent, and asking the file system about every one
+// of them cost a tenth of the whole load; for the files that are there,
+// resolving each whole path again cost as much as copying them. Names are
+// compared as the bytes the file system gets. A folder that cannot be listed
+// for another reason than its absence has its paths asked about one by one.
 class FolderListings
 {
 public:
-    // Whether something (a link included, broken or not) may be at path.
-    bool mayExist(const QString& path)
+    // canonical is set for a PlainFile.
+    Listed lookUp(const QString& path, QString& canonical)
     {
 #ifdef Q_OS_MACOS
         // Names there may match in another case; let the file system decide.
         Q_UNUSED(path);
-        return true;
+        Q_UNUSED(canonical);
+        return Listed::Ask;
 #else
         const QByteArray bytes = QFile::encodeName(path);
         const qsizetype slash = bytes.lastIndexOf('/');
         const QByteArray name = bytes.mid(slash + 1);
         if (slash < 0 || name.isEmpty() || name == "." || name == "..")
-            return true;
-        const std::optional<QSet<QByteArray>>& names = folder(slash == 0 ? QByteArray("/") : bytes.left(slash));
-        return !names || names->contains(name);
+            return Listed::Ask;
+        Folder& f = folder(slash == 0 ? QByteArray("/") : bytes.left(slash));
+        if (!f.names)
+            return Listed::Ask;
+        const auto it = f.names->constFind(name);
+        if (it == f.names->cend())
+            return Listed::Absent;
+        if (*it != DT_REG || f.canonical.isEmpty())
+            return Listed::Ask;
+        canonical = f.canonical + u'/' + QFile::decodeName(name);
+        return Listed::PlainFile;
 #endif
     }
 
 private:
-    const std::optional<QSet<QByteArray>>& folder(const QByteArray& dir)
+    struct Folder
+    {
+        std::optional<QHash<QByteArray, unsigned char>> names; // name -> d_type
+        QString canonical;
+    };
+
+    Folder& folder(const QByteArray& dir)
     {
         auto it = m_folders.find(dir);
-        if (it == m_folders.end())
-            it = m_folders.insert(dir, list(dir));
+        if (it == m_folders.end()) {
+            Folder f;
+            f.names = list(dir);
+            if (f.names && !f.names->isEmpty())
+                f.canonical = QFileInfo(QFile::decodeName(dir)).canonicalFilePath();
+            it = m_folders.insert(dir, std::move(f));
+        }
         return *it;
     }
 
-    static std::optional<QSet<QByteArray>> list(const QByteArray& dir)
+    static std::optional<QHash<QByteArray, unsigned char>> list(const QByteArray& dir)
     {
         DIR* d = opendir(dir.constData());
         if (!d) {
             if (errno == ENOENT || errno == ENOTDIR)
-                return QSet<QByteArray>(); // nothing can be below it
+                return QHash<QByteArray, unsigned char>(); // nothing can be below it
             return std::nullopt;
         }
-        QSet<QByteArray> names;
+        QHash<QByteArray, unsigned char> names;
         for (;;) {
             errno = 0; // readdir tells the end from an error only by errno
             const dirent* e = readdir(d);
             if (!e)
                 break;
-            names.insert(QByteArray(e->d_name));
+            names.insert(QByteArray(e->d_name), e->d_type);
         }
         const bool complete = errno == 0;
         closedir(d);
@@ -72,7 +98,7 @@ private:
         return names;
     }
 
-    QHash<QByteArray, std::optional<QSet<QByteArray>>> m_folders;
+    QHash<QByteArray, Folder> m_folders;
 };
 
 bool isBelow(const QString& canonical, const QString& root)
@@ -83,14 +109,26 @@ bool isBelow(const QString& canonical, const QString& root)
 
 void check(QString& path, const Allowed& allowed, const char* why, FolderListings& listings)
 {
-    if (path.isEmpty() || !listings.mayExist(path))
+    if (path.isEmpty())
         return;
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    QString canonical;
+    switch (listings.lookUp(path, canonical)) {
+    case Listed::Absent:
         return;
-    const QString canonical = info.canonicalFilePath();
-    if (!canonical.isEmpty() && QFileInfo(canonical).isFile() && allowed(canonical))
-        return;
+    case Listed::PlainFile:
+        if (allowed(canonical))
+            return;
+        break;
+    case Listed::Ask: {
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            return;
+        canonical = info.canonicalFilePath();
+        if (!canonical.isEmpty() && QFileInfo(canonical).isFile() && allowed(canonical))
+            return;
+        break;
+    }
+    }
     qWarning("Skipped %s: %s", qUtf8Printable(path), why);
     path.clear();
 }

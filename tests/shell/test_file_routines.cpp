@@ -1,6 +1,7 @@
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
+#include "support/FileBytes.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -70,6 +71,40 @@ private slots:
                  dir.filePath(QStringLiteral(".hidden(1)")));
         QCOMPARE(g_getValidFilePath(dir.filePath(QStringLiteral("trailing."))),
                  dir.filePath(QStringLiteral("trailing.(1)")));
+    }
+
+    // The kernel copies regular files; what it will not copy, and files whose
+    // size says nothing of their content, go through the read loop. Either way
+    // the copy is whole, and an existing target is never touched.
+    void copyFileCopiesEveryKindWhole()
+    {
+        QTemporaryDir dir;
+        QByteArray big(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = char(i * 7 + i / 4096);
+        const QString src = dir.filePath(QStringLiteral("big.mp4"));
+        QVERIFY(g_writeFile(src, big));
+        QString error;
+        QCOMPARE(g_copyFile(src, dir.filePath(QStringLiteral("copy.mp4")), error), CopyFailure::None);
+        QCOMPARE(g_readFile(dir.filePath(QStringLiteral("copy.mp4"))), big);
+
+        QVERIFY(g_writeFile(dir.filePath(QStringLiteral("empty")), QByteArray()));
+        QCOMPARE(g_copyFile(dir.filePath(QStringLiteral("empty")), dir.filePath(QStringLiteral("empty2")), error),
+                 CopyFailure::None);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("empty2"))).isFile());
+
+        // A pseudo-file reports a size of zero and still has content.
+        if (QFileInfo(QStringLiteral("/proc/self/status")).isFile()) {
+            QCOMPARE(g_copyFile(QStringLiteral("/proc/self/status"), dir.filePath(QStringLiteral("status")), error),
+                     CopyFailure::None);
+            QVERIFY(g_readFile(dir.filePath(QStringLiteral("status"))).contains("Name:"));
+        }
+
+        QCOMPARE(g_copyFile(src, dir.filePath(QStringLiteral("empty2")), error), CopyFailure::Target);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("empty2"))).size() == 0);
+        QCOMPARE(g_copyFile(dir.filePath(QStringLiteral("absent")), dir.filePath(QStringLiteral("x")), error),
+                 CopyFailure::Source);
+        QVERIFY(error.contains(QLatin1String("absent")));
     }
 
     void delDirCascadeRemovesEverythingAndNeverFollowsLinks()

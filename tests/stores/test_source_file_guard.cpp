@@ -28,6 +28,8 @@ private slots:
         QVERIFY(QFile::link(outside.filePath(QStringLiteral("missing")), dir + QStringLiteral("broken.jpg")));
         QVERIFY(QFile::link(dir + QStringLiteral("own.jpg"), dir + QStringLiteral("inner.jpg")));
         QVERIFY(QFile::link(outside.path(), r.absoluteFilePath(QStringLiteral("Documents/Linked"))));
+        QVERIFY(QFile::link(r.absoluteFilePath(QStringLiteral("Documents/Attachments")),
+                            r.absoluteFilePath(QStringLiteral("Documents/Inner"))));
 
         ViberData data;
         __ViberData* d = data.p();
@@ -44,6 +46,9 @@ private slots:
         _ViberAtta* throughFolder =
             atta(3, r.absoluteFilePath(QStringLiteral("Documents/Linked/secret")), dir + QStringLiteral("absent.jpg"));
         _ViberAtta* noFolder = atta(4, r.absoluteFilePath(QStringLiteral("Documents/Nothing/x.jpg")));
+        const QString viaInnerLink = r.absoluteFilePath(QStringLiteral("Documents/Inner/own.jpg"));
+        const QString viaParent = dir + QStringLiteral("../Attachments/own.jpg");
+        _ViberAtta* inner = atta(5, viaInnerLink, viaParent);
         for (int i = 0; i < 300; ++i)
             atta(100 + i, dir + QStringLiteral("absent%1.jpg").arg(i));
         auto* person = new _ViberPerson;
@@ -60,6 +65,8 @@ private slots:
         QCOMPARE(throughFolder->filePath, QString()); // a folder link out of the root
         QCOMPARE(throughFolder->thumbPath, dir + QStringLiteral("absent.jpg"));
         QCOMPARE(noFolder->filePath, r.absoluteFilePath(QStringLiteral("Documents/Nothing/x.jpg")));
+        QCOMPARE(inner->filePath, viaInnerLink); // a folder link that stays inside
+        QCOMPARE(inner->thumbPath, viaParent);
         QCOMPARE(person->picturePath, QString());
         for (int i = 0; i < 300; ++i)
             QCOMPARE(d->attas.value(100 + i)->filePath, dir + QStringLiteral("absent%1.jpg").arg(i));
