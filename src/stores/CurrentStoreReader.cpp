@@ -1,5 +1,6 @@
 #include "stores/CurrentStoreReader.h"
 
+#include "model/TextBlocks.h"
 #include "plist/CFType.h"
 #include "stores/CurrentStoreLayout.h"
 #include "stores/IOSViberDb.h"
@@ -303,6 +304,7 @@ void CurrentStoreReader::messagesThrow(__ViberData* d)
     StoreBag bag(c, {{"Z_OPT", StoreBag::Int},
                      {"ZEMOTICONSRANGES", StoreBag::BytesUnlessEmpty},
                      {"ZRANGES", StoreBag::BytesUnlessEmpty}});
+    TextBlocks texts;
     while (c.moveNext()) {
         const qint64 id = c.getInt64(pkCol);
         const qint64 chatKey = c.getInt64(chatCol);
@@ -351,7 +353,7 @@ void CurrentStoreReader::messagesThrow(__ViberData* d)
         m->date = c.getDouble(dateCol);
         m->stateDate = c.getDouble(stateDateCol);
         m->state = state;
-        m->text = c.getText(textCol);
+        m->text = texts.fromUtf8(c.getUtf8(textCol));
 
         auto loc = m_locations.constFind(c.getInt64(locCol));
         if (loc == m_locations.cend())

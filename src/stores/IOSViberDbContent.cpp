@@ -1,6 +1,7 @@
 // Messages, attachments and calls of IOSViberDb.
 #include "stores/IOSViberDb.h"
 
+#include "model/TextBlocks.h"
 #include "stores/StoreBag.h"
 #include "stores/StorePaths.h"
 
@@ -80,6 +81,7 @@ void IOSViberDb::loadMessagesThrow(__ViberData* d)
     StoreBag bag(c, {{"Z_OPT", StoreBag::Int},
                      {"ZEMOTICONSRANGES", StoreBag::BytesUnlessEmpty},
                      {"ZRANGES", StoreBag::BytesUnlessEmpty}});
+    TextBlocks texts;
     while (c.moveNext()) {
         const qint64 id = c.getInt64(pkCol);
         // One hash look-up per row: the slot is made here and dropped again
@@ -133,7 +135,7 @@ void IOSViberDb::loadMessagesThrow(__ViberData* d)
         } else {
             m->type = customLocation ? MSG_TYPE_LOCATION : MSG_TYPE_TEXT;
         }
-        m->text = c.getText(textCol);
+        m->text = texts.fromUtf8(c.getUtf8(textCol));
         m->latitude = c.getDouble(latCol);
         m->longitude = c.getDouble(lonCol);
         m->address = c.getText(addrCol);
