@@ -269,3 +269,47 @@ QHash<QString, QVariant> TinyKVSerializer::unser(const QByteArray& data)
         return QHash<QString, QVariant>();
     return values;
 }
+
+TinyKVWriter::TinyKVWriter()
+{
+    m_out.reserve(64);
+    m_out.append(kMagic, kMagicLen);
+}
+
+void TinyKVWriter::addCounted(QByteArrayView bytes)
+{
+    uchar n[4];
+    qToLittleEndian<qint32>(qint32(bytes.size()), n);
+    m_out.append(reinterpret_cast<const char*>(n), 4);
+    m_out.append(bytes);
+}
+
+void TinyKVWriter::addInt(QByteArrayView key, qint32 v)
+{
+    addCounted(key);
+    uchar b[5] = {TAG_INT};
+    qToLittleEndian<qint32>(v, b + 1);
+    m_out.append(reinterpret_cast<const char*>(b), 5);
+}
+
+void TinyKVWriter::addInt64(QByteArrayView key, qint64 v)
+{
+    addCounted(key);
+    uchar b[9] = {TAG_LONG};
+    qToLittleEndian<qint64>(v, b + 1);
+    m_out.append(reinterpret_cast<const char*>(b), 9);
+}
+
+void TinyKVWriter::addString(QByteArrayView key, QByteArrayView utf8)
+{
+    addCounted(key);
+    m_out.append(char(TAG_STRING));
+    addCounted(utf8);
+}
+
+void TinyKVWriter::addBinary(QByteArrayView key, QByteArrayView bytes)
+{
+    addCounted(key);
+    m_out.append(char(TAG_BINARY));
+    addCounted(bytes);
+}

@@ -33,3 +33,23 @@ public:
     static bool writeString(QIODevice& dev, const QString& v);
     static bool writeValue(QIODevice& dev, const QVariant& v);
 };
+
+// Writes a bag straight into bytes, entry by entry in the caller's order, in
+// the format above: for loaders, which would otherwise build a hash of
+// variants for every row. Keys are UTF-8.
+class TinyKVWriter
+{
+public:
+    TinyKVWriter();
+
+    void addInt(QByteArrayView key, qint32 v);
+    void addInt64(QByteArrayView key, qint64 v);
+    void addString(QByteArrayView key, QByteArrayView utf8);
+    void addBinary(QByteArrayView key, QByteArrayView bytes);
+    QByteArray take() { return std::move(m_out); }
+
+private:
+    void addCounted(QByteArrayView bytes);
+
+    QByteArray m_out;
+};

@@ -11,7 +11,7 @@ StoreBag::StoreBag(const Sqlite3Cursor& query, std::initializer_list<Col> cols)
         const QString name = QString::fromLatin1(c.name);
         const int index = query.colIndex(name);
         if (index >= 0)
-            m_cols << Found{name, index, c.kind};
+            m_cols << Found{name, name.toUtf8(), index, c.kind};
     }
 }
 
@@ -45,29 +45,36 @@ QByteArray StoreBag::bag(const Sqlite3Cursor& row)
             m_singleInt.insert(v, bag);
         return bag;
     }
-    QHash<QString, QVariant> values;
+    TinyKVWriter out;
     for (const Found& c : std::as_const(m_cols)) {
         switch (c.kind) {
         case Int:
-            values.insert(c.name, row.getInt(c.index));
+            out.addInt(c.key, row.getInt(c.index));
             break;
         case Int64:
-            values.insert(c.name, row.getInt64(c.index));
+            out.addInt64(c.key, row.getInt64(c.index));
             break;
         case IntUnlessNull:
             if (!row.isNull(c.index))
-                values.insert(c.name, row.getInt(c.index));
+                out.addInt(c.key, row.getInt(c.index));
             break;
-        case Text:
-            values.insert(c.name, row.getText(c.index));
+        case Text: {
+            // The bytes as QString would give them back: a byte order mark
+            // at the start goes, malformed bytes become replacement marks.
+            const QByteArrayView utf8 = row.getUtf8(c.index);
+            if (utf8.isValidUtf8() && !utf8.startsWith("\xEF\xBB\xBF"))
+                out.addString(c.key, utf8);
+            else
+                out.addString(c.key, row.getText(c.index).toUtf8());
             break;
+        }
         case BytesUnlessEmpty: {
             const QByteArray b = row.getBlob(c.index);
             if (!b.isEmpty())
-                values.insert(c.name, b);
+                out.addBinary(c.key, b);
             break;
         }
         }
     }
-    return TinyKVSerializer::ser(values);
+    return out.take();
 }

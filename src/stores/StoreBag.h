@@ -39,6 +39,7 @@ private:
     struct Found
     {
         QString name;
+        QByteArray key; // name in UTF-8
         int index;
         Kind kind;
     };

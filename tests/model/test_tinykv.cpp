@@ -5,6 +5,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <functional>
+
 namespace {
 QByteArray le32(qint32 v)
 {
@@ -53,6 +55,29 @@ private slots:
         QCOMPARE(TinyKVSerializer::ser({}), QByteArray("tinykv"));
         QVERIFY(TinyKVSerializer::unser(QByteArray("tinykv")).isEmpty());
         QVERIFY(TinyKVSerializer::unser(QByteArray()).isEmpty());
+    }
+
+    // The loaders' writer must give the bytes the serializer gives.
+    void writerMatchesTheSerializer()
+    {
+        const QList<QPair<QVariant, std::function<void(TinyKVWriter&)>>> cases = {
+            {QVariant(-5), [](TinyKVWriter& w) { w.addInt("k", -5); }},
+            {QVariant(qlonglong(1) << 40), [](TinyKVWriter& w) { w.addInt64("k", qint64(1) << 40); }},
+            {QVariant(QString::fromUtf8("Grüße")), [](TinyKVWriter& w) { w.addString("k", "Grüße"); }},
+            {QVariant(QString()), [](TinyKVWriter& w) { w.addString("k", QByteArrayView()); }},
+            {QVariant(QByteArray("\0\xff", 2)), [](TinyKVWriter& w) { w.addBinary("k", QByteArrayView("\0\xff", 2)); }},
+        };
+        for (const auto& [value, write] : cases) {
+            TinyKVWriter w;
+            write(w);
+            QCOMPARE(w.take(), TinyKVSerializer::ser({{QStringLiteral("k"), value}}));
+        }
+        TinyKVWriter two;
+        two.addInt("a", 1);
+        two.addString("b", "x");
+        QCOMPARE(TinyKVSerializer::unser(two.take()),
+                 (QHash<QString, QVariant>{{QStringLiteral("a"), 1}, {QStringLiteral("b"), QStringLiteral("x")}}));
+        QCOMPARE(TinyKVWriter().take(), QByteArray("tinykv"));
     }
 
     void everyTagRoundTrips()
