@@ -423,6 +423,7 @@ void CurrentStoreReader::attachmentsThrow(__ViberData* d)
                      {"ZRANGE", StoreBag::Int64},
                      {"ZSTATE", StoreBag::Text},
                      {"ZURL", StoreBag::Text}});
+    TextBlocks texts;
     while (c.moveNext()) {
         const qint64 id = c.getInt64(pkCol);
         auto wanted = messagesOf.find(id);
@@ -448,6 +449,8 @@ void CurrentStoreReader::attachmentsThrow(__ViberData* d)
         a->msg = m;
         m->atta = a;
         m_db.setAttachmentPaths(a, m, c.getUtf8(typeCol));
+        a->filePath = texts.keep(a->filePath);
+        a->thumbPath = texts.keep(a->thumbPath);
     }
 }
 

@@ -171,6 +171,7 @@ void IOSViberDb::loadAttachmentsThrow(__ViberData* d)
                      {"ZRANGE", StoreBag::Int64},
                      {"ZSTATE", StoreBag::Text},
                      {"ZURL", StoreBag::Text}});
+    TextBlocks texts;
     while (c.moveNext()) {
         _ViberMsg* m = d->msgs.value(c.getInt64(msgCol));
         if (!m)
@@ -184,14 +185,16 @@ void IOSViberDb::loadAttachmentsThrow(__ViberData* d)
             a->fileSize = c.getInt64(sizeCol);
             a->seq = c.getInt64(seqCol);
             a->duration = c.getDouble(durCol);
-            a->mediaId = c.getText(idCol);
-            a->bucket = c.getText(bucketCol);
-            a->name = c.getText(nameCol);
+            a->mediaId = texts.fromUtf8(c.getUtf8(idCol));
+            a->bucket = texts.fromUtf8(c.getUtf8(bucketCol));
+            a->name = texts.fromUtf8(c.getUtf8(nameCol));
             a->others = bag.bag(c);
         }
         a->msg = m;
         m->atta = a;
         setAttachmentPaths(a, m, c.getUtf8(typeCol));
+        a->filePath = texts.keep(a->filePath);
+        a->thumbPath = texts.keep(a->thumbPath);
     }
 }
 

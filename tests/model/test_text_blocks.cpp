@@ -41,6 +41,10 @@ private slots:
         QCOMPARE(text.utf16()[text.size()], u'\0');
         QVERIFY(blocks.fromUtf8(QByteArrayView()).isNull());
         QVERIFY(blocks.fromUtf8("").isNull());
+        const QString built = QStringLiteral("/some/folder/") + QString::fromUtf8(utf8);
+        QCOMPARE(blocks.keep(built), built);
+        QVERIFY(blocks.keep(QString()).isNull());
+        QVERIFY(!blocks.keep(QLatin1String("")).isNull());
     }
 
     // Enough texts for several blocks; every one is changed, copied or
@@ -52,7 +56,8 @@ private slots:
         QList<QString> expected;
         for (int i = 0; i < 60000; ++i) {
             const QByteArray utf8 = QByteArray("message ") + QByteArray::number(i) + QByteArray(50, 'a' + i % 26);
-            texts << blocks->fromUtf8(utf8);
+            // Decoded and copied texts share the blocks.
+            texts << (i % 3 ? blocks->fromUtf8(utf8) : blocks->keep(QString::fromUtf8(utf8)));
             expected << QString::fromUtf8(utf8);
         }
         blocks.reset(); // the texts outlive what made them
