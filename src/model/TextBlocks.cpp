@@ -35,7 +35,7 @@ char16_t* TextBlocks::room(qsizetype units)
     if (m_end - m_next >= units)
         return m_next;
     release();
-    const qsizetype size = m_blockUnits;
+    const qsizetype size = qMax(m_blockUnits, units);
     m_blockUnits = qMin(m_blockUnits * 2, kMaxBlockUnits);
     auto [block, data] = Data::allocate(size);
     if (!block)

@@ -29,16 +29,22 @@ private slots:
         QTest::newRow("beyond U+10FFFF") << QByteArray("\xF4\x90\x80\x80");
         QTest::newRow("zero inside") << QByteArray("a\0b", 3);
         QTest::newRow("long") << QByteArray(200 * 1024, 'x');
+        // As long as a text in a block may be: more than a first block holds.
+        QTest::newRow("longest in a block") << QByteArray(64 * 1024, 'y');
+        QTest::newRow("longest, multi-byte") << QByteArray(32 * 1024, 'z') + QByteArray("\xC3\xA9").repeated(16 * 1024);
     }
 
     void decodesAsFromUtf8()
     {
         QFETCH(QByteArray, utf8);
         TextBlocks blocks;
-        blocks.fromUtf8("before"); // not the first text of its block
+        const QString first = blocks.fromUtf8(utf8);
+        QCOMPARE(first, QString::fromUtf8(utf8));
+        blocks.fromUtf8("between"); // not the first text of its block
         const QString text = blocks.fromUtf8(utf8);
         QCOMPARE(text, QString::fromUtf8(utf8));
         QCOMPARE(text.utf16()[text.size()], u'\0');
+        QCOMPARE(first, text);
         QVERIFY(blocks.fromUtf8(QByteArrayView()).isNull());
         QVERIFY(blocks.fromUtf8("").isNull());
         const QString built = QStringLiteral("/some/folder/") + QString::fromUtf8(utf8);
