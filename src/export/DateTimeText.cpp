@@ -191,7 +191,10 @@ void LocaleDateTimeText::appendDirect(QString& out, const QDateTime& dt) const
 
 void LocaleDateTimeText::appendTo(QString& out, const QDateTime& dt) const
 {
-    if (m_direct && dt.isValid())
+    // Years before 1 or past 9999 (a crafted or broken date) have signs and
+    // widths that only QLocale writes right.
+    const int year = dt.date().year();
+    if (m_direct && dt.isValid() && year >= 1 && year <= 9999)
         appendDirect(out, dt);
     else
         out += viaLocale(dt);

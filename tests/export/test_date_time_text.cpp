@@ -56,6 +56,15 @@ private slots:
                 QCOMPARE(appended, QStringLiteral("x") + dt.toString(f));
             }
         }
+        // A store's dates may lie anywhere: years of more than four digits
+        // or before year 1 read as QLocale writes them.
+        for (const QDate day : {QDate(12345, 6, 7), QDate(-44, 3, 15), QDate(1, 1, 1)}) {
+            const QDateTime dt(day, QTime(8, 9, 10), QTimeZone::utc());
+            QCOMPARE(LocaleDateTimeText(QLocale::c(), QStringLiteral("yyyy-MM-dd hh:mm:ss")).text(dt),
+                     dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+            QCOMPARE(LocaleDateTimeText(QLocale::c(), QStringLiteral("dd MMM yy")).text(dt),
+                     QLocale::c().toString(dt, QStringLiteral("dd MMM yy")));
+        }
         const QDateTime afternoon(QDate(2020, 1, 6), QTime(15, 5, 0), QTimeZone::utc());
         QCOMPARE(LocaleDateTimeText(QLocale::c(), QStringLiteral("hh:mm ap")).text(afternoon), QStringLiteral("03:05 pm"));
     }
