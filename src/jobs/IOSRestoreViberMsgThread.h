@@ -9,11 +9,15 @@
 #include "stores/ViberContainers.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QThread>
 
 #include <memory>
 #include <optional>
+
+class IOSViberDb;
+class StoreMerger;
 
 // Merges messages (with their attachments and calls) into a copy of a
 // device's Viber store, all messages in date order, and brings the result
@@ -39,8 +43,8 @@ public:
         void* data;    // index into the existing rows, or the _ViberMsg / _ViberCall
     };
 
-    // target: the local copy of the device's containers (its store must be
-    // of the layout we write; today's layout is refused before any change).
+    // target: the local copy of the device's containers, with a store of
+    // either layout.
     IOSRestoreViberMsgThread(const IOSDevice& device, const ViberContainers& target, const QList<_ViberMsg*>& msgs,
                              JobProgress& progress, QObject* parent = nullptr);
     ~IOSRestoreViberMsgThread() override;
@@ -49,6 +53,9 @@ public:
     void setDirect(bool direct) { m_direct = direct; }
     int msgCount() const { return m_msgCount; }
     int callCount() const { return m_callCount; }
+    // What the merge added: records the store already held are not counted.
+    int addedMsgCount() const { return m_addedMsgCount; }
+    int addedCallCount() const { return m_addedCallCount; }
     // Backup route: the files to merge into the device's backup.
     const QList<IOSMergeWAFiles2iTunesBKThread::_Item>& items() const { return m_items; }
 
@@ -56,6 +63,15 @@ public:
 
 private:
     QString restoreThrow();
+    // The records to merge (those with a chat), counted.
+    QList<_ViberMsg*> countedRecords();
+    // Today's layout: new rows after the device's own, which stay as they are.
+    void mergeNewRecordsThrow(StoreMerger& merger, QList<QPair<qint64, const _ViberMsg*>>& newAttas);
+    // The old layout: the device's rows and the new ones written again in
+    // date order. Opens the transaction.
+    void mergeInDateOrderThrow(IOSViberDb& orig, IOSViberDb& dest, StoreMerger& merger,
+                               QList<QPair<qint64, const _ViberMsg*>>& newAttas);
+    void uploadAttachmentsThrow(const QList<QPair<qint64, const _ViberMsg*>>& newAttas);
     void uploadFileThrow(const QString& local, const QString& remote, bool overwrite, const QString& domain);
     void writeVoiceCounterThrow();
     void replaceDeviceStoreThrow(const QString& work);
@@ -67,6 +83,8 @@ private:
     bool m_direct = true;
     int m_msgCount = 0;
     int m_callCount = 0;
+    int m_addedMsgCount = 0;
+    int m_addedCallCount = 0;
     QList<IOSMergeWAFiles2iTunesBKThread::_Item> m_items;
     std::unique_ptr<IOSAfcFileUpload> m_uploader;
     std::unique_ptr<mobiledevice_afc> m_afc;

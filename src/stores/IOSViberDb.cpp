@@ -253,9 +253,10 @@ void IOSViberDb::chatsThrow(ViberData& data)
 void IOSViberDb::checkWritableThrow()
 {
     openCheckThrow();
+    // Today's layout has its own merger (CurrentStoreMerger); these inserts
+    // would name tables it does not have.
     if (m_currentLayout)
-        throw std::runtime_error("This Viber store was written by a newer Viber for iPhone. Ferrowick reads it but "
-                                 "cannot write messages into it; nothing was changed.");
+        throw std::logic_error("IOSViberDb: the old-layout merge was called on a store of today's layout.");
 }
 
 ViberData IOSViberDb::loadDataThrow()

@@ -68,9 +68,10 @@ public:
     // root is then the app's own container, where the attachment files are.
     // Known once the store is open.
     bool isCurrentLayout() const { return m_currentLayout; }
-    // Writers call this before they change anything: we read the current
-    // layout but do not write rows the app might not accept. Opens the store
-    // if needed; raises with a text for the user when it must not be written.
+    // The merge functions above write the old layout; they call this before
+    // they change anything. Opens the store if needed; raises
+    // std::logic_error on a store of today's layout (CurrentStoreMerger
+    // writes that one).
     void checkWritableThrow();
     // The indexes every look-up of a merge needs, made once per open store
     // when missing. Only indexes: no row of the store changes.

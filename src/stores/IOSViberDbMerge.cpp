@@ -2,6 +2,7 @@
 // there, inserting what is new, and the statistics the Viber app expects.
 #include "stores/IOSMergePlans.h"
 #include "stores/IOSViberDb.h"
+#include "stores/StorePaths.h"
 
 #include "model/EmojiText.h"
 #include "model/Sqlite3Row.h"
@@ -40,41 +41,6 @@ int optOf(const QHash<QString, QVariant>& bag)
     return opt > 0 ? opt : 2;
 }
 
-QString callTypeText(int type, bool video)
-{
-    // The video kinds are the words Viber itself writes; a reader that only
-    // looks for incoming, outgoing or missed still finds the direction.
-    const QString suffix = video ? QStringLiteral("_with_video") : QString();
-    switch (type) {
-    case CALL_MISSED:
-        return QStringLiteral("missed") + suffix;
-    case CALL_OUTGOING:
-        return QStringLiteral("outgoing_viber") + suffix;
-    case CALL_INCOMING:
-        return QStringLiteral("incoming") + suffix;
-    default:
-        return QString();
-    }
-}
-
-QString attaTypeText(int msgType)
-{
-    switch (msgType) {
-    case MSG_TYPE_IMAGE:
-        return QStringLiteral("picture");
-    case MSG_TYPE_LOCATION:
-        return QStringLiteral("customLocation");
-    case MSG_TYPE_AUDIO:
-        return QStringLiteral("audio");
-    case MSG_TYPE_STICKER:
-        return QStringLiteral("sticker");
-    case MSG_TYPE_VIDEO:
-        return QStringLiteral("video");
-    default:
-        return QString();
-    }
-}
-
 // Resets a look-up statement however its run ends, so no read stays open.
 struct Resetting
 {
@@ -82,13 +48,6 @@ struct Resetting
     ~Resetting() { st.reset(); }
 };
 
-// Whole seconds of a record time; times no store can hold count as 0.
-qint64 wholeSeconds(double t)
-{
-    if (!std::isfinite(t) || std::fabs(t) > 1e15)
-        return 0;
-    return qint64(std::trunc(t));
-}
 } // namespace
 
 IOSMergePlans& IOSViberDb::plansThrow(_InsertContext& ctx)
@@ -336,7 +295,7 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
         line = lastInsertId();
     }
     plans.lineKeys.insert(number, line);
-    const QString type = callTypeText(call->type, call->video);
+    const QString type = g_iosCallTypeText(call->type, call->video);
     if (call->token != 0) {
         Sqlite3Statement& q =
             statements().get(*this, MergeStatements::CallByToken,
@@ -348,7 +307,7 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
     } else {
         // Without a token only the same call of the same line is the same:
         // its time (within a minute) and its duration.
-        const qint64 s = wholeSeconds(call->date);
+        const qint64 s = g_wholeSeconds(call->date);
         Sqlite3Statement& q =
             statements().get(*this, MergeStatements::CallByTime,
                              QStringLiteral("select Z_PK from ZRECENT where ZCALLTOKEN=0 and ZCALLTYPE=? and "
@@ -375,7 +334,7 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
 qint64 IOSViberDb::findMsgThrow(const long long& token, double date, long long& attaKey)
 {
     ensureLookupIndexesThrow();
-    const qint64 s = wholeSeconds(date);
+    const qint64 s = g_wholeSeconds(date);
     qint64 key = 0;
     {
         Sqlite3Statement& q =
@@ -404,7 +363,7 @@ qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& a
     // too. A voice attachment is stored under its own key, so its length
     // stands in for its name.
     ensureLookupIndexesThrow();
-    const qint64 s = wholeSeconds(m.date);
+    const qint64 s = g_wholeSeconds(m.date);
     const bool voice = m.type == MSG_TYPE_AUDIO;
     const bool typed = schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZTYPE"));
     const bool timed = voice && schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZDURATION"));
@@ -434,7 +393,7 @@ qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& a
         q.bindText(7, m.atta ? m.atta->name : QString());
     int next = 8;
     if (typed)
-        q.bindText(next++, m.atta ? attaTypeText(m.type) : QString());
+        q.bindText(next++, m.atta ? g_iosAttachmentTypeText(m.type) : QString());
     q.bindDouble(next, m.date);
     if (!q.step())
         return 0;
@@ -583,7 +542,7 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
     default:
         break;
     }
-    const QString type = attaTypeText(m->type);
+    const QString type = g_iosAttachmentTypeText(m->type);
     if (!type.isEmpty())
         row.set(A_TYPE, type);
     row.insertThrow(*this);

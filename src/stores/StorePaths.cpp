@@ -135,3 +135,45 @@ void g_addCallMessage(__ViberData* d, _ViberCall* call, _ViberChat* chat)
     if (call->date > chat->date)
         chat->date = call->date;
 }
+
+QString g_iosCallTypeText(int type, bool video)
+{
+    // The video kinds are the words Viber itself writes; a reader that only
+    // looks for incoming, outgoing or missed still finds the direction.
+    const QString suffix = video ? QStringLiteral("_with_video") : QString();
+    switch (type) {
+    case CALL_MISSED:
+        return QStringLiteral("missed") + suffix;
+    case CALL_OUTGOING:
+        return QStringLiteral("outgoing_viber") + suffix;
+    case CALL_INCOMING:
+        return QStringLiteral("incoming") + suffix;
+    default:
+        return QString();
+    }
+}
+
+QString g_iosAttachmentTypeText(int msgType)
+{
+    switch (msgType) {
+    case MSG_TYPE_IMAGE:
+        return QStringLiteral("picture");
+    case MSG_TYPE_LOCATION:
+        return QStringLiteral("customLocation");
+    case MSG_TYPE_AUDIO:
+        return QStringLiteral("audio");
+    case MSG_TYPE_STICKER:
+        return QStringLiteral("sticker");
+    case MSG_TYPE_VIDEO:
+        return QStringLiteral("video");
+    default:
+        return QString();
+    }
+}
+
+qint64 g_wholeSeconds(double t)
+{
+    if (!std::isfinite(t) || std::fabs(t) > 1e15)
+        return 0;
+    return qint64(std::trunc(t));
+}

@@ -22,6 +22,16 @@ bool g_utf8ContainsNoCase(QByteArrayView utf8, const char* word);
 // CALL_MISSED), or 0 for a word of no known kind.
 int g_callTypeOfText(QByteArrayView utf8);
 
+// The word a store of the iPhone app keeps for a call's kind ("missed",
+// "outgoing_viber", "incoming", with "_with_video" for video calls), and for
+// the attachment kind of a message type ("picture", "audio", ...; empty for
+// types without an attachment kind).
+QString g_iosCallTypeText(int callType, bool video);
+QString g_iosAttachmentTypeText(int msgType);
+
+// Whole seconds of a record time; times no store can hold count as 0.
+qint64 g_wholeSeconds(double t);
+
 struct __ViberData;
 struct _ViberCall;
 struct _ViberChat;
