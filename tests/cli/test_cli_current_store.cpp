@@ -1,10 +1,14 @@
 #include "fixtures/BackupFixture.h"
 #include "fixtures/CurrentStoreFixture.h"
+#include "fixtures/DesktopFixture.h"
+#include "fixtures/StoreFixture.h"
 #include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +23,11 @@ QStringList withoutKeys(const QString& listing)
         lines << line.section(u'\t', 2);
     lines.sort();
     return lines;
+}
+
+int countOf(const QString& infoJson, const char* key)
+{
+    return QJsonDocument::fromJson(infoJson.toUtf8()).object().value(QLatin1String(key)).toInt(-1);
 }
 
 const QString kInfo = QStringLiteral(
@@ -216,6 +225,99 @@ private slots:
         QVERIFY(QFileInfo(db + QStringLiteral("ContactIcons/4922222.jpg")).isFile());
         const CliResult reloaded = run({QStringLiteral("messages"), QStringLiteral("--localdb"), into});
         QCOMPARE(withoutKeys(reloaded.out), withoutKeys(fromBackup.out));
+    }
+
+    void toITunesMergesIntoTodaysStore_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<bool>("encrypted");
+        QTest::newRow("Manifest.mbdb") << int(BackupFixture::Mbdb) << false;
+        QTest::newRow("Manifest.db") << int(BackupFixture::ManifestDb) << false;
+        QTest::newRow("Manifest.db, encrypted") << int(BackupFixture::ManifestDb) << true;
+    }
+
+    void toITunesMergesIntoTodaysStore()
+    {
+        QFETCH(int, generation);
+        QFETCH(bool, encrypted);
+        const QString name = QStringLiteral("into-%1-%2").arg(generation).arg(encrypted);
+        // A phone of today with the whole schema of a real store.
+        const QString phoneDir = m_tmp.filePath(name + QStringLiteral("-phone"));
+        CurrentStoreOptions o;
+        o.fullSchema = true;
+        const CurrentStoreSample phone = CurrentStoreFixture(phoneDir, o).fillSample();
+        BackupFixture b;
+        b.generation = BackupFixture::Generation(generation);
+        b.encrypted = encrypted;
+        b.password = "into secret";
+        b.addContainer(phone.groupDir, CurrentStoreFixture::groupFolderName());
+        b.addContainer(phone.appDir, CurrentStoreFixture::appFolderName());
+        const QString backup = b.write(m_tmp.filePath(QStringLiteral("backups")), name);
+        QStringList target{QStringLiteral("--backup"), backup};
+        QStringList itunes{QStringLiteral("--itunes"), backup};
+        if (encrypted) {
+            const QString pwFile = m_tmp.filePath(name + QStringLiteral(".pw"));
+            QFile pw(pwFile);
+            QVERIFY(pw.open(QIODevice::WriteOnly) && pw.write(b.password) == b.password.size());
+            pw.close();
+            itunes << QStringLiteral("--password-file") << pwFile;
+        }
+        auto listing = [&](const QStringList& src) {
+            const CliResult r = run(QStringList{QStringLiteral("messages")} + src);
+            return withoutKeys(r.out);
+        };
+        auto info = [&](const QStringList& src) { return run(QStringList{QStringLiteral("info"), QStringLiteral("--json")} + src).out; };
+        const QStringList phoneLines = listing(itunes);
+        const QString phoneInfo = info(itunes);
+
+        // Viber Desktop's history goes in beside the phone's; a second run
+        // adds nothing.
+        const QString desktop = m_tmp.filePath(name + QStringLiteral("-viber.db"));
+        {
+            DesktopFixture f(desktop);
+            g_fillDesktopSample(f);
+            f.finish();
+        }
+        const QStringList desktopSource{QStringLiteral("--desktop"), desktop};
+        const QStringList desktopLines = listing(desktopSource);
+        QVERIFY(!desktopLines.isEmpty());
+        // A backup written to takes its password from the environment.
+        QProcessEnvironment env = g_cliEnvironment(m_tmp.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("FERROWICK_BACKUP_PASSWORD"), QString::fromUtf8(b.password));
+        auto into = [&](const QStringList& src) {
+            return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), QStringList{QStringLiteral("to-itunes")} + target + src, env);
+        };
+        for (int round = 0; round < 2; ++round) {
+            const CliResult r = into(desktopSource);
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+        }
+        const QString merged = info(itunes);
+        QCOMPARE(countOf(merged, "messages"), countOf(phoneInfo, "messages") + countOf(info(desktopSource), "messages"));
+        const QStringList mergedLines = listing(itunes);
+        for (const QStringList* part : {&phoneLines, &desktopLines}) {
+            for (const QString& line : *part)
+                QVERIFY2(mergedLines.contains(line), qPrintable(line));
+        }
+
+        // An old-layout container and a local database made from it: the
+        // second brings the same messages again, so nothing more.
+        const QString old = m_tmp.filePath(name + QStringLiteral("-old"));
+        {
+            ContainerFixture c(old);
+            g_fillSampleStore(c);
+        }
+        const QStringList oldSource{QStringLiteral("--container"), old};
+        QCOMPARE(into(oldSource).code, 0);
+        const int withOld = countOf(info(itunes), "messages");
+        QCOMPARE(withOld, countOf(merged, "messages") + countOf(info(oldSource), "messages"));
+        const QString localDb = name + QStringLiteral("-db");
+        QCOMPARE(run(QStringList{QStringLiteral("backup"), QStringLiteral("--into"), localDb} + oldSource).code, 0);
+        QCOMPARE(into({QStringLiteral("--localdb"), localDb}).code, 0);
+        QCOMPARE(countOf(info(itunes), "messages"), withOld);
+        // The backup's own history into itself: all there already.
+        const CliResult self = into(itunes);
+        QVERIFY2(self.code == 0, qPrintable(self.err));
+        QCOMPARE(countOf(info(itunes), "messages"), withOld);
     }
 };
 

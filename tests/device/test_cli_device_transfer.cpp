@@ -71,13 +71,31 @@ private slots:
             m_sim->addDevice(u"current"_qs, u"Current"_qs, u"udid-current"_qs);
             const QString tmp = QDir::current().absoluteFilePath(u"current-containers"_qs);
             QDir(tmp).removeRecursively();
-            CurrentStoreFixture f(tmp);
+            CurrentStoreOptions o;
+            o.fullSchema = true;
+            CurrentStoreFixture f(tmp, o);
             f.fillSample();
             const QString containers = m_sim->root() + u"/current/Containers"_qs;
             QDir().mkpath(containers);
             QVERIFY(QDir().rename(tmp + u'/' + CurrentStoreFixture::groupFolderName(),
                                   containers + u"/group.viber.share.container"_qs));
             QVERIFY(QDir().rename(tmp + u'/' + CurrentStoreFixture::appFolderName(), containers + u"/com.viber"_qs));
+        }
+        {
+            // A phone that lets house arrest in and keeps a store of today's
+            // layout in its app container.
+            m_sim->addDevice(u"current-direct"_qs, u"Current direct"_qs, u"udid-current-direct"_qs,
+                             {{u"HouseArrest"_qs, CFType::createCFBoolean(true)}});
+            const QString tmp = QDir::current().absoluteFilePath(u"current-direct-containers"_qs);
+            QDir(tmp).removeRecursively();
+            CurrentStoreOptions o;
+            o.fullSchema = true;
+            CurrentStoreFixture(tmp, o).fillSample();
+            const QString app = m_sim->containerDir(u"current-direct"_qs, u"com.viber"_qs);
+            QDir(app).removeRecursively();
+            QVERIFY(QDir().rename(tmp + u'/' + CurrentStoreFixture::appFolderName(), app));
+            QVERIFY(QFile::rename(tmp + u'/' + CurrentStoreFixture::groupFolderName() + u"/com.viber/database/Contacts.data"_qs,
+                                  app + u"/Documents/Contacts.data"_qs));
         }
         const CliResult r = cli({u"info"_qs, u"--container"_qs, m_source});
         QCOMPARE(r.code, 0);
@@ -136,15 +154,29 @@ private slots:
         QCOMPARE(count(r.out, u"messages"_qs), count(m_sourceInfo, u"messages"_qs));
     }
 
-    void toDeviceRefusesCurrentLayoutBeforeAnyChange()
+    void toDeviceWritesIntoTodaysStoreByEitherRoute()
     {
-        const QString store = m_sim->root() + u"/current/Containers/group.viber.share.container/com.viber/database/Contacts.data"_qs;
-        const QByteArray before = g_fileDigest(store);
-        const CliResult r = cli({u"to-device"_qs, u"--device"_qs, u"udid-current"_qs, u"--allow-restore"_qs,
-                                 u"--container"_qs, m_source});
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.contains(u"cannot write messages into it"_qs), qPrintable(r.err));
-        QCOMPARE(g_fileDigest(store), before);
+        const int sourceMessages = count(m_sourceInfo, u"messages"_qs);
+        for (const QString& udid : {u"udid-current"_qs, u"udid-current-direct"_qs}) {
+            const int before = count(cli({u"info"_qs, u"--device"_qs, udid}).out, u"messages"_qs);
+            QCOMPARE(before, CurrentStoreSample().messages);
+            // The backup route restores the phone only when allowed to; the
+            // direct route needs no restore. A second run adds nothing.
+            for (int round = 0; round < 2; ++round) {
+                const CliResult r = cli({u"to-device"_qs, u"--device"_qs, udid, u"--allow-restore"_qs,
+                                         u"--container"_qs, m_source});
+                QVERIFY2(r.code == 0, qPrintable(udid + u": "_qs + r.err));
+                const CliResult after = cli({u"info"_qs, u"--device"_qs, udid});
+                QVERIFY2(after.code == 0, qPrintable(after.err));
+                QCOMPARE(count(after.out, u"messages"_qs), before + sourceMessages);
+            }
+        }
+        // The store went back where the phone keeps it, without a log that
+        // could replay the old state over it.
+        const QString group = m_sim->root() + u"/current/Containers/group.viber.share.container/com.viber/database/"_qs;
+        QVERIFY(QFileInfo(group + u"Contacts.data"_qs).size() > 0);
+        QCOMPARE(QFileInfo(group + u"Contacts.data-wal"_qs).size(), 0);
+        QVERIFY(!QFileInfo::exists(m_sim->root() + u"/current/Containers/com.viber/Documents/Contacts.data"_qs));
     }
 
     void toITunesWritesBackupThatReadsBack()
