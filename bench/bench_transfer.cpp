@@ -1,10 +1,12 @@
 // Merging a large history into a phone's store, as the transfer to an iPhone
 // and the write into an iTunes backup do (the merge job without a device:
 // it collects the files for a backup instead of uploading them): into the
-// empty template store, then the same messages again into the result
-// (every message found, none inserted).
+// empty template store of the old layout and into an empty store of today's
+// layout (the whole schema of a real one, with its search index), then the
+// same messages again into the result (every message found, none inserted).
 #include "BenchIosStore.h"
 #include "BenchSupport.h"
+#include "fixtures/CurrentStoreFixture.h"
 #include "jobs/IOSRestoreViberMsgThread.h"
 #include "jobs/TemplateStore.h"
 #include "stores/IOSViberDb.h"
@@ -39,6 +41,22 @@ ViberContainers templateContainer(const QString& dir)
     return c;
 }
 
+// An empty store of today's layout in its app-group container.
+ViberContainers todaysContainer(const QString& dir)
+{
+    const QString store = QDir(dir).filePath(QStringLiteral("com.viber/database/Contacts.data"));
+    QDir().mkpath(QFileInfo(store).absolutePath());
+    Sqlite3DB db;
+    db.openThrow(store, 6);
+    QString err;
+    if (db.exec(CurrentStoreFixture::fullSchemaScript(), err) != 0)
+        throw std::runtime_error(err.toStdString());
+    db.close();
+    return g_findViberContainers(dir);
+}
+
+using MakeTarget = ViberContainers (*)(const QString&);
+
 double merge(const ViberData& data, const ViberContainers& target, benchmark::State& state)
 {
     SilentProgress progress;
@@ -55,7 +73,7 @@ double merge(const ViberData& data, const ViberContainers& target, benchmark::St
     return seconds;
 }
 
-void BM_TransferIntoEmpty(benchmark::State& state)
+void transferIntoEmpty(benchmark::State& state, MakeTarget make)
 {
     const int n = int(state.range(0));
     const ViberData data = history(n);
@@ -63,7 +81,7 @@ void BM_TransferIntoEmpty(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir tmp(bench_store::benchDir() + QStringLiteral("/transfer-XXXXXX"));
-        const ViberContainers target = templateContainer(tmp.path());
+        const ViberContainers target = make(tmp.path());
         state.ResumeTiming();
         seconds = merge(data, target, state);
         state.PauseTiming();
@@ -73,12 +91,12 @@ void BM_TransferIntoEmpty(benchmark::State& state)
     state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
 }
 
-void BM_TransferAgain(benchmark::State& state)
+void transferAgain(benchmark::State& state, MakeTarget make)
 {
     const int n = int(state.range(0));
     const ViberData data = history(n);
     QTemporaryDir tmp(bench_store::benchDir() + QStringLiteral("/transfer-again-XXXXXX"));
-    const ViberContainers target = templateContainer(tmp.path());
+    const ViberContainers target = make(tmp.path());
     merge(data, target, state);
     double seconds = 0;
     for (auto _ : state)
@@ -86,8 +104,30 @@ void BM_TransferAgain(benchmark::State& state)
     state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
 }
 
+void BM_TransferIntoEmpty(benchmark::State& state)
+{
+    transferIntoEmpty(state, templateContainer);
+}
+
+void BM_TransferAgain(benchmark::State& state)
+{
+    transferAgain(state, templateContainer);
+}
+
+void BM_TransferIntoTodaysStore(benchmark::State& state)
+{
+    transferIntoEmpty(state, todaysContainer);
+}
+
+void BM_TransferAgainIntoTodaysStore(benchmark::State& state)
+{
+    transferAgain(state, todaysContainer);
+}
+
 BENCHMARK(BM_TransferIntoEmpty)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TransferAgain)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TransferIntoTodaysStore)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TransferAgainIntoTodaysStore)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 } // namespace
 
 int main(int argc, char** argv)

@@ -4,6 +4,8 @@
 #include "itunes/MBDBParser.h"
 #include "itunes/ManifestDbWriter.h"
 
+#include "shell/FileRoutines.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -72,24 +74,65 @@ void IOSMergeWAFiles2iTunesBKThread::mergeIntoMbdbThrow()
                              "encrypted."));
     const QString index = m_manifest.root().absoluteFilePath(QStringLiteral("Manifest.mbdb"));
     QHash<QString, _MBDBItem> records = MBDBParser::parse(index);
-    for (int i = 0; i < m_items.size(); ++i) {
-        if (!startItem(i))
-            continue;
-        const _Item& item = m_items.at(i);
-        const QString target = m_manifest.root().absoluteFilePath(MBDBParser::getFileHashName(item.domain, item.path));
-        if (QFileInfo::exists(target)) {
-            if (!item.overwrite)
-                continue;
-            if (!QFile::remove(target))
-                g_raise(QStringLiteral("can not overwrite %1").arg(target));
+    // Each file is written beside the one it replaces; only when all are
+    // complete do they take their names, the old files set aside until the
+    // index, written last, is in place. A full disk, a failure or a
+    // cancellation leaves the backup's old files and index.
+    struct Staged
+    {
+        QString staged, final, old;
+    };
+    QList<Staged> staged;
+    auto undo = [&staged] {
+        for (const Staged& s : std::as_const(staged)) {
+            QFile::remove(s.staged);
+            if (!s.old.isEmpty() && QFileInfo::exists(s.old)) {
+                QFile::remove(s.final);
+                QFile::rename(s.old, s.final);
+            }
         }
-        QFile src(item.localFile);
-        if (!src.copy(target))
-            g_raise(QStringLiteral("can not write %1. %2").arg(target, src.errorString()));
-        qDebug("IOSMergeWAFiles2iTunesBKThread: %s ==> %s", qUtf8Printable(item.localFile), qUtf8Printable(target));
-        MBDBParser::appendFile(records, target, item.domain, item.path);
-        ++m_written;
+    };
+    try {
+        for (int i = 0; i < m_items.size(); ++i) {
+            if (!startItem(i))
+                continue;
+            const _Item& item = m_items.at(i);
+            const QString target =
+                m_manifest.root().absoluteFilePath(MBDBParser::getFileHashName(item.domain, item.path));
+            if (QFileInfo::exists(target) && !item.overwrite)
+                continue;
+            const QString beside = target + QStringLiteral(".ferrowick-new");
+            QFile::remove(beside);
+            QString error;
+            if (g_copyFile(item.localFile, beside, error) != CopyFailure::None) {
+                QFile::remove(beside);
+                g_raise(QStringLiteral("Cannot write %1. %2").arg(target, error));
+            }
+            staged << Staged{beside, target, QString()};
+            MBDBParser::appendFile(records, beside, item.domain, item.path);
+            qDebug("IOSMergeWAFiles2iTunesBKThread: %s ==> %s", qUtf8Printable(item.localFile), qUtf8Printable(target));
+            ++m_written;
+        }
+        m_progress.throwIfClosed();
+        for (Staged& s : staged) {
+            if (QFileInfo::exists(s.final)) {
+                const QString old = s.final + QStringLiteral(".ferrowick-old");
+                QFile::remove(old);
+                if (!QFile::rename(s.final, old))
+                    g_raise(QStringLiteral("Cannot set %1 aside.").arg(s.final));
+                s.old = old;
+            }
+            if (!QFile::rename(s.staged, s.final))
+                g_raise(QStringLiteral("Cannot move %1 into place.").arg(s.final));
+        }
+        MBDBParser::save2File(records.values(), index);
+    } catch (...) {
+        undo();
+        throw;
     }
-    MBDBParser::save2File(records.values(), index);
+    for (const Staged& s : std::as_const(staged)) {
+        if (!s.old.isEmpty())
+            QFile::remove(s.old);
+    }
     m_manifest.resetTree();
 }

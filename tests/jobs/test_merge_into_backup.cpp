@@ -3,11 +3,15 @@
 #include "support/RecordingProgress.h"
 #include "support/TestEnv.h"
 
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 using Item = IOSMergeWAFiles2iTunesBKThread::_Item;
@@ -138,8 +142,58 @@ private slots:
         QVERIFY(progress.successes().isEmpty());
         QCOMPARE(progress.errors().isEmpty(), cancel);
         QCOMPARE(g_readFile(indexOf(folder, g)), before);
-        if (g == BackupFixture::ManifestDb)
+        if (password.isEmpty() || g == BackupFixture::ManifestDb)
             QCOMPARE(readBack(*open(folder, password), u"Applications/com.viber/"_qs + kStore), QByteArray("old store"));
+    }
+
+    void fullDiskLeavesEveryOldFile_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::newRow("Manifest.mbdb") << int(BackupFixture::Mbdb);
+        QTest::newRow("Manifest.db") << int(BackupFixture::ManifestDb);
+    }
+
+    void fullDiskLeavesEveryOldFile()
+    {
+        // The disk fills up while the second file is written: the store,
+        // written first, must not have replaced the backup's old one.
+        QFETCH(int, generation);
+        const auto g = BackupFixture::Generation(generation);
+        const QString folder = backup(g, {});
+        const QByteArray before = g_readFile(indexOf(folder, g));
+        const QString store = m_tmp.filePath(u"store%1"_qs.arg(++m_n));
+        const QString big = m_tmp.filePath(u"big%1"_qs.arg(++m_n));
+        g_writeFile(store, "merged store");
+        g_writeFile(big, QByteArray(256 * 1024, 'b'));
+
+        auto b = open(folder, {});
+        RecordingProgress progress;
+        IOSMergeWAFiles2iTunesBKThread job(
+            *b, {Item(kViber, store, kStore, true), Item(kViber, big, u"Documents/Attachments/big.jpg"_qs, true)},
+            progress);
+        {
+            // A file size limit stands in for the full disk: writes past it
+            // fail with EFBIG instead of raising a signal.
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit old{};
+            getrlimit(RLIMIT_FSIZE, &old);
+            rlimit small = old;
+            small.rlim_cur = 64 * 1024;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            job.run();
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+        QVERIFY(progress.successes().isEmpty());
+        QCOMPARE(progress.errors().size(), 1);
+        QCOMPARE(g_readFile(indexOf(folder, g)), before);
+        auto again = open(folder, {});
+        QCOMPARE(readBack(*again, u"Applications/com.viber/"_qs + kStore), QByteArray("old store"));
+        QCOMPARE(readBack(*again, u"Applications/com.viber/Documents/keep.txt"_qs), QByteArray("keep me"));
+        // Nothing half-written is left among the backup's files.
+        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            QVERIFY2(!it.next().contains(u".ferrowick-"_qs), qPrintable(it.filePath()));
     }
 };
 
