@@ -140,6 +140,11 @@ QString IOSRestoreViberMsgThread::restoreThrow()
         // The log's rows into the copy itself before anything else: the
         // store that goes back must not depend on a log beside it.
         dest.executeThrow(Sqlite3Sql("PRAGMA wal_checkpoint(TRUNCATE)"));
+        // New rows land all over the indexes (and the search index): with
+        // SQLite's small default cache each insert would write pages out and
+        // read them back. The cache is only taken as pages are used.
+        dest.executeThrow(Sqlite3Sql("PRAGMA cache_size=-65536"));
+        dest.executeThrow(Sqlite3Sql("PRAGMA temp_store=MEMORY"));
         std::unique_ptr<StoreMerger> merger;
         if (dest.isCurrentLayout())
             merger = std::make_unique<CurrentStoreMerger>(dest);

@@ -76,6 +76,10 @@ struct Resetting
     ~Resetting() { st.reset(); }
 };
 
+// The scratch table of new messages, and how many it gathers.
+constexpr char kMessageBatch[] = "ferrowick_new_messages";
+constexpr int kBatchRows = 4096;
+
 enum ChatCol { C_PK, C_ENT, C_OPT, C_UID, C_GROUPID, C_NAME, C_PARTNER, C_DATE, C_CONTEXT, C_SMARTSTATE,
                C_SMARTSHOWN, C_ZERO };
 enum MemberCol { B_PK, B_ENT, B_OPT, B_UID, B_MEMBERID, B_FULLNAME, B_NAME, B_BLOCKED, B_SYSTEM, B_ACTIVE };
@@ -107,6 +111,8 @@ struct CurrentStoreMerger::Impl
     QString attaJoinTable, attaJoinAttaCol, attaJoinMsgCol, attaJoinOrderCol;
     RowPlan chatPlan, memberPlan, phonePlan, msgPlan, attaPlan, locPlan, recentPlan, linePlan;
     int chatFlags = 0, msgFlags = 0, attaFlags = 0;
+    QString flushSql;
+    int batched = 0; // message rows waiting in the scratch table
 
     // Look-ups, read once and kept up to date as rows are added.
     QHash<QString, qint64> memberOfDigits, memberOfId;
@@ -129,7 +135,7 @@ struct CurrentStoreMerger::Impl
     QStringList ftsTables; // full-text indexes whose check passed before the merge
 
     MergeStatements statements;
-    enum { MsgByContent, LineCallByTime, NewestOfChat, MaxTokenOfChat, LineStats, Count };
+    enum { MsgByContent, LineCallByTime, FlushBatch, ClearBatch, Count };
     Sqlite3Statement& statement(int which, const QString& sql)
     {
         return statements.get(db, MergeStatements::Which(which), sql);
@@ -149,6 +155,20 @@ struct CurrentStoreMerger::Impl
         return next++;
     }
     qint64 nextUid() { return ++uid; }
+
+    void messageBatchedThrow()
+    {
+        if (++batched >= kBatchRows)
+            flushMessagesThrow();
+    }
+    void flushMessagesThrow()
+    {
+        if (batched == 0)
+            return;
+        statement(FlushBatch, flushSql).execute();
+        statement(ClearBatch, QStringLiteral("delete from temp.%1").arg(L(kMessageBatch))).execute();
+        batched = 0;
+    }
 
     QByteArray digestThrow(const QString& sql)
     {
@@ -264,7 +284,19 @@ void CurrentStoreMerger::Impl::plansThrow()
                                     Message::kZeroFlags);
     msgCols[M_CHATENT] = L(Message::kChatEntity).arg(convEnt);
     msgFlags = int(std::size(Message::kZeroFlags));
-    msgPlan = RowPlan(s, L(Message::kTable), msgCols);
+    // New messages gather in a scratch table of the connection (not of the
+    // store) and go in a batch at a time: the search index flushes its
+    // pending terms at every statement that writes it, so a statement per
+    // message would write a segment per message.
+    db.executeThrow(QStringLiteral("drop table if exists temp.%1").arg(L(kMessageBatch)));
+    db.executeThrow(QStringLiteral("create temp table %1 as select * from main.%2 where 0")
+                        .arg(L(kMessageBatch), L(Message::kTable)));
+    QStringList all;
+    for (const _SqliteCol& c : db.tbCols(L(Message::kTable)))
+        all << g_sqlQuoteIdent(c.name);
+    flushSql = QStringLiteral("insert into main.%1 (%2) select %2 from temp.%3 order by %4")
+                   .arg(L(Message::kTable), all.join(u','), L(kMessageBatch), L(kPk));
+    msgPlan = RowPlan(s, L(Message::kTable), msgCols, QStringLiteral("temp.") + L(kMessageBatch));
     attaFlags = int(std::size(Attachment::kZeroFlags));
     attaPlan = RowPlan(s, L(Attachment::kTable),
                        withFlags(names({kPk, kEnt, kOpt, kUid, Attachment::kFileSize, Attachment::kSeq,
@@ -590,6 +622,7 @@ qint64 CurrentStoreMerger::Impl::findMessageThrow(qint64 chatKey, const _ViberMs
     // minute into one: the same chat, text, place and attachment are needed
     // too. A voice attachment is stored under its own key, so its length
     // stands in for its name.
+    flushMessagesThrow(); // the look-up must see every message added so far
     const qint64 s = g_wholeSeconds(m.date);
     const bool voice = m.type == MSG_TYPE_AUDIO;
     Sqlite3Statement& q = statement(
@@ -694,6 +727,7 @@ qint64 CurrentStoreMerger::addMessageThrow(qint64 chatKey, const _ViberMsg& m, q
     for (int i = 0; i < d->msgFlags; ++i)
         row.set(M_ZERO + i, 0);
     row.insertThrow(d->db);
+    d->messageBatchedThrow();
 
     if (attaKey > 0 && !d->attaJoinTable.isEmpty()) {
         const bool ordered = d->hasCol(d->attaJoinTable, d->attaJoinOrderCol);
@@ -861,6 +895,7 @@ bool CurrentStoreMerger::addCallThrow(qint64 chatKey, const _ViberCall& call)
         for (int i = 0; i < d->msgFlags; ++i)
             row.set(M_ZERO + i, 0);
         row.insertThrow(d->db);
+        d->messageBatchedThrow();
         d->msgOfToken.insert(token, msgKey);
         d->touchedChats.insert(chatKey);
     }
@@ -969,6 +1004,7 @@ void CurrentStoreMerger::Impl::summarizeLineThrow(qint64 line)
 
 void CurrentStoreMerger::finishThrow()
 {
+    d->flushMessagesThrow();
     for (qint64 chat : std::as_const(d->touchedChats))
         d->summarizeChatThrow(chat);
     for (qint64 line : std::as_const(d->touchedLines))

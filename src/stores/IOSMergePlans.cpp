@@ -15,6 +15,12 @@ RowPlan::RowPlan(const DbSchema& schema, const QString& table, const QStringList
     }
 }
 
+RowPlan::RowPlan(const DbSchema& schema, const QString& table, const QStringList& cols, const QString& into)
+    : RowPlan(schema, table, cols)
+{
+    m_into = into;
+}
+
 QString RowPlan::text(quint64 mask) const
 {
     QStringList names, marks;
@@ -24,10 +30,10 @@ QString RowPlan::text(quint64 mask) const
             marks << QStringLiteral("?");
         }
     }
-    return names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(g_sqlQuoteIdent(m_table))
+    const QString target = m_into.isEmpty() ? g_sqlQuoteIdent(m_table) : m_into;
+    return names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(target)
                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                 .arg(g_sqlQuoteIdent(m_table), names.join(QLatin1Char(',')),
-                                      marks.join(QLatin1Char(',')));
+                                 .arg(target, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 }
 
 Sqlite3Statement& RowPlan::statementThrow(Sqlite3DB& db, quint64 mask)

@@ -21,6 +21,9 @@ class RowPlan
 public:
     RowPlan() = default;
     RowPlan(const DbSchema& schema, const QString& table, const QStringList& cols);
+    // Rows of table's columns written into another table (a scratch table
+    // of the same columns); into is used in the SQL as it stands.
+    RowPlan(const DbSchema& schema, const QString& table, const QStringList& cols, const QString& into);
 
     bool has(int col) const { return col >= 0 && col < 64 && ((m_present >> col) & 1U); }
     int size() const { return int(m_cols.size()); }
@@ -32,6 +35,7 @@ public:
 
 private:
     QString m_table;
+    QString m_into; // the quoted target, when not table itself
     QStringList m_cols;
     quint64 m_present = 0;
     std::unordered_map<quint64, Sqlite3Statement> m_statements;
