@@ -2,6 +2,7 @@
 // take messages from one another.
 #include "CommandTestSupport.h"
 #include "SimFixture.h"
+#include "fixtures/CurrentStoreFixture.h"
 #include "device/DeviceWatcher.h"
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
@@ -104,6 +105,21 @@ private slots:
                                dict({{QStringLiteral("WillEncrypt"), CFType::createCFBoolean(true)}})}})},
                        {QStringLiteral("Backup"), dict({{QStringLiteral("Password"), CFType::createCFString(QStringLiteral("pw"))}})}},
                       false, false);
+        {
+            // A phone of today: its store has today's layout (the whole
+            // schema of a real one), reached through house arrest.
+            m_sim->addDevice(QStringLiteral("c"), QStringLiteral("Cleo's iPhone"), QStringLiteral("udid-c"), kDirect, false);
+            const QString tmp = m_tmp.filePath(QStringLiteral("cleo"));
+            CurrentStoreOptions o;
+            o.fullSchema = true;
+            CurrentStoreFixture(tmp, o).fillSample();
+            const QString app = m_sim->containerDir(QStringLiteral("c"), QStringLiteral("com.viber"));
+            QDir(app).removeRecursively();
+            QVERIFY(QDir().rename(tmp + u'/' + CurrentStoreFixture::appFolderName(), app));
+            QVERIFY(QFile::rename(tmp + u'/' + CurrentStoreFixture::groupFolderName() +
+                                      QStringLiteral("/com.viber/database/Contacts.data"),
+                                  app + QStringLiteral("/Documents/Contacts.data")));
+        }
         QCOMPARE(g_loadDeviceFramework(), DEVICE_FRAMEWORK_LOADED);
     }
 
@@ -259,6 +275,32 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!phone(w, QStringLiteral("Locked"))->children.isEmpty(), 20000);
         QCOMPARE(fieldAfter, (QStringList{QString(), QStringLiteral("pw")}));
         QCOMPARE(shownOf(w, QStringLiteral("Locked")), shownOf(w, QStringLiteral("Anna's iPhone")));
+    }
+
+    void transferIntoAPhoneOfToday()
+    {
+        SimFixture::attach(QStringLiteral("c"));
+        MainWindow w(g_testDataFolders());
+        QTRY_VERIFY(phones(w).contains(QStringLiteral("Cleo's iPhone")));
+        QTRY_VERIFY(!phone(w, QStringLiteral("Cleo's iPhone"))->children.isEmpty());
+        QTRY_VERIFY(!phone(w, QStringLiteral("Anna's iPhone"))->children.isEmpty());
+        const int cleoBefore = shownOf(w, QStringLiteral("Cleo's iPhone"));
+        const int annaShown = shownOf(w, QStringLiteral("Anna's iPhone"));
+        QVERIFY(cleoBefore > 0 && annaShown > 0);
+        g_answer<DataSourceSelForm>(QStringLiteral("DataSourceSelForm"), [](DataSourceSelForm& d) {
+            QTreeWidget* list = d.findChildren<QTreeWidget*>().first();
+            const QList<QTreeWidgetItem*> cleo = list->findItems(QStringLiteral("Cleo's iPhone"), Qt::MatchExactly);
+            if (!cleo.isEmpty())
+                list->setCurrentItem(cleo.first());
+            d.onBtnOkPress();
+            return d.result();
+        });
+        w.miI2iAll();
+        const QStringList boxes = g_boxTexts();
+        QVERIFY2(!boxes.isEmpty() && boxes.last().startsWith(QStringLiteral("Successfully transferred")),
+                 qPrintable(boxes.join(u'\n')));
+        QTRY_COMPARE(shownOf(w, QStringLiteral("Cleo's iPhone")), cleoBefore + annaShown);
+        SimFixture::detach(QStringLiteral("c"));
     }
 };
 
