@@ -3,7 +3,8 @@
 // it collects the files for a backup instead of uploading them): into the
 // empty template store of the old layout and into an empty store of today's
 // layout (the whole schema of a real one, with its search index), then the
-// same messages again into the result (every message found, none inserted).
+// same messages again into the result (every message found, none inserted),
+// and another history's messages into a store already holding as many.
 #include "BenchIosStore.h"
 #include "BenchSupport.h"
 #include "fixtures/CurrentStoreFixture.h"
@@ -28,6 +29,25 @@ ViberData history(int n)
         IOSViberDb db(bench_store::store(n), QStringLiteral("Documents/Contacts.data"), false);
         db.setMakePreviews(false);
         it = loaded.emplace(n, db.loadDataThrow()).first;
+    }
+    return it->second;
+}
+
+// The same history as another phone's: every message and call under a token
+// of its own, so none of them is found in a store holding history(n).
+ViberData otherHistory(int n)
+{
+    static std::map<int, ViberData> loaded;
+    auto it = loaded.find(n);
+    if (it == loaded.end()) {
+        IOSViberDb db(bench_store::store(n), QStringLiteral("Documents/Contacts.data"), false);
+        db.setMakePreviews(false);
+        ViberData data = db.loadDataThrow();
+        for (_ViberMsg* m : data.p()->msgs)
+            m->token += m->token ? 1000000000000LL : 0;
+        for (_ViberCall* c : data.p()->calls)
+            c->token += c->token ? 1000000000000LL : 0;
+        it = loaded.emplace(n, data).first;
     }
     return it->second;
 }
@@ -104,6 +124,27 @@ void transferAgain(benchmark::State& state, MakeTarget make)
     state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
 }
 
+// n messages into a store already holding n others.
+void transferIntoFull(benchmark::State& state, MakeTarget make)
+{
+    const int n = int(state.range(0));
+    const ViberData first = history(n);
+    const ViberData second = otherHistory(n);
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir tmp(bench_store::benchDir() + QStringLiteral("/transfer-full-XXXXXX"));
+        const ViberContainers target = make(tmp.path());
+        merge(first, target, state);
+        state.ResumeTiming();
+        seconds = merge(second, target, state);
+        state.PauseTiming();
+        tmp.remove();
+        state.ResumeTiming();
+    }
+    state.counters["msgs_per_s"] = double(second.p()->msgs.size()) / seconds;
+}
+
 void BM_TransferIntoEmpty(benchmark::State& state)
 {
     transferIntoEmpty(state, templateContainer);
@@ -124,10 +165,22 @@ void BM_TransferAgainIntoTodaysStore(benchmark::State& state)
     transferAgain(state, todaysContainer);
 }
 
+void BM_TransferIntoFull(benchmark::State& state)
+{
+    transferIntoFull(state, templateContainer);
+}
+
+void BM_TransferIntoFullTodaysStore(benchmark::State& state)
+{
+    transferIntoFull(state, todaysContainer);
+}
+
 BENCHMARK(BM_TransferIntoEmpty)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TransferAgain)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TransferIntoTodaysStore)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TransferAgainIntoTodaysStore)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TransferIntoFull)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TransferIntoFullTodaysStore)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 } // namespace
 
 int main(int argc, char** argv)
