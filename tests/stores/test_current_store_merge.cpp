@@ -125,6 +125,11 @@ struct Phone
         sample = CurrentStoreFixture(dir.path(), o).fillSample();
         containers = g_findViberContainers(dir.path());
     }
+    explicit Phone(const CurrentStoreOptions& o)
+    {
+        sample = CurrentStoreFixture(dir.path(), o).fillSample();
+        containers = g_findViberContainers(dir.path());
+    }
 };
 
 // What the merge job reports.
@@ -485,6 +490,44 @@ private slots:
         for (auto it = once.cbegin(); it != once.cend(); ++it)
             QVERIFY2(now.value(it.key()) == it.value(), qPrintable(it.key()));
         QCOMPARE(now.size(), once.size());
+    }
+
+    void entityNumbersComeFromTheStore()
+    {
+        // Another app version numbers its entities differently, and the
+        // names of its join tables and columns follow.
+        CurrentStoreOptions o;
+        o.attachmentEnt = 3;
+        o.conversationEnt = 4;
+        o.memberEnt = 9;
+        o.phoneNumberEnt = 8;
+        o.recentEnt = 12;
+        o.recentsLineEnt = 13;
+        o.locationEnt = 19;
+        o.messageEnt = 20;
+        Phone phone(o);
+        qint64 lastMsg = 0;
+        {
+            Sqlite3DB db;
+            db.openThrow(phone.containers.storeFile, 1);
+            lastMsg = num(db, u"select max(Z_PK) from ZVIBERMESSAGE"_qs);
+        }
+        auto s = source();
+        const Outcome out = merge(phone.containers, ordered(s->b.data));
+        QVERIFY2(out.errors.isEmpty(), qPrintable(out.errors.join(u'\n')));
+        QCOMPARE(out.added, 12);
+        Sqlite3DB db;
+        db.openThrow(phone.containers.storeFile, 1);
+        const QString newRows = u"from ZVIBERMESSAGE where Z_PK>%1"_qs.arg(lastMsg);
+        QCOMPARE(num(db, u"select count(*) "_qs + newRows + u" and (Z_ENT is not 20 or Z4_CONVERSATION is not 4)"_qs), 0);
+        QCOMPARE(num(db, u"select count(*) from ZMEMBER where ZMEMBERID='ghost-member-id' and Z_ENT=9"_qs), 1);
+        QCOMPARE(num(db, u"select count(*) from ZPHONENUMBER where ZCANONIZEDPHONENUM='15550101' and Z_ENT=8"_qs), 1);
+        QCOMPARE(num(db, u"select count(*) from Z_4PHONENUMINDEXES where Z_4CONVERSATIONS=(select Z_PK from "
+                         "ZCONVERSATION where ZGROUPID='424242')"_qs),
+                 3);
+        QCOMPARE(num(db, u"select count(*) from Z_3MESSAGES where Z_20MESSAGES>%1"_qs.arg(lastMsg)), 4);
+        QCOMPARE(num(db, u"select count(*) from ZRECENT where Z_ENT=12 and ZCALLTOKEN=990001"_qs), 1);
+        QCOMPARE(num(db, u"select Z_MAX from Z_PRIMARYKEY where Z_ENT=20"_qs), num(db, u"select max(Z_PK) from ZVIBERMESSAGE"_qs));
     }
 
     void storeLackingWhatTheMergeWritesIsRefusedUnchanged_data()
