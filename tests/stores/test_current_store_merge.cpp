@@ -492,6 +492,28 @@ private slots:
         QCOMPARE(now.size(), once.size());
     }
 
+    void theLogOfTheStoreGoesIntoTheMergedStore()
+    {
+        // The phone's newest message is only in Contacts.data-wal: the merged
+        // store holds it in the file itself, with an empty log beside it.
+        CurrentStoreOptions o;
+        o.fullSchema = true;
+        o.newestInWal = true;
+        Phone phone(o);
+        QVERIFY(QFileInfo(phone.containers.storeFile + u"-wal"_qs).size() > 0);
+        auto s = source();
+        const Outcome out = merge(phone.containers, ordered(s->b.data));
+        QVERIFY2(out.errors.isEmpty(), qPrintable(out.errors.join(u'\n')));
+        QCOMPARE(QFileInfo(phone.containers.storeFile + u"-wal"_qs).size(), 0);
+        QTemporaryDir alone;
+        const QString copy = alone.filePath(u"Contacts.data"_qs);
+        QVERIFY(QFile::copy(phone.containers.storeFile, copy));
+        Sqlite3DB db;
+        db.openThrow(copy, 1);
+        QCOMPARE(num(db, u"select count(*) from ZVIBERMESSAGE where ZTEXT='Newest from Anna'"_qs), 1);
+        QCOMPARE(num(db, u"select count(*) from ZVIBERMESSAGE where ZTEXT='summit at dawn'"_qs), 1);
+    }
+
     void entityNumbersComeFromTheStore()
     {
         // Another app version numbers its entities differently, and the
