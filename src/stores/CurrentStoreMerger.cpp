@@ -1,8 +1,9 @@
+// Chats, people and messages merged into today's store.
 #include "stores/CurrentStoreMergerImpl.h"
 
-#include "shell/Failure.h"
 #include "model/EmojiText.h"
 #include "model/ViberTime.h"
+#include "shell/Failure.h"
 
 using namespace CurrentStore;
 using namespace CurrentMerge;
@@ -75,7 +76,6 @@ qint64 CurrentStoreMerger::Impl::memberKeyThrow(const _ViberPerson* p)
         phone.set(N_TYPE, L(PhoneNumber::kViberType));
         phone.insertThrow(db);
         memberOfDigits.insert(id.digits, key);
-        digitsOfMember.insert(key, id.digits);
     } else {
         memberOfId.insert(id.memberId, key);
     }

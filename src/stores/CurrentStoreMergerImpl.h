@@ -119,7 +119,6 @@ struct CurrentStoreMerger::Impl
 
     // Look-ups, read once and kept up to date as rows are added.
     QHash<QString, qint64> memberOfDigits, memberOfId;
-    QHash<qint64, QString> digitsOfMember;
     QHash<QString, qint64> chatOfGroup, chatOfMembers, chatOfName;
     QHash<qint64, int> entOfChat;
     QSet<QPair<qint64, qint64>> joined; // chat, member

@@ -146,11 +146,8 @@ void CurrentStoreMerger::Impl::lookupsThrow()
             QString digits = viberPlainNumber(c.getText(1).trimmed());
             if (!g_isAsciiDigits(digits))
                 digits = viberPlainNumber(c.getText(2).trimmed());
-            if (member > 0 && g_isAsciiDigits(digits) && !memberOfDigits.contains(digits)) {
+            if (member > 0 && g_isAsciiDigits(digits) && !memberOfDigits.contains(digits))
                 memberOfDigits.insert(digits, member);
-                if (!digitsOfMember.contains(member))
-                    digitsOfMember.insert(member, digits);
-            }
         }
     }
     if (hasCol(L(Member::kTable), L(Member::kMemberId))) {
