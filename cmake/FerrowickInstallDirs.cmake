@@ -20,3 +20,8 @@ file(RELATIVE_PATH FERROWICK_BIN_TO_PLUGINS /prefix/${CMAKE_INSTALL_BINDIR} /pre
 # everything: the tests are not part of an installation, and scripts/run.sh
 # and scripts/package.sh build only the target ferrowick_runtime.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
+
+# The programs link only system libraries and open the plugins by path: an
+# installed copy needs no run path (qt_standard_project_setup() would add
+# $ORIGIN ones).
+set(CMAKE_INSTALL_RPATH "")
