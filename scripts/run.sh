@@ -6,7 +6,9 @@
 # ferrowick-cli.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/setup.sh >&2
+# Only what running needs (the programs, plugins and artwork); the tests are
+# built by scripts/test.sh.
+FERROWICK_BUILD_TARGETS=ferrowick_runtime ./scripts/setup.sh >&2
 build_dir="${FERROWICK_BUILD_DIR:-build}"
 cli="$build_dir/bin/ferrowick-cli"
 if [ "$#" -gt 0 ]; then

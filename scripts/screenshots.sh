@@ -4,9 +4,8 @@
 # Runs the application under Xvfb, so no display is needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/setup.sh >&2
+FERROWICK_BUILD_TARGETS="ferrowick-cli ferrowick-screenshots" ./scripts/setup.sh >&2
 build_dir="${FERROWICK_BUILD_DIR:-build}"
-cmake --build "$build_dir" -j2 --target ferrowick-cli ferrowick-screenshots >&2
 
 data="$(mktemp -d)"
 trap 'rm -rf "$data"' EXIT

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Ferrowick needs (when missing), then configures
-# and builds it in ./build. Extra arguments are passed to CMake.
+# and builds it in ./build. Extra arguments are passed to CMake;
+# FERROWICK_BUILD_TARGETS names what to build (everything by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,7 @@ packages=(
   libbenchmark-dev sqlite3 bc time
   python3 poppler-utils
   fonts-noto-color-emoji
+  dpkg-dev file lintian appstream desktop-file-utils groff-base
 )
 
 missing=()
@@ -36,4 +38,8 @@ fi
 
 build_dir="${FERROWICK_BUILD_DIR:-build}"
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE="${FERROWICK_BUILD_TYPE:-RelWithDebInfo}" "$@"
-cmake --build "$build_dir" --parallel "$(nproc)"
+targets=()
+for t in ${FERROWICK_BUILD_TARGETS:-}; do
+  targets+=(--target "$t")
+done
+cmake --build "$build_dir" --parallel "$(nproc)" "${targets[@]}"

@@ -1,6 +1,7 @@
 // Draws the application's icons and background pictures at build time:
 //   make_ui_art OUTDIR NAME...
-// NAME is a file name such as "backup.png" or "main_bg.jpg". Icons are white
+// NAME is a file name such as "backup.png" or "main_bg.jpg"; "ferrowick@48.png"
+// draws an icon at 48 by 48 pixels instead of 128. Icons are white
 // glyphs on rounded, gradient-filled tiles, so they read the same on light and
 // dark desktops.
 #include <QColor>
@@ -405,12 +406,14 @@ std::map<QString, Painter> icons()
     return m;
 }
 
-QImage drawIcon(const Painter& paint)
+QImage drawIcon(const Painter& paint, int size = kSize)
 {
-    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    // Drawn as vectors at any size, so small icons stay sharp.
+    p.scale(qreal(size) / kSize, qreal(size) / kSize);
     paint(p);
     return image;
 }
@@ -468,13 +471,25 @@ int main(int argc, char* argv[])
             image = drawMainBackground();
         else if (name == QLatin1String("sub_bg.jpg"))
             image = drawSubBackground();
-        else if (name.endsWith(QLatin1String(".png")) && table.count(name.chopped(4)))
-            image = drawIcon(table.at(name.chopped(4)));
+        else if (name.endsWith(QLatin1String(".png"))) {
+            QString stem = name.chopped(4);
+            int size = kSize;
+            const qsizetype at = stem.indexOf(u'@');
+            if (at > 0) {
+                size = stem.mid(at + 1).toInt();
+                stem.truncate(at);
+            }
+            if (size > 0 && size <= 1024 && table.count(stem))
+                image = drawIcon(table.at(stem), size);
+        }
         if (image.isNull()) {
             std::fprintf(stderr, "make_ui_art: nothing to draw for %s\n", argv[i]);
             return 1;
         }
-        if (!image.save(out.filePath(name), nullptr, 92)) {
+        // The quality is for the JPEG backdrops; PNG icons keep zlib's default
+        // compression (a quality there would mean barely compressed files).
+        const int quality = name.endsWith(QLatin1String(".jpg")) ? 92 : -1;
+        if (!image.save(out.filePath(name), nullptr, quality)) {
             std::fprintf(stderr, "make_ui_art: cannot write %s\n", qPrintable(out.filePath(name)));
             return 1;
         }

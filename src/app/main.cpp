@@ -1,8 +1,31 @@
 #include "shell/DataFolders.h"
 #include "ui/AppStartup.h"
+#include "ui/DeviceFramework.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+namespace {
+// FERROWICK_EXIT_WHEN_SHOWN: start up, wait until the main window is on the
+// screen, say so and leave. Lets a test run an installed copy far enough to
+// know that it starts, without a person to close it.
+int reportShown(const MainWindow& window)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const bool shown = window.windowHandle() && window.windowHandle()->isExposed();
+    std::printf("main window %s: %s\ndevice backend: %s\n", shown ? "shown" : "not shown",
+                qPrintable(window.windowTitle()), g_deviceFrameworkLoaded() ? "loaded" : "not loaded");
+    std::fflush(stdout);
+    return shown ? 0 : 1;
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -14,6 +37,8 @@ int main(int argc, char* argv[])
         return failed;
     MainWindow window(folders);
     window.show();
+    if (qEnvironmentVariableIsSet("FERROWICK_EXIT_WHEN_SHOWN"))
+        return reportShown(window);
     g_warnAboutDeviceFramework();
     return app.exec();
 }

@@ -10,6 +10,7 @@
 #include "commands/BackupCommand.h"
 #include "commands/DeleteCommand.h"
 #include "commands/DevicesCommand.h"
+#include "commands/LocalDbsCommand.h"
 #include "commands/TransferCommands.h"
 
 std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
@@ -23,6 +24,7 @@ std::vector<std::unique_ptr<CliCommand>> g_cliCommands()
     c.push_back(std::make_unique<ExtractMediaCommand>());
     c.push_back(std::make_unique<BackupCommand>());
     c.push_back(std::make_unique<DeleteCommand>());
+    c.push_back(std::make_unique<LocalDbsCommand>());
     c.push_back(std::make_unique<BackupsCommand>());
     c.push_back(std::make_unique<ToITunesCommand>());
     c.push_back(std::make_unique<DevicesCommand>());

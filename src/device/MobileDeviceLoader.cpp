@@ -1,5 +1,7 @@
 #include "device/MobileDeviceLoader.h"
 
+#include "shell/RuntimeFolders.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -85,8 +87,10 @@ QStringList mobiledevice_loader_candidates()
     if (!chosen.isEmpty())
         return {chosen};
     const QString name = QString::fromLatin1(kDefaultDeviceBackendName);
-    const QDir exeDir(QCoreApplication::applicationDirPath());
-    return {exeDir.filePath(name), QDir::cleanPath(exeDir.filePath(QStringLiteral("../lib/ferrowick/") + name))};
+    QStringList paths;
+    for (const QString& dir : g_runtimeFolderCandidates(RuntimeFolder::Plugins))
+        paths << QDir(dir).filePath(name);
+    return paths;
 }
 
 bool mobiledevice_loader_ini(QString& error)

@@ -30,7 +30,8 @@ struct _mobiledevice_backend
 extern const char* const kDefaultDeviceBackendName;
 
 // Where the backend is looked for: FERROWICK_DEVICE_BACKEND when set, else the
-// default backend beside the executable, else in ../lib/ferrowick from it.
+// default backend in each plugin folder of g_runtimeFolderCandidates() (beside
+// the executable, then lib/ferrowick of the installed prefix).
 QStringList mobiledevice_loader_candidates();
 
 // Opens the backend unless one is open; a loaded backend stays for the life of

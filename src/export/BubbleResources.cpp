@@ -1,12 +1,8 @@
 #include "export/BubbleResources.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include "shell/RuntimeFolders.h"
 
 QString g_bubbleSrcDir()
 {
-    const QString env = qEnvironmentVariable("FERROWICK_BUBBLE_DIR");
-    if (!env.isEmpty())
-        return QDir(env).absolutePath();
-    return QCoreApplication::applicationDirPath();
+    return g_runtimeFolder(RuntimeFolder::Artwork);
 }

@@ -1,9 +1,10 @@
 #include "itunes/Pbkdf2Sha256.h"
 
-#include <mbedtls/sha256.h>
+#include <mbedtls/md.h>
 
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -19,17 +20,6 @@ constexpr uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a
 // a tenth of a second, rarely enough to cost nothing.
 constexpr quint32 kCheckpointRounds = 16384;
 
-void portableBlock(uint32_t state[8], const unsigned char block[64])
-{
-    // The block function reads and writes only the state; initialising and
-    // wiping a whole context per block would cost a fifth of the block.
-    mbedtls_sha256_context ctx;
-    std::memcpy(ctx.state, state, sizeof ctx.state);
-    mbedtls_internal_sha256_process(&ctx, block);
-    std::memcpy(state, ctx.state, sizeof ctx.state);
-}
-
-#ifdef FERROWICK_SHA_NI
 alignas(16) constexpr uint32_t kRound[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
@@ -39,6 +29,53 @@ alignas(16) constexpr uint32_t kRound[64] = {
     0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+constexpr uint32_t rotr(uint32_t x, int n)
+{
+    return (x >> n) | (x << (32 - n));
+}
+
+// The SHA-256 block function of FIPS 180-4, section 6.2.2. mbed TLS keeps its
+// own behind a private context (mbed TLS 3 hides the state), and the rounds
+// below need a block function on a bare state.
+void portableBlock(uint32_t state[8], const unsigned char block[64])
+{
+    uint32_t w[64];
+    for (int i = 0; i < 16; ++i)
+        w[i] = uint32_t(block[4 * i]) << 24 | uint32_t(block[4 * i + 1]) << 16 | uint32_t(block[4 * i + 2]) << 8 |
+               uint32_t(block[4 * i + 3]);
+#pragma GCC unroll 48
+    for (int i = 16; i < 64; ++i) {
+        const uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+        const uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+    }
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+#pragma GCC unroll 64
+    for (int i = 0; i < 64; ++i) {
+        const uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+        const uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        h = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + t2;
+    }
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
+}
+
+#ifdef FERROWICK_SHA_NI
 
 __attribute__((target("sha,sse4.1,ssse3"))) void hardwareBlock(uint32_t state[8], const unsigned char block[64])
 {
@@ -119,7 +156,8 @@ HmacPads precomputePads(const QByteArray& password, BlockFn block)
 {
     unsigned char key[64] = {};
     if (password.size() > 64)
-        mbedtls_sha256_ret(reinterpret_cast<const unsigned char*>(password.constData()), size_t(password.size()), key, 0);
+        mbedtls_md(mbedtls_md_info_from_type(MBEDTLS_MD_SHA256), reinterpret_cast<const unsigned char*>(password.constData()),
+                   size_t(password.size()), key);
     else
         std::memcpy(key, password.constData(), size_t(password.size()));
     HmacPads pads;
@@ -137,29 +175,17 @@ HmacPads precomputePads(const QByteArray& password, BlockFn block)
     return pads;
 }
 
-// The first round hashes a salt of any length; mbed TLS's streaming SHA-256
-// continues from the precomputed pad states.
-void firstRound(const HmacPads& pads, const QByteArray& salt, quint32 blockIndex, unsigned char out[32])
+// The first round hashes a salt of any length: mbed TLS's HMAC does it,
+// through its public interface only.
+void firstRound(const QByteArray& password, const QByteArray& salt, quint32 blockIndex, unsigned char out[32])
 {
-    mbedtls_sha256_context ctx;
-    mbedtls_sha256_init(&ctx);
-    mbedtls_sha256_starts_ret(&ctx, 0);
-    std::memcpy(ctx.state, pads.inner, sizeof ctx.state);
-    ctx.total[0] = 64;
-    const unsigned char index[4] = {static_cast<unsigned char>(blockIndex >> 24),
-                                    static_cast<unsigned char>(blockIndex >> 16),
-                                    static_cast<unsigned char>(blockIndex >> 8), static_cast<unsigned char>(blockIndex)};
-    mbedtls_sha256_update_ret(&ctx, reinterpret_cast<const unsigned char*>(salt.constData()), size_t(salt.size()));
-    mbedtls_sha256_update_ret(&ctx, index, 4);
-    unsigned char inner[32];
-    mbedtls_sha256_finish_ret(&ctx, inner);
-
-    mbedtls_sha256_starts_ret(&ctx, 0);
-    std::memcpy(ctx.state, pads.outer, sizeof ctx.state);
-    ctx.total[0] = 64;
-    mbedtls_sha256_update_ret(&ctx, inner, 32);
-    mbedtls_sha256_finish_ret(&ctx, out);
-    mbedtls_sha256_free(&ctx);
+    QByteArray message = salt;
+    message.append(char(blockIndex >> 24)).append(char(blockIndex >> 16)).append(char(blockIndex >> 8)).append(char(blockIndex));
+    const int rc = mbedtls_md_hmac(mbedtls_md_info_from_type(MBEDTLS_MD_SHA256),
+                                   reinterpret_cast<const unsigned char*>(password.constData()), size_t(password.size()),
+                                   reinterpret_cast<const unsigned char*>(message.constData()), size_t(message.size()), out);
+    if (rc != 0)
+        throw std::runtime_error("The backup password could not be checked (key derivation failed).");
 }
 } // namespace
 
@@ -187,7 +213,7 @@ QByteArray g_pbkdf2HmacSha256(const QByteArray& password, const QByteArray& salt
     prepareSecondBlock(inner);
     prepareSecondBlock(outer);
     for (quint32 b = 1; b <= blocks; ++b) {
-        firstRound(pads, salt, b, outer);
+        firstRound(password, salt, b, outer);
         std::memcpy(t, outer, 32);
         std::memcpy(inner, outer, 32);
         uint32_t state[8];

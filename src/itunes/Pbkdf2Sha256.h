@@ -9,7 +9,7 @@
 using KeyDerivationCheckpoint = std::function<void(quint64 done, quint64 total)>;
 
 // Which SHA-256 block function PBKDF2 runs on. Auto takes the processor's SHA
-// instructions when it has them; Portable always takes mbed TLS's.
+// instructions when it has them; Portable always takes the plain C++ one.
 enum class Sha256Engine { Auto, Portable };
 
 // PBKDF2-HMAC-SHA256 (RFC 8018). Each round is two SHA-256 blocks on

@@ -1,5 +1,7 @@
 #include "ui/AppStartup.h"
 
+#include "BuildSettings.h"
+
 #include "model/Sqlite3DB.h"
 #include "shell/DataFolders.h"
 #include "shell/LogSaver.h"
@@ -15,6 +17,8 @@ int g_prepareApplication(const DataFolders& folders)
     QApplication::setApplicationName(QStringLiteral("Ferrowick"));
     QApplication::setApplicationDisplayName(g_productName());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/ferrowick.png")));
+    // Lets the desktop match the windows to the installed entry and its icon.
+    QApplication::setDesktopFileName(QStringLiteral(FERROWICK_APP_ID));
     g_installTranslation();
     if (sqlite_qt_version() != 6) {
         Tips::error(QStringLiteral("invalid libsqlite_qt."));
