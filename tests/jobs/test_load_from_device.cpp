@@ -130,6 +130,28 @@ private slots:
         QCOMPARE(messageTexts(readLoaded(r)), m_expected);
         QCOMPARE(g_readFile(r.dataDir.absoluteFilePath(u"Documents/VoiceMessages/voice1.m4a"_qs)), QByteArray("voice bytes"));
         QVERIFY(QFileInfo(r.dataDir.absoluteFilePath(u"Documents/CustomLocationImage/48.858800_2.jpg"_qs)).size() > 0);
+        // What the view and the exports show beside the messages: the
+        // sticker's picture and the contact pictures (a Viber icon, an
+        // address-book picture), each under the name the reader gives it.
+        const QString phone = m_sim->containerDir(u"direct"_qs, u"com.viber"_qs) + u'/';
+        for (const auto& [local, original] :
+             {std::pair{u"Documents/stickers/0/100/00000075.png"_qs, u"Documents/stickers/0/100/00000075.png"_qs},
+              std::pair{u"Documents/ContactIcons/4915111111111.jpg"_qs, u"Documents/ViberIcons/ic-anna.jpg"_qs},
+              std::pair{u"Documents/ContactIcons/79161234567.jpg"_qs, u"Documents/ContactIcons/12.jpg"_qs}}) {
+            QVERIFY2(!g_readFile(phone + original).isEmpty(), qPrintable(original));
+            QVERIFY2(g_readFile(r.dataDir.absoluteFilePath(local)) == g_readFile(phone + original), qPrintable(local));
+        }
+        // The reader finds the sticker's picture where the copy went.
+        const ViberData shown = readLoaded(r);
+        int stickers = 0;
+        for (const _ViberAtta* a : shown.p()->attas) {
+            if (a->msg && a->msg->type == MSG_TYPE_STICKER && a->mediaId == u"75"_qs) {
+                ++stickers;
+                QCOMPARE(QFileInfo(a->thumbPath).canonicalFilePath(),
+                         QFileInfo(r.dataDir.absoluteFilePath(u"Documents/stickers/0/100/00000075.png"_qs)).canonicalFilePath());
+            }
+        }
+        QCOMPARE(stickers, 1);
         // The picture kept only in the camera roll came through the photo library.
         QCOMPARE(g_readFile(r.dataDir.absoluteFilePath(u"Documents/Attachments/asset1.jpg"_qs)), m_sample.asset.content);
         // Without a preview in the container, the camera roll's thumbnail serves.
