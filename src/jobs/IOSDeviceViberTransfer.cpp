@@ -9,6 +9,7 @@
 #include "jobs/TemplateStore.h"
 #include "shell/Failure.h"
 #include "shell/FileRoutines.h"
+#include "shell/UserTexts.h"
 #include "stores/CurrentStoreLayout.h"
 
 #include <QFileInfo>
@@ -29,6 +30,8 @@ bool mergeThrow(const IOSDevice& device, const ViberContainers& target, const QL
     });
     result.msgCount = job->msgCount();
     result.callCount = job->callCount();
+    result.addedMsgCount = job->addedMsgCount();
+    result.addedCallCount = job->addedCallCount();
     items = job->items();
     return ok;
 }
@@ -46,19 +49,23 @@ bool writeIntoBackupThrow(BackupManifest& manifest, const QList<IOSMergeWAFiles2
 
 QString IOSTransferResult::successText() const
 {
-    return QStringLiteral("Successfully transferred %1 messages and %2 call history to iPhone.").arg(msgCount).arg(callCount);
+    if (addedMsgCount == 0 && addedCallCount == 0)
+        return ids("IDS_TRANSFER_NOTHING_NEW_%1").arg(target);
+    return ids("IDS_SUC_TRANSFER_%1_MSGS_%2_CALLS_TO_%3")
+        .arg(ids("IDS_%1_MESSAGES", addedMsgCount), ids("IDS_%1_CALLS", addedCallCount), target);
 }
 
 IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const DataFolders& folders,
                                              const QList<_ViberMsg*>& msgs, const IOSDeviceLoadHooks& hooks)
 {
     IOSTransferResult result;
+    result.target = g_iPhoneTitle(device.name);
     IOSDeviceLoadResult loaded;
     if (!g_loadIOSViberMessagesThrow(device, folders, hooks, loaded))
         return result;
     result.viaBackup = loaded.viaBackup;
     if (!loaded.viaBackup && loaded.templateStore)
-        g_raise(QStringLiteral("Can't find Viber installed on iPhone."));
+        g_raise(QStringLiteral("Can't find Viber installed on %1.").arg(result.target.toHtmlEscaped()));
 
     QList<IOSMergeWAFiles2iTunesBKThread::_Item> items;
     if (loaded.viaBackup) {
@@ -71,7 +78,10 @@ IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const Data
     }
     if (!mergeThrow(device, loaded.containers, msgs, !loaded.viaBackup, hooks, result, items))
         return result;
-    if (!loaded.viaBackup) {
+    result.merged = loaded.containers;
+    // A phone that had everything is not restored (and restarted) for nothing.
+    if (!loaded.viaBackup || (result.addedMsgCount == 0 && result.addedCallCount == 0)) {
+        result.viaBackup = false;
         result.done = true;
         return result;
     }
@@ -107,6 +117,9 @@ IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const DataFol
             return result;
     }
     manifest.parseInfo();
+    result.target = ids("IDS_ITUNES_BACKUP_OF_%1").arg(manifest.info().deviceName.isEmpty()
+                                                            ? QDir(backupDir).dirName()
+                                                            : manifest.info().deviceName);
 
     // A stand-in device whose cache folder holds the working files.
     IOSDevice virtualDevice;
