@@ -189,6 +189,22 @@ private slots:
         QVERIFY2(pages.size() >= m_sample.data.chats().size() + 5, qPrintable(pages.join(u' ')));
     }
 
+    // A group's pages are named, titled and headed by the group's name; a
+    // one-to-one chat's by its member.
+    void chatsAreNamedByTheirOwnName()
+    {
+        answerExport({out(QStringLiteral("named")), EXPORT_FILTER_HTML});
+        QCOMPARE(exportMessages(nullptr, m_sample.data.messages()), JobEnd::Succeeded);
+        const QDir site(out(QStringLiteral("named-html")));
+        const QString group = g_readText(site.filePath(QStringLiteral("Family.html")));
+        QVERIFY2(group.contains(QStringLiteral("<title>Family</title>")) &&
+                     group.contains(QStringLiteral("<h1 class=\"chat-title\">Family</h1>")),
+                 qPrintable(site.entryList().join(u' ')));
+        QVERIFY(g_readText(site.filePath(QStringLiteral("index.html"))).contains(QStringLiteral("\">Family</a>")));
+        const QString single = g_readText(site.filePath(QStringLiteral("Anna Berg(+4915111111111).html")));
+        QVERIFY(single.contains(QStringLiteral("<title>Anna Berg(+4915111111111)</title>")));
+    }
+
     void cancellingTheJobRemovesTheOutput()
     {
         answerExport({out(QStringLiteral("cancelled")), EXPORT_FILTER_HTML});
