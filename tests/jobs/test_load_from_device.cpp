@@ -4,6 +4,7 @@
 #include "fixtures/ViberBackupFixture.h"
 #include "itunes/BackupManifest.h"
 #include "jobs/IOSDeviceViberLoad.h"
+#include "stores/DemoHistory.h"
 #include "stores/IOSViberDb.h"
 #include "support/RecordingProgress.h"
 #include "support/TestEnv.h"
@@ -103,6 +104,12 @@ private slots:
                                               dict({{u"WillEncrypt"_qs, CFType::createCFBoolean(true)}})}})},
                        {u"Backup"_qs, dict({{u"Password"_qs, CFType::createCFString(u"pw"_qs)}})}});
         m_sim->addDevice(u"empty"_qs, u"Empty"_qs, u"udid-empty"_qs);
+        m_sim->addDevice(u"demo"_qs, u"Demo"_qs, u"udid-demo"_qs, {{u"HouseArrest"_qs, CFType::createCFBoolean(true)}});
+        {
+            const QString container = m_sim->containerDir(u"demo"_qs, u"com.viber"_qs);
+            QDir(container).removeRecursively();
+            g_writeDemoContainerThrow(container);
+        }
         m_sim->addDevice(u"cloud"_qs, u"Cloud"_qs, u"udid-cloud"_qs,
                          {{u"Domains"_qs, dict({{u"com.apple.mobile.backup"_qs,
                                                  dict({{u"CloudBackupEnabled"_qs, CFType::createCFBoolean(true)}})}})}});
@@ -164,6 +171,35 @@ private slots:
         }
         QCOMPARE(previews.size(), 1);
         QCOMPARE(g_readFile(previews.at(0)), QByteArray("thumbnail bytes"));
+    }
+
+    // The demo history on a phone: every sticker and every contact that
+    // has a picture there shows it after the load, none as a placeholder.
+    void demoPhoneShowsItsStickersAndPictures()
+    {
+        Runner run;
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = run.fn();
+        IOSDeviceLoadResult r;
+        QVERIFY(g_loadIOSViberMessagesThrow(device(u"udid-demo"_qs), g_testDataFolders(), hooks, r));
+        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
+        const ViberData data = readLoaded(r);
+        const QString phone = m_sim->containerDir(u"demo"_qs, u"com.viber"_qs) + u'/';
+        int stickers = 0, pictures = 0;
+        for (const _ViberAtta* a : data.p()->attas) {
+            if (!a->msg || a->msg->type != MSG_TYPE_STICKER)
+                continue;
+            ++stickers;
+            QVERIFY2(QFileInfo(a->thumbPath).size() > 0, qPrintable(a->mediaId));
+        }
+        for (const _ViberPerson* p : data.p()->persons) {
+            if (!QFileInfo::exists(phone + p->viberIconPath))
+                continue;
+            ++pictures;
+            QCOMPARE(g_readFile(p->picturePath), g_readFile(phone + p->viberIconPath));
+        }
+        QVERIFY(stickers > 0);
+        QVERIFY(pictures > 0);
     }
 
     void secondLoadCopiesOnlyChangedFiles()
