@@ -158,7 +158,8 @@ qint64 IOSViberDb::insertPersonThrow(_InsertContext& ctx, const _ViberPerson* p)
         const QString name = p->name.trimmed();
         if (!name.isEmpty()) {
             row.set(P_NAME, name);
-            if (row.has(P_CONTACT) && plans.contact.has(AB_MAINNAME)) {
+            // Only a store that names the entity gets rows of it.
+            if (row.has(P_CONTACT) && plans.contact.has(AB_MAINNAME) && plans.contactEnt > 0) {
                 RowValues contact(plans.contact);
                 contact.set(AB_ENT, plans.contactEnt);
                 contact.set(AB_OPT, 1);
