@@ -69,8 +69,6 @@ IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const Data
 
     QList<IOSMergeWAFiles2iTunesBKThread::_Item> items;
     if (loaded.viaBackup) {
-        if (hooks.confirmDeviceRestore && !hooks.confirmDeviceRestore())
-            return result;
         // Checked before the store changes: a restore would be refused later.
         QString warning;
         if (!device.checkiTunesBackupSettings(true, true, &warning))
@@ -85,6 +83,10 @@ IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const Data
         result.done = true;
         return result;
     }
+    // The merge changed only the copy on the computer; the phone changes
+    // from here on, and only when the user allows its restore.
+    if (hooks.confirmDeviceRestore && !hooks.confirmDeviceRestore())
+        return result;
 
     const QDir root(hooks.backupRoot.isEmpty() ? iosbackup_temp_dir().absolutePath() : hooks.backupRoot);
     BackupManifest manifest(root.absoluteFilePath(device.udid), folders);
