@@ -23,17 +23,23 @@
         <source>IDS_EXPORTING_MESSAGES_TO_FILE</source>
         <translation>Exporting Messages...</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>IDS_SUC_EXPORT_%1_MMS</source>
-        <translation>Successfully exported %1 Messages.</translation>
+        <translation>
+            <numerusform>Successfully exported %n message.</numerusform>
+            <numerusform>Successfully exported %n messages.</numerusform>
+        </translation>
     </message>
     <message>
         <source>IDS_EXPORT_VIBER_CALLS</source>
         <translation>Extracting call history...</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>IDS_SUC_EXPORT_%1_CALLS</source>
-        <translation>Successfully extracted %1 call history.</translation>
+        <translation>
+            <numerusform>Successfully extracted %n call.</numerusform>
+            <numerusform>Successfully extracted %n calls.</numerusform>
+        </translation>
     </message>
     <message>
         <source>IDS_TITLE_SEL_OUTPUT_FOLDER_EXTRACT_MEDIA_FILES</source>
@@ -79,13 +85,19 @@
         <source>IDS_BACKING_UP_VIBER_MESSAGES</source>
         <translation>Backing up Viber messages...</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>IDS_SUC_BACKUP_%1_MESSAGES</source>
-        <translation>Successfully backed up %1 messages.</translation>
+        <translation>
+            <numerusform>Successfully backed up %n message.</numerusform>
+            <numerusform>Successfully backed up %n messages.</numerusform>
+        </translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>IDS_%1_FILES_NOT_COPIED</source>
-        <translation>%1 attachment files could not be read and were not copied; the log names them.</translation>
+        <translation>
+            <numerusform>%n attachment file could not be read and was not copied; the log names it.</numerusform>
+            <numerusform>%n attachment files could not be read and were not copied; the log names them.</numerusform>
+        </translation>
     </message>
     <message>
         <source>IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME</source>
@@ -99,13 +111,81 @@
         <source>IDS_DELETING_VIBER_MESSAGES</source>
         <translation>Deleting messages...</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>IDS_SUC_DEL_%1_VIBER_MESSAGES</source>
-        <translation>Successfully deleted %1 messages.</translation>
+        <translation>
+            <numerusform>Successfully deleted %n message.</numerusform>
+            <numerusform>Successfully deleted %n messages.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>IDS_%1_MESSAGES</source>
+        <translation>
+            <numerusform>%n message</numerusform>
+            <numerusform>%n messages</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>IDS_%1_CALLS</source>
+        <translation>
+            <numerusform>%n call</numerusform>
+            <numerusform>%n calls</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>IDS_LOADED_%1_ATTACHMENTS_SKIPPED</source>
+        <translation>
+            <numerusform>Loaded %1 successfully; %n attachment was skipped.</numerusform>
+            <numerusform>Loaded %1 successfully; %n attachments were skipped.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>IDS_SUC_TRANSFER_%1_MSGS_%2_CALLS_TO_%3</source>
+        <translation>Successfully transferred %1 and %2 to %3.</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_NOTHING_NEW_%1</source>
+        <translation>Nothing was added: %1 already had all of these messages and calls.</translation>
+    </message>
+    <message>
+        <source>IDS_IPHONE_NAMED_%1</source>
+        <translation>the iPhone "%1"</translation>
+    </message>
+    <message>
+        <source>IDS_THE_IPHONE</source>
+        <translation>the iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_ITUNES_BACKUP_OF_%1</source>
+        <translation>the iTunes backup of "%1"</translation>
+    </message>
+    <message>
+        <source>IDS_ASK_VIBER_MESSAGES_ON_%1</source>
+        <translation>Failed to load Viber messages from %1. Does it have any Viber messages?</translation>
+    </message>
+    <message>
+        <source>IDS_FAILED_TO_LOAD_%1</source>
+        <translation>Failed to load the Viber messages of %1.</translation>
+    </message>
+    <message>
+        <source>IDS_IPHONE_LEFT_%1</source>
+        <translation>The connection to %1 was lost; nothing was changed.</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORE_QUESTION_%1</source>
+        <translation>Restore %1 from its backup now?&lt;br/&gt;&lt;br/&gt;Viber on this iPhone takes the messages only through a restore: they are written into the backup of the iPhone made a moment ago, and that backup is then put back onto the iPhone. &lt;b&gt;The iPhone restarts, and whatever changed on it since that backup is lost.&lt;/b&gt;&lt;br/&gt;&lt;br/&gt;Before you answer Yes: unlock the iPhone (enter its passcode if it asks), and turn off iCloud Backup and Find My iPhone (Settings, your name, Find My).</translation>
+    </message>
+    <message>
+        <source>IDS_WITH_THIS_CONTACT</source>
+        <translation>with this Contact</translation>
+    </message>
+    <message>
+        <source>IDS_IN_THIS_CHAT</source>
+        <translation>in this Chat</translation>
     </message>
     <message>
         <source>IDS_DEL_LOCALDB_SUC</source>
-        <translation>Successfully deleted database.</translation>
+        <translation>Deleted the local database &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>IDS_ROOT_DEVICE</source>
@@ -125,7 +205,7 @@
     </message>
     <message>
         <source>IDS_MI_BACKUP_CHAT</source>
-        <translation>Backup Messages with this Contact</translation>
+        <translation>Backup Messages %1</translation>
     </message>
     <message>
         <source>IDS_MI_BACKUP_SEL</source>
@@ -141,7 +221,7 @@
     </message>
     <message>
         <source>IDS_MI_I2I_CHAT</source>
-        <translation>Transfer Messages with this Contact to another iPhone</translation>
+        <translation>Transfer Messages %1 to another iPhone</translation>
     </message>
     <message>
         <source>IDS_MI_I2I_SEL</source>
@@ -157,7 +237,7 @@
     </message>
     <message>
         <source>IDS_MI_DB2I_CHAT</source>
-        <translation>Transfer Messages with this Contact to iPhone</translation>
+        <translation>Transfer Messages %1 to iPhone</translation>
     </message>
     <message>
         <source>IDS_MI_DB2I_SEL</source>
@@ -173,7 +253,7 @@
     </message>
     <message>
         <source>IDS_MI_EXTRACT_MEDIA_CHAT</source>
-        <translation>Extract Attachments from Messages with this Contact</translation>
+        <translation>Extract Attachments from Messages %1</translation>
     </message>
     <message>
         <source>IDS_MI_EXTRACT_MEDIA_SEL</source>
@@ -189,7 +269,7 @@
     </message>
     <message>
         <source>IDS_MI_EXPORT_CHAT</source>
-        <translation>Export Messages with this Contact to File</translation>
+        <translation>Export Messages %1 to File</translation>
     </message>
     <message>
         <source>IDS_MI_EXPORT_SEL</source>
@@ -205,7 +285,7 @@
     </message>
     <message>
         <source>IDS_MI_EXPORT_CALL_CHAT</source>
-        <translation>Extract Call Log with this Contact</translation>
+        <translation>Extract Call Log %1</translation>
     </message>
     <message>
         <source>IDS_MI_PRINT_TOOLBAR</source>
@@ -217,7 +297,7 @@
     </message>
     <message>
         <source>IDS_MI_PRINT_CHAT</source>
-        <translation>Print Messages with this Contact</translation>
+        <translation>Print Messages %1</translation>
     </message>
     <message>
         <source>IDS_MI_PRINT_SEL</source>
@@ -229,11 +309,11 @@
     </message>
     <message>
         <source>IDS_MI_DELETE_ALL</source>
-        <translation>Delete Messages</translation>
+        <translation>Delete Database</translation>
     </message>
     <message>
         <source>IDS_MI_DELETE_CHAT</source>
-        <translation>Delete Messages with this Contact</translation>
+        <translation>Delete Messages %1</translation>
     </message>
     <message>
         <source>IDS_MI_DELETE_SEL</source>
@@ -295,21 +375,24 @@
         <source>IDS_CAN_NOT_FOUND_AND_MESSAGES</source>
         <translation>Can't find any Message.</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>IDS_CONFIRM_DEL_SEL_MESSAGES</source>
-        <translation>Confirm to delete selected Messages?</translation>
+        <translation>
+            <numerusform>Delete the %n selected message from the local database &quot;%1&quot;?</numerusform>
+            <numerusform>Delete the %n selected messages from the local database &quot;%1&quot;?</numerusform>
+        </translation>
     </message>
     <message>
         <source>IDS_CONFIRM_DEL_THIS_CHAT</source>
-        <translation>Confirm to delete Messages with this contact?</translation>
+        <translation>Delete the messages of the chat &quot;%1&quot; from the local database &quot;%2&quot;?</translation>
     </message>
     <message>
         <source>IDS_CONFIRM_DEL_THIS_LOCALDB</source>
-        <translation>Confirm to delete this database?</translation>
+        <translation>Delete the local database &quot;%1&quot; with all its messages? This cannot be undone.</translation>
     </message>
     <message>
         <source>IDS_BEFORE_RESTORE_VIBER_KILL_VIBER_FIRST</source>
-        <translation>To transfer Viber Messages to iPhone successfully, please close Viber on your iPhone first and then click OK button to continue.</translation>
+        <translation>To transfer Viber messages to %1 successfully, please close Viber on it first and then click OK to continue.</translation>
     </message>
     <message>
         <source>IDS_LOADING_IOS_VIBER</source>

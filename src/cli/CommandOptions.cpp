@@ -50,7 +50,8 @@ bool g_readDateRange(CliContext& ctx, ExportDateRange& range, int& exitCode)
         double t = 0;
         QString error;
         if (!ExportDateRange::parseLocal(ctx.parser.value(option), t, error)) {
-            exitCode = ctx.usage(QStringLiteral("--%1: %2").arg(option, error));
+            exitCode = ctx.usage(
+                QStringLiteral("--%1: '%2' is not a date: %3").arg(option, ctx.parser.value(option), error));
             return false;
         }
         (option == QLatin1String("since") ? range.since : range.until) = t;

@@ -16,6 +16,7 @@ QString g_cliPlainLine(QString html)
     html.remove(tags);
     return html.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
         .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+        .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
         .replace(QStringLiteral("&amp;"), QStringLiteral("&"))
         .trimmed();
 }

@@ -29,8 +29,8 @@ bool ExportDateRange::parseLocal(const QString& text, double& recordTime, QStrin
                            ? QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt())
                            : QTime(0, 0);
     if (!date.isValid() || !time.isValid()) {
-        error = QStringLiteral("'%1' is not a date (yyyy-MM-dd, yyyy-MM-ddThh:mm or yyyy-MM-dd hh:mm:ss)")
-                    .arg(text);
+        // The caller names the text; the error says only what is wrong.
+        error = QStringLiteral("write it as yyyy-MM-dd, yyyy-MM-ddThh:mm or yyyy-MM-dd hh:mm:ss");
         return false;
     }
     QDateTime local(date, time, Qt::LocalTime);
@@ -40,7 +40,7 @@ bool ExportDateRange::parseLocal(const QString& text, double& recordTime, QStrin
         local = QDateTime(naive.date(), QTime(naive.time().hour(), naive.time().minute()), Qt::LocalTime);
     }
     if (!local.isValid()) {
-        error = QStringLiteral("'%1' does not exist in the local time zone").arg(text);
+        error = QStringLiteral("that time does not exist in the local time zone");
         return false;
     }
     recordTime = double(local.toSecsSinceEpoch() - kCoreDataEpochUnix);

@@ -1,6 +1,7 @@
 #include "export/ExportMessagesHtml.h"
 
 #include "export/ExportOutput.h"
+#include "export/HtmlChatPages.h"
 #include "export/HtmlExportFiles.h"
 #include "shell/FileRoutines.h"
 
@@ -31,13 +32,7 @@ void ExportMessagesHtml::init()
     if (m_output && !QFileInfo::exists(m_file.path()))
         m_output->addFile(m_file.path());
     m_file.open();
-    m_file.write(QStringLiteral(
-        "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-        "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
-        "<html xmlns=\"http://www.w3.org/1999/xhtml\">\n"
-        "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n"
-        "<title>Ferrowick</title>\n"
-        "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"));
+    m_file.write(HtmlChatPages::pageHead(m_title));
     m_file.write(m_navigation);
     m_file.write(m_carried);
     m_carried.clear();

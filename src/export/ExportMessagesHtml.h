@@ -29,6 +29,8 @@ public:
     void write(_ViberMsg& msg) override;
     void uninit() override;
 
+    // The chat the page shows: its title and its heading.
+    void setTitle(const QString& title) { m_title = title; }
     // Links written at the top and the bottom of the page (pages of a long chat).
     void setNavigation(const QString& html) { m_navigation = html; }
     // Continues an earlier page: its messages' markup comes first, and the
@@ -53,4 +55,5 @@ private:
     QDate m_lastDate;
     QString m_navigation;
     QString m_carried;
+    QString m_title;
 };

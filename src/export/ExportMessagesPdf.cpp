@@ -19,15 +19,18 @@ std::runtime_error pdfError(const QString& path, const char* what)
 }
 } // namespace
 
-ExportMessagesPdf::ExportMessagesPdf(const QString& filePath) : m_path(filePath), m_writer(filePath)
+ExportMessagesPdf::ExportMessagesPdf(const QString& filePath, const QString& title)
+    : m_path(filePath), m_writer(filePath)
 {
     m_writer.setResolution(kScreenDpi);
     m_writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                        QMarginsF(kMarginPoints, kMarginPoints, kMarginPoints, kMarginPoints),
                                        QPageLayout::Point));
     m_writer.setCreator(QStringLiteral("Ferrowick"));
+    m_writer.setTitle(title);
     try {
         m_printer.reset(&m_writer);
+        m_printer.printTitle(title);
     } catch (const std::exception& e) {
         throw pdfError(m_path, e.what());
     }

@@ -14,7 +14,8 @@ struct _ViberMsg;
 class ExportMessagesPdf : public AbsFormatExport<_ViberMsg>
 {
 public:
-    explicit ExportMessagesPdf(const QString& filePath);
+    // title, when given, heads the first page and names the document.
+    explicit ExportMessagesPdf(const QString& filePath, const QString& title = QString());
     ~ExportMessagesPdf() override;
 
     void init() override;

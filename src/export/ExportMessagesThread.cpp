@@ -1,5 +1,7 @@
 #include "export/ExportMessagesThread.h"
 
+#include "export/ExportPaths.h"
+
 #include "export/BubbleResources.h"
 #include "export/ExportAppend.h"
 #include "export/ExportState.h"
@@ -93,7 +95,7 @@ QString ExportMessagesThread::chatFileName(const _ViberChat* chat, const QString
     if (!chat)
         return QStringLiteral("unknown-chat") + suffix;
     static const QRegularExpression invisible(QStringLiteral("[\\t\\n\\r\\x{202A}\\x{00A0}\\x{202C}]"));
-    QString base = chat->fullDisplay();
+    QString base = g_chatTitle(*chat);
     base.remove(invisible);
     base = g_formatFileName(base);
     // Keep the name within what file systems accept (255 bytes), cut once
@@ -173,6 +175,7 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
         if (m_page == m_carryPage)
             html->setCarried(m_carryBody, m_carryDay);
         html->setNavigation(HtmlChatPages::navigation(m_pageNames, m_page));
+        html->setTitle(chat ? g_chatTitle(*chat) : QString());
         writer = html;
         break;
     }
@@ -180,7 +183,7 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
         // The PDF writer opens its file when it is made.
         const QString file = QDir(m_path).filePath(uniqueChatFileName(chat, QStringLiteral(".pdf")));
         const bool existed = QFileInfo::exists(file);
-        writer = std::make_shared<ExportMessagesPdf>(file);
+        writer = std::make_shared<ExportMessagesPdf>(file, chat ? g_chatTitle(*chat) : QString());
         if (!existed)
             m_output.addFile(file);
         break;
@@ -306,7 +309,7 @@ QString ExportMessagesThread::exportAll()
             state.note(*m);
         state.save(statePath, m_type);
     }
-    return ids("IDS_SUC_EXPORT_%1_MMS").arg(count) + g_failedCopiesNote(m_output.failedCopies());
+    return ids("IDS_SUC_EXPORT_%1_MMS", count) + g_failedCopiesNote(m_output.failedCopies());
 }
 
 void ExportMessagesThread::writeHtml(_ViberMsg& m)
@@ -351,7 +354,7 @@ void ExportMessagesThread::startHtmlChat(const _ViberMsg& m)
         for (qint64 p = m_pageNames.size(); p < pages; ++p)
             m_pageNames << reserveName(HtmlChatPages::pageName(m_pageNames.first(), p), QStringLiteral(".html"));
         HtmlChatPages::IndexEntry& entry = m_index[m.chat->id];
-        entry.title = m.chat->fullDisplay();
+        entry.title = g_chatTitle(*m.chat);
         entry.messages = prior->messages + count;
         entry.pages = pages;
     } else {
@@ -362,7 +365,7 @@ void ExportMessagesThread::startHtmlChat(const _ViberMsg& m)
             m_pageNames << reserveName(HtmlChatPages::pageName(first, p), QStringLiteral(".html"));
         m_page = 0;
         m_oldPageCount = 0;
-        m_index.insert(m.chat->id, HtmlChatPages::IndexEntry{m.chat->fullDisplay(), first, count, pages, m.date, m.date});
+        m_index.insert(m.chat->id, HtmlChatPages::IndexEntry{g_chatTitle(*m.chat), first, count, pages, m.date, m.date});
     }
     m_htmlWriter = openWriter(m.chat);
 }

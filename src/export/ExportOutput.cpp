@@ -61,7 +61,7 @@ bool ExportOutput::copyFile(const QString& src, const QString& target)
 
 QString g_failedCopiesNote(int failed)
 {
-    return failed > 0 ? QLatin1Char('\n') + ids("IDS_%1_FILES_NOT_COPIED").arg(failed) : QString();
+    return failed > 0 ? QLatin1Char('\n') + ids("IDS_%1_FILES_NOT_COPIED", failed) : QString();
 }
 
 bool g_exportCopy(ExportOutput* output, const QString& src, const QString& target)

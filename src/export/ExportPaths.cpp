@@ -1,5 +1,7 @@
 #include "export/ExportPaths.h"
 
+#include "model/ViberRecords.h"
+
 #include "export/ExportMessagesThread.h"
 
 #include <QDateTime>
@@ -53,4 +55,10 @@ bool g_exportFilterFromName(const QString& name, ExportFilter& filter)
 QString g_timestampedName(const QString& prefix)
 {
     return QStringLiteral("%1(%2)").arg(prefix, QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
+}
+
+QString g_chatTitle(const _ViberChat& chat)
+{
+    const QString own = chat.name.trimmed();
+    return own.isEmpty() ? chat.fullDisplay() : own;
 }

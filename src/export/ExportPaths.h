@@ -2,6 +2,8 @@
 
 #include <QString>
 
+struct _ViberChat;
+
 // The formats offered by the export save dialog, in its filter order.
 enum ExportFilter { EXPORT_FILTER_TXT, EXPORT_FILTER_DOC, EXPORT_FILTER_CSV, EXPORT_FILTER_PDF, EXPORT_FILTER_HTML, EXPORT_FILTER_JSON };
 
@@ -22,3 +24,7 @@ bool g_exportFilterFromName(const QString& name, ExportFilter& filter);
 
 // The proposed file name of the save dialogs, "<prefix>(yyyyMMdd-hhmmss)".
 QString g_timestampedName(const QString& prefix);
+
+// How exports title a chat (file names, page titles and headings, the HTML
+// index): its own name (a group's), else its members with their numbers.
+QString g_chatTitle(const _ViberChat& chat);

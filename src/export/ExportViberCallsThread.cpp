@@ -79,5 +79,5 @@ QString ExportViberCallsThread::exportAll()
             QStringLiteral("%1' %2''").arg(c->duration / 60).arg(c->duration % 60));
     }
     file.close();
-    return ids("IDS_SUC_EXPORT_%1_CALLS").arg(count);
+    return ids("IDS_SUC_EXPORT_%1_CALLS", count);
 }

@@ -17,6 +17,8 @@ QString href(const QString& fileName)
 
 const QString kBodyOpen = QStringLiteral("</head><body>\n");
 const QString kPageClose = QStringLiteral("</body></html>\n");
+const QString kHeadingOpen = QStringLiteral("<h1 class=\"chat-title\">");
+const QString kHeadingClose = QStringLiteral("</h1>\n");
 const QString kNavOpen = QStringLiteral("<div class=\"pages\">");
 const QString kNavClose = QStringLiteral("</div>\n");
 // A page is read back whole; one beyond this is not ours.
@@ -33,6 +35,13 @@ bool splitPage(const QString& path, QString& head, QString& body)
     if (start < 0 || !page.endsWith(kPageClose))
         return false;
     start += kBodyOpen.size();
+    // The heading belongs to the head: a page continued keeps its one.
+    if (QStringView(page).mid(start).startsWith(kHeadingOpen)) {
+        const qsizetype headingEnd = page.indexOf(kHeadingClose, start);
+        if (headingEnd < 0)
+            return false;
+        start = headingEnd + kHeadingClose.size();
+    }
     const qsizetype headEnd = start;
     qsizetype end = page.size() - kPageClose.size();
     if (end < start)
@@ -50,6 +59,19 @@ bool splitPage(const QString& path, QString& head, QString& body)
     return true;
 }
 
+QString documentStart(const QString& title)
+{
+    // Concatenated, not arg()-ed: a chat title may itself hold "%1".
+    return QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                          "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
+                          "<html xmlns=\"http://www.w3.org/1999/xhtml\">\n"
+                          "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n"
+                          "<title>") +
+           title.toHtmlEscaped() +
+           QStringLiteral("</title>\n<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/>") +
+           kBodyOpen;
+}
+
 QString link(const QString& fileName, const QString& label, bool active)
 {
     if (!active)
@@ -57,6 +79,15 @@ QString link(const QString& fileName, const QString& label, bool active)
     return QStringLiteral("<a href=\"%1\">%2</a>").arg(href(fileName), label);
 }
 } // namespace
+
+QString pageHead(const QString& title)
+{
+    // A heading on one line: the page reader finds its end by the line's.
+    const QString heading = title.simplified();
+    if (heading.isEmpty())
+        return documentStart(QStringLiteral("Ferrowick"));
+    return documentStart(heading) + kHeadingOpen + heading.toHtmlEscaped() + kHeadingClose;
+}
 
 qint64 pageCount(qint64 count, qint64 pageSize)
 {
@@ -117,13 +148,8 @@ void writeIndex(const QString& path, const QList<IndexEntry>& entries)
 {
     TextFileWriter file(path);
     file.open();
+    file.write(pageHead(QStringLiteral("All chats")));
     file.write(QStringLiteral(
-        "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-        "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
-        "<html xmlns=\"http://www.w3.org/1999/xhtml\">\n"
-        "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n"
-        "<title>Ferrowick</title>\n"
-        "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"
         "<table class=\"chat-index\">\n"
         "<tr><th>Chat</th><th>Messages</th><th>Pages</th><th>From</th><th>To</th></tr>\n"));
     LocalTimeConverter time;

@@ -27,6 +27,10 @@ QString pageName(const QString& firstName, qint64 page);
 // file name. Empty for a chat of one page, whose page stays as it always was.
 QString navigation(const QStringList& pages, qint64 page);
 
+// The start of a page up to its body, with title as the page's title and,
+// when not empty, as the heading that opens the body.
+QString pageHead(const QString& title);
+
 // The messages' markup of a page written by the HTML export: what lies between
 // its head and navigation and its closing navigation. False when the file
 // cannot be read or is not shaped like one of our pages.
@@ -39,7 +43,7 @@ void replaceNavigation(const QString& path, const QString& html);
 // One line of the index.
 struct IndexEntry
 {
-    QString title;     // the chat as the chat list shows it
+    QString title;     // the chat's title (its own name, else its members)
     QString firstPage; // file name of its first page
     qint64 messages = 0;
     qint64 pages = 0;

@@ -250,3 +250,22 @@ void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
     if (!text.trimmed().isEmpty())
         printText(text, own, time, name);
 }
+
+void ViberMsgPrinterPrivacy::printTitle(const QString& title)
+{
+    const QString shownTitle = title.simplified();
+    if (!m_painter.isActive() || shownTitle.isEmpty())
+        return;
+    QFont font = msgTextFont();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.5);
+    const QFontMetrics metrics(font, m_device);
+    const QRect line(m_content.left(), m_y, m_content.width(), metrics.height());
+    const QString shown = metrics.elidedText(shownTitle, Qt::ElideRight, line.width());
+    m_painter.setFont(font);
+    m_painter.setPen(QColor(0x33, 0x33, 0x33));
+    m_painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    if (m_record)
+        m_items.append({Item::TITLE, m_page, line, shown, QString(), false});
+    m_y += line.height() + kBubbleGap;
+}

@@ -23,7 +23,7 @@ public:
     // One placed bubble, kept when layout recording is on (tests, previews).
     struct Item
     {
-        enum Kind { DATE, CENTER, TEXT, PICTURE };
+        enum Kind { DATE, CENTER, TEXT, PICTURE, TITLE };
         Kind kind;
         int page;
         QRect rect;
@@ -41,6 +41,9 @@ public:
     // std::runtime_error when painting cannot begin (e.g. an unwritable file).
     void reset(QPagedPaintDevice* device);
     void print(const _ViberMsg& msg);
+    // A heading naming the chat, at the top of the first page (cut to the
+    // page's width).
+    void printTitle(const QString& title);
     // Finishes the document; raises std::runtime_error when the device reports
     // a failure. Safe to call twice.
     void end();

@@ -91,7 +91,7 @@ QString BackupViberMsgThread::backupAll()
         db.executeThrow("update ZCONVERSATION set ZDATE=(select max(ZDATE) from ZVIBERMESSAGE as m where "
                         "m.ZCONVERSATION=ZCONVERSATION.Z_PK)");
         db.executeThrow("COMMIT");
-        return ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(count) + g_failedCopiesNote(m_failedCopies);
+        return ids("IDS_SUC_BACKUP_%1_MESSAGES", count) + g_failedCopiesNote(m_failedCopies);
     } catch (...) {
         db.rollbackTran();
         throw;

@@ -62,5 +62,5 @@ QString DeleteViberMsgThread::deleteAll()
     QString err;
     if (m_db.exec(QStringLiteral("VACUUM"), err) != 0)
         qWarning("VACUUM after deleting messages failed: %s", qUtf8Printable(err));
-    return ids("IDS_SUC_DEL_%1_VIBER_MESSAGES").arg(count);
+    return ids("IDS_SUC_DEL_%1_VIBER_MESSAGES", count);
 }

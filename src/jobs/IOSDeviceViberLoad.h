@@ -27,9 +27,10 @@ struct IOSDeviceLoadHooks
     std::function<bool(BackupManifest&)> unlockBackup;
     // The whole-device backups go here instead of iosbackup_temp_dir().
     QString backupRoot;
-    // A transfer over the backup route asks this before it changes anything
-    // (the window shows its notes on passcode, iCloud and Find My iPhone);
-    // false stops the transfer. Unset: go on.
+    // A transfer over the backup route asks this once the merge has shown
+    // that the phone lacks something, before the phone changes (the window
+    // asks whether the phone may be restored); false stops the transfer.
+    // Unset: go on.
     std::function<bool()> confirmDeviceRestore;
 };
 

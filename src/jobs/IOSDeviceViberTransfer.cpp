@@ -9,6 +9,7 @@
 #include "jobs/TemplateStore.h"
 #include "shell/Failure.h"
 #include "shell/FileRoutines.h"
+#include "shell/UserTexts.h"
 #include "stores/CurrentStoreLayout.h"
 
 #include <QFileInfo>
@@ -29,6 +30,8 @@ bool mergeThrow(const IOSDevice& device, const ViberContainers& target, const QL
     });
     result.msgCount = job->msgCount();
     result.callCount = job->callCount();
+    result.addedMsgCount = job->addedMsgCount();
+    result.addedCallCount = job->addedCallCount();
     items = job->items();
     return ok;
 }
@@ -46,24 +49,26 @@ bool writeIntoBackupThrow(BackupManifest& manifest, const QList<IOSMergeWAFiles2
 
 QString IOSTransferResult::successText() const
 {
-    return QStringLiteral("Successfully transferred %1 messages and %2 call history to iPhone.").arg(msgCount).arg(callCount);
+    if (addedMsgCount == 0 && addedCallCount == 0)
+        return ids("IDS_TRANSFER_NOTHING_NEW_%1").arg(target);
+    return ids("IDS_SUC_TRANSFER_%1_MSGS_%2_CALLS_TO_%3")
+        .arg(ids("IDS_%1_MESSAGES", addedMsgCount), ids("IDS_%1_CALLS", addedCallCount), target);
 }
 
 IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const DataFolders& folders,
                                              const QList<_ViberMsg*>& msgs, const IOSDeviceLoadHooks& hooks)
 {
     IOSTransferResult result;
+    result.target = g_iPhoneTitle(device.name);
     IOSDeviceLoadResult loaded;
     if (!g_loadIOSViberMessagesThrow(device, folders, hooks, loaded))
         return result;
     result.viaBackup = loaded.viaBackup;
     if (!loaded.viaBackup && loaded.templateStore)
-        g_raise(QStringLiteral("Can't find Viber installed on iPhone."));
+        g_raise(QStringLiteral("Can't find Viber installed on %1.").arg(result.target.toHtmlEscaped()));
 
     QList<IOSMergeWAFiles2iTunesBKThread::_Item> items;
     if (loaded.viaBackup) {
-        if (hooks.confirmDeviceRestore && !hooks.confirmDeviceRestore())
-            return result;
         // Checked before the store changes: a restore would be refused later.
         QString warning;
         if (!device.checkiTunesBackupSettings(true, true, &warning))
@@ -71,10 +76,17 @@ IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const Data
     }
     if (!mergeThrow(device, loaded.containers, msgs, !loaded.viaBackup, hooks, result, items))
         return result;
-    if (!loaded.viaBackup) {
+    result.merged = loaded.containers;
+    // A phone that had everything is not restored (and restarted) for nothing.
+    if (!loaded.viaBackup || (result.addedMsgCount == 0 && result.addedCallCount == 0)) {
+        result.viaBackup = false;
         result.done = true;
         return result;
     }
+    // The merge changed only the copy on the computer; the phone changes
+    // from here on, and only when the user allows its restore.
+    if (hooks.confirmDeviceRestore && !hooks.confirmDeviceRestore())
+        return result;
 
     const QDir root(hooks.backupRoot.isEmpty() ? iosbackup_temp_dir().absolutePath() : hooks.backupRoot);
     BackupManifest manifest(root.absoluteFilePath(device.udid), folders);
@@ -107,6 +119,9 @@ IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const DataFol
             return result;
     }
     manifest.parseInfo();
+    result.target = ids("IDS_ITUNES_BACKUP_OF_%1").arg(manifest.info().deviceName.isEmpty()
+                                                            ? QDir(backupDir).dirName()
+                                                            : manifest.info().deviceName);
 
     // A stand-in device whose cache folder holds the working files.
     IOSDevice virtualDevice;

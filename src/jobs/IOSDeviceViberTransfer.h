@@ -11,8 +11,13 @@ struct IOSTransferResult
     bool done = false;  // false: a job failed or was cancelled (its display told the user)
     int msgCount = 0;   // messages queued for merging
     int callCount = 0;  // calls queued for merging
-    bool viaBackup = false; // the device was restored from its backup and restarts
-    // "Successfully transferred %1 messages and %2 call history to iPhone."
+    int addedMsgCount = 0;  // messages the target did not have yet
+    int addedCallCount = 0; // calls the target did not have yet
+    bool viaBackup = false; // the device was restored from its backup and restarts (not when nothing was added)
+    QString target;         // the phone or backup written to, as the user knows it
+    ViberContainers merged; // a transfer to a device: the local copy that holds the merged store
+    // What was added to the target ("Successfully transferred 3 messages and
+    // 1 call to iPhone "Ann's iPhone"."), or that it had everything already.
     QString successText() const;
 };
 

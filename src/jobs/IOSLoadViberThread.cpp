@@ -158,6 +158,11 @@ void IOSLoadViberThread::fetchAttachmentThrow(const _ViberAtta& a)
         if (g_isPlainFileName(a.name))
             fetchThrow(QStringLiteral("/Documents/VoiceMessages/") + a.name, a.filePath, true);
         break;
+    case MSG_TYPE_STICKER:
+        // The sticker's picture, so that it shows without the network.
+        if (g_isPlainFileName(a.mediaId))
+            fetchThrow(u'/' + g_iosStickerPreviewPath(a.mediaId), a.thumbPath, true);
+        break;
     default:
         break;
     }

@@ -116,9 +116,13 @@ private:
             const Person& p = kPeople[i];
             const qint64 contact = m_w.addContact(QString::fromUtf8(p.name), 100 + i);
             m_people << m_w.addPerson(QString::fromLatin1(p.number), QStringLiteral("icon-%1").arg(i), contact);
-            if (p.hasAvatar)
-                writeImage(m_root, QStringLiteral("Documents/ContactIcons/%1.jpg").arg(QString::fromLatin1(p.number)),
-                           g_demoAvatar(p.color), "JPEG");
+            if (!p.hasAvatar)
+                continue;
+            // Where a phone keeps the picture (a copy of the container put on
+            // a simulated phone) and where a read of the container looks.
+            writeImage(m_root, QStringLiteral("Documents/ViberIcons/icon-%1.jpg").arg(i), g_demoAvatar(p.color), "JPEG");
+            writeImage(m_root, QStringLiteral("Documents/ContactIcons/%1.jpg").arg(QString::fromLatin1(p.number)),
+                       g_demoAvatar(p.color), "JPEG");
         }
     }
 

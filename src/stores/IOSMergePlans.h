@@ -84,8 +84,9 @@ private:
 struct IOSMergePlans
 {
     RowPlan person, chat, recentsLine, recent, msg, location, atta;
+    RowPlan contact; // ZABCONTACT: the name a phone's store shows for a number
     // Entity numbers and optional links, looked up once instead of per row.
-    int msgEnt = 0, locationEnt = 0, attaEnt = 0, recentEnt = 0, lineEnt = 0;
+    int msgEnt = 0, locationEnt = 0, attaEnt = 0, recentEnt = 0, lineEnt = 0, contactEnt = 0;
     bool msgLinksLocation = false, msgLinksAtta = false;
     QHash<QString, qint64> personKeys; // viberPlainNumber -> Z_PK
     // viberPlainNumber -> ZRECENTSLINE.Z_PK: the line a number's calls go

@@ -15,7 +15,8 @@
 
 namespace {
 enum PersonCol { P_ENT, P_OPT, P_APPID, P_GROUPID, P_ISBLOCKED, P_ISSYSTEM, P_ISVIBER, P_UID, P_CANON, P_PHONENUM,
-                 P_PHONETYPE, P_NAME, P_OTHER };
+                 P_PHONETYPE, P_NAME, P_OTHER, P_CONTACT };
+enum ContactCol { AB_ENT, AB_OPT, AB_ISVIBER, AB_MAINNAME, AB_SORTINGNAME };
 enum ChatCol { C_ENT, C_OPT, C_CONTEXT, C_ISLOCATION, C_ISMUTED, C_UNREAD, C_SMARTSHOWN, C_SMARTSTATE, C_LASTNOTIF,
                C_UID, C_GROUPID, C_NAME, C_OTHER };
 enum LineCol { L_ENT, L_OPT, L_PNI };
@@ -58,7 +59,9 @@ IOSMergePlans& IOSViberDb::plansThrow(_InsertContext& ctx)
         auto p = std::make_shared<IOSMergePlans>();
         p->person = RowPlan(schema, QStringLiteral("ZPHONENUMBERINDEX"),
                             names({"Z_ENT", "Z_OPT", "ZAPPID", "ZGROUPID", "ZISBLOCKED", "ZISSYSTEM", "ZISVIBER", "ZUID",
-                                   "ZCANONIZEDPHONENUM", "ZPHONENUM", "ZPHONETYPE", "ZNAME", "_other"}));
+                                   "ZCANONIZEDPHONENUM", "ZPHONENUM", "ZPHONETYPE", "ZNAME", "_other", "ZCONTACT"}));
+        p->contact = RowPlan(schema, QStringLiteral("ZABCONTACT"),
+                             names({"Z_ENT", "Z_OPT", "ZISVIBER", "ZMAINNAME", "ZSORTINGNAME"}));
         p->chat = RowPlan(schema, QStringLiteral("ZCONVERSATION"),
                           names({"Z_ENT", "Z_OPT", "ZCONTEXT", "ZISLOCATION", "ZISMUTED", "ZUNREADCOUNT",
                                  "ZSMARTNOTIFICATIONSHOWN", "ZSMARTSTATE", "ZLASTGENERALNOTIFICATIONDATE", "ZUID",
@@ -83,6 +86,7 @@ IOSMergePlans& IOSViberDb::plansThrow(_InsertContext& ctx)
         p->attaEnt = entities.value(QStringLiteral("Attachment"));
         p->recentEnt = entities.value(QStringLiteral("Recent"));
         p->lineEnt = entities.value(QStringLiteral("RecentsLine"));
+        p->contactEnt = entities.value(QStringLiteral("ABContact"));
         p->msgLinksLocation = schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZLOCATION"));
         p->msgLinksAtta = schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZATTACHMENT"));
         ctx.plans = std::move(p);
@@ -145,10 +149,27 @@ qint64 IOSViberDb::insertPersonThrow(_InsertContext& ctx, const _ViberPerson* p)
     row.set(P_PHONENUM, p->number);
     row.set(P_PHONETYPE, QStringLiteral("mobile"));
     if (row.has(P_OTHER)) {
-        // Only our own databases keep names here; the iPhone takes them
-        // from its address book.
         row.set(P_NAME, p->name);
         row.set(P_OTHER, p->others);
+    } else {
+        // A phone's store shows the name of the address-book contact a
+        // number is linked to (ZNAME where it has no such table): without
+        // one, every transferred person would show as a bare number.
+        const QString name = p->name.trimmed();
+        if (!name.isEmpty()) {
+            row.set(P_NAME, name);
+            // Only a store that names the entity gets rows of it.
+            if (row.has(P_CONTACT) && plans.contact.has(AB_MAINNAME) && plans.contactEnt > 0) {
+                RowValues contact(plans.contact);
+                contact.set(AB_ENT, plans.contactEnt);
+                contact.set(AB_OPT, 1);
+                contact.set(AB_ISVIBER, 1);
+                contact.set(AB_MAINNAME, name);
+                contact.set(AB_SORTINGNAME, name);
+                contact.insertThrow(*this);
+                row.set(P_CONTACT, lastInsertId());
+            }
+        }
     }
     row.insertThrow(*this);
     const qint64 key = lastInsertId();

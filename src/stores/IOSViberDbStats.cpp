@@ -123,7 +123,8 @@ void IOSViberDb::updateCallRecentLinesStatThrow()
 void IOSViberDb::updatePrimaryKeyStatThrow()
 {
     checkWritableThrow();
-    const char* const pairs[][2] = {{"ZATTACHMENT", "Attachment"},       {"ZCONVERSATION", "Conversation"},
+    const char* const pairs[][2] = {{"ZABCONTACT", "ABContact"},         {"ZATTACHMENT", "Attachment"},
+                                    {"ZCONVERSATION", "Conversation"},
                                     {"ZPHONENUMBERINDEX", "PhoneNumberIndex"}, {"ZRECENT", "Recent"},
                                     {"ZRECENTSLINE", "RecentsLine"},     {"ZVIBERLOCATION", "ViberLocation"},
                                     {"ZVIBERMESSAGE", "ViberMessage"}};
@@ -131,7 +132,9 @@ void IOSViberDb::updatePrimaryKeyStatThrow()
         const QString table = QString::fromLatin1(pair[0]);
         if (!schema.containsTable(table))
             continue;
-        executeThrow(Sqlite3Sql(QStringLiteral("update Z_PRIMARYKEY set Z_MAX=(select max(Z_PK) from %1) where Z_NAME=?")
+        // An empty table keeps its counter: Core Data reads no NULL there.
+        executeThrow(Sqlite3Sql(QStringLiteral("update Z_PRIMARYKEY set Z_MAX=coalesce((select max(Z_PK) from %1), Z_MAX) "
+                                               "where Z_NAME=?")
                                     .arg(table))
                          .addTextParam(QString::fromLatin1(pair[1])));
     }

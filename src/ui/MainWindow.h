@@ -206,10 +206,17 @@ private:
     void notAvailableYet(const QString& what);
 
     // Lists the database a command wrote and, after a successful job, reads
-    // it again and makes it current.
-    void applyLocalDbChange(const UiCommands::LocalDbChange& change);
+    // it again and makes it current; an import (select false) leaves the
+    // user reading where they were.
+    void applyLocalDbChange(const UiCommands::LocalDbChange& change, bool select = true);
     // Reads db again and makes the chat chatId (when above 0) or db current.
     void reloadAndSelect(_LocalDbItemNode* db, qint64 chatId);
+    // Makes the chat chatId of source current, or source itself when it has
+    // no such chat (or chatId is 0).
+    void selectInSource(_AbsDBItemNode* source, qint64 chatId);
+    // Puts data into a phone's node; whoever was reading in the node reads
+    // on in the same chat, the selection elsewhere stays.
+    void showDeviceData(_IOSDeviceItemNode* node, const ViberData& data);
     // Reads a local database again into its node, with its chats listed.
     bool reloadLocalDb(_LocalDbItemNode* db);
     _LocalDbItemNode* findLocalDb(const QString& name) const;

@@ -62,23 +62,25 @@ ViberData loadCopiedStoreThrow(const ViberContainers& found)
     return db.loadDataThrow();
 }
 
-void askAboutEmptyPhone()
+void askAboutEmptyPhone(const QString& title)
 {
-    if (Tips::question(QStringLiteral("Failed to load Viber Messages. Do you have any Viber Message on your iPhone?")))
+    if (Tips::question(ids("IDS_ASK_VIBER_MESSAGES_ON_%1").arg(title)))
         Tips::warning(QStringLiteral(
-            "Can't load Viber Messages from your iPhone. If you are using Viber Desktop on your computer, you can click "
+            "Can't load Viber Messages from %1. If you are using Viber Desktop on your computer, you can click "
             "\"File\" -> \"Import Messages from Viber Desktop\" on the software to load messages from Viber "
-            "Desktop.<br/><br/> Note: Transferring messages to your iPhone may erase your current Viber messages."));
+            "Desktop.<br/><br/> Note: Transferring messages to your iPhone may erase your current Viber messages.")
+                          .arg(title));
     else
-        Tips::info(QStringLiteral("iPhone detected. Now you can transfer messages to your iPhone.<br/><br/>Note: Please "
-                                  "make sure you have installed and verified Viber on your iPhone before transferring "
-                                  "messages."));
+        Tips::info(QStringLiteral("Now you can transfer messages to %1.<br/><br/>Note: Please make sure you have "
+                                  "installed and verified Viber on it before transferring messages.")
+                       .arg(title));
 }
 
-const char* const kRestoreNotes =
-    "Notes:<br/>1) If your iPhone is protected with a passcode, please enter your passcode on iPhone first.<br/>"
-    "2) Please make sure you've turned off \"iCloud Backup\" on your iPhone.<br/>"
-    "3) \"Find My iPhone\" must be disabled before restoring: Settings, your name, Find My, Find My iPhone.";
+// The chat shown in node, to be found again once its data set is replaced.
+qint64 chatShownIn(const _AbsDBItemNode* node, const _AbsDBItemNode* current, const _ViberChat* chat)
+{
+    return node == current && chat ? chat->id : 0;
+}
 } // namespace
 
 bool MainWindow::loadIOSViberMessages(_IOSDeviceItemNode* node, bool askWhenEmpty)
@@ -89,25 +91,36 @@ bool MainWindow::loadIOSViberMessages(_IOSDeviceItemNode* node, bool askWhenEmpt
     // The phone may leave while its jobs run (their dialogs run the event
     // loop): its node is found again afterwards, never used stale.
     void* const attached = node->device;
+    const QString title = g_iPhoneTitle(device.name).toHtmlEscaped();
     IOSDeviceLoadResult result;
     ViberData data;
     try {
         if (!g_loadIOSViberMessagesThrow(device, m_folders, windowHooks(this), result))
             return false;
         if (result.templateStore && askWhenEmpty)
-            askAboutEmptyPhone();
+            askAboutEmptyPhone(title);
         data = loadCopiedStoreThrow(result.containers);
     } catch (const std::exception& e) {
-        Tips::error(QString::fromUtf8(e.what()));
+        Tips::error(ids("IDS_FAILED_TO_LOAD_%1").arg(title) + QStringLiteral("<br/><br/>") +
+                    QString::fromUtf8(e.what()));
         return false;
     }
     if (result.skipped > 0)
-        Tips::info(QStringLiteral("Loaded successfully and %1 attachments skipped.").arg(result.skipped));
+        Tips::info(ids("IDS_LOADED_%1_ATTACHMENTS_SKIPPED", result.skipped).arg(title));
     node = findDevice(attached);
     if (!node)
         return false;
-    // The list and the chat nodes may point into the node's old data set.
-    if (currentSource() == node) {
+    showDeviceData(node, data);
+    return true;
+}
+
+void MainWindow::showDeviceData(_IOSDeviceItemNode* node, const ViberData& data)
+{
+    // The list and the chat nodes may point into the node's old data set;
+    // whoever was reading in the node reads on in the same chat.
+    const qint64 chatId = chatShownIn(node, currentSource(), curChat);
+    const bool reading = currentSource() == node;
+    if (reading) {
         treeViewDS->setCurrentIndex(QModelIndex());
         resetMessagesShow();
     }
@@ -117,7 +130,8 @@ bool MainWindow::loadIOSViberMessages(_IOSDeviceItemNode* node, bool askWhenEmpt
     node->loaded = true;
     itemModelMain->listChats(node);
     updateMenuActionState();
-    return true;
+    if (reading)
+        selectInSource(node, chatId);
 }
 
 void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
@@ -149,11 +163,13 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
     if (chosen < 0)
         return;
     void* const attached = targets.at(chosen);
-    Tips::info(ids("IDS_BEFORE_RESTORE_VIBER_KILL_VIBER_FIRST") +
-               QStringLiteral("<br/><br/><img src=\":/res/kill_viber.png\">"));
+    const QString title = g_iPhoneTitle(entries.at(chosen).first).toHtmlEscaped();
+    if (!Tips::confirm(ids("IDS_BEFORE_RESTORE_VIBER_KILL_VIBER_FIRST").arg(title) +
+                       QStringLiteral("<br/><br/><img src=\":/res/kill_viber.png\">")))
+        return;
     _IOSDeviceItemNode* target = findDevice(attached);
     if (!target) {
-        Tips::warning(QStringLiteral("The iPhone has been disconnected."));
+        Tips::warning(ids("IDS_IPHONE_LEFT_%1").arg(title));
         return;
     }
 
@@ -161,7 +177,7 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
     if (!readDevice(target, device))
         return;
     IOSDeviceLoadHooks hooks = windowHooks(this);
-    hooks.confirmDeviceRestore = [] { return Tips::question(QString::fromLatin1(kRestoreNotes)); };
+    hooks.confirmDeviceRestore = [title] { return Tips::question(ids("IDS_RESTORE_QUESTION_%1").arg(title)); };
     IOSTransferResult result;
     try {
         result = g_restoreMessages2IOSThrow(device, m_folders, msgs, hooks);
@@ -171,17 +187,26 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
     }
     if (!result.done)
         return;
-    Tips::info(result.successText());
+    Tips::info(result.successText().toHtmlEscaped());
     target = findDevice(attached); // it may have left meanwhile
-    if (!target) {
+    if (!target || (result.addedMsgCount == 0 && result.addedCallCount == 0))
         return;
-    } else if (result.viaBackup) {
-        // The phone restarts with the restored data: it comes back as a new arrival.
-        removeDeviceNode(target);
-    } else if (loadIOSViberMessages(target, false)) {
-        if (const _IOSDeviceItemNode* again = findDevice(attached))
-            iniShowDSNode(again);
+    if (result.viaBackup) {
+        // The phone restarts with the restored data; the node stays and
+        // shows the merged store the phone now holds (a restart that drops
+        // the phone brings it back as a new arrival).
+        try {
+            showDeviceData(target, loadCopiedStoreThrow(result.merged));
+        } catch (const std::exception& e) {
+            Tips::error(QString::fromUtf8(e.what()));
+            return;
+        }
+    } else if (!loadIOSViberMessages(target, false)) {
+        return;
     }
+    // The target's merged history is listed; the user reads on where they were.
+    if (const _IOSDeviceItemNode* again = findDevice(attached))
+        treeViewDS->expand(itemModelMain->indexOfItemNode(again));
 }
 
 void MainWindow::export2ITunesBK(const ViberMsgList& msgs)
@@ -202,5 +227,5 @@ void MainWindow::export2ITunesBK(const ViberMsgList& msgs)
         return;
     }
     if (result.done)
-        Tips::info(result.successText());
+        Tips::info(result.successText().toHtmlEscaped());
 }

@@ -66,12 +66,12 @@ void MainWindow::printMessages(const ViberMsgList& msgs)
 
 void MainWindow::importViberFromPC(const QString& dbName)
 {
-    applyLocalDbChange(UiCommands::importViberFromPC(this, m_folders, dbName));
+    applyLocalDbChange(UiCommands::importViberFromPC(this, m_folders, dbName), false);
 }
 
 void MainWindow::importViberFromiTunes(const QString& dbName)
 {
-    applyLocalDbChange(UiCommands::importViberFromiTunes(this, m_folders, dbName));
+    applyLocalDbChange(UiCommands::importViberFromiTunes(this, m_folders, dbName), false);
 }
 
 void MainWindow::backupMessages(const ViberMsgList& msgs)
@@ -86,7 +86,7 @@ void MainWindow::backupMessages(const QString& dbName, const ViberMsgList& msgs)
         applyLocalDbChange(UiCommands::backupMessages(this, m_folders, dbName, msgs));
 }
 
-void MainWindow::applyLocalDbChange(const UiCommands::LocalDbChange& change)
+void MainWindow::applyLocalDbChange(const UiCommands::LocalDbChange& change, bool select)
 {
     if (change.dbName.isEmpty())
         return;
@@ -98,8 +98,14 @@ void MainWindow::applyLocalDbChange(const UiCommands::LocalDbChange& change)
     }
     // A failed or cancelled job left the database as it was: nothing to
     // read again (a new node is read on its first selection).
-    if (db && change.reload)
+    if (!db || !change.reload)
+        return;
+    if (select || !currentNode())
         reloadAndSelect(db, 0);
+    else if (currentSource() == db)
+        reloadAndSelect(db, curChat ? curChat->id : 0);
+    else if (reloadLocalDb(db))
+        treeViewDS->expand(itemModelMain->indexOfItemNode(db));
 }
 
 void MainWindow::reloadAndSelect(_LocalDbItemNode* db, qint64 chatId)
@@ -111,13 +117,18 @@ void MainWindow::reloadAndSelect(_LocalDbItemNode* db, qint64 chatId)
     sortedCache = {};
     if (!reloadLocalDb(db))
         return;
-    const _ItemNode* target = db;
-    for (const _ItemNode* child : db->children) {
+    selectInSource(db, chatId);
+}
+
+void MainWindow::selectInSource(_AbsDBItemNode* source, qint64 chatId)
+{
+    const _ItemNode* target = source;
+    for (const _ItemNode* child : source->children) {
         const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(child)->chat;
-        if (chatId > 0 && chat && chat->id == chatId)
+        if (chatId != 0 && chat && chat->id == chatId)
             target = child;
     }
-    treeViewDS->expand(itemModelMain->indexOfItemNode(db));
+    treeViewDS->expand(itemModelMain->indexOfItemNode(source));
     treeViewDS->setCurrentIndex(itemModelMain->indexOfItemNode(target));
 }
 

@@ -131,23 +131,28 @@ QMenu* MainWindow::buildMainTreeMenu()
         addItem(menu, QStringLiteral("Export Messages to iTunes Backup"), nullptr, this,
                 &MainWindow::miExport2ITunesBKAll);
         break;
-    case ITEMNODE_CHAT:
+    case ITEMNODE_CHAT: {
+        // A group is a chat, not a contact.
+        const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(node)->chat;
+        const QString which = ids(chat && !chat->groupId.isEmpty() ? "IDS_IN_THIS_CHAT" : "IDS_WITH_THIS_CONTACT");
+        const auto chatItem = [&which](const char* key) { return ids(key).arg(which); };
         if (node->parent->type == ITEMNODE_IOS_DEVICE) {
-            addItem(menu, ids("IDS_MI_BACKUP_CHAT"), ":/res/backup.png", this, &MainWindow::miBackupChat);
-            addItem(menu, ids("IDS_MI_I2I_CHAT"), ":/res/i2i.png", this, &MainWindow::miI2iChat, phones >= 2);
+            addItem(menu, chatItem("IDS_MI_BACKUP_CHAT"), ":/res/backup.png", this, &MainWindow::miBackupChat);
+            addItem(menu, chatItem("IDS_MI_I2I_CHAT"), ":/res/i2i.png", this, &MainWindow::miI2iChat, phones >= 2);
         } else {
-            addItem(menu, ids("IDS_MI_DB2I_CHAT"), ":/res/db2i.png", this, &MainWindow::miDb2iChat, phones >= 1);
+            addItem(menu, chatItem("IDS_MI_DB2I_CHAT"), ":/res/db2i.png", this, &MainWindow::miDb2iChat, phones >= 1);
         }
-        addItem(menu, ids("IDS_MI_EXTRACT_MEDIA_CHAT"), ":/res/extract_media.png", this, &MainWindow::miExtractMediaChat);
-        addItem(menu, ids("IDS_MI_EXPORT_CHAT"), ":/res/export.png", this, &MainWindow::miExportChat);
-        addItem(menu, ids("IDS_MI_EXPORT_CALL_CHAT"), ":/res/export_calls.png", this, &MainWindow::miExportCallChat);
-        addItem(menu, ids("IDS_MI_PRINT_CHAT"), ":/res/print.png", this, &MainWindow::miPrintChat);
+        addItem(menu, chatItem("IDS_MI_EXTRACT_MEDIA_CHAT"), ":/res/extract_media.png", this, &MainWindow::miExtractMediaChat);
+        addItem(menu, chatItem("IDS_MI_EXPORT_CHAT"), ":/res/export.png", this, &MainWindow::miExportChat);
+        addItem(menu, chatItem("IDS_MI_EXPORT_CALL_CHAT"), ":/res/export_calls.png", this, &MainWindow::miExportCallChat);
+        addItem(menu, chatItem("IDS_MI_PRINT_CHAT"), ":/res/print.png", this, &MainWindow::miPrintChat);
         if (node->parent->type == ITEMNODE_LOCAL_DB) {
-            addItem(menu, ids("IDS_MI_DELETE_CHAT"), ":/res/delete.png", this, &MainWindow::miDeleteChat);
-            addItem(menu, QStringLiteral("Export Messages with this contact to iTunes Backup"), nullptr, this,
+            addItem(menu, chatItem("IDS_MI_DELETE_CHAT"), ":/res/delete.png", this, &MainWindow::miDeleteChat);
+            addItem(menu, QStringLiteral("Export Messages %1 to iTunes Backup").arg(which), nullptr, this,
                     &MainWindow::miExport2ITunesBKChat);
         }
         break;
+    }
     default:
         break;
     }

@@ -107,9 +107,14 @@ void MainWindow::iosDeviceConnected(void* p)
     updateMenuActionState();
     statusBar()->showMessage(QStringLiteral("%1 connected.").arg(name), 5000);
     // The node is looked up again: the phone may have left during the load.
+    // It is shown only when the user is reading nothing else.
     if (loadIOSViberMessages(node))
-        if (const _IOSDeviceItemNode* loaded = findDevice(p))
-            iniShowDSNode(loaded);
+        if (const _IOSDeviceItemNode* loaded = findDevice(p)) {
+            if (currentNode())
+                treeViewDS->expand(itemModelMain->indexOfItemNode(loaded));
+            else
+                iniShowDSNode(loaded);
+        }
 }
 
 void MainWindow::iosDeviceDisconnected(void* p)

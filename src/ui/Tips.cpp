@@ -70,6 +70,11 @@ bool Tips::question(const QString& text)
            QMessageBox::Yes;
 }
 
+bool Tips::confirm(const QString& text)
+{
+    return g_showMessageBox(QMessageBox::Information, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
 QString Tips::errorText(const QString& text)
 {
     return QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/>").arg(text) +

@@ -23,6 +23,9 @@ public:
     static void warning(const QString& text);
     // True exactly when Yes was pressed.
     static bool question(const QString& text);
+    // An information the user must acknowledge to go on: true exactly when
+    // OK was pressed (Cancel or closing the box stops).
+    static bool confirm(const QString& text);
     // The text inside a standard frame that says where to get help, then an
     // error report.
     static void error(const QString& text);

@@ -164,7 +164,7 @@ private slots:
         QVERIFY(g_writeFile(storeOf(QStringLiteral("Del")) + QStringLiteral("-journal"), "x"));
         QVERIFY(QDir().mkpath(dbFolder(QStringLiteral("Del")) + QStringLiteral("/.trash/sub")));
         r = run({QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("dEL"), QStringLiteral("--all")});
-        QCOMPARE(r.out, QStringLiteral("Successfully deleted database.\n"));
+        QCOMPARE(r.out, QStringLiteral("Deleted the local database \"Del\".\n"));
         QVERIFY(!QFileInfo::exists(dbFolder(QStringLiteral("Del"))));
     }
 

@@ -209,7 +209,7 @@ private slots:
                                      QStringLiteral("2020-01-06 10:46:40"), QStringLiteral("--until"),
                                      QStringLiteral("2020-01-06 10:53:20")});
         QCOMPARE(calls.code, 0);
-        QCOMPARE(calls.out, QStringLiteral("Successfully extracted 1 call history.\n"));
+        QCOMPARE(calls.out, QStringLiteral("Successfully extracted 1 call.\n"));
         QCOMPARE(g_readFile(out(QStringLiteral("range-calls.txt"))).count('\n'), 2);
 
         const QString mediaDir = out(QStringLiteral("range-media"));
@@ -285,7 +285,7 @@ private slots:
         QCOMPARE(backup(later), 0);
         const CliResult news = exportNew();
         QCOMPARE(news.code, 0);
-        QCOMPARE(news.out, QStringLiteral("Successfully exported 2 Messages.\n"));
+        QCOMPARE(news.out, QStringLiteral("Successfully exported 2 messages.\n"));
         const QByteArray after = g_readFile(out(QStringLiteral("growing.csv")));
         QVERIFY(after.startsWith(before));
         QCOMPARE(after.mid(before.size()), QByteArray("2020-01-07 10:40:00,0,Anna Berg,+4915111111111,news 0\n"

@@ -23,6 +23,17 @@ int count(const QString& info, const QString& key)
 {
     return countLine(info, key).section(u' ', 1).toInt();
 }
+
+// The chat listing's message counts and names, without the store's own
+// keys and summary dates.
+QStringList withoutKeys(const QString& listing)
+{
+    QStringList lines;
+    for (const QString& line : listing.split(u'\n', Qt::SkipEmptyParts))
+        lines << line.section(u'\t', 1, 1) + u'\t' + line.section(u'\t', 3);
+    lines.sort();
+    return lines;
+}
 } // namespace
 
 class TestCliDeviceTransfer : public QObject
@@ -129,7 +140,9 @@ private slots:
         SimFixture::writePattern(m_sim->root() + u"/empty/Containers/com.viber/Documents/placeholder"_qs, 1);
         CliResult r = cli({u"to-device"_qs, u"--device"_qs, u"udid-direct"_qs, u"--container"_qs, m_source});
         QVERIFY2(r.code == 0, qPrintable(r.err));
-        QVERIFY2(r.out.startsWith(u"Successfully transferred "_qs), qPrintable(r.out));
+        // The phone holds this very history already: the count is what was
+        // added, so nothing is reported as transferred.
+        QCOMPARE(r.out, u"Nothing was added: the iPhone \"direct\" already had all of these messages and calls.\n"_qs);
         // The same history again: nothing doubles.
         r = cli({u"info"_qs, u"--device"_qs, u"udid-direct"_qs});
         QCOMPARE(r.code, 0);
@@ -149,9 +162,22 @@ private slots:
         r = cli({u"to-device"_qs, u"--device"_qs, u"udid-empty"_qs, u"--allow-restore"_qs, u"--container"_qs, m_source});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QVERIFY2(r.out.contains(u"restarts"_qs), qPrintable(r.out));
+        QVERIFY2(r.out.startsWith(u"Successfully transferred "_qs) &&
+                     r.out.contains(u" to the iPhone \"Empty\".\n"_qs),
+                 qPrintable(r.out));
         r = cli({u"info"_qs, u"--device"_qs, u"udid-empty"_qs});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(count(r.out, u"messages"_qs), count(m_sourceInfo, u"messages"_qs));
+        // The phone had no store of its own, so no names either: they came
+        // with the transfer, and its chats read as the source's do.
+        r = cli({u"chats"_qs, u"--device"_qs, u"udid-empty"_qs});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const CliResult source = cli({u"chats"_qs, u"--container"_qs, m_source});
+        QCOMPARE(source.code, 0);
+        QVERIFY2(source.out.contains(u"Anna Berg"_qs) && source.out.contains(u"Boris"_qs), qPrintable(source.out));
+        QCOMPARE(withoutKeys(r.out), withoutKeys(source.out));
+        r = cli({u"messages"_qs, u"--device"_qs, u"udid-empty"_qs});
+        QVERIFY2(r.out.contains(u"Anna Berg(+4915111111111)"_qs), qPrintable(r.out));
     }
 
     void toDeviceWritesIntoTodaysStoreByEitherRoute()
@@ -166,6 +192,9 @@ private slots:
                 const CliResult r = cli({u"to-device"_qs, u"--device"_qs, udid, u"--allow-restore"_qs,
                                          u"--container"_qs, m_source});
                 QVERIFY2(r.code == 0, qPrintable(udid + u": "_qs + r.err));
+                // The second run finds everything there: no restore either.
+                QCOMPARE(r.out.startsWith(u"Nothing was added: "_qs), round == 1);
+                QCOMPARE(r.out.contains(u"restarts"_qs), round == 0 && udid == u"udid-current"_qs);
                 const CliResult after = cli({u"info"_qs, u"--device"_qs, udid});
                 QVERIFY2(after.code == 0, qPrintable(after.err));
                 QCOMPARE(count(after.out, u"messages"_qs), before + sourceMessages);
@@ -189,6 +218,8 @@ private slots:
         const QString folder = b.write(parent, u"bk"_qs);
         CliResult r = cli({u"to-itunes"_qs, u"--backup"_qs, folder, u"--container"_qs, m_source});
         QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY2(r.out.startsWith(u"Successfully transferred "_qs) && r.out.contains(u" to the iTunes backup of "_qs),
+                 qPrintable(r.out));
         r = cli({u"info"_qs, u"--itunes"_qs, folder});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(count(r.out, u"messages"_qs), count(m_sourceInfo, u"messages"_qs));

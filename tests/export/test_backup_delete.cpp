@@ -250,8 +250,8 @@ private slots:
         const JobResult r = backup(m_data.messages(), dir);
         a->filePath = kept;
         QCOMPARE(r.errors, QStringList());
-        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully backed up 19 messages.\n1 attachment files could "
-                                                         "not be read and were not copied; the log names them.")});
+        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully backed up 19 messages.\n1 attachment file could "
+                                                         "not be read and was not copied; the log names it.")});
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Documents/Attachments/pic1.jpg"))));
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Documents/Attachments/pic2.png"))).isFile());
     }

@@ -33,7 +33,7 @@ private slots:
         RecordingProgress p;
         ExportViberCallsThread job(ExportViberCallsThread::callsOf(t.data.messages()), out, p);
         job.run();
-        QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully extracted 4 call history.")});
+        QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully extracted 4 calls.")});
         const QStringList lines = g_readLines(out);
         QCOMPARE(lines.size(), 5);
         QCOMPARE(lines[0], QStringLiteral("number").leftJustified(40) + QStringLiteral("Flag").leftJustified(15) +
@@ -82,7 +82,7 @@ private slots:
         RecordingProgress p;
         ExportViberCallsThread job({}, out, p);
         job.run();
-        QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully extracted 0 call history.")});
+        QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully extracted 0 calls.")});
         QCOMPARE(g_readLines(out).size(), 1);
     }
 
@@ -197,8 +197,8 @@ private slots:
         ExtractMediaFilesThread job(t.data.messages(), target, p);
         job.run();
         QCOMPARE(p.errors(), QStringList());
-        QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully extracted attachments to %1.\n1 attachment files "
-                                                           "could not be read and were not copied; the log names them.")
+        QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully extracted attachments to %1.\n1 attachment file "
+                                                           "could not be read and was not copied; the log names it.")
                                                 .arg(target.absolutePath())});
         QCOMPARE(target.entryList(QDir::Files).size(), 2);
     }

@@ -124,7 +124,7 @@ private slots:
         const QString folder = out.filePath(QStringLiteral("chats-html"));
         const HtmlRun r = runHtml(t.data.messages(), folder);
         QVERIFY2(r.errors.isEmpty(), qPrintable(r.errors.join(u';')));
-        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully exported 12 Messages.")});
+        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully exported 12 messages.")});
 
         QStringList pages = QDir(folder).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
         QVERIFY(pages.removeOne(QStringLiteral("index.html")));
@@ -142,7 +142,18 @@ private slots:
         QVERIFY(files.exists(QStringLiteral("photo_thumb.jpg")));
         QVERIFY(files.exists(QStringLiteral("voice.m4a")));
 
-        const QString group = g_readText(QDir(folder).filePath(QStringLiteral("Anna script(+4911), Bob B, Jr.(+4922).html")));
+        // A group is named by its own name: its page, its title, its heading
+        // and its line in the index; a one-to-one chat by its member.
+        QCOMPARE(pages, (QStringList{QStringLiteral("Anna script(+4911).html"), QStringLiteral("Hikers.html")}));
+        const QString group = g_readText(QDir(folder).filePath(QStringLiteral("Hikers.html")));
+        QVERIFY(group.contains(QStringLiteral("<title>Hikers</title>")));
+        QCOMPARE(group.count(QStringLiteral("<h1 class=\"chat-title\">Hikers</h1>")), 1);
+        const QString single = g_readText(QDir(folder).filePath(pages.first()));
+        QVERIFY(single.contains(QStringLiteral("<title>Anna &lt;script&gt;&quot;(+4911)</title>")));
+        QVERIFY(single.contains(QStringLiteral("<h1 class=\"chat-title\">Anna &lt;script&gt;&quot;(+4911)</h1>")));
+        const QString index = g_readText(QDir(folder).filePath(QStringLiteral("index.html")));
+        QVERIFY(index.contains(QStringLiteral("\">Hikers</a>")));
+        QVERIFY(!index.contains(QStringLiteral("<title>Ferrowick</title>")));
         QVERIFY(group.contains(QStringLiteral("<div class=\"handle\">Anna &lt;script&gt;\"</div>")));
         QVERIFY(group.contains(QStringLiteral("src=\"files/photo(1).jpg\"")) ||
                 group.contains(QStringLiteral("href=\"files/photo%281%29.jpg\"")));
@@ -268,8 +279,8 @@ private slots:
         const QString folder = out.filePath(QStringLiteral("links-html"));
         const HtmlRun r = runHtml(t.data.messages(), folder);
         QCOMPARE(r.errors, QStringList());
-        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully exported 11 Messages.\n1 attachment files could "
-                                                         "not be read and were not copied; the log names them.")});
+        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully exported 11 messages.\n1 attachment file could "
+                                                         "not be read and was not copied; the log names it.")});
         const QString page = g_readText(QDir(folder).filePath(QStringLiteral("Anna(+4911).html")));
         QVERIFY(page.contains(QLatin1String("files/photo.jpg")));
         QVERIFY(!page.contains(QLatin1String("files/mem")));

@@ -78,7 +78,7 @@ private slots:
         QStringList successes;
         const QJsonDocument doc = exportJson(t.data.messages(), out, true, &successes);
         QVERIFY(pythonAccepts(out));
-        QCOMPARE(successes, QStringList{QStringLiteral("Successfully exported 11 Messages.")});
+        QCOMPARE(successes, QStringList{QStringLiteral("Successfully exported 11 messages.")});
         const QJsonObject root = doc.object();
         QCOMPARE(root.value(QStringLiteral("format")).toString(), QStringLiteral("ferrowick-messages"));
         const QJsonObject source = root.value(QStringLiteral("source")).toObject();

@@ -109,7 +109,7 @@ private slots:
         job.setDateRange(range);
         job.run();
         QVERIFY(p.errors().isEmpty());
-        QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully exported 4 Messages.")});
+        QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully exported 4 messages.")});
         const QStringList lines = csvLines(out);
         QCOMPARE(lines, (QStringList{QStringLiteral("2024-03-31 00:00:00,1,Anna,+4911,at since"),
                                      QStringLiteral("2024-03-31 01:59:59,1,Anna,+4911,last winter"),

@@ -56,7 +56,7 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(name);
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 10 Messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 10 messages."));
         const QByteArray first = g_readFile(out);
         QCOMPARE(first, plainExport(t.data.messages(), dir.filePath(QStringLiteral("plain")), format));
         const QString state = ExportState::pathFor(out, false);
@@ -76,7 +76,7 @@ private slots:
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay - 999, QStringLiteral("back-dated"), MSG_STATE_SENT);
         _ViberChat* fresh = t.chat(QString(), QString(), {t.person(QStringLiteral("Cleo"), QStringLiteral("+33"))});
         t.msg(fresh, MSG_TYPE_TEXT, 5, QStringLiteral("new chat"), MSG_STATE_SENT);
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 2 Messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 2 messages."));
         const QByteArray grown = g_readFile(out);
         QVERIFY(grown.startsWith(first));
         const QByteArray added = grown.mid(first.size());
@@ -94,7 +94,7 @@ private slots:
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("h.json"));
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_JSON),
-                 QStringLiteral("Successfully exported 10 Messages."));
+                 QStringLiteral("Successfully exported 10 messages."));
         const QByteArray first = g_readFile(out);
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_JSON).left(11),
                  QStringLiteral("Nothing new"));
@@ -104,7 +104,7 @@ private slots:
         t.msg(fresh, MSG_TYPE_TEXT, 5, QStringLiteral("new chat"), MSG_STATE_SENT);
         t.msg(t.group, MSG_TYPE_TEXT, ExportTestData::kDay + 90000, QStringLiteral("later"), MSG_STATE_SENT);
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_JSON),
-                 QStringLiteral("Successfully exported 2 Messages."));
+                 QStringLiteral("Successfully exported 2 messages."));
         QProcess py;
         py.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("json.tool"), out});
         QVERIFY(py.waitForFinished(60000) && py.exitCode() == 0);
@@ -127,19 +127,19 @@ private slots:
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("o.csv"));
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
-                 QStringLiteral("Successfully exported 10 Messages."));
+                 QStringLiteral("Successfully exported 10 messages."));
         const QByteArray full = g_readFile(out);
         const QString state = ExportState::pathFor(out, false);
         for (const QByteArray& damaged : {QByteArray("{\"version\":1,\"format\":1,\"chats\":{\"x\":{}}}"),
                                           QByteArray("not json"), QByteArray("{\"version\":1,\"format\":4}")}) {
             QVERIFY(g_writeFile(state, damaged));
             QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
-                     QStringLiteral("Successfully exported 10 Messages."));
+                     QStringLiteral("Successfully exported 10 messages."));
             QCOMPARE(g_readFile(out), full);
         }
         QVERIFY(QFile::remove(out));
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
-                 QStringLiteral("Successfully exported 10 Messages."));
+                 QStringLiteral("Successfully exported 10 messages."));
         QCOMPARE(g_readFile(out), full);
     }
 
@@ -182,17 +182,17 @@ private slots:
                 QVERIFY2(g_readFile(QDir(out).filePath(page)) == g_readFile(QDir(full).filePath(page)), qPrintable(page));
         };
         add(3); // one short of a page
-        QCOMPARE(since(), QStringLiteral("Successfully exported 4 Messages."));
+        QCOMPARE(since(), QStringLiteral("Successfully exported 4 messages."));
         sameAsFullExport(1);
         add(1); // the page is exactly full
-        QCOMPARE(since(), QStringLiteral("Successfully exported 1 Messages."));
+        QCOMPARE(since(), QStringLiteral("Successfully exported 1 message."));
         sameAsFullExport(2);
         add(1); // one more: a second page, and the first one links to it
-        QCOMPARE(since(), QStringLiteral("Successfully exported 1 Messages."));
+        QCOMPARE(since(), QStringLiteral("Successfully exported 1 message."));
         sameAsFullExport(3);
         QVERIFY(g_readFile(QDir(out).filePath(QStringLiteral("Anna(+4911).html"))).contains("Anna%28%2B4911%29-page2.html"));
         add(6);
-        QCOMPARE(since(), QStringLiteral("Successfully exported 6 Messages."));
+        QCOMPARE(since(), QStringLiteral("Successfully exported 6 messages."));
         sameAsFullExport(4);
         QVERIFY(QFileInfo::exists(QDir(out).filePath(QStringLiteral("Anna(+4911)-page3.html"))));
 
@@ -206,7 +206,7 @@ private slots:
 
         // A page the user removed: everything is written again.
         QVERIFY(QFile::remove(QDir(out).filePath(QStringLiteral("Anna(+4911)-page2.html"))));
-        QCOMPARE(since(), QStringLiteral("Successfully exported 12 Messages."));
+        QCOMPARE(since(), QStringLiteral("Successfully exported 12 messages."));
         sameAsFullExport(5);
     }
 
@@ -220,7 +220,7 @@ private slots:
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("x-html"));
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML),
-                 QStringLiteral("Successfully exported 10 Messages."));
+                 QStringLiteral("Successfully exported 10 messages."));
         const QString statePath = ExportState::pathFor(out, true);
         QByteArray state = g_readFile(statePath);
         QVERIFY(state.contains("\"pages\":[\""));
@@ -230,7 +230,7 @@ private slots:
         QVERIFY(g_writeFile(statePath, state));
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 999, QStringLiteral("later"), MSG_STATE_SENT);
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML),
-                 QStringLiteral("Successfully exported 11 Messages."));
+                 QStringLiteral("Successfully exported 11 messages."));
         QCOMPARE(g_readFile(victim), QByteArray("mine"));
     }
 

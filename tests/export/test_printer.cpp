@@ -1,10 +1,13 @@
+#include "ExportTestData.h"
 #include "export/BubblePainter.h"
 #include "export/BubbleResources.h"
 #include "export/ExportMessagesPdf.h"
+#include "export/ExportMessagesThread.h"
 #include "export/ViberMsgPrinterPrivacy.h"
 #include "model/EmojiText.h"
 #include "model/ViberRecords.h"
 #include "model/ViberTime.h"
+#include "support/RecordingProgress.h"
 #include "support/TestEnv.h"
 
 #include <QBuffer>
@@ -308,6 +311,34 @@ private slots:
         const QString text = QString::fromUtf8(p.readAllStandardOutput());
         for (const char* wanted : {"needle in a haystack", "Grüße aus Köln", "Zelda", "09:00 am", "02 Mar 2021"})
             QVERIFY2(text.contains(QString::fromUtf8(wanted)), qPrintable(QString::fromUtf8(wanted) + u'|' + text));
+    }
+
+    // A PDF is named after its chat as the HTML pages are, headed by the
+    // chat's name and titled with it.
+    void pdfPagesAreNamedAndHeadedByTheirChat()
+    {
+        QTemporaryDir media, out;
+        ExportTestData t;
+        t.fill(media.path());
+        const QString folder = out.filePath(QStringLiteral("chats-pdf"));
+        RecordingProgress p;
+        ExportMessagesThread job(t.data.messages(), folder, ExportMessagesThread::FORMAT_PDF, p);
+        job.run();
+        QVERIFY2(p.errors().isEmpty(), qPrintable(p.errors().join(u';')));
+        const QString group = QDir(folder).filePath(QStringLiteral("Hikers.pdf"));
+        QVERIFY2(QFileInfo::exists(group), qPrintable(QDir(folder).entryList().join(u',')));
+        const auto run = [](const QString& program, const QStringList& args) {
+            QProcess proc;
+            proc.start(program, args);
+            if (!proc.waitForFinished(60000) || proc.exitCode() != 0)
+                return QString();
+            return QString::fromUtf8(proc.readAllStandardOutput());
+        };
+        const QString text = run(QStringLiteral("pdftotext"), {group, QStringLiteral("-")});
+        QVERIFY2(text.trimmed().startsWith(QStringLiteral("Hikers")), qPrintable(text));
+        const QString info = run(QStringLiteral("pdfinfo"), {group});
+        static const QRegularExpression title(QStringLiteral("^Title:\\s+Hikers$"), QRegularExpression::MultilineOption);
+        QVERIFY2(title.match(info).hasMatch(), qPrintable(info));
     }
 
     // A picture shown many times, and every missing one, is stored once: the

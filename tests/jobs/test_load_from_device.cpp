@@ -4,6 +4,7 @@
 #include "fixtures/ViberBackupFixture.h"
 #include "itunes/BackupManifest.h"
 #include "jobs/IOSDeviceViberLoad.h"
+#include "stores/DemoHistory.h"
 #include "stores/IOSViberDb.h"
 #include "support/RecordingProgress.h"
 #include "support/TestEnv.h"
@@ -103,6 +104,12 @@ private slots:
                                               dict({{u"WillEncrypt"_qs, CFType::createCFBoolean(true)}})}})},
                        {u"Backup"_qs, dict({{u"Password"_qs, CFType::createCFString(u"pw"_qs)}})}});
         m_sim->addDevice(u"empty"_qs, u"Empty"_qs, u"udid-empty"_qs);
+        m_sim->addDevice(u"demo"_qs, u"Demo"_qs, u"udid-demo"_qs, {{u"HouseArrest"_qs, CFType::createCFBoolean(true)}});
+        {
+            const QString container = m_sim->containerDir(u"demo"_qs, u"com.viber"_qs);
+            QDir(container).removeRecursively();
+            g_writeDemoContainerThrow(container);
+        }
         m_sim->addDevice(u"cloud"_qs, u"Cloud"_qs, u"udid-cloud"_qs,
                          {{u"Domains"_qs, dict({{u"com.apple.mobile.backup"_qs,
                                                  dict({{u"CloudBackupEnabled"_qs, CFType::createCFBoolean(true)}})}})}});
@@ -130,6 +137,28 @@ private slots:
         QCOMPARE(messageTexts(readLoaded(r)), m_expected);
         QCOMPARE(g_readFile(r.dataDir.absoluteFilePath(u"Documents/VoiceMessages/voice1.m4a"_qs)), QByteArray("voice bytes"));
         QVERIFY(QFileInfo(r.dataDir.absoluteFilePath(u"Documents/CustomLocationImage/48.858800_2.jpg"_qs)).size() > 0);
+        // What the view and the exports show beside the messages: the
+        // sticker's picture and the contact pictures (a Viber icon, an
+        // address-book picture), each under the name the reader gives it.
+        const QString phone = m_sim->containerDir(u"direct"_qs, u"com.viber"_qs) + u'/';
+        for (const auto& [local, original] :
+             {std::pair{u"Documents/stickers/0/100/00000075.png"_qs, u"Documents/stickers/0/100/00000075.png"_qs},
+              std::pair{u"Documents/ContactIcons/4915111111111.jpg"_qs, u"Documents/ViberIcons/ic-anna.jpg"_qs},
+              std::pair{u"Documents/ContactIcons/79161234567.jpg"_qs, u"Documents/ContactIcons/12.jpg"_qs}}) {
+            QVERIFY2(!g_readFile(phone + original).isEmpty(), qPrintable(original));
+            QVERIFY2(g_readFile(r.dataDir.absoluteFilePath(local)) == g_readFile(phone + original), qPrintable(local));
+        }
+        // The reader finds the sticker's picture where the copy went.
+        const ViberData shown = readLoaded(r);
+        int stickers = 0;
+        for (const _ViberAtta* a : shown.p()->attas) {
+            if (a->msg && a->msg->type == MSG_TYPE_STICKER && a->mediaId == u"75"_qs) {
+                ++stickers;
+                QCOMPARE(QFileInfo(a->thumbPath).canonicalFilePath(),
+                         QFileInfo(r.dataDir.absoluteFilePath(u"Documents/stickers/0/100/00000075.png"_qs)).canonicalFilePath());
+            }
+        }
+        QCOMPARE(stickers, 1);
         // The picture kept only in the camera roll came through the photo library.
         QCOMPARE(g_readFile(r.dataDir.absoluteFilePath(u"Documents/Attachments/asset1.jpg"_qs)), m_sample.asset.content);
         // Without a preview in the container, the camera roll's thumbnail serves.
@@ -142,6 +171,35 @@ private slots:
         }
         QCOMPARE(previews.size(), 1);
         QCOMPARE(g_readFile(previews.at(0)), QByteArray("thumbnail bytes"));
+    }
+
+    // The demo history on a phone: every sticker and every contact that
+    // has a picture there shows it after the load, none as a placeholder.
+    void demoPhoneShowsItsStickersAndPictures()
+    {
+        Runner run;
+        IOSDeviceLoadHooks hooks;
+        hooks.runJob = run.fn();
+        IOSDeviceLoadResult r;
+        QVERIFY(g_loadIOSViberMessagesThrow(device(u"udid-demo"_qs), g_testDataFolders(), hooks, r));
+        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
+        const ViberData data = readLoaded(r);
+        const QString phone = m_sim->containerDir(u"demo"_qs, u"com.viber"_qs) + u'/';
+        int stickers = 0, pictures = 0;
+        for (const _ViberAtta* a : data.p()->attas) {
+            if (!a->msg || a->msg->type != MSG_TYPE_STICKER)
+                continue;
+            ++stickers;
+            QVERIFY2(QFileInfo(a->thumbPath).size() > 0, qPrintable(a->mediaId));
+        }
+        for (const _ViberPerson* p : data.p()->persons) {
+            if (!QFileInfo::exists(phone + p->viberIconPath))
+                continue;
+            ++pictures;
+            QCOMPARE(g_readFile(p->picturePath), g_readFile(phone + p->viberIconPath));
+        }
+        QVERIFY(stickers > 0);
+        QVERIFY(pictures > 0);
     }
 
     void secondLoadCopiesOnlyChangedFiles()

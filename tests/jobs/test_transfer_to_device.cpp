@@ -15,6 +15,7 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
+#include <QDateTime>
 #include <QTest>
 
 namespace {
@@ -199,6 +200,12 @@ private slots:
             QVERIFY2(after.contains(t), qPrintable(t));
         QVERIFY(after.contains(u"599999000.000|phone's own first"_qs));
         QCOMPARE(after.size(), m_sourceTexts.size() + 2);
+        // What was added is counted, in the right number form, for the phone by name.
+        QCOMPARE(r.addedMsgCount, after.size() - 2);
+        QCOMPARE(r.addedCallCount, 4);
+        QCOMPARE(r.successText(), u"Successfully transferred %1 messages and 4 calls to the iPhone \"%2\"."_qs
+                                      .arg(r.addedMsgCount)
+                                      .arg(d.name));
         // Old and new calls, written back in date order.
         QList<double> dates = callDates(deviceStore(u"direct"_qs));
         QCOMPARE(dates.size(), 5);
@@ -209,6 +216,9 @@ private slots:
         // The same messages again: nothing doubles.
         const IOSTransferResult again = g_restoreMessages2IOSThrow(d, g_testDataFolders(), m_source.messages(), hooks);
         QVERIFY2(again.done, qPrintable(run.errors.join(u'\n')));
+        QCOMPARE(again.addedMsgCount + again.addedCallCount, 0);
+        QCOMPARE(again.successText(),
+                 u"Nothing was added: the iPhone \"%1\" already had all of these messages and calls."_qs.arg(d.name));
         QCOMPARE(texts(readStore(root, u"Documents/Contacts.data"_qs)), after);
         QCOMPARE(callDates(deviceStore(u"direct"_qs)).size(), 5);
         // The local copy keeps the old store beside the merged one.
@@ -311,6 +321,17 @@ private slots:
         QVERIFY(after.contains(u"600000000.000|phone's own second"_qs));
         // The restored store carries no log of the old one.
         QCOMPARE(QFileInfo(deviceStore(u"current"_qs) + u"-wal"_qs).size(), 0);
+        // The merged copy the window shows afterwards is the phone's store.
+        QCOMPARE(texts(readStore(r.merged.appRoot.absolutePath(), u"Documents/Contacts.data"_qs)), after);
+
+        // Nothing new: the phone is not restored (nor restarted) for nothing.
+        const QDateTime restoredAt = QFileInfo(deviceStore(u"current"_qs)).lastModified();
+        const IOSTransferResult again =
+            g_restoreMessages2IOSThrow(device(u"udid-current"_qs), g_testDataFolders(), m_source.messages(), hooks);
+        QVERIFY2(again.done, qPrintable(run.errors.join(u'\n')));
+        QVERIFY(!again.viaBackup);
+        QCOMPARE(again.addedMsgCount + again.addedCallCount, 0);
+        QCOMPARE(QFileInfo(deviceStore(u"current"_qs)).lastModified(), restoredAt);
     }
 
     void writeIntoBackupsOfBothGenerations_data()

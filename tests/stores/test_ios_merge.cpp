@@ -394,6 +394,45 @@ private slots:
         QCOMPARE(value(QStringLiteral("select Z_MAX from Z_PRIMARYKEY where Z_NAME='Conversation'")), emptyKey);
     }
 
+    void newPeopleReachAPhonesStoreWithTheirNames()
+    {
+        // A phone's store names a number through its address-book contact
+        // (ZABCONTACT), else through ZNAME; a read of the store after the
+        // merge shows the names either way.
+        for (const bool addressBook : {true, false}) {
+            IOSViberDb& db = freshStore(addressBook ? QStringList() : QStringList{u"drop table ZABCONTACT"_qs});
+            RecordBuilder r;
+            _ViberPerson* ann = r.person(u"Ann Lee"_qs, u"+491"_qs);
+            _ViberPerson* bare = r.person(QString(), u"+492"_qs);
+            _ViberChat* chat = r.chat(QString(), QString(), {ann});
+            const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
+            db.saveChatMembersThrow(m_ctx, chatKey, {ann, bare});
+            // Someone the phone knows already keeps the phone's name.
+            _ViberPerson* again = r.person(u"Somebody else"_qs, u"+491"_qs);
+            db.saveChatMembersThrow(m_ctx, chatKey, {again});
+            db.updatePrimaryKeyStatThrow();
+            if (addressBook) {
+                QCOMPARE(value(u"select count(*) from ZABCONTACT"_qs), 1);
+                QCOMPARE(value(u"select Z_MAX from Z_PRIMARYKEY where Z_NAME='ABContact'"_qs),
+                         value(u"select Z_PK from ZABCONTACT"_qs));
+                QCOMPARE(value(u"select ZCONTACT from ZPHONENUMBERINDEX where ZCANONIZEDPHONENUM='492'"_qs), 0);
+            }
+            IOSViberDb reread(db.root, u"Documents/Contacts.data"_qs, false);
+            ViberData data;
+            reread.chatsThrow(data);
+            QHash<QString, QString> names;
+            for (const _ViberPerson* p : data.p()->persons)
+                names.insert(p->number, p->name);
+            QCOMPARE(names.value(u"+491"_qs), u"Ann Lee"_qs);
+            QCOMPARE(names.value(u"+492"_qs), QString());
+            QCOMPARE(names.size(), 2);
+        }
+        // An empty table keeps its key counter.
+        IOSViberDb& db = freshStore({u"update Z_PRIMARYKEY set Z_MAX=7 where Z_NAME='ViberLocation'"_qs});
+        db.updatePrimaryKeyStatThrow();
+        QCOMPARE(value(u"select Z_MAX from Z_PRIMARYKEY where Z_NAME='ViberLocation'"_qs), 7);
+    }
+
     void everyLookUpOfAMergeHasAnIndex()
     {
         // A phone's store gets the indexes when something is merged into

@@ -106,7 +106,7 @@ private slots:
         QVERIFY(QDir().mkpath(g_testDataFolders().localDbDir().filePath(QStringLiteral("Empty folder/Documents"))));
         backUpDemo(QStringLiteral("Demo"));
         const int total = int(loadDemo().messages().size());
-        QCOMPARE(boxTexts(), QStringList{ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(total)});
+        QCOMPARE(boxTexts(), QStringList{ids("IDS_SUC_BACKUP_%1_MESSAGES", total)});
 
         MainWindow frame(g_testDataFolders());
         frame.show();
@@ -164,7 +164,7 @@ private slots:
         QVERIFY(QDir().mkpath(m_tmp.filePath(QStringLiteral("out"))));
         answerExport(out);
         frame.exportAction()->trigger();
-        QCOMPARE(boxTexts(), QStringList{ids("IDS_SUC_EXPORT_%1_MMS").arg(2)});
+        QCOMPARE(boxTexts(), QStringList{ids("IDS_SUC_EXPORT_%1_MMS", 2)});
         QVERIFY(g_readText(out).contains(u'\n'));
 
         // Nothing selected: the chat's messages; a cancelled dialog does nothing.
@@ -174,7 +174,7 @@ private slots:
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), 1);
         answerExport(m_tmp.filePath(QStringLiteral("out/chat.txt")));
         frame.exportAction()->trigger();
-        QCOMPARE(boxTexts().last(), ids("IDS_SUC_EXPORT_%1_MMS").arg(listed));
+        QCOMPARE(boxTexts().last(), ids("IDS_SUC_EXPORT_%1_MMS", listed));
     }
 
     void searchesWrapAroundOnce()
@@ -237,7 +237,7 @@ private slots:
             DeleteViberMsgThread job(db, some, form);
             QCOMPARE(g_execJob(job, form), 1);
         }
-        QCOMPARE(boxTexts(), QStringList{ids("IDS_SUC_DEL_%1_VIBER_MESSAGES").arg(5)});
+        QCOMPARE(boxTexts(), QStringList{ids("IDS_SUC_DEL_%1_VIBER_MESSAGES", 5)});
         QCOMPARE(loadLocalDb(QStringLiteral("Demo")).messages().size(), loadDemo().messages().size() - 5);
 
         ViberBackupLayout layout;

@@ -83,7 +83,7 @@ private slots:
         QStringList lines = g_readLines(out(QStringLiteral("range.csv")));
         QCOMPARE(lines.size(), 3); // the header, the member added at the start, the text
         QVERIFY(lines.last().contains(QStringLiteral("Hello all")));
-        QVERIFY(g_boxTexts().contains(QStringLiteral("Successfully exported 2 Messages.")));
+        QVERIFY(g_boxTexts().contains(QStringLiteral("Successfully exported 2 messages.")));
 
         // The end of the range is left out.
         answerExport({out(QStringLiteral("range2")), EXPORT_FILTER_CSV, g_localTime(added), g_localTime(text)});
@@ -158,7 +158,9 @@ private slots:
         QCOMPARE(results, (QList<int>{0, 0, 0}));
         const QStringList boxes = g_boxTexts();
         QCOMPARE(boxes.size(), 3);
-        QVERIFY(boxes.at(0).contains(QStringLiteral("2020-13-01")));
+        // The date is named once, with the forms that are understood.
+        QCOMPARE(boxes.at(0).count(QStringLiteral("2020-13-01")), 1);
+        QVERIFY(boxes.at(0).contains(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
         QCOMPARE(boxes.at(1), ids("IDS_EXPORT_SINCE_NOT_BEFORE_UNTIL"));
         QCOMPARE(boxes.at(2), ids("IDS_EXPORT_PATH_REQUIRED"));
         QVERIFY(filesBelow(m_tmp.filePath(QStringLiteral("out"))).filter(QStringLiteral("never")).isEmpty());
@@ -185,6 +187,22 @@ private slots:
         const QStringList pages = filesBelow(out(QStringLiteral("site-html"))).filter(QRegularExpression(QStringLiteral("^[^/]+\\.html$")));
         // The chat with Anna alone has more than ten messages: five or more pages.
         QVERIFY2(pages.size() >= m_sample.data.chats().size() + 5, qPrintable(pages.join(u' ')));
+    }
+
+    // A group's pages are named, titled and headed by the group's name; a
+    // one-to-one chat's by its member.
+    void chatsAreNamedByTheirOwnName()
+    {
+        answerExport({out(QStringLiteral("named")), EXPORT_FILTER_HTML});
+        QCOMPARE(exportMessages(nullptr, m_sample.data.messages()), JobEnd::Succeeded);
+        const QDir site(out(QStringLiteral("named-html")));
+        const QString group = g_readText(site.filePath(QStringLiteral("Family.html")));
+        QVERIFY2(group.contains(QStringLiteral("<title>Family</title>")) &&
+                     group.contains(QStringLiteral("<h1 class=\"chat-title\">Family</h1>")),
+                 qPrintable(site.entryList().join(u' ')));
+        QVERIFY(g_readText(site.filePath(QStringLiteral("index.html"))).contains(QStringLiteral("\">Family</a>")));
+        const QString single = g_readText(site.filePath(QStringLiteral("Anna Berg(+4915111111111).html")));
+        QVERIFY(single.contains(QStringLiteral("<title>Anna Berg(+4915111111111)</title>")));
     }
 
     void cancellingTheJobRemovesTheOutput()

@@ -192,7 +192,13 @@ private slots:
         ScriptedAnswers::answerNextBox(QMessageBox::No);
         QVERIFY(!deleteMessages(nullptr, g_testDataFolders(), QStringLiteral("Del"), doomed, DeleteWhat::SelectedMessages));
         QCOMPARE(messageCount(QStringLiteral("Del")), before);
-        QCOMPARE(ScriptedAnswers::shownBoxes().constLast().text, ids("IDS_CONFIRM_DEL_SEL_MESSAGES"));
+        // The question counts the messages and names the database.
+        QCOMPARE(ScriptedAnswers::shownBoxes().constLast().text,
+                 QStringLiteral("Delete the 2 selected messages from the local database \"Del\"?"));
+        ScriptedAnswers::answerNextBox(QMessageBox::No);
+        deleteMessages(nullptr, g_testDataFolders(), QStringLiteral("Del"), doomed.mid(0, 1), DeleteWhat::SelectedMessages);
+        QCOMPARE(ScriptedAnswers::shownBoxes().constLast().text,
+                 QStringLiteral("Delete the 1 selected message from the local database \"Del\"?"));
 
         const QByteArray digest = storeDigest(QStringLiteral("Del"));
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
@@ -218,7 +224,8 @@ private slots:
         const QString groupId = group->groupId;
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         QVERIFY(deleteMessages(nullptr, g_testDataFolders(), QStringLiteral("DelChat"), group->msgs, DeleteWhat::Chat));
-        QVERIFY(g_boxTexts().contains(ids("IDS_CONFIRM_DEL_THIS_CHAT")));
+        QVERIFY(g_boxTexts().contains(ids("IDS_CONFIRM_DEL_THIS_CHAT").arg(group->display().toHtmlEscaped(),
+                                                                          QStringLiteral("DelChat"))));
         // Held in a variable: the records live as long as their data set.
         const ViberData reloaded = loadLocalDbThrow(g_testDataFolders(), QStringLiteral("DelChat"));
         for (const _ViberChat* c : reloaded.chats())
@@ -232,10 +239,13 @@ private slots:
         ScriptedAnswers::answerNextBox(QMessageBox::No);
         QVERIFY(!deleteLocalDb(nullptr, g_testDataFolders(), QStringLiteral("Gone")));
         QVERIFY(QFileInfo(folder).isDir());
+        // It asks about the database by name, never about "this database".
+        QCOMPARE(g_boxTexts().constLast(),
+                 QStringLiteral("Delete the local database \"Gone\" with all its messages? This cannot be undone."));
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         QVERIFY(deleteLocalDb(nullptr, g_testDataFolders(), QStringLiteral("Gone")));
         QVERIFY(!QFileInfo::exists(folder));
-        QCOMPARE(g_boxTexts().constLast(), ids("IDS_DEL_LOCALDB_SUC"));
+        QCOMPARE(g_boxTexts().constLast(), QStringLiteral("Deleted the local database \"Gone\"."));
         QVERIFY(!g_localDbNames(g_testDataFolders()).contains(QStringLiteral("Gone")));
     }
 };

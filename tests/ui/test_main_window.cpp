@@ -423,21 +423,41 @@ private slots:
         QCOMPARE(texts(menu->actions()),
                  (QStringList{ids("IDS_MI_BACKUP_SEL"), ids("IDS_MI_I2I_SEL"), ids("IDS_MI_EXTRACT_MEDIA_SEL"),
                               ids("IDS_MI_EXPORT_SEL"), ids("IDS_MI_PRINT_SEL")}));
+        // A chat's entries say "this Contact", a group's "this Chat".
+        const auto chatText = [](const char* key, const QModelIndex& chat) {
+            const auto* node = static_cast<const _ChatSessionItemNode*>(AbsTreeItemModel::nodeOf(chat));
+            return ids(key).arg(ids(node->chat->groupId.isEmpty() ? "IDS_WITH_THIS_CONTACT" : "IDS_IN_THIS_CHAT"));
+        };
         w.sourceTree()->setCurrentIndex(tree->index(0, 0, phone));
         menu.reset(w.buildMainTreeMenu());
-        QVERIFY(!texts(menu->actions()).contains(ids("IDS_MI_DELETE_CHAT")));
-        QVERIFY(texts(menu->actions()).contains(ids("IDS_MI_BACKUP_CHAT")));
+        QVERIFY(!texts(menu->actions()).contains(chatText("IDS_MI_DELETE_CHAT", tree->index(0, 0, phone))));
+        QVERIFY(texts(menu->actions()).contains(chatText("IDS_MI_BACKUP_CHAT", tree->index(0, 0, phone))));
 
         const QModelIndex demo = localDb(w, QStringLiteral("Demo"));
         w.sourceTree()->setCurrentIndex(demo);
         menu.reset(w.buildMainTreeMenu());
         QCOMPARE(menu->actions().size(), 9);
         QVERIFY(enabledTexts(menu.get()).contains(ids("IDS_MI_DB2I_ALL")));
-        QVERIFY(texts(menu->actions()).contains(ids("IDS_MI_DELETE_ALL")));
+        // The database's own entry deletes the database and says so.
+        QVERIFY(texts(menu->actions()).contains(QStringLiteral("Delete Database")));
+        QVERIFY(!texts(menu->actions()).contains(QStringLiteral("Delete Messages")));
+        QStringList seen;
+        for (int row = 0; row < tree->rowCount(demo); ++row) {
+            const QModelIndex chat = tree->index(row, 0, demo);
+            w.sourceTree()->setCurrentIndex(chat);
+            menu.reset(w.buildMainTreeMenu());
+            const bool group = !static_cast<const _ChatSessionItemNode*>(AbsTreeItemModel::nodeOf(chat))->chat->groupId.isEmpty();
+            const QString deleteText = group ? QStringLiteral("Delete Messages in this Chat")
+                                             : QStringLiteral("Delete Messages with this Contact");
+            QVERIFY2(texts(menu->actions()).contains(deleteText), qPrintable(texts(menu->actions()).join(u'|')));
+            seen << deleteText;
+        }
+        QVERIFY(seen.contains(QStringLiteral("Delete Messages in this Chat")));
+        QVERIFY(seen.contains(QStringLiteral("Delete Messages with this Contact")));
         w.sourceTree()->setCurrentIndex(tree->index(0, 0, demo));
         menu.reset(w.buildMainTreeMenu());
-        QCOMPARE(texts(menu->actions()).first(), ids("IDS_MI_DB2I_CHAT"));
-        QVERIFY(texts(menu->actions()).contains(ids("IDS_MI_DELETE_CHAT")));
+        QCOMPARE(texts(menu->actions()).first(), chatText("IDS_MI_DB2I_CHAT", tree->index(0, 0, demo)));
+        QVERIFY(texts(menu->actions()).contains(chatText("IDS_MI_DELETE_CHAT", tree->index(0, 0, demo))));
         menu.reset(w.buildSMSMenu());
         QCOMPARE(texts(menu->actions()).size(), 6);
         QVERIFY(texts(menu->actions()).contains(ids("IDS_MI_DELETE_SEL")));
@@ -445,7 +465,7 @@ private slots:
         // A menu entry reaches its command: print shows its preview.
         menu.reset(w.buildMainTreeMenu());
         for (QAction* act : menu->actions()) {
-            if (act->text() == ids("IDS_MI_PRINT_CHAT"))
+            if (act->text() == chatText("IDS_MI_PRINT_CHAT", tree->index(0, 0, demo)))
                 act->trigger();
         }
         QCOMPARE(ScriptedAnswers::shownDialogs(), QStringList{QStringLiteral("PrintPreviewDialog")});
@@ -466,7 +486,7 @@ private slots:
         QVERIFY(inChat > 3 && inChat < m_demoTotal);
         const QString out = m_tmp.filePath(QStringLiteral("out"));
         QVERIFY(QDir().mkpath(out));
-        const auto exported = [](int n) { return ids("IDS_SUC_EXPORT_%1_MMS").arg(n); };
+        const auto exported = [](int n) { return ids("IDS_SUC_EXPORT_%1_MMS", n); };
 
         selectRows(w, {0, 2, 3});
         answerExport(out + QStringLiteral("/sel.csv"));
@@ -516,12 +536,12 @@ private slots:
         QVERIFY(QDir().mkpath(out));
         ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/calls.txt"));
         w.miExportCallAll();
-        QCOMPARE(lastBox(), ids("IDS_SUC_EXPORT_%1_CALLS").arg(19));
+        QCOMPARE(lastBox(), ids("IDS_SUC_EXPORT_%1_CALLS", 19));
         // With rows selected the tool bar still takes the whole list shown.
         selectRows(w, {0});
         ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/calls2.txt"));
         w.miExportCallToolbar();
-        QCOMPARE(lastBox(), ids("IDS_SUC_EXPORT_%1_CALLS").arg(19));
+        QCOMPARE(lastBox(), ids("IDS_SUC_EXPORT_%1_CALLS", 19));
 
         w.messageList()->clearSelection();
         ScriptedAnswers::answerNextFileDialog(out);
@@ -544,7 +564,7 @@ private slots:
         answerLocalDbAsProposed(&proposed);
         w.miBackupToolbar();
         QCOMPARE(proposed, QStringLiteral("Old Phone_Backup"));
-        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(m_demoTotal));
+        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES", m_demoTotal));
         const QModelIndex made = localDb(w, QStringLiteral("Old Phone_Backup"));
         QVERIFY(made.isValid());
         QCOMPARE(w.sourceTree()->currentIndex(), made);
@@ -603,14 +623,14 @@ private slots:
 
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         w.miDelete();
-        QCOMPARE(lastBox(), ids("IDS_SUC_DEL_%1_VIBER_MESSAGES").arg(2));
+        QCOMPARE(lastBox(), ids("IDS_SUC_DEL_%1_VIBER_MESSAGES", 2));
         // The same chat is current again, two messages shorter.
         QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), chatName);
         QCOMPARE(w.messageModel()->rowCount(), inChat - 2);
 
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         w.miDeleteToolbar(); // no rows selected on a chat: the whole chat
-        QCOMPARE(lastBox(), ids("IDS_SUC_DEL_%1_VIBER_MESSAGES").arg(inChat - 2));
+        QCOMPARE(lastBox(), ids("IDS_SUC_DEL_%1_VIBER_MESSAGES", inChat - 2));
         QVERIFY(!child(tree, localDb(w, name), chatName).isValid());
         QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), name);
         QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal - inChat));
@@ -625,7 +645,7 @@ private slots:
         w.sourceTree()->setCurrentIndex(localDb(w, name));
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         w.miDeleteToolbar();
-        QCOMPARE(lastBox(), ids("IDS_DEL_LOCALDB_SUC"));
+        QCOMPARE(lastBox(), ids("IDS_DEL_LOCALDB_SUC").arg(name.toHtmlEscaped()));
         QVERIFY(!localDb(w, name).isValid());
         QVERIFY(!QFileInfo::exists(g_testDataFolders().localDbDir().filePath(name)));
         QCOMPARE(w.countText(), QStringLiteral("Messages: 0"));
@@ -690,7 +710,7 @@ private slots:
         answerLocalDbAsProposed(&proposed);
         w.miImportPCPort();
         QCOMPARE(proposed, QStringLiteral("ViberPC-4915550001"));
-        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(total));
+        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES", total));
         const QModelIndex made = localDb(w, proposed);
         QVERIFY(made.isValid());
         QCOMPARE(w.sourceTree()->currentIndex(), made);
@@ -742,7 +762,7 @@ private slots:
         w.miImportiTunes();
         QVERIFY(boxTexts().contains(ids("IDS_LOAD_BK_EXISTS")));
         QVERIFY(proposed.endsWith(QStringLiteral("_Backup")));
-        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES").arg(m_demoTotal));
+        QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES", m_demoTotal));
         QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, proposed));
         QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal));
         QVERIFY(!ScriptedAnswers::shownDialogs().contains(QStringLiteral("PasscodeDlg")));
@@ -796,10 +816,15 @@ private slots:
         w.miExport2ITunesBKChat();
         QVERIFY2(lastBox().startsWith(QStringLiteral("Successfully transferred")), qPrintable(lastBox()));
 
+        // The import lists its database; the user reads on in the same chat.
+        const QPersistentModelIndex reading = w.sourceTree()->currentIndex();
         choose(target);
         g_answerLocalDb(QStringLiteral("From target"));
         w.miImportiTunes();
-        QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("From target")));
+        QVERIFY(localDb(w, QStringLiteral("From target")).isValid());
+        QCOMPARE(w.sourceTree()->currentIndex(), QModelIndex(reading));
+        QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(inChat));
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("From target")));
         QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(inChat + 1));
     }
 

@@ -7,6 +7,7 @@
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
+#include "support/FileBytes.h"
 #include "support/TestEnv.h"
 #include "ui/DeviceFramework.h"
 #include "ui/ItemModelMain.h"
@@ -18,7 +19,9 @@
 #include "ui/dialogs/DataSourceSelForm.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -235,19 +238,32 @@ private slots:
         w.miI2iAll();
         QCOMPARE(offered, QStringList{QStringLiteral("Ben's iPhone")});
         const QStringList boxes = g_boxTexts();
-        QVERIFY(boxes.first().startsWith(ids("IDS_BEFORE_RESTORE_VIBER_KILL_VIBER_FIRST")));
-        QVERIFY2(boxes.last().startsWith(QStringLiteral("Successfully transferred")), qPrintable(boxes.join(u'\n')));
-        QTRY_COMPARE(w.sourceTree()->currentIndex(), w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Ben's iPhone"))));
-        const int benAfter = w.messageModel()->rowCount();
+        const QString ben = QStringLiteral("the iPhone &quot;Ben's iPhone&quot;");
+        QCOMPARE(boxes.first(), ids("IDS_BEFORE_RESTORE_VIBER_KILL_VIBER_FIRST").arg(ben) +
+                                    QStringLiteral("<br/><br/><img src=\":/res/kill_viber.png\">"));
+        QVERIFY2(boxes.last().startsWith(QStringLiteral("Successfully transferred")) &&
+                     boxes.last().endsWith(QStringLiteral(" to %1.").arg(ben)),
+                 qPrintable(boxes.join(u'\n')));
+        // The user reads on in Anna's phone; Ben's shows what it received.
+        QTest::qWait(100);
+        QCOMPARE(w.sourceTree()->currentIndex(), w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone"))));
+        QCOMPARE(w.messageModel()->rowCount(), annaShown);
+        const int benAfter = shownOf(w, QStringLiteral("Ben's iPhone"));
         QVERIFY2(benAfter > benBefore && benAfter <= benBefore + annaShown, qPrintable(QString::number(benAfter)));
+        // The count is what Ben's phone did not have (its list shows calls too).
+        static const QRegularExpression counts(QStringLiteral("transferred (\\d+) messages? and (\\d+) calls? to"));
+        const QRegularExpressionMatch m = counts.match(boxes.last());
+        QVERIFY2(m.hasMatch(), qPrintable(boxes.last()));
+        QCOMPARE(m.captured(1).toInt() + m.captured(2).toInt(), benAfter - benBefore);
 
-        // Again: nothing is doubled on the phone.
+        // Again: nothing is doubled on the phone, and the result says so.
         g_answer<DataSourceSelForm>(QStringLiteral("DataSourceSelForm"), [](DataSourceSelForm& d) {
             d.onBtnOkPress();
             return d.result();
         });
         w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone"))));
         w.miI2iToolbar();
+        QCOMPARE(g_boxTexts().last(), ids("IDS_TRANSFER_NOTHING_NEW_%1").arg(ben));
         QCOMPARE(shownOf(w, QStringLiteral("Ben's iPhone")), benAfter);
     }
 
@@ -261,8 +277,9 @@ private slots:
         SimFixture::attach(QStringLiteral("e"));
         QTRY_VERIFY(phones(w).contains(QStringLiteral("Empty")));
         QTRY_VERIFY(g_boxTexts().size() >= 2);
-        QVERIFY(g_boxTexts().at(0).contains(QStringLiteral("Do you have any Viber Message")));
-        QVERIFY(g_boxTexts().at(1).startsWith(QStringLiteral("iPhone detected")));
+        // Two phones are attached: the questions name the one they are about.
+        QCOMPARE(g_boxTexts().at(0), ids("IDS_ASK_VIBER_MESSAGES_ON_%1").arg(QStringLiteral("the iPhone &quot;Empty&quot;")));
+        QVERIFY(g_boxTexts().at(1).startsWith(QStringLiteral("Now you can transfer messages to the iPhone &quot;Empty&quot;.")));
         QVERIFY(phone(w, QStringLiteral("Empty"))->children.isEmpty());
         QCOMPARE(shownOf(w, QStringLiteral("Empty")), 0);
         // Messages can go to it now.
@@ -275,6 +292,102 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!phone(w, QStringLiteral("Locked"))->children.isEmpty(), 20000);
         QCOMPARE(fieldAfter, (QStringList{QString(), QStringLiteral("pw")}));
         QCOMPARE(shownOf(w, QStringLiteral("Locked")), shownOf(w, QStringLiteral("Anna's iPhone")));
+    }
+
+    // Over the backup route the phone is restored: the close-Viber box can
+    // stop the transfer, and one question names the phone and says that it
+    // restarts and loses what changed since its backup. Its node stays and
+    // lists the merged history, with the people's names; the user reads on
+    // where they were, also while a phone arrives; a transfer that adds
+    // nothing says so and restores nothing.
+    void theRestoreRoute()
+    {
+        SimFixture::detach(QStringLiteral("e"));
+        SimFixture::detach(QStringLiteral("l"));
+        MainWindow w(g_testDataFolders());
+        QTRY_COMPARE(phones(w).size(), 2);
+        QTRY_VERIFY(!phone(w, QStringLiteral("Anna's iPhone"))->children.isEmpty());
+        const QModelIndex anna = w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone")));
+        const QPersistentModelIndex reading = w.treeModel()->index(0, 0, anna);
+        w.sourceTree()->setCurrentIndex(reading);
+        const int readingRows = w.messageModel()->rowCount();
+        QVERIFY(readingRows > 0);
+        SimFixture::attach(QStringLiteral("e"));
+        QTRY_VERIFY(phones(w).contains(QStringLiteral("Empty")));
+        QTRY_VERIFY(static_cast<_IOSDeviceItemNode*>(phone(w, QStringLiteral("Empty")))->loaded);
+        QTest::qWait(100); // a queued selection would have landed by now
+        QCOMPARE(QModelIndex(reading), w.sourceTree()->currentIndex());
+
+        const QString empty = QStringLiteral("the iPhone &quot;Empty&quot;");
+        const QString onPhone =
+            m_sim->containerDir(QStringLiteral("e"), QStringLiteral("com.viber")) + QStringLiteral("/Documents/Contacts.data");
+        const auto toEmpty = [] {
+            g_answer<DataSourceSelForm>(QStringLiteral("DataSourceSelForm"), [](DataSourceSelForm& d) {
+                QTreeWidget* list = d.findChildren<QTreeWidget*>().first();
+                const QList<QTreeWidgetItem*> found = list->findItems(QStringLiteral("Empty"), Qt::MatchExactly);
+                if (!found.isEmpty())
+                    list->setCurrentItem(found.first());
+                d.onBtnOkPress();
+                return d.result();
+            });
+        };
+
+        g_resetDialogScripts();
+        toEmpty();
+        ScriptedAnswers::answerNextBox(QMessageBox::Cancel);
+        w.miI2iAll();
+        QCOMPARE(g_boxTexts().size(), 1);
+        QVERIFY(g_boxTexts().first().contains(empty));
+        QVERIFY(ScriptedAnswers::shownBoxes().first().buttons == (QMessageBox::Ok | QMessageBox::Cancel));
+        QVERIFY(!ScriptedAnswers::shownDialogs().contains(QStringLiteral("ProgressForm")));
+
+        g_resetDialogScripts();
+        toEmpty();
+        ScriptedAnswers::answerNextBox(QMessageBox::Ok);
+        ScriptedAnswers::answerNextBox(QMessageBox::No);
+        w.miI2iAll();
+        QCOMPARE(ScriptedAnswers::shownBoxes().size(), 2);
+        const ScriptedAnswers::ShownBox question = ScriptedAnswers::shownBoxes().at(1);
+        QVERIFY(question.buttons == (QMessageBox::Yes | QMessageBox::No));
+        QCOMPARE(question.text, ids("IDS_RESTORE_QUESTION_%1").arg(empty));
+        QVERIFY(question.text.contains(QStringLiteral("restarts")) && question.text.contains(QStringLiteral("is lost")));
+        QVERIFY(!QFileInfo::exists(onPhone));
+
+        g_resetDialogScripts();
+        toEmpty();
+        ScriptedAnswers::answerNextBox(QMessageBox::Ok);
+        ScriptedAnswers::answerNextBox(QMessageBox::Yes);
+        w.miI2iAll();
+        QStringList boxes = g_boxTexts();
+        QCOMPARE(boxes.size(), 3);
+        QVERIFY2(boxes.last().startsWith(QStringLiteral("Successfully transferred ")) &&
+                     boxes.last().endsWith(QStringLiteral(" to %1.").arg(empty)),
+                 qPrintable(boxes.last()));
+        QVERIFY(QFileInfo(onPhone).size() > 0);
+        // The node stayed and lists the merged chats by their people's names;
+        // the user still reads the same chat.
+        _ItemNode* restored = phone(w, QStringLiteral("Empty"));
+        QVERIFY(restored);
+        QStringList chats;
+        for (const _ItemNode* c : restored->children)
+            chats << c->name;
+        QVERIFY2(chats.join(u'|').contains(QStringLiteral("Anna Berg")), qPrintable(chats.join(u'|')));
+        QCOMPARE(QModelIndex(reading), w.sourceTree()->currentIndex());
+        QCOMPARE(w.messageModel()->rowCount(), readingRows);
+
+        // Again: the phone has everything, so no restore is even asked for.
+        const QDateTime written = QFileInfo(onPhone).lastModified();
+        const QByteArray digest = g_fileDigest(onPhone);
+        g_resetDialogScripts();
+        toEmpty();
+        ScriptedAnswers::answerNextBox(QMessageBox::Ok);
+        w.miI2iAll();
+        QCOMPARE(g_boxTexts().size(), 2);
+        QCOMPARE(g_boxTexts().last(), ids("IDS_TRANSFER_NOTHING_NEW_%1").arg(empty));
+        QCOMPARE(QFileInfo(onPhone).lastModified(), written);
+        QCOMPARE(g_fileDigest(onPhone), digest);
+        const int onEmpty = shownOf(w, QStringLiteral("Empty"));
+        QVERIFY(onEmpty > 0 && onEmpty <= shownOf(w, QStringLiteral("Anna's iPhone")));
     }
 
     void transferIntoAPhoneOfToday()

@@ -38,19 +38,38 @@ QHash<QString, QString> keysUsedInCode()
     return keys;
 }
 
-QHash<QString, QString> tableEntries()
+// The texts of the table; a count's entry holds its number forms, one per
+// line.
+QHash<QString, QString> tableEntries(QSet<QString>* counts = nullptr)
 {
     QHash<QString, QString> entries;
     QXmlStreamReader xml(g_readFile(g_testSourceDir() + QStringLiteral("/res/en.ts")));
     QString source;
+    bool numerus = false;
+    QStringList forms;
     while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("translation") && numerus)
+            entries.insert(source, forms.join(u'\n'));
+        if (token != QXmlStreamReader::StartElement)
             continue;
-        if (xml.name() == QLatin1String("source"))
+        if (xml.name() == QLatin1String("message")) {
+            numerus = xml.attributes().value(QLatin1String("numerus")) == QLatin1String("yes");
+            forms.clear();
+            if (numerus && counts)
+                counts->insert(QString());
+        } else if (xml.name() == QLatin1String("source")) {
             source = xml.readElementText();
-        else if (xml.name() == QLatin1String("translation"))
+            if (numerus && counts)
+                counts->insert(source);
+        } else if (xml.name() == QLatin1String("numerusform")) {
+            forms << xml.readElementText();
+        } else if (xml.name() == QLatin1String("translation") && !numerus) {
             entries.insert(source, xml.readElementText());
+        }
     }
+    if (counts)
+        counts->remove(QString());
     return entries;
 }
 
@@ -79,7 +98,9 @@ private slots:
     void userTextsMatchTheCodeBothWays()
     {
         const QHash<QString, QString> used = keysUsedInCode();
-        const QHash<QString, QString> table = tableEntries();
+        QSet<QString> counts;
+        const QHash<QString, QString> table = tableEntries(&counts);
+        QVERIFY(!counts.isEmpty());
         const QStringList reserved = reservedKeys();
         QVERIFY(used.size() > 20);
         QVERIFY(table.size() >= used.size());
@@ -93,8 +114,19 @@ private slots:
                      qPrintable(it.key() + QStringLiteral(" is used nowhere and not reserved")));
             QVERIFY2(!it.value().trimmed().isEmpty(),
                      qPrintable(it.key() + QStringLiteral(" has an empty text")));
-            // The embedded table answers with the same text.
-            QCOMPARE(ids(it.key().toUtf8().constData()), it.value());
+            // The embedded table answers with the same text; a count with
+            // the form of its number (English: one, other).
+            const QByteArray key = it.key().toUtf8();
+            if (!counts.contains(it.key())) {
+                QCOMPARE(ids(key.constData()), it.value());
+                continue;
+            }
+            const QStringList forms = it.value().split(u'\n');
+            QCOMPARE(forms.size(), 2);
+            QVERIFY2(forms.at(0).contains(u"%n"_qs) && forms.at(1).contains(u"%n"_qs), key.constData());
+            QCOMPARE(ids(key.constData(), 1), QString(forms.at(0)).replace(u"%n"_qs, u"1"_qs));
+            for (const qint64 n : {0, 2, 19, 1001})
+                QCOMPARE(ids(key.constData(), n), QString(forms.at(1)).replace(u"%n"_qs, QString::number(n)));
         }
         for (const QString& key : reserved) {
             QVERIFY2(!used.contains(key),

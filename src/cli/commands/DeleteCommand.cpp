@@ -76,7 +76,7 @@ int DeleteCommand::run(CliContext& ctx)
         const QFileInfo left(folder);
         if (left.exists() || left.isSymLink())
             return ctx.fail(QStringLiteral("cannot remove %1 completely").arg(folder));
-        ctx.out << ids("IDS_DEL_LOCALDB_SUC") << Qt::endl;
+        ctx.out << ids("IDS_DEL_LOCALDB_SUC").arg(QFileInfo(folder).fileName()) << Qt::endl;
         return CLI_EXIT_OK;
     }
 

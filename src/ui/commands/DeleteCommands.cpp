@@ -29,9 +29,11 @@ QString existingDbFolder(const DataFolders& folders, const QString& dbName)
 bool deleteMessages(QWidget* parent, const DataFolders& folders, const QString& dbName, const QList<_ViberMsg*>& msgs,
                     DeleteWhat what)
 {
-    const char* question =
-        what == DeleteWhat::Chat ? "IDS_CONFIRM_DEL_THIS_CHAT" : "IDS_CONFIRM_DEL_SEL_MESSAGES";
-    if (!Tips::question(ids(question)))
+    const QString shownDb = dbName.toHtmlEscaped();
+    const _ViberChat* chat = what == DeleteWhat::Chat && !msgs.isEmpty() && msgs.first() ? msgs.first()->chat : nullptr;
+    const QString question = chat ? ids("IDS_CONFIRM_DEL_THIS_CHAT").arg(chat->display().toHtmlEscaped(), shownDb)
+                                  : ids("IDS_CONFIRM_DEL_SEL_MESSAGES", msgs.size()).arg(shownDb);
+    if (!Tips::question(question))
         return false;
     const QString folder = existingDbFolder(folders, dbName);
     if (folder.isEmpty())
@@ -47,7 +49,7 @@ bool deleteMessages(QWidget* parent, const DataFolders& folders, const QString& 
 bool deleteLocalDb(QWidget* parent, const DataFolders& folders, const QString& dbName)
 {
     Q_UNUSED(parent);
-    if (!Tips::question(ids("IDS_CONFIRM_DEL_THIS_LOCALDB")))
+    if (!Tips::question(ids("IDS_CONFIRM_DEL_THIS_LOCALDB").arg(dbName.toHtmlEscaped())))
         return false;
     const QString folder = existingDbFolder(folders, dbName);
     if (folder.isEmpty())
@@ -60,7 +62,7 @@ bool deleteLocalDb(QWidget* parent, const DataFolders& folders, const QString& d
         // Without its store the database is gone all the same.
         return !QFileInfo(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))).exists();
     }
-    Tips::info(ids("IDS_DEL_LOCALDB_SUC"));
+    Tips::info(ids("IDS_DEL_LOCALDB_SUC").arg(dbName.toHtmlEscaped()));
     return true;
 }
 
