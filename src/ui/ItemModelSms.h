@@ -23,8 +23,10 @@ public:
 
     explicit ItemModelSms(QObject* parent = nullptr);
 
-    // Replaces the list in one model reset.
-    void loadSMS(const QList<_ViberMsg*>& list);
+    // Replaces the list in one model reset. mixedChats: the list holds the
+    // messages of several chats (a whole source), so each row names its chat.
+    void loadSMS(const QList<_ViberMsg*>& list, bool mixedChats = false);
+    bool mixedChats() const { return m_mixed; }
     const QList<_ViberMsg*>& messages() const { return m_msgs; }
 
     // The index of a row in column 0 (it carries the message); invalid
@@ -42,8 +44,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // The texts of one cell, as data() shows them.
-    static QString cellText(const _ViberMsg* m, int column);
+    static QString cellText(const _ViberMsg* m, int column, bool mixedChats = false);
 
 private:
     QList<_ViberMsg*> m_msgs;
+    bool m_mixed = false;
 };
