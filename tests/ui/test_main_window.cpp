@@ -351,6 +351,44 @@ private slots:
         QVERIFY(dlg.findChild<QSpinBox*>(QStringLiteral("spinPageSize"))->value() >= 0);
     }
 
+    // At 1024 x 700 every tool-bar button gets the room its caption needs
+    // (a squeezed button cuts its caption short); on a wide window the
+    // contact column grows with the list, until the user sizes it.
+    void toolBarCaptionsAndColumnsFit()
+    {
+        QTemporaryDir dir;
+        MainWindow w{DataFolders(dir.path())};
+        w.resize(1024, 700);
+        w.show();
+        QCoreApplication::processEvents();
+        auto* bar = w.findChild<QToolBar*>(QStringLiteral("mainToolBar"));
+        int buttons = 0;
+        for (QToolButton* b : bar->findChildren<QToolButton*>()) {
+            if (!b->defaultAction() || b->defaultAction()->isSeparator() || !bar->actions().contains(b->defaultAction()))
+                continue;
+            ++buttons;
+            QVERIFY2(b->isVisible(), qPrintable(b->defaultAction()->text()));
+            QVERIFY2(b->width() >= b->sizeHint().width(), qPrintable(b->defaultAction()->text()));
+            // The tool tip keeps the whole command.
+            QCOMPARE(b->toolTip(), b->defaultAction()->text());
+        }
+        QCOMPARE(buttons, 9);
+
+        w.openDemo();
+        QCoreApplication::processEvents();
+        QTreeView* list = w.messageList();
+        const int narrow = list->columnWidth(ItemModelSms::COL_CONTACT);
+        w.resize(1900, 1000);
+        QCoreApplication::processEvents();
+        const int wide = list->columnWidth(ItemModelSms::COL_CONTACT);
+        QVERIFY2(wide > narrow && wide >= list->viewport()->width() / 4, qPrintable(QString::number(wide)));
+        QVERIFY(list->columnWidth(ItemModelSms::COL_CONTENT) > wide / 2);
+        list->setColumnWidth(ItemModelSms::COL_CONTACT, 150); // by hand: kept from now on
+        w.resize(1500, 900);
+        QCoreApplication::processEvents();
+        QCOMPARE(list->columnWidth(ItemModelSms::COL_CONTACT), 150);
+    }
+
     void listsDatabasesAndStoredCopies()
     {
         makeFixtures();
