@@ -66,12 +66,12 @@ bool isSystemMessage(const _ViberMsg* m)
 }
 
 // A sticker's own picture, small enough for a list row; null when it was
-// never fetched. Kept per file, as a list scrolls past the same stickers often.
-QIcon stickerIcon(const _ViberMsg* m)
+// never fetched. Kept per file (in known), as a list scrolls past the same
+// stickers often.
+QIcon stickerIcon(const _ViberMsg* m, QHash<QString, QIcon>& known)
 {
     if (m->type != MSG_TYPE_STICKER || !m->atta || m->atta->thumbPath.isEmpty())
         return QIcon();
-    static QHash<QString, QIcon> known;
     const QString& path = m->atta->thumbPath;
     const auto it = known.constFind(path);
     if (it != known.cend())
@@ -137,7 +137,7 @@ QVariant ItemModelSms::data(const QModelIndex& index, int role) const
         return cellText(m, index.column(), m_mixed);
     case Qt::DecorationRole:
         if (index.column() == COL_CONTENT) {
-            const QIcon sticker = stickerIcon(m);
+            const QIcon sticker = stickerIcon(m, m_stickerIcons);
             return sticker.isNull() ? QVariant() : QVariant(sticker);
         }
         if (index.column() != COL_DATE)

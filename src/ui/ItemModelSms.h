@@ -3,6 +3,8 @@
 #include "model/ViberRecords.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
+#include <QIcon>
 #include <QList>
 
 // The flat list of messages shown: Date, Flag, Contact, Content. It holds
@@ -49,4 +51,5 @@ public:
 private:
     QList<_ViberMsg*> m_msgs;
     bool m_mixed = false;
+    mutable QHash<QString, QIcon> m_stickerIcons;
 };
