@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSplitter>
 #include <QStatusBar>
 
 // Where sources come from: local databases and stored device copies found at
@@ -86,9 +87,22 @@ void MainWindow::updateEmptyState()
         itemModelMain->rootLocalDb()->children.isEmpty() && itemModelMain->rootDevice()->children.isEmpty();
     if (welcome->isHidden() == !empty)
         return;
+    // The panes that appear take the room of those that go: a size kept from
+    // the last run (or 0 for a pane hidden then) must not leave them squeezed.
+    auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"));
+    QList<int> sizes = splitter->sizes();
+    int total = 0;
+    for (int s : sizes)
+        total += s;
+    const int tree = sizes.value(0) > 0 ? sizes.value(0) : 200;
+    const int rest = qMax(400, total - tree);
     messagePane->setVisible(!empty);
     readingPane->setVisible(!empty);
     welcome->setVisible(empty);
+    if (empty)
+        splitter->setSizes({tree, 0, 0, rest});
+    else if (sizes.value(1) <= 0 || sizes.value(2) <= 0)
+        splitter->setSizes({tree, rest * 9 / 16, rest - rest * 9 / 16, 0});
 }
 
 void MainWindow::openDemo()

@@ -328,12 +328,20 @@ private slots:
             QCOMPARE(w.size(), QSize(720, 520));
             QCoreApplication::processEvents();
             QCOMPARE(w.findChild<QSplitter*>(QStringLiteral("splitter"))->sizes(), sizes);
+            QVERIFY(device(w, QStringLiteral("Demo iPhone")).isValid());
             ExportMessagesDlg dlg(QDir::home().filePath(QStringLiteral("chats(2)")));
             QCOMPARE(dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"))->currentIndex(), int(EXPORT_FILTER_CSV));
             QCOMPARE(dlg.findChild<QLineEdit*>(QStringLiteral("txtPath"))->text(),
                      QDir(dir.filePath(QStringLiteral("out"))).filePath(QStringLiteral("chats(2)")));
             auto* keep = dlg.findChild<QCheckBox*>(QStringLiteral("chkKeepEmoji"));
             QVERIFY(keep->isChecked() && keep->isEnabled());
+            // The last source gone, the welcome panel takes the panes' room
+            // (the splitter kept from the last run had none for it).
+            w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Demo iPhone")));
+            w.miUnmoutDevice();
+            QCoreApplication::processEvents();
+            QVERIFY(w.welcomePanel()->isVisible());
+            QVERIFY2(w.welcomePanel()->width() > 300, qPrintable(QString::number(w.welcomePanel()->width())));
             // Formats that draw emoji take no such choice.
             dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"))->setCurrentIndex(EXPORT_FILTER_PDF);
             QVERIFY(!keep->isEnabled());
