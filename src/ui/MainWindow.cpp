@@ -6,6 +6,7 @@
 #include "shell/LocalDbNames.h"
 #include "stores/IOSViberDb.h"
 #include "ui/DeviceFramework.h"
+#include "ui/EmojiItemDelegate.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/MessageListSort.h"
@@ -198,6 +199,7 @@ QWidget* MainWindow::buildMessagePane()
     treeViewSMS->setObjectName(QStringLiteral("treeViewSMS"));
     treeViewSMS->setDropIndicatorShown(false);
     treeViewSMS->setModel(itemModelSms);
+    treeViewSMS->setItemDelegate(new EmojiItemDelegate(treeViewSMS));
     treeViewSMS->setSelectionMode(QAbstractItemView::ExtendedSelection);
     treeViewSMS->setIndentation(5);
     treeViewSMS->setItemsExpandable(false);

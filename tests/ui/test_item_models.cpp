@@ -1,10 +1,12 @@
 #include "export/ExportTestData.h"
 #include "support/TestEnv.h"
+#include "ui/EmojiItemDelegate.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/MyTreeView.h"
 
 #include <QAbstractItemModelTester>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QImage>
 #include <QSignalSpy>
@@ -306,6 +308,41 @@ private slots:
         QCOMPARE(text(0, ItemModelSms::COL_CONTACT), QStringLiteral("Hikers"));
         QCOMPARE(text(1, ItemModelSms::COL_CONTACT), QStringLiteral("Hikers: ") + s.t.bob->fullDisplay());
         QCOMPARE(text(2, ItemModelSms::COL_CONTACT), s.t.single->fullDisplay());
+    }
+
+    // A heart that an ordinary font also has is painted in colour in the
+    // list, like the emoji only the colour font has; rows without emoji are
+    // left to the usual drawing.
+    void listDrawsEmojiInColour()
+    {
+        if (!QFontDatabase::families().contains(QStringLiteral("Noto Color Emoji")))
+            QSKIP("the colour emoji font (fonts-noto-color-emoji) is not installed");
+        Sample s;
+        _ViberMsg* heart = s.t.msg(s.t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 5,
+                                   QStringLiteral("thanks (heart)"), MSG_STATE_RECEIVED, s.t.anna);
+        ItemModelSms model;
+        model.loadSMS({heart, s.fromAnna});
+        MyTreeView view;
+        view.setModel(&model);
+        view.setItemDelegate(new EmojiItemDelegate(&view));
+        view.resize(700, 120);
+        view.setColumnWidth(0, 160);
+        view.show();
+        QCoreApplication::processEvents();
+        const QImage shot = view.viewport()->grab().toImage();
+        auto redPixels = [&](int row) {
+            const QRect cell = view.visualRect(model.index(row, ItemModelSms::COL_CONTENT));
+            int n = 0;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left(); x <= cell.right(); ++x) {
+                    const QColor c = shot.pixelColor(x * shot.width() / view.viewport()->width(),
+                                                     y * shot.height() / view.viewport()->height());
+                    n += c.hsvSaturation() > 150 && c.value() > 120 && (c.hue() < 15 || c.hue() > 340);
+                }
+            return n;
+        };
+        QVERIFY2(redPixels(0) > 5, qPrintable(QString::number(redPixels(0))));
+        QCOMPARE(redPixels(1), 0);
     }
 
     // The list is replaced in one reset; a selection of the old list does
