@@ -364,6 +364,10 @@
         <translation>Successfully cleared cache files.</translation>
     </message>
     <message>
+        <source>IDS_CONFIRM_CLEAR_CACHE_%1_%2</source>
+        <translation>Delete the cache files?&lt;br/&gt;&lt;br/&gt;This deletes the copies of the iPhones' Viber data in %1 and the whole-device backups made to read them in %2. Reading an iPhone again then takes a new backup, which can take a long time.&lt;br/&gt;Your local databases are kept.</translation>
+    </message>
+    <message>
         <source>IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0</source>
         <translation>Find no contact with keyword %1.</translation>
     </message>
@@ -427,8 +431,16 @@
         <translation>Please select a Viber Desktop account:</translation>
     </message>
     <message>
-        <source>IDS_THERE_IS_NO_PC_VIBER_ACCOUNT</source>
-        <translation>Can't find Viber Desktop data on your computer.</translation>
+        <source>IDS_NO_PC_VIBER_ACCOUNT_IN_%1_CHOOSE</source>
+        <translation>Can't find Viber Desktop data on your computer: no account folder with a viber.db in %1.&lt;br/&gt;&lt;br/&gt;Do you want to choose a viber.db file yourself (from another folder or copied from another computer)?</translation>
+    </message>
+    <message>
+        <source>IDS_CHOOSE_PC_VIBER_DB</source>
+        <translation>Choose the viber.db of a Viber Desktop account</translation>
+    </message>
+    <message>
+        <source>IDS_NOT_A_PC_VIBER_DB_%1</source>
+        <translation>%1 is not a file. Please choose the viber.db file of a Viber Desktop account.</translation>
     </message>
     <message>
         <source>IDS_SELECT_AN_ITUNES_BACKUP_TO_LOAD</source>
@@ -437,6 +449,10 @@
     <message>
         <source>IDS_NO_BACKUP_LISTED_THERE_CLICK_&lt;a href=&quot;#&quot;&gt;Here&lt;/a&gt;_ADD</source>
         <translation>Can't find your iTunes Backup on the list? Please manually import it by clicking &lt;a href=&quot;#&quot;&gt;HERE&lt;/a&gt;.</translation>
+    </message>
+    <message>
+        <source>IDS_NO_ITUNES_BACKUP_IN_%1_ADD</source>
+        <translation>No iTunes or Finder backup was found in %1. Backups kept in another folder (or copied from another computer) can be added: &lt;a href=&quot;#&quot;&gt;Add a backup folder…&lt;/a&gt;</translation>
     </message>
     <message>
         <source>IDS_PLEASE_SELECT_ONE_ITUNES_BACKUP</source>
@@ -549,6 +565,34 @@
     <message>
         <source>IDS_EXPORT_SINCE_LAST</source>
         <translation>Add only messages newer than the last export to this place</translation>
+    </message>
+    <message>
+        <source>IDS_WELCOME_TITLE</source>
+        <translation>No Viber history here yet</translation>
+    </message>
+    <message>
+        <source>IDS_WELCOME_ATTACH_IPHONE</source>
+        <translation>Attach your iPhone with its USB cable and unlock it: it appears under "Devices" and its Viber history is read at once. Or bring in a history kept on this computer:</translation>
+    </message>
+    <message>
+        <source>IDS_WELCOME_IMPORT_BACKUP</source>
+        <translation>Import from an iTunes or Finder backup…</translation>
+    </message>
+    <message>
+        <source>IDS_WELCOME_IMPORT_DESKTOP</source>
+        <translation>Import from Viber Desktop…</translation>
+    </message>
+    <message>
+        <source>IDS_WELCOME_OPEN_DEMO</source>
+        <translation>Look around in a demo history</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_KEEP_EMOJI</source>
+        <translation>Write emoji as they are (text and CSV)</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_KEEP_EMOJI_TIP</source>
+        <translation>Text and CSV files write each emoji as [EMOJI] unless this is checked; then every text is written as its sender wrote it.</translation>
     </message>
     <message>
         <source>IDS_NOT_AVAILABLE_YET_%1</source>

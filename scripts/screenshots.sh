@@ -14,4 +14,4 @@ export QTWEBENGINE_DISABLE_SANDBOX=1
 # The same clock and language for every run of the pictures.
 export TZ=UTC LC_ALL=C.UTF-8
 "$build_dir/bin/ferrowick-cli" backup --demo --into "Demo History" >&2
-xvfb-run -a -s "-screen 0 1400x900x24" "$build_dir/bin/ferrowick-screenshots" docs/screenshots
+xvfb-run -a -s "-screen 0 1920x1200x24" "$build_dir/bin/ferrowick-screenshots" docs/screenshots

@@ -1,6 +1,7 @@
 // Opens the main window on the data folder (FERROWICK_DATA_DIR) and saves
-// pictures of it for the documentation: the first local database as a whole,
-// a one-to-one chat and a group chat. Meant to run under Xvfb
+// pictures of it for the documentation: the first local database as a whole
+// (also at 1024 x 700 and 1600 x 1000), a one-to-one chat, a group chat, and
+// a first start on an empty data folder. Meant to run under Xvfb
 // (scripts/screenshots.sh).
 #include "shell/DataFolders.h"
 #include "stores/DemoHistory.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineView>
 #include <cstdio>
@@ -94,6 +96,23 @@ int main(int argc, char* argv[])
         w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(chat));
         ok = save(w, out.filePath(group ? QStringLiteral("group-chat.png") : QStringLiteral("one-to-one-chat.png"))) && ok;
     }
+    // The whole history at the smallest size the window is meant for, and on a large screen.
+    w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(db));
+    for (const QSize size : {QSize(1024, 700), QSize(1600, 1000)}) {
+        w.resize(size);
+        ok = save(w, out.filePath(QStringLiteral("main-window-%1x%2.png").arg(size.width()).arg(size.height()))) && ok;
+    }
+    w.close();
+
+    // A first start: nothing in the data folder yet.
+    QTemporaryDir empty;
+    if (!empty.isValid())
+        return 1;
+    MainWindow first{DataFolders(empty.path())};
+    first.resize(1024, 700);
+    first.show();
+    ok = save(first, out.filePath(QStringLiteral("first-start.png"))) && ok;
+    first.close();
     // Any box on the way would be missing from the pictures: name it.
     for (const auto& box : ScriptedAnswers::shownBoxes())
         std::fprintf(stderr, "a message box was shown: %s\n", qPrintable(box.text));

@@ -73,6 +73,32 @@ const LocaleDateTimeText& clockText()
     return text;
 }
 
+const LocaleDateTimeText& systemClockText()
+{
+    static const LocaleDateTimeText text(QLocale::system(), QLocale::system().timeFormat(QLocale::ShortFormat));
+    return text;
+}
+
+const LocaleDateTimeText& clockFor(const BubbleHtmlOptions& o)
+{
+    return o.systemClock ? systemClockText() : clockText();
+}
+
+// The line above a bubble: the sender in a group; on a page of mixed chats,
+// the chat as well ("To" it for one's own messages).
+QString handleText(const _ViberMsg& m, const BubbleHtmlOptions& o)
+{
+    const bool group = m.chat && !m.chat->groupId.isEmpty();
+    if (!o.nameChats || !m.chat)
+        return group && m.person ? m.person->display() : QString();
+    const QString chat = m.chat->display();
+    if (m.isFromMe())
+        return QStringLiteral("To ") + chat;
+    if (group && m.person)
+        return m.person->display() + QStringLiteral(" \u00B7 ") + chat;
+    return chat;
+}
+
 const LocaleDateTimeText& dayText()
 {
     static const LocaleDateTimeText text(QLocale::c(), QStringLiteral("dd MMM yyyy"));
@@ -105,7 +131,9 @@ QString pictureRef(const QString& localPath, const QString& fallback, const Bubb
 
 BubbleHtmlOptions BubbleHtmlOptions::forView()
 {
-    return BubbleHtmlOptions();
+    BubbleHtmlOptions o;
+    o.systemClock = true;
+    return o;
 }
 
 BubbleHtmlOptions BubbleHtmlOptions::forExport(std::function<QString(const QString&)> copyIntoFiles)
@@ -243,9 +271,9 @@ QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
     QString h = QStringLiteral("<div class=\"%1\">").arg(m.isFromMe() ? QStringLiteral("bb2") : QStringLiteral("bb1"));
     h += QString::fromLatin1(kNinePieces);
     h += o.separator;
-    if (m.chat && !m.chat->groupId.isEmpty() && m.person) {
-        h += QStringLiteral("<div class=\"handle\">%1</div><div class=\"clear\"></div>")
-                 .arg(g_htmlEncode(m.person->display(), o));
+    const QString handle = handleText(m, o);
+    if (!handle.isEmpty()) {
+        h += QStringLiteral("<div class=\"handle\">%1</div><div class=\"clear\"></div>").arg(g_htmlEncode(handle, o));
         h += o.separator;
     }
     const _ViberAtta* a = m.atta;
@@ -299,7 +327,7 @@ QString showMessage(const _ViberMsg& m, const BubbleHtmlOptions& o)
         }
     }
     h += QLatin1String("<div class=\"bb_time\">");
-    clockText().appendTo(h, dtFromTimestamp(m.date));
+    clockFor(o).appendTo(h, dtFromTimestamp(m.date));
     h += QLatin1String("</div></div><div class=\"clear\"></div>");
     h += o.separator;
     return h;
@@ -325,7 +353,7 @@ QString messageSequenceHtml(const _ViberMsg& m, QDate& lastDate, const BubbleHtm
     case MSG_TYPE_CALL:
         if (m.call)
             h += showCenterInfo(m.call->display() + QStringLiteral("      ") +
-                                    clockText().text(dtFromTimestamp(m.call->date)),
+                                    clockFor(o).text(dtFromTimestamp(m.call->date)),
                                 o);
         break;
     case MSG_TYPE_SYSTEM:

@@ -20,6 +20,13 @@ struct BubbleHtmlOptions
     int imageMax = 128;                                 // picture size of image messages
     int otherMax = 128;                                 // locations, stickers, videos
     bool substituteMissing = true;                      // empty_photo.jpg for missing pictures
+    // The messages come from several chats: every bubble names its chat (and
+    // a group message its sender too), as one page of mixed chats would not
+    // say whose a message is otherwise.
+    bool nameChats = false;
+    // Times as the system locale writes them (the message list's clock);
+    // otherwise "hh:mm ap", as exported pages always had them.
+    bool systemClock = false;
     // The reference the page uses for a local attachment path; by default the
     // file's own URL.
     std::function<QString(const QString& localPath)> localRef;

@@ -2,6 +2,7 @@
 
 #include "export/BubblePainterArt.h"
 #include "export/BubbleResources.h"
+#include "export/EmojiPictures.h"
 
 #include <QGuiApplication>
 #include <QImageReader>
@@ -107,17 +108,30 @@ class WrappedText
 public:
     WrappedText(const QString& text, const QFont& font, qreal width,
                 qreal maxHeight = std::numeric_limits<qreal>::max())
-        : m_text(normalized(text))
+        : m_text(normalized(text)), m_emoji(g_findEmoji(m_text))
     {
         QTextOption opt;
         opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         qsizetype start = 0;
+        qsizetype nextEmoji = 0;
         do {
             const qsizetype end = layoutChunkEnd(m_text, start);
             const size_t firstLine = m_lines.size();
             auto layout = std::make_unique<QTextLayout>(m_text.mid(start, end - start), font, metricsDevice());
             layout->setTextOption(opt);
             layout->setCacheEnabled(true);
+            // Emoji keep their place and width in the line but are not drawn
+            // as glyphs: pictures are painted over them (see draw()).
+            QList<QTextLayout::FormatRange> hidden;
+            for (; nextEmoji < m_emoji.size() && m_emoji[nextEmoji].start < end; ++nextEmoji) {
+                QTextLayout::FormatRange r;
+                r.start = int(m_emoji[nextEmoji].start - start);
+                r.length = int(qMin(m_emoji[nextEmoji].length, end - m_emoji[nextEmoji].start));
+                r.format.setForeground(Qt::transparent);
+                hidden.append(r);
+            }
+            if (!hidden.isEmpty())
+                layout->setFormats(hidden);
             layout->beginLayout();
             for (;;) {
                 QTextLine line = layout->createLine();
@@ -155,14 +169,18 @@ public:
     // Draws the lines whose bottom lies above maxHeight; centred lines when asked.
     void draw(QPainter& p, const QPointF& at, bool centred, qreal maxHeight) const
     {
+        qsizetype nextEmoji = 0;
         for (const Line& entry : m_lines) {
             const QTextLine& l = entry.line;
             if (l.y() + l.height() > maxHeight + 0.5)
                 break;
             const qreal dx = centred ? (m_width - l.naturalTextWidth()) / 2 : 0;
             l.draw(&p, at + QPointF(dx, 0));
+            nextEmoji = drawEmoji(p, entry, at + QPointF(dx, 0), nextEmoji);
         }
     }
+
+    qsizetype emojiCount() const { return m_emoji.size(); }
 
 private:
     static QString normalized(QString s)
@@ -179,7 +197,31 @@ private:
         qsizetype offset; // of its piece in m_text
     };
 
+    // Paints the pictures of the emoji on one line, from the emoji `from` on;
+    // returns the first emoji after the line.
+    qsizetype drawEmoji(QPainter& p, const Line& entry, const QPointF& at, qsizetype from) const
+    {
+        const QTextLine& l = entry.line;
+        const qsizetype lineStart = entry.offset + l.textStart();
+        const qsizetype lineEnd = lineStart + l.textLength();
+        while (from < m_emoji.size() && m_emoji[from].start < lineStart)
+            ++from;
+        for (; from < m_emoji.size() && m_emoji[from].start < lineEnd; ++from) {
+            const EmojiSpan& e = m_emoji[from];
+            const qreal x0 = l.cursorToX(int(e.start - entry.offset));
+            const qreal x1 = l.cursorToX(int(e.start + e.length - entry.offset));
+            const qreal side = qMin(l.height(), qMax<qreal>(x1 - x0, l.height() * 0.8));
+            const QImage picture = g_emojiPicture(m_text.mid(e.start, e.length), qMax(1, int(std::ceil(side))));
+            if (picture.isNull())
+                continue;
+            const QPointF topLeft(at.x() + (x0 + x1 - side) / 2, at.y() + l.y() + (l.height() - side) / 2);
+            p.drawImage(QRectF(topLeft, QSizeF(side, side)), picture);
+        }
+        return from;
+    }
+
     QString m_text;
+    QList<EmojiSpan> m_emoji;
     std::vector<std::unique_ptr<QTextLayout>> m_layouts;
     std::vector<Line> m_lines;
     qreal m_width = 0;

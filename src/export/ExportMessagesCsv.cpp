@@ -57,13 +57,13 @@ void ExportMessagesCsv::write(_ViberMsg& m)
     if (members.size() == 1) {
         const _ViberPerson* member = members.cbegin().value();
         line(m.date, m.isFromMe(), member ? member->name : QString(), member ? member->number : QString(),
-             m.summary());
+             m.summary(m_textStyle));
     } else if (m.person) {
-        line(m.date, m.isFromMe(), m.person->name, m.person->number, m.summary());
+        line(m.date, m.isFromMe(), m.person->name, m.person->number, m.summary(m_textStyle));
     } else {
         const QString label =
             m.chat->name.isEmpty() ? QStringLiteral("Group-") + m.chat->groupId : m.chat->name;
-        line(m.date, m.isFromMe(), QString(), label, m.summary());
+        line(m.date, m.isFromMe(), QString(), label, m.summary(m_textStyle));
     }
 }
 

@@ -15,10 +15,14 @@ public:
     void init() override;
     void write(_ViberMsg& msg) override;
     void uninit() override;
+    // Message texts as the sender wrote them (emoji and emoticon tokens kept)
+    // instead of with "[EMOJI]" for each emoji.
+    void setKeepEmoji(bool keep) { m_textStyle = keep ? _ViberMsg::SUMMARY_AS_WRITTEN : _ViberMsg::SUMMARY_PLAIN; }
 
 private:
     void line(double date, bool send, const QString& person, const QString& number, const QString& content);
 
     TextFileWriter m_file;
+    _ViberMsg::SummaryText m_textStyle = _ViberMsg::SUMMARY_PLAIN;
     LocalTimeConverter m_time;
 };

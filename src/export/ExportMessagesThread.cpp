@@ -140,12 +140,18 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
 {
     FormatExportPtr<_ViberMsg> writer;
     switch (m_type) {
-    case FORMAT_TXT:
-        writer = std::make_shared<ExportMessagesTxt>(m_path);
+    case FORMAT_TXT: {
+        auto txt = std::make_shared<ExportMessagesTxt>(m_path);
+        txt->setKeepEmoji(m_keepEmoji);
+        writer = txt;
         break;
-    case FORMAT_CSV:
-        writer = std::make_shared<ExportMessagesCsv>(m_path);
+    }
+    case FORMAT_CSV: {
+        auto csv = std::make_shared<ExportMessagesCsv>(m_path);
+        csv->setKeepEmoji(m_keepEmoji);
+        writer = csv;
         break;
+    }
     case FORMAT_JSON: {
         QList<const _ViberChat*> chats;
         QSet<const _ViberChat*> seen;

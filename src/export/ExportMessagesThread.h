@@ -50,6 +50,9 @@ public:
     // last page and new pages (the first run, or one whose output is gone,
     // writes everything).
     void setSinceLast(bool sinceLast) { m_sinceLast = sinceLast; }
+    // Text and CSV: message texts as the sender wrote them, emoji included.
+    void setKeepEmoji(bool keep) { m_keepEmoji = keep; }
+    static bool keepEmojiSupported(FormatType type) { return type == FORMAT_TXT || type == FORMAT_CSV; }
     // Whether since-last mode works for a format.
     static bool sinceLastSupported(FormatType type) { return type != FORMAT_PDF; }
 
@@ -77,6 +80,7 @@ private:
     JsonExportSource m_jsonSource;
     bool m_copyAttachments = false;
     bool m_sinceLast = false;
+    bool m_keepEmoji = false;
     QString m_appendTo; // since-last: the earlier output the new messages join
     ExportState m_state;
     bool m_continueHtml = false; // since-last into an HTML folder written before

@@ -54,7 +54,7 @@ void ExportMessagesTxt::write(_ViberMsg& m)
         const auto memberCount = m.chat->members.size();
         if (memberCount == 0)
             return;
-        text = m.summary();
+        text = m.summary(m_textStyle);
         flag = m.isFromMe() ? QStringLiteral("To") : QStringLiteral("From");
         if (memberCount == 1 || !m.person) {
             // Sorting a chat's members for every message would dominate a long export.

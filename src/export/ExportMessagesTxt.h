@@ -18,11 +18,15 @@ public:
     void init() override;
     void write(_ViberMsg& msg) override;
     void uninit() override;
+    // Message texts as the sender wrote them (emoji and emoticon tokens kept)
+    // instead of with "[EMOJI]" for each emoji.
+    void setKeepEmoji(bool keep) { m_textStyle = keep ? _ViberMsg::SUMMARY_AS_WRITTEN : _ViberMsg::SUMMARY_PLAIN; }
 
 private:
     void line(const QString& date, const QString& flag, const QString& name, const QString& text);
 
     TextFileWriter m_file;
+    _ViberMsg::SummaryText m_textStyle = _ViberMsg::SUMMARY_PLAIN;
     LocalTimeConverter m_time;
     QHash<const _ViberChat*, QString> m_chatNames;
 };

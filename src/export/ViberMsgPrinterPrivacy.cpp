@@ -54,6 +54,7 @@ void ViberMsgPrinterPrivacy::reset(QPagedPaintDevice* device)
     m_items.clear();
     m_pictures.clear();
     m_lastDate = QDate();
+    m_pendingDate.clear();
     m_page = 1;
 
     const QPageLayout layout = device->pageLayout();
@@ -83,6 +84,7 @@ void ViberMsgPrinterPrivacy::end()
 {
     if (!m_painter.isActive())
         return;
+    flushPendingDate();
     if (!m_painter.end())
         throw std::runtime_error("Cannot finish the document.");
 }
@@ -125,6 +127,14 @@ void ViberMsgPrinterPrivacy::place(const BubbleLayout& bubble, int x, Item::Kind
     if (bubble.isNull())
         return;
     const QSize size = bubble.size();
+    if (!m_pendingDate.isEmpty() && kind != Item::DATE) {
+        const BubbleLayout date = BubbleLayout::forText(m_pendingDate, bubbleWidth(), BUBBLE_CENTER);
+        const int dateHeight = date.isNull() ? 0 : date.size().height() + kBubbleGap;
+        // The separator and the bubble (as much of it as a page holds) go
+        // onto the same page.
+        checkAndNextPage(dateHeight + qMin(size.height(), m_content.height() - dateHeight));
+        flushPendingDate();
+    }
     checkAndNextPage(size.height());
     bubble.paint(m_painter, QPoint(x, m_y));
     if (m_record)
@@ -141,6 +151,15 @@ void ViberMsgPrinterPrivacy::placeCentered(const QString& text, Item::Kind kind)
         place(bubble, m_content.left() + (m_content.width() - bubble.size().width()) / 2, kind, piece, QString(),
               false);
     }
+}
+
+void ViberMsgPrinterPrivacy::flushPendingDate()
+{
+    if (m_pendingDate.isEmpty())
+        return;
+    const QString text = m_pendingDate;
+    m_pendingDate.clear();
+    placeCentered(text, Item::DATE);
 }
 
 void ViberMsgPrinterPrivacy::placeSide(const BubbleLayout& bubble, bool own, Item::Kind kind, const QString& text,
@@ -188,7 +207,9 @@ void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
         return;
     const QDateTime when = dtFromTimestamp(msg.date);
     if (when.date() != m_lastDate) {
-        placeCentered(when.toString(QStringLiteral("dd MMM yyyy")), Item::DATE);
+        // A day whose messages printed nothing still shows its date.
+        flushPendingDate();
+        m_pendingDate = when.toString(QStringLiteral("dd MMM yyyy"));
         m_lastDate = when.date();
     }
 
@@ -213,7 +234,7 @@ void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
         // An attachment whose preview is gone still shows as the empty photo.
         hasPicture = atta != nullptr;
         picture = atta ? atta->thumbPath : QString();
-        text = emoji_replace(msg.text, viber_emoji_plain_replace_handler, nullptr);
+        text = viber_readable_text(msg.text);
         break;
     case MSG_TYPE_LOCATION:
         hasPicture = atta && !atta->thumbPath.isEmpty();
@@ -229,11 +250,11 @@ void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
             hasPicture = true;
             picture = atta->thumbPath;
         } else if (atta) {
-            text = QStringLiteral("[STICKER-%1]").arg(atta->mediaId);
+            text = msg.summary(_ViberMsg::SUMMARY_READABLE);
         }
         break;
     case MSG_TYPE_TEXT:
-        text = msg.summary();
+        text = msg.summary(_ViberMsg::SUMMARY_READABLE);
         break;
     default:
         return;
@@ -241,7 +262,7 @@ void ViberMsgPrinterPrivacy::print(const _ViberMsg& msg)
     // A message with neither picture nor text still leaves a trace in the
     // printout: its one-line summary ("[IMAGE]", "[AUDIO]", ...).
     if (!hasPicture && text.trimmed().isEmpty())
-        text = msg.summary();
+        text = msg.summary(_ViberMsg::SUMMARY_READABLE);
 
     if (hasPicture) {
         placeSide(BubbleLayout::forPicture(this->picture(picture), own ? BUBBLE_OWN : BUBBLE_RECEIVED, time, name),

@@ -66,6 +66,8 @@ private:
     int bubbleWidth() const;
     void place(const BubbleLayout& bubble, int x, Item::Kind kind, const QString& text, const QString& name, bool own);
     void placeCentered(const QString& text, Item::Kind kind);
+    // Places the date separator held back for the day's first bubble.
+    void flushPendingDate();
     void placeSide(const BubbleLayout& bubble, bool own, Item::Kind kind, const QString& text, const QString& name);
     QImage picture(const QString& path);
     void printText(const QString& text, bool own, const QString& time, const QString& name);
@@ -77,6 +79,9 @@ private:
     int m_y = 0;
     int m_page = 1;
     QDate m_lastDate;
+    // A day's separator waits for the day's first bubble, so that the two
+    // start a page together rather than the separator ending one alone.
+    QString m_pendingDate;
     bool m_record = false;
     QList<Item> m_items;
     // Pictures by file, ready to paint: one picture shown twice is the same

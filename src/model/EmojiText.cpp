@@ -239,3 +239,92 @@ QByteArray viber_emoji_ranges(const QString& text)
     }
     return out;
 }
+
+namespace {
+// Viber's emoticons by the emoji that looks most like each picture. Kept
+// beside the code table above: every token there has one.
+const QHash<QString, QString>& emoticonEmojiTable()
+{
+    static const QHash<QString, QString> table = [] {
+        struct Entry {
+            const char* token;
+            char32_t cp;
+            bool variation; // needs U+FE0F to be drawn as an emoji, not as a text symbol
+        };
+        static const Entry entries[] = {
+            {"(!)", 0x2757, false}, {"($)", 0x1F4B2, false}, {"(airplane)", 0x2708, true},
+            {"(angel)", 0x1F607, false}, {"(angry)", 0x1F620, false}, {"(baseball)", 0x26BE, false},
+            {"(basketball)", 0x1F3C0, false}, {"(beer)", 0x1F37A, false}, {"(burger)", 0x1F354, false},
+            {"(car)", 0x1F697, false}, {"(cat)", 0x1F431, false}, {"(christmas_tree)", 0x1F384, false},
+            {"(cigarette)", 0x1F6AC, false}, {"(cloud)", 0x2601, true}, {"(coffee)", 0x2615, false},
+            {"(confused)", 0x1F615, false}, {"(console)", 0x1F3AE, false}, {"(cool)", 0x1F60E, false},
+            {"(crazy)", 0x1F92A, false}, {"(cry)", 0x1F622, false}, {"(cupcake)", 0x1F9C1, false},
+            {"(devil)", 0x1F608, false}, {"(dog)", 0x1F436, false}, {"(fire)", 0x1F525, false},
+            {"(flirt)", 0x1F60F, false}, {"(flower)", 0x1F338, false}, {"(football)", 0x1F3C8, false},
+            {"(happy)", 0x1F60A, false}, {"(heart)", 0x2764, true}, {"(heart_break)", 0x1F494, false},
+            {"(ice_cream)", 0x1F366, false}, {"(inlove)", 0x1F60D, false}, {"(kiss)", 0x1F618, false},
+            {"(laugh)", 0x1F602, false}, {"(light_bulb)", 0x1F4A1, false}, {"(like)", 0x1F44D, false},
+            {"(mad)", 0x1F621, false}, {"(moa)", 0x1F617, false}, {"(money)", 0x1F4B0, false},
+            {"(moon)", 0x1F319, false}, {"(music)", 0x1F3B5, false}, {"(nerd)", 0x1F913, false},
+            {"(not_sure)", 0x1F914, false}, {"(phone)", 0x1F4F1, false}, {"(pig)", 0x1F437, false},
+            {"(pizza)", 0x1F355, false}, {"(poo)", 0x1F4A9, false}, {"(popcorn)", 0x1F37F, false},
+            {"(purple_heart)", 0x1F49C, false}, {"(Q)", 0x2753, false}, {"(rain)", 0x1F327, true},
+            {"(relax)", 0x1F60C, false}, {"(run)", 0x1F3C3, false}, {"(sad)", 0x1F61E, false},
+            {"(shy)", 0x1F633, false}, {"(sick)", 0x1F912, false}, {"(skull)", 0x1F480, false},
+            {"(smiley)", 0x1F603, false}, {"(soccer)", 0x26BD, false}, {"(soda)", 0x1F964, false},
+            {"(sun)", 0x2600, true}, {"(surprised)", 0x1F62E, false}, {"(tape)", 0x1F910, false},
+            {"(teeth)", 0x1F601, false}, {"(time)", 0x23F0, false}, {"(tongue)", 0x1F61B, false},
+            {"(TV)", 0x1F4FA, false}, {"(unlike)", 0x1F44E, false}, {"(V)", 0x270C, true},
+            {"(wine)", 0x1F377, false}, {"(wink)", 0x1F609, false}, {"(yummi)", 0x1F60B, false},
+            {"(zzz)", 0x1F634, false}, {"(depressed)", 0x1F614, false}, {"(scream)", 0x1F631, false},
+            {"(monkey)", 0x1F435, false}, {"(chick)", 0x1F424, false}, {"(koala)", 0x1F428, false},
+            {"(kangaroo)", 0x1F998, false}, {"(ladybug)", 0x1F41E, false}, {"(panda)", 0x1F43C, false},
+            {"(sheep)", 0x1F411, false}, {"(clap)", 0x1F44F, false}, {"(bicycle)", 0x1F6B2, false},
+            {"(cards)", 0x1F0CF, false},
+        };
+        QHash<QString, QString> t;
+        for (const Entry& e : entries) {
+            QString s = QString::fromUcs4(&e.cp, 1);
+            if (e.variation)
+                s += QChar(0xFE0F);
+            t.insert(QString::fromLatin1(e.token), s);
+        }
+        return t;
+    }();
+    return table;
+}
+
+QString sameEmoji(void*, const QString& code)
+{
+    const char32_t cp = code.toUInt(nullptr, 16);
+    return QString::fromUcs4(&cp, 1);
+}
+} // namespace
+
+QString viber_emoticon_emoji(const QString& token)
+{
+    return emoticonEmojiTable().value(token);
+}
+
+QString viber_readable_text(const QString& text)
+{
+    // The scanner's first pass turns the old private-use units into standard
+    // emoji; handing every emoji back unchanged keeps the rest as written.
+    const QString normalized = emoji_replace(text, sameEmoji, nullptr);
+    if (!normalized.contains(u'('))
+        return normalized;
+    const QHash<QString, QString>& table = emoticonEmojiTable();
+    QString out;
+    qsizetype pos = 0, start = 0, length = 0;
+    while (viber_find_paren_token(normalized, pos, start, length)) {
+        out.append(QStringView(normalized).mid(pos, start - pos));
+        const auto it = table.constFind(normalized.mid(start, length));
+        if (it != table.cend())
+            out.append(it.value());
+        else
+            out.append(QStringView(normalized).mid(start, length));
+        pos = start + length;
+    }
+    out.append(QStringView(normalized).mid(pos));
+    return out;
+}

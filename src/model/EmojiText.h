@@ -33,3 +33,13 @@ QByteArray viber_emoji_ranges(const QString& text);
 // Finds the next "(...)" run without nested parentheses at or after from.
 // Returns false when there is none; otherwise sets start and length.
 bool viber_find_paren_token(const QString& text, qsizetype from, qsizetype& start, qsizetype& length);
+
+// The standard emoji that matches a Viber emoticon token ("(heart)" gives
+// U+2764 U+FE0F); empty for a token that is not Viber's.
+QString viber_emoticon_emoji(const QString& token);
+
+// A text as a person reads it where emoji can be drawn (the message list,
+// printouts): emoji stay emoji, emoji of the old private-use encoding become
+// their standard ones, and Viber's emoticon tokens become matching emoji.
+// Other parenthesised words are left alone.
+QString viber_readable_text(const QString& text);

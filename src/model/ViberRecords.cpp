@@ -123,9 +123,11 @@ QString _ViberMsg::systemMsgDisplay() const
     return QString();
 }
 
-QString _ViberMsg::summary() const
+QString _ViberMsg::summary(SummaryText style) const
 {
-    const QString plain = emoji_replace(text, viber_emoji_plain_replace_handler, nullptr);
+    const QString plain = style == SUMMARY_READABLE     ? viber_readable_text(text)
+                          : style == SUMMARY_AS_WRITTEN ? text
+                                                        : emoji_replace(text, viber_emoji_plain_replace_handler, nullptr);
     switch (type) {
     case MSG_TYPE_CALL:
         return call ? call->display() : QStringLiteral("[UNKNOWN CALL]");
@@ -138,6 +140,9 @@ QString _ViberMsg::summary() const
     case MSG_TYPE_AUDIO:
         return QStringLiteral("[AUDIO]");
     case MSG_TYPE_STICKER:
+        // A reader sees the sticker's picture beside this; its number means nothing to them.
+        if (style == SUMMARY_READABLE)
+            return QStringLiteral("[STICKER]");
         return QStringLiteral("[STICKER-%1]").arg(atta ? atta->mediaId : QStringLiteral("UNKNOWN"));
     case MSG_TYPE_TEXT:
         return plain;

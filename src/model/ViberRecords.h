@@ -132,8 +132,15 @@ struct _ViberMsg : _ViberEntity
     _ViberPerson* person = nullptr;
     _ViberCall* call = nullptr;
 
+    // How a summary writes the sender's text.
+    enum SummaryText {
+        SUMMARY_PLAIN,      // emoji as "[EMOJI]", emoticon tokens as typed (text files, listings)
+        SUMMARY_AS_WRITTEN, // the text exactly as the sender wrote it
+        SUMMARY_READABLE,   // emoji drawn, emoticons as matching emoji, stickers without their number
+    };
+
     QString systemMsgDisplay() const;
-    QString summary() const;
+    QString summary(SummaryText style = SUMMARY_PLAIN) const;
     bool isFromMe() const;
     QString locationHttpPath() const;
 };

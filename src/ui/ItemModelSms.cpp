@@ -4,15 +4,20 @@
 #include "ui/UiIcons.h"
 
 #include <QBrush>
+#include <QHash>
+#include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <QLocale>
 #include <QSize>
 
 ItemModelSms::ItemModelSms(QObject* parent) : QAbstractItemModel(parent) {}
 
-void ItemModelSms::loadSMS(const QList<_ViberMsg*>& list)
+void ItemModelSms::loadSMS(const QList<_ViberMsg*>& list, bool mixedChats)
 {
     beginResetModel();
     m_msgs = list;
+    m_mixed = mixedChats;
     endResetModel();
 }
 
@@ -59,9 +64,36 @@ bool isSystemMessage(const _ViberMsg* m)
 {
     return m->type == MSG_TYPE_SYSTEM;
 }
+
+// A sticker's own picture, small enough for a list row; null when it was
+// never fetched. Kept per file (in known), as a list scrolls past the same
+// stickers often.
+QIcon stickerIcon(const _ViberMsg* m, QHash<QString, QIcon>& known)
+{
+    if (m->type != MSG_TYPE_STICKER || !m->atta || m->atta->thumbPath.isEmpty())
+        return QIcon();
+    const QString& path = m->atta->thumbPath;
+    const auto it = known.constFind(path);
+    if (it != known.cend())
+        return it.value();
+    QIcon icon;
+    QImageReader reader(path);
+    const QSize size = reader.size();
+    // Pictures far beyond a sticker's size are not decoded for a row.
+    if (size.isValid() && qint64(size.width()) * size.height() <= 4096LL * 4096) {
+        reader.setScaledSize(size.scaled(QSize(36, 36), Qt::KeepAspectRatio));
+        const QImage img = reader.read();
+        if (!img.isNull())
+            icon = QIcon(QPixmap::fromImage(img));
+    }
+    if (known.size() > 512)
+        known.clear();
+    known.insert(path, icon);
+    return icon;
+}
 } // namespace
 
-QString ItemModelSms::cellText(const _ViberMsg* m, int column)
+QString ItemModelSms::cellText(const _ViberMsg* m, int column, bool mixedChats)
 {
     switch (column) {
     case COL_DATE:
@@ -77,11 +109,18 @@ QString ItemModelSms::cellText(const _ViberMsg* m, int column)
             return QStringLiteral("<System>");
         if (!m->chat)
             return QString();
-        if (!m->chat->groupId.isEmpty() && m->person)
-            return m->person->fullDisplay();
+        if (mixedChats && !m->chat->groupId.isEmpty()) {
+            // Among the messages of every chat a sender alone does not say
+            // which group the message went to.
+            const QString group = m->chat->display();
+            return m->person ? group + QStringLiteral(": ") + m->person->fullDisplay() : group;
+        }
+        if (!m->chat->groupId.isEmpty())
+            // One's own message went to the group, not to its first members.
+            return m->person ? m->person->fullDisplay() : m->chat->display();
         return m->chat->fullDisplay();
     case COL_CONTENT:
-        return m->summary();
+        return m->summary(_ViberMsg::SUMMARY_READABLE);
     default:
         return QString();
     }
@@ -95,8 +134,12 @@ QVariant ItemModelSms::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return cellText(m, index.column());
+        return cellText(m, index.column(), m_mixed);
     case Qt::DecorationRole:
+        if (index.column() == COL_CONTENT) {
+            const QIcon sticker = stickerIcon(m, m_stickerIcons);
+            return sticker.isNull() ? QVariant() : QVariant(sticker);
+        }
         if (index.column() != COL_DATE)
             return QVariant();
         return g_uiIcon(m->isFromMe() ? QStringLiteral("icon_sms-sent") : QStringLiteral("icon_sms-receive"));

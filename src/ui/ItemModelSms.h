@@ -3,6 +3,8 @@
 #include "model/ViberRecords.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
+#include <QIcon>
 #include <QList>
 
 // The flat list of messages shown: Date, Flag, Contact, Content. It holds
@@ -23,8 +25,10 @@ public:
 
     explicit ItemModelSms(QObject* parent = nullptr);
 
-    // Replaces the list in one model reset.
-    void loadSMS(const QList<_ViberMsg*>& list);
+    // Replaces the list in one model reset. mixedChats: the list holds the
+    // messages of several chats (a whole source), so each row names its chat.
+    void loadSMS(const QList<_ViberMsg*>& list, bool mixedChats = false);
+    bool mixedChats() const { return m_mixed; }
     const QList<_ViberMsg*>& messages() const { return m_msgs; }
 
     // The index of a row in column 0 (it carries the message); invalid
@@ -42,8 +46,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // The texts of one cell, as data() shows them.
-    static QString cellText(const _ViberMsg* m, int column);
+    static QString cellText(const _ViberMsg* m, int column, bool mixedChats = false);
 
 private:
     QList<_ViberMsg*> m_msgs;
+    bool m_mixed = false;
+    mutable QHash<QString, QIcon> m_stickerIcons;
 };

@@ -6,16 +6,22 @@
 #include "shell/LocalDbNames.h"
 #include "stores/IOSViberDb.h"
 #include "ui/DeviceFramework.h"
+#include "ui/EmojiItemDelegate.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
+#include "ui/MessageListSort.h"
 #include "ui/MyTreeView.h"
 #include "ui/StyleSheet.h"
 #include "ui/Tips.h"
 #include "ui/commands/LocalDbCommands.h"
 #include "ui/UpdateCheck.h"
+#include "ui/UiSettings.h"
 #include "ui/VBBubbleViewMgr.h"
+#include "ui/WelcomePanel.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QScreen>
 #include <QDateTime>
 #include <QLocale>
 #include <QDir>
@@ -100,12 +106,22 @@ MainWindow::MainWindow(const DataFolders& folders, QWidget* parent)
     splitter->setHandleWidth(1);
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(buildSourcePane());
-    splitter->addWidget(buildMessagePane());
-    splitter->addWidget(buildReadingPane());
-    splitter->setSizes({200, 450, 350});
+    messagePane = buildMessagePane();
+    splitter->addWidget(messagePane);
+    readingPane = buildReadingPane();
+    splitter->addWidget(readingPane);
+    welcome = new WelcomePanel;
+    welcome->hide();
+    splitter->addWidget(welcome);
+    splitter->setSizes({200, 450, 350, 800});
+    connect(welcome, &WelcomePanel::importBackupRequested, this, &MainWindow::miImportiTunes);
+    connect(welcome, &WelcomePanel::importDesktopRequested, this, &MainWindow::miImportPCPort);
+    connect(welcome, &WelcomePanel::demoRequested, this, &MainWindow::openDemo);
     layout->addWidget(splitter);
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("statusBar"));
+    UiSettings::use(m_folders);
+    restoreLayout();
 
     resetMessagesShow();
     lbChatImg->installEventFilter(this);
@@ -123,6 +139,7 @@ MainWindow::~MainWindow()
     if (watcher)
         watcher->stop();
     itemModelSms->loadSMS({});
+    UiSettings::forget();
 }
 
 QWidget* MainWindow::buildSourcePane()
@@ -182,6 +199,7 @@ QWidget* MainWindow::buildMessagePane()
     treeViewSMS->setObjectName(QStringLiteral("treeViewSMS"));
     treeViewSMS->setDropIndicatorShown(false);
     treeViewSMS->setModel(itemModelSms);
+    treeViewSMS->setItemDelegate(new EmojiItemDelegate(treeViewSMS));
     treeViewSMS->setSelectionMode(QAbstractItemView::ExtendedSelection);
     treeViewSMS->setIndentation(5);
     treeViewSMS->setItemsExpandable(false);
@@ -196,15 +214,22 @@ QWidget* MainWindow::buildMessagePane()
                                                            QLocale::ShortFormat);
     treeViewSMS->setColumnWidth(0, qMax(160, treeViewSMS->fontMetrics().horizontalAdvance(longestDate) + 48));
     treeViewSMS->setColumnWidth(1, 50);
+    fittingColumns = true;
     treeViewSMS->setColumnWidth(2, 120);
+    fittingColumns = false;
     // The view never sorts the model itself: the header only signals, and
-    // onSMSSortIndicatorChanged sorts the list by time.
+    // onSMSSortIndicatorChanged orders the list (and the bubbles) by the column.
     treeViewSMS->header()->setSectionsMovable(false);
     treeViewSMS->header()->setSortIndicatorShown(true);
     treeViewSMS->header()->setSectionsClickable(true);
     treeViewSMS->header()->setSortIndicator(0, Qt::AscendingOrder);
     connect(treeViewSMS->header(), &QHeaderView::sortIndicatorChanged, this,
             &MainWindow::onSMSSortIndicatorChanged);
+    connect(treeViewSMS->header(), &QHeaderView::sectionResized, this, [this](int section, int, int) {
+        if (section == ItemModelSms::COL_CONTACT && !fittingColumns)
+            contactSizedByUser = true;
+    });
+    treeViewSMS->viewport()->installEventFilter(this);
     connect(treeViewSMS, &MyTreeView::onSelectionChanged, this, &MainWindow::onSMSItemSelected);
     connect(treeViewSMS, &MyTreeView::createContextMenu, this, &MainWindow::onSMSContextMenu);
     v->addWidget(treeViewSMS);
@@ -357,16 +382,21 @@ bool MainWindow::reloadLocalDb(_LocalDbItemNode* db)
 void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)
 {
     curChat = chat;
-    const bool descending = treeViewSMS->header()->sortIndicatorOrder() == Qt::DescendingOrder;
+    const int column = treeViewSMS->header()->sortIndicatorSection();
+    const Qt::SortOrder order = treeViewSMS->header()->sortIndicatorOrder();
     QList<_ViberMsg*> list;
     if (chat) {
         list = chat->msgs;
-        std::sort(list.begin(), list.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
-    } else {
-        list = sortedSourceMessages(data, descending);
+        g_sortMessageList(list, column, order, false);
+    } else if (column == ItemModelSms::COL_DATE) {
+        list = sortedSourceMessages(data, order == Qt::DescendingOrder);
+    } else if (!data.isNull()) {
+        list = data.messages();
+        g_sortMessageList(list, column, order, true);
     }
-    itemModelSms->loadSMS(list);
+    itemModelSms->loadSMS(list, !chat);
     bubbleViewMgr->setSourceFolders(sourceFoldersOf(m_folders, currentSource()));
+    bubbleViewMgr->setMixedChats(!chat);
     bubbleViewMgr->showBubble(list);
     lbSMSCount->setText(QStringLiteral("Messages: %1").arg(list.size()));
     if (!chat) {
@@ -431,22 +461,55 @@ void MainWindow::onSMSItemSelected(const QItemSelection& selected, const QItemSe
         bubbleViewMgr->scrollToPos(first.row());
 }
 
-void MainWindow::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder)
+void MainWindow::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order)
 {
-    if (logicalIndex != 0) {
-        // Only the time orders messages; the indicator goes back to it.
-        treeViewSMS->header()->setSortIndicator(0, Qt::AscendingOrder);
-        return;
-    }
     QList<_ViberMsg*> list = itemModelSms->messages();
-    const bool descending = treeViewSMS->header()->sortIndicatorOrder() == Qt::DescendingOrder;
-    std::sort(list.begin(), list.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
-    itemModelSms->loadSMS(list);
+    const bool mixed = itemModelSms->mixedChats();
+    g_sortMessageList(list, logicalIndex, order, mixed);
+    itemModelSms->loadSMS(list, mixed);
     bubbleViewMgr->showBubble(list);
+}
+
+void MainWindow::restoreLayout()
+{
+    // A settings file is the user's to edit: sizes are kept inside the screen
+    // and a state the splitter cannot read is ignored.
+    QSize size = UiSettings::value(QStringLiteral("window/size")).toSize();
+    if (size.isValid()) {
+        QSize room(4096, 4096);
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            room = screen->availableSize();
+        resize(size.expandedTo(QSize(640, 400)).boundedTo(room));
+    }
+    if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter")))
+        splitter->restoreState(UiSettings::value(QStringLiteral("window/splitter")).toByteArray());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    UiSettings::setValue(QStringLiteral("window/size"), size());
+    // With the welcome panel up the panes have no sizes worth keeping.
+    const auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"));
+    if (splitter && welcome->isHidden())
+        UiSettings::setValue(QStringLiteral("window/splitter"), splitter->saveState());
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::fitMessageColumns()
+{
+    if (contactSizedByUser)
+        return;
+    const int rest = treeViewSMS->viewport()->width() - treeViewSMS->columnWidth(ItemModelSms::COL_DATE) -
+                     treeViewSMS->columnWidth(ItemModelSms::COL_FLAG);
+    fittingColumns = true;
+    treeViewSMS->setColumnWidth(ItemModelSms::COL_CONTACT, qBound(120, rest * 2 / 5, 480));
+    fittingColumns = false;
 }
 
 bool MainWindow::eventFilter(QObject* object, QEvent* event)
 {
+    if (object == treeViewSMS->viewport() && event->type() == QEvent::Resize)
+        fitMessageColumns();
     if (object == lbChatImg && event->type() == QEvent::MouseButtonPress && curChat &&
         curChat->members.size() == 1) {
         const _ViberPerson* person = curChat->members.cbegin().value();

@@ -19,6 +19,7 @@ class QMenu;
 class QWebEngineView;
 class UpdateCheck;
 class VBBubbleViewMgr;
+class WelcomePanel;
 struct _ViberChat;
 struct _ViberMsg;
 
@@ -78,6 +79,8 @@ public:
     QLineEdit* messageKeyword() const { return txtSMSKeyword; }
     _ViberChat* currentChat() const { return curChat; }
     DeviceWatcher* deviceWatcher() const { return watcher; }
+    // Shown instead of the list and the bubbles while there is no source.
+    WelcomePanel* welcomePanel() const { return welcome; }
     // How folders are shown in the file browser; tests record instead.
     void setOpener(std::function<void(const QString&)> open) { opener = std::move(open); }
 
@@ -155,6 +158,8 @@ public slots:
     void miExport2ITunesBKAll();
     void miExport2ITunesBKToolbar();
     void miViewIOSCacheFiles();
+    // Writes the demo history as a stored iPhone copy (once) and shows it.
+    void openDemo();
 
 public:
     // The command functions, one per family.
@@ -174,6 +179,8 @@ public:
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
+    // Remembers the window's size and splitter positions for the next run.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     using Command = void (MainWindow::*)(const ViberMsgList&);
@@ -182,10 +189,18 @@ private:
     QWidget* buildMessagePane();
     QWidget* buildReadingPane();
     void initMainMenu();
+    void restoreLayout();
+    // Gives the contact column its share of the list's width (until the
+    // user sizes it by hand); the content column takes the rest.
+    void fitMessageColumns();
     void updateMenuActionState();
     void startDeviceWatcher();
     void listLocalDatabases();
     void listStoredDevices();
+    // Reads the stored device copy of that name into a new iPhone node; null
+    // (with the error shown) when it cannot be read.
+    _IOSDeviceItemNode* addStoredDevice(const QString& name);
+    void updateEmptyState();
     void checkForUpdate();
 
     void loadMessages(ViberData& data, _ViberChat* chat);
@@ -240,6 +255,11 @@ private:
         QList<_ViberMsg*> list;
     } sortedCache;
 
+    WelcomePanel* welcome = nullptr;
+    bool contactSizedByUser = false;
+    bool fittingColumns = false;
+    QWidget* messagePane = nullptr;
+    QWidget* readingPane = nullptr;
     MyTreeView* treeViewDS = nullptr;
     MyTreeView* treeViewSMS = nullptr;
     QLineEdit* txtHandleKeyword = nullptr;

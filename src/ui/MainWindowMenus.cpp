@@ -74,13 +74,20 @@ void MainWindow::initMainMenu()
     for (QAction* a : {acts.actExtractMedia, acts.actExport, acts.actExportCall, acts.actPrint, acts.actDelete})
         bar->addAction(a);
     bar->addSeparator();
-    // Short captions under the tool-bar icons; the menus keep the long texts.
-    acts.actI2i->setIconText(QStringLiteral("iPhone to iPhone"));
-    acts.actDb2i->setIconText(QStringLiteral("Database to iPhone"));
-    acts.actExport->setIconText(QStringLiteral("Export Messages"));
-    acts.actImportiTunes->setIconText(QStringLiteral("Import iTunes Backup"));
+    // Short captions under the tool-bar icons, on two lines so that every
+    // button fits a window of 1024 pixels (a narrower bar would cut them);
+    // the menus and the tool tips keep the long texts.
     for (QAction* a : bar->actions())
         a->setToolTip(a->text());
+    acts.actBackup->setIconText(QStringLiteral("Backup\nMessages"));
+    acts.actI2i->setIconText(QStringLiteral("iPhone to\niPhone"));
+    acts.actDb2i->setIconText(QStringLiteral("Database\nto iPhone"));
+    acts.actImportiTunes->setIconText(QStringLiteral("Import iTunes\nBackup"));
+    acts.actExtractMedia->setIconText(QStringLiteral("Extract\nAttachments"));
+    acts.actExport->setIconText(QStringLiteral("Export\nMessages"));
+    acts.actExportCall->setIconText(QStringLiteral("Extract\nCall Log"));
+    acts.actPrint->setIconText(QStringLiteral("Print\nMessages"));
+    acts.actDelete->setIconText(QStringLiteral("Delete\n"));
 }
 
 void MainWindow::updateMenuActionState()
@@ -94,6 +101,7 @@ void MainWindow::updateMenuActionState()
     for (QAction* a : {acts.actExtractMedia, acts.actExport, acts.actExportCall, acts.actPrint})
         a->setEnabled(iPhone || localDb);
     acts.actDelete->setEnabled(localDb);
+    updateEmptyState();
 }
 
 QMenu* MainWindow::buildMainTreeMenu()

@@ -66,7 +66,10 @@ void MainWindow::searchMessages()
     const QModelIndex current = treeViewSMS->currentIndex();
     const int start = current.isValid() ? current.row() + 1 : 0;
     const int row = findWrapping(int(list.size()), start, [&](int r) {
-        return list.at(r)->summary().contains(keyword, Qt::CaseInsensitive);
+        // As the list shows it (emoji drawn) or as typed ("(heart)", "[STICKER-1026]").
+        const _ViberMsg* m = list.at(r);
+        return m->summary(_ViberMsg::SUMMARY_READABLE).contains(keyword, Qt::CaseInsensitive) ||
+               m->summary().contains(keyword, Qt::CaseInsensitive);
     });
     if (row < 0) {
         Tips::info(ids("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword.toHtmlEscaped()));

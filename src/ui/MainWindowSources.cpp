@@ -8,6 +8,7 @@
 #include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
+#include "stores/DemoHistory.h"
 #include "stores/IOSViberDb.h"
 #include "stores/StorePaths.h"
 #include "ui/DeviceFramework.h"
@@ -15,9 +16,12 @@
 #include "ui/ItemModelMain.h"
 #include "ui/MyTreeView.h"
 #include "ui/Tips.h"
+#include "ui/WelcomePanel.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSplitter>
 #include <QStatusBar>
 
 // Where sources come from: local databases and stored device copies found at
@@ -54,21 +58,81 @@ void MainWindow::listStoredDevices()
     const QDir root = m_folders.storedDevicesDir();
     if (!root.exists())
         return;
-    for (const QString& name : subFolders(root)) {
-        const QString folder = root.absoluteFilePath(name);
-        const bool ours = QFileInfo(QDir(folder).filePath(QString::fromLatin1(kLocalDbStoreFile))).isFile();
-        const QString storeFile = ours ? QString::fromLatin1(kLocalDbStoreFile) : QStringLiteral("Documents/Contacts.data");
-        try {
-            IOSViberDb store{QDir(folder), storeFile, false};
-            ViberData data = store.loadDataThrow();
-            _IOSDeviceItemNode* node = itemModelMain->addIOSDevice(name, folder);
-            node->data = data;
-            itemModelMain->listChats(node);
-        } catch (const std::exception& e) {
-            Tips::error(QString::fromUtf8(e.what()));
+    for (const QString& name : subFolders(root))
+        addStoredDevice(name);
+    treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
+}
+
+_IOSDeviceItemNode* MainWindow::addStoredDevice(const QString& name)
+{
+    const QString folder = m_folders.storedDevicesDir().absoluteFilePath(name);
+    const bool ours = QFileInfo(QDir(folder).filePath(QString::fromLatin1(kLocalDbStoreFile))).isFile();
+    const QString storeFile = ours ? QString::fromLatin1(kLocalDbStoreFile) : QStringLiteral("Documents/Contacts.data");
+    try {
+        IOSViberDb store{QDir(folder), storeFile, false};
+        ViberData data = store.loadDataThrow();
+        _IOSDeviceItemNode* node = itemModelMain->addIOSDevice(name, folder);
+        node->data = data;
+        itemModelMain->listChats(node);
+        return node;
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()));
+        return nullptr;
+    }
+}
+
+void MainWindow::updateEmptyState()
+{
+    const bool empty =
+        itemModelMain->rootLocalDb()->children.isEmpty() && itemModelMain->rootDevice()->children.isEmpty();
+    if (welcome->isHidden() == !empty)
+        return;
+    // The panes that appear take the room of those that go: a size kept from
+    // the last run (or 0 for a pane hidden then) must not leave them squeezed.
+    auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"));
+    QList<int> sizes = splitter->sizes();
+    int total = 0;
+    for (int s : sizes)
+        total += s;
+    const int tree = sizes.value(0) > 0 ? sizes.value(0) : 200;
+    const int rest = qMax(400, total - tree);
+    messagePane->setVisible(!empty);
+    readingPane->setVisible(!empty);
+    welcome->setVisible(empty);
+    if (empty)
+        splitter->setSizes({tree, 0, 0, rest});
+    else if (sizes.value(1) <= 0 || sizes.value(2) <= 0)
+        splitter->setSizes({tree, rest * 9 / 16, rest - rest * 9 / 16, 0});
+}
+
+void MainWindow::openDemo()
+{
+    const QString name = QStringLiteral("Demo iPhone");
+    const QString folder = m_folders.storedDevicesDir().absoluteFilePath(name);
+    for (const _ItemNode* node : itemModelMain->rootDevice()->children) {
+        if (node->type == ITEMNODE_IOS_DEVICE && static_cast<const _IOSDeviceItemNode*>(node)->identifier == folder) {
+            iniShowDSNode(node);
+            return;
         }
     }
-    treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString error;
+    try {
+        if (!QFileInfo::exists(folder))
+            g_writeDemoContainerThrow(folder);
+    } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+    }
+    QApplication::restoreOverrideCursor();
+    if (!error.isEmpty()) {
+        Tips::error(error);
+        return;
+    }
+    if (const _IOSDeviceItemNode* node = addStoredDevice(name)) {
+        treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
+        updateMenuActionState();
+        iniShowDSNode(node);
+    }
 }
 
 _LocalDbItemNode* MainWindow::findLocalDb(const QString& name) const
@@ -168,6 +232,12 @@ void MainWindow::miOpenDBFolder()
 
 void MainWindow::miClearCache()
 {
+    // The whole-device backups are large and slow to make again: say so first.
+    const QString text = ids("IDS_CONFIRM_CLEAR_CACHE_%1_%2")
+                             .arg(QDir::toNativeSeparators(m_folders.deviceCacheDir().absolutePath()).toHtmlEscaped(),
+                                  QDir::toNativeSeparators(iosbackup_temp_dir().absolutePath()).toHtmlEscaped());
+    if (!Tips::question(text))
+        return;
     g_delDirCascade(m_folders.deviceCacheDir().absolutePath());
     // The whole-device backups made to reach Viber's files go with it.
     iosbackup_clear_temp(m_folders);

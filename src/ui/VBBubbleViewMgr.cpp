@@ -78,6 +78,7 @@ void VBBubbleViewMgr::setOpener(std::function<bool(const QUrl&)> opener)
 void VBBubbleViewMgr::showBubble(const ViberMsgList& smslist)
 {
     m_msgs = smslist;
+    m_highlight.clear();
     m_pageCount = bubblePageCount(m_msgs.size());
     if (m_pageCount == 0) {
         m_curPage = 0;
@@ -94,7 +95,7 @@ void VBBubbleViewMgr::gotoPage(int page)
     if (page < 1 || page > m_pageCount)
         return;
     m_curPage = page;
-    load(bubblePageHtml(m_msgs, page));
+    load(bubblePageHtml(m_msgs, page, m_options));
     emit pageShown(page);
 }
 
@@ -139,6 +140,7 @@ void VBBubbleViewMgr::scrollToPos(int ipos)
     if (ipos < 0 || ipos >= m_msgs.size() || !m_msgs.at(ipos))
         return;
     m_anchor = bubbleMessageAnchor(*m_msgs.at(ipos));
+    m_highlight = m_anchor;
     const int page = bubblePageOfRow(ipos);
     if (page == m_curPage)
         scrollToAnchor();
@@ -159,10 +161,20 @@ void VBBubbleViewMgr::scrollToAnchor()
     if (!m_view)
         return;
     // Runs in the application's own script world, which stays available while
-    // the page's scripts are off. The anchor is "start", "end" or "sms_<id>".
+    // the page's scripts are off. The anchors are "start", "end" or
+    // "sms_<id>". The selected (or found) message's bubble is marked; the
+    // message's markup follows its anchor up to the next message's anchor.
     const QString script =
-        QStringLiteral("(function(){var a=document.getElementsByName('%1')[0];if(a)a.scrollIntoView(true);})()")
-            .arg(m_anchor);
+        QStringLiteral("(function(){var a=document.getElementsByName('%1')[0];if(a)a.scrollIntoView(true);"
+                       "var old=document.querySelectorAll('.found');"
+                       "for(var i=0;i<old.length;i++)old[i].classList.remove('found');"
+                       "var h=document.getElementsByName('%2')[0];if(!h)return;"
+                       "for(var n=h.nextElementSibling;n&&n.tagName!='A';n=n.nextElementSibling){"
+                       "if(n.classList.contains('bb1')||n.classList.contains('bb2')){n.classList.add('found');return;}"
+                       "var last=n;}"
+                       "if(typeof last!=='undefined'){var r=last.querySelector('.r');if(r)r.classList.add('found');}"
+                       "})()")
+            .arg(m_anchor, m_highlight);
     m_view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/BubbleHtml.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -33,6 +35,9 @@ public:
     // messages come from. A link to any other file is refused.
     void setSourceFolders(const QStringList& folders);
 
+    // The next lists hold the messages of several chats: bubbles name them.
+    void setMixedChats(bool mixed) { m_options.nameChats = mixed; }
+
     // How files and web addresses are handed to the desktop; tests replace it.
     void setOpener(std::function<bool(const QUrl&)> opener);
 
@@ -43,6 +48,9 @@ public:
     int pageLoads() const { return m_pageLoads; }
     // The anchor of the last scroll asked of the view.
     QString scrolledTo() const { return m_scrolledTo; }
+    // The anchor of the message marked as the one selected or found; empty
+    // when none is.
+    QString highlighted() const { return m_highlight; }
 
     void gotoPage(int page);
 
@@ -74,6 +82,8 @@ private:
     QString m_pageHtml;
     int m_pageLoads = 0;
     QString m_scrolledTo;
+    QString m_highlight;
+    BubbleHtmlOptions m_options = BubbleHtmlOptions::forView();
     QStringList m_sourceFolders;
     std::function<bool(const QUrl&)> m_opener;
 };

@@ -301,6 +301,32 @@ private slots:
         QVERIFY(QFileInfo(out(QStringLiteral("demo-html"))).isDir());
     }
 
+    // The demo history has emoji and emoticons: --keep-emoji writes them as
+    // typed into text and CSV, and is refused for formats that draw them.
+    void keepEmojiWritesTextsAsTyped()
+    {
+        auto exportTxt = [&](const QString& name, bool keep) {
+            QStringList args{QStringLiteral("export"), QStringLiteral("--demo"), QStringLiteral("--format"),
+                             QStringLiteral("txt"), QStringLiteral("--out"), out(name)};
+            if (keep)
+                args << QStringLiteral("--keep-emoji");
+            return run(args).code;
+        };
+        QCOMPARE(exportTxt(QStringLiteral("plain.txt"), false), 0);
+        QCOMPARE(exportTxt(QStringLiteral("kept.txt"), true), 0);
+        const QString plain = g_readText(out(QStringLiteral("plain.txt")));
+        const QString kept = g_readText(out(QStringLiteral("kept.txt")));
+        const QString thumbs = QString::fromUtf16(u"\U0001F44D");
+        QVERIFY(plain.contains(QStringLiteral("[EMOJI]")) && !plain.contains(thumbs));
+        QVERIFY(kept.contains(thumbs) && !kept.contains(QStringLiteral("[EMOJI]")));
+        QVERIFY(kept.contains(QStringLiteral("(heart)")));
+        const CliResult pdf = run({QStringLiteral("export"), QStringLiteral("--demo"), QStringLiteral("--format"),
+                                   QStringLiteral("pdf"), QStringLiteral("--keep-emoji"), QStringLiteral("--out"),
+                                   out(QStringLiteral("k"))});
+        QCOMPARE(pdf.code, 2);
+        QVERIFY(!QFileInfo::exists(out(QStringLiteral("k-pdf"))));
+    }
+
     void usageAndFailures()
     {
         QCOMPARE(run({QStringLiteral("export"), QStringLiteral("--demo"), QStringLiteral("--out"), out(QStringLiteral("x"))})

@@ -123,6 +123,36 @@ private slots:
         QVERIFY(!lines[1].left(30).trimmed().isEmpty());
     }
 
+    // Text and CSV write "[EMOJI]" by default; asked to keep emoji they
+    // write every text exactly as its sender did, emoticon tokens included.
+    void keepEmojiWritesTheTextAsWritten()
+    {
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString written = QString::fromUtf16(u"Ok \U0001F44D\u2600\uFE0F (heart) \U0001F468\u200D\U0001F469");
+        t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 300, written, MSG_STATE_RECEIVED, t.anna);
+        for (const auto type : {ExportMessagesThread::FORMAT_TXT, ExportMessagesThread::FORMAT_CSV}) {
+            const QString plainOut = dir.filePath(QStringLiteral("plain%1").arg(type));
+            const QString keptOut = dir.filePath(QStringLiteral("kept%1").arg(type));
+            runExport(t.single->msgs, plainOut, type);
+            RecordingProgress p;
+            ExportMessagesThread job(t.single->msgs, keptOut, type, p);
+            job.setKeepEmoji(true);
+            job.run();
+            QVERIFY(p.errors().isEmpty());
+            const QString plain = g_readText(plainOut), kept = g_readText(keptOut);
+            QVERIFY2(plain.contains(QStringLiteral("Ok [EMOJI]")), qPrintable(plain));
+            QVERIFY(!plain.contains(written));
+            QVERIFY2(kept.contains(written), qPrintable(kept));
+            QVERIFY(!kept.contains(QStringLiteral("[EMOJI]")));
+            // Only the texts differ.
+            QCOMPARE(kept.count(u'\n'), plain.count(u'\n'));
+        }
+        QVERIFY(ExportMessagesThread::keepEmojiSupported(ExportMessagesThread::FORMAT_TXT));
+        QVERIFY(!ExportMessagesThread::keepEmojiSupported(ExportMessagesThread::FORMAT_PDF));
+    }
+
     void longValuesPushColumnsInsteadOfBeingCut()
     {
         QTemporaryDir dir;

@@ -1,5 +1,6 @@
 #include "model/EmojiText.h"
 
+#include <QSet>
 #include <QTest>
 #include <QtEndian>
 
@@ -114,6 +115,44 @@ private slots:
         QCOMPARE(table.value(QStringLiteral("(depressed)")), 107);
         for (int code : table)
             QVERIFY(code != 57 && (code < 74 || code > 106));
+    }
+
+    // What a reader sees: every emoji as written (also those the scanner
+    // knows nothing of, and ZWJ sequences), old private-use units as their
+    // standard emoji, Viber's tokens as matching emoji; anything else that
+    // looks like a token, unclosed or nested parentheses stay text.
+    void readableText()
+    {
+        const QString ok = QString::fromUtf16(u"\U0001F44D");
+        const QString family = QString::fromUtf16(u"\U0001F468\u200D\U0001F469\u200D\U0001F467");
+        const QString sun = QString::fromUtf16(u"\u2600\uFE0F");
+        const QString yawn = QString::fromUtf16(u"\U0001F9B1"); // outside the planes the scanner pairs
+        const QString text = QStringLiteral("a ") + ok + family + sun + yawn + QStringLiteral(" b");
+        QCOMPARE(viber_readable_text(text), text);
+        QCOMPARE(viber_readable_text(units({u'x', 0xE415, u'y', 0xE537})),
+                 QStringLiteral("x") + QString::fromUtf16(u"\U0001F604") + QStringLiteral("y") + QChar(0xE537));
+        QCOMPARE(viber_readable_text(QStringLiteral("Thanks (heart)(zzz) (like)")),
+                 QString::fromUtf16(u"Thanks \u2764\uFE0F\U0001F634 \U0001F44D"));
+        QCOMPARE(viber_readable_text(QStringLiteral("(HEART) (notatoken) ((smiley) (smiley")),
+                 QString::fromUtf16(u"(HEART) (notatoken) (\U0001F603 (smiley"));
+        QCOMPARE(viber_readable_text(QString()), QString());
+        QCOMPARE(viber_readable_text(QStringLiteral("()")), QStringLiteral("()"));
+    }
+
+    // Every emoticon of the code table has its emoji, and nothing else has one.
+    void everyEmoticonHasAnEmoji()
+    {
+        const QHash<QString, int>& codes = viber_emojicode_set();
+        QSet<QString> seen;
+        for (auto it = codes.cbegin(); it != codes.cend(); ++it) {
+            const QString emoji = viber_emoticon_emoji(it.key());
+            QVERIFY2(!emoji.isEmpty(), qPrintable(it.key()));
+            QVERIFY2(emoji.size() <= 3 && !emoji.at(0).isLetterOrNumber(), qPrintable(it.key()));
+            seen << emoji;
+        }
+        QVERIFY(seen.size() > 80); // look-alikes, not one emoji for all
+        QVERIFY(viber_emoticon_emoji(QStringLiteral("(Heart)")).isEmpty());
+        QVERIFY(viber_emoticon_emoji(QStringLiteral("heart")).isEmpty());
     }
 
     void genericReplace()

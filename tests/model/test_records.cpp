@@ -124,6 +124,26 @@ private slots:
         }
     }
 
+    // Text files keep "[EMOJI]" unless asked to write the text as it was
+    // written; where emoji are drawn they stay, and emoticons become emoji.
+    void summaryStyles()
+    {
+        _ViberMsg m;
+        m.type = MSG_TYPE_TEXT;
+        m.text = QString::fromUtf16(u"Ok \U0001F44D (heart) \u2600\uFE0F");
+        QCOMPARE(m.summary(), QString::fromUtf16(u"Ok [EMOJI] (heart) \u2600\uFE0F"));
+        QCOMPARE(m.summary(_ViberMsg::SUMMARY_AS_WRITTEN), m.text);
+        QCOMPARE(m.summary(_ViberMsg::SUMMARY_READABLE), QString::fromUtf16(u"Ok \U0001F44D \u2764\uFE0F \u2600\uFE0F"));
+        m.type = MSG_TYPE_LOCATION;
+        QCOMPARE(m.summary(_ViberMsg::SUMMARY_AS_WRITTEN), m.text + QStringLiteral(" [LOCATION]"));
+        m.type = MSG_TYPE_STICKER;
+        _ViberAtta sticker;
+        sticker.mediaId = QStringLiteral("1026");
+        m.atta = &sticker;
+        QCOMPARE(m.summary(_ViberMsg::SUMMARY_READABLE), QStringLiteral("[STICKER]"));
+        QCOMPARE(m.summary(_ViberMsg::SUMMARY_AS_WRITTEN), QStringLiteral("[STICKER-1026]"));
+    }
+
     void systemMessages()
     {
         _ViberMsg m;

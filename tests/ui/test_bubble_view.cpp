@@ -1,9 +1,11 @@
 #include "export/ExportTestData.h"
 #include "support/TestEnv.h"
+#include "model/ViberTime.h"
 #include "ui/BubblePage.h"
 #include "ui/ScriptedAnswers.h"
 #include "ui/VBBubbleViewMgr.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -219,6 +221,44 @@ private slots:
         QVERIFY(!html.contains(QStringLiteral("stickers/")));
         // A picture message without its attachment still has its bubble and time.
         QCOMPARE(html.count(QStringLiteral("class=\"bb_time\"")), 4);
+    }
+
+    // A page of one chat names senders in groups only; a page of every chat
+    // names each bubble's chat (one's own "To" it). The view's times are
+    // written as the message list writes them, the export's as before.
+    void handlesAndClock()
+    {
+        ExportTestData t;
+        t.anna = t.person(QStringLiteral("Anna"), QStringLiteral("+4911"));
+        t.bob = t.person(QStringLiteral("Bob"), QStringLiteral("+4922"));
+        t.single = t.chat(QString(), QString(), {t.anna});
+        t.group = t.chat(QStringLiteral("Hikers"), QStringLiteral("g1"), {t.anna, t.bob});
+        _ViberMsg* fromAnna = t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay, QStringLiteral("a"), MSG_STATE_RECEIVED, t.anna);
+        _ViberMsg* toAnna = t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 1, QStringLiteral("b"), MSG_STATE_SENT);
+        _ViberMsg* fromBob = t.msg(t.group, MSG_TYPE_TEXT, ExportTestData::kDay + 2, QStringLiteral("c"), MSG_STATE_RECEIVED, t.bob);
+        _ViberMsg* toGroup = t.msg(t.group, MSG_TYPE_TEXT, ExportTestData::kDay + 3, QStringLiteral("d"), MSG_STATE_SENT);
+        const QList<_ViberMsg*> all{fromAnna, toAnna, fromBob, toGroup};
+        static const QRegularExpression handle(QStringLiteral("<div class=\"handle\">([^<]*)</div>"));
+        auto handles = [](const QString& html) {
+            QStringList out;
+            for (auto it = handle.globalMatch(html); it.hasNext();)
+                out << it.next().captured(1);
+            return out;
+        };
+        BubbleHtmlOptions one = BubbleHtmlOptions::forView();
+        QCOMPARE(handles(bubblePageHtml(all, 1, one)), QStringList{QStringLiteral("Bob")});
+        BubbleHtmlOptions mixed = one;
+        mixed.nameChats = true;
+        QCOMPARE(handles(bubblePageHtml(all, 1, mixed)),
+                 (QStringList{QStringLiteral("Anna"), QStringLiteral("To Anna"),
+                              QString::fromUtf16(u"Bob \u00B7 Hikers"), QStringLiteral("To Hikers")}));
+
+        const QDateTime when = dtFromTimestamp(fromAnna->date);
+        const QString systemTime = QLocale::system().toString(when.time(), QLocale::ShortFormat);
+        QVERIFY2(bubblePageHtml({fromAnna}, 1, one).contains(QStringLiteral("<div class=\"bb_time\">") + systemTime + u'<'),
+                 qPrintable(systemTime));
+        const BubbleHtmlOptions exported = BubbleHtmlOptions::forExport([](const QString& p) { return p; });
+        QVERIFY(showMessage(*fromAnna, exported).contains(QLocale::c().toString(when.time(), QStringLiteral("hh:mm ap"))));
     }
 
     void managerPagesAndAnchors()

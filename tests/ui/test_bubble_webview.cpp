@@ -3,6 +3,8 @@
 #include "ui/ScriptedAnswers.h"
 #include "ui/VBBubbleViewMgr.h"
 
+#include <QFileInfo>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -95,6 +97,67 @@ private slots:
             QCOMPARE(loaded.at(i).first().toBool(), false);
         QCOMPARE(evaluate(view.page(), QStringLiteral("document.getElementsByClassName('bb1').length")).toInt(), 49);
         QCOMPARE(view.title(), QStringLiteral("Bubble"));
+    }
+
+    // One click on a picture hands the file to the desktop once; the bubble
+    // of the message selected in the list is marked on the page.
+    void pictureClickOpensOneViewerAndSelectionIsMarked()
+    {
+        QTemporaryDir media;
+        ExportTestData t;
+        t.anna = t.person(QStringLiteral("Anna"), QStringLiteral("+4911"));
+        t.single = t.chat(QString(), QString(), {t.anna});
+        const QString photo = media.filePath(QStringLiteral("photo.jpg"));
+        QImage img(120, 90, QImage::Format_RGB32);
+        img.fill(Qt::darkCyan);
+        QVERIFY(img.save(photo, "JPG"));
+        QList<_ViberMsg*> list;
+        list << t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay, QStringLiteral("first"), MSG_STATE_RECEIVED, t.anna);
+        _ViberMsg* picture = t.msg(t.single, MSG_TYPE_IMAGE, ExportTestData::kDay + 60, QString(), MSG_STATE_RECEIVED, t.anna);
+        t.atta(picture, photo, photo);
+        list << picture;
+
+        QWebEngineView view;
+        view.resize(420, 300);
+        VBBubbleViewMgr mgr;
+        QList<QUrl> opened;
+        mgr.setOpener([&](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        mgr.setWebview(&view);
+        mgr.setSourceFolders({media.path()});
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QSignalSpy loaded(view.page(), &QWebEnginePage::loadFinished);
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 30000);
+        loaded.clear();
+        mgr.showBubble(list);
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 30000);
+
+        mgr.scrollToPos(0);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            evaluate(view.page(), QStringLiteral("document.querySelectorAll('.bb1.found').length")).toInt(), 1, 20000);
+        QCOMPARE(evaluate(view.page(), QStringLiteral("document.querySelector('.bb1.found').textContent")).toString().contains(
+                     QStringLiteral("first")),
+                 true);
+        mgr.scrollToPos(1);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            evaluate(view.page(), QStringLiteral("document.querySelector('.bb1.found img')!==null")).toBool(), 20000);
+        QCOMPARE(evaluate(view.page(), QStringLiteral("document.querySelectorAll('.found').length")).toInt(), 1);
+
+        const QVariantList box = evaluate(view.page(),
+                                          QStringLiteral("(function(){var r=document.querySelector('.bb1 a img')"
+                                                         ".getBoundingClientRect();return [r.left+r.width/2,"
+                                                         "r.top+r.height/2];})()"))
+                                     .toList();
+        QCOMPARE(box.size(), 2);
+        QWidget* target = view.focusProxy() ? view.focusProxy() : &view;
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(qRound(box.at(0).toDouble()), qRound(box.at(1).toDouble())));
+        QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 20000);
+        QTest::qWait(1000);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first(), QUrl::fromLocalFile(QFileInfo(photo).canonicalFilePath()));
     }
 };
 

@@ -241,6 +241,12 @@ private slots:
         QVERIFY(files.size() >= 3); // two pictures and the video at least
         for (const QString& f : files)
             QVERIFY(QFileInfo(f).fileName().startsWith(QStringLiteral("atta_")));
+
+        // A folder typed into the dialog that does not exist yet is made.
+        const QString fresh = m_tmp.filePath(QStringLiteral("not/there/yet"));
+        ScriptedAnswers::answerNextFileDialog(fresh);
+        QCOMPARE(extractMediaFiles(nullptr, m_sample.data.messages()), JobEnd::Succeeded);
+        QCOMPARE(filesBelow(fresh).size(), files.size());
     }
 };
 

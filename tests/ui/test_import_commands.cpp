@@ -263,10 +263,52 @@ private slots:
         QCOMPARE(int(loadLocalDbThrow(g_testDataFolders(), QStringLiteral("Mine")).messages().size()), m_containerMessages);
     }
 
+    // Without an account where Viber Desktop keeps them, the question names
+    // that folder; declining ends quietly, a chosen viber.db anywhere is read
+    // under its folder's name, and a path that is no file is refused.
+    void desktopImportWithoutAccountsOffersToChooseTheStore()
+    {
+        const QString lookedIn = QDir::toNativeSeparators(viberPCDir().absolutePath());
+        ScriptedAnswers::answerNextBox(QMessageBox::No);
+        QVERIFY(!importViberFromPC(nullptr, g_testDataFolders(), QString()).reload);
+        QCOMPARE(g_boxTexts().size(), 1);
+        QVERIFY(g_boxTexts().first().contains(lookedIn.toHtmlEscaped()));
+        QCOMPARE(ScriptedAnswers::fileDialogCaptions(), QStringList());
+
+        const QString store = m_tmp.filePath(QStringLiteral("elsewhere/4915222222222/viber.db"));
+        QVERIFY(QDir().mkpath(QFileInfo(store).absolutePath()));
+        {
+            DesktopFixture f(store);
+            g_fillDesktopSample(f);
+            f.finish();
+        }
+        const QByteArray before = g_fileDigest(store);
+        const int expected = int(PCViberDb(store).loadDataThrow().messages().size());
+        ScriptedAnswers::answerNextBox(QMessageBox::Yes);
+        ScriptedAnswers::answerNextFileDialog(store);
+        QString proposed;
+        g_answer<LocalDbSelForm>(QStringLiteral("LocalDbSelForm"), [&](LocalDbSelForm& f) {
+            proposed = f.findChild<QComboBox*>(QStringLiteral("cbLocalDbNames"))->currentText();
+            f.onBtnOkPress();
+            return f.result();
+        });
+        const LocalDbChange change = importViberFromPC(nullptr, g_testDataFolders(), QString());
+        QCOMPARE(ScriptedAnswers::fileDialogCaptions(), QStringList{ids("IDS_CHOOSE_PC_VIBER_DB")});
+        QCOMPARE(proposed, QStringLiteral("ViberPC-4915222222222"));
+        QVERIFY(change.reload);
+        QCOMPARE(int(loadLocalDbThrow(g_testDataFolders(), change.dbName).messages().size()), expected);
+        QCOMPARE(g_fileDigest(store), before);
+
+        g_resetDialogScripts();
+        ScriptedAnswers::answerNextBox(QMessageBox::Yes);
+        ScriptedAnswers::answerNextFileDialog(m_tmp.filePath(QStringLiteral("elsewhere")));
+        QVERIFY(!importViberFromPC(nullptr, g_testDataFolders(), QString()).reload);
+        QCOMPARE(ScriptedAnswers::shownBoxes().last().icon, QMessageBox::Critical);
+        QVERIFY(ScriptedAnswers::shownDialogs().isEmpty());
+    }
+
     void desktopImportReadsTheAccountAndLeavesItsStoreAlone()
     {
-        QVERIFY(!importViberFromPC(nullptr, g_testDataFolders(), QString()).reload);
-        QCOMPARE(g_boxTexts(), QStringList{ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT")});
 
         const QDir home = viberPCDir();
         QVERIFY(home.absolutePath().startsWith(QDir::homePath()));

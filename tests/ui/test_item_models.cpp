@@ -1,10 +1,13 @@
 #include "export/ExportTestData.h"
 #include "support/TestEnv.h"
+#include "ui/EmojiItemDelegate.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/MyTreeView.h"
 
 #include <QAbstractItemModelTester>
+#include <QFontDatabase>
+#include <QIcon>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -260,6 +263,86 @@ private slots:
         QCOMPARE(ItemModelSms::messageOf(model.index(2, 2)), nullptr);
         QVERIFY(!model.indexOfPos(5).isValid());
         QVERIFY(!model.indexOfPos(-1).isValid());
+    }
+
+    // The list as a person reads it: emoji and Viber's emoticons drawn as
+    // emoji, a sticker with its picture and no number; among the messages of
+    // every chat a group row names its group, and one's own group message
+    // names the group rather than its members.
+    void rowsReadAsThePersonWroteThem()
+    {
+        Sample s;
+        QTemporaryDir dir;
+        QImage sticker(120, 120, QImage::Format_ARGB32);
+        sticker.fill(Qt::magenta);
+        QVERIFY(sticker.save(dir.filePath(QStringLiteral("1026.png"))));
+        _ViberMsg* emoji = s.t.msg(s.t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 5,
+                                   QString::fromUtf16(u"thanks (heart) \U0001F44D"), MSG_STATE_RECEIVED, s.t.anna);
+        _ViberMsg* stick = s.t.msg(s.t.single, MSG_TYPE_STICKER, ExportTestData::kDay + 6, QString(),
+                                   MSG_STATE_RECEIVED, s.t.anna);
+        _ViberAtta atta;
+        atta.mediaId = QStringLiteral("1026");
+        atta.thumbPath = dir.filePath(QStringLiteral("1026.png"));
+        stick->atta = &atta;
+        _ViberMsg* ownInGroup = s.t.msg(s.t.group, MSG_TYPE_TEXT, ExportTestData::kDay + 7, QStringLiteral("yes"),
+                                        MSG_STATE_SENT, nullptr);
+
+        ItemModelSms model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.loadSMS({emoji, stick, ownInGroup, s.bobInGroup, s.fromAnna});
+        auto text = [&](int row, int col) { return model.data(model.index(row, col)).toString(); };
+        QCOMPARE(text(0, ItemModelSms::COL_CONTENT), QString::fromUtf16(u"thanks \u2764\uFE0F \U0001F44D"));
+        QCOMPARE(text(1, ItemModelSms::COL_CONTENT), QStringLiteral("[STICKER]"));
+        const QIcon icon = model.data(model.index(1, ItemModelSms::COL_CONTENT), Qt::DecorationRole).value<QIcon>();
+        QVERIFY(!icon.isNull());
+        QCOMPARE(icon.pixmap(QSize(36, 36)).toImage().pixelColor(18, 18), QColor(Qt::magenta));
+        QVERIFY(!model.data(model.index(0, ItemModelSms::COL_CONTENT), Qt::DecorationRole).isValid());
+        QCOMPARE(text(2, ItemModelSms::COL_CONTACT), QStringLiteral("Hikers"));
+        QCOMPARE(text(3, ItemModelSms::COL_CONTACT), s.t.bob->fullDisplay());
+        // The tool tip holds the whole text a narrow column cuts.
+        QCOMPARE(model.data(model.index(3, ItemModelSms::COL_CONTACT), Qt::ToolTipRole).toString(),
+                 text(3, ItemModelSms::COL_CONTACT));
+
+        model.loadSMS({ownInGroup, s.bobInGroup, s.fromAnna}, true);
+        QVERIFY(model.mixedChats());
+        QCOMPARE(text(0, ItemModelSms::COL_CONTACT), QStringLiteral("Hikers"));
+        QCOMPARE(text(1, ItemModelSms::COL_CONTACT), QStringLiteral("Hikers: ") + s.t.bob->fullDisplay());
+        QCOMPARE(text(2, ItemModelSms::COL_CONTACT), s.t.single->fullDisplay());
+    }
+
+    // A heart that an ordinary font also has is painted in colour in the
+    // list, like the emoji only the colour font has; rows without emoji are
+    // left to the usual drawing.
+    void listDrawsEmojiInColour()
+    {
+        if (!QFontDatabase::families().contains(QStringLiteral("Noto Color Emoji")))
+            QSKIP("the colour emoji font (fonts-noto-color-emoji) is not installed");
+        Sample s;
+        _ViberMsg* heart = s.t.msg(s.t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 5,
+                                   QStringLiteral("thanks (heart)"), MSG_STATE_RECEIVED, s.t.anna);
+        ItemModelSms model;
+        model.loadSMS({heart, s.fromAnna});
+        MyTreeView view;
+        view.setModel(&model);
+        view.setItemDelegate(new EmojiItemDelegate(&view));
+        view.resize(700, 120);
+        view.setColumnWidth(0, 160);
+        view.show();
+        QCoreApplication::processEvents();
+        const QImage shot = view.viewport()->grab().toImage();
+        auto redPixels = [&](int row) {
+            const QRect cell = view.visualRect(model.index(row, ItemModelSms::COL_CONTENT));
+            int n = 0;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left(); x <= cell.right(); ++x) {
+                    const QColor c = shot.pixelColor(x * shot.width() / view.viewport()->width(),
+                                                     y * shot.height() / view.viewport()->height());
+                    n += c.hsvSaturation() > 150 && c.value() > 120 && (c.hue() < 15 || c.hue() > 340);
+                }
+            return n;
+        };
+        QVERIFY2(redPixels(0) > 5, qPrintable(QString::number(redPixels(0))));
+        QCOMPARE(redPixels(1), 0);
     }
 
     // The list is replaced in one reset; a selection of the old list does

@@ -3,6 +3,7 @@
 // answered through ScriptedAnswers.
 #include "CommandTestSupport.h"
 #include "device/IOSBackupTemp.h"
+#include "itunes/BackupManifest.h"
 #include "export/ExportPaths.h"
 #include "fixtures/DesktopFixture.h"
 #include "fixtures/StoreFixture.h"
@@ -24,6 +25,7 @@
 #include "ui/ScriptedAnswers.h"
 #include "ui/Tips.h"
 #include "ui/VBBubbleViewMgr.h"
+#include "ui/WelcomePanel.h"
 #include "ui/commands/ImportCommands.h"
 #include "ui/commands/LocalDbCommands.h"
 #include "ui/dialogs/DataSourceSelForm.h"
@@ -34,7 +36,11 @@
 #include "ui/dialogs/PasscodeDlg.h"
 
 #include <QAction>
+#include <QCollator>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QHeaderView>
@@ -225,7 +231,7 @@ private slots:
               "lbConversation", "widget_6", "lbChatName", "lbChatImg", "webViewSMS", "mainToolBar", "statusBar"})
             QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
         QCOMPARE(w.objectName(), QStringLiteral("MainWindow"));
-        QCOMPARE(w.findChild<QSplitter*>(QStringLiteral("splitter"))->count(), 3);
+        QCOMPARE(w.findChild<QSplitter*>(QStringLiteral("splitter"))->count(), 4); // and the welcome panel
         QCOMPARE(w.messageList()->columnWidth(1), 50);
         QCOMPARE(w.messageList()->selectionMode(), QAbstractItemView::ExtendedSelection);
 
@@ -236,6 +242,159 @@ private slots:
                                                   a.actExportCall, a.actPrint, a.actDelete, bar->actions().at(10)}));
         QVERIFY(bar->actions().at(4)->isSeparator() && bar->actions().at(10)->isSeparator());
         QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
+    }
+
+    // A first start says what to do and every way it offers works: the
+    // backup chooser says where it looked, the Viber Desktop import names
+    // its folder, and the demo history opens as a stored iPhone.
+    void firstStartSaysWhatToDo()
+    {
+        QTemporaryDir dir;
+        const DataFolders folders(dir.path());
+        MainWindow w(folders);
+        WelcomePanel* welcome = w.welcomePanel();
+        QVERIFY(welcome->isVisibleTo(&w));
+        QVERIFY(!w.messageList()->isVisibleTo(&w));
+
+        QString note;
+        bool noteShown = false;
+        g_answer<LoadItunesBackupDlg>(QStringLiteral("LoadItunesBackupDlg"), [&](LoadItunesBackupDlg& d) {
+            note = d.emptyNote()->text();
+            noteShown = d.emptyNote()->isVisibleTo(&d) && d.model()->rowCount() == 0;
+            return int(QDialog::Rejected);
+        });
+        welcome->importBackupButton()->click();
+        QVERIFY(noteShown);
+        QVERIFY2(note.contains(QDir::toNativeSeparators(BackupManifest::iTunesBackupDir().absolutePath()).toHtmlEscaped()),
+                 qPrintable(note));
+        QVERIFY(note.contains(QStringLiteral("<a href")));
+
+        ScriptedAnswers::answerNextBox(QMessageBox::No);
+        welcome->importDesktopButton()->click();
+        QVERIFY(lastBox().contains(QDir::toNativeSeparators(UiCommands::viberPCDir().absolutePath()).toHtmlEscaped()));
+        QVERIFY(welcome->isVisibleTo(&w));
+
+        welcome->demoButton()->click();
+        QCoreApplication::processEvents();
+        const QModelIndex demo = device(w, QStringLiteral("Demo iPhone"));
+        QVERIFY(demo.isValid());
+        QCOMPARE(w.sourceTree()->currentIndex(), demo);
+        QVERIFY(!welcome->isVisibleTo(&w));
+        QVERIFY(w.messageList()->isVisibleTo(&w));
+        QVERIFY(w.messageModel()->rowCount() > 100);
+        // All chats of the phone at once: every bubble says whose it is.
+        QVERIFY(w.messageModel()->mixedChats());
+        QVERIFY(w.bubbles()->pageHtml().contains(QStringLiteral("<div class=\"handle\">To ")));
+        QVERIFY(QFileInfo(folders.storedDevicesDir().filePath(QStringLiteral("Demo iPhone/Documents/Contacts.data"))).isFile());
+        // Asked again, it shows the same copy rather than a second one.
+        welcome->demoButton()->click();
+        QCoreApplication::processEvents();
+        QCOMPARE(w.treeModel()->rowCount(w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice())), 1);
+    }
+
+    // Window size, splitter and the export dialog's choices come back on the
+    // next run from settings.ini in the data folder; a damaged file is ignored.
+    void remembersLayoutAndExportChoices()
+    {
+        QTemporaryDir dir;
+        const DataFolders folders(dir.path());
+        QList<int> sizes;
+        {
+            MainWindow w(folders);
+            w.show();
+            w.resize(720, 520); // the offscreen screen is 800 x 600
+            auto* splitter = w.findChild<QSplitter*>(QStringLiteral("splitter"));
+            w.openDemo();
+            QCoreApplication::processEvents();
+            splitter->setSizes({150, 450, 300, 0});
+            QCoreApplication::processEvents();
+            sizes = splitter->sizes();
+
+            ExportMessagesDlg dlg(QDir::home().filePath(QStringLiteral("chats(1)")));
+            dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"))->setCurrentIndex(EXPORT_FILTER_CSV);
+            dlg.findChild<QLineEdit*>(QStringLiteral("txtPath"))->setText(dir.filePath(QStringLiteral("out/messages.csv")));
+            QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("out"))));
+            dlg.findChild<QCheckBox*>(QStringLiteral("chkKeepEmoji"))->setChecked(true);
+            dlg.onBtnOkPress();
+            QVERIFY(dlg.choice().keepEmoji);
+            w.close();
+        }
+        const QString ini = dir.filePath(QStringLiteral("settings.ini"));
+        QVERIFY(QFileInfo(ini).isFile());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("settings.ini")});
+        {
+            MainWindow w(folders);
+            w.show();
+            QCOMPARE(w.size(), QSize(720, 520));
+            QCoreApplication::processEvents();
+            QCOMPARE(w.findChild<QSplitter*>(QStringLiteral("splitter"))->sizes(), sizes);
+            QVERIFY(device(w, QStringLiteral("Demo iPhone")).isValid());
+            ExportMessagesDlg dlg(QDir::home().filePath(QStringLiteral("chats(2)")));
+            QCOMPARE(dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"))->currentIndex(), int(EXPORT_FILTER_CSV));
+            QCOMPARE(dlg.findChild<QLineEdit*>(QStringLiteral("txtPath"))->text(),
+                     QDir(dir.filePath(QStringLiteral("out"))).filePath(QStringLiteral("chats(2)")));
+            auto* keep = dlg.findChild<QCheckBox*>(QStringLiteral("chkKeepEmoji"));
+            QVERIFY(keep->isChecked() && keep->isEnabled());
+            // The last source gone, the welcome panel takes the panes' room
+            // (the splitter kept from the last run had none for it).
+            w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Demo iPhone")));
+            w.miUnmoutDevice();
+            QCoreApplication::processEvents();
+            QVERIFY(w.welcomePanel()->isVisible());
+            QVERIFY2(w.welcomePanel()->width() > 300, qPrintable(QString::number(w.welcomePanel()->width())));
+            // Formats that draw emoji take no such choice.
+            dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"))->setCurrentIndex(EXPORT_FILTER_PDF);
+            QVERIFY(!keep->isEnabled());
+            dlg.onBtnOkPress();
+            QVERIFY(!dlg.choice().keepEmoji);
+        }
+        QFile damaged(ini);
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("[window]\nsize=@Size(2000000 -5)\nsplitter=@ByteArray(garbage)\n[export]\nformat=99\npageSize=-4\n");
+        damaged.close();
+        MainWindow w(folders);
+        QVERIFY(w.width() >= 640 && w.width() <= 4096 && w.height() >= 400);
+        ExportMessagesDlg dlg(QDir::home().filePath(QStringLiteral("chats(3)")));
+        QVERIFY(dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"))->currentIndex() < ExportMessagesDlg::filters().size());
+        QVERIFY(dlg.findChild<QSpinBox*>(QStringLiteral("spinPageSize"))->value() >= 0);
+    }
+
+    // At 1024 x 700 every tool-bar button gets the room its caption needs
+    // (a squeezed button cuts its caption short); on a wide window the
+    // contact column grows with the list, until the user sizes it.
+    void toolBarCaptionsAndColumnsFit()
+    {
+        QTemporaryDir dir;
+        MainWindow w{DataFolders(dir.path())};
+        w.resize(1024, 700);
+        w.show();
+        QCoreApplication::processEvents();
+        auto* bar = w.findChild<QToolBar*>(QStringLiteral("mainToolBar"));
+        int buttons = 0;
+        for (QToolButton* b : bar->findChildren<QToolButton*>()) {
+            if (!b->defaultAction() || b->defaultAction()->isSeparator() || !bar->actions().contains(b->defaultAction()))
+                continue;
+            ++buttons;
+            QVERIFY2(b->isVisible(), qPrintable(b->defaultAction()->text()));
+            QVERIFY2(b->width() >= b->sizeHint().width(), qPrintable(b->defaultAction()->text()));
+            // The tool tip keeps the whole command.
+            QCOMPARE(b->toolTip(), b->defaultAction()->text());
+        }
+        QCOMPARE(buttons, 9);
+
+        w.openDemo();
+        QCoreApplication::processEvents();
+        QTreeView* list = w.messageList();
+        const int narrow = list->columnWidth(ItemModelSms::COL_CONTACT);
+        w.resize(1900, 1000);
+        QCoreApplication::processEvents();
+        const int wide = list->columnWidth(ItemModelSms::COL_CONTACT);
+        QVERIFY2(wide > narrow && wide >= list->viewport()->width() / 4, qPrintable(QString::number(wide)));
+        QVERIFY(list->columnWidth(ItemModelSms::COL_CONTENT) > wide / 2);
+        list->setColumnWidth(ItemModelSms::COL_CONTACT, 150); // by hand: kept from now on
+        w.resize(1500, 900);
+        QCoreApplication::processEvents();
+        QCOMPARE(list->columnWidth(ItemModelSms::COL_CONTACT), 150);
     }
 
     void listsDatabasesAndStoredCopies()
@@ -314,7 +473,7 @@ private slots:
         QVERIFY(title->text().isEmpty());
     }
 
-    void sortsOnlyByTime()
+    void sortsByTheColumnClicked()
     {
         MainWindow w(g_testDataFolders());
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
@@ -331,17 +490,40 @@ private slots:
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
         QCOMPARE(shown().size(), m_demoTotal);
         QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgDesc));
-        // Another column does not sort: the indicator goes back to time, ascending.
-        header->setSortIndicator(2, Qt::AscendingOrder);
-        QCOMPARE(header->sortIndicatorSection(), 0);
-        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
-        QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgAsc));
+        // The contact column sorts by the contact shown, time deciding within
+        // one contact; the bubbles follow, and the indicator stays where it
+        // was clicked (nothing resets the order silently).
+        header->setSortIndicator(ItemModelSms::COL_CONTACT, Qt::AscendingOrder);
+        QCOMPARE(header->sortIndicatorSection(), int(ItemModelSms::COL_CONTACT));
+        QCOMPARE(shown().size(), m_demoTotal);
+        const auto contactOf = [&](int row) {
+            return w.messageModel()->data(w.messageModel()->index(row, ItemModelSms::COL_CONTACT)).toString();
+        };
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        collator.setNumericMode(true);
+        for (int r = 1; r < m_demoTotal; ++r) {
+            const int c = collator.compare(contactOf(r - 1), contactOf(r));
+            QVERIFY2(c < 0 || (c == 0 && shown()[r - 1]->date <= shown()[r]->date), qPrintable(contactOf(r)));
+        }
+        QVERIFY(w.bubbles()->pageHtml().contains(QStringLiteral("sms_%1\"").arg(shown().first()->id)));
+        // Kept when the source is shown again; the date column orders by time once more.
         w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(w.treeModel()->rootDevice()));
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
+        QCOMPARE(header->sortIndicatorSection(), int(ItemModelSms::COL_CONTACT));
+        QCOMPARE(contactOf(0), [&] {
+            QStringList all;
+            for (int r = 0; r < m_demoTotal; ++r)
+                all << contactOf(r);
+            std::sort(all.begin(), all.end(), [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+            return all.first();
+        }());
+        header->setSortIndicator(0, Qt::AscendingOrder);
         QVERIFY(std::is_sorted(shown().cbegin(), shown().cend(), compareViberMsgAsc));
-        // Selecting a row scrolls the bubble view to it.
+        // Selecting a row scrolls the bubble view to it and marks its bubble.
         w.messageList()->setCurrentIndex(w.messageModel()->indexOfPos(5));
         QVERIFY(!w.bubbles()->scrolledTo().isEmpty());
+        QCOMPARE(w.bubbles()->highlighted(), QStringLiteral("sms_%1").arg(shown()[5]->id));
     }
 
     // Return in a search box and its button both search.
@@ -664,6 +846,13 @@ private slots:
 
         QVERIFY(QDir().mkpath(g_testDataFolders().root().filePath(QStringLiteral("ios_cache/x/y"))));
         QVERIFY(QDir().mkpath(iosbackup_temp_dir().filePath(QStringLiteral("udid/Snapshot"))));
+        // Asked first, naming both folders; No keeps everything.
+        ScriptedAnswers::answerNextBox(QMessageBox::No);
+        w.miClearCache();
+        QVERIFY(lastBox().contains(QDir::toNativeSeparators(iosbackup_temp_dir().absolutePath()).toHtmlEscaped()));
+        QVERIFY(QFileInfo::exists(g_testDataFolders().root().filePath(QStringLiteral("ios_cache/x/y"))));
+        QVERIFY(iosbackup_temp_dir().exists());
+        ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         w.miClearCache();
         QVERIFY(!QFileInfo::exists(g_testDataFolders().root().filePath(QStringLiteral("ios_cache"))));
         QVERIFY(!iosbackup_temp_dir().exists());
@@ -685,8 +874,8 @@ private slots:
     void importsFromViberDesktop()
     {
         MainWindow w(g_testDataFolders());
-        w.miImportPCPort();
-        QCOMPARE(lastBox(), ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT"));
+        w.miImportPCPort(); // declined: the standing answer is no answer to a question
+        QVERIFY(lastBox().contains(QDir::toNativeSeparators(UiCommands::viberPCDir().absolutePath()).toHtmlEscaped()));
 
         const QString store = UiCommands::viberPCDir().filePath(QStringLiteral("4915550001/viber.db"));
         QVERIFY(store.startsWith(QDir::homePath()));

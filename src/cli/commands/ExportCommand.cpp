@@ -33,6 +33,10 @@ QList<QCommandLineOption> ExportCommand::options() const
                                                         QStringLiteral("html: at most N messages on one page of a "
                                                                        "chat (default 5000)."),
                                                         QStringLiteral("N")),
+                                     QCommandLineOption(QStringLiteral("keep-emoji"),
+                                                        QStringLiteral("txt, doc, csv: write message texts as the "
+                                                                       "sender wrote them, emoji included (by default "
+                                                                       "each emoji is written \"[EMOJI]\").")),
                                      QCommandLineOption(QStringLiteral("since-last"),
                                                         QStringLiteral("txt, doc, csv, json, html: add only the messages "
                                                                        "newer than the last export to PATH."))} +
@@ -70,6 +74,11 @@ int ExportCommand::run(CliContext& ctx)
         return ctx.usage(QStringLiteral("--since-last works with txt, doc, csv, json and html"));
     }
 
+    const bool keepEmoji = ctx.parser.isSet(QStringLiteral("keep-emoji"));
+    if (keepEmoji && !ExportMessagesThread::keepEmojiSupported(ExportMessagesThread::FormatType(target.formatType))) {
+        return ctx.usage(QStringLiteral("--keep-emoji works with txt, doc and csv (the other formats show emoji)"));
+    }
+
     SourceLoader loader(ctx.source, ctx.folders);
     loader.setMakePreviews(filter == EXPORT_FILTER_PDF || filter == EXPORT_FILTER_HTML);
     ViberData data;
@@ -81,6 +90,7 @@ int ExportCommand::run(CliContext& ctx)
         job.setDateRange(range);
         job.setPageSize(pageSize);
         job.setSinceLast(sinceLast);
+        job.setKeepEmoji(keepEmoji);
         const QString kind = SourceChoice::kindOption(ctx.source.kind);
         job.setJsonSource({kind.mid(2), ctx.source.kind == SourceChoice::Demo ? QString() : ctx.source.value});
         job.setCopyAttachments(ctx.parser.isSet(QStringLiteral("copy-attachments")));

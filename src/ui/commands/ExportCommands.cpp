@@ -34,6 +34,7 @@ JobEnd exportMessages(QWidget* parent, const QList<_ViberMsg*>& msgs, const Json
     job.setDateRange(choice.range);
     job.setPageSize(choice.pageSize);
     job.setSinceLast(choice.sinceLast);
+    job.setKeepEmoji(choice.keepEmoji);
     job.setJsonSource(source);
     return runUnderForm(job, form);
 }

@@ -8,6 +8,7 @@
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
 #include "stores/PCViberDb.h"
+#include "ui/FileDialogs.h"
 #include "ui/ProgressForm.h"
 #include "ui/Tips.h"
 #include "ui/dialogs/DataSourceSelForm.h"
@@ -74,26 +75,45 @@ QStringList viberPCAccounts(const QDir& dir)
     return accounts;
 }
 
+static QString chooseDesktopStore(QWidget* parent, const QDir& lookedIn)
+{
+    // Viber Desktop may live elsewhere (another user's folder, a copy from
+    // another computer): say where we looked and let the user point to it.
+    if (!Tips::question(ids("IDS_NO_PC_VIBER_ACCOUNT_IN_%1_CHOOSE")
+                            .arg(QDir::toNativeSeparators(lookedIn.absolutePath()).toHtmlEscaped())))
+        return QString();
+    return g_getOpenFileName(parent, ids("IDS_CHOOSE_PC_VIBER_DB"), QDir::homePath(),
+                             QStringLiteral("Viber Desktop (viber.db);;SQLite databases (*.db);;All files (*)"));
+}
+
 LocalDbChange importViberFromPC(QWidget* parent, const DataFolders& folders, const QString& dbName)
 {
     const QDir dir = viberPCDir();
     const QStringList accounts = viberPCAccounts(dir);
+    QString storeFile, account;
     if (accounts.isEmpty()) {
-        Tips::warning(ids("IDS_THERE_IS_NO_PC_VIBER_ACCOUNT"));
-        return {};
+        storeFile = chooseDesktopStore(parent, dir);
+        if (storeFile.isEmpty())
+            return {};
+        // An account's folder is named after its number, as under ~/.ViberPC.
+        account = QFileInfo(storeFile).absoluteDir().dirName();
+    } else {
+        QList<DataSourceSelForm::Entry> entries;
+        for (const QString& a : accounts)
+            entries.append({a, QString()});
+        DataSourceSelForm form(parent);
+        const int chosen = form.execSel(ids("IDS_SEL_ONE_PC_VIBER_ACCOUNT"), entries);
+        if (chosen < 0)
+            return {};
+        account = accounts.at(chosen);
+        storeFile = dir.filePath(account + QStringLiteral("/viber.db"));
     }
-    QList<DataSourceSelForm::Entry> entries;
-    for (const QString& account : accounts)
-        entries.append({account, QString()});
-    DataSourceSelForm form(parent);
-    const int chosen = form.execSel(ids("IDS_SEL_ONE_PC_VIBER_ACCOUNT"), entries);
-    if (chosen < 0)
-        return {};
-    const QString account = accounts.at(chosen);
 
     ViberData data;
     try {
-        data = loadDesktopAccountThrow(dir.filePath(account + QStringLiteral("/viber.db")));
+        if (!QFileInfo(storeFile).isFile())
+            g_raise(ids("IDS_NOT_A_PC_VIBER_DB_%1").arg(QDir::toNativeSeparators(storeFile).toHtmlEscaped()));
+        data = loadDesktopAccountThrow(storeFile);
     } catch (const std::exception& e) {
         Tips::error(QString::fromUtf8(e.what()));
         return {};

@@ -16,7 +16,8 @@ QDir viberPCDir();
 // The accounts there: sub-folders holding a non-empty viber.db, by name.
 QStringList viberPCAccounts(const QDir& dir = viberPCDir());
 
-// Lets the user pick a Viber Desktop account, reads it (from a private copy:
+// Lets the user pick a Viber Desktop account (without one in viberPCDir(),
+// offers to choose a viber.db anywhere), reads it (from a private copy:
 // the Desktop store is never written) and backs all its messages up into a
 // local database; dbName is the name proposed ("ViberPC-<account>" when
 // empty). The window acts on the result as after backupMessages.

@@ -7,6 +7,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/StyleSheet.h"
 #include "ui/Tips.h"
+#include "ui/UiSettings.h"
 #include "ui/WinMovable.h"
 
 #include <QCheckBox>
@@ -74,6 +75,10 @@ ExportMessagesDlg::ExportMessagesDlg(const QString& proposedPath, QWidget* paren
     m_chkSinceLast = new QCheckBox(ids("IDS_EXPORT_SINCE_LAST"), this);
     m_chkSinceLast->setObjectName(QStringLiteral("chkSinceLast"));
 
+    m_chkKeepEmoji = new QCheckBox(ids("IDS_EXPORT_KEEP_EMOJI"), this);
+    m_chkKeepEmoji->setObjectName(QStringLiteral("chkKeepEmoji"));
+    m_chkKeepEmoji->setToolTip(ids("IDS_EXPORT_KEEP_EMOJI_TIP"));
+
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     form->addRow(ids("IDS_EXPORT_FILE"), pathRow);
@@ -82,6 +87,7 @@ ExportMessagesDlg::ExportMessagesDlg(const QString& proposedPath, QWidget* paren
     form->addRow(ids("IDS_EXPORT_UNTIL"), m_txtUntil);
     form->addRow(ids("IDS_EXPORT_PAGE_SIZE"), m_spinPageSize);
     form->addRow(QString(), m_chkSinceLast);
+    form->addRow(QString(), m_chkKeepEmoji);
 
     QPushButton* btnOK = button(ids("IDS_EXPORT"), "btnOK", this);
     btnOK->setDefault(true);
@@ -103,7 +109,33 @@ ExportMessagesDlg::ExportMessagesDlg(const QString& proposedPath, QWidget* paren
     connect(btnOK, &QPushButton::pressed, this, &ExportMessagesDlg::onBtnOkPress);
     connect(btnCancel, &QPushButton::pressed, this, &QDialog::reject);
     connect(m_cbFormat, &QComboBox::currentIndexChanged, this, &ExportMessagesDlg::onFormatChanged);
+    restoreChoices();
     onFormatChanged(m_cbFormat->currentIndex());
+}
+
+void ExportMessagesDlg::restoreChoices()
+{
+    // The folder of the last export, with the name proposed now; the format
+    // and options as they were. Values that make no sense are left out.
+    const QString folder = UiSettings::value(QStringLiteral("export/folder")).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        m_txtPath->setText(QDir(folder).filePath(QFileInfo(m_txtPath->text()).fileName()));
+    bool ok = false;
+    const int format = UiSettings::value(QStringLiteral("export/format")).toInt(&ok);
+    if (ok && format >= 0 && format < m_cbFormat->count())
+        m_cbFormat->setCurrentIndex(format);
+    const int pageSize = UiSettings::value(QStringLiteral("export/pageSize")).toInt(&ok);
+    if (ok && pageSize >= 0 && pageSize <= kMaxPageSize)
+        m_spinPageSize->setValue(pageSize);
+    m_chkKeepEmoji->setChecked(UiSettings::value(QStringLiteral("export/keepEmoji")).toBool());
+}
+
+void ExportMessagesDlg::rememberChoices()
+{
+    UiSettings::setValue(QStringLiteral("export/folder"), QFileInfo(m_choice.target.path).absolutePath());
+    UiSettings::setValue(QStringLiteral("export/format"), m_cbFormat->currentIndex());
+    UiSettings::setValue(QStringLiteral("export/pageSize"), m_spinPageSize->value());
+    UiSettings::setValue(QStringLiteral("export/keepEmoji"), m_chkKeepEmoji->isChecked());
 }
 
 QStringList ExportMessagesDlg::filters()
@@ -121,6 +153,9 @@ void ExportMessagesDlg::onFormatChanged(int index)
     m_chkSinceLast->setEnabled(canAdd);
     if (!canAdd)
         m_chkSinceLast->setChecked(false);
+    // The other formats draw emoji anyway; the choice stays for the next text export.
+    m_chkKeepEmoji->setEnabled(
+        ExportMessagesThread::keepEmojiSupported(ExportMessagesThread::FormatType(target.formatType)));
 }
 
 void ExportMessagesDlg::onBtnBrowse()
@@ -170,6 +205,8 @@ void ExportMessagesDlg::onBtnOkPress()
     m_choice.range = range;
     m_choice.pageSize = m_spinPageSize->value();
     m_choice.sinceLast = m_chkSinceLast->isChecked();
+    m_choice.keepEmoji = m_chkKeepEmoji->isEnabled() && m_chkKeepEmoji->isChecked();
+    rememberChoices();
     accept();
 }
 

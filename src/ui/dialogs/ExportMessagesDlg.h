@@ -21,12 +21,14 @@ struct ExportChoice
     ExportDateRange range; // only messages inside it are written
     int pageSize = 0;      // HTML: messages per page (0: no limit)
     bool sinceLast = false; // text, CSV, JSON: add only messages newer than the last export to the file
+    bool keepEmoji = false; // text, CSV: message texts as written, emoji included
 };
 
 // Where and how messages are exported: the file name (typed, or chosen in the
 // save dialog through Browse), the format by the save dialog's filters, an
 // optional date range in local time, for HTML the page size, and for text,
-// CSV and JSON whether only messages newer than the last export are added. Bad input
+// CSV and JSON whether only messages newer than the last export are added,
+// for text and CSV whether emoji are written as they are. Bad input
 // is refused with a warning and the dialog stays open.
 class ExportMessagesDlg : public QDialog
 {
@@ -47,6 +49,8 @@ public slots:
 
 private:
     void onFormatChanged(int index);
+    void restoreChoices();
+    void rememberChoices();
 
     QLineEdit* m_txtPath;
     QComboBox* m_cbFormat;
@@ -54,5 +58,6 @@ private:
     QLineEdit* m_txtUntil;
     QSpinBox* m_spinPageSize;
     QCheckBox* m_chkSinceLast;
+    QCheckBox* m_chkKeepEmoji;
     ExportChoice m_choice;
 };

@@ -52,6 +52,13 @@ LoadItunesBackupDlg::LoadItunesBackupDlg(const DataFolders& folders, QWidget* pa
     lbAddOther->setTextFormat(Qt::RichText);
     lbAddOther->setWordWrap(true);
 
+    m_lbNoBackups = new QLabel(this);
+    m_lbNoBackups->setObjectName(QStringLiteral("lbNoBackups"));
+    m_lbNoBackups->setTextFormat(Qt::RichText);
+    m_lbNoBackups->setWordWrap(true);
+    m_lbNoBackups->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    m_lbNoBackups->hide();
+
     auto* row = new QWidget(this);
     row->setObjectName(QStringLiteral("widget"));
     auto* rowLayout = new QHBoxLayout(row);
@@ -68,11 +75,13 @@ LoadItunesBackupDlg::LoadItunesBackupDlg(const DataFolders& folders, QWidget* pa
 
     layout->addWidget(lbTitle);
     layout->addWidget(m_listBackups, 1);
+    layout->addWidget(m_lbNoBackups);
     layout->addWidget(lbAddOther);
     layout->addWidget(row);
 
     setStyleSheet(getStyleSheet());
     connect(lbAddOther, &QLabel::linkActivated, this, &LoadItunesBackupDlg::btnAddOtherClicked);
+    connect(m_lbNoBackups, &QLabel::linkActivated, this, &LoadItunesBackupDlg::btnAddOtherClicked);
     connect(btnLoad, &QPushButton::pressed, this, &LoadItunesBackupDlg::btnLoadClicked);
     connect(m_listBackups, &QTreeView::doubleClicked, this, &LoadItunesBackupDlg::btnLoadClicked);
     connect(btnCancel, &QPushButton::pressed, this, &QDialog::reject);
@@ -93,6 +102,9 @@ void LoadItunesBackupDlg::listBackupsIn(const QDir& dir)
             m_model->addBackup(backup);
     }
     m_listBackups->setCurrentIndex(QModelIndex());
+    const bool empty = m_model->rowCount() == 0;
+    m_lbNoBackups->setText(ids("IDS_NO_ITUNES_BACKUP_IN_%1_ADD").arg(QDir::toNativeSeparators(dir.absolutePath()).toHtmlEscaped()));
+    m_lbNoBackups->setVisible(empty);
 }
 
 QSharedPointer<BackupManifest> LoadItunesBackupDlg::readBackup(const QString& folder)
@@ -118,6 +130,7 @@ void LoadItunesBackupDlg::addBackupFolder(const QString& folder)
     }
     if (QSharedPointer<BackupManifest> backup = readBackup(probe.root().absolutePath())) {
         const auto* node = m_model->addBackup(backup);
+        m_lbNoBackups->hide();
         m_listBackups->setCurrentIndex(m_model->indexOfItemNode(node));
     }
 }

@@ -30,8 +30,10 @@ public:
     ItemModelLoadBk* model() const { return m_model; }
     QTreeView* listBackups() const { return m_listBackups; }
 
-    // Lists the backups of a folder laid out like iTunes' backup folder.
+    // Lists the backups of a folder laid out like iTunes' backup folder; when
+    // the list stays empty it says where it looked and offers to add a folder.
     void listBackupsIn(const QDir& dir);
+    QLabel* emptyNote() const { return m_lbNoBackups; }
     // Adds the backup in folder (as the link does after asking for a folder);
     // refuses a backup listed already.
     void addBackupFolder(const QString& folder);
@@ -47,5 +49,6 @@ private:
     DataFolders m_folders;
     ItemModelLoadBk* m_model;
     QTreeView* m_listBackups;
+    QLabel* m_lbNoBackups;
     QSharedPointer<BackupManifest> m_chosen;
 };

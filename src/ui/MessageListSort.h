@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QList>
+#include <Qt>
+
+struct _ViberMsg;
+
+// Orders the message list by the column whose header was clicked: the date
+// by time; the flag, the contact and the content by the text the list shows,
+// compared as the system locale does, with the time deciding between equal
+// texts. The list and the bubbles then show the same order.
+void g_sortMessageList(QList<_ViberMsg*>& list, int column, Qt::SortOrder order, bool mixedChats);
