@@ -46,12 +46,7 @@ qint64 CurrentStoreMerger::Impl::memberKeyThrow(const _ViberPerson* p)
     if (id.isEmpty())
         return 0; // nobody to name: the message keeps no sender
     const qint64 key = takeKey(memberPlan.table());
-    RowValues row(memberPlan);
-    row.set(B_PK, key);
-    row.set(B_ENT, memberEnt);
-    row.set(B_OPT, 1);
-    if (row.has(B_UID))
-        row.set(B_UID, nextUid());
+    RowValues row = newRow(memberPlan, memberEnt, key);
     if (!id.memberId.isEmpty())
         row.set(B_MEMBERID, id.memberId);
     // The phone's store keeps the names it shows: without them every
@@ -66,10 +61,7 @@ qint64 CurrentStoreMerger::Impl::memberKeyThrow(const _ViberPerson* p)
     row.set(B_ACTIVE, 1);
     row.insertThrow(db);
     if (!id.digits.isEmpty()) {
-        RowValues phone(phonePlan);
-        phone.set(N_PK, takeKey(phonePlan.table()));
-        phone.set(N_ENT, phoneEnt);
-        phone.set(N_OPT, 1);
+        RowValues phone = newRow(phonePlan, phoneEnt, takeKey(phonePlan.table()));
         phone.set(N_MEMBER, key);
         phone.set(N_PHONE, u'+' + id.digits);
         phone.set(N_CANON, id.digits);
@@ -124,12 +116,7 @@ qint64 CurrentStoreMerger::chatKeyThrow(const _ViberChat* chat)
     if (key == 0) {
         const QHash<QString, QVariant> bag = chat->unserOthers();
         key = d->takeKey(d->chatPlan.table());
-        RowValues row(d->chatPlan);
-        row.set(C_PK, key);
-        row.set(C_ENT, d->convEnt);
-        row.set(C_OPT, 1);
-        if (row.has(C_UID))
-            row.set(C_UID, d->nextUid());
+        RowValues row = d->newRow(d->chatPlan, d->convEnt, key);
         if (!group.isEmpty())
             row.set(C_GROUPID, group);
         if (!chat->name.isEmpty())
@@ -232,15 +219,8 @@ qint64 CurrentStoreMerger::addMessageThrow(qint64 chatKey, const _ViberMsg& m, q
     const qint64 locKey = m.latitude != 0 && m.longitude != 0 ? d->insertLocationThrow(key, m) : 0;
     attaKey = m.atta ? d->insertAttachmentThrow(key, m) : 0;
 
-    RowValues row(d->msgPlan);
+    RowValues row = d->newMessageRow(key, chatKey);
     const QHash<QString, QVariant> bag = m.unserOthers();
-    row.set(M_PK, key);
-    row.set(M_ENT, d->msgEnt);
-    row.set(M_OPT, 1);
-    if (row.has(M_UID))
-        row.set(M_UID, d->nextUid());
-    row.set(M_CHAT, chatKey);
-    row.set(M_CHATENT, d->entOfChat.value(chatKey, d->convEnt));
     if (sender > 0)
         row.set(M_SENDER, sender);
     row.set(M_DATE, m.date);
@@ -290,12 +270,7 @@ qint64 CurrentStoreMerger::addMessageThrow(qint64 chatKey, const _ViberMsg& m, q
 qint64 CurrentStoreMerger::Impl::insertLocationThrow(qint64 msgKey, const _ViberMsg& m)
 {
     const qint64 key = takeKey(locPlan.table());
-    RowValues row(locPlan);
-    row.set(O_PK, key);
-    row.set(O_ENT, locEnt);
-    row.set(O_OPT, 1);
-    if (row.has(O_UID))
-        row.set(O_UID, nextUid());
+    RowValues row = newRow(locPlan, locEnt, key);
     row.set(O_MSG, msgKey);
     row.set(O_DATE, m.date);
     row.set(O_LAT, m.latitude);
@@ -312,12 +287,7 @@ qint64 CurrentStoreMerger::Impl::insertAttachmentThrow(qint64 msgKey, const _Vib
     const _ViberAtta* a = m.atta;
     const QHash<QString, QVariant> bag = a->unserOthers();
     const qint64 key = takeKey(attaPlan.table());
-    RowValues row(attaPlan);
-    row.set(A_PK, key);
-    row.set(A_ENT, attaEnt);
-    row.set(A_OPT, 1);
-    if (row.has(A_UID))
-        row.set(A_UID, nextUid());
+    RowValues row = newRow(attaPlan, attaEnt, key);
     row.set(A_SIZE, a->fileSize);
     row.set(A_SEQ, a->seq);
     if (m.type == MSG_TYPE_AUDIO || m.type == MSG_TYPE_VIDEO)

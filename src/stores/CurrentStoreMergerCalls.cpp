@@ -17,12 +17,7 @@ qint64 CurrentStoreMerger::Impl::lineKeyThrow(const _ViberPerson* person, double
     if (line > 0)
         return line;
     line = takeKey(linePlan.table());
-    RowValues row(linePlan);
-    row.set(I_PK, line);
-    row.set(I_ENT, lineEnt);
-    row.set(I_OPT, 1);
-    if (row.has(I_UID))
-        row.set(I_UID, nextUid());
+    RowValues row = newRow(linePlan, lineEnt, line);
     if (member > 0)
         row.set(I_MEMBER, member);
     if (!digits.isEmpty())
@@ -74,14 +69,7 @@ bool CurrentStoreMerger::addCallThrow(qint64 chatKey, const _ViberCall& call)
                                  : d->freeToken(call.date, type.toUtf8() + QByteArray::number(call.duration));
         msgKey = d->takeKey(d->msgPlan.table());
         const qint64 member = d->memberKeyThrow(call.person);
-        RowValues row(d->msgPlan);
-        row.set(M_PK, msgKey);
-        row.set(M_ENT, d->msgEnt);
-        row.set(M_OPT, 1);
-        if (row.has(M_UID))
-            row.set(M_UID, d->nextUid());
-        row.set(M_CHAT, chatKey);
-        row.set(M_CHATENT, d->entOfChat.value(chatKey, d->convEnt));
+        RowValues row = d->newMessageRow(msgKey, chatKey);
         if (call.type != CALL_OUTGOING && member > 0)
             row.set(M_SENDER, member);
         row.set(M_DATE, call.date);
@@ -100,10 +88,7 @@ bool CurrentStoreMerger::addCallThrow(qint64 chatKey, const _ViberCall& call)
         d->noteAdded(chatKey, {call.date, msgKey, token, call.type != CALL_OUTGOING ? member : 0, QString(), type, {}});
     }
 
-    RowValues row(d->recentPlan);
-    row.set(R_PK, d->takeKey(d->recentPlan.table()));
-    row.set(R_ENT, d->recentEnt);
-    row.set(R_OPT, 1);
+    RowValues row = d->newRow(d->recentPlan, d->recentEnt, d->takeKey(d->recentPlan.table()));
     row.set(R_TOKEN, call.token);
     row.set(R_DURATION, call.duration);
     if (msgKey > 0)

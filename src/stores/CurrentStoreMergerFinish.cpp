@@ -106,12 +106,7 @@ void CurrentStoreMerger::finishThrow()
     for (qint64 line : std::as_const(d->touchedLines))
         d->summarizeLineThrow(line);
     // Core Data hands out keys above Z_MAX: it must know every key we used.
-    const QList<std::pair<const char*, const char*>> tables{
-        {Chat::kTable, kConversationEntity},  {Member::kTable, kMemberEntity},
-        {PhoneNumber::kTable, kPhoneNumberEntity}, {Message::kTable, kMessageEntity},
-        {Attachment::kTable, kAttachmentEntity}, {Location::kTable, kLocationEntity},
-        {Recent::kTable, kRecentEntity},      {RecentsLine::kTable, kRecentsLineEntity}};
-    for (const auto& [table, entity] : tables) {
+    for (const auto& [table, entity] : kEntityTables) {
         if (!d->firstKey.contains(L(table)))
             continue;
         d->db.executeThrow(Sqlite3Sql(QStringLiteral("update %1 set %2=max(coalesce(%2,0), ?) where %3=?")

@@ -86,14 +86,28 @@ inline constexpr int kBatchRows = 4096;
 enum ChatCol { C_PK, C_ENT, C_OPT, C_UID, C_GROUPID, C_NAME, C_PARTNER, C_DATE, C_CONTEXT, C_SMARTSTATE,
                C_SMARTSHOWN, C_ZERO };
 enum MemberCol { B_PK, B_ENT, B_OPT, B_UID, B_MEMBERID, B_FULLNAME, B_NAME, B_BLOCKED, B_SYSTEM, B_ACTIVE };
-enum PhoneCol { N_PK, N_ENT, N_OPT, N_MEMBER, N_PHONE, N_CANON, N_TYPE };
+enum PhoneCol { N_PK, N_ENT, N_OPT, N_UID, N_MEMBER, N_PHONE, N_CANON, N_TYPE };
 enum MsgCol { M_PK, M_ENT, M_OPT, M_UID, M_CHAT, M_CHATENT, M_SENDER, M_DATE, M_STATEDATE, M_STATE, M_SYSTYPE, M_TEXT,
               M_TOKEN, M_SEQ, M_ATTA, M_LOC, M_CALLTYPE, M_CALLDURATION, M_EMOTICONS, M_RANGES, M_ZERO };
 enum AttaCol { A_PK, A_ENT, A_OPT, A_UID, A_SIZE, A_SEQ, A_DURATION, A_RANGE, A_ID, A_BUCKET, A_NAME, A_FILENAME,
                A_STATE, A_TYPE, A_URL, A_ZERO };
 enum LocCol { O_PK, O_ENT, O_OPT, O_UID, O_MSG, O_DATE, O_LAT, O_LON, O_ADDRESS };
-enum RecentCol { R_PK, R_ENT, R_OPT, R_TOKEN, R_DURATION, R_MSG, R_LINE, R_DATE, R_TYPE };
+enum RecentCol { R_PK, R_ENT, R_OPT, R_UID, R_TOKEN, R_DURATION, R_MSG, R_LINE, R_DATE, R_TYPE };
 enum LineCol { I_PK, I_ENT, I_OPT, I_UID, I_MEMBER, I_NUMBER, I_COUNT, I_DATE, I_TYPE };
+
+// Every plan starts with these columns, so that a new row is begun alike.
+enum RowStart { ROW_PK, ROW_ENT, ROW_OPT, ROW_UID };
+
+// The tables the merge adds rows to, with the root entity that counts their keys.
+inline const std::pair<const char*, const char*> kEntityTables[] = {
+    {CurrentStore::Chat::kTable, CurrentStore::kConversationEntity},
+    {CurrentStore::Member::kTable, CurrentStore::kMemberEntity},
+    {CurrentStore::PhoneNumber::kTable, CurrentStore::kPhoneNumberEntity},
+    {CurrentStore::Message::kTable, CurrentStore::kMessageEntity},
+    {CurrentStore::Attachment::kTable, CurrentStore::kAttachmentEntity},
+    {CurrentStore::Location::kTable, CurrentStore::kLocationEntity},
+    {CurrentStore::Recent::kTable, CurrentStore::kRecentEntity},
+    {CurrentStore::RecentsLine::kTable, CurrentStore::kRecentsLineEntity}};
 
 // A plan's columns: the named ones, then a list of flags that start at 0.
 inline QStringList withFlags(QStringList cols, const auto& flags)
@@ -175,6 +189,27 @@ struct CurrentStoreMerger::Impl
         return next++;
     }
     qint64 nextUid() { return ++uid; }
+
+    // A new row of plan under key: its entity, version 1 and, where the
+    // table has one, the next ZUID.
+    RowValues newRow(RowPlan& plan, int ent, qint64 key)
+    {
+        RowValues row(plan);
+        row.set(CurrentMerge::ROW_PK, key);
+        row.set(CurrentMerge::ROW_ENT, ent);
+        row.set(CurrentMerge::ROW_OPT, 1);
+        if (row.has(CurrentMerge::ROW_UID))
+            row.set(CurrentMerge::ROW_UID, nextUid());
+        return row;
+    }
+    // A new message row of chatKey, which names its chat's entity too.
+    RowValues newMessageRow(qint64 key, qint64 chatKey)
+    {
+        RowValues row = newRow(msgPlan, msgEnt, key);
+        row.set(CurrentMerge::M_CHAT, chatKey);
+        row.set(CurrentMerge::M_CHATENT, entOfChat.value(chatKey, convEnt));
+        return row;
+    }
 
     void messageBatchedThrow()
     {

@@ -66,7 +66,7 @@ void CurrentStoreMerger::Impl::plansThrow()
                          names({kPk, kEnt, kOpt, kUid, Member::kMemberId, Member::kFullName, Member::kName,
                                 Member::kIsBlocked, Member::kIsSystem, Member::kIsActive}));
     phonePlan = RowPlan(s, L(PhoneNumber::kTable),
-                        names({kPk, kEnt, kOpt, PhoneNumber::kMember, PhoneNumber::kPhone, PhoneNumber::kCanonical,
+                        names({kPk, kEnt, kOpt, kUid, PhoneNumber::kMember, PhoneNumber::kPhone, PhoneNumber::kCanonical,
                                PhoneNumber::kType}));
     QStringList msgCols = withFlags(names({kPk, kEnt, kOpt, kUid, Message::kChat, "", Message::kSender, Message::kDate,
                                            Message::kStateDate, Message::kState, Message::kSystemType, Message::kText,
@@ -100,7 +100,7 @@ void CurrentStoreMerger::Impl::plansThrow()
                       names({kPk, kEnt, kOpt, kUid, Location::kMessage, Location::kDate, Location::kLatitude,
                              Location::kLongitude, Location::kAddress}));
     recentPlan = RowPlan(s, L(Recent::kTable),
-                         names({kPk, kEnt, kOpt, Recent::kToken, Recent::kDuration, Recent::kCallMessage, Recent::kLine,
+                         names({kPk, kEnt, kOpt, kUid, Recent::kToken, Recent::kDuration, Recent::kCallMessage, Recent::kLine,
                                 Recent::kDate, Recent::kCallType}));
     linePlan = RowPlan(s, L(RecentsLine::kTable),
                        names({kPk, kEnt, kOpt, kUid, RecentsLine::kMember, RecentsLine::kNumber, RecentsLine::kCount,
@@ -111,12 +111,7 @@ void CurrentStoreMerger::Impl::lookupsThrow()
 {
     // Keys go on from the larger of the table's largest key and the
     // entity's counter: Core Data hands out keys above Z_MAX.
-    const QList<std::pair<const char*, const char*>> tables{
-        {Chat::kTable, kConversationEntity},  {Member::kTable, kMemberEntity},
-        {PhoneNumber::kTable, kPhoneNumberEntity}, {Message::kTable, kMessageEntity},
-        {Attachment::kTable, kAttachmentEntity}, {Location::kTable, kLocationEntity},
-        {Recent::kTable, kRecentEntity},      {RecentsLine::kTable, kRecentsLineEntity}};
-    for (const auto& [table, entity] : tables) {
+    for (const auto& [table, entity] : kEntityTables) {
         qint64 largest = 0;
         Sqlite3Cursor c = db.queryThrow(Sqlite3Sql(QStringLiteral("select max(%1) from %2").arg(L(kPk), L(table))));
         if (c.moveNext())

@@ -51,6 +51,29 @@ private:
     QString out(const QString& name) const { return m_tmp.filePath(QStringLiteral("out/") + name); }
     QStringList source() const { return {QStringLiteral("--container"), m_both}; }
 
+    static void backupKinds()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<bool>("encrypted");
+        QTest::newRow("Manifest.mbdb") << int(BackupFixture::Mbdb) << false;
+        QTest::newRow("Manifest.db") << int(BackupFixture::ManifestDb) << false;
+        QTest::newRow("Manifest.db, encrypted") << int(BackupFixture::ManifestDb) << true;
+    }
+
+    // Writes the backup b as name; the source options that read it (with
+    // its password in a file when it is encrypted).
+    QStringList writeBackup(BackupFixture& b, const QString& name)
+    {
+        const QString backup = b.write(m_tmp.filePath(QStringLiteral("backups")), name);
+        QStringList itunes{QStringLiteral("--itunes"), backup};
+        if (b.encrypted) {
+            const QString pwFile = m_tmp.filePath(name + QStringLiteral(".pw"));
+            g_writeFile(pwFile, b.password);
+            itunes << QStringLiteral("--password-file") << pwFile;
+        }
+        return itunes;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -172,14 +195,7 @@ private slots:
         QVERIFY(QFileInfo(db + QStringLiteral("ContactIcons/4922222.jpg")).isFile());
     }
 
-    void itunesBackupHoldingBothContainers_data()
-    {
-        QTest::addColumn<int>("generation");
-        QTest::addColumn<bool>("encrypted");
-        QTest::newRow("Manifest.mbdb") << int(BackupFixture::Mbdb) << false;
-        QTest::newRow("Manifest.db") << int(BackupFixture::ManifestDb) << false;
-        QTest::newRow("Manifest.db, encrypted") << int(BackupFixture::ManifestDb) << true;
-    }
+    void itunesBackupHoldingBothContainers_data() { backupKinds(); }
 
     void itunesBackupHoldingBothContainers()
     {
@@ -194,15 +210,7 @@ private slots:
         // A store an earlier Viber left in the app container is not the history.
         b.addFile(CurrentStoreFixture::appFolderName(), QStringLiteral("Documents/Contacts.data"), "left behind");
         const QString name = QStringLiteral("current-%1-%2").arg(generation).arg(encrypted);
-        const QString backup = b.write(m_tmp.filePath(QStringLiteral("backups")), name);
-        QStringList itunes{QStringLiteral("--itunes"), backup};
-        if (encrypted) {
-            const QString pwFile = m_tmp.filePath(name + QStringLiteral(".pw"));
-            QFile pw(pwFile);
-            QVERIFY(pw.open(QIODevice::WriteOnly) && pw.write(b.password) == b.password.size());
-            pw.close();
-            itunes << QStringLiteral("--password-file") << pwFile;
-        }
+        const QStringList itunes = writeBackup(b, name);
         const CliResult info = run(QStringList{QStringLiteral("info"), QStringLiteral("--json")} + itunes);
         QCOMPARE(info.err, QString());
         QCOMPARE(info.out, kInfo);
@@ -227,14 +235,7 @@ private slots:
         QCOMPARE(withoutKeys(reloaded.out), withoutKeys(fromBackup.out));
     }
 
-    void toITunesMergesIntoTodaysStore_data()
-    {
-        QTest::addColumn<int>("generation");
-        QTest::addColumn<bool>("encrypted");
-        QTest::newRow("Manifest.mbdb") << int(BackupFixture::Mbdb) << false;
-        QTest::newRow("Manifest.db") << int(BackupFixture::ManifestDb) << false;
-        QTest::newRow("Manifest.db, encrypted") << int(BackupFixture::ManifestDb) << true;
-    }
+    void toITunesMergesIntoTodaysStore_data() { backupKinds(); }
 
     void toITunesMergesIntoTodaysStore()
     {
@@ -252,16 +253,8 @@ private slots:
         b.password = "into secret";
         b.addContainer(phone.groupDir, CurrentStoreFixture::groupFolderName());
         b.addContainer(phone.appDir, CurrentStoreFixture::appFolderName());
-        const QString backup = b.write(m_tmp.filePath(QStringLiteral("backups")), name);
-        QStringList target{QStringLiteral("--backup"), backup};
-        QStringList itunes{QStringLiteral("--itunes"), backup};
-        if (encrypted) {
-            const QString pwFile = m_tmp.filePath(name + QStringLiteral(".pw"));
-            QFile pw(pwFile);
-            QVERIFY(pw.open(QIODevice::WriteOnly) && pw.write(b.password) == b.password.size());
-            pw.close();
-            itunes << QStringLiteral("--password-file") << pwFile;
-        }
+        const QStringList itunes = writeBackup(b, name);
+        const QStringList target{QStringLiteral("--backup"), itunes.at(1)};
         auto listing = [&](const QStringList& src) {
             const CliResult r = run(QStringList{QStringLiteral("messages")} + src);
             return withoutKeys(r.out);
