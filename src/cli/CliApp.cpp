@@ -1,6 +1,7 @@
 #include "CliApp.h"
 
 #include "CommandRegistry.h"
+#include "commands/ListingFormat.h"
 #include "shell/DataFolders.h"
 #include "shell/LogSaver.h"
 
@@ -13,7 +14,8 @@ const QString kProgram = QStringLiteral("ferrowick-cli");
 
 int CliContextFail(QTextStream& err, const QString& text, int code)
 {
-    err << kProgram << ": " << text << Qt::endl;
+    // Failures quote names from stores and backups.
+    err << kProgram << ": " << g_terminalText(text) << Qt::endl;
     return code;
 }
 

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -104,7 +105,12 @@ QList<_MBDBItem> g_readManifestDbThrow(const QString& dbFile, const QDir& root)
         const QString fileID = c.getText(0);
         try {
             items << recordOf(fileID, c.getText(1), c.getText(2), c.getInt(3), c.getBlob(4), c.isNull(4), root);
-        } catch (const std::exception& e) {
+        } catch (const std::bad_alloc&) {
+            // Not a damaged row: skipping it would report a backup without
+            // Viber data.
+            items.clear();
+            g_raise(QStringLiteral("%1: not enough memory to read the record %2.").arg(dbFile, fileID.left(64)));
+        } catch (const std::runtime_error& e) {
             qWarning("Manifest.db: row %s skipped: %s", qUtf8Printable(fileID.left(64)), e.what());
         }
     }

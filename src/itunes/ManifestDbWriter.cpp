@@ -172,7 +172,7 @@ bool ManifestDbWriter::addFileThrow(const QString& domain, const QString& path, 
             if (!c.isNull(0)) {
                 try {
                     g_readMBFileArchive(c.getBlob(0), item);
-                } catch (const std::exception&) {
+                } catch (const std::runtime_error&) { // a damaged record, not a lack of memory
                     item = _MBDBItem();
                     existing = false;
                 }

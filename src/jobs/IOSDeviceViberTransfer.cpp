@@ -46,6 +46,11 @@ bool writeIntoBackupThrow(BackupManifest& manifest, const QList<IOSMergeWAFiles2
 
 QString IOSTransferResult::successText() const
 {
+    if (intoBackupFolder)
+        return QStringLiteral("Successfully transferred %1 messages and %2 call history into the iTunes backup; "
+                              "restore the backup to bring them onto an iPhone.")
+            .arg(msgCount)
+            .arg(callCount);
     return QStringLiteral("Successfully transferred %1 messages and %2 call history to iPhone.").arg(msgCount).arg(callCount);
 }
 
@@ -96,6 +101,7 @@ IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const DataFol
                                          const QList<_ViberMsg*>& msgs, const IOSDeviceLoadHooks& hooks)
 {
     IOSTransferResult result;
+    result.intoBackupFolder = true;
     BackupManifest manifest(QFileInfo(backupDir).absoluteFilePath(), folders);
     manifest.readManifestInfo();
     if (manifest.info().isEncrypted) {

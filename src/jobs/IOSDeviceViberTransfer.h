@@ -12,7 +12,9 @@ struct IOSTransferResult
     int msgCount = 0;   // messages queued for merging
     int callCount = 0;  // calls queued for merging
     bool viaBackup = false; // the device was restored from its backup and restarts
-    // "Successfully transferred %1 messages and %2 call history to iPhone."
+    bool intoBackupFolder = false; // written into an iTunes backup folder, not onto a device
+    // "Successfully transferred %1 messages and %2 call history to iPhone.", or
+    // for a backup folder "... into the iTunes backup."
     QString successText() const;
 };
 

@@ -1,12 +1,14 @@
 #include "plist/KeyedArchive.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QVariantList>
 #include <QVariantMap>
 
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -17,6 +19,10 @@ namespace {
 // near these.
 constexpr int kMaxDepth = 32;
 constexpr int kMaxValues = 100000;
+// Strings and data counted at every place they appear in the plain tree (an
+// object reached through several UIDs counts each time, although its bytes
+// are shared): an MBFile holds well under a kilobyte.
+constexpr qint64 kMaxBytes = 16 * 1024 * 1024;
 // Seconds between the Unix epoch and 2001-01-01, the epoch of plist dates.
 constexpr qint64 kPlistEpoch = 978307200;
 
@@ -47,10 +53,22 @@ public:
             plist_get_uid_val(node, &uid);
             if (uid >= m_count)
                 raise("The keyed archive refers to an object it does not hold.");
+            // An object reached again is the one decoded before, shared (its
+            // strings and data are not copied); it still counts, values and
+            // bytes, as often as it is reached.
+            const auto seen = m_decoded.constFind(uid);
+            if (seen != m_decoded.cend()) {
+                count(seen->values, seen->bytes);
+                return seen->value;
+            }
             plist_t target = plist_array_get_item(m_objects, uint32_t(uid));
             if (isNullMarker(target))
                 return QVariant();
-            return value(target, depth + 1);
+            const int valuesBefore = m_values;
+            const qint64 bytesBefore = m_bytes;
+            QVariant decoded = value(target, depth + 1);
+            m_decoded.insert(uid, Decoded{decoded, m_values - valuesBefore, m_bytes - bytesBefore});
+            return decoded;
         }
         case PLIST_DICT: {
             QVariantMap map;
@@ -79,17 +97,18 @@ public:
         case PLIST_STRING: {
             char* s = nullptr;
             plist_get_string_val(node, &s);
-            const QString text = QString::fromUtf8(s);
-            std::free(s);
-            return text;
+            std::unique_ptr<char, decltype(&std::free)> guard(s, &std::free);
+            const qint64 len = s ? qint64(std::strlen(s)) : 0;
+            count(0, len);
+            return QString::fromUtf8(s, qsizetype(len));
         }
         case PLIST_DATA: {
             char* d = nullptr;
             uint64_t len = 0;
             plist_get_data_val(node, &d, &len);
-            const QByteArray bytes(d, qsizetype(len));
-            std::free(d);
-            return bytes;
+            std::unique_ptr<char, decltype(&std::free)> guard(d, &std::free);
+            count(0, len > uint64_t(kMaxBytes) ? kMaxBytes + 1 : qint64(len));
+            return QByteArray(d, qsizetype(len));
         }
         case PLIST_UINT: {
             uint64_t v = 0;
@@ -118,6 +137,23 @@ public:
     }
 
 private:
+    struct Decoded
+    {
+        QVariant value;
+        int values;
+        qint64 bytes;
+    };
+
+    void count(int values, qint64 bytes)
+    {
+        m_values += values;
+        m_bytes += bytes;
+        if (m_values > kMaxValues)
+            raise("The keyed archive holds too many values.");
+        if (m_bytes > kMaxBytes)
+            raise("The keyed archive expands to too many bytes.");
+    }
+
     static bool isNullMarker(plist_t node)
     {
         if (plist_get_node_type(node) != PLIST_STRING)
@@ -132,6 +168,8 @@ private:
     plist_t m_objects;
     uint32_t m_count;
     int m_values = 0;
+    qint64 m_bytes = 0;
+    QHash<uint64_t, Decoded> m_decoded;
 };
 } // namespace
 

@@ -189,6 +189,10 @@ private slots:
         const QString folder = b.write(parent, u"bk"_qs);
         CliResult r = cli({u"to-itunes"_qs, u"--backup"_qs, folder, u"--container"_qs, m_source});
         QVERIFY2(r.code == 0, qPrintable(r.err));
+        // It wrote into a backup, not onto a phone.
+        QVERIFY2(r.out.startsWith(u"Successfully transferred "_qs) && r.out.contains(u"into the iTunes backup"_qs)
+                     && !r.out.contains(u"to iPhone"_qs),
+                 qPrintable(r.out));
         r = cli({u"info"_qs, u"--itunes"_qs, folder});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(count(r.out, u"messages"_qs), count(m_sourceInfo, u"messages"_qs));

@@ -108,6 +108,36 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive("<plist><dict/></plist>"));
     }
 
+    void largeDataReachedAgainAndAgain()
+    {
+        // A 1 MiB blob that 8 UIDs reach: decoded once and shared, not
+        // copied at each.
+        const QByteArray blob(1024 * 1024, 'b');
+        QList<plist_t> objects{plist_new_string("$null"), plist_new_array(),
+                               plist_new_data(blob.constData(), uint64_t(blob.size()))};
+        for (int i = 0; i < 8; ++i)
+            plist_array_append_item(objects[1], plist_new_uid(2));
+        const QVariantList few = g_decodeKeyedArchive(archive(objects)).toList();
+        QCOMPARE(few.size(), 8);
+        QCOMPARE(few.at(0).toByteArray(), blob);
+        QCOMPARE(few.at(7).toByteArray().constData(), few.at(0).toByteArray().constData());
+
+        // The same blob reached 100 times (100 MiB of plain tree, far below
+        // the value cap; an index row of 300 KB reached gigabytes this way):
+        // refused.
+        QList<plist_t> many{plist_new_string("$null"), plist_new_array(),
+                            plist_new_data(blob.constData(), uint64_t(blob.size()))};
+        for (int i = 0; i < 100; ++i)
+            plist_array_append_item(many[1], plist_new_uid(2));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive(archive(many)));
+        // And a string likewise.
+        const QByteArray text(1024 * 1024, 's');
+        QList<plist_t> strings{plist_new_string("$null"), plist_new_array(), plist_new_string(text.constData())};
+        for (int i = 0; i < 100; ++i)
+            plist_array_append_item(strings[1], plist_new_uid(2));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive(archive(strings)));
+    }
+
     void mbFileBothWays()
     {
         // As the fixture (Foundation's object order) writes it.
