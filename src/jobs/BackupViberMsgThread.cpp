@@ -48,6 +48,7 @@ QString BackupViberMsgThread::backupAll()
         g_raise(QStringLiteral("Cannot create the folder %1 (or it is a link).").arg(m_dbDir.absolutePath()));
     makeFolderThrow(QStringLiteral("Documents"));
     IOSViberDb db(m_dbDir, QLatin1String(kLocalDbStoreFile), true);
+    db.setCreateIfMissing(true);
     db.openCheckThrow();
     // Messages go in chat by chat, so their date and token index entries
     // land all over those indexes; with SQLite's small default cache every
