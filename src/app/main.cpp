@@ -1,4 +1,5 @@
 #include "shell/DataFolders.h"
+#include "shell/ScratchFolders.h"
 #include "ui/AppStartup.h"
 #include "ui/MainWindow.h"
 
@@ -12,8 +13,16 @@ int main(int argc, char* argv[])
     const DataFolders folders = g_resolveDataFolders();
     if (const int failed = g_prepareApplication(folders))
         return failed;
-    MainWindow window(folders);
-    window.show();
-    g_warnAboutDeviceFramework();
-    return app.exec();
+    // What a killed run left (decrypted copies among it) goes first; what
+    // this session keeps in the cache for encrypted backups goes as it ends.
+    g_sweepLeftovers(folders);
+    int code = 0;
+    {
+        MainWindow window(folders);
+        window.show();
+        g_warnAboutDeviceFramework();
+        code = app.exec();
+    }
+    g_releaseClaimsAtExit();
+    return code;
 }

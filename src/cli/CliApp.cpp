@@ -4,6 +4,7 @@
 #include "commands/ListingFormat.h"
 #include "shell/DataFolders.h"
 #include "shell/LogSaver.h"
+#include "shell/ScratchFolders.h"
 
 #include "BuildSettings.h"
 
@@ -185,6 +186,8 @@ int runCli(const QStringList& args, const DataFolders& defaultFolders, QTextStre
         qInfo().noquote() << "ferrowick-cli" << args.mid(1).join(u' ');
     }
 
+    // What a killed run left (decrypted copies among it) goes first.
+    g_sweepLeftovers(folders);
     CliContext ctx{parser, source, out, err, folders, options.interactive, options.keepLoadedData};
     const int code = command->run(ctx);
     out.flush();

@@ -4,6 +4,7 @@
 #include "model/Sqlite3DB.h"
 #include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
+#include "shell/ScratchFolders.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -184,9 +185,6 @@ void g_ensureLocalDbSchemaThrow(Sqlite3DB& db, const QString& name, const std::f
     }
 }
 
-namespace {
-const QString kRemovedPrefix = QStringLiteral(".deleting-");
-} // namespace
 
 void g_removeLocalDbThrow(const QString& folder)
 {
@@ -209,7 +207,7 @@ void g_removeLocalDbThrow(const QString& folder)
     const QDir parent = top.absoluteDir();
     QString hidden;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate = parent.filePath(kRemovedPrefix + top.fileName() + u'-'
+        const QString candidate = parent.filePath(QLatin1String(kRemovedLocalDbPrefix) + top.fileName() + u'-'
                                                   + QString::number(QRandomGenerator::global()->generate(), 16));
         if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink()) {
             hidden = candidate;
@@ -230,17 +228,4 @@ void g_removeLocalDbThrow(const QString& folder)
         g_delDirCascade(hidden);
     if (QFileInfo::exists(hidden) || QFileInfo(hidden).isSymLink())
         g_raise(QStringLiteral("Cannot remove %1 completely (what is left: %2).").arg(top.absoluteFilePath(), hidden));
-}
-
-void g_sweepRemovedLocalDbs(const QDir& localDbDir)
-{
-    const QFileInfoList left = localDbDir.entryInfoList({kRemovedPrefix + u'*'},
-                                                         QDir::Dirs | QDir::Files | QDir::Hidden | QDir::System
-                                                             | QDir::NoDotAndDotDot);
-    for (const QFileInfo& fi : left) {
-        if (fi.isSymLink() || !fi.isDir())
-            QFile::remove(fi.absoluteFilePath());
-        else
-            g_delDirCascade(fi.absoluteFilePath());
-    }
 }

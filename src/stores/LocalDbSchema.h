@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDir>
 #include <QString>
 
 #include <functional>
@@ -32,7 +31,4 @@ int g_localDbSchemaSteps();
 // it removed. Raises when the database is busy, or the folder cannot be
 // moved or removed completely.
 void g_removeLocalDbThrow(const QString& folder);
-
-// Removes what a deletion killed halfway left in localDbDir (the hidden
-// folders above).
-void g_sweepRemovedLocalDbs(const QDir& localDbDir);
+// (What a deletion killed halfway leaves is removed by g_sweepLeftovers.)
