@@ -186,7 +186,7 @@ void g_ensureLocalDbSchemaThrow(Sqlite3DB& db, const QString& name, const std::f
 }
 
 
-void g_removeLocalDbThrow(const QString& folder)
+void g_removeLocalDbThrow(const QString& folder, const std::function<bool(Sqlite3DB&)>& onlyIf)
 {
     const QFileInfo top(folder);
     if (!top.exists() && !top.isSymLink())
@@ -204,6 +204,8 @@ void g_removeLocalDbThrow(const QString& folder)
             db.close(); // a damaged store is deleted all the same
         }
     }
+    if (onlyIf && db.isOpen() && !onlyIf(db))
+        return;
     const QDir parent = top.absoluteDir();
     QString hidden;
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -30,5 +30,7 @@ int g_localDbSchemaSteps();
 // that is told it is gone; one that had it open reads on), and only then is
 // it removed. Raises when the database is busy, or the folder cannot be
 // moved or removed completely.
-void g_removeLocalDbThrow(const QString& folder);
+// With onlyIf, the database is removed only when onlyIf, run under the
+// writers' lock on the open store, returns true.
+void g_removeLocalDbThrow(const QString& folder, const std::function<bool(Sqlite3DB&)>& onlyIf = {});
 // (What a deletion killed halfway leaves is removed by g_sweepLeftovers.)
