@@ -33,27 +33,14 @@ quint32 unixTime(const QDateTime& t)
     return t.isValid() ? quint32(qBound<qint64>(0, t.toSecsSinceEpoch(), 0xFFFFFFFF)) : 0;
 }
 
-// Copies src into dest written beside itself and renamed once complete.
+// Copies src into dest (itself a staged name, renamed once every file is
+// complete); a failure names the file and says what the system said.
 void copyWholeThrow(const QString& src, const QString& dest)
 {
-    QFile in(src);
-    if (!in.open(QIODevice::ReadOnly))
-        g_raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
-    QSaveFile out(dest);
-    if (!out.open(QIODevice::WriteOnly))
-        g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
-    QByteArray buf(1024 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = in.read(buf.data(), buf.size());
-        if (n < 0)
-            g_raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
-        if (n == 0)
-            break;
-        if (out.write(buf.constData(), n) != n)
-            g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
-    }
-    if (!out.commit())
-        g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+    QFile::remove(dest);
+    QString error;
+    if (g_copyFile(src, dest, error) != CopyFailure::None)
+        g_raise(error);
 }
 
 QByteArray randomKey()
