@@ -6,6 +6,7 @@
 #include "itunes/ManifestDb.h"
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
+#include "shell/ScratchFolders.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -125,15 +126,21 @@ QList<_MBDBItem> BackupManifest::readManifestDbThrow() const
     // Read from a private copy, needed only while it is read: SQLite may
     // leave companion files beside a database even when only reading it, and
     // the backup is the user's.
-    const QString work = privateIndexDirThrow().filePath(QStringLiteral("Manifest.db"));
+    // Claimed while it is used: a start of another run leaves it alone, and
+    // sweeps it when a kill left it (a decrypted index among it).
+    const QDir dir = privateIndexDirThrow();
+    ScratchClaim claim(dir.absolutePath());
+    const QString work = dir.filePath(QStringLiteral("Manifest.db"));
     struct Remove
     {
         QString path;
+        ScratchClaim* claim;
         ~Remove()
         {
             g_removeSqliteFiles(path);
+            claim->removeUnlessShared();
         }
-    } removeAfter{work};
+    } removeAfter{work, &claim};
     if (encryptedIndex) {
         g_decryptManifestDbThrow(index, work, m_indexKey);
     } else {

@@ -6,7 +6,6 @@
 #include "itunes/MBFileArchive.h"
 #include "model/Sqlite3DB.h"
 #include "shell/FileRoutines.h"
-#include "shell/ScratchFolders.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -128,9 +127,6 @@ QDir g_privateIndexDirThrow(const QDir& indexBase, const QString& backupPath)
     if (!QFile::setPermissions(base.absolutePath(), kOwnerOnlyDir) ||
         !QFile::setPermissions(dir.absolutePath(), kOwnerOnlyDir))
         g_raise(QStringLiteral("Cannot restrict the access to %1 to its owner.").arg(dir.absolutePath()));
-    // Its working copies (decrypted indexes among them) go when the process
-    // ends; after a kill, the next start sweeps them.
-    g_claimUntilExit(dir.absolutePath(), true);
     return dir;
 }
 

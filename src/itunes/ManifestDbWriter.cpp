@@ -33,14 +33,21 @@ quint32 unixTime(const QDateTime& t)
     return t.isValid() ? quint32(qBound<qint64>(0, t.toSecsSinceEpoch(), 0xFFFFFFFF)) : 0;
 }
 
-// Copies src into dest (itself a staged name, renamed once every file is
-// complete); a failure names the file and says what the system said.
+// Copies src into dest written beside itself and renamed once complete; a
+// failure names the file and says what the system said.
 void copyWholeThrow(const QString& src, const QString& dest)
 {
-    QFile::remove(dest);
+    const QString beside = dest + QStringLiteral(".ferrowick-copy");
+    QFile::remove(beside);
     QString error;
-    if (g_copyFile(src, dest, error) != CopyFailure::None)
+    if (g_copyFile(src, beside, error) != CopyFailure::None)
         g_raise(error);
+    std::error_code ec;
+    std::filesystem::rename(beside.toStdString(), dest.toStdString(), ec);
+    if (ec) {
+        QFile::remove(beside);
+        g_raise(QStringLiteral("Cannot move %1 into place: %2").arg(dest, QString::fromStdString(ec.message())));
+    }
 }
 
 QByteArray randomKey()
@@ -68,14 +75,18 @@ ManifestDbWriter::ManifestDbWriter(BackupManifest& backup) : m_backup(backup)
     if (encrypted && !backup.isUnlocked())
         g_raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(backup.root().absolutePath()));
     m_work = backup.privateIndexDirThrow();
+    // Claimed while the writer lives (the copy of an encrypted index is
+    // decrypted): a kill leaves it to the next start's sweep.
+    m_claim = ScratchClaim(m_work.absolutePath());
     m_index = m_work.filePath(QStringLiteral("Manifest.db.work"));
     g_removeSqliteFiles(m_index);
     const QString source = backup.root().absoluteFilePath(QStringLiteral("Manifest.db"));
     if (encrypted && !backup.info().manifestKey.isEmpty()) {
         g_decryptManifestDbThrow(source, m_index, backup.indexKey());
     } else {
-        if (!QFile::copy(source, m_index))
-            g_raise(QStringLiteral("Cannot copy %1 into %2.").arg(source, m_work.absolutePath()));
+        QString error;
+        if (g_copyFile(source, m_index, error) != CopyFailure::None)
+            g_raise(QStringLiteral("Cannot copy %1 into %2: %3").arg(source, m_work.absolutePath(), error));
         QFile::setPermissions(m_index, QFile::ReadOwner | QFile::WriteOwner);
     }
     backup.parseInfo();
@@ -93,6 +104,7 @@ ManifestDbWriter::~ManifestDbWriter()
     for (const Staged& s : std::as_const(m_staged))
         QFile::remove(s.staged);
     g_removeSqliteFiles(m_index);
+    m_claim.removeUnlessShared();
 }
 
 quint64 ManifestDbWriter::nextInode()
@@ -237,5 +249,6 @@ void ManifestDbWriter::commitThrow()
     }
     m_staged.clear();
     g_removeSqliteFiles(m_index);
+    m_claim.removeUnlessShared();
     m_backup.resetTree();
 }

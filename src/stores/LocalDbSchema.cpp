@@ -6,6 +6,7 @@
 #include "shell/LocalDbNames.h"
 #include "shell/ScratchFolders.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
