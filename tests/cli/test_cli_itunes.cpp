@@ -1,7 +1,6 @@
 #include "fixtures/ViberBackupFixture.h"
 #include "support/CliProcess.h"
 #include "support/TestEnv.h"
-#include "shell/ScratchFolders.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -11,8 +10,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -32,6 +33,8 @@ QList<QByteArray> contentsBelow(const QString& dir)
 }
 
 const QByteArray kPassword = QByteArray("p\xc3\xa4ss word 1");
+// The file a run locks (shared) in each working folder it uses.
+const QString kClaimFile = QStringLiteral(".ferrowick-in-use");
 } // namespace
 
 class TestCliITunes : public QObject
@@ -206,24 +209,28 @@ private slots:
             {cache + QStringLiteral("/itunes/fedcba9876543210"), QStringLiteral("com.viber/Documents/Contacts.data")}};
         for (const auto& [folder, file] : planted) {
             QVERIFY(g_writeFile(folder + u'/' + file, "secret"));
-            QVERIFY(g_writeFile(folder + u'/' + QLatin1String(kScratchLockName), QByteArray()));
+            QVERIFY(g_writeFile(folder + u'/' + kClaimFile, QByteArray()));
         }
         QVERIFY(g_writeFile(cache + QStringLiteral("/source-0ld/store/Contacts.data"), "secret"));
         const timeval twoDaysAgo[2] = {{time(nullptr) - 2 * 86400, 0}, {time(nullptr) - 2 * 86400, 0}};
         QCOMPARE(::utimes(QFile::encodeName(cache + QStringLiteral("/source-0ld")).constData(), twoDaysAgo), 0);
         QVERIFY(g_writeFile(data + QStringLiteral("/local_databases/.deleting-Old-1/Documents/Contacts-tellurine.data"),
                             "secret"));
-        // One still in use by a running process stays.
+        // One still in use by a running process (a shared lock on its claim
+        // file, as every run takes) stays.
         const QString live = cache + QStringLiteral("/source-l1ve");
-        ScratchClaim claim(live);
-        QVERIFY(claim.isValid());
         QVERIFY(g_writeFile(live + QStringLiteral("/store/Contacts.data"), "in use"));
+        QVERIFY(g_writeFile(live + u'/' + kClaimFile, QByteArray()));
+        const int claim = ::open(QFile::encodeName(live + u'/' + kClaimFile).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(claim >= 0);
+        QCOMPARE(::flock(claim, LOCK_SH), 0);
 
         QCOMPARE(runIn({QStringLiteral("backups"), QStringLiteral("--dir"), m_tmp.filePath(QStringLiteral("backups"))})
                      .code,
                  0);
         QCOMPARE(storesBelow(), QStringList{live + QStringLiteral("/store/Contacts.data")});
         QVERIFY(!QFileInfo::exists(data + QStringLiteral("/local_databases/.deleting-Old-1")));
+        ::close(claim);
     }
 
     void wrongPasswordOnACurrentBackup()
