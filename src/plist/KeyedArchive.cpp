@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QRegularExpression>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -29,6 +30,70 @@ constexpr qint64 kPlistEpoch = 978307200;
 [[noreturn]] void raise(const char* text)
 {
     throw std::runtime_error(text);
+}
+
+quint64 bigEndian(const uchar* p, int n)
+{
+    quint64 v = 0;
+    for (int i = 0; i < n; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// Whether a binary property list holds a string object (ASCII or UTF-16)
+// with a NUL character in it. libplist takes such a string as a dictionary
+// key, then aborts on an assertion when the key is read (found by fuzzing).
+// Only what can be checked is looked at; libplist judges the rest.
+bool binaryHasNulString(const QByteArray& b)
+{
+    const quint64 size = quint64(b.size());
+    if (size < 8 + 32)
+        return false;
+    const auto* d = reinterpret_cast<const uchar*>(b.constData());
+    const uchar* trailer = d + size - 32;
+    const int offsetSize = trailer[6];
+    const quint64 count = bigEndian(trailer + 8, 8);
+    const quint64 table = bigEndian(trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || count > size || table > size || table + count * quint64(offsetSize) > size)
+        return false;
+    for (quint64 i = 0; i < count; ++i) {
+        const quint64 offset = bigEndian(d + table + i * quint64(offsetSize), offsetSize);
+        if (offset >= size)
+            continue;
+        const int kind = d[offset] >> 4;
+        if (kind != 5 && kind != 6)
+            continue;
+        quint64 length = d[offset] & 0xF;
+        quint64 at = offset + 1;
+        if (length == 0xF) {
+            if (at >= size || (d[at] >> 4) != 1)
+                continue;
+            const int n = 1 << (d[at] & 0xF);
+            if (n > 8 || at + 1 + quint64(n) > size)
+                continue;
+            length = bigEndian(d + at + 1, n);
+            at += 1 + quint64(n);
+        }
+        if (length > size)
+            continue;
+        const quint64 bytes = kind == 5 ? length : length * 2;
+        if (at + bytes > size)
+            continue;
+        if (kind == 5 && std::memchr(d + at, 0, size_t(bytes)))
+            return true;
+        for (quint64 j = 0; kind == 6 && j < length; ++j) {
+            if (d[at + 2 * j] == 0 && d[at + 2 * j + 1] == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The same for XML: a NUL byte, or a character reference to NUL.
+bool xmlHasNulString(const QByteArray& b)
+{
+    static const QRegularExpression nulReference(QStringLiteral("&#(0+|[xX]0+);"));
+    return b.contains('\0') || nulReference.match(QString::fromLatin1(b)).hasMatch();
 }
 
 struct PlistFree
@@ -95,12 +160,11 @@ public:
             return list;
         }
         case PLIST_STRING: {
-            char* s = nullptr;
-            plist_get_string_val(node, &s);
-            std::unique_ptr<char, decltype(&std::free)> guard(s, &std::free);
-            const qint64 len = s ? qint64(std::strlen(s)) : 0;
-            count(0, len);
-            return QString::fromUtf8(s, qsizetype(len));
+            // By pointer and length: plist_get_string_val asserts on a NUL.
+            uint64_t len = 0;
+            const char* s = plist_get_string_ptr(node, &len);
+            count(0, s && len <= uint64_t(kMaxBytes) ? qint64(len) : kMaxBytes + 1);
+            return s ? QString::fromUtf8(s, qsizetype(len)) : QString();
         }
         case PLIST_DATA: {
             char* d = nullptr;
@@ -158,11 +222,9 @@ private:
     {
         if (plist_get_node_type(node) != PLIST_STRING)
             return false;
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        const bool marker = s && std::string_view(s) == "$null";
-        std::free(s);
-        return marker;
+        uint64_t len = 0;
+        const char* s = plist_get_string_ptr(node, &len);
+        return s && std::string_view(s, size_t(len)) == "$null";
     }
 
     plist_t m_objects;
@@ -178,7 +240,10 @@ QVariant g_decodeKeyedArchive(const QByteArray& bytes, const char* topKey)
     if (bytes.isEmpty() || bytes.size() > std::numeric_limits<int32_t>::max())
         raise("The keyed archive is empty or too large.");
     plist_t raw = nullptr;
-    if (bytes.startsWith("bplist00"))
+    const bool binary = bytes.startsWith("bplist00");
+    if (binary ? binaryHasNulString(bytes) : xmlHasNulString(bytes))
+        raise("The keyed archive holds a string with a NUL character.");
+    if (binary)
         plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &raw);
     else
         plist_from_xml(bytes.constData(), uint32_t(bytes.size()), &raw);

@@ -1,6 +1,7 @@
 #include "fixtures/BackupFixture.h"
 #include "itunes/MBFileArchive.h"
 #include "plist/KeyedArchive.h"
+#include "support/TestEnv.h"
 
 #include <QDateTime>
 #include <QTest>
@@ -136,6 +137,24 @@ private slots:
         for (int i = 0; i < 100; ++i)
             plist_array_append_item(strings[1], plist_new_uid(2));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive(archive(strings)));
+    }
+
+    void nulInsideAStringIsRefusedNotAnAbort()
+    {
+        // Found by fuzz_mbfile_archive: an MBFile record whose dictionary key
+        // holds a NUL made libplist abort on an assertion as the key was read
+        // (the whole program ended on one crafted Manifest.db row).
+        g_requireTestEnvironment();
+        const QByteArray crafted = g_readFile(g_testSourceDir() + QStringLiteral("/tests/plist/data/nul-in-key.bplist"));
+        QVERIFY(crafted.startsWith("bplist00"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive(crafted));
+        _MBDBItem item;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_readMBFileArchive(crafted, item));
+        // The same in XML, written as a character reference.
+        QVERIFY_THROWS_EXCEPTION(
+            std::runtime_error,
+            g_decodeKeyedArchive("<plist><dict><key>$top</key><dict><key>root</key><dict><key>a&#0;b</key><string>x</string>"
+                                 "</dict></dict><key>$objects</key><array/></dict></plist>"));
     }
 
     void mbFileBothWays()
