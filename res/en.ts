@@ -144,6 +144,10 @@
         <translation>Successfully transferred %1 and %2 to %3.</translation>
     </message>
     <message>
+        <source>IDS_RESTORE_BACKUP_TO_BRING_THEM_ONTO_AN_IPHONE</source>
+        <translation>Restore the backup to bring them onto an iPhone.</translation>
+    </message>
+    <message>
         <source>IDS_TRANSFER_NOTHING_NEW_%1</source>
         <translation>Nothing was added: %1 already had all of these messages and calls.</translation>
     </message>

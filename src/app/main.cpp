@@ -1,4 +1,5 @@
 #include "shell/DataFolders.h"
+#include "shell/ScratchFolders.h"
 #include "ui/AppStartup.h"
 #include "ui/DeviceFramework.h"
 #include "ui/MainWindow.h"
@@ -35,10 +36,20 @@ int main(int argc, char* argv[])
     const DataFolders folders = g_resolveDataFolders();
     if (const int failed = g_prepareApplication(folders))
         return failed;
-    MainWindow window(folders);
-    window.show();
-    if (qEnvironmentVariableIsSet("FERROWICK_EXIT_WHEN_SHOWN"))
-        return reportShown(window);
-    g_warnAboutDeviceFramework();
-    return app.exec();
+    // What a killed run left (decrypted copies among it) goes first; what
+    // this session keeps in the cache for encrypted backups goes as it ends.
+    g_sweepLeftovers(folders);
+    int code = 0;
+    {
+        MainWindow window(folders);
+        window.show();
+        if (qEnvironmentVariableIsSet("FERROWICK_EXIT_WHEN_SHOWN")) {
+            code = reportShown(window);
+        } else {
+            g_warnAboutDeviceFramework();
+            code = app.exec();
+        }
+    }
+    g_releaseClaimsAtExit();
+    return code;
 }

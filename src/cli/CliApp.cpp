@@ -1,8 +1,10 @@
 #include "CliApp.h"
 
 #include "CommandRegistry.h"
+#include "commands/ListingFormat.h"
 #include "shell/DataFolders.h"
 #include "shell/LogSaver.h"
+#include "shell/ScratchFolders.h"
 
 #include "BuildSettings.h"
 
@@ -13,7 +15,8 @@ const QString kProgram = QStringLiteral("ferrowick-cli");
 
 int CliContextFail(QTextStream& err, const QString& text, int code)
 {
-    err << kProgram << ": " << text << Qt::endl;
+    // Failures quote names from stores and backups.
+    err << kProgram << ": " << g_terminalText(text) << Qt::endl;
     return code;
 }
 
@@ -183,6 +186,8 @@ int runCli(const QStringList& args, const DataFolders& defaultFolders, QTextStre
         qInfo().noquote() << "ferrowick-cli" << args.mid(1).join(u' ');
     }
 
+    // What a killed run left (decrypted copies among it) goes first.
+    g_sweepLeftovers(folders);
     CliContext ctx{parser, source, out, err, folders, options.interactive, options.keepLoadedData};
     const int code = command->run(ctx);
     out.flush();

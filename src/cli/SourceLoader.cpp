@@ -109,14 +109,12 @@ bool SourceLoader::loadFor(const CliContext& ctx, ViberData& data)
 
 namespace {
 // Copies left behind by a process that was killed (a listing piped into
-// head) would otherwise pile up; after a day nobody is reading them.
+// head) would otherwise pile up: those no running process claims go (the
+// start of every run sweeps them too).
 void removeStaleCopies(const QDir& cache)
 {
-    const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
-    for (const QFileInfo& fi : cache.entryInfoList({QStringLiteral("source-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (!fi.isSymLink() && fi.lastModified().toUTC() < dayAgo)
-            QDir(fi.filePath()).removeRecursively();
-    }
+    for (const QFileInfo& fi : cache.entryInfoList({QStringLiteral("source-*")}, QDir::Dirs | QDir::NoDotAndDotDot))
+        g_removeIfUnclaimed(fi.absoluteFilePath(), 10 * 60);
 }
 } // namespace
 
@@ -129,6 +127,11 @@ QString SourceLoader::privateCopyThrow(const QString& file)
         m_copy = std::make_unique<QTemporaryDir>(cache.filePath(QStringLiteral("source-XXXXXX")));
         if (!m_copy->isValid())
             g_raise(QStringLiteral("cannot create a working folder in %1").arg(cache.path()));
+        // Copies of a decrypted store land here: a killed run's folder is
+        // swept by the next start, this one only once it is no longer claimed.
+        m_claim = std::make_unique<ScratchClaim>(m_copy->path());
+        if (!m_claim->isValid())
+            g_raise(QStringLiteral("cannot claim the working folder %1").arg(m_copy->path()));
     }
     const QString target = m_copy->filePath(QStringLiteral("store/") + QFileInfo(file).fileName());
     QDir().mkpath(QFileInfo(target).absolutePath());

@@ -3,6 +3,7 @@
 #include "CliCommand.h"
 #include "SourceChoice.h"
 #include "model/ViberData.h"
+#include "shell/ScratchFolders.h"
 
 #include <QDir>
 #include <QString>
@@ -79,5 +80,6 @@ private:
     QTextStream* m_err = nullptr;
     bool m_interactive = false;
     int m_failureExit = 1;
+    std::unique_ptr<ScratchClaim> m_claim; // on m_copy, so that no start sweeps it while it is used
     std::unique_ptr<QTemporaryDir> m_copy;
 };

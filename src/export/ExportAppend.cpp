@@ -1,6 +1,7 @@
 #include "export/ExportAppend.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
@@ -98,6 +99,9 @@ void g_appendTableExport(const QString& target, const QString& addition)
     QFile in(addition);
     openRead(in);
     in.readLine(1 << 20); // the header line
+    // Never through a link put in the output's place.
+    if (QFileInfo(target).isSymLink())
+        fail(target, QStringLiteral("a link, not the file an earlier export wrote"));
     QFile out(target);
     if (!out.exists() || !out.open(QIODevice::WriteOnly | QIODevice::Append))
         fail(target, out.exists() ? out.errorString() : QStringLiteral("missing"));
@@ -119,6 +123,8 @@ void g_appendTableExport(const QString& target, const QString& addition)
 
 void g_appendJsonExport(const QString& target, const QString& addition)
 {
+    if (QFileInfo(target).isSymLink())
+        fail(target, QStringLiteral("a link, not the file an earlier export wrote"));
     QFile old(target), add(addition);
     openRead(old);
     openRead(add);

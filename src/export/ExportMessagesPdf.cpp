@@ -19,8 +19,17 @@ std::runtime_error pdfError(const QString& path, const char* what)
 }
 } // namespace
 
+namespace {
+QFile& openedThrow(QFile& file)
+{
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        throw pdfError(file.fileName(), file.errorString().toUtf8().constData());
+    return file;
+}
+} // namespace
+
 ExportMessagesPdf::ExportMessagesPdf(const QString& filePath, const QString& title)
-    : m_path(filePath), m_writer(filePath)
+    : m_path(filePath), m_file(filePath), m_writer(&openedThrow(m_file))
 {
     m_writer.setResolution(kScreenDpi);
     m_writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
@@ -52,7 +61,12 @@ void ExportMessagesPdf::uninit()
     } catch (const std::exception& e) {
         throw pdfError(m_path, e.what());
     }
-    // The PDF engine does not report a failed write, so look at the result.
+    // The PDF engine does not report a failed write: the file does.
+    if (m_file.error() != QFileDevice::NoError)
+        throw pdfError(m_path, m_file.errorString().toUtf8().constData());
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError)
+        throw pdfError(m_path, m_file.errorString().toUtf8().constData());
     if (QFileInfo(m_path).size() <= 0)
         throw pdfError(m_path, "the file is empty after writing.");
 }

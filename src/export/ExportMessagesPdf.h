@@ -3,6 +3,7 @@
 #include "export/AbsFormatExport.h"
 #include "export/ViberMsgPrinterPrivacy.h"
 
+#include <QFile>
 #include <QPdfWriter>
 #include <QString>
 
@@ -27,6 +28,9 @@ public:
 
 private:
     QString m_path;
+    // The writer writes here, unbuffered, so that a failed write (a full
+    // disk) is seen with the system's reason: the PDF engine reports none.
+    QFile m_file;
     QPdfWriter m_writer;
     ViberMsgPrinterPrivacy m_printer;
 };

@@ -226,7 +226,10 @@ QString ExportMessagesThread::exportAll()
             state.load(statePath, m_type) &&
             (folder ? QFileInfo(QDir(m_path).filePath(QLatin1String(HtmlChatPages::kIndexName))).isFile() &&
                           state.htmlPagesPresent(m_path)
-                    : QFileInfo(m_path).isFile());
+                    // The very file the earlier run wrote: not a link put
+                    // in its place, not a file changed since (then
+                    // everything is written again, replacing it).
+                    : state.matchesOutput(m_path));
         if (earlier) {
             QList<_ViberMsg*> fresh;
             for (_ViberMsg* m : std::as_const(m_msgs)) {
@@ -313,6 +316,8 @@ QString ExportMessagesThread::exportAll()
         }
         for (const _ViberMsg* m : std::as_const(m_msgs))
             state.note(*m);
+        if (m_type != FORMAT_HTML)
+            state.noteOutput(m_path);
         state.save(statePath, m_type);
     }
     return ids("IDS_SUC_EXPORT_%1_MMS", count) + g_failedCopiesNote(m_output.failedCopies());

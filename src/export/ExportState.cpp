@@ -1,5 +1,6 @@
 #include "export/ExportState.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,11 +9,32 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
 namespace {
 constexpr qint64 kMaxStateBytes = 64 << 20; // a state file is a few bytes per chat
+constexpr qint64 kTailBytes = 64 * 1024;
+
+// Size and digest of the last bytes of a regular file that is not a link.
+bool describeFile(const QString& path, qint64& size, QByteArray& tail)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile())
+        return false;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    size = f.size();
+    if (!f.seek(std::max<qint64>(0, size - kTailBytes)))
+        return false;
+    const QByteArray bytes = f.read(kTailBytes);
+    if (bytes.size() != std::min(size, kTailBytes))
+        return false;
+    tail = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    return true;
+}
 
 // A page name read back from the state file becomes a path: only a plain
 // file name of an HTML page is taken.
@@ -57,12 +79,19 @@ bool ExportState::load(const QString& path, int formatType)
 {
     m_marks.clear();
     m_html.clear();
+    m_outputSize = -1;
+    m_outputTail.clear();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxStateBytes)
         return false;
     const QJsonObject root = QJsonDocument::fromJson(f.readAll()).object();
     if (root.value(QStringLiteral("version")).toInt() != 1 || root.value(QStringLiteral("format")).toInt(-1) != formatType)
         return false;
+    const QJsonObject output = root.value(QStringLiteral("output")).toObject();
+    if (!output.isEmpty()) {
+        m_outputSize = output.value(QStringLiteral("size")).toInteger(-1);
+        m_outputTail = output.value(QStringLiteral("tail")).toString().toLatin1();
+    }
     const QJsonObject chats = root.value(QStringLiteral("chats")).toObject();
     for (auto it = chats.begin(); it != chats.end(); ++it) {
         bool ok = false;
@@ -97,8 +126,11 @@ void ExportState::save(const QString& path, int formatType) const
                                     {QStringLiteral("title"), html->title}});
         chats.insert(QString::number(it.key()), chat);
     }
-    const QJsonObject root{{QStringLiteral("version"), 1}, {QStringLiteral("format"), formatType},
-                           {QStringLiteral("chats"), chats}};
+    QJsonObject root{{QStringLiteral("version"), 1}, {QStringLiteral("format"), formatType},
+                     {QStringLiteral("chats"), chats}};
+    if (m_outputSize >= 0)
+        root.insert(QStringLiteral("output"), QJsonObject{{QStringLiteral("size"), m_outputSize},
+                                                          {QStringLiteral("tail"), QString::fromLatin1(m_outputTail)}});
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0 ||
         !f.commit())
@@ -134,4 +166,24 @@ bool ExportState::htmlPagesPresent(const QString& folder) const
         }
     }
     return true;
+}
+
+bool ExportState::noteOutput(const QString& path)
+{
+    m_outputSize = -1;
+    m_outputTail.clear();
+    qint64 size = 0;
+    QByteArray tail;
+    if (!describeFile(path, size, tail))
+        return false;
+    m_outputSize = size;
+    m_outputTail = tail;
+    return true;
+}
+
+bool ExportState::matchesOutput(const QString& path) const
+{
+    qint64 size = 0;
+    QByteArray tail;
+    return m_outputSize >= 0 && describeFile(path, size, tail) && size == m_outputSize && tail == m_outputTail;
 }

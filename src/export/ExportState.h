@@ -51,7 +51,18 @@ public:
     // Whether every page named in the state is still inside folder.
     bool htmlPagesPresent(const QString& folder) const;
 
+    // The output file an export wrote (text, CSV, JSON): its size and a
+    // digest of its last bytes, so that a later run appends only to that
+    // very file. False when path is no regular file (a link is none).
+    bool noteOutput(const QString& path);
+    // Whether path is still the file noteOutput saw: a regular file, not a
+    // link, of the same size and last bytes. A state without that record
+    // (older ones) matches nothing.
+    bool matchesOutput(const QString& path) const;
+
 private:
     QHash<qint64, Mark> m_marks; // by chat key
     QHash<qint64, HtmlChat> m_html;
+    qint64 m_outputSize = -1;
+    QByteArray m_outputTail; // hex SHA-256 of the last kTailBytes
 };

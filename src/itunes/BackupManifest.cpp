@@ -6,14 +6,17 @@
 #include "itunes/ManifestDb.h"
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
+#include "shell/ScratchFolders.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTimeZone>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -123,15 +126,21 @@ QList<_MBDBItem> BackupManifest::readManifestDbThrow() const
     // Read from a private copy, needed only while it is read: SQLite may
     // leave companion files beside a database even when only reading it, and
     // the backup is the user's.
-    const QString work = privateIndexDirThrow().filePath(QStringLiteral("Manifest.db"));
+    // Claimed while it is used: a start of another run leaves it alone, and
+    // sweeps it when a kill left it (a decrypted index among it).
+    const QDir dir = privateIndexDirThrow();
+    ScratchClaim claim(dir.absolutePath());
+    const QString work = dir.filePath(QStringLiteral("Manifest.db"));
     struct Remove
     {
         QString path;
+        ScratchClaim* claim;
         ~Remove()
         {
             g_removeSqliteFiles(path);
+            claim->removeUnlessShared();
         }
-    } removeAfter{work};
+    } removeAfter{work, &claim};
     if (encryptedIndex) {
         g_decryptManifestDbThrow(index, work, m_indexKey);
     } else {
@@ -163,36 +172,69 @@ void BackupManifest::buildTree(QList<_MBDBItem> items)
 
     static const QRegularExpression appDomain(QStringLiteral("^AppDomain([^-]*)-(.+)"));
     QHash<QString, _FileNode*> byPath;
+    // Folders that no record names (some tools write a file's row without
+    // its domain root or parent folders): they exist all the same, implied
+    // by the paths below them, and take their own record if one comes.
+    QSet<_FileNode*> implied;
     auto topLevel = [&](const QString& name) {
         if (!byPath.contains(name))
             byPath.insert(name, m_rootNode.addChild(name, _MBDBItem()));
+    };
+    // The node of the tree path full, made as an implied folder of domain
+    // (path inside it: the part of full after base) when missing.
+    std::function<_FileNode*(const QString&, const QString&, const QString&)> folderOf =
+        [&](const QString& full, const QString& base, const QString& domain) -> _FileNode* {
+        if (full.isEmpty())
+            return &m_rootNode;
+        if (_FileNode* known = byPath.value(full))
+            return known;
+        const qsizetype slash = full.lastIndexOf(u'/');
+        _FileNode* parent = slash < 0 ? &m_rootNode : folderOf(full.left(slash), base, domain);
+        _MBDBItem folder;
+        folder.domain.setVal(domain.toUtf8());
+        folder.path.setVal(full.size() > base.size() ? full.mid(base.isEmpty() ? 0 : base.size() + 1).toUtf8()
+                                                     : QByteArray());
+        folder.mode = 0x41ED;
+        _FileNode* node = parent->addChild(slash < 0 ? full : full.mid(slash + 1), folder);
+        byPath.insert(full, node);
+        implied.insert(node);
+        return node;
     };
 
     for (const _MBDBItem& item : std::as_const(items)) {
         const QString domain = item.domain.toString();
         const QString path = item.path.toString();
         QString full;
+        QString base; // the tree path of the domain's root
         const QRegularExpressionMatch m = appDomain.match(domain);
         if (m.hasMatch()) {
             const QString group = m.captured(1).isEmpty() ? QStringLiteral("Applications")
                                                           : QStringLiteral("AppDomain") + m.captured(1);
             topLevel(group);
-            full = group + u'/' + m.captured(2);
+            base = group + u'/' + m.captured(2);
+            full = base;
             if (!path.isEmpty())
                 full += u'/' + path;
         } else if (kSharedDomains.contains(u'=' + domain + u'=')) {
             full = path;
         } else {
             topLevel(domain);
+            base = domain;
             full = domain + u'/' + path;
         }
 
         const qsizetype slash = full.lastIndexOf(u'/');
         const QString parentPath = slash < 0 ? QString() : full.left(slash);
         const QString name = slash < 0 ? full : full.mid(slash + 1);
-        if (name.isEmpty() || byPath.contains(full))
+        if (name.isEmpty())
             continue;
-        _FileNode* parent = byPath.value(parentPath, &m_rootNode);
+        if (_FileNode* known = byPath.value(full)) {
+            // A folder's own record after a file below it made it.
+            if (implied.remove(known) && item.isFolder())
+                known->item = item;
+            continue;
+        }
+        _FileNode* parent = folderOf(parentPath, base, domain);
         byPath.insert(full, parent->addChild(name, item));
     }
 }

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -104,7 +106,12 @@ QList<_MBDBItem> g_readManifestDbThrow(const QString& dbFile, const QDir& root)
         const QString fileID = c.getText(0);
         try {
             items << recordOf(fileID, c.getText(1), c.getText(2), c.getInt(3), c.getBlob(4), c.isNull(4), root);
-        } catch (const std::exception& e) {
+        } catch (const std::bad_alloc&) {
+            // Not a damaged row: skipping it would report a backup without
+            // Viber data.
+            items.clear();
+            g_raise(QStringLiteral("%1: not enough memory to read the record %2.").arg(dbFile, fileID.left(64)));
+        } catch (const std::runtime_error& e) {
             qWarning("Manifest.db: row %s skipped: %s", qUtf8Printable(fileID.left(64)), e.what());
         }
     }
@@ -138,7 +145,7 @@ void g_decryptManifestDbThrow(const QString& src, const QString& dest, const QBy
 
     QFile::remove(dest);
     QFile out(dest);
-    openOwnerOnly(out, QIODevice::WriteOnly | QIODevice::Truncate);
+    openOwnerOnly(out, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
     try {
         char iv[16] = {};
         QByteArray buffer(kChunk, Qt::Uninitialized);
@@ -152,14 +159,16 @@ void g_decryptManifestDbThrow(const QString& src, const QString& dest, const QBy
             QByteArray chunk = held + QByteArray(buffer.constData(), n);
             held = chunk.right(16);
             chunk.chop(16);
-            if (out.write(chunk) != chunk.size())
-                g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+            QString error;
+            if (!g_writeAll(out, chunk, error, dest))
+                g_raise(error);
         }
         // Indexes decrypted by other tools sometimes lost their padding;
         // an SQLite file is whole pages, so keep a block that carries none.
         removePKCS7Padding(held);
-        if (out.write(held) != held.size() || !out.flush())
-            g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+        QString error;
+        if (!g_writeAll(out, held, error, dest))
+            g_raise(error);
         out.close();
         QFile check(dest);
         if (!check.open(QIODevice::ReadOnly) || check.read(16) != QByteArray("SQLite format 3\0", 16))
@@ -184,7 +193,9 @@ void g_encryptBackupFileThrow(const QString& src, const QString& dest, const QBy
     mbedtls_aes_setkey_enc(&aes, reinterpret_cast<const unsigned char*>(key.constData()), 256);
 
     QSaveFile out(dest);
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered: a write that fails says why (a buffered one failed later,
+    // as "Unknown error").
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
     unsigned char iv[16] = {};
     QByteArray buffer(kChunk + 16, Qt::Uninitialized);
@@ -198,11 +209,13 @@ void g_encryptBackupFileThrow(const QString& src, const QString& dest, const QBy
         }
         auto* p = reinterpret_cast<unsigned char*>(buffer.data());
         mbedtls_aes_crypt_cbc(&aes, MBEDTLS_AES_ENCRYPT, size_t(n), iv, p, p);
-        if (out.write(buffer.constData(), n) != n)
-            g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+        QString error;
+        if (!g_writeAll(out, QByteArrayView(buffer.constData(), n), error, dest))
+            g_raise(error);
         if (last)
             break;
     }
+    errno = 0;
     if (!out.commit())
-        g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+        g_raise(QStringLiteral("%1: %2").arg(dest, g_fileDeviceError(out, errno)));
 }

@@ -33,27 +33,21 @@ quint32 unixTime(const QDateTime& t)
     return t.isValid() ? quint32(qBound<qint64>(0, t.toSecsSinceEpoch(), 0xFFFFFFFF)) : 0;
 }
 
-// Copies src into dest written beside itself and renamed once complete.
+// Copies src into dest written beside itself and renamed once complete; a
+// failure names the file and says what the system said.
 void copyWholeThrow(const QString& src, const QString& dest)
 {
-    QFile in(src);
-    if (!in.open(QIODevice::ReadOnly))
-        g_raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
-    QSaveFile out(dest);
-    if (!out.open(QIODevice::WriteOnly))
-        g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
-    QByteArray buf(1024 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = in.read(buf.data(), buf.size());
-        if (n < 0)
-            g_raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
-        if (n == 0)
-            break;
-        if (out.write(buf.constData(), n) != n)
-            g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
+    const QString beside = dest + QStringLiteral(".ferrowick-copy");
+    QFile::remove(beside);
+    QString error;
+    if (g_copyFile(src, beside, error) != CopyFailure::None)
+        g_raise(error);
+    std::error_code ec;
+    std::filesystem::rename(beside.toStdString(), dest.toStdString(), ec);
+    if (ec) {
+        QFile::remove(beside);
+        g_raise(QStringLiteral("Cannot move %1 into place: %2").arg(dest, QString::fromStdString(ec.message())));
     }
-    if (!out.commit())
-        g_raise(QStringLiteral("%1: %2").arg(dest, out.errorString()));
 }
 
 QByteArray randomKey()
@@ -81,14 +75,18 @@ ManifestDbWriter::ManifestDbWriter(BackupManifest& backup) : m_backup(backup)
     if (encrypted && !backup.isUnlocked())
         g_raise(QStringLiteral("The backup %1 is encrypted and has not been unlocked.").arg(backup.root().absolutePath()));
     m_work = backup.privateIndexDirThrow();
+    // Claimed while the writer lives (the copy of an encrypted index is
+    // decrypted): a kill leaves it to the next start's sweep.
+    m_claim = ScratchClaim(m_work.absolutePath());
     m_index = m_work.filePath(QStringLiteral("Manifest.db.work"));
     g_removeSqliteFiles(m_index);
     const QString source = backup.root().absoluteFilePath(QStringLiteral("Manifest.db"));
     if (encrypted && !backup.info().manifestKey.isEmpty()) {
         g_decryptManifestDbThrow(source, m_index, backup.indexKey());
     } else {
-        if (!QFile::copy(source, m_index))
-            g_raise(QStringLiteral("Cannot copy %1 into %2.").arg(source, m_work.absolutePath()));
+        QString error;
+        if (g_copyFile(source, m_index, error) != CopyFailure::None)
+            g_raise(QStringLiteral("Cannot copy %1 into %2: %3").arg(source, m_work.absolutePath(), error));
         QFile::setPermissions(m_index, QFile::ReadOwner | QFile::WriteOwner);
     }
     backup.parseInfo();
@@ -106,6 +104,7 @@ ManifestDbWriter::~ManifestDbWriter()
     for (const Staged& s : std::as_const(m_staged))
         QFile::remove(s.staged);
     g_removeSqliteFiles(m_index);
+    m_claim.removeUnlessShared();
 }
 
 quint64 ManifestDbWriter::nextInode()
@@ -172,7 +171,7 @@ bool ManifestDbWriter::addFileThrow(const QString& domain, const QString& path, 
             if (!c.isNull(0)) {
                 try {
                     g_readMBFileArchive(c.getBlob(0), item);
-                } catch (const std::exception&) {
+                } catch (const std::runtime_error&) { // a damaged record, not a lack of memory
                     item = _MBDBItem();
                     existing = false;
                 }
@@ -250,5 +249,6 @@ void ManifestDbWriter::commitThrow()
     }
     m_staged.clear();
     g_removeSqliteFiles(m_index);
+    m_claim.removeUnlessShared();
     m_backup.resetTree();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ScratchFolders.h"
+
 #include <QDir>
 #include <QList>
 #include <QPair>
@@ -47,6 +49,7 @@ private:
 
     BackupManifest& m_backup;
     QDir m_work;
+    ScratchClaim m_claim;
     QString m_index;
     std::unique_ptr<Sqlite3DB> m_db;
     QList<Staged> m_staged;

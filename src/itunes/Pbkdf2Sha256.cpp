@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define FERROWICK_SHA_NI 1
 #endif
@@ -192,7 +193,15 @@ void firstRound(const QByteArray& password, const QByteArray& salt, quint32 bloc
 bool g_sha256HasHardware()
 {
 #ifdef FERROWICK_SHA_NI
-    static const bool has = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+    // CPUID itself: clang before 15 knows no "sha" for __builtin_cpu_supports.
+    static const bool has = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_SSE4_1))
+            return false;
+        if (!__get_cpuid_count(7, 0, &a, &b, &c, &d))
+            return false;
+        return (b & (1u << 29)) != 0; // SHA extensions
+    }();
     return has;
 #else
     return false;

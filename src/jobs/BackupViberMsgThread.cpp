@@ -7,12 +7,18 @@
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
+#include "stores/LocalDbSchema.h"
 #include "stores/StorePaths.h"
+#include "model/Sqlite3DB.h"
+#include "model/ViberTime.h"
+
+#include <sqlite3.h>
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace {
@@ -37,7 +43,60 @@ BackupViberMsgThread::BackupViberMsgThread(const QList<_ViberMsg*>& msgs, QDir d
 
 void BackupViberMsgThread::run()
 {
-    runJobProtocol(m_progress, [this] { return backupAll(); });
+    runJobProtocol(m_progress, [this] {
+        // A backup into a new name that fails (or is cancelled) leaves no
+        // database under that name: an empty one would read as valid later.
+        const QFileInfo folder(m_dbDir.absolutePath());
+        const bool folderIsNew = !folder.exists() && !folder.isSymLink();
+        const bool isNew = folderIsNew || (folder.isDir() && !folder.isSymLink()
+                                           && !QFileInfo::exists(m_dbDir.filePath(QLatin1String(kLocalDbStoreFile))));
+        try {
+            return backupAll();
+        } catch (...) {
+            if (isNew)
+                removeNewDatabase(folderIsNew);
+            throw;
+        }
+    });
+}
+
+void BackupViberMsgThread::removeNewDatabase(bool folderIsNew)
+{
+    // Unless another backup into the same new name has filled it meanwhile.
+    const auto empty = [](Sqlite3DB& db) {
+        try {
+            for (const char* table : {"ZVIBERMESSAGE", "ZCONVERSATION", "ZRECENT"}) {
+                Sqlite3Cursor c = db.queryThrow(QStringLiteral("select 1 from %1 limit 1").arg(QLatin1String(table)));
+                if (c.moveNext())
+                    return false;
+            }
+        } catch (const std::runtime_error&) {
+            // Tables missing: a creation cut short.
+        }
+        return true;
+    };
+    try {
+        if (folderIsNew) {
+            g_removeLocalDbThrow(m_dbDir.absolutePath(), empty);
+            return;
+        }
+        // A folder that was there before (without a store) stays; only the
+        // store made in it goes.
+        const QString store = m_dbDir.filePath(QLatin1String(kLocalDbStoreFile));
+        bool remove = true;
+        {
+            Sqlite3DB db;
+            db.openThrow(store, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW);
+            db.executeThrow("BEGIN IMMEDIATE");
+            remove = empty(db);
+            if (remove)
+                g_removeSqliteFiles(store);
+            db.rollbackTran();
+        }
+    } catch (const std::exception& e) {
+        qWarning("The new local database %s could not be removed after the failed backup: %s",
+                 qUtf8Printable(m_dbDir.absolutePath()), e.what());
+    }
 }
 
 QString BackupViberMsgThread::backupAll()
@@ -48,7 +107,11 @@ QString BackupViberMsgThread::backupAll()
         g_raise(QStringLiteral("Cannot create the folder %1 (or it is a link).").arg(m_dbDir.absolutePath()));
     makeFolderThrow(QStringLiteral("Documents"));
     IOSViberDb db(m_dbDir, QLatin1String(kLocalDbStoreFile), true);
+    db.setCreateIfMissing(true);
     db.openCheckThrow();
+    // Values as large as the readers accept (kSqliteMaxValueBytes each) make
+    // rows larger than that: the writer takes rows up to SQLite's own limit.
+    sqlite3_limit(db.handle(), SQLITE_LIMIT_LENGTH, std::numeric_limits<int>::max());
     // Messages go in chat by chat, so their date and token index entries
     // land all over those indexes; with SQLite's small default cache every
     // insert would write out and read back index pages, which grows faster
@@ -82,8 +145,17 @@ QString BackupViberMsgThread::backupAll()
                 continue;
             }
             const bool inserted = db.findMsgThrow(*m, chatKey, attaKey) == 0;
-            if (inserted)
-                db.insertMsgThrow(ctx, chatKey, m, attaKey, locKey);
+            if (inserted) {
+                try {
+                    db.insertMsgThrow(ctx, chatKey, m, attaKey, locKey);
+                } catch (const std::runtime_error& e) {
+                    // SQLite's text ("string or blob too big") names no message.
+                    g_raise(QStringLiteral("Cannot store the message of %1 at %2 (key %3): %4")
+                                .arg(m->chat->display(), dtFromTimestamp(m->date).toString(Qt::ISODate))
+                                .arg(m->id)
+                                .arg(QString::fromUtf8(e.what())));
+                }
+            }
             if (m->atta)
                 copyAttachmentFiles(m, attaKey, inserted);
         }

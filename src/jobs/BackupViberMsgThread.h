@@ -20,8 +20,8 @@ bool BackupViberMsgThread_compareMsg(const _ViberMsg* a, const _ViberMsg* b);
 // cannot be read is left out and counted in the result; a full disk fails
 // the backup. Messages,
 // chats and files the database holds already are not written again. A
-// cancelled or failed run leaves the store as it was; files copied before
-// the stop stay.
+// cancelled or failed run leaves the store as it was, files copied before
+// the stop staying; into a new name it leaves no database at all.
 class BackupViberMsgThread : public QThread
 {
 public:
@@ -30,6 +30,8 @@ public:
 
 private:
     QString backupAll();
+    // After a failed backup into a new name: the store made for it goes.
+    void removeNewDatabase(bool folderIsNew);
     void copyMemberPictures(const _ViberChat* chat);
     void copyAttachmentFiles(const _ViberMsg* m, qint64 attaKey, bool inserted);
     // Copies src to dbDir/rel unless rel exists already; names from the

@@ -51,8 +51,12 @@ QString IOSTransferResult::successText() const
 {
     if (addedMsgCount == 0 && addedCallCount == 0)
         return ids("IDS_TRANSFER_NOTHING_NEW_%1").arg(target);
-    return ids("IDS_SUC_TRANSFER_%1_MSGS_%2_CALLS_TO_%3")
-        .arg(ids("IDS_%1_MESSAGES", addedMsgCount), ids("IDS_%1_CALLS", addedCallCount), target);
+    QString text = ids("IDS_SUC_TRANSFER_%1_MSGS_%2_CALLS_TO_%3")
+                       .arg(ids("IDS_%1_MESSAGES", addedMsgCount), ids("IDS_%1_CALLS", addedCallCount), target);
+    // A backup folder is not a phone yet: say how the messages get there.
+    if (intoBackupFolder)
+        text += u' ' + ids("IDS_RESTORE_BACKUP_TO_BRING_THEM_ONTO_AN_IPHONE");
+    return text;
 }
 
 IOSTransferResult g_restoreMessages2IOSThrow(const IOSDevice& device, const DataFolders& folders,
@@ -108,6 +112,7 @@ IOSTransferResult g_export2ITunesBKThrow(const QString& backupDir, const DataFol
                                          const QList<_ViberMsg*>& msgs, const IOSDeviceLoadHooks& hooks)
 {
     IOSTransferResult result;
+    result.intoBackupFolder = true;
     BackupManifest manifest(QFileInfo(backupDir).absoluteFilePath(), folders);
     manifest.readManifestInfo();
     if (manifest.info().isEncrypted) {

@@ -14,6 +14,7 @@ struct IOSTransferResult
     int addedMsgCount = 0;  // messages the target did not have yet
     int addedCallCount = 0; // calls the target did not have yet
     bool viaBackup = false; // the device was restored from its backup and restarts (not when nothing was added)
+    bool intoBackupFolder = false; // written into an iTunes backup folder, not onto a device
     QString target;         // the phone or backup written to, as the user knows it
     ViberContainers merged; // a transfer to a device: the local copy that holds the merged store
     // What was added to the target ("Successfully transferred 3 messages and

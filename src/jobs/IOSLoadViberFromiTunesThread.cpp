@@ -4,6 +4,7 @@
 #include "device/IOSAssetDb.h"
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
+#include "shell/ScratchFolders.h"
 #include "shell/UserTexts.h"
 #include "stores/CurrentStoreLayout.h"
 #include "stores/IOSViberDb.h"
@@ -130,6 +131,11 @@ void IOSLoadViberFromiTunesThread::prepareFoldersThrow()
         makePrivateThrow(m_dataDir);
         makePrivateThrow(m_groupDir);
     }
+    // The decrypted files of an encrypted backup live as long as the process
+    // that made them (the GUI's session, one command of the CLI); after a
+    // kill the next start sweeps them. A plain backup's copy stays as a cache.
+    if (m_ownCache && m_manifest->info().isEncrypted)
+        g_claimUntilExit(m_cacheDir.absolutePath(), true);
 }
 
 void IOSLoadViberFromiTunesThread::buildTables()

@@ -15,5 +15,7 @@
 // Raises std::runtime_error when the bytes are no keyed archive, when a UID
 // lies outside "$objects", or when the graph nests too deep or expands too far
 // (a crafted archive may refer to itself, or share objects so that the plain
-// tree grows exponentially).
+// tree grows exponentially, or a large string or data is reached again and
+// again: strings and data count, as bytes, at every place they appear, and
+// an object reached through several UIDs is decoded once and shared).
 QVariant g_decodeKeyedArchive(const QByteArray& bytes, const char* topKey = "root");

@@ -72,6 +72,14 @@ bool injectedFault()
 }
 } // namespace
 
+QString g_fileDeviceError(const QFileDevice& f, int savedErrno)
+{
+    const QString text = f.errorString();
+    if (savedErrno != 0 && (text.isEmpty() || text == QLatin1String("Unknown error")))
+        return qt_error_string(savedErrno);
+    return text;
+}
+
 void g_failNthWriteForTest(int n)
 {
     g_writeFault.store(n);
@@ -115,9 +123,12 @@ void g_copySqliteFilesThrow(const QString& path, const QString& target)
         const QString to = target + QLatin1String(suffix);
         if (!QFileInfo::exists(from))
             continue;
-        QFile src(from);
-        if (!src.copy(to))
-            g_raise(QStringLiteral("%1: cannot copy: %2").arg(QDir::toNativeSeparators(from), src.errorString()));
+        // Not QFile::copy: on a full disk it says "Failure to write block:
+        // Unknown error", naming neither the file written nor the reason.
+        QFile::remove(to);
+        QString error;
+        if (g_copyFile(from, to, error) != CopyFailure::None)
+            g_raise(QStringLiteral("cannot copy %1: %2").arg(QDir::toNativeSeparators(from), error));
         QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
     }
 }

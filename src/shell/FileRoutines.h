@@ -48,6 +48,10 @@ bool g_makeFoldersNoLinks(const QString& base, const QString& rel);
 // full disk; 0 turns it off.
 void g_failNthWriteForTest(int n);
 
+// The error of f as the system gave it: Qt's text, or when Qt has none
+// ("Unknown error", as after a failed flush) the text of savedErrno.
+QString g_fileDeviceError(const QFileDevice& f, int savedErrno);
+
 // Removes the folder with everything in it, hidden entries included.
 // Symbolic links are removed as links: their targets are never entered.
 // Callers that must know check afterwards whether the folder is gone.

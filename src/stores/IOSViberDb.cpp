@@ -1,4 +1,5 @@
 #include "stores/IOSViberDb.h"
+#include "shell/Failure.h"
 
 #include "stores/CurrentStoreLayout.h"
 #include "stores/CurrentStoreReader.h"
@@ -111,8 +112,23 @@ void IOSViberDb::openCheckThrow()
         const QString path = root.absoluteFilePath(dbFile);
         if (localDb) {
             // Our own store: never written through a link, and made (or
-            // remade after a cut-short creation) in one transaction.
-            openThrow(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW);
+            // remade after a cut-short creation) in one transaction; made
+            // only by a writer that asks for it (a reader racing a deletion
+            // must not leave an empty database behind).
+            const auto gone = [&] {
+                return QStringLiteral("The local database \"%1\" no longer exists (%2): it was deleted or moved.")
+                    .arg(root.dirName(), path);
+            };
+            if (!m_createIfMissing && !QFileInfo(path).isFile())
+                g_raise(gone());
+            try {
+                openThrow(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW
+                                    | (m_createIfMissing ? SQLITE_OPEN_CREATE : 0));
+            } catch (const std::runtime_error&) {
+                if (!m_createIfMissing && !QFileInfo(path).isFile())
+                    g_raise(gone());
+                throw;
+            }
             g_ensureLocalDbSchemaThrow(*this, root.dirName());
         } else if (QFileInfo::exists(path)) {
             openThrow(path, 2);

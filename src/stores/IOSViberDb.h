@@ -79,6 +79,10 @@ public:
     // Settings.data and the contact pictures of a current-layout store; by
     // default found beside the store's own folder (com.viber/...).
     void setSettingsFile(const QString& path) { m_settingsFile = path; }
+    // A local database is opened only when its file exists (reading never
+    // makes one: a database deleted meanwhile fails with a clear message);
+    // writers that make a new one turn this on.
+    void setCreateIfMissing(bool on) { m_createIfMissing = on; }
     void setIconsDir(const QString& path) { m_iconsDir = path; }
 
     QDir root;
@@ -124,6 +128,7 @@ private:
     QString m_settingsFile;
     QString m_iconsDir;
     bool m_makePreviews = true;
+    bool m_createIfMissing = false;
     bool m_hasPreviewRoot = false;
     QDir m_previewRoot;
 };

@@ -61,7 +61,9 @@ IosStoreWriter::IosStoreWriter(const QString& path, Layout layout) : m_layout(la
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (layout == LocalDb) {
         // The reader creates a missing local database from its own script.
-        IOSViberDb(QDir(QFileInfo(path).absolutePath()), QFileInfo(path).fileName(), true).openCheckThrow();
+        IOSViberDb db(QDir(QFileInfo(path).absolutePath()), QFileInfo(path).fileName(), true);
+        db.setCreateIfMissing(true);
+        db.openCheckThrow();
         m_db.openThrow(path, 2);
     } else {
         m_db.openThrow(path, 6);

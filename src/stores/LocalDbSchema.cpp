@@ -2,14 +2,23 @@
 #include "shell/Failure.h"
 
 #include "model/Sqlite3DB.h"
+#include "shell/FileRoutines.h"
+#include "shell/LocalDbNames.h"
+#include "shell/ScratchFolders.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <sqlite3.h>
 
 #include <stdexcept>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 const QByteArray& scriptText()
@@ -175,4 +184,51 @@ void g_ensureLocalDbSchemaThrow(Sqlite3DB& db, const QString& name, const std::f
         db.rollbackTran();
         throw;
     }
+}
+
+
+void g_removeLocalDbThrow(const QString& folder, const std::function<bool(Sqlite3DB&)>& onlyIf)
+{
+    const QFileInfo top(folder);
+    if (!top.exists() && !top.isSymLink())
+        return;
+    const QString store = QDir(folder).filePath(QLatin1String(kLocalDbStoreFile));
+    Sqlite3DB db;
+    if (!top.isSymLink() && QFileInfo(store).isFile() && !QFileInfo(store).isSymLink()) {
+        try {
+            db.openThrow(store, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW);
+            db.executeThrow("BEGIN IMMEDIATE"); // the lock a backup into it holds
+        } catch (const std::runtime_error& e) {
+            const QString why = QString::fromUtf8(e.what());
+            if (why.contains(QLatin1String("locked")) || why.contains(QLatin1String("busy")))
+                g_raise(QStringLiteral("The local database \"%1\" is in use: %2").arg(top.fileName(), why));
+            db.close(); // a damaged store is deleted all the same
+        }
+    }
+    if (onlyIf && db.isOpen() && !onlyIf(db))
+        return;
+    const QDir parent = top.absoluteDir();
+    QString hidden;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate = parent.filePath(QLatin1String(kRemovedLocalDbPrefix) + top.fileName() + u'-'
+                                                  + QString::number(QRandomGenerator::global()->generate(), 16));
+        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink()) {
+            hidden = candidate;
+            break;
+        }
+    }
+    if (hidden.isEmpty() || ::rename(QFile::encodeName(top.absoluteFilePath()).constData(),
+                                     QFile::encodeName(hidden).constData()) != 0)
+        g_raise(QStringLiteral("Cannot remove %1: %2").arg(top.absoluteFilePath(),
+                                                           QString::fromLocal8Bit(std::strerror(errno))));
+    if (db.isOpen()) {
+        db.rollbackTran();
+        db.close();
+    }
+    if (QFileInfo(hidden).isSymLink())
+        QFile::remove(hidden);
+    else
+        g_delDirCascade(hidden);
+    if (QFileInfo::exists(hidden) || QFileInfo(hidden).isSymLink())
+        g_raise(QStringLiteral("Cannot remove %1 completely (what is left: %2).").arg(top.absoluteFilePath(), hidden));
 }

@@ -22,3 +22,15 @@ void g_ensureLocalDbSchemaThrow(Sqlite3DB& db, const QString& name,
 
 // How many statements a creation runs (the steps afterStep sees, 1-based).
 int g_localDbSchemaSteps();
+
+// Deletes the local database in folder (a sub-folder of the databases'
+// folder). It is taken out of use first: the writers' lock is taken (waiting
+// for a backup into it to end), then the folder moves to a hidden name beside
+// it, where no reader or writer looks (one that opens the database after
+// that is told it is gone; one that had it open reads on), and only then is
+// it removed. Raises when the database is busy, or the folder cannot be
+// moved or removed completely.
+// With onlyIf, the database is removed only when onlyIf, run under the
+// writers' lock on the open store, returns true.
+void g_removeLocalDbThrow(const QString& folder, const std::function<bool(Sqlite3DB&)>& onlyIf = {});
+// (What a deletion killed halfway leaves is removed by g_sweepLeftovers.)

@@ -2,10 +2,16 @@
 #include "fixtures/StoreFixture.h"
 #include "support/CliProcess.h"
 #include "support/TestEnv.h"
+#include "model/Sqlite3DB.h"
+#include "stores/IOSViberDb.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sqlite3.h>
+
+#include <stdexcept>
 
 namespace {
 // A messages listing without the message and chat keys, which a backup
@@ -166,6 +172,50 @@ private slots:
         r = run({QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("dEL"), QStringLiteral("--all")});
         QCOMPARE(r.out, QStringLiteral("Deleted the local database \"Del\".\n"));
         QVERIFY(!QFileInfo::exists(dbFolder(QStringLiteral("Del"))));
+    }
+
+    void deleteAllTakesTheDatabaseOutOfUseFirst()
+    {
+        backupInto(QStringLiteral("Busy"), QStringLiteral("Successfully backed up 19 messages.\n"));
+        // A writer holds the database (a backup into it): the deletion waits
+        // for it instead of pulling the files from under it.
+        {
+            Sqlite3DB writer;
+            writer.openThrow(storeOf(QStringLiteral("Busy")), SQLITE_OPEN_READWRITE);
+            writer.executeThrow("BEGIN IMMEDIATE");
+            QProcess del;
+            del.setProcessEnvironment(g_cliEnvironment(m_data));
+            del.start(QStringLiteral(FERROWICK_CLI_PATH),
+                      {QStringLiteral("delete"), QStringLiteral("--localdb"), QStringLiteral("Busy"), QStringLiteral("--all")});
+            QVERIFY(del.waitForStarted());
+            QVERIFY(!del.waitForFinished(1500));
+            QVERIFY(QFileInfo::exists(storeOf(QStringLiteral("Busy"))));
+            writer.executeThrow("COMMIT");
+            writer.close();
+            QVERIFY(del.waitForFinished(60000));
+            QCOMPARE(QString::fromUtf8(del.readAllStandardError()), QString());
+            QCOMPARE(del.exitCode(), 0);
+        }
+        QVERIFY(!QFileInfo::exists(dbFolder(QStringLiteral("Busy"))));
+        // Nothing is left beside the other databases, hidden or not.
+        const QStringList left = QDir(m_data + QStringLiteral("/local_databases"))
+                                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                                     .filter(QStringLiteral("Busy"), Qt::CaseInsensitive);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+
+        // A reader whose database is gone by the time it opens it fails with a
+        // clear message and makes no database (it used to make an empty one
+        // and "export" 0 messages from it).
+        QVERIFY(QDir().mkpath(dbFolder(QStringLiteral("Gone")) + QStringLiteral("/Documents")));
+        IOSViberDb reader(QDir(dbFolder(QStringLiteral("Gone"))), QStringLiteral("Documents/Contacts-tellurine.data"),
+                          true);
+        try {
+            reader.loadDataThrow();
+            QFAIL("a missing local database was read");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(QLatin1String("no longer exists")), e.what());
+        }
+        QVERIFY(!QFileInfo::exists(storeOf(QStringLiteral("Gone"))));
     }
 
     void aNameMatchingSeveralDatabasesOnlyByCaseIsRefused()

@@ -6,12 +6,16 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,6 +33,8 @@ QList<QByteArray> contentsBelow(const QString& dir)
 }
 
 const QByteArray kPassword = QByteArray("p\xc3\xa4ss word 1");
+// The file a run locks (shared) in each working folder it uses.
+const QString kClaimFile = QStringLiteral(".ferrowick-in-use");
 } // namespace
 
 class TestCliITunes : public QObject
@@ -137,6 +143,94 @@ private slots:
         // No decrypted index is left behind in the data folder.
         QDirIterator it(m_tmp.filePath(QStringLiteral("data/cache/index")), QDir::Files, QDirIterator::Subdirectories);
         QVERIFY(!it.hasNext());
+    }
+
+    void noDecryptedCopyOutlivesItsCommand()
+    {
+        const QString data = m_tmp.filePath(QStringLiteral("data-secrets"));
+        const QString pwFile = writePasswordFile(kPassword);
+        const auto runIn = [&](const QStringList& args) {
+            return g_runCliProcess(QStringLiteral(FERROWICK_CLI_PATH), args, g_cliEnvironment(data));
+        };
+        const QString cache = data + QStringLiteral("/cache");
+        const auto storesBelow = [&] {
+            QStringList found;
+            QDirIterator it(cache, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString f = it.next();
+                if (f.contains(QLatin1String("Contacts")) || f.endsWith(QLatin1String("Manifest.db")))
+                    found << f;
+            }
+            return found;
+        };
+        for (const QString& backup : {m_encrypted, m_currentEncrypted}) {
+            const CliResult r = runIn({QStringLiteral("info"), QStringLiteral("--itunes"), backup,
+                                       QStringLiteral("--password-file"), pwFile});
+            QCOMPARE(r.code, 0);
+            QCOMPARE(storesBelow(), QStringList());
+        }
+        // A plain backup's copy is a cache and stays.
+        QCOMPARE(runIn({QStringLiteral("info"), QStringLiteral("--itunes"), m_plain}).code, 0);
+        QVERIFY(!storesBelow().isEmpty());
+        QDir(cache + QStringLiteral("/itunes")).removeRecursively();
+
+        // A run killed while it holds decrypted copies leaves them; the next
+        // start of any command sweeps them.
+        QProcess killed;
+        killed.setProcessEnvironment(g_cliEnvironment(data));
+        const QString out = freshOut();
+        killed.start(QStringLiteral(FERROWICK_CLI_PATH),
+                     {QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("html"), QStringLiteral("--out"),
+                      out + QStringLiteral("/chats"), QStringLiteral("--itunes"), m_currentEncrypted,
+                      QStringLiteral("--password-file"), pwFile});
+        QVERIFY(killed.waitForStarted());
+        QElapsedTimer clock;
+        clock.start();
+        bool caught = false;
+        while (!caught && killed.state() == QProcess::Running && clock.elapsed() < 120000) {
+            caught = storesBelow().filter(QStringLiteral("/source-")).size() > 0;
+            if (!caught)
+                QThread::msleep(2);
+        }
+        if (caught) {
+            ::kill(pid_t(killed.processId()), SIGKILL);
+            QVERIFY(killed.waitForFinished(30000));
+            QVERIFY(!storesBelow().isEmpty());
+        } else {
+            killed.waitForFinished(30000);
+            qWarning("the export ended before it could be killed: only the planted leftovers are checked");
+        }
+        // What other kills leave, planted: a copy of a store, a working index,
+        // an encrypted backup's files, a half-deleted local database, an old
+        // copy made before claims existed.
+        const QList<QPair<QString, QString>> planted{
+            {cache + QStringLiteral("/source-k1ll3d"), QStringLiteral("store/Contacts.data")},
+            {cache + QStringLiteral("/index/0123456789abcdef"), QStringLiteral("Manifest.db")},
+            {cache + QStringLiteral("/itunes/fedcba9876543210"), QStringLiteral("com.viber/Documents/Contacts.data")}};
+        for (const auto& [folder, file] : planted) {
+            QVERIFY(g_writeFile(folder + u'/' + file, "secret"));
+            QVERIFY(g_writeFile(folder + u'/' + kClaimFile, QByteArray()));
+        }
+        QVERIFY(g_writeFile(cache + QStringLiteral("/source-0ld/store/Contacts.data"), "secret"));
+        const timeval twoDaysAgo[2] = {{time(nullptr) - 2 * 86400, 0}, {time(nullptr) - 2 * 86400, 0}};
+        QCOMPARE(::utimes(QFile::encodeName(cache + QStringLiteral("/source-0ld")).constData(), twoDaysAgo), 0);
+        QVERIFY(g_writeFile(data + QStringLiteral("/local_databases/.deleting-Old-1/Documents/Contacts-tellurine.data"),
+                            "secret"));
+        // One still in use by a running process (a shared lock on its claim
+        // file, as every run takes) stays.
+        const QString live = cache + QStringLiteral("/source-l1ve");
+        QVERIFY(g_writeFile(live + QStringLiteral("/store/Contacts.data"), "in use"));
+        QVERIFY(g_writeFile(live + u'/' + kClaimFile, QByteArray()));
+        const int claim = ::open(QFile::encodeName(live + u'/' + kClaimFile).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(claim >= 0);
+        QCOMPARE(::flock(claim, LOCK_SH), 0);
+
+        QCOMPARE(runIn({QStringLiteral("backups"), QStringLiteral("--dir"), m_tmp.filePath(QStringLiteral("backups"))})
+                     .code,
+                 0);
+        QCOMPARE(storesBelow(), QStringList{live + QStringLiteral("/store/Contacts.data")});
+        QVERIFY(!QFileInfo::exists(data + QStringLiteral("/local_databases/.deleting-Old-1")));
+        ::close(claim);
     }
 
     void wrongPasswordOnACurrentBackup()

@@ -84,6 +84,44 @@ private slots:
         QCOMPARE(r.out, expected);
     }
 
+    void controlCharactersNeverReachTheTerminal()
+    {
+        // Names from the store with a terminal command (ESC ] ... BEL), NUL,
+        // DEL and a C1 control: written escaped, never raw.
+        ContainerFixture c(m_tmp.filePath(QStringLiteral("escapes")));
+        IosStoreWriter& w = c.store();
+        const QString evil = QStringLiteral("Evil\x1b]0;owned\x07") + QChar(0) + QStringLiteral("x\x7f") + QChar(0x9b)
+                             + QStringLiteral("2J");
+        const qint64 person = w.addPerson(QStringLiteral("4915122222222"), QString(), 0, evil);
+        const qint64 chat = w.addChat(600000000, {person}, evil, QStringLiteral("g-evil"));
+        IosStoreWriter::Message m;
+        m.chat = chat;
+        m.date = 600000000;
+        m.state = QStringLiteral("received");
+        m.text = QStringLiteral("hi\x1b[2Jthere");
+        m.person = person;
+        m.seq = 1;
+        m.token = 7100000000LL;
+        w.addMessage(m);
+        c.finish();
+        const QString escaped = QStringLiteral("Evil\\x1b]0;owned\\x07\\x00x\\x7f\\x9b2J");
+        for (const char* command : {"chats", "messages"}) {
+            const CliResult r = run({QLatin1String(command), QStringLiteral("--container"), c.root().path()});
+            QCOMPARE(r.code, 0);
+            for (QChar ch : r.out)
+                QVERIFY2(ch == u'\t' || ch == u'\n' || (ch.unicode() >= 0x20 && ch.unicode() != 0x7f
+                                                            && (ch.unicode() < 0x80 || ch.unicode() > 0x9f)),
+                         qPrintable(QStringLiteral("%1: control character %2 in %3")
+                                        .arg(QLatin1String(command))
+                                        .arg(int(ch.unicode()))
+                                        .arg(r.out.toHtmlEscaped())));
+        }
+        const CliResult chats = run({QStringLiteral("chats"), QStringLiteral("--container"), c.root().path()});
+        QVERIFY2(chats.out.contains(escaped), qPrintable(chats.out));
+        const CliResult messages = run({QStringLiteral("messages"), QStringLiteral("--container"), c.root().path()});
+        QVERIFY2(messages.out.contains(QStringLiteral("hi\\x1b[2Jthere")), qPrintable(messages.out));
+    }
+
     void messagesOfChosenChats()
     {
         const CliResult r = run({QStringLiteral("messages"), QStringLiteral("--container"), m_container,

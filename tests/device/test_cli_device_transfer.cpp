@@ -218,7 +218,9 @@ private slots:
         const QString folder = b.write(parent, u"bk"_qs);
         CliResult r = cli({u"to-itunes"_qs, u"--backup"_qs, folder, u"--container"_qs, m_source});
         QVERIFY2(r.code == 0, qPrintable(r.err));
-        QVERIFY2(r.out.startsWith(u"Successfully transferred "_qs) && r.out.contains(u" to the iTunes backup of "_qs),
+        // It wrote into a backup, not onto a phone, and says how to get there.
+        QVERIFY2(r.out.startsWith(u"Successfully transferred "_qs) && r.out.contains(u" to the iTunes backup of "_qs)
+                     && r.out.contains(u"Restore the backup"_qs) && !r.out.contains(u"to iPhone"_qs),
                  qPrintable(r.out));
         r = cli({u"info"_qs, u"--itunes"_qs, folder});
         QVERIFY2(r.code == 0, qPrintable(r.err));

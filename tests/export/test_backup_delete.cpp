@@ -235,7 +235,50 @@ private slots:
         QCOMPARE(r.successes, QStringList());
         QCOMPARE(r.errors.size(), 1);
         QVERIFY2(r.errors.first().contains(QLatin1String("No space left on device")), qPrintable(r.errors.first()));
-        QVERIFY(load(dir, kStore, true).messages().isEmpty());
+        // It was a new name: no database is left under it.
+        QVERIFY(!QFileInfo::exists(dir.absolutePath()));
+    }
+
+    void aFailedBackupIntoANewNameLeavesNoDatabase()
+    {
+        // Cancelled halfway into a new name: nothing under the name (an
+        // empty store used to stay, and later read as a valid database).
+        const QDir dir = newDbDir();
+        const JobResult r = backup(m_data.messages(), dir, 12);
+        QCOMPARE(r.successes, QStringList());
+        QVERIFY(!QFileInfo::exists(dir.absolutePath()));
+        QCOMPARE(QDir(m_tmp.path()).entryList({QStringLiteral(".deleting-*")}, QDir::AllEntries | QDir::Hidden),
+                 QStringList());
+        // Into a folder that was there (without a store): the folder stays,
+        // the store made in it goes.
+        const QDir existing = newDbDir();
+        QVERIFY(QDir().mkpath(existing.filePath(QStringLiteral("Documents"))));
+        QVERIFY(g_writeFile(existing.filePath(QStringLiteral("keep.txt")), "mine"));
+        QCOMPARE(backup(m_data.messages(), existing, 12).successes, QStringList());
+        QVERIFY(!QFileInfo::exists(existing.filePath(kStore)));
+        QCOMPARE(g_readFile(existing.filePath(QStringLiteral("keep.txt"))), QByteArray("mine"));
+    }
+
+    void aMessageAsLargeAsTheReaderTakesIsStored()
+    {
+        // 60 MB of text (readers take values up to 64 MiB): the row is
+        // larger than one value may be, and used to fail the whole backup
+        // with "string or blob too big", naming no message.
+        _ViberMsg* m = nullptr;
+        for (_ViberMsg* candidate : m_data.messages()) {
+            if (candidate->type == MSG_TYPE_TEXT && candidate->chat && !candidate->text.isEmpty())
+                m = candidate;
+        }
+        QVERIFY(m);
+        const QString saved = m->text;
+        m->text = QString(60 * 1000 * 1000, u'x');
+        const QDir dir = newDbDir();
+        const JobResult r = backup({m}, dir);
+        m->text = saved;
+        QCOMPARE(r.errors, QStringList());
+        const ViberData back = load(dir, kStore, true);
+        QCOMPARE(back.messages().size(), 1);
+        QCOMPARE(back.messages().constFirst()->text.size(), 60 * 1000 * 1000);
     }
 
     void anUnreadableAttachmentIsCounted()

@@ -143,6 +143,48 @@ private slots:
         QCOMPARE(g_readFile(out), full);
     }
 
+    // A link placed at the output path, or an output that is no longer the
+    // file the earlier run wrote: never appended to, everything written
+    // again (the link replaced, its target untouched).
+    void anOutputThatIsNotTheEarlierOneIsWrittenAgain_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::newRow("csv") << int(ExportMessagesThread::FORMAT_CSV);
+        QTest::newRow("json") << int(ExportMessagesThread::FORMAT_JSON);
+    }
+    void anOutputThatIsNotTheEarlierOneIsWrittenAgain()
+    {
+        QFETCH(int, type);
+        const auto format = ExportMessagesThread::FormatType(type);
+        QTemporaryDir dir;
+        ExportTestData t;
+        t.fill(dir.path());
+        const QString out = dir.filePath(QStringLiteral("o.out"));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 10 Messages."));
+        const QByteArray full = g_readFile(out);
+
+        // Another file, linked in at the output path.
+        const QString other = dir.filePath(QStringLiteral("someone-elses.txt"));
+        QVERIFY(g_writeFile(other, full));
+        QVERIFY(QFile::remove(out));
+        QVERIFY(QFile::link(other, out));
+        t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 999, QStringLiteral("later"), MSG_STATE_SENT);
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 11 Messages."));
+        QCOMPARE(g_readFile(other), full);
+        QVERIFY(!QFileInfo(out).isSymLink());
+        const QByteArray again = g_readFile(out);
+        QCOMPARE(again, plainExport(t.data.messages(), dir.filePath(QStringLiteral("plain")), format));
+
+        // The output changed since (same name, other content): written again.
+        QVERIFY(g_writeFile(out, again.left(again.size() / 2)));
+        t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 1999, QStringLiteral("later still"), MSG_STATE_SENT);
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 12 Messages."));
+        QCOMPARE(g_readFile(out), plainExport(t.data.messages(), dir.filePath(QStringLiteral("plain2")), format));
+        // Unchanged: only the new message is added.
+        t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 2999, QStringLiteral("latest"), MSG_STATE_SENT);
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 1 Messages."));
+    }
+
     // An HTML folder grows page by page: the last page fills up, new pages
     // follow, older pages' links and the index change, and the result is the
     // folder a full export of the same messages writes.

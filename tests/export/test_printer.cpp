@@ -20,6 +20,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <stdexcept>
 #include <QtEndian>
 
 #include <memory>
@@ -288,6 +291,26 @@ private slots:
         QFile e(empty);
         QVERIFY(e.open(QIODevice::ReadOnly));
         QCOMPARE(countPdfPages(e.readAll()), 1);
+    }
+
+    // A full disk: the system's reason, not "the file is empty after writing".
+    void pdfOnAFullDiskSaysWhy()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        History h;
+        _ViberChat* group = h.chat(true);
+        QString error;
+        try {
+            ExportMessagesPdf pdf(QStringLiteral("/dev/full"));
+            pdf.init();
+            pdf.write(*h.msg(group, 2, 9, MSG_TYPE_TEXT, QStringLiteral("no room"), h.person("Zelda")));
+            pdf.uninit();
+        } catch (const std::runtime_error& e) {
+            error = QString::fromUtf8(e.what());
+        }
+        QVERIFY2(error.contains(qt_error_string(ENOSPC)), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("/dev/full")), qPrintable(error));
     }
 
     // The words of a message can be found in the PDF (pdftotext reads only

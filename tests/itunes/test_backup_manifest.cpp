@@ -123,11 +123,19 @@ private slots:
         b.parseInfo(); // built once
 
         const Node& root = b.rootNode();
-        // Sorted by domain and path; the orphan's parent folder has no record,
-        // so it lands at the top level.
-        QCOMPARE(childNames(&root), (QStringList{u"Applications"_qs, u"orphan.txt"_qs, u"AppDomainGroup"_qs, u"Media"_qs,
-                                                 u"Library"_qs, u"SysContainerDomain-com.apple.x"_qs}));
+        // Sorted by domain and path; the orphan's parent folders have no
+        // records: they exist all the same, implied by its path.
+        QCOMPARE(childNames(&root), (QStringList{u"Applications"_qs, u"AppDomainGroup"_qs, u"Media"_qs, u"Library"_qs,
+                                                 u"SysContainerDomain-com.apple.x"_qs}));
         QCOMPARE(root.children.at(1)->parent, &root);
+        const Node* orphan = b.findNode(u"Applications/com.viber/Library/Caches/orphan.txt"_qs);
+        QVERIFY(orphan);
+        QCOMPARE(orphan->item.size, quint64(1));
+        const Node* caches = b.findNode(u"Applications/com.viber/Library/Caches"_qs);
+        QVERIFY(caches && caches->item.isFolder());
+        QCOMPARE(caches->item.domain.toString(), kApp);
+        QCOMPARE(caches->item.path.toString(), u"Library/Caches"_qs);
+        QCOMPARE(orphan->parent, caches);
         QVERIFY(b.findNode(u"Applications/com.viber/Documents/Contacts.data"_qs));
         QCOMPARE(b.findNode(u"Applications/com.viber/Documents/Contacts.data"_qs)->item.size, quint64(2));
         QVERIFY(b.findNode(u"AppDomainGroup/group.viber.share/shared.plist"_qs));

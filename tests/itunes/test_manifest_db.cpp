@@ -13,7 +13,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <csignal>
 #include <functional>
+
+#include <sys/resource.h>
 #include <stdexcept>
 
 namespace {
@@ -265,6 +269,51 @@ private slots:
         const Node* node = b.findNode(u"Applications/com.viber/Documents/Contacts.data"_qs);
         g_writeFile(b.storedFilePath(node->item), "store");
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, b.copyFile(node, out(), nullptr, nullptr));
+    }
+
+    void aFullDiskIsNamedWithTheSystemsReason_data()
+    {
+        QTest::addColumn<QByteArray>("password");
+        QTest::newRow("plain") << QByteArray();
+        QTest::newRow("encrypted") << QByteArray("pw");
+    }
+
+    void aFullDiskIsNamedWithTheSystemsReason()
+    {
+        // Files written into the backup used to fail with "...ferrowick-new:
+        // Unknown error" on a full disk.
+        QFETCH(QByteArray, password);
+        const QString folder = currentFixture(password).write(m_tmp.filePath(u"full"_qs),
+                                                              QString::fromLatin1(QTest::currentDataTag()));
+        const QString big = m_tmp.filePath(u"big-%1.bin"_qs.arg(QString::fromLatin1(QTest::currentDataTag())));
+        g_writeFile(big, QByteArray(512 * 1024, 'b'));
+        BackupManifest b(folder, g_testDataFolders());
+        b.readManifestInfo();
+        if (!password.isEmpty())
+            QVERIFY(b.setPasscode(QString::fromLatin1(password)));
+        b.parseInfo();
+        ManifestDbWriter w(b);
+        QString error;
+        {
+            // A file size limit stands in for the full disk: writes past it
+            // fail with EFBIG instead of raising a signal.
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit old{};
+            getrlimit(RLIMIT_FSIZE, &old);
+            rlimit small = old;
+            small.rlim_cur = 64 * 1024;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            try {
+                w.addFileThrow(kViber, u"Documents/Attachments/big.jpg"_qs, big);
+            } catch (const std::runtime_error& e) {
+                error = QString::fromUtf8(e.what());
+            }
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+        QVERIFY2(error.contains(qt_error_string(EFBIG)), qPrintable(error));
+        QVERIFY2(error.contains(folder), qPrintable(error));
+        QVERIFY2(!error.contains(u"Unknown error"_qs), qPrintable(error));
     }
 
     void writtenFilesReadBack_data()

@@ -341,6 +341,36 @@ private slots:
         }
     }
 
+    void missingFolderRecordsAreImplied_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::newRow("Manifest.mbdb") << int(BackupFixture::Mbdb);
+        QTest::newRow("Manifest.db") << int(BackupFixture::ManifestDb);
+    }
+
+    void missingFolderRecordsAreImplied()
+    {
+        // Only the files' rows: no record for the app's root or any folder
+        // (as some tools, and an iOS 14 index, write them).
+        QFETCH(int, generation);
+        BackupFixture b;
+        b.generation = BackupFixture::Generation(generation);
+        for (const QString& f : filesBelow(m_container))
+            b.addFile(QStringLiteral("AppDomain-com.viber"), QDir(m_container).relativeFilePath(f), g_readFile(f));
+        const Loaded l = load(b.write(path(QStringLiteral("backups")),
+                                      QStringLiteral("no-folders-%1").arg(generation)));
+        QCOMPARE(l.progress->errors(), QStringList());
+        QVERIFY(l.job->hasData());
+        QCOMPARE(describe(loadStore(l.job->dataDir())), m_expected);
+        QCOMPARE(g_readFile(local(l, QStringLiteral("Documents/Attachments/pic1.jpg"))),
+                 g_readFile(QDir(m_container).filePath(QStringLiteral("Documents/Attachments/pic1.jpg"))));
+        const BackupManifest::_FileNode* docs = l.manifest->findNode(QStringLiteral("Applications/com.viber/Documents"));
+        QVERIFY(docs);
+        QVERIFY(docs->item.isFolder());
+        QCOMPARE(docs->item.domain.toString(), QStringLiteral("AppDomain-com.viber"));
+        QCOMPARE(docs->item.path.toString(), QStringLiteral("Documents"));
+    }
+
     void backupWithoutViber()
     {
         BackupFixture b;

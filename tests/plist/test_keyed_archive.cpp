@@ -1,6 +1,7 @@
 #include "fixtures/BackupFixture.h"
 #include "itunes/MBFileArchive.h"
 #include "plist/KeyedArchive.h"
+#include "support/TestEnv.h"
 
 #include <QDateTime>
 #include <QTest>
@@ -106,6 +107,54 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive(QByteArray()));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive("bplist00garbage"));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive("<plist><dict/></plist>"));
+    }
+
+    void largeDataReachedAgainAndAgain()
+    {
+        // A 1 MiB blob that 8 UIDs reach: decoded once and shared, not
+        // copied at each.
+        const QByteArray blob(1024 * 1024, 'b');
+        QList<plist_t> objects{plist_new_string("$null"), plist_new_array(),
+                               plist_new_data(blob.constData(), uint64_t(blob.size()))};
+        for (int i = 0; i < 8; ++i)
+            plist_array_append_item(objects[1], plist_new_uid(2));
+        const QVariantList few = g_decodeKeyedArchive(archive(objects)).toList();
+        QCOMPARE(few.size(), 8);
+        QCOMPARE(few.at(0).toByteArray(), blob);
+        QCOMPARE(few.at(7).toByteArray().constData(), few.at(0).toByteArray().constData());
+
+        // The same blob reached 100 times (100 MiB of plain tree, far below
+        // the value cap; an index row of 300 KB reached gigabytes this way):
+        // refused.
+        QList<plist_t> many{plist_new_string("$null"), plist_new_array(),
+                            plist_new_data(blob.constData(), uint64_t(blob.size()))};
+        for (int i = 0; i < 100; ++i)
+            plist_array_append_item(many[1], plist_new_uid(2));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive(archive(many)));
+        // And a string likewise.
+        const QByteArray text(1024 * 1024, 's');
+        QList<plist_t> strings{plist_new_string("$null"), plist_new_array(), plist_new_string(text.constData())};
+        for (int i = 0; i < 100; ++i)
+            plist_array_append_item(strings[1], plist_new_uid(2));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive(archive(strings)));
+    }
+
+    void nulInsideAStringIsRefusedNotAnAbort()
+    {
+        // Found by fuzz_mbfile_archive: an MBFile record whose dictionary key
+        // holds a NUL made libplist abort on an assertion as the key was read
+        // (the whole program ended on one crafted Manifest.db row).
+        g_requireTestEnvironment();
+        const QByteArray crafted = g_readFile(g_testSourceDir() + QStringLiteral("/tests/plist/data/nul-in-key.bplist"));
+        QVERIFY(crafted.startsWith("bplist00"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_decodeKeyedArchive(crafted));
+        _MBDBItem item;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, g_readMBFileArchive(crafted, item));
+        // The same in XML, written as a character reference.
+        QVERIFY_THROWS_EXCEPTION(
+            std::runtime_error,
+            g_decodeKeyedArchive("<plist><dict><key>$top</key><dict><key>root</key><dict><key>a&#0;b</key><string>x</string>"
+                                 "</dict></dict><key>$objects</key><array/></dict></plist>"));
     }
 
     void mbFileBothWays()

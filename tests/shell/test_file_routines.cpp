@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <stdexcept>
+
 namespace {
 void touch(const QString& path)
 {
@@ -105,6 +107,30 @@ private slots:
         QCOMPARE(g_copyFile(dir.filePath(QStringLiteral("absent")), dir.filePath(QStringLiteral("x")), error),
                  CopyFailure::Source);
         QVERIFY(error.contains(QLatin1String("absent")));
+    }
+
+    void sqliteCopiesSayWhyTheyFail()
+    {
+        // QFile::copy said "Failure to write block: Unknown error".
+        QTemporaryDir tmp;
+        const QString db = tmp.filePath(QStringLiteral("a.db"));
+        QVERIFY(g_writeFile(db, QByteArray(4096, 'd')));
+        QVERIFY(g_writeFile(db + QStringLiteral("-wal"), QByteArray(4096, 'w')));
+        const QString target = tmp.filePath(QStringLiteral("copy.db"));
+        QString error;
+        g_failNthWriteForTest(2); // the log, after the store
+        try {
+            g_copySqliteFilesThrow(db, target);
+        } catch (const std::runtime_error& e) {
+            error = QString::fromUtf8(e.what());
+        }
+        g_failNthWriteForTest(0);
+        QVERIFY2(error.contains(QStringLiteral("No space left on device")), qPrintable(error));
+        QVERIFY2(error.contains(target + QStringLiteral("-wal")), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(target + QStringLiteral("-wal")));
+        // Without a fault, every companion comes along.
+        g_copySqliteFilesThrow(db, target);
+        QCOMPARE(g_readFile(target + QStringLiteral("-wal")), QByteArray(4096, 'w'));
     }
 
     void delDirCascadeRemovesEverythingAndNeverFollowsLinks()

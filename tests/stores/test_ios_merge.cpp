@@ -459,6 +459,7 @@ private slots:
         const QString file = QStringLiteral("Documents/Contacts-tellurine.data");
         {
             IOSViberDb local(dir, file, true);
+            local.setCreateIfMissing(true);
             local.openCheckThrow();
             QCOMPARE(scans(local, local.joinTable, local.joinChatCol, local.joinPersonCol), QStringList());
             Sqlite3Cursor c = local.queryThrow("select name from sqlite_master where type='index' and tbl_name in "

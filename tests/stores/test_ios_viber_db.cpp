@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <stdexcept>
+
 class TestIOSViberDb : public QObject
 {
     Q_OBJECT
@@ -248,6 +250,10 @@ private slots:
         const QDir root(m_tmp.filePath(QStringLiteral("fresh")));
         IOSViberDb db(root, QStringLiteral("Contacts-tellurine.data"), true);
         QVERIFY(QDir().mkpath(root.path()));
+        // Only a writer makes one; a reader is told it is not there.
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.loadDataThrow());
+        QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("Contacts-tellurine.data"))));
+        db.setCreateIfMissing(true);
         const ViberData data = db.loadDataThrow();
         QVERIFY(QFileInfo::exists(root.filePath(QStringLiteral("Contacts-tellurine.data"))));
         QVERIFY(data.p()->chats.isEmpty() && data.p()->msgs.isEmpty() && data.p()->persons.isEmpty());

@@ -1,4 +1,5 @@
 #include "commands/BackupsCommand.h"
+#include "commands/ListingFormat.h"
 
 #include "CommandOptions.h"
 
@@ -25,13 +26,14 @@ int BackupsCommand::run(CliContext& ctx)
 
     const _BackupListing listing = g_listItunesBackups(dir, ctx.folders);
     for (const QString& e : listing.errors)
-        ctx.err << "ferrowick-cli: warning: " << e << '\n';
+        ctx.err << "ferrowick-cli: warning: " << g_terminalText(e) << '\n';
     ctx.err.flush();
     for (const auto& b : listing.backups) {
         const QString version = b->info().productVersion.isEmpty() ? QStringLiteral("-") : b->info().productVersion;
-        ctx.out << b->displayName() << '\t' << b->info().date.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << '\t'
-                << (b->info().isEncrypted ? "yes" : "no") << '\t' << version << '\t'
-                << g_backupIndexName(b->generation()) << '\t' << b->root().absolutePath() << '\n';
+        ctx.out << g_listingField(b->displayName()) << '\t'
+                << b->info().date.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << '\t'
+                << (b->info().isEncrypted ? "yes" : "no") << '\t' << g_listingField(version) << '\t'
+                << g_backupIndexName(b->generation()) << '\t' << g_listingField(b->root().absolutePath()) << '\n';
     }
     ctx.out.flush();
     return CLI_EXIT_OK;

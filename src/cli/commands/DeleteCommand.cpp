@@ -8,6 +8,7 @@
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
+#include "stores/LocalDbSchema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -70,7 +71,13 @@ int DeleteCommand::run(CliContext& ctx)
         return code;
 
     if (all) {
-        g_delDirCascade(folder);
+        // Taken out of use first: an export reading it meanwhile must not
+        // make it anew (nor this deletion fail halfway).
+        try {
+            g_removeLocalDbThrow(folder);
+        } catch (const std::runtime_error& e) {
+            return ctx.fail(QString::fromUtf8(e.what()));
+        }
         // Success means the folder is gone: anything left (a file that could
         // not be removed) would otherwise be reported as a deleted database.
         const QFileInfo left(folder);

@@ -1,4 +1,5 @@
 #include "commands/DevicesCommand.h"
+#include "commands/ListingFormat.h"
 
 #include "DeviceAccess.h"
 #include "device/IOSDevice.h"
@@ -25,8 +26,9 @@ int DevicesCommand::run(CliContext& ctx)
     for (am_device* d : devices) {
         try {
             const IOSDevice info = IOSDevice::readThrow(d);
-            ctx.out << orDash(info.udid) << '\t' << orDash(info.name) << '\t' << orDash(info.productType) << '\t'
-                    << orDash(info.productVersion) << '\n';
+            ctx.out << g_listingField(orDash(info.udid)) << '\t' << g_listingField(orDash(info.name)) << '\t'
+                    << g_listingField(orDash(info.productType)) << '\t' << g_listingField(orDash(info.productVersion))
+                    << '\n';
         } catch (const std::exception& e) {
             ctx.err << "ferrowick-cli: warning: " << g_cliPlainLine(QString::fromUtf8(e.what())) << '\n';
         }

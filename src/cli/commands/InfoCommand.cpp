@@ -1,5 +1,7 @@
 #include "InfoCommand.h"
 
+#include "ListingFormat.h"
+
 #include "SourceLoader.h"
 
 #include <QJsonArray>
@@ -56,7 +58,7 @@ int InfoCommand::run(CliContext& ctx)
         for (const auto& [key, n] : counts)
             ctx.out << key << ": " << n << '\n';
         if (!ownerText(d).isEmpty())
-            ctx.out << "owner: " << ownerText(d) << '\n';
+            ctx.out << "owner: " << g_listingField(ownerText(d)) << '\n';
     }
     return CLI_EXIT_OK;
 }
