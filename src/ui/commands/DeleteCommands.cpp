@@ -5,6 +5,7 @@
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
+#include "stores/LocalDbSchema.h"
 #include "ui/ProgressForm.h"
 #include "ui/Tips.h"
 
@@ -54,11 +55,12 @@ bool deleteLocalDb(QWidget* parent, const DataFolders& folders, const QString& d
     const QString folder = existingDbFolder(folders, dbName);
     if (folder.isEmpty())
         return false;
-    g_delDirCascade(folder);
-    // A file that could not be removed must not pass for a deleted database.
-    const QFileInfo left(folder);
-    if (left.exists() || left.isSymLink()) {
-        Tips::error(QStringLiteral("Cannot remove %1 completely.").arg(QDir::toNativeSeparators(folder)));
+    // Taken out of use first (the writers' lock, then a hidden name), so an
+    // export or backup of it at the same time never sees it half gone.
+    try {
+        g_removeLocalDbThrow(folder);
+    } catch (const std::exception& e) {
+        Tips::error(QString::fromUtf8(e.what()).toHtmlEscaped());
         // Without its store the database is gone all the same.
         return !QFileInfo(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))).exists();
     }
