@@ -160,7 +160,7 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("o.out"));
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 10 Messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 10 messages."));
         const QByteArray full = g_readFile(out);
 
         // Another file, linked in at the output path.

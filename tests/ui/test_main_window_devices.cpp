@@ -307,6 +307,9 @@ private slots:
         MainWindow w(g_testDataFolders());
         QTRY_COMPARE(phones(w).size(), 2);
         QTRY_VERIFY(!phone(w, QStringLiteral("Anna's iPhone"))->children.isEmpty());
+        // The first phone loaded at start is shown once the view settles:
+        // the user starts reading after that.
+        QTRY_VERIFY(w.sourceTree()->currentIndex().isValid());
         const QModelIndex anna = w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone")));
         const QPersistentModelIndex reading = w.treeModel()->index(0, 0, anna);
         w.sourceTree()->setCurrentIndex(reading);
