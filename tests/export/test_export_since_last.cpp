@@ -169,7 +169,7 @@ private slots:
         QVERIFY(QFile::remove(out));
         QVERIFY(QFile::link(other, out));
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 999, QStringLiteral("later"), MSG_STATE_SENT);
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 11 Messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 11 messages."));
         QCOMPARE(g_readFile(other), full);
         QVERIFY(!QFileInfo(out).isSymLink());
         const QByteArray again = g_readFile(out);
@@ -178,11 +178,11 @@ private slots:
         // The output changed since (same name, other content): written again.
         QVERIFY(g_writeFile(out, again.left(again.size() / 2)));
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 1999, QStringLiteral("later still"), MSG_STATE_SENT);
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 12 Messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 12 messages."));
         QCOMPARE(g_readFile(out), plainExport(t.data.messages(), dir.filePath(QStringLiteral("plain2")), format));
         // Unchanged: only the new message is added.
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 2999, QStringLiteral("latest"), MSG_STATE_SENT);
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 1 Messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 1 messages."));
     }
 
     // An HTML folder grows page by page: the last page fills up, new pages
