@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(g_readFile(out), plainExport(t.data.messages(), dir.filePath(QStringLiteral("plain2")), format));
         // Unchanged: only the new message is added.
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 2999, QStringLiteral("latest"), MSG_STATE_SENT);
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 1 messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 1 message."));
     }
 
     // An HTML folder grows page by page: the last page fills up, new pages
