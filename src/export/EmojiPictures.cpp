@@ -1,5 +1,7 @@
 #include "export/EmojiPictures.h"
 
+#include "model/EmojiText.h"
+
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -62,15 +64,7 @@ QList<EmojiSpan> g_findEmoji(const QString& text)
     QList<EmojiSpan> out;
     if (!emojiFontInstalled())
         return out;
-    // Most texts have no unit at or above U+203C, where emoji begin.
-    bool candidate = false;
-    for (QChar c : text) {
-        if (c.unicode() >= 0x203C) {
-            candidate = true;
-            break;
-        }
-    }
-    if (!candidate)
+    if (!g_mayHoldEmoji(text))
         return out;
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
     qsizetype start = 0;

@@ -88,18 +88,19 @@ QString hexCode(uint value)
 }
 } // namespace
 
+bool g_mayHoldEmoji(const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x203C)
+            return true;
+    }
+    return false;
+}
+
 QString emoji_replace(const QString& text, QString (*handler)(void* ctx, const QString& code), void* ctx)
 {
-    // Most texts hold nothing at or above the first emoji unit (U+203C): one
-    // quick look spares them both passes.
-    bool candidate = false;
-    for (QChar c : text) {
-        if (c.unicode() >= 0x203C) {
-            candidate = true;
-            break;
-        }
-    }
-    if (!candidate)
+    // One quick look spares most texts both passes.
+    if (!g_mayHoldEmoji(text))
         return text;
 
     // Pass 1: single-unit symbols.

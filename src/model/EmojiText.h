@@ -11,6 +11,10 @@
 QString rx_replace(const QString& text, const QRegularExpression& rx,
                    QString (*handler)(void* ctx, const QRegularExpressionMatch& m), void* ctx);
 
+// Whether text holds any unit at or above U+203C, where emoji begin: most
+// texts do not, and can skip every emoji pass.
+bool g_mayHoldEmoji(const QString& text);
+
 // Replaces each Unicode emoji of text by handler(ctx, code), where code is the
 // emoji's code point in upper-case hexadecimal. Two passes over UTF-16 units:
 // first the single-unit symbols (a list of BMP symbols; a unit of the old
