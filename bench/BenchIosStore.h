@@ -3,7 +3,7 @@
 // The large iPhone-layout store the benchmarks read: generated once into
 // FERROWICK_BENCH_DIR (default: the system temp folder) and reused by later
 // runs.
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "stores/IosStoreWriter.h"
 
 #include <QDir>

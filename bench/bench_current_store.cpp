@@ -4,7 +4,7 @@
 // both hold the same rows; both are kept in FERROWICK_BENCH_DIR and reused.
 #include "BenchIosStore.h"
 #include "BenchSupport.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "stores/IOSViberDb.h"
 
 #include <QCoreApplication>

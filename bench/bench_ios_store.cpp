@@ -3,7 +3,7 @@
 // in the same process, plus the memory the loaded data set takes per
 // message. The generated stores are kept in FERROWICK_BENCH_DIR (default: the
 // system temp folder) and reused by later runs.
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "stores/IOSViberDb.h"
 #include "BenchIosStore.h"
 #include "BenchSupport.h"

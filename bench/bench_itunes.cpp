@@ -9,7 +9,7 @@
 #include "itunes/Keybag.h"
 #include "itunes/MBDBParser.h"
 #include "itunes/ManifestDb.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

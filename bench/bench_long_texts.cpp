@@ -2,7 +2,7 @@
 // PDF) and one message of up to 1 000 000 characters (PDF). Run with several
 // sizes, the times show whether the work grows in step with the text or with
 // its square.
-#include "export/BubblePainter.h"
+#include "render/BubblePainter.h"
 #include "export/ExportMessagesThread.h"
 #include "model/ViberData.h"
 #include "BenchSupport.h"

@@ -6,7 +6,7 @@
 // videos, a small blob for voice messages.
 #include "BenchIosStore.h"
 
-#include "model/Sqlite3Cursor.h"
+#include "sqlite/Sqlite3Cursor.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

@@ -9,7 +9,7 @@
 #include "BenchSupport.h"
 #include "fixtures/CurrentStoreFixture.h"
 #include "jobs/IOSRestoreViberMsgThread.h"
-#include "jobs/TemplateStore.h"
+#include "stores/TemplateStore.h"
 #include "stores/IOSViberDb.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 
 #include <QString>
 

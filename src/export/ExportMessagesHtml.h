@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/AbsFormatExport.h"
-#include "export/BubbleHtml.h"
+#include "render/BubbleHtml.h"
 #include "export/TextFileWriter.h"
 #include "model/ViberRecords.h"
 

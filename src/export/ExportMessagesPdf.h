@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/AbsFormatExport.h"
-#include "export/ViberMsgPrinterPrivacy.h"
+#include "render/ViberMsgPrinterPrivacy.h"
 
 #include <QFile>
 #include <QPdfWriter>

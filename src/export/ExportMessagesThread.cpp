@@ -2,7 +2,7 @@
 
 #include "export/ExportPaths.h"
 
-#include "export/BubbleResources.h"
+#include "render/BubbleResources.h"
 #include "export/ExportAppend.h"
 #include "export/ExportState.h"
 #include "export/ExportMessagesCsv.h"

@@ -1,6 +1,6 @@
 #include "export/HtmlExportFiles.h"
 
-#include "export/BubbleResources.h"
+#include "render/BubbleResources.h"
 #include "export/ExportOutput.h"
 
 #include <QFile>

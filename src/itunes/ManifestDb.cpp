@@ -4,7 +4,7 @@
 #include "itunes/AesCrypto.h"
 #include "itunes/MBDBParser.h"
 #include "itunes/MBFileArchive.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "shell/FileRoutines.h"
 
 #include <QFile>

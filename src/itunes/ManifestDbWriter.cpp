@@ -6,7 +6,7 @@
 #include "itunes/MBDBParser.h"
 #include "itunes/MBFileArchive.h"
 #include "itunes/ManifestDb.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "shell/FileRoutines.h"
 
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "stores/IOSViberDb.h"
 #include "stores/LocalDbSchema.h"
 #include "stores/StorePaths.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "model/ViberTime.h"
 
 #include <sqlite3.h>

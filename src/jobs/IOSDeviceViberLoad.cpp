@@ -5,7 +5,7 @@
 #include "itunes/BackupManifest.h"
 #include "jobs/IOSLoadViberFromiTunesThread.h"
 #include "jobs/IOSLoadViberThread.h"
-#include "jobs/TemplateStore.h"
+#include "stores/TemplateStore.h"
 #include "shell/Failure.h"
 #include "shell/UserTexts.h"
 #include "stores/CurrentStoreLayout.h"

@@ -6,7 +6,7 @@
 #include "jobs/IOSLoadViberFromiTunesThread.h"
 #include "jobs/IOSMergeWAFiles2iTunesBKThread.h"
 #include "jobs/IOSRestoreViberMsgThread.h"
-#include "jobs/TemplateStore.h"
+#include "stores/TemplateStore.h"
 #include "shell/Failure.h"
 #include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"

@@ -1,6 +1,6 @@
 #include "jobs/IOSRestoreViberMsgThread.h"
 
-#include "model/Sqlite3Row.h"
+#include "sqlite/Sqlite3Row.h"
 #include "shell/Failure.h"
 #include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"

@@ -5,7 +5,7 @@
 // they use.
 #include "stores/CurrentStoreMerger.h"
 
-#include "model/Sqlite3Statement.h"
+#include "sqlite/Sqlite3Statement.h"
 #include "model/ViberData.h"
 #include "stores/CurrentStoreLayout.h"
 #include "stores/IOSMergePlans.h"

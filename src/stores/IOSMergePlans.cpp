@@ -1,6 +1,6 @@
 #include "stores/IOSMergePlans.h"
 
-#include "model/Sqlite3Row.h"
+#include "sqlite/Sqlite3Row.h"
 
 #include <stdexcept>
 

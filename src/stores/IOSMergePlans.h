@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/DbSchema.h"
-#include "model/Sqlite3Statement.h"
+#include "sqlite/DbSchema.h"
+#include "sqlite/Sqlite3Statement.h"
 
 #include <QHash>
 #include <QList>

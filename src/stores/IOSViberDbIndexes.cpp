@@ -3,7 +3,7 @@
 // call, chat or message look-up scans its whole table.
 #include "stores/IOSViberDb.h"
 
-#include "model/Sqlite3Row.h"
+#include "sqlite/Sqlite3Row.h"
 
 namespace {
 struct LookupIndex

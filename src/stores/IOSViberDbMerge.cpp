@@ -5,7 +5,7 @@
 #include "stores/StorePaths.h"
 
 #include "model/EmojiText.h"
-#include "model/Sqlite3Row.h"
+#include "sqlite/Sqlite3Row.h"
 #include "model/ViberTime.h"
 
 #include <QDateTime>

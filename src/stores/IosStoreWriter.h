@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/DbSchema.h"
-#include "model/Sqlite3DB.h"
-#include "model/Sqlite3Row.h"
+#include "sqlite/DbSchema.h"
+#include "sqlite/Sqlite3DB.h"
+#include "sqlite/Sqlite3Row.h"
 
 #include <QHash>
 #include <QList>

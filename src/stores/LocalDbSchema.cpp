@@ -1,7 +1,7 @@
 #include "stores/LocalDbSchema.h"
 #include "shell/Failure.h"
 
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
 #include "shell/ScratchFolders.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/AbsViberDb.h"
-#include "model/DbSchema.h"
+#include "stores/AbsViberDb.h"
+#include "sqlite/DbSchema.h"
 
 #include <QString>
 

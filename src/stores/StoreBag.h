@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Sqlite3Cursor.h"
+#include "sqlite/Sqlite3Cursor.h"
 
 #include <QByteArray>
 #include <QHash>

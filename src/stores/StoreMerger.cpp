@@ -1,6 +1,6 @@
 #include "stores/StoreMerger.h"
 
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "shell/Failure.h"
 
 void g_requireIntegrityThrow(Sqlite3DB& db)

@@ -2,7 +2,7 @@
 
 #include "BuildSettings.h"
 
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "shell/DataFolders.h"
 #include "shell/LogSaver.h"
 #include "shell/UserTexts.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/BubbleHtml.h"
+#include "render/BubbleHtml.h"
 
 #include <QList>
 #include <QString>

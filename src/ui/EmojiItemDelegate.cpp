@@ -1,6 +1,6 @@
 #include "ui/EmojiItemDelegate.h"
 
-#include "export/EmojiPictures.h"
+#include "render/EmojiPictures.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "ui/VBBubbleViewMgr.h"
 
-#include "export/BubbleResources.h"
+#include "render/BubbleResources.h"
 #include "model/ViberRecords.h"
 #include "shell/UserTexts.h"
 #include "ui/BubblePage.h"

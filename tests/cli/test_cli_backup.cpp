@@ -2,7 +2,7 @@
 #include "fixtures/StoreFixture.h"
 #include "support/CliProcess.h"
 #include "support/TestEnv.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "stores/IOSViberDb.h"
 
 #include <QProcess>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/Sqlite3DB.h"
-#include "model/Sqlite3Row.h"
+#include "sqlite/Sqlite3DB.h"
+#include "sqlite/Sqlite3Row.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "ExportTestData.h"
+#include "support/ExportTestData.h"
 #include "StoreDump.h"
 #include "jobs/BackupViberMsgThread.h"
 #include "jobs/DeleteViberMsgThread.h"

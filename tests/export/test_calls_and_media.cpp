@@ -1,4 +1,4 @@
-#include "ExportTestData.h"
+#include "support/ExportTestData.h"
 #include "export/ExportViberCallsThread.h"
 #include "support/FailingDevice.h"
 #include "export/ExtractMediaFilesThread.h"

@@ -1,5 +1,5 @@
-#include "ExportTestData.h"
-#include "export/BubbleHtml.h"
+#include "support/ExportTestData.h"
+#include "render/BubbleHtml.h"
 #include "export/ExportMessagesThread.h"
 #include "shell/FileRoutines.h"
 #include "support/RecordingProgress.h"

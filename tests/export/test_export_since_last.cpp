@@ -1,4 +1,4 @@
-#include "ExportTestData.h"
+#include "support/ExportTestData.h"
 #include "export/ExportMessagesThread.h"
 #include "export/ExportState.h"
 #include "support/RecordingProgress.h"

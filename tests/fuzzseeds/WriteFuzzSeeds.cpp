@@ -10,7 +10,7 @@
 #include "fixtures/StoreFixture.h"
 #include "itunes/MBDBItem.h"
 #include "itunes/MBFileArchive.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "model/TinyKVSerializer.h"
 #include "plist/CFType.h"
 #include "support/FileBytes.h"

@@ -2,7 +2,7 @@
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDb.h"
 #include "itunes/ManifestDbWriter.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "shell/DataFolders.h"
 #include "shell/UserTexts.h"
 #include "support/RecordingProgress.h"

@@ -6,7 +6,7 @@
 #include "jobs/IOSDeviceViberTransfer.h"
 #include "jobs/IOSLoadViberFromiTunesThread.h"
 #include "jobs/IOSRestoreViberMsgThread.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "stores/IOSViberDb.h"
 #include "support/RecordingProgress.h"
 #include "shell/DataFolders.h"

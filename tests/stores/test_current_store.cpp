@@ -1,6 +1,6 @@
 #include "fixtures/CurrentStoreFixture.h"
 #include "fixtures/StoreFixture.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "stores/IOSViberDb.h"
 #include "support/TestEnv.h"
 

@@ -2,7 +2,7 @@
 // (not through the reader) on a store with the whole schema of a real one.
 #include "fixtures/CurrentStoreFixture.h"
 #include "jobs/IOSRestoreViberMsgThread.h"
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "model/ViberTime.h"
 #include "stores/CurrentStoreMerger.h"
 #include "stores/IOSViberDb.h"

@@ -1,5 +1,5 @@
 #include "fixtures/StoreFixture.h"
-#include "model/Sqlite3Row.h"
+#include "sqlite/Sqlite3Row.h"
 #include "model/ViberData.h"
 #include "stores/IOSViberDb.h"
 #include "support/RecordBuilder.h"

@@ -1,4 +1,4 @@
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "shell/LocalDbNames.h"
 #include "stores/IOSViberDb.h"
 #include "stores/LocalDbSchema.h"

@@ -2,7 +2,7 @@
 // hold what the row held, as the records' other fields are read: integers as
 // stored, texts as QString reads them (malformed bytes and a leading byte
 // order mark included), optional values left out when NULL or empty.
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "model/TinyKVSerializer.h"
 #include "stores/StoreBag.h"
 #include "support/TestEnv.h"

@@ -1,4 +1,4 @@
-#include "export/ExportTestData.h"
+#include "support/ExportTestData.h"
 #include "support/TestEnv.h"
 #include "model/ViberTime.h"
 #include "ui/BubblePage.h"

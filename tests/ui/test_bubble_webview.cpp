@@ -1,4 +1,4 @@
-#include "export/ExportTestData.h"
+#include "support/ExportTestData.h"
 #include "support/TestEnv.h"
 #include "ui/ScriptedAnswers.h"
 #include "ui/VBBubbleViewMgr.h"

@@ -1,4 +1,4 @@
-#include "export/ExportTestData.h"
+#include "support/ExportTestData.h"
 #include "support/TestEnv.h"
 #include "ui/EmojiItemDelegate.h"
 #include "ui/ItemModelMain.h"

@@ -1,6 +1,6 @@
 #include "ui/dialogs/ViberMsgPrinter.h"
 
-#include "export/ViberMsgPrinterPrivacy.h"
+#include "render/ViberMsgPrinterPrivacy.h"
 #include "shell/UserTexts.h"
 #include "ui/ExecDialog.h"
 

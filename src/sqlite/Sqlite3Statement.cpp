@@ -1,6 +1,6 @@
-#include "model/Sqlite3Statement.h"
+#include "sqlite/Sqlite3Statement.h"
 
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "model/Sqlite3Conn.h"
+#include "sqlite/Sqlite3Conn.h"
 
 #include <sqlite3.h>
 

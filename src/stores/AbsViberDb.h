@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Sqlite3DB.h"
+#include "sqlite/Sqlite3DB.h"
 #include "model/ViberData.h"
 
 // Base of the Viber store classes: a connection that knows how to open and

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Sqlite3Sql.h"
+#include "sqlite/Sqlite3Sql.h"
 
 #include <QHash>
 #include <QString>

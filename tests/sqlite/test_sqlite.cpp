@@ -1,5 +1,5 @@
-#include "model/Sqlite3DB.h"
-#include "model/Sqlite3Statement.h"
+#include "sqlite/Sqlite3DB.h"
+#include "sqlite/Sqlite3Statement.h"
 #include "support/TestEnv.h"
 
 #include <QFile>

@@ -7,8 +7,8 @@
 
 #include "EmoticonArt.h"
 
-#include "export/BubblePainter.h"
-#include "export/BubblePainterArt.h"
+#include "render/BubblePainter.h"
+#include "render/BubblePainterArt.h"
 #include "model/EmojiText.h"
 
 #include <QDir>

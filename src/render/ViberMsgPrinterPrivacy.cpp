@@ -1,7 +1,7 @@
-#include "export/ViberMsgPrinterPrivacy.h"
+#include "render/ViberMsgPrinterPrivacy.h"
 
-#include "export/BubbleHtml.h"
-#include "export/BubblePainter.h"
+#include "render/BubbleHtml.h"
+#include "render/BubblePainter.h"
 #include "model/EmojiText.h"
 #include "model/ViberRecords.h"
 #include "model/ViberTime.h"

@@ -1,8 +1,8 @@
-#include "export/BubblePainter.h"
+#include "render/BubblePainter.h"
 
-#include "export/BubblePainterArt.h"
-#include "export/BubbleResources.h"
-#include "export/EmojiPictures.h"
+#include "render/BubblePainterArt.h"
+#include "render/BubbleResources.h"
+#include "render/EmojiPictures.h"
 
 #include <QGuiApplication>
 #include <QImageReader>

@@ -1,4 +1,4 @@
-#include "model/Sqlite3Sql.h"
+#include "sqlite/Sqlite3Sql.h"
 
 Sqlite3Sql& Sqlite3Sql::addIntParam(int v)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/BubblePainter.h"
+#include "render/BubblePainter.h"
 
 #include <QDate>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "model/Sqlite3Row.h"
+#include "sqlite/Sqlite3Row.h"
 
 #include <QStringList>
 

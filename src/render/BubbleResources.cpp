@@ -1,4 +1,4 @@
-#include "export/BubbleResources.h"
+#include "render/BubbleResources.h"
 
 #include "shell/RuntimeFolders.h"
 

@@ -1,6 +1,6 @@
-#include "model/Sqlite3Cursor.h"
+#include "sqlite/Sqlite3Cursor.h"
 
-#include "model/Sqlite3Conn.h"
+#include "sqlite/Sqlite3Conn.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "model/AbsViberDb.h"
+#include "stores/AbsViberDb.h"
 
 void AbsViberDb::runSqlThrow(const Sqlite3Sql& sql)
 {

@@ -1,7 +1,7 @@
-#include "export/BubbleHtml.h"
+#include "render/BubbleHtml.h"
 
 #include "BuildSettings.h"
-#include "export/BubbleResources.h"
+#include "render/BubbleResources.h"
 #include "export/DateTimeText.h"
 #include "model/EmojiText.h"
 #include "model/ViberTime.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Sqlite3Row.h"
+#include "sqlite/Sqlite3Row.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
-#include "export/BubblePainterArt.h"
+#include "render/BubblePainterArt.h"
 
-#include "export/BubblePainter.h"
+#include "render/BubblePainter.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "jobs/TemplateStore.h"
+#include "stores/TemplateStore.h"
 
 #include "shell/Failure.h"
 #include "shell/FileRoutines.h"

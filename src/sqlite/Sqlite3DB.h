@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/Sqlite3Cursor.h"
-#include "model/Sqlite3Sql.h"
+#include "sqlite/Sqlite3Cursor.h"
+#include "sqlite/Sqlite3Sql.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "export/EmojiPictures.h"
+#include "render/EmojiPictures.h"
 
 #include "model/EmojiText.h"
 

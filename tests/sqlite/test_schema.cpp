@@ -1,4 +1,4 @@
-#include "model/DbSchema.h"
+#include "sqlite/DbSchema.h"
 #include "support/TestEnv.h"
 
 #include <QTemporaryDir>
