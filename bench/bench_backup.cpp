@@ -9,6 +9,7 @@
 #include "BenchSupport.h"
 #include "jobs/BackupViberMsgThread.h"
 #include "stores/IOSViberDb.h"
+#include "stores/OldStoreMerger.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -183,7 +184,7 @@ void BM_FindGrouplessChats(benchmark::State& state)
     IOSViberDb db(QDir(tmp.path()), kStore, true);
     db.openCheckThrow();
     ViberData data;
-    IOSViberDb::_InsertContext ctx;
+    OldStoreMerger merger(db);
     db.executeThrow("BEGIN");
     for (int i = 0; i < n; ++i) {
         auto* c = new _ViberChat;
@@ -196,13 +197,13 @@ void BM_FindGrouplessChats(benchmark::State& state)
             data.p()->persons.insert(p->id, p);
             c->members.insert(p->id, p);
         }
-        db.saveChatMembersThrow(ctx, db.insertChatThrow(ctx, c), c->members.values());
+        merger.saveChatMembersThrow(merger.insertChatThrow(c), c->members.values());
     }
     db.executeThrow("COMMIT");
     qint64 found = 0;
     for (auto _ : state) {
         for (const _ViberChat* c : std::as_const(data.p()->chats))
-            found += db.findChatSlowThrow(c) > 0;
+            found += merger.findChatSlowThrow(c) > 0;
     }
     if (found != qint64(n) * state.iterations())
         state.SkipWithError("a chat was not found");

@@ -7,6 +7,7 @@
 #include "shell/LocalDbNames.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
+#include "stores/OldStoreMerger.h"
 #include "stores/LocalDbSchema.h"
 #include "stores/StorePaths.h"
 #include "sqlite/Sqlite3DB.h"
@@ -119,7 +120,7 @@ QString BackupViberMsgThread::backupAll()
     db.executeThrow(QStringLiteral("PRAGMA cache_size=%1").arg(-kBackupCacheKiB));
     db.executeThrow("BEGIN IMMEDIATE"); // waits for another writer rather than failing halfway
     try {
-        IOSViberDb::_InsertContext ctx;
+        OldStoreMerger merger(db);
         PercentReporter reporter(m_progress);
         const _ViberChat* prevChat = nullptr;
         qint64 chatKey = 0;
@@ -132,22 +133,22 @@ QString BackupViberMsgThread::backupAll()
                 continue;
             if (m->chat != prevChat) {
                 prevChat = m->chat;
-                chatKey = db.findChatSlowThrow(m->chat);
+                chatKey = merger.findChatSlowThrow(m->chat);
                 if (chatKey == 0)
-                    chatKey = db.insertChatThrow(ctx, m->chat);
-                db.saveChatMembersThrow(ctx, chatKey, m->chat->members.values());
+                    chatKey = merger.insertChatThrow(m->chat);
+                merger.saveChatMembersThrow(chatKey, m->chat->members.values());
                 copyMemberPictures(m->chat);
             }
-            long long attaKey = 0, locKey = 0;
+            qint64 attaKey = 0, locKey = 0;
             if (m->type == MSG_TYPE_CALL) {
                 if (m->call)
-                    db.saveCallThrow(ctx, m->call);
+                    merger.saveCallThrow(m->call);
                 continue;
             }
-            const bool inserted = db.findMsgThrow(*m, chatKey, attaKey) == 0;
+            const bool inserted = merger.findMsgThrow(*m, chatKey, attaKey) == 0;
             if (inserted) {
                 try {
-                    db.insertMsgThrow(ctx, chatKey, m, attaKey, locKey);
+                    merger.insertMsgThrow(chatKey, m, attaKey, locKey);
                 } catch (const std::runtime_error& e) {
                     // SQLite's text ("string or blob too big") names no message.
                     g_raise(QStringLiteral("Cannot store the message of %1 at %2 (key %3): %4")
@@ -159,7 +160,7 @@ QString BackupViberMsgThread::backupAll()
             if (m->atta)
                 copyAttachmentFiles(m, attaKey, inserted);
         }
-        db.updateCallRecentLinesStatThrow();
+        merger.updateCallRecentLinesStatThrow();
         db.executeThrow("update ZCONVERSATION set ZDATE=(select max(ZDATE) from ZVIBERMESSAGE as m where "
                         "m.ZCONVERSATION=ZCONVERSATION.Z_PK)");
         db.executeThrow("COMMIT");

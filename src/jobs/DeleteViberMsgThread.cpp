@@ -2,6 +2,7 @@
 
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
+#include "stores/OldStoreMerger.h"
 
 #include <stdexcept>
 
@@ -46,7 +47,7 @@ QString DeleteViberMsgThread::deleteAll()
         if (callsDeleted) {
             m_db.executeThrow("DELETE FROM ZRECENTSLINE WHERE (SELECT 1 from ZRECENT WHERE "
                               "ZRECENT.ZRECENTSLINE=ZRECENTSLINE.Z_PK LIMIT 1) IS NULL");
-            m_db.updateCallRecentLinesStatThrow();
+            OldStoreMerger(m_db).updateCallRecentLinesStatThrow();
         }
         m_db.executeThrow("DELETE FROM ZCONVERSATION WHERE (SELECT 1 from ZVIBERMESSAGE WHERE "
                           "ZVIBERMESSAGE.ZCONVERSATION=ZCONVERSATION.Z_PK LIMIT 1) IS NULL");

@@ -26,11 +26,6 @@ const QString kAppDomain = QStringLiteral("AppDomain-com.viber");
 const QString kDeviceStore = QStringLiteral("/Documents/Contacts.data");
 const QString kGroupDomain = QStringLiteral("AppDomainGroup-") + QString::fromLatin1(CurrentStore::kGroupContainerName);
 
-int percentOf(qint64 i, qint64 n)
-{
-    return n <= 0 ? 0 : int(i * 99 / n);
-}
-
 qint64 rowInt(const Sqlite3Row& row, const char* col)
 {
     return row.val(QLatin1String(col)).toLongLong();
@@ -45,8 +40,8 @@ bool compareMsgInsertDataAsc(const IOSRestoreViberMsgThread::_InsertData& a,
         return a.date < b.date;
     // The device's own copy of a message wins over a transferred duplicate:
     // it is the one the app already knows.
-    if (a.existing != b.existing)
-        return a.existing;
+    if (a.existing() != b.existing())
+        return a.existing();
     return a.token < b.token;
 }
 
@@ -102,10 +97,9 @@ QString IOSRestoreViberMsgThread::restoreThrow()
     m_addedMsgCount = 0;
     m_addedCallCount = 0;
     m_progress.invokeUpdateProgress(ids("IDS_RESTORING_VIBER_MSG_TO_IOS"), 0, QString());
-    const QDir dataDir = m_target.appRoot;
     const QString store = m_target.storeFile;
     if (!QFileInfo(store).isFile())
-        g_raise(QStringLiteral("IOSRestoreViberMsgThread, no store at %1.").arg(store));
+        g_raise(QStringLiteral("No Viber store at %1.").arg(store));
     if (m_direct) {
         m_afc = std::make_unique<mobiledevice_afc>(m_device.device);
         m_uploader = std::make_unique<IOSAfcFileUpload>(m_progress);
@@ -119,59 +113,12 @@ QString IOSRestoreViberMsgThread::restoreThrow()
         m_interrupt.emplace(m_progress, [afc = m_afc.get()] { afc->interrupt(); });
     }
 
-    // Two transfers within a second must not share the names of their copies.
-    const QString second = QDateTime::currentDateTime().toString(QStringLiteral("_yyyyMMdd-hhmmss"));
-    QString stamp = second;
-    for (int n = 1; QFileInfo::exists(store + stamp) || QFileInfo::exists(store + QStringLiteral(".bak") + stamp); ++n)
-        stamp = second + u'-' + QString::number(n);
+    const QString stamp = freeStamp(store);
     const QString work = store + stamp;
-    g_removeSqliteFiles(work);
-    // The newest rows may still be in the write-ahead log: it goes along.
-    for (const char* suffix : {"", "-wal"}) {
-        const QString from = store + QLatin1String(suffix);
-        if ((*suffix == 0 || QFileInfo::exists(from)) && !QFile::copy(from, work + QLatin1String(suffix))) {
-            g_removeSqliteFiles(work);
-            g_raise(QStringLiteral("Cannot copy %1 to %2.").arg(from, work));
-        }
-    }
+    makeWorkingCopyThrow(store, work);
     try {
-        IOSViberDb dest(dataDir, work, false);
-        dest.openCheckThrow();
-        // The log's rows into the copy itself before anything else: the
-        // store that goes back must not depend on a log beside it.
-        dest.executeThrow(Sqlite3Sql("PRAGMA wal_checkpoint(TRUNCATE)"));
-        // New rows land all over the indexes (and the search index): with
-        // SQLite's small default cache each insert would write pages out and
-        // read them back. The cache is only taken as pages are used.
-        dest.executeThrow(Sqlite3Sql("PRAGMA cache_size=-65536"));
-        dest.executeThrow(Sqlite3Sql("PRAGMA temp_store=MEMORY"));
-        std::unique_ptr<StoreMerger> merger;
-        if (dest.isCurrentLayout())
-            merger = std::make_unique<CurrentStoreMerger>(dest);
-        else
-            merger = std::make_unique<OldStoreMerger>(dest);
-        // Refuses a store that lacks what the merge writes, before any change.
-        merger->prepareThrow();
-
-        QList<QPair<qint64, const _ViberMsg*>> newAttas;
-        if (dest.isCurrentLayout()) {
-            dest.executeThrow(Sqlite3Sql("BEGIN IMMEDIATE"));
-            mergeNewRecordsThrow(*merger, newAttas);
-        } else {
-            IOSViberDb orig(dataDir, store, false);
-            orig.openCheckThrow();
-            mergeInDateOrderThrow(orig, dest, *merger, newAttas);
-        }
-        uploadAttachmentsThrow(newAttas);
-        writeVoiceCounterThrow();
-        merger->finishThrow();
-        dest.executeThrow(Sqlite3Sql("COMMIT"));
-        merger->verifyThrow();
-        // Everything into the store file itself: the device gets one file.
-        dest.executeThrow(Sqlite3Sql("PRAGMA wal_checkpoint(TRUNCATE)"));
-        dest.close();
+        mergeIntoCopyThrow(work);
         m_progress.throwIfClosed();
-
         replaceDeviceStoreThrow(work);
     } catch (const std::exception& e) {
         g_removeSqliteFiles(work);
@@ -184,17 +131,86 @@ QString IOSRestoreViberMsgThread::restoreThrow()
         throw;
     }
 
+    keepMergedCopyThrow(store, work, stamp);
+    return QString();
+}
+
+QString IOSRestoreViberMsgThread::freeStamp(const QString& store)
+{
+    // Two transfers within a second must not share the names of their copies.
+    const QString second = QDateTime::currentDateTime().toString(QStringLiteral("_yyyyMMdd-hhmmss"));
+    QString stamp = second;
+    for (int n = 1; QFileInfo::exists(store + stamp) || QFileInfo::exists(store + QStringLiteral(".bak") + stamp); ++n)
+        stamp = second + u'-' + QString::number(n);
+    return stamp;
+}
+
+void IOSRestoreViberMsgThread::makeWorkingCopyThrow(const QString& store, const QString& work)
+{
+    g_removeSqliteFiles(work);
+    // The newest rows may still be in the write-ahead log: it goes along.
+    for (const char* suffix : {"", "-wal"}) {
+        const QString from = store + QLatin1String(suffix);
+        if ((*suffix == 0 || QFileInfo::exists(from)) && !QFile::copy(from, work + QLatin1String(suffix))) {
+            g_removeSqliteFiles(work);
+            g_raise(QStringLiteral("Cannot copy %1 to %2.").arg(from, work));
+        }
+    }
+}
+
+void IOSRestoreViberMsgThread::keepMergedCopyThrow(const QString& store, const QString& work, const QString& stamp)
+{
     // The local copy holds the merged store from now on; the old one stays
     // beside it under a dated name.
     for (const char* suffix : {"", "-wal", "-shm"}) {
-        if (QFileInfo::exists(store + QLatin1String(suffix)))
-            QFile::rename(store + QLatin1String(suffix), store + QStringLiteral(".bak") + stamp + QLatin1String(suffix));
+        const QString from = store + QLatin1String(suffix);
+        const QString to = store + QStringLiteral(".bak") + stamp + QLatin1String(suffix);
+        if (QFileInfo::exists(from) && !QFile::rename(from, to))
+            g_raise(QStringLiteral("Cannot rename %1 to %2.").arg(from, to));
     }
     QFile::remove(work + QStringLiteral("-wal"));
     QFile::remove(work + QStringLiteral("-shm"));
     if (!QFile::rename(work, store))
         g_raise(QStringLiteral("Cannot rename %1 to %2.").arg(work, store));
-    return QString();
+}
+
+void IOSRestoreViberMsgThread::mergeIntoCopyThrow(const QString& work)
+{
+    IOSViberDb dest(m_target.appRoot, work, false);
+    dest.openCheckThrow();
+    // The log's rows go into the copy itself before anything else: the store
+    // that goes back must not depend on a log beside it.
+    dest.checkpointThrow();
+    dest.tuneForBulkWritesThrow();
+    QList<QPair<qint64, const _ViberMsg*>> newAttas;
+    if (dest.isCurrentLayout()) {
+        CurrentStoreMerger merger(dest);
+        // Refuses a store that lacks what the merge writes, before any change.
+        merger.prepareThrow();
+        dest.executeThrow(Sqlite3Sql("BEGIN IMMEDIATE"));
+        mergeNewRecordsThrow(merger, newAttas);
+        finishMergeThrow(dest, merger, newAttas);
+    } else {
+        OldStoreMerger merger(dest);
+        merger.prepareThrow();
+        IOSViberDb orig(m_target.appRoot, m_target.storeFile, false);
+        orig.openCheckThrow();
+        mergeInDateOrderThrow(orig, merger, newAttas);
+        finishMergeThrow(dest, merger, newAttas);
+    }
+    // Everything into the store file itself: the device gets one file.
+    dest.checkpointThrow();
+    dest.close();
+}
+
+void IOSRestoreViberMsgThread::finishMergeThrow(IOSViberDb& dest, StoreMerger& merger,
+                                                const QList<QPair<qint64, const _ViberMsg*>>& newAttas)
+{
+    uploadAttachmentsThrow(newAttas);
+    writeVoiceCounterThrow();
+    merger.finishThrow();
+    dest.executeThrow(Sqlite3Sql("COMMIT"));
+    merger.verifyThrow();
 }
 
 QList<_ViberMsg*> IOSRestoreViberMsgThread::countedRecords()
@@ -215,6 +231,27 @@ QList<_ViberMsg*> IOSRestoreViberMsgThread::countedRecords()
     return records;
 }
 
+bool IOSRestoreViberMsgThread::addMessageThrow(StoreMerger& merger, QHash<const _ViberChat*, qint64>& chatKeys,
+                                               const _ViberMsg* m, QList<QPair<qint64, const _ViberMsg*>>& newAttas)
+{
+    auto known = chatKeys.constFind(m->chat);
+    const qint64 chatKey = known != chatKeys.cend() ? known.value() : merger.chatKeyThrow(m->chat);
+    chatKeys.insert(m->chat, chatKey);
+    if (m->type == MSG_TYPE_CALL) {
+        if (!merger.addCallThrow(chatKey, *m->call))
+            return false;
+        ++m_addedCallCount;
+        return true;
+    }
+    qint64 attaKey = 0;
+    if (merger.addMessageThrow(chatKey, *m, attaKey) == 0)
+        return false; // a duplicate brings no files
+    ++m_addedMsgCount;
+    if (attaKey > 0 && m->atta)
+        newAttas << qMakePair(attaKey, m);
+    return true;
+}
+
 void IOSRestoreViberMsgThread::mergeNewRecordsThrow(StoreMerger& merger,
                                                     QList<QPair<qint64, const _ViberMsg*>>& newAttas)
 {
@@ -231,162 +268,68 @@ void IOSRestoreViberMsgThread::mergeNewRecordsThrow(StoreMerger& merger,
     for (const _ViberMsg* m : std::as_const(records)) {
         m_progress.throwIfClosed();
         reporter.report(++done, records.size(), QStringLiteral("Messages: %1/%2"));
-        auto known = chatKeys.constFind(m->chat);
-        const qint64 chatKey = known != chatKeys.cend() ? known.value() : merger.chatKeyThrow(m->chat);
-        chatKeys.insert(m->chat, chatKey);
-        if (m->type == MSG_TYPE_CALL) {
-            if (merger.addCallThrow(chatKey, *m->call))
-                ++m_addedCallCount;
-            continue;
-        }
-        qint64 attaKey = 0;
-        if (merger.addMessageThrow(chatKey, *m, attaKey) == 0)
-            continue;
-        ++m_addedMsgCount;
-        if (attaKey > 0 && m->atta)
-            newAttas << qMakePair(attaKey, m);
+        addMessageThrow(merger, chatKeys, m, newAttas);
     }
 }
 
-void IOSRestoreViberMsgThread::mergeInDateOrderThrow(IOSViberDb& orig, IOSViberDb& dest, StoreMerger& merger,
+void IOSRestoreViberMsgThread::mergeInDateOrderThrow(IOSViberDb& orig, OldStoreMerger& merger,
                                                      QList<QPair<qint64, const _ViberMsg*>>& newAttas)
 {
     // The old layout shows messages in key order: the device's rows and the
     // new ones are written again, all in date order.
-    // The device's rows, and the attachment and location rows of each
-    // (read apart: a join would repeat a message once per attachment).
-    std::vector<Sqlite3Row> oldMsgs;
-    {
-        Sqlite3Cursor c = orig.queryThrow(Sqlite3Sql("select * from ZVIBERMESSAGE"));
-        while (c.moveNext())
-            oldMsgs.push_back(c.getRow());
-    }
-    QMultiHash<qint64, qint64> attasOf, locsOf;
-    {
-        Sqlite3Cursor c = orig.queryThrow(Sqlite3Sql("select ZMESSAGE, Z_PK from ZATTACHMENT where ZMESSAGE > 0"));
-        while (c.moveNext())
-            attasOf.insert(c.getInt64(0), c.getInt64(1));
-        Sqlite3Cursor l = orig.queryThrow(Sqlite3Sql("select ZMESSAGE, Z_PK from ZVIBERLOCATION where ZMESSAGE > 0"));
-        while (l.moveNext())
-            locsOf.insert(l.getInt64(0), l.getInt64(1));
-    }
     QList<_InsertData> msgOrder;
-    for (Sqlite3Row& row : oldMsgs)
-        msgOrder << _InsertData(rowInt(row, "ZTOKEN"), row.val(QStringLiteral("ZDATE")).toDouble(), true, &row);
-    QList<_ViberCall*> calls;
-    for (_ViberMsg* m : countedRecords()) {
-        if (m->type == MSG_TYPE_CALL)
-            calls << m->call;
-        else
-            msgOrder << _InsertData(m->token, m->date, false, m);
-    }
-    std::sort(msgOrder.begin(), msgOrder.end(), compareMsgInsertDataAsc);
-
-    // Call order.
-    std::vector<Sqlite3Row> oldCalls;
     QList<_InsertData> callOrder;
-    if (!calls.isEmpty()) {
-        Sqlite3Cursor c = orig.queryThrow(Sqlite3Sql("select r.*, l.ZPHONENUMINDEX from ZRECENT as r inner join "
-                                                     "ZRECENTSLINE as l on r.ZRECENTSLINE=l.Z_PK"));
-        while (c.moveNext())
-            oldCalls.push_back(c.getRow());
-        for (Sqlite3Row& row : oldCalls)
-            callOrder << _InsertData(rowInt(row, "ZCALLTOKEN"), row.val(QStringLiteral("ZDATE")).toDouble(), true,
-                                     &row);
-        for (_ViberCall* call : std::as_const(calls))
-            callOrder << _InsertData(call->token, call->date, false, call);
-        std::sort(callOrder.begin(), callOrder.end(), compareMsgInsertDataAsc);
+    for (const _ViberMsg* m : countedRecords()) {
+        if (m->type == MSG_TYPE_CALL)
+            callOrder << _InsertData{m->call->token, m->call->date, m->call};
+        else
+            msgOrder << _InsertData{m->token, m->date, m};
     }
+    const OldStoreMerger::ExistingRows rows = OldStoreMerger::existingRowsThrow(orig, !callOrder.isEmpty());
+    for (const Sqlite3Row& row : rows.messages)
+        msgOrder << _InsertData{rowInt(row, "ZTOKEN"), row.val(QStringLiteral("ZDATE")).toDouble(), &row};
+    for (const Sqlite3Row& row : rows.calls)
+        callOrder << _InsertData{rowInt(row, "ZCALLTOKEN"), row.val(QStringLiteral("ZDATE")).toDouble(), &row};
+    std::sort(msgOrder.begin(), msgOrder.end(), compareMsgInsertDataAsc);
+    std::sort(callOrder.begin(), callOrder.end(), compareMsgInsertDataAsc);
 
-    dest.executeThrow(Sqlite3Sql("DELETE FROM [ZVIBERMESSAGE]"));
-    if (!callOrder.isEmpty()) {
-        dest.executeThrow(Sqlite3Sql("DELETE FROM [ZRECENT]"));
-        dest.executeThrow(Sqlite3Sql("DELETE FROM [ZRECENTSLINE]"));
-    }
-    dest.executeThrow(Sqlite3Sql("VACUUM"));
-    dest.executeThrow(Sqlite3Sql("BEGIN IMMEDIATE"));
+    merger.clearForRewriteThrow(!callOrder.isEmpty());
     QHash<const _ViberChat*, qint64> chatKeys;
-
+    m_progress.invokeUpdateProgress(ids("IDS_MERGING_VIBER_MESSAGES"), 0, QString());
+    PercentReporter messages(m_progress);
     for (qsizetype i = 0; i < msgOrder.size(); ++i) {
         m_progress.throwIfClosed();
-        if (i % 64 == 0 || i + 1 == msgOrder.size())
-            m_progress.invokeUpdateProgress(ids("IDS_MERGING_VIBER_MESSAGES"), percentOf(i + 1, msgOrder.size()),
-                                            QString());
+        messages.report(i + 1, msgOrder.size());
         const _InsertData& e = msgOrder.at(i);
-        if (!e.existing) {
-            const _ViberMsg* m = static_cast<const _ViberMsg*>(e.data);
-            auto known = chatKeys.constFind(m->chat);
-            const qint64 chatKey = known != chatKeys.cend() ? known.value() : merger.chatKeyThrow(m->chat);
-            chatKeys.insert(m->chat, chatKey);
-            qint64 attaKey = 0;
-            if (merger.addMessageThrow(chatKey, *m, attaKey) == 0)
-                continue; // a duplicate brings no files
-            ++m_addedMsgCount;
-            if (attaKey > 0 && m->atta)
-                newAttas << qMakePair(attaKey, m);
-            continue;
-        }
-        const Sqlite3Row& row = *static_cast<const Sqlite3Row*>(e.data);
-        const qint64 oldKey = rowInt(row, "Z_PK");
-        long long found = 0;
-        // A row of the device is only a duplicate of a transferred message
-        // with the same token; rows without a token are all kept.
-        if (e.token == 0 || dest.findMsgThrow(e.token, e.date, found) == 0) {
-            dest.executeThrow(row.insertSql(QStringLiteral("ZVIBERMESSAGE"), {QStringLiteral("Z_PK")}));
-            const qint64 key = dest.lastInsertId();
-            for (const qint64 attaId : attasOf.values(oldKey))
-                dest.executeThrow(Sqlite3Sql("update ZATTACHMENT set ZMESSAGE=? where Z_PK=?").addInt64Param(key).addInt64Param(attaId));
-            for (const qint64 locId : locsOf.values(oldKey))
-                dest.executeThrow(Sqlite3Sql("update ZVIBERLOCATION set ZMESSAGE=? where Z_PK=?").addInt64Param(key).addInt64Param(locId));
-        } else {
-            for (const qint64 attaId : attasOf.values(oldKey))
-                dest.executeThrow(Sqlite3Sql("delete from ZATTACHMENT where Z_PK=?").addInt64Param(attaId));
-            for (const qint64 locId : locsOf.values(oldKey))
-                dest.executeThrow(Sqlite3Sql("delete from ZVIBERLOCATION where Z_PK=?").addInt64Param(locId));
-        }
+        if (const auto* row = std::get_if<const Sqlite3Row*>(&e.data))
+            merger.putBackMessageThrow(**row, rows);
+        else
+            addMessageThrow(merger, chatKeys, std::get<const _ViberMsg*>(e.data), newAttas);
     }
-
-    const int recentsLineEnt = dest.entities.value(QStringLiteral("RecentsLine"), 0);
+    if (!callOrder.isEmpty())
+        m_progress.invokeUpdateProgress(ids("IDS_MERGING_VIBER_CALLS"), 0, QString());
+    PercentReporter calls(m_progress);
     for (qsizetype i = 0; i < callOrder.size(); ++i) {
         m_progress.throwIfClosed();
-        m_progress.invokeUpdateProgress(ids("IDS_MERGING_VIBER_CALLS"), percentOf(i + 1, callOrder.size()), QString());
+        calls.report(i + 1, callOrder.size());
         const _InsertData& e = callOrder.at(i);
-        if (!e.existing) {
-            if (merger.addCallThrow(0, *static_cast<const _ViberCall*>(e.data)))
-                ++m_addedCallCount;
-            continue;
+        if (const auto* row = std::get_if<const Sqlite3Row*>(&e.data)) {
+            merger.putBackCallThrow(**row);
+        } else if (merger.addCallThrow(0, *std::get<const _ViberCall*>(e.data))) {
+            ++m_addedCallCount;
         }
-        Sqlite3Row row = *static_cast<const Sqlite3Row*>(e.data);
-        const qint64 pni = rowInt(row, "ZPHONENUMINDEX");
-        if (pni == 0)
-            continue;
-        const QString typeText = row.val(QStringLiteral("ZCALLTYPE")).toString();
-        if (OldStoreMerger::hasCallThrow(dest, e.token, g_callTypeOfText(typeText.toUtf8()), typeText, e.date))
-            continue;
-        qint64 line = 0;
-        {
-            Sqlite3Cursor c = dest.queryThrow(
-                Sqlite3Sql("select Z_PK from ZRECENTSLINE where ZPHONENUMINDEX=? order by ZDATE desc limit 1").addInt64Param(pni));
-            if (c.moveNext())
-                line = c.getInt64(0);
-        }
-        if (line == 0) {
-            dest.executeThrow(Sqlite3Sql("insert into ZRECENTSLINE (Z_ENT, Z_OPT, ZPHONENUMINDEX) values (?, 1, ?)")
-                                  .addIntParam(recentsLineEnt)
-                                  .addInt64Param(pni));
-            line = dest.lastInsertId();
-        }
-        row.setVal(QStringLiteral("ZRECENTSLINE"), line);
-        dest.executeThrow(row.insertSql(QStringLiteral("ZRECENT"), {QStringLiteral("Z_PK"), QStringLiteral("ZPHONENUMINDEX")}));
     }
 }
 
 void IOSRestoreViberMsgThread::uploadAttachmentsThrow(const QList<QPair<qint64, const _ViberMsg*>>& newAttas)
 {
     const QDir dataDir = m_target.appRoot;
+    if (!newAttas.isEmpty())
+        m_progress.invokeUpdateProgress(ids("IDS_SAVING_VIBER_ATTACHMENTS"), 0, QString());
+    PercentReporter reporter(m_progress);
     for (qsizetype i = 0; i < newAttas.size(); ++i) {
         m_progress.throwIfClosed();
-        m_progress.invokeUpdateProgress(ids("IDS_SAVING_VIBER_ATTACHMENTS"), percentOf(i + 1, newAttas.size()), QString());
+        reporter.report(i + 1, newAttas.size());
         const qint64 k = newAttas.at(i).first;
         const _ViberMsg* m = newAttas.at(i).second;
         const _ViberAtta* a = m->atta;

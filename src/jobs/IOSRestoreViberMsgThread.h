@@ -8,6 +8,7 @@
 #include "shell/JobProgress.h"
 #include "stores/ViberContainers.h"
 
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -15,8 +16,11 @@
 
 #include <memory>
 #include <optional>
+#include <variant>
 
 class IOSViberDb;
+class OldStoreMerger;
+class Sqlite3Row;
 class StoreMerger;
 
 // Merges messages (with their attachments and calls) into a copy of a
@@ -30,17 +34,14 @@ class StoreMerger;
 class IOSRestoreViberMsgThread : public QThread
 {
 public:
-    // One entry of the merge order.
+    // One entry of the merge order: a row of the device's store, or a
+    // record being transferred.
     struct _InsertData
     {
-        _InsertData(const qint64& token, double date, bool existing, void* data)
-            : token(token), date(date), existing(existing), data(data)
-        {
-        }
         qint64 token;
         double date;
-        bool existing; // a row of the device's store, else a record being transferred
-        void* data;    // index into the existing rows, or the _ViberMsg / _ViberCall
+        std::variant<const Sqlite3Row*, const _ViberMsg*, const _ViberCall*> data;
+        bool existing() const { return std::holds_alternative<const Sqlite3Row*>(data); }
     };
 
     // target: the local copy of the device's containers, with a store of
@@ -62,15 +63,29 @@ public:
     static bool isLocalFileValid(const QString& path);
 
 private:
+    // The steps: working copy, merge (ordering, uploads, checks), swap on the
+    // device, and the merged copy kept locally.
     QString restoreThrow();
+    static QString freeStamp(const QString& store);
+    static void makeWorkingCopyThrow(const QString& store, const QString& work);
+    static void keepMergedCopyThrow(const QString& store, const QString& work, const QString& stamp);
+    // Merges into work, a copy of the device's store (with its log), and
+    // leaves it checked and in one file.
+    void mergeIntoCopyThrow(const QString& work);
+    // Uploads, summaries, commit and the checks the store must pass.
+    void finishMergeThrow(IOSViberDb& dest, StoreMerger& merger,
+                          const QList<QPair<qint64, const _ViberMsg*>>& newAttas);
     // The records to merge (those with a chat), counted.
     QList<_ViberMsg*> countedRecords();
     // Today's layout: new rows after the device's own, which stay as they are.
     void mergeNewRecordsThrow(StoreMerger& merger, QList<QPair<qint64, const _ViberMsg*>>& newAttas);
     // The old layout: the device's rows and the new ones written again in
     // date order. Opens the transaction.
-    void mergeInDateOrderThrow(IOSViberDb& orig, IOSViberDb& dest, StoreMerger& merger,
+    void mergeInDateOrderThrow(IOSViberDb& orig, OldStoreMerger& merger,
                                QList<QPair<qint64, const _ViberMsg*>>& newAttas);
+    // Adds a transferred message; false when the store had it.
+    bool addMessageThrow(StoreMerger& merger, QHash<const _ViberChat*, qint64>& chatKeys, const _ViberMsg* m,
+                         QList<QPair<qint64, const _ViberMsg*>>& newAttas);
     void uploadAttachmentsThrow(const QList<QPair<qint64, const _ViberMsg*>>& newAttas);
     void uploadFileThrow(const QString& local, const QString& remote, bool overwrite, const QString& domain);
     void writeVoiceCounterThrow();

@@ -175,11 +175,11 @@ struct CurrentStoreMerger::Impl
         return statements.get(db, MergeStatements::Which(which), sql);
     }
 
-    bool hasTable(const QString& t) const { return db.schema.containsTable(t); }
-    bool hasCol(const QString& t, const QString& c) const { return db.schema.containsCol(t, c); }
+    bool hasTable(const QString& t) const { return db.schema().containsTable(t); }
+    bool hasCol(const QString& t, const QString& c) const { return db.schema().containsCol(t, c); }
     void requireThrow(const char* table, std::initializer_list<const char*> cols) const
     {
-        db.schema.requireColumnsThrow(CurrentMerge::L(table), CurrentMerge::names(cols));
+        db.schema().requireColumnsThrow(CurrentMerge::L(table), CurrentMerge::names(cols));
     }
 
     qint64 takeKey(const QString& table)

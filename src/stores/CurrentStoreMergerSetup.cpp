@@ -11,7 +11,7 @@ using namespace CurrentMerge;
 void CurrentStoreMerger::Impl::entitiesThrow()
 {
     auto ent = [&](const char* name, bool required) {
-        const int e = db.entities.value(L(name));
+        const int e = db.entities().value(L(name));
         if (e <= 0 && required)
             g_raise(QStringLiteral("The Viber store names no entity %1 in %2; nothing was changed.")
                         .arg(L(name), L(PrimaryKey::kTable)));
@@ -38,7 +38,7 @@ void CurrentStoreMerger::Impl::entitiesThrow()
     if (!hasTable(attaJoinTable))
         attaJoinTable.clear();
     else
-        db.schema.requireColumnsThrow(attaJoinTable, {attaJoinAttaCol, attaJoinMsgCol});
+        db.schema().requireColumnsThrow(attaJoinTable, {attaJoinAttaCol, attaJoinMsgCol});
 }
 
 void CurrentStoreMerger::Impl::plansThrow()
@@ -54,9 +54,9 @@ void CurrentStoreMerger::Impl::plansThrow()
     requireThrow(Recent::kTable, {kPk, kEnt, kOpt, Recent::kToken, Recent::kLine, Recent::kDate, Recent::kCallType,
                                   Recent::kDuration});
     requireThrow(RecentsLine::kTable, {kPk, kEnt, kOpt, RecentsLine::kMember});
-    db.schema.requireColumnsThrow(joinTable, {joinChatCol, joinMemberCol});
+    db.schema().requireColumnsThrow(joinTable, {joinChatCol, joinMemberCol});
 
-    const DbSchema& s = db.schema;
+    const DbSchema& s = db.schema();
     QStringList chatCols = withFlags(names({kPk, kEnt, kOpt, kUid, Chat::kGroupId, Chat::kName, Chat::kInterlocutor,
                                             Chat::kDate, "ZCONTEXT", "ZSMARTSTATE", "ZSMARTNOTIFICATIONSHOWN"}),
                                      Chat::kZeroFlags);
@@ -124,7 +124,7 @@ void CurrentStoreMerger::Impl::lookupsThrow()
             largest = std::max(largest, m.getInt64(0));
         nextKey.insert(L(table), largest + 1);
     }
-    for (const DbSchemaTable& t : db.schema.tables()) {
+    for (const DbSchemaTable& t : db.schema().tables()) {
         if (!t.containsCol(L(kUid)) || t.name.startsWith(u"sqlite_"))
             continue;
         Sqlite3Cursor c = db.queryThrow(QStringLiteral("select max(%1) from %2").arg(L(kUid), g_sqlQuoteIdent(t.name)));

@@ -65,12 +65,12 @@ CurrentStoreReader::CurrentStoreReader(IOSViberDb& db) : m_db(db) {}
 
 bool CurrentStoreReader::hasTable(const char* table) const
 {
-    return m_db.schema.containsTable(L(table));
+    return m_db.schema().containsTable(L(table));
 }
 
 bool CurrentStoreReader::hasCol(const char* table, const char* col) const
 {
-    return m_db.schema.containsCol(L(table), L(col));
+    return m_db.schema().containsCol(L(table), L(col));
 }
 
 Sqlite3Cursor CurrentStoreReader::selectAllThrow(const char* table)
@@ -80,7 +80,7 @@ Sqlite3Cursor CurrentStoreReader::selectAllThrow(const char* table)
 
 QString CurrentStoreReader::storeDir() const
 {
-    return QFileInfo(m_db.root.absoluteFilePath(m_db.dbFile)).absolutePath();
+    return QFileInfo(m_db.root().absoluteFilePath(m_db.dbFile())).absolutePath();
 }
 
 ViberData CurrentStoreReader::loadThrow()
@@ -151,8 +151,8 @@ void CurrentStoreReader::personsThrow(__ViberData* d)
         }
     }
     const QHash<QString, QString> addressBook = addressBookThrow();
-    const QDir root = m_db.root;
-    const QDir icons(m_db.m_iconsDir.isEmpty() ? QDir(storeDir()).filePath(L(kIconsFromStoreDir)) : m_db.m_iconsDir);
+    const QDir root = m_db.root();
+    const QDir icons(m_db.iconsDir().isEmpty() ? QDir(storeDir()).filePath(L(kIconsFromStoreDir)) : m_db.iconsDir());
 
     Sqlite3Cursor c = selectAllThrow(Member::kTable);
     const Cols col{c};
@@ -233,13 +233,13 @@ void CurrentStoreReader::membersThrow(__ViberData* d)
     for (auto it = m_interlocutor.cbegin(); it != m_interlocutor.cend(); ++it)
         join(it.key(), it.value());
 
-    const int convEnt = m_db.entities.value(L(kConversationEntity));
-    const int memberEnt = m_db.entities.value(L(kMemberEntity));
+    const int convEnt = m_db.entities().value(L(kConversationEntity));
+    const int memberEnt = m_db.entities().value(L(kMemberEntity));
     const QString table = L(Chat::kJoinTable).arg(convEnt);
     const QString chatCol = L(Chat::kJoinChatCol).arg(convEnt);
     const QString memberCol = QString(L(Chat::kJoinMemberCol)).replace(QStringLiteral("%2"), QString::number(memberEnt));
-    if (convEnt > 0 && memberEnt > 0 && m_db.schema.containsCol(table, chatCol)
-        && m_db.schema.containsCol(table, memberCol)) {
+    if (convEnt > 0 && memberEnt > 0 && m_db.schema().containsCol(table, chatCol)
+        && m_db.schema().containsCol(table, memberCol)) {
         Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select %1, %2 from %3").arg(chatCol, memberCol, table));
         while (c.moveNext())
             join(c.getInt64(0), c.getInt64(1));
@@ -383,21 +383,21 @@ void CurrentStoreReader::attachmentsThrow(__ViberData* d)
     if (!hasTable(Attachment::kTable))
         return;
     // The join table may hold the link a message row lacks.
-    const int attaEnt = m_db.entities.value(L(kAttachmentEntity));
-    const int msgEnt = m_db.entities.value(L(kMessageEntity));
+    const int attaEnt = m_db.entities().value(L(kAttachmentEntity));
+    const int msgEnt = m_db.entities().value(L(kMessageEntity));
     const QString joinTable = L(Attachment::kJoinTable).arg(attaEnt);
-    if (attaEnt > 0 && msgEnt > 0 && m_db.schema.containsTable(joinTable)) {
+    if (attaEnt > 0 && msgEnt > 0 && m_db.schema().containsTable(joinTable)) {
         const QString msgCol =
             QString(L(Attachment::kJoinMessageCol)).replace(QStringLiteral("%2"), QString::number(msgEnt));
         const QString attaPrefix = QStringLiteral("z_%1").arg(attaEnt);
         QString attaCol;
-        for (const _SqliteCol& col : m_db.schema.table(joinTable).cols()) {
+        for (const _SqliteCol& col : m_db.schema().table(joinTable).cols()) {
             const QString lower = col.name.toLower();
             if (lower != msgCol.toLower() && lower.startsWith(attaPrefix) && lower.size() > attaPrefix.size()
                 && lower.at(attaPrefix.size()).isLetter())
                 attaCol = col.name;
         }
-        if (!attaCol.isEmpty() && m_db.schema.containsCol(joinTable, msgCol)) {
+        if (!attaCol.isEmpty() && m_db.schema().containsCol(joinTable, msgCol)) {
             Sqlite3Cursor c =
                 m_db.queryThrow(QStringLiteral("select \"%1\", \"%2\" from %3").arg(msgCol, attaCol, joinTable));
             while (c.moveNext()) {
@@ -593,9 +593,9 @@ QString settingText(const Sqlite3Cursor& c, int col)
 
 void CurrentStoreReader::ownerThrow(__ViberData* d)
 {
-    const QString path = m_db.m_settingsFile.isEmpty()
+    const QString path = m_db.settingsFile().isEmpty()
                              ? QDir::cleanPath(QDir(storeDir()).filePath(L(kSettingsFromStoreDir)))
-                             : m_db.m_settingsFile;
+                             : m_db.settingsFile();
     if (!QFileInfo(path).isFile())
         return;
     // The owner's name is a nicety: a damaged settings file must not cost the

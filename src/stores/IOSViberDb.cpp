@@ -18,23 +18,23 @@
 namespace {
 // Columns without which records would load wrongly or not at all (the
 // cursor reads a missing column as 0); every other column is optional.
-void requireReadableLayoutThrow(const DbSchema& schema, const QString& joinTable, const QStringList& joinCols)
+void requireReadableLayoutThrow(const DbSchema& m_schema, const QString& m_joinTable, const QStringList& joinCols)
 {
     const auto need = [&](const char* table, std::initializer_list<const char*> cols) {
         QStringList names;
         for (const char* c : cols)
             names << QString::fromLatin1(c);
-        schema.requireColumnsThrow(QString::fromLatin1(table), names);
+        m_schema.requireColumnsThrow(QString::fromLatin1(table), names);
     };
     need("ZCONVERSATION", {"Z_PK"});
-    schema.requireColumnsThrow(joinTable, joinCols);
+    m_schema.requireColumnsThrow(m_joinTable, joinCols);
     need("ZPHONENUMBERINDEX", {"Z_PK", "ZCANONIZEDPHONENUM"});
     need("ZVIBERMESSAGE", {"Z_PK", "ZCONVERSATION", "ZSTATE", "ZDATE", "ZTEXT"});
     need("ZVIBERLOCATION", {"ZMESSAGE"});
     need("ZATTACHMENT", {"Z_PK", "ZMESSAGE", "ZTYPE", "ZNAME"});
     need("ZRECENT", {"Z_PK", "ZRECENTSLINE", "ZCALLTYPE", "ZDATE"});
     need("ZRECENTSLINE", {"Z_PK", "ZPHONENUMINDEX"});
-    if (schema.containsTable(QStringLiteral("ZABCONTACT"))) {
+    if (m_schema.containsTable(QStringLiteral("ZABCONTACT"))) {
         need("ZABCONTACT", {"Z_PK", "ZMAINNAME"});
         need("ZPHONENUMBERINDEX", {"ZCONTACT"});
     }
@@ -42,7 +42,7 @@ void requireReadableLayoutThrow(const DbSchema& schema, const QString& joinTable
 } // namespace
 
 IOSViberDb::IOSViberDb(const QDir& root_, const QString& dbFile_, bool localDb_)
-    : root(root_), dbFile(dbFile_), localDb(localDb_)
+    : m_root(root_), m_dbFile(dbFile_), m_localDb(localDb_)
 {
 }
 
@@ -109,15 +109,15 @@ void IOSViberDb::openCheckThrow()
     if (isOpen())
         return;
     try {
-        const QString path = root.absoluteFilePath(dbFile);
-        if (localDb) {
+        const QString path = m_root.absoluteFilePath(m_dbFile);
+        if (m_localDb) {
             // Our own store: never written through a link, and made (or
             // remade after a cut-short creation) in one transaction; made
             // only by a writer that asks for it (a reader racing a deletion
             // must not leave an empty database behind).
             const auto gone = [&] {
                 return QStringLiteral("The local database \"%1\" no longer exists (%2): it was deleted or moved.")
-                    .arg(root.dirName(), path);
+                    .arg(m_root.dirName(), path);
             };
             if (!m_createIfMissing && !QFileInfo(path).isFile())
                 g_raise(gone());
@@ -129,34 +129,34 @@ void IOSViberDb::openCheckThrow()
                     g_raise(gone());
                 throw;
             }
-            g_ensureLocalDbSchemaThrow(*this, root.dirName());
+            g_ensureLocalDbSchemaThrow(*this, m_root.dirName());
         } else if (QFileInfo::exists(path)) {
             openThrow(path, 2);
         } else {
             createFromScriptThrow(path);
         }
-        schema.loadDbThrow(*this);
-        entities.clear();
+        m_schema.loadDbThrow(*this);
+        m_entities.clear();
         Sqlite3Cursor c = queryThrow("select * from Z_PRIMARYKEY");
         const int nameCol = c.colIndex(QStringLiteral("Z_NAME"));
         const int entCol = c.colIndex(QStringLiteral("Z_ENT"));
         while (c.moveNext())
-            entities.insert(c.getText(nameCol), c.getInt(entCol));
-        convEnt = entities.value(QStringLiteral("Conversation"));
-        pniEnt = entities.value(QStringLiteral("PhoneNumberIndex"));
-        joinTable = QStringLiteral("Z_%1PHONENUMINDEXES").arg(convEnt);
-        joinChatCol = QStringLiteral("Z_%1CONVERSATIONS").arg(convEnt);
-        joinPersonCol = QStringLiteral("Z_%1PHONENUMINDEXES").arg(pniEnt);
-        m_currentLayout = schema.containsTable(QLatin1String(CurrentStore::kMemberTable))
-                          && !schema.containsTable(QLatin1String(CurrentStore::kOldPersonTable));
+            m_entities.insert(c.getText(nameCol), c.getInt(entCol));
+        m_convEnt = m_entities.value(QStringLiteral("Conversation"));
+        m_pniEnt = m_entities.value(QStringLiteral("PhoneNumberIndex"));
+        m_joinTable = QStringLiteral("Z_%1PHONENUMINDEXES").arg(m_convEnt);
+        m_joinChatCol = QStringLiteral("Z_%1CONVERSATIONS").arg(m_convEnt);
+        m_joinPersonCol = QStringLiteral("Z_%1PHONENUMINDEXES").arg(m_pniEnt);
+        m_currentLayout = m_schema.containsTable(QLatin1String(CurrentStore::kMemberTable))
+                          && !m_schema.containsTable(QLatin1String(CurrentStore::kOldPersonTable));
         // The current layout is only read, never cleaned up, and its own
         // reader checks its columns: its links may dangle and it skips them.
         if (!m_currentLayout) {
-            requireReadableLayoutThrow(schema, joinTable, {joinChatCol, joinPersonCol});
+            requireReadableLayoutThrow(m_schema, m_joinTable, {m_joinChatCol, m_joinPersonCol});
             removeOrphansThrow();
         }
         m_lookupIndexed = false;
-        if (localDb)
+        if (m_localDb)
             ensureLookupIndexesThrow();
     } catch (...) {
         // A half-prepared store must not pass for an open one next time.
@@ -169,7 +169,7 @@ void IOSViberDb::removeOrphansThrow()
 {
     executeThrow(QStringLiteral("DELETE FROM %1 WHERE (SELECT 1 from ZCONVERSATION WHERE %1.%2=ZCONVERSATION.Z_PK "
                                 "LIMIT 1) IS NULL")
-                     .arg(joinTable, joinChatCol));
+                     .arg(m_joinTable, m_joinChatCol));
     executeThrow("DELETE FROM ZVIBERLOCATION WHERE (SELECT 1 from ZVIBERMESSAGE WHERE "
                  "ZVIBERLOCATION.ZMESSAGE=ZVIBERMESSAGE.Z_PK LIMIT 1) IS NULL");
     executeThrow("DELETE FROM ZATTACHMENT WHERE (SELECT 1 from ZVIBERMESSAGE WHERE "
@@ -178,7 +178,7 @@ void IOSViberDb::removeOrphansThrow()
 
 QString IOSViberDb::personSelect(const QString& head) const
 {
-    const bool ab = schema.containsTable(QStringLiteral("ZABCONTACT"));
+    const bool ab = m_schema.containsTable(QStringLiteral("ZABCONTACT"));
     QString sql = head;
     if (ab)
         sql += QStringLiteral(", c.ZMAINNAME as person_name, c.ZRECORDID");
@@ -187,7 +187,7 @@ QString IOSViberDb::personSelect(const QString& head) const
 
 void IOSViberDb::fillViberPerson(_ViberPerson* p, Sqlite3Cursor& row)
 {
-    const bool ab = schema.containsTable(QStringLiteral("ZABCONTACT"));
+    const bool ab = m_schema.containsTable(QStringLiteral("ZABCONTACT"));
     p->id = row.getInt64("Z_PK");
     StoreBag bag(row, {{"Z_OPT", StoreBag::Int}});
     p->name = row.getText(ab ? "person_name" : "ZNAME");
@@ -201,7 +201,7 @@ void IOSViberDb::fillViberPerson(_ViberPerson* p, Sqlite3Cursor& row)
     p->contactIconPath = QStringLiteral("/Documents/ContactIcons/%1.jpg").arg(row.getInt64("ZRECORDID"));
     const QString pictureFile = viberPlainNumber(p->number) + QStringLiteral(".jpg");
     if (g_isPlainFileName(pictureFile))
-        p->picturePath = root.absoluteFilePath(QStringLiteral("Documents/ContactIcons/") + pictureFile);
+        p->picturePath = m_root.absoluteFilePath(QStringLiteral("Documents/ContactIcons/") + pictureFile);
 }
 
 void IOSViberDb::chatsThrow(ViberData& data)
@@ -232,12 +232,12 @@ void IOSViberDb::chatsThrow(ViberData& data)
             chat->others = bag.bag(c);
         }
     }
-    const bool ab = schema.containsTable(QStringLiteral("ZABCONTACT"));
+    const bool ab = m_schema.containsTable(QStringLiteral("ZABCONTACT"));
     const QString abJoin = ab ? QStringLiteral(" left join ZABCONTACT as c on p.ZCONTACT=c.Z_PK") : QString();
     {
-        const QString sql = personSelect(QStringLiteral("select j.%1 as chat_id, p.*").arg(joinChatCol))
+        const QString sql = personSelect(QStringLiteral("select j.%1 as chat_id, p.*").arg(m_joinChatCol))
                             + QStringLiteral(" from %1 as j inner join ZPHONENUMBERINDEX as p on j.%2=p.Z_PK")
-                                  .arg(joinTable, joinPersonCol)
+                                  .arg(m_joinTable, m_joinPersonCol)
                             + abJoin;
         Sqlite3Cursor c = queryThrow(sql);
         while (c.moveNext()) {
@@ -266,25 +266,28 @@ void IOSViberDb::chatsThrow(ViberData& data)
     }
 }
 
-void IOSViberDb::checkWritableThrow()
+void IOSViberDb::checkpointThrow()
 {
-    openCheckThrow();
-    // Today's layout has its own merger (CurrentStoreMerger); these inserts
-    // would name tables it does not have.
-    if (m_currentLayout)
-        throw std::logic_error("IOSViberDb: the old-layout merge was called on a store of today's layout.");
+    executeThrow(Sqlite3Sql("PRAGMA wal_checkpoint(TRUNCATE)"));
+}
+
+void IOSViberDb::tuneForBulkWritesThrow()
+{
+    // The cache is only taken as pages are used.
+    executeThrow(Sqlite3Sql("PRAGMA cache_size=-65536"));
+    executeThrow(Sqlite3Sql("PRAGMA temp_store=MEMORY"));
 }
 
 ViberData IOSViberDb::loadDataThrow()
 {
     openCheckThrow();
-    QStringList roots{root.absolutePath()};
+    QStringList roots{m_root.absolutePath()};
     ViberData data;
     if (m_currentLayout) {
         data = CurrentStoreReader(*this).loadThrow();
         // Contact pictures of the current layout live in the app group,
         // beside the store's own folder.
-        const QString storeDir = QFileInfo(root.absoluteFilePath(dbFile)).absolutePath();
+        const QString storeDir = QFileInfo(m_root.absoluteFilePath(m_dbFile)).absolutePath();
         roots << QDir::cleanPath(storeDir + QStringLiteral("/..")) << m_iconsDir;
     } else {
         chatsThrow(data);

@@ -18,7 +18,7 @@ namespace {
 class PreviewListing
 {
 public:
-    explicit PreviewListing(const QDir& root) : m_root(root) {}
+    explicit PreviewListing(const QDir& m_root) : m_root(m_root) {}
 
     bool exists(const QString& rel)
     {
@@ -55,9 +55,9 @@ private:
 
 thread_local PreviewListing* t_previews = nullptr;
 
-bool previewExists(const QDir& root, const QString& rel)
+bool previewExists(const QDir& m_root, const QString& rel)
 {
-    return t_previews ? t_previews->exists(rel) : QFileInfo::exists(root.absoluteFilePath(rel));
+    return t_previews ? t_previews->exists(rel) : QFileInfo::exists(m_root.absoluteFilePath(rel));
 }
 } // namespace
 
@@ -155,7 +155,7 @@ void IOSViberDb::loadAttachmentsThrow(__ViberData* d)
             d->arena.reserve(size_t(rows) * sizeof(_ViberAtta));
         }
     }
-    PreviewListing previews(root);
+    PreviewListing previews(m_root);
     struct Scope
     {
         PreviewListing* previous;
@@ -200,19 +200,19 @@ void IOSViberDb::loadAttachmentsThrow(__ViberData* d)
 
 QString IOSViberDb::previewTarget(const QString& rel) const
 {
-    return (m_hasPreviewRoot ? m_previewRoot : root).absoluteFilePath(rel);
+    return (m_hasPreviewRoot ? m_previewRoot : m_root).absoluteFilePath(rel);
 }
 
 void IOSViberDb::setPreview(_ViberAtta* a, const QString& preferred, const QString& other)
 {
-    if (previewExists(root, preferred)) {
-        a->thumbPath = root.absoluteFilePath(preferred);
-    } else if (previewExists(root, other)) {
-        a->thumbPath = root.absoluteFilePath(other);
+    if (previewExists(m_root, preferred)) {
+        a->thumbPath = m_root.absoluteFilePath(preferred);
+    } else if (previewExists(m_root, other)) {
+        a->thumbPath = m_root.absoluteFilePath(other);
     } else {
         a->thumbPath = previewTarget(preferred);
         if (m_makePreviews) {
-            g_makeImagePreview(a->filePath, a->thumbPath, m_hasPreviewRoot ? m_previewRoot : root);
+            g_makeImagePreview(a->filePath, a->thumbPath, m_hasPreviewRoot ? m_previewRoot : m_root);
             // Made among the store's own previews: later attachments see it.
             if (!m_hasPreviewRoot && t_previews && QFileInfo::exists(a->thumbPath))
                 t_previews->add(preferred);
@@ -228,27 +228,27 @@ void IOSViberDb::setAttachmentPaths(_ViberAtta* a, _ViberMsg* m, QByteArrayView 
     if (type == "audio") {
         m->type = MSG_TYPE_AUDIO;
         if (plainName)
-            a->filePath = root.absoluteFilePath(QStringLiteral("Documents/VoiceMessages/") + a->name);
+            a->filePath = m_root.absoluteFilePath(QStringLiteral("Documents/VoiceMessages/") + a->name);
     } else if (type == "customLocation") {
         m->type = MSG_TYPE_LOCATION;
-        a->thumbPath = root.absoluteFilePath(QStringLiteral("Documents/CustomLocationImage/")
+        a->thumbPath = m_root.absoluteFilePath(QStringLiteral("Documents/CustomLocationImage/")
                                              + g_iosCustomLocationImageName(m->latitude, m->longitude));
     } else if (type == "picture") {
         m->type = MSG_TYPE_IMAGE;
         if (!plainName)
             return;
-        a->filePath = root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
+        a->filePath = m_root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
         setPreview(a, QStringLiteral("Documents/AttachmentsPreview/") + a->name,
                    QStringLiteral("Documents/BigAttachmentsPreview/") + a->name);
     } else if (type == "sticker") {
         m->type = MSG_TYPE_STICKER;
         if (g_isPlainFileName(a->mediaId))
-            a->thumbPath = root.absoluteFilePath(g_iosStickerPreviewPath(a->mediaId));
+            a->thumbPath = m_root.absoluteFilePath(g_iosStickerPreviewPath(a->mediaId));
     } else if (type == "video") {
         m->type = MSG_TYPE_VIDEO;
         if (!plainName)
             return;
-        a->filePath = root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
+        a->filePath = m_root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
         const QString b = a->name.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".jpg");
         setPreview(a, QStringLiteral("Documents/BigAttachmentsPreview/") + b,
                    QStringLiteral("Documents/AttachmentsPreview/") + b);
@@ -263,7 +263,7 @@ _ViberChat* IOSViberDb::callChatThrow(__ViberData* d, qint64 pni, QHash<qint64, 
 
     _ViberPerson* person = d->persons.value(pni);
     if (!person) {
-        const bool ab = schema.containsTable(QStringLiteral("ZABCONTACT"));
+        const bool ab = m_schema.containsTable(QStringLiteral("ZABCONTACT"));
         Sqlite3Sql sql(ab ? QStringLiteral("select p.Z_PK, p.ZCANONIZEDPHONENUM, c.ZMAINNAME from ZPHONENUMBERINDEX as p "
                                            "inner join ZABCONTACT as c on p.ZCONTACT=c.Z_PK and p.Z_PK=?")
                           : QStringLiteral("select Z_PK, ZCANONIZEDPHONENUM, ZNAME as ZMAINNAME from ZPHONENUMBERINDEX "

@@ -64,7 +64,7 @@ void IOSViberDb::ensureLookupIndexesThrow()
         return;
     auto create = [this](const QString& name, const QString& table, const QStringList& cols) {
         for (const QString& c : cols) {
-            if (!schema.containsCol(table, c))
+            if (!m_schema.containsCol(table, c))
                 return;
         }
         if (hasIndexLeadingThrow(table, cols))
@@ -82,6 +82,6 @@ void IOSViberDb::ensureLookupIndexesThrow()
         create(QString::fromLatin1(i.name), QString::fromLatin1(i.table), cols);
     }
     // Chats of one person are found from the person's side of the join.
-    create(QStringLiteral("FW_%1_%2").arg(joinTable, joinPersonCol), joinTable, {joinPersonCol});
+    create(QStringLiteral("FW_%1_%2").arg(m_joinTable, m_joinPersonCol), m_joinTable, {m_joinPersonCol});
     m_lookupIndexed = true;
 }

@@ -1,33 +1,56 @@
 #include "stores/OldStoreMerger.h"
 
+#include "stores/IOSMergePlans.h"
 #include "stores/StorePaths.h"
+
+#include <stdexcept>
+
+namespace {
+qint64 rowInt(const Sqlite3Row& row, const char* col)
+{
+    return row.val(QLatin1String(col)).toLongLong();
+}
+} // namespace
+
+OldStoreMerger::OldStoreMerger(IOSViberDb& db) : m_db(db) {}
+
+OldStoreMerger::~OldStoreMerger() = default;
+
+void OldStoreMerger::checkWritableThrow()
+{
+    m_db.openCheckThrow();
+    // Today's layout has its own merger (CurrentStoreMerger); these inserts
+    // would name tables it does not have.
+    if (m_db.isCurrentLayout())
+        throw std::logic_error("OldStoreMerger: the old-layout merge was called on a store of today's layout.");
+}
 
 void OldStoreMerger::prepareThrow()
 {
-    m_db.checkWritableThrow();
+    checkWritableThrow();
 }
 
 qint64 OldStoreMerger::chatKeyThrow(const _ViberChat* chat)
 {
-    qint64 key = m_db.findChatSlowThrow(chat);
+    qint64 key = findChatSlowThrow(chat);
     if (key == 0)
-        key = m_db.insertChatThrow(m_ctx, chat);
-    m_db.saveChatMembersThrow(m_ctx, key, chat->members.values());
+        key = insertChatThrow(chat);
+    saveChatMembersThrow(key, chat->members.values());
     return key;
 }
 
 qint64 OldStoreMerger::addMessageThrow(qint64 chatKey, const _ViberMsg& m, qint64& attaKey)
 {
-    long long atta = 0, loc = 0;
+    qint64 atta = 0, loc = 0;
     attaKey = 0;
     // Without a token the content decides: time alone would fold different
     // messages of one minute into one.
-    if (m_db.findMsgThrow(m, chatKey, atta) != 0)
+    if (findMsgThrow(m, chatKey, atta) != 0)
         return 0;
-    const qint64 key = m_db.insertMsgThrow(m_ctx, chatKey, &m, atta, loc);
+    const qint64 key = insertMsgThrow(chatKey, &m, atta, loc);
     attaKey = key > 0 ? atta : 0;
     if (attaKey > 0 && m.atta && !m.atta->iosAssetUID().isEmpty())
-        m_db.setAttaAssetUrlNullThrow(attaKey);
+        setAttaAssetUrlNullThrow(attaKey);
     return key;
 }
 
@@ -38,15 +61,15 @@ bool OldStoreMerger::addCallThrow(qint64, const _ViberCall& call)
     m_callsSeen = true;
     if (hasCallThrow(m_db, call.token, call.type, QString(), call.date))
         return false;
-    return m_db.saveCallThrow(m_ctx, &call) > 0;
+    return saveCallThrow(&call) > 0;
 }
 
 void OldStoreMerger::finishThrow()
 {
-    m_db.updateChatStatThrow();
+    updateChatStatThrow();
     if (m_callsSeen)
-        m_db.updateCallRecentLinesStatThrow();
-    m_db.updatePrimaryKeyStatThrow();
+        updateCallRecentLinesStatThrow();
+    updatePrimaryKeyStatThrow();
 }
 
 bool OldStoreMerger::hasCallThrow(IOSViberDb& db, qint64 token, int kind, const QString& typeText, double date)
@@ -61,4 +84,94 @@ bool OldStoreMerger::hasCallThrow(IOSViberDb& db, qint64 token, int kind, const 
             return true;
     }
     return false;
+}
+
+OldStoreMerger::ExistingRows OldStoreMerger::existingRowsThrow(IOSViberDb& from, bool withCalls)
+{
+    ExistingRows rows;
+    // Attachment and location rows are read apart: a join would repeat a
+    // message once per attachment.
+    {
+        Sqlite3Cursor c = from.queryThrow(Sqlite3Sql("select * from ZVIBERMESSAGE"));
+        while (c.moveNext())
+            rows.messages.push_back(c.getRow());
+    }
+    {
+        Sqlite3Cursor c = from.queryThrow(Sqlite3Sql("select ZMESSAGE, Z_PK from ZATTACHMENT where ZMESSAGE > 0"));
+        while (c.moveNext())
+            rows.attasOf.insert(c.getInt64(0), c.getInt64(1));
+        Sqlite3Cursor l = from.queryThrow(Sqlite3Sql("select ZMESSAGE, Z_PK from ZVIBERLOCATION where ZMESSAGE > 0"));
+        while (l.moveNext())
+            rows.locsOf.insert(l.getInt64(0), l.getInt64(1));
+    }
+    if (withCalls) {
+        Sqlite3Cursor c = from.queryThrow(Sqlite3Sql("select r.*, l.ZPHONENUMINDEX from ZRECENT as r inner join "
+                                                     "ZRECENTSLINE as l on r.ZRECENTSLINE=l.Z_PK"));
+        while (c.moveNext())
+            rows.calls.push_back(c.getRow());
+    }
+    return rows;
+}
+
+void OldStoreMerger::clearForRewriteThrow(bool calls)
+{
+    checkWritableThrow();
+    m_db.executeThrow(Sqlite3Sql("DELETE FROM [ZVIBERMESSAGE]"));
+    if (calls) {
+        m_db.executeThrow(Sqlite3Sql("DELETE FROM [ZRECENT]"));
+        m_db.executeThrow(Sqlite3Sql("DELETE FROM [ZRECENTSLINE]"));
+    }
+    m_db.executeThrow(Sqlite3Sql("VACUUM"));
+    m_db.executeThrow(Sqlite3Sql("BEGIN IMMEDIATE"));
+}
+
+void OldStoreMerger::putBackMessageThrow(const Sqlite3Row& row, const ExistingRows& rows)
+{
+    const qint64 oldKey = rowInt(row, "Z_PK");
+    const qint64 token = rowInt(row, "ZTOKEN");
+    qint64 found = 0;
+    // A row of the device is only a duplicate of a transferred message with
+    // the same token; rows without a token are all kept.
+    if (token == 0 || findMsgThrow(token, row.val(QStringLiteral("ZDATE")).toDouble(), found) == 0) {
+        m_db.executeThrow(row.insertSql(QStringLiteral("ZVIBERMESSAGE"), {QStringLiteral("Z_PK")}));
+        const qint64 key = m_db.lastInsertId();
+        for (const qint64 attaId : rows.attasOf.values(oldKey))
+            m_db.executeThrow(
+                Sqlite3Sql("update ZATTACHMENT set ZMESSAGE=? where Z_PK=?").addInt64Param(key).addInt64Param(attaId));
+        for (const qint64 locId : rows.locsOf.values(oldKey))
+            m_db.executeThrow(
+                Sqlite3Sql("update ZVIBERLOCATION set ZMESSAGE=? where Z_PK=?").addInt64Param(key).addInt64Param(locId));
+    } else {
+        for (const qint64 attaId : rows.attasOf.values(oldKey))
+            m_db.executeThrow(Sqlite3Sql("delete from ZATTACHMENT where Z_PK=?").addInt64Param(attaId));
+        for (const qint64 locId : rows.locsOf.values(oldKey))
+            m_db.executeThrow(Sqlite3Sql("delete from ZVIBERLOCATION where Z_PK=?").addInt64Param(locId));
+    }
+}
+
+void OldStoreMerger::putBackCallThrow(Sqlite3Row row)
+{
+    m_callsSeen = true;
+    const qint64 pni = rowInt(row, "ZPHONENUMINDEX");
+    if (pni == 0)
+        return;
+    const QString typeText = row.val(QStringLiteral("ZCALLTYPE")).toString();
+    if (hasCallThrow(m_db, rowInt(row, "ZCALLTOKEN"), g_callTypeOfText(typeText.toUtf8()), typeText,
+                     row.val(QStringLiteral("ZDATE")).toDouble()))
+        return;
+    qint64 line = 0;
+    {
+        Sqlite3Cursor c = m_db.queryThrow(
+            Sqlite3Sql("select Z_PK from ZRECENTSLINE where ZPHONENUMINDEX=? order by ZDATE desc limit 1").addInt64Param(pni));
+        if (c.moveNext())
+            line = c.getInt64(0);
+    }
+    if (line == 0) {
+        m_db.executeThrow(Sqlite3Sql("insert into ZRECENTSLINE (Z_ENT, Z_OPT, ZPHONENUMINDEX) values (?, 1, ?)")
+                              .addIntParam(m_db.entities().value(QStringLiteral("RecentsLine"), 0))
+                              .addInt64Param(pni));
+        line = m_db.lastInsertId();
+    }
+    row.setVal(QStringLiteral("ZRECENTSLINE"), line);
+    m_db.executeThrow(row.insertSql(QStringLiteral("ZRECENT"), {QStringLiteral("Z_PK"), QStringLiteral("ZPHONENUMINDEX")}));
 }

@@ -280,9 +280,9 @@ private slots:
         IOSViberDb db(r.containers.appRoot, r.containers.storeFile, false);
         const ViberData data = db.loadDataThrow();
         QVERIFY(data.p()->chats.isEmpty());
-        QCOMPARE(db.entities.value(u"ViberMessage"_qs), 17);
-        QCOMPARE(db.joinTable, u"Z_4PHONENUMINDEXES"_qs);
-        QCOMPARE(db.joinPersonCol, u"Z_8PHONENUMINDEXES"_qs);
+        QCOMPARE(db.entities().value(u"ViberMessage"_qs), 17);
+        QCOMPARE(db.joinTable(), u"Z_4PHONENUMINDEXES"_qs);
+        QCOMPARE(db.joinPersonCol(), u"Z_8PHONENUMINDEXES"_qs);
     }
 
     void iCloudBackupStopsBackupRoute()

@@ -170,11 +170,13 @@ private slots:
     void compareOrdersByDateThenDeviceRow()
     {
         using D = IOSRestoreViberMsgThread::_InsertData;
-        QVERIFY(compareMsgInsertDataAsc(D(5, 1.0, false, nullptr), D(5, 2.0, true, nullptr)));
-        QVERIFY(!compareMsgInsertDataAsc(D(5, 2.0, true, nullptr), D(5, 1.0, false, nullptr)));
-        QVERIFY(compareMsgInsertDataAsc(D(5, 1.0, true, nullptr), D(5, 1.0, false, nullptr)));
-        QVERIFY(!compareMsgInsertDataAsc(D(5, 1.0, false, nullptr), D(5, 1.0, true, nullptr)));
-        QVERIFY(!compareMsgInsertDataAsc(D(5, 1.0, true, nullptr), D(5, 1.0, true, nullptr)));
+        const Sqlite3Row* row = nullptr;   // a row of the device's store
+        const _ViberMsg* record = nullptr; // a record being transferred
+        QVERIFY(compareMsgInsertDataAsc(D{5, 1.0, record}, D{5, 2.0, row}));
+        QVERIFY(!compareMsgInsertDataAsc(D{5, 2.0, row}, D{5, 1.0, record}));
+        QVERIFY(compareMsgInsertDataAsc(D{5, 1.0, row}, D{5, 1.0, record}));
+        QVERIFY(!compareMsgInsertDataAsc(D{5, 1.0, record}, D{5, 1.0, row}));
+        QVERIFY(!compareMsgInsertDataAsc(D{5, 1.0, row}, D{5, 1.0, row}));
         QVERIFY(IOSRestoreViberMsgThread::isLocalFileValid(deviceStore(u"direct"_qs)));
         QVERIFY(!IOSRestoreViberMsgThread::isLocalFileValid(deviceStore(u"direct"_qs) + u"-missing"_qs));
     }

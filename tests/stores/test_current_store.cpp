@@ -2,6 +2,7 @@
 #include "fixtures/StoreFixture.h"
 #include "sqlite/Sqlite3DB.h"
 #include "stores/IOSViberDb.h"
+#include "stores/OldStoreMerger.h"
 #include "support/TestEnv.h"
 
 #include <QCryptographicHash>
@@ -264,13 +265,13 @@ private slots:
         const QByteArray before = g_fileDigest(s.storePath);
         {
             IOSViberDb db(QDir(s.appDir), s.storePath, false);
-            QVERIFY_THROWS_EXCEPTION(std::logic_error, db.checkWritableThrow());
+            OldStoreMerger merger(db);
+            QVERIFY_THROWS_EXCEPTION(std::logic_error, merger.prepareThrow());
             QVERIFY(db.isCurrentLayout());
-            IOSViberDb::_InsertContext ctx;
             _ViberChat chat;
             chat.groupId = QStringLiteral("1");
-            QVERIFY_THROWS_EXCEPTION(std::logic_error, db.insertChatThrow(ctx, &chat));
-            QVERIFY_THROWS_EXCEPTION(std::logic_error, db.updateChatStatThrow());
+            QVERIFY_THROWS_EXCEPTION(std::logic_error, merger.insertChatThrow(&chat));
+            QVERIFY_THROWS_EXCEPTION(std::logic_error, merger.updateChatStatThrow());
         }
         QCOMPARE(g_fileDigest(s.storePath), before);
 
@@ -278,7 +279,7 @@ private slots:
         ContainerFixture old(tmp.filePath(QStringLiteral("old")));
         old.finish();
         IOSViberDb oldDb(old.root(), old.dbFile(), false);
-        oldDb.checkWritableThrow();
+        OldStoreMerger(oldDb).prepareThrow();
         QVERIFY(!oldDb.isCurrentLayout());
     }
 };

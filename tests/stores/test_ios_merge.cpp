@@ -2,6 +2,7 @@
 #include "sqlite/Sqlite3Row.h"
 #include "model/ViberData.h"
 #include "stores/IOSViberDb.h"
+#include "stores/OldStoreMerger.h"
 #include "support/RecordBuilder.h"
 #include "support/TestEnv.h"
 
@@ -50,7 +51,7 @@ private:
     QTemporaryDir m_tmp;
     int m_stores = 0;
     std::unique_ptr<IOSViberDb> m_db;
-    IOSViberDb::_InsertContext m_ctx;
+    std::unique_ptr<OldStoreMerger> m_merger; // of m_db, one per store as a backup batch has
 
     // A fresh empty iPhone-layout store, with extra columns added first.
     IOSViberDb& freshStore(const QStringList& alter = {})
@@ -61,7 +62,7 @@ private:
         c.finish();
         m_db = std::make_unique<IOSViberDb>(c.root(), QStringLiteral("Documents/Contacts.data"), false);
         m_db->openCheckThrow();
-        m_ctx = IOSViberDb::_InsertContext();
+        m_merger = std::make_unique<OldStoreMerger>(*m_db);
         return *m_db;
     }
 
@@ -109,10 +110,10 @@ private:
         return c.moveNext() ? c.getInt(0) : -1;
     }
 
-    qint64 write(const _ViberMsg* m, qint64 chatKey, long long* attaOut = nullptr, long long* locOut = nullptr)
+    qint64 write(const _ViberMsg* m, qint64 chatKey, qint64* attaOut = nullptr, qint64* locOut = nullptr)
     {
-        long long atta = 0, loc = 0;
-        const qint64 key = m_db->insertMsgThrow(m_ctx, chatKey, m, atta, loc);
+        qint64 atta = 0, loc = 0;
+        const qint64 key = m_merger->insertMsgThrow(chatKey, m, atta, loc);
         if (attaOut)
             *attaOut = atta;
         if (locOut)
@@ -132,19 +133,19 @@ private slots:
         IOSViberDb& db = freshStore();
         RecordBuilder r;
         _ViberChat* chat = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+491"))});
-        const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
+        const qint64 chatKey = m_merger->insertChatThrow(chat);
         const _ViberMsg* m = tokenMsg(r, chat, kT0 + 0.75, 42);
         long long atta = -7;
-        QCOMPARE(db.findMsgThrow(42, kT0, atta), 0);
+        QCOMPARE(m_merger->findMsgThrow(42, kT0, atta), 0);
         QCOMPARE(atta, -7LL); // left alone when nothing is found
         const qint64 key = write(m, chatKey);
         QVERIFY(key > 0);
-        QCOMPARE(db.findMsgThrow(42, kT0 + 60, atta), key);
+        QCOMPARE(m_merger->findMsgThrow(42, kT0 + 60, atta), key);
         QCOMPARE(atta, 0LL);
-        QCOMPARE(db.findMsgThrow(42, kT0 - 59.5, atta), 0); // whole seconds: 59 s before the minute
-        QCOMPARE(db.findMsgThrow(42, kT0 - 59, atta), key);
-        QCOMPARE(db.findMsgThrow(42, kT0 + 61, atta), 0);
-        QCOMPARE(db.findMsgThrow(43, kT0, atta), 0);
+        QCOMPARE(m_merger->findMsgThrow(42, kT0 - 59.5, atta), 0); // whole seconds: 59 s before the minute
+        QCOMPARE(m_merger->findMsgThrow(42, kT0 - 59, atta), key);
+        QCOMPARE(m_merger->findMsgThrow(42, kT0 + 61, atta), 0);
+        QCOMPARE(m_merger->findMsgThrow(43, kT0, atta), 0);
         // A message at the same token 61 s later is a message of its own.
         QVERIFY(write(tokenMsg(r, chat, kT0 + 61.75, 42), chatKey) > key);
         QCOMPARE(value(QStringLiteral("select count(*) from ZVIBERMESSAGE")), 2);
@@ -156,7 +157,7 @@ private slots:
         RecordBuilder r;
         _ViberPerson* bob = r.person(QString(), QStringLiteral("+492"));
         _ViberChat* group = r.chat(QStringLiteral("Club"), QStringLiteral("g1"), {bob});
-        const qint64 chatKey = db.insertChatThrow(m_ctx, group);
+        const qint64 chatKey = m_merger->insertChatThrow(group);
         QCOMPARE(write(tokenMsg(r, group, kT0, 1, MSG_TYPE_TEXT, MSG_STATE_RECEIVED), chatKey), 0);
         QCOMPARE(write(tokenMsg(r, group, kT0, 2, MSG_TYPE_TEXT, MSG_STATE_UNKNOWN, bob), chatKey), 0);
         QCOMPARE(value(QStringLiteral("select count(*) from ZPHONENUMBERINDEX")), 0);
@@ -169,7 +170,7 @@ private slots:
         // A received group message with its sender is written and linked.
         const qint64 fromBob = write(tokenMsg(r, group, kT0, 4, MSG_TYPE_TEXT, MSG_STATE_RECEIVED, bob), chatKey);
         QCOMPARE(value(QStringLiteral("select ZPHONENUMINDEX from ZVIBERMESSAGE where Z_PK=%1").arg(fromBob)),
-                 db.findPersonThrow(bob));
+                 m_merger->findPersonThrow(bob));
         QCOMPARE(text(QStringLiteral("select ZCANONIZEDPHONENUM from ZPHONENUMBERINDEX")), QStringLiteral("492"));
     }
 
@@ -178,11 +179,11 @@ private slots:
         IOSViberDb& db = freshStore();
         RecordBuilder r;
         _ViberChat* chat = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+493"))});
-        const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
+        const qint64 chatKey = m_merger->insertChatThrow(chat);
 
         _ViberMsg* voice = tokenMsg(r, chat, kT0, 1, MSG_TYPE_AUDIO);
         namedAtta(r, voice, QStringLiteral("ptt.m4a"));
-        long long atta = 0;
+        qint64 atta = 0;
         const qint64 voiceKey = write(voice, chatKey, &atta);
         QVERIFY(atta > 0);
         QCOMPARE(text(QStringLiteral("select ZNAME || '|' || ZID || '|' || ZTYPE || '|' || ZDURATION from ZATTACHMENT "
@@ -191,7 +192,7 @@ private slots:
                  QStringLiteral("%1|%1|audio|4.5").arg(atta));
         QCOMPARE(value(QStringLiteral("select ZATTACHMENT from ZVIBERMESSAGE where Z_PK=%1").arg(voiceKey)), atta);
         long long found = 0;
-        QCOMPARE(db.findMsgThrow(1, kT0, found), voiceKey);
+        QCOMPARE(m_merger->findMsgThrow(1, kT0, found), voiceKey);
         QCOMPARE(found, atta);
 
         // 2014-05-17 10:00 UTC (tests run in UTC).
@@ -234,21 +235,21 @@ private slots:
         _ViberChat* single = r.chat(QString(), QString(), {ann});
         _ViberChat* group = r.chat(QStringLiteral("Club"), QStringLiteral("g7"), {ann, bob});
         _ViberChat* noGroupTwo = r.chat(QString(), QString(), {ann, bob});
-        QCOMPARE(db.findChatSlowThrow(single), 0);
+        QCOMPARE(m_merger->findChatSlowThrow(single), 0);
         // The group's one-to-one twin must not be taken for the single chat.
-        const qint64 groupKey = db.insertChatThrow(m_ctx, group);
-        db.saveChatMembersThrow(m_ctx, groupKey, group->members.values());
-        QCOMPARE(db.findChatSlowThrow(single), 0);
-        QCOMPARE(db.findChatSlowThrow(group), groupKey);
-        QCOMPARE(db.findChatSlowThrow(noGroupTwo), 0);
+        const qint64 groupKey = m_merger->insertChatThrow(group);
+        m_merger->saveChatMembersThrow(groupKey, group->members.values());
+        QCOMPARE(m_merger->findChatSlowThrow(single), 0);
+        QCOMPARE(m_merger->findChatSlowThrow(group), groupKey);
+        QCOMPARE(m_merger->findChatSlowThrow(noGroupTwo), 0);
 
-        const qint64 singleKey = db.insertChatThrow(m_ctx, single);
-        db.saveChatMembersThrow(m_ctx, singleKey, single->members.values());
-        db.saveChatMembersThrow(m_ctx, singleKey, single->members.values());
-        QCOMPARE(db.findChatSlowThrow(single), singleKey);
+        const qint64 singleKey = m_merger->insertChatThrow(single);
+        m_merger->saveChatMembersThrow(singleKey, single->members.values());
+        m_merger->saveChatMembersThrow(singleKey, single->members.values());
+        QCOMPARE(m_merger->findChatSlowThrow(single), singleKey);
         // The same number spelled differently is the same person.
         RecordBuilder other;
-        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {other.person(QString(), QStringLiteral("491511"))})),
+        QCOMPARE(m_merger->findChatSlowThrow(other.chat(QString(), QString(), {other.person(QString(), QStringLiteral("491511"))})),
                  singleKey);
         QCOMPARE(value(QStringLiteral("select count(*) from ZPHONENUMBERINDEX")), 2);
         QCOMPARE(value(QStringLiteral("select count(*) from Z_4PHONENUMINDEXES")), 3);
@@ -273,20 +274,20 @@ private slots:
         QList<qint64> keys;
         for (const QList<_ViberPerson*>& members : {QList<_ViberPerson*>{ann, bob, cy}, {ann, bob}, {bob}}) {
             _ViberChat* c = r.chat(QString(), QString(), members);
-            keys << db.insertChatThrow(m_ctx, c);
-            db.saveChatMembersThrow(m_ctx, keys.last(), c->members.values());
+            keys << m_merger->insertChatThrow(c);
+            m_merger->saveChatMembersThrow(keys.last(), c->members.values());
         }
         // Another source numbers its people the other way round.
         RecordBuilder other;
         _ViberPerson* cy2 = other.person(QString(), QStringLiteral("+493"));
         _ViberPerson* bob2 = other.person(QString(), QStringLiteral("+492"));
         _ViberPerson* ann2 = other.person(QString(), QStringLiteral("+491"));
-        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {bob2, ann2})), keys.at(1));
-        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {cy2, bob2, ann2})), keys.at(0));
-        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {bob2})), keys.at(2));
-        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {ann2})), 0);
-        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {cy2, bob2})), 0);
-        QCOMPARE(db.findChatSlowThrow(other.chat(QString(), QString(), {cy2, ann2})), 0);
+        QCOMPARE(m_merger->findChatSlowThrow(other.chat(QString(), QString(), {bob2, ann2})), keys.at(1));
+        QCOMPARE(m_merger->findChatSlowThrow(other.chat(QString(), QString(), {cy2, bob2, ann2})), keys.at(0));
+        QCOMPARE(m_merger->findChatSlowThrow(other.chat(QString(), QString(), {bob2})), keys.at(2));
+        QCOMPARE(m_merger->findChatSlowThrow(other.chat(QString(), QString(), {ann2})), 0);
+        QCOMPARE(m_merger->findChatSlowThrow(other.chat(QString(), QString(), {cy2, bob2})), 0);
+        QCOMPARE(m_merger->findChatSlowThrow(other.chat(QString(), QString(), {cy2, ann2})), 0);
     }
 
     // The statements a batch keeps belong to the connection they were made
@@ -297,17 +298,17 @@ private slots:
         RecordBuilder r;
         _ViberPerson* ann = r.person(QString(), QStringLiteral("+491"));
         _ViberChat* chat = r.chat(QString(), QString(), {ann});
-        const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
+        const qint64 chatKey = m_merger->insertChatThrow(chat);
         QVERIFY(write(tokenMsg(r, chat, kT0, 1), chatKey) > 0);
-        long long atta = 0;
-        QVERIFY(db.findMsgThrow(1, kT0, atta) > 0);
+        qint64 atta = 0;
+        QVERIFY(m_merger->findMsgThrow(1, kT0, atta) > 0);
         db.close();
         db.openCheckThrow();
         const qint64 second = write(tokenMsg(r, chat, kT0 + 100, 2), chatKey);
         QVERIFY(second > 0);
-        QCOMPARE(db.findMsgThrow(2, kT0 + 100, atta), second);
-        QCOMPARE(db.saveCallThrow(m_ctx, historyCall(r, ann, 5, CALL_MISSED, kT0)),
-                 db.saveCallThrow(m_ctx, historyCall(r, ann, 5, CALL_MISSED, kT0)));
+        QCOMPARE(m_merger->findMsgThrow(2, kT0 + 100, atta), second);
+        QCOMPARE(m_merger->saveCallThrow(historyCall(r, ann, 5, CALL_MISSED, kT0)),
+                 m_merger->saveCallThrow(historyCall(r, ann, 5, CALL_MISSED, kT0)));
         db.close();
         db.openCheckThrow();
         QCOMPARE(value(QStringLiteral("select count(*) from ZVIBERMESSAGE")), 2);
@@ -319,15 +320,15 @@ private slots:
         IOSViberDb& db = freshStore();
         RecordBuilder r;
         _ViberPerson* ann = r.person(QString(), QStringLiteral("+491"));
-        const qint64 first = db.saveCallThrow(m_ctx, historyCall(r, ann, 9, CALL_OUTGOING, kT0));
+        const qint64 first = m_merger->saveCallThrow(historyCall(r, ann, 9, CALL_OUTGOING, kT0));
         QVERIFY(first > 0);
-        QCOMPARE(db.saveCallThrow(m_ctx, historyCall(r, ann, 9, CALL_OUTGOING, kT0)), first);
-        const qint64 missed = db.saveCallThrow(m_ctx, historyCall(r, ann, 9, CALL_MISSED, kT0 + 100));
+        QCOMPARE(m_merger->saveCallThrow(historyCall(r, ann, 9, CALL_OUTGOING, kT0)), first);
+        const qint64 missed = m_merger->saveCallThrow(historyCall(r, ann, 9, CALL_MISSED, kT0 + 100));
         QVERIFY(missed != first);
-        QCOMPARE(db.saveCallThrow(m_ctx, historyCall(r, nullptr, 10, CALL_MISSED, kT0)), 0);
+        QCOMPARE(m_merger->saveCallThrow(historyCall(r, nullptr, 10, CALL_MISSED, kT0)), 0);
         QCOMPARE(value(QStringLiteral("select count(*) from ZRECENT")), 2);
         QCOMPARE(value(QStringLiteral("select count(distinct ZRECENTSLINE) from ZRECENT")), 1);
-        db.updateCallRecentLinesStatThrow();
+        m_merger->updateCallRecentLinesStatThrow();
         QCOMPARE(text(QStringLiteral("select ZCOUNT || '|' || ZCALLTYPE || '|' || ZDATE from ZRECENTSLINE")),
                  QStringLiteral("2|missed|%1").arg(kT0 + 100, 0, 'f', 0));
         QCOMPARE(text(QStringLiteral("select ZCALLTYPE from ZRECENT where Z_PK=%1").arg(first)),
@@ -335,7 +336,7 @@ private slots:
 
         // A number with several lines already: every call of the batch goes
         // to its latest one.
-        const qint64 bobKey = db.insertPersonThrow(m_ctx, r.person(QString(), QStringLiteral("+492")));
+        const qint64 bobKey = m_merger->insertPersonThrow(r.person(QString(), QStringLiteral("+492")));
         for (const char* date : {"100", "300", "200"})
             db.executeThrow(Sqlite3Sql("insert into ZRECENTSLINE (ZPHONENUMINDEX, ZDATE) values (?, ?)")
                                 .addInt64Param(bobKey)
@@ -343,7 +344,7 @@ private slots:
         const qint64 latest = value(QStringLiteral("select Z_PK from ZRECENTSLINE where ZDATE=300"));
         _ViberPerson* bob = r.person(QString(), QStringLiteral("+492"));
         for (qint64 token : {20, 21, 22})
-            db.saveCallThrow(m_ctx, historyCall(r, bob, token, CALL_INCOMING, kT0));
+            m_merger->saveCallThrow(historyCall(r, bob, token, CALL_INCOMING, kT0));
         QCOMPARE(value(QStringLiteral("select count(*) from ZRECENT where ZRECENTSLINE=%1").arg(latest)), 3);
         QCOMPARE(value(QStringLiteral("select count(*) from ZRECENTSLINE")), 4);
     }
@@ -356,11 +357,11 @@ private slots:
                                      QStringLiteral("insert into ZVIBERMESSAGE (ZUID) values (17)")});
         RecordBuilder r;
         _ViberChat* chat = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+491"))});
-        const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
+        const qint64 chatKey = m_merger->insertChatThrow(chat);
         QCOMPARE(value(QStringLiteral("select ZUID from ZCONVERSATION where Z_PK=%1").arg(chatKey)), 501);
         const qint64 msgKey = write(tokenMsg(r, chat, kT0, 1), chatKey);
         QCOMPARE(value(QStringLiteral("select ZUID from ZVIBERMESSAGE where Z_PK=%1").arg(msgKey)), 502);
-        QCOMPARE(db.zuidThrow(m_ctx, false), 502);
+        QCOMPARE(m_merger->zuidThrow(false), 502);
     }
 
     void endOfBatchStatistics()
@@ -372,15 +373,15 @@ private slots:
         _ViberPerson* ann = r.person(QString(), QStringLiteral("+491"));
         _ViberChat* chat = r.chat(QString(), QString(), {ann});
         _ViberChat* empty = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+499"))});
-        const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
-        const qint64 emptyKey = db.insertChatThrow(m_ctx, empty);
+        const qint64 chatKey = m_merger->insertChatThrow(chat);
+        const qint64 emptyKey = m_merger->insertChatThrow(empty);
         write(tokenMsg(r, chat, kT0 + 10, 1, MSG_TYPE_TEXT, MSG_STATE_RECEIVED, ann), chatKey);
         _ViberMsg* pic = tokenMsg(r, chat, kT0 + 20, 2);
         namedAtta(r, pic, QStringLiteral("x.jpg"));
         pic->type = MSG_TYPE_IMAGE;
         write(pic, chatKey);
         write(tokenMsg(r, chat, kT0 + 5, 3), chatKey);
-        db.updateChatStatThrow();
+        m_merger->updateChatStatThrow();
         QCOMPARE(text(QStringLiteral("select ZDATE || '|' || ZLASTMESSAGETYPE || '|' || ZLASTMESSAGETEXT || '|' || "
                                      "ifnull(ZLASTMESSAGESENDER, 'null') from ZCONVERSATION where Z_PK=%1")
                           .arg(chatKey)),
@@ -388,7 +389,7 @@ private slots:
         QCOMPARE(text(QStringLiteral("select ZDATE || '|' || ZLASTMESSAGETYPE from ZCONVERSATION where Z_PK=%1")
                           .arg(emptyKey)),
                  QStringLiteral("0|"));
-        db.updatePrimaryKeyStatThrow();
+        m_merger->updatePrimaryKeyStatThrow();
         QCOMPARE(value(QStringLiteral("select Z_MAX from Z_PRIMARYKEY where Z_NAME='ViberMessage'")),
                  value(QStringLiteral("select max(Z_PK) from ZVIBERMESSAGE")));
         QCOMPARE(value(QStringLiteral("select Z_MAX from Z_PRIMARYKEY where Z_NAME='Conversation'")), emptyKey);
@@ -405,19 +406,19 @@ private slots:
             _ViberPerson* ann = r.person(u"Ann Lee"_qs, u"+491"_qs);
             _ViberPerson* bare = r.person(QString(), u"+492"_qs);
             _ViberChat* chat = r.chat(QString(), QString(), {ann});
-            const qint64 chatKey = db.insertChatThrow(m_ctx, chat);
-            db.saveChatMembersThrow(m_ctx, chatKey, {ann, bare});
+            const qint64 chatKey = m_merger->insertChatThrow(chat);
+            m_merger->saveChatMembersThrow(chatKey, {ann, bare});
             // Someone the phone knows already keeps the phone's name.
             _ViberPerson* again = r.person(u"Somebody else"_qs, u"+491"_qs);
-            db.saveChatMembersThrow(m_ctx, chatKey, {again});
-            db.updatePrimaryKeyStatThrow();
+            m_merger->saveChatMembersThrow(chatKey, {again});
+            m_merger->updatePrimaryKeyStatThrow();
             if (addressBook) {
                 QCOMPARE(value(u"select count(*) from ZABCONTACT"_qs), 1);
                 QCOMPARE(value(u"select Z_MAX from Z_PRIMARYKEY where Z_NAME='ABContact'"_qs),
                          value(u"select Z_PK from ZABCONTACT"_qs));
                 QCOMPARE(value(u"select ZCONTACT from ZPHONENUMBERINDEX where ZCANONIZEDPHONENUM='492'"_qs), 0);
             }
-            IOSViberDb reread(db.root, u"Documents/Contacts.data"_qs, false);
+            IOSViberDb reread(db.root(), u"Documents/Contacts.data"_qs, false);
             ViberData data;
             reread.chatsThrow(data);
             QHash<QString, QString> names;
@@ -429,7 +430,7 @@ private slots:
         }
         // An empty table keeps its key counter.
         IOSViberDb& db = freshStore({u"update Z_PRIMARYKEY set Z_MAX=7 where Z_NAME='ViberLocation'"_qs});
-        db.updatePrimaryKeyStatThrow();
+        m_merger->updatePrimaryKeyStatThrow();
         QCOMPARE(value(u"select Z_MAX from Z_PRIMARYKEY where Z_NAME='ViberLocation'"_qs), 7);
     }
 
@@ -442,14 +443,14 @@ private slots:
         const int before = indexCount(db);
         db.loadDataThrow();
         QCOMPARE(indexCount(db), before);
-        long long atta = 0;
-        db.findMsgThrow(1, kT0, atta);
-        QCOMPARE(scans(db, db.joinTable, db.joinChatCol, db.joinPersonCol), QStringList());
+        qint64 atta = 0;
+        m_merger->findMsgThrow(1, kT0, atta);
+        QCOMPARE(scans(db, db.joinTable(), db.joinChatCol(), db.joinPersonCol()), QStringList());
         // The indexes it had already are not made twice.
         const int merged = indexCount(db);
         db.close();
         db.openCheckThrow();
-        db.findMsgThrow(1, kT0, atta);
+        m_merger->findMsgThrow(1, kT0, atta);
         QCOMPARE(indexCount(db), merged);
 
         // A local database: a new one has them from its schema script, one
@@ -461,7 +462,7 @@ private slots:
             IOSViberDb local(dir, file, true);
             local.setCreateIfMissing(true);
             local.openCheckThrow();
-            QCOMPARE(scans(local, local.joinTable, local.joinChatCol, local.joinPersonCol), QStringList());
+            QCOMPARE(scans(local, local.joinTable(), local.joinChatCol(), local.joinPersonCol()), QStringList());
             Sqlite3Cursor c = local.queryThrow("select name from sqlite_master where type='index' and tbl_name in "
                                                "('ZRECENT', 'ZCONVERSATION', 'Z_4PHONENUMINDEXES') and sql is not null");
             QStringList old;
@@ -480,7 +481,7 @@ private slots:
         }
         IOSViberDb old(dir, file, true);
         old.openCheckThrow();
-        QCOMPARE(scans(old, old.joinTable, old.joinChatCol, old.joinPersonCol), QStringList());
+        QCOMPARE(scans(old, old.joinTable(), old.joinChatCol(), old.joinPersonCol()), QStringList());
         Sqlite3Cursor rows = old.queryThrow("select ZCALLTOKEN || ZCALLTYPE from ZRECENT");
         QVERIFY(rows.moveNext());
         QCOMPARE(rows.getText(0), QStringLiteral("1missed"));

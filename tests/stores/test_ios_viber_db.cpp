@@ -43,9 +43,9 @@ private slots:
         m_root = c.root();
         IOSViberDb db(m_root, QStringLiteral("Documents/Contacts.data"), false);
         m_data = db.loadDataThrow();
-        QCOMPARE(db.joinTable, QStringLiteral("Z_4PHONENUMINDEXES"));
-        QCOMPARE(db.joinChatCol, QStringLiteral("Z_4CONVERSATIONS"));
-        QCOMPARE(db.joinPersonCol, QStringLiteral("Z_8PHONENUMINDEXES"));
+        QCOMPARE(db.joinTable(), QStringLiteral("Z_4PHONENUMINDEXES"));
+        QCOMPARE(db.joinChatCol(), QStringLiteral("Z_4CONVERSATIONS"));
+        QCOMPARE(db.joinPersonCol(), QStringLiteral("Z_8PHONENUMINDEXES"));
     }
 
     void openingRemovesOrphans()
@@ -235,7 +235,7 @@ private slots:
 
         IOSViberDb db(c.root(), c.dbFile(), true);
         const ViberData data = db.loadDataThrow();
-        QCOMPARE(db.pniEnt, 7);
+        QCOMPARE(db.pniEnt(), 7);
         const _ViberPerson* loaded = data.p()->persons.value(person);
         QCOMPARE(loaded->name, QStringLiteral("Local Name"));
         QCOMPARE(loaded->number, QStringLiteral("+123"));
@@ -257,11 +257,11 @@ private slots:
         const ViberData data = db.loadDataThrow();
         QVERIFY(QFileInfo::exists(root.filePath(QStringLiteral("Contacts-tellurine.data"))));
         QVERIFY(data.p()->chats.isEmpty() && data.p()->msgs.isEmpty() && data.p()->persons.isEmpty());
-        QCOMPARE(db.entities.size(), 15);
-        QCOMPARE(db.entities.value(QStringLiteral("ViberMessage")), 15);
-        QCOMPARE(db.joinPersonCol, QStringLiteral("Z_7PHONENUMINDEXES"));
-        QVERIFY(db.schema.containsCol(QStringLiteral("zvibermessage"), QStringLiteral("_other")));
-        QCOMPARE(db.schema.table(QStringLiteral("Z_4PHONENUMINDEXES")).cols().size(), 2);
+        QCOMPARE(db.entities().size(), 15);
+        QCOMPARE(db.entities().value(QStringLiteral("ViberMessage")), 15);
+        QCOMPARE(db.joinPersonCol(), QStringLiteral("Z_7PHONENUMINDEXES"));
+        QVERIFY(db.schema().containsCol(QStringLiteral("zvibermessage"), QStringLiteral("_other")));
+        QCOMPARE(db.schema().table(QStringLiteral("Z_4PHONENUMINDEXES")).cols().size(), 2);
         // The same resource is reachable under both spellings.
         QVERIFY(QFile::exists(QStringLiteral(":/res/ios_viber_db.sql")));
     }

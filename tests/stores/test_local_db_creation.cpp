@@ -40,7 +40,7 @@ QString openError(const QDir& root)
     IOSViberDb db(root, QLatin1String(kLocalDbStoreFile), true);
     try {
         db.loadDataThrow();
-        if (db.entities.value(QStringLiteral("Conversation")) == 0)
+        if (db.entities().value(QStringLiteral("Conversation")) == 0)
             return QStringLiteral("no entities");
     } catch (const std::runtime_error& e) {
         return QString::fromUtf8(e.what());

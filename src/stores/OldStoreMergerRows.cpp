@@ -1,7 +1,7 @@
 // Merging records into an IOSViberDb store: matching them against the rows
 // there, inserting what is new, and the statistics the Viber app expects.
 #include "stores/IOSMergePlans.h"
-#include "stores/IOSViberDb.h"
+#include "stores/OldStoreMerger.h"
 #include "stores/StorePaths.h"
 
 #include "model/EmojiText.h"
@@ -51,99 +51,99 @@ struct Resetting
 
 } // namespace
 
-IOSMergePlans& IOSViberDb::plansThrow(_InsertContext& ctx)
+IOSMergePlans& OldStoreMerger::plansThrow()
 {
     checkWritableThrow();
-    ensureLookupIndexesThrow();
-    if (!ctx.plans) {
+    m_db.ensureLookupIndexesThrow();
+    if (!m_plans) {
         auto p = std::make_shared<IOSMergePlans>();
-        p->person = RowPlan(schema, QStringLiteral("ZPHONENUMBERINDEX"),
+        p->person = RowPlan(m_db.schema(), QStringLiteral("ZPHONENUMBERINDEX"),
                             names({"Z_ENT", "Z_OPT", "ZAPPID", "ZGROUPID", "ZISBLOCKED", "ZISSYSTEM", "ZISVIBER", "ZUID",
                                    "ZCANONIZEDPHONENUM", "ZPHONENUM", "ZPHONETYPE", "ZNAME", "_other", "ZCONTACT"}));
-        p->contact = RowPlan(schema, QStringLiteral("ZABCONTACT"),
+        p->contact = RowPlan(m_db.schema(), QStringLiteral("ZABCONTACT"),
                              names({"Z_ENT", "Z_OPT", "ZISVIBER", "ZMAINNAME", "ZSORTINGNAME"}));
-        p->chat = RowPlan(schema, QStringLiteral("ZCONVERSATION"),
+        p->chat = RowPlan(m_db.schema(), QStringLiteral("ZCONVERSATION"),
                           names({"Z_ENT", "Z_OPT", "ZCONTEXT", "ZISLOCATION", "ZISMUTED", "ZUNREADCOUNT",
                                  "ZSMARTNOTIFICATIONSHOWN", "ZSMARTSTATE", "ZLASTGENERALNOTIFICATIONDATE", "ZUID",
                                  "ZGROUPID", "ZNAME", "_other"}));
-        p->recentsLine = RowPlan(schema, QStringLiteral("ZRECENTSLINE"), names({"Z_ENT", "Z_OPT", "ZPHONENUMINDEX"}));
-        p->recent = RowPlan(schema, QStringLiteral("ZRECENT"),
+        p->recentsLine = RowPlan(m_db.schema(), QStringLiteral("ZRECENTSLINE"), names({"Z_ENT", "Z_OPT", "ZPHONENUMINDEX"}));
+        p->recent = RowPlan(m_db.schema(), QStringLiteral("ZRECENT"),
                             names({"Z_ENT", "Z_OPT", "ZCALLTOKEN", "ZDURATION", "ZREAD", "ZRECENTSLINE", "ZDATE",
                                    "ZCALLTYPE", "_other"}));
         QStringList msgCols = names({"Z_ENT", "Z_OPT", "ZDELIVEREDCOUNT", "ZFORWARDTYPE", "ZMESSAGEID", "ZSEQ", "ZTOKEN",
                                      "ZUID", "ZCONVERSATION", "", "ZPHONENUMINDEX", "ZDATE", "ZSTATEDATE", "ZSTATE",
                                      "ZSYSTEMTYPE", "ZTEXT", "ZEMOTICONSRANGES", "ZRANGES", "_other"});
-        msgCols[M_CONVENT] = QStringLiteral("Z%1_CONVERSATION").arg(convEnt);
-        p->msg = RowPlan(schema, QStringLiteral("ZVIBERMESSAGE"), msgCols);
-        p->location = RowPlan(schema, QStringLiteral("ZVIBERLOCATION"),
+        msgCols[M_CONVENT] = QStringLiteral("Z%1_CONVERSATION").arg(m_db.convEnt());
+        p->msg = RowPlan(m_db.schema(), QStringLiteral("ZVIBERMESSAGE"), msgCols);
+        p->location = RowPlan(m_db.schema(), QStringLiteral("ZVIBERLOCATION"),
                               names({"Z_ENT", "Z_OPT", "ZUID", "ZMESSAGE", "ZLATITUDE", "ZLONGITUDE", "ZADDRESS"}));
-        p->atta = RowPlan(schema, QStringLiteral("ZATTACHMENT"),
+        p->atta = RowPlan(m_db.schema(), QStringLiteral("ZATTACHMENT"),
                           names({"Z_ENT", "Z_OPT", "ZCACHEPOLICY", "ZMEDIADOWNLOADTYPE", "ZFILESIZE", "ZRANGE", "ZSEQ",
                                  "ZUID", "ZMESSAGE", "ZID", "ZNAME", "ZSTATE", "ZURL", "_other", "ZBUCKET", "ZTYPE",
                                  "ZDURATION"}));
-        p->msgEnt = entities.value(QStringLiteral("ViberMessage"));
-        p->locationEnt = entities.value(QStringLiteral("ViberLocation"));
-        p->attaEnt = entities.value(QStringLiteral("Attachment"));
-        p->recentEnt = entities.value(QStringLiteral("Recent"));
-        p->lineEnt = entities.value(QStringLiteral("RecentsLine"));
-        p->contactEnt = entities.value(QStringLiteral("ABContact"));
-        p->msgLinksLocation = schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZLOCATION"));
-        p->msgLinksAtta = schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZATTACHMENT"));
-        ctx.plans = std::move(p);
+        p->msgEnt = m_db.entities().value(QStringLiteral("ViberMessage"));
+        p->locationEnt = m_db.entities().value(QStringLiteral("ViberLocation"));
+        p->attaEnt = m_db.entities().value(QStringLiteral("Attachment"));
+        p->recentEnt = m_db.entities().value(QStringLiteral("Recent"));
+        p->lineEnt = m_db.entities().value(QStringLiteral("RecentsLine"));
+        p->contactEnt = m_db.entities().value(QStringLiteral("ABContact"));
+        p->msgLinksLocation = m_db.schema().containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZLOCATION"));
+        p->msgLinksAtta = m_db.schema().containsCol(QStringLiteral("ZVIBERMESSAGE"), QStringLiteral("ZATTACHMENT"));
+        m_plans = std::move(p);
     }
-    return *ctx.plans;
+    return *m_plans;
 }
 
-MergeStatements& IOSViberDb::statements()
+MergeStatements& OldStoreMerger::statements()
 {
     if (!m_statements)
         m_statements = std::make_shared<MergeStatements>();
     return *m_statements;
 }
 
-qint64 IOSViberDb::zuidThrow(_InsertContext& ctx, bool next)
+qint64 OldStoreMerger::zuidThrow(bool next)
 {
-    openCheckThrow();
-    if (ctx.zuid < 0) {
+    m_db.openCheckThrow();
+    if (m_zuid < 0) {
         qint64 largest = 0;
-        for (const DbSchemaTable& t : schema.tables()) {
+        for (const DbSchemaTable& t : m_db.schema().tables()) {
             if (!t.containsCol(QStringLiteral("ZUID")))
                 continue;
-            Sqlite3Cursor c = queryThrow(QStringLiteral("select max(ZUID) as mzuid from ") + g_sqlQuoteIdent(t.name));
+            Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select max(ZUID) as mzuid from ") + g_sqlQuoteIdent(t.name));
             if (c.moveNext())
                 largest = std::max(largest, c.getInt64(0));
         }
-        ctx.zuid = largest;
+        m_zuid = largest;
     }
     if (next)
-        ++ctx.zuid;
-    return ctx.zuid;
+        ++m_zuid;
+    return m_zuid;
 }
 
-qint64 IOSViberDb::findPersonThrow(const _ViberPerson* p)
+qint64 OldStoreMerger::findPersonThrow(const _ViberPerson* p)
 {
     if (!p)
         return 0;
-    ensureLookupIndexesThrow();
-    Sqlite3Cursor c = queryThrow(Sqlite3Sql("select Z_PK from ZPHONENUMBERINDEX where ZCANONIZEDPHONENUM=?")
+    m_db.ensureLookupIndexesThrow();
+    Sqlite3Cursor c = m_db.queryThrow(Sqlite3Sql("select Z_PK from ZPHONENUMBERINDEX where ZCANONIZEDPHONENUM=?")
                                      .addTextParam(viberPlainNumber(p->number)));
     return c.moveNext() ? c.getInt64(0) : 0;
 }
 
-qint64 IOSViberDb::insertPersonThrow(_InsertContext& ctx, const _ViberPerson* p)
+qint64 OldStoreMerger::insertPersonThrow(const _ViberPerson* p)
 {
     if (!p)
         return 0;
-    IOSMergePlans& plans = plansThrow(ctx);
+    IOSMergePlans& plans = plansThrow();
     const QHash<QString, QVariant> bag = p->unserOthers();
     RowValues row(plans.person);
-    row.set(P_ENT, pniEnt);
+    row.set(P_ENT, m_db.pniEnt());
     row.set(P_OPT, optOf(bag));
     for (int col : {P_APPID, P_GROUPID, P_ISBLOCKED, P_ISSYSTEM})
         row.set(col, 0);
     row.set(P_ISVIBER, 1);
     if (row.has(P_UID))
-        row.set(P_UID, zuidThrow(ctx, true));
+        row.set(P_UID, zuidThrow(true));
     const QString plain = viberPlainNumber(p->number);
     row.set(P_CANON, plain);
     row.set(P_PHONENUM, p->number);
@@ -166,40 +166,40 @@ qint64 IOSViberDb::insertPersonThrow(_InsertContext& ctx, const _ViberPerson* p)
                 contact.set(AB_ISVIBER, 1);
                 contact.set(AB_MAINNAME, name);
                 contact.set(AB_SORTINGNAME, name);
-                contact.insertThrow(*this);
-                row.set(P_CONTACT, lastInsertId());
+                contact.insertThrow(m_db);
+                row.set(P_CONTACT, m_db.lastInsertId());
             }
         }
     }
-    row.insertThrow(*this);
-    const qint64 key = lastInsertId();
+    row.insertThrow(m_db);
+    const qint64 key = m_db.lastInsertId();
     plans.personKeys.insert(plain, key);
     return key;
 }
 
-qint64 IOSViberDb::personKeyThrow(_InsertContext& ctx, const _ViberPerson* p)
+qint64 OldStoreMerger::personKeyThrow(const _ViberPerson* p)
 {
     if (!p)
         return 0;
-    IOSMergePlans& plans = plansThrow(ctx);
+    IOSMergePlans& plans = plansThrow();
     const QString plain = viberPlainNumber(p->number);
     const auto known = plans.personKeys.constFind(plain);
     if (known != plans.personKeys.cend())
         return known.value();
     qint64 key = findPersonThrow(p);
     if (key < 1)
-        return insertPersonThrow(ctx, p);
+        return insertPersonThrow(p);
     plans.personKeys.insert(plain, key);
     return key;
 }
 
-qint64 IOSViberDb::findChatSlowThrow(const _ViberChat* c)
+qint64 OldStoreMerger::findChatSlowThrow(const _ViberChat* c)
 {
     if (!c)
         return 0;
-    ensureLookupIndexesThrow();
+    m_db.ensureLookupIndexesThrow();
     if (!c->groupId.isEmpty()) {
-        Sqlite3Cursor q = queryThrow(Sqlite3Sql("select Z_PK from ZCONVERSATION where ZGROUPID=?").addTextParam(c->groupId));
+        Sqlite3Cursor q = m_db.queryThrow(Sqlite3Sql("select Z_PK from ZCONVERSATION where ZGROUPID=?").addTextParam(c->groupId));
         return q.moveNext() ? q.getInt64(0) : 0;
     }
     // Without a group id a chat is who is in it: the chat without a group id
@@ -215,13 +215,13 @@ qint64 IOSViberDb::findChatSlowThrow(const _ViberChat* c)
     }
     const QString noGroup = QStringLiteral("(c.ZGROUPID is null or c.ZGROUPID='')");
     const QString memberCount =
-        QStringLiteral("(select count(*) from %1 as j where j.%2=c.Z_PK)").arg(joinTable, joinChatCol);
+        QStringLiteral("(select count(*) from %1 as j where j.%2=c.Z_PK)").arg(m_db.joinTable(), m_db.joinChatCol());
     if (numbers.isEmpty()) {
         Sqlite3Sql sql(QStringLiteral("select c.Z_PK from ZCONVERSATION as c where %1 and %2=0 and "
                                       "coalesce(c.ZNAME,'')=? order by c.Z_PK limit 1")
                            .arg(noGroup, memberCount));
         sql.addTextParam(c->name.isNull() ? QStringLiteral("") : c->name);
-        Sqlite3Cursor q = queryThrow(sql);
+        Sqlite3Cursor q = m_db.queryThrow(sql);
         return q.moveNext() ? q.getInt64(0) : 0;
     }
     QStringList marks;
@@ -235,24 +235,24 @@ qint64 IOSViberDb::findChatSlowThrow(const _ViberChat* c)
                                   "(select count(distinct p.ZCANONIZEDPHONENUM) from %3 as j inner join "
                                   "ZPHONENUMBERINDEX as p on j.%4=p.Z_PK where j.%5=c.Z_PK and "
                                   "p.ZCANONIZEDPHONENUM in (%6))=? order by c.Z_PK limit 1")
-                       .arg(noGroup, memberCount, joinTable, joinPersonCol, joinChatCol, marks.join(u',')));
+                       .arg(noGroup, memberCount, m_db.joinTable(), m_db.joinPersonCol(), m_db.joinChatCol(), marks.join(u',')));
     sql.addTextParam(numbers.constFirst());
     sql.addInt64Param(numbers.size());
     for (const QString& n : std::as_const(numbers))
         sql.addTextParam(n);
     sql.addInt64Param(numbers.size());
-    Sqlite3Cursor q = queryThrow(sql);
+    Sqlite3Cursor q = m_db.queryThrow(sql);
     return q.moveNext() ? q.getInt64(0) : 0;
 }
 
-qint64 IOSViberDb::insertChatThrow(_InsertContext& ctx, const _ViberChat* c)
+qint64 OldStoreMerger::insertChatThrow(const _ViberChat* c)
 {
     if (!c)
         return 0;
-    IOSMergePlans& plans = plansThrow(ctx);
+    IOSMergePlans& plans = plansThrow();
     const QHash<QString, QVariant> bag = c->unserOthers();
     RowValues row(plans.chat);
-    row.set(C_ENT, convEnt);
+    row.set(C_ENT, m_db.convEnt());
     row.set(C_OPT, optOf(bag));
     const qint64 context = bag.value(QStringLiteral("ZCONTEXT")).toLongLong();
     if (context > 0)
@@ -263,42 +263,42 @@ qint64 IOSViberDb::insertChatThrow(_InsertContext& ctx, const _ViberChat* c)
     row.set(C_SMARTSTATE, bag.value(QStringLiteral("ZSMARTSTATE")).toInt());
     row.set(C_LASTNOTIF, 0.0);
     if (row.has(C_UID))
-        row.set(C_UID, zuidThrow(ctx, true));
+        row.set(C_UID, zuidThrow(true));
     if (!c->groupId.isEmpty())
         row.set(C_GROUPID, c->groupId);
     if (!c->name.isEmpty())
         row.set(C_NAME, c->name);
     row.set(C_OTHER, c->others);
-    row.insertThrow(*this);
-    return lastInsertId();
+    row.insertThrow(m_db);
+    return m_db.lastInsertId();
 }
 
-void IOSViberDb::saveChatMembersThrow(_InsertContext& ctx, const long long& chatKey,
+void OldStoreMerger::saveChatMembersThrow(qint64 chatKey,
                                       const QList<_ViberPerson*>& members)
 {
     checkWritableThrow();
     // A membership that exists stays as it is: rewriting it would change
     // nothing but churn the rows of a repeated backup.
     const QString sql =
-        QStringLiteral("insert or ignore into %1(%2, %3) values(?, ?)").arg(joinTable, joinChatCol, joinPersonCol);
+        QStringLiteral("insert or ignore into %1(%2, %3) values(?, ?)").arg(m_db.joinTable(), m_db.joinChatCol(), m_db.joinPersonCol());
     for (const _ViberPerson* p : members) {
         if (!p)
             continue;
-        const qint64 personKey = personKeyThrow(ctx, p);
-        executeThrow(Sqlite3Sql(sql).addInt64Param(chatKey).addInt64Param(personKey));
+        const qint64 personKey = personKeyThrow(p);
+        m_db.executeThrow(Sqlite3Sql(sql).addInt64Param(chatKey).addInt64Param(personKey));
     }
 }
 
-qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
+qint64 OldStoreMerger::saveCallThrow(const _ViberCall* call)
 {
     if (!call || !call->person)
         return 0;
-    IOSMergePlans& plans = plansThrow(ctx);
+    IOSMergePlans& plans = plansThrow();
     const QString number = viberPlainNumber(call->person->number);
     qint64 line = plans.lineKeys.value(number);
     if (line < 1) {
         Sqlite3Statement& q = statements().get(
-            *this, MergeStatements::LineOfNumber,
+            m_db, MergeStatements::LineOfNumber,
             QStringLiteral("select l.Z_PK from ZRECENTSLINE as l inner join ZPHONENUMBERINDEX as p on "
                            "l.ZPHONENUMINDEX=p.Z_PK and p.ZCANONIZEDPHONENUM=? order by l.ZDATE desc limit 1"));
         Resetting done{q};
@@ -307,19 +307,19 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
             line = q.int64(0);
     }
     if (line < 1) {
-        const qint64 person = personKeyThrow(ctx, call->person);
+        const qint64 person = personKeyThrow(call->person);
         RowValues row(plans.recentsLine);
         row.set(L_ENT, plans.lineEnt);
         row.set(L_OPT, 1);
         row.set(L_PNI, person);
-        row.insertThrow(*this);
-        line = lastInsertId();
+        row.insertThrow(m_db);
+        line = m_db.lastInsertId();
     }
     plans.lineKeys.insert(number, line);
     const QString type = g_iosCallTypeText(call->type, call->video);
     if (call->token != 0) {
         Sqlite3Statement& q =
-            statements().get(*this, MergeStatements::CallByToken,
+            statements().get(m_db, MergeStatements::CallByToken,
                              QStringLiteral("select Z_PK from ZRECENT where ZCALLTOKEN=? and ZCALLTYPE=?"));
         Resetting done{q};
         q.bindInt64(1, call->token).bindText(2, type);
@@ -330,7 +330,7 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
         // its time (within a minute) and its duration.
         const qint64 s = g_wholeSeconds(call->date);
         Sqlite3Statement& q =
-            statements().get(*this, MergeStatements::CallByTime,
+            statements().get(m_db, MergeStatements::CallByTime,
                              QStringLiteral("select Z_PK from ZRECENT where ZCALLTOKEN=0 and ZCALLTYPE=? and "
                                             "ZRECENTSLINE=? and ZDATE between ? and ? and ZDURATION=?"));
         Resetting done{q};
@@ -348,18 +348,18 @@ qint64 IOSViberDb::saveCallThrow(_InsertContext& ctx, const _ViberCall* call)
     row.set(R_DATE, call->date);
     row.set(R_TYPE, type);
     row.set(R_OTHER, call->others);
-    row.insertThrow(*this);
-    return lastInsertId();
+    row.insertThrow(m_db);
+    return m_db.lastInsertId();
 }
 
-qint64 IOSViberDb::findMsgThrow(const long long& token, double date, long long& attaKey)
+qint64 OldStoreMerger::findMsgThrow(qint64 token, double date, qint64& attaKey)
 {
-    ensureLookupIndexesThrow();
+    m_db.ensureLookupIndexesThrow();
     const qint64 s = g_wholeSeconds(date);
     qint64 key = 0;
     {
         Sqlite3Statement& q =
-            statements().get(*this, MergeStatements::MsgByToken,
+            statements().get(m_db, MergeStatements::MsgByToken,
                              QStringLiteral("select Z_PK from ZVIBERMESSAGE where ZTOKEN=? and ZDATE between ? and ?"));
         Resetting done{q};
         q.bindInt64(1, token).bindInt64(2, s - 60).bindInt64(3, s + 60);
@@ -367,7 +367,7 @@ qint64 IOSViberDb::findMsgThrow(const long long& token, double date, long long& 
             return 0;
         key = q.int64(0);
     }
-    Sqlite3Statement& a = statements().get(*this, MergeStatements::AttaOfMsg,
+    Sqlite3Statement& a = statements().get(m_db, MergeStatements::AttaOfMsg,
                                            QStringLiteral("select Z_PK from ZATTACHMENT where ZMESSAGE=?"));
     Resetting done{a};
     a.bindInt64(1, key);
@@ -375,7 +375,7 @@ qint64 IOSViberDb::findMsgThrow(const long long& token, double date, long long& 
     return key;
 }
 
-qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& attaKey)
+qint64 OldStoreMerger::findMsgThrow(const _ViberMsg& m, qint64 chatKey, qint64& attaKey)
 {
     if (m.token != 0)
         return findMsgThrow(m.token, m.date, attaKey);
@@ -383,11 +383,11 @@ qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& a
     // minute into one: the same chat, text, place and attachment are needed
     // too. A voice attachment is stored under its own key, so its length
     // stands in for its name.
-    ensureLookupIndexesThrow();
+    m_db.ensureLookupIndexesThrow();
     const qint64 s = g_wholeSeconds(m.date);
     const bool voice = m.type == MSG_TYPE_AUDIO;
-    const bool typed = schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZTYPE"));
-    const bool timed = voice && schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZDURATION"));
+    const bool typed = m_db.schema().containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZTYPE"));
+    const bool timed = voice && m_db.schema().containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZDURATION"));
     QString sql = QStringLiteral(
         "select v.Z_PK, (select a.Z_PK from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1) from ZVIBERMESSAGE as v "
         "where v.ZTOKEN=0 and v.ZCONVERSATION=? and v.ZDATE between ? and ? and coalesce(v.ZTEXT,'')=? and "
@@ -399,7 +399,7 @@ qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& a
         sql += QStringLiteral(" and coalesce((select a.ZTYPE from ZATTACHMENT as a where a.ZMESSAGE=v.Z_PK limit 1),'')=?");
     sql += QStringLiteral(" order by abs(v.ZDATE-?) limit 1");
     Sqlite3Statement& q =
-        statements().get(*this, timed ? MergeStatements::MsgByVoiceContent : MergeStatements::MsgByContent, sql);
+        statements().get(m_db, timed ? MergeStatements::MsgByVoiceContent : MergeStatements::MsgByContent, sql);
     Resetting done{q};
     const bool located = m.latitude != 0 && m.longitude != 0;
     q.bindInt64(1, chatKey)
@@ -422,12 +422,12 @@ qint64 IOSViberDb::findMsgThrow(const _ViberMsg& m, qint64 chatKey, long long& a
     return q.int64(0);
 }
 
-qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey, const _ViberMsg* m,
-                                  long long& attaKey, long long& locKey)
+qint64 OldStoreMerger::insertMsgThrow(qint64 chatKey, const _ViberMsg* m,
+                                  qint64& attaKey, qint64& locKey)
 {
     if (!m)
         return 0;
-    IOSMergePlans& plans = plansThrow(ctx);
+    IOSMergePlans& plans = plansThrow();
     // Refusals come first, so a refused message leaves no person or ZUID
     // behind.
     if (!m->person && m->chat && !m->chat->groupId.isEmpty() && m->state == MSG_STATE_RECEIVED &&
@@ -435,7 +435,7 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
         qDebug("skip group message without sender, msg text=%s", qUtf8Printable(m->text));
         return 0;
     }
-    const QString state = IOSToViberStateString(ViberMsgState(m->state));
+    const QString state = IOSViberDb::IOSToViberStateString(ViberMsgState(m->state));
     if (state.isEmpty())
         return 0;
 
@@ -451,11 +451,11 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
     row.set(M_SEQ, m->seq);
     row.set(M_TOKEN, m->token);
     if (row.has(M_UID))
-        row.set(M_UID, zuidThrow(ctx, true));
+        row.set(M_UID, zuidThrow(true));
     row.set(M_CONV, chatKey);
-    row.set(M_CONVENT, convEnt);
+    row.set(M_CONVENT, m_db.convEnt());
     if (m->person)
-        row.set(M_PNI, personKeyThrow(ctx, m->person));
+        row.set(M_PNI, personKeyThrow(m->person));
     row.set(M_DATE, m->date);
     row.set(M_STATEDATE, m->stateDate);
     row.set(M_STATE, state);
@@ -479,8 +479,8 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
             row.set(M_RANGES, ranges);
     }
     row.set(M_OTHER, m->others);
-    row.insertThrow(*this);
-    const qint64 msgKey = lastInsertId();
+    row.insertThrow(m_db);
+    const qint64 msgKey = m_db.lastInsertId();
 
     locKey = 0;
     if (m->latitude != 0 && m->longitude != 0) {
@@ -488,22 +488,22 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
         loc.set(O_ENT, plans.locationEnt);
         loc.set(O_OPT, 2);
         if (loc.has(O_UID))
-            loc.set(O_UID, zuidThrow(ctx, true));
+            loc.set(O_UID, zuidThrow(true));
         loc.set(O_MSG, msgKey);
         loc.set(O_LAT, m->latitude);
         loc.set(O_LON, m->longitude);
         if (!m->address.isEmpty())
             loc.set(O_ADDRESS, m->address);
-        loc.insertThrow(*this);
-        locKey = lastInsertId();
+        loc.insertThrow(m_db);
+        locKey = m_db.lastInsertId();
     }
-    attaKey = m->atta ? insertAttachmentThrow(ctx, m, msgKey) : 0;
+    attaKey = m->atta ? insertAttachmentThrow(m, msgKey) : 0;
 
     const bool linkLoc = locKey > 0 && plans.msgLinksLocation;
     const bool linkAtta = attaKey > 0 && plans.msgLinksAtta;
     if (linkLoc && linkAtta) {
         statements()
-            .get(*this, MergeStatements::LinkBoth,
+            .get(m_db, MergeStatements::LinkBoth,
                  QStringLiteral("update ZVIBERMESSAGE set ZLOCATION=?,ZATTACHMENT=? where Z_PK=?"))
             .bindInt64(1, locKey)
             .bindInt64(2, attaKey)
@@ -511,7 +511,7 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
             .execute();
     } else if (linkLoc || linkAtta) {
         statements()
-            .get(*this, linkLoc ? MergeStatements::LinkLocation : MergeStatements::LinkAttachment,
+            .get(m_db, linkLoc ? MergeStatements::LinkLocation : MergeStatements::LinkAttachment,
                  linkLoc ? QStringLiteral("update ZVIBERMESSAGE set ZLOCATION=? where Z_PK=?")
                          : QStringLiteral("update ZVIBERMESSAGE set ZATTACHMENT=? where Z_PK=?"))
             .bindInt64(1, linkLoc ? locKey : attaKey)
@@ -521,10 +521,10 @@ qint64 IOSViberDb::insertMsgThrow(_InsertContext& ctx, const long long& chatKey,
     return msgKey;
 }
 
-qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m, qint64 msgKey)
+qint64 OldStoreMerger::insertAttachmentThrow(const _ViberMsg* m, qint64 msgKey)
 {
     const _ViberAtta* a = m->atta;
-    IOSMergePlans& plans = plansThrow(ctx);
+    IOSMergePlans& plans = plansThrow();
     RowValues row(plans.atta);
     const QHash<QString, QVariant> bag = row.has(A_OPT) || row.has(A_RANGE) || row.has(A_STATE) || row.has(A_URL)
                                              ? a->unserOthers()
@@ -538,7 +538,7 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
     row.set(A_RANGE, range >= 1 ? range : a->fileSize);
     row.set(A_SEQ, a->seq);
     if (row.has(A_UID))
-        row.set(A_UID, zuidThrow(ctx, true));
+        row.set(A_UID, zuidThrow(true));
     row.set(A_MSG, msgKey);
     if (!a->mediaId.isEmpty())
         row.set(A_ID, a->mediaId);
@@ -566,14 +566,14 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
     const QString type = g_iosAttachmentTypeText(m->type);
     if (!type.isEmpty())
         row.set(A_TYPE, type);
-    row.insertThrow(*this);
-    const qint64 key = lastInsertId();
+    row.insertThrow(m_db);
+    const qint64 key = m_db.lastInsertId();
     if (m->type == MSG_TYPE_AUDIO) {
         // A voice message is stored under its own key (the backup copies its
         // file to VoiceMessages/<key>).
         const QString name = QString::number(key);
         statements()
-            .get(*this, MergeStatements::VoiceName,
+            .get(m_db, MergeStatements::VoiceName,
                  QStringLiteral("update ZATTACHMENT set ZNAME=?, ZID=? where Z_PK=?"))
             .bindText(1, name)
             .bindText(2, name)
@@ -583,9 +583,9 @@ qint64 IOSViberDb::insertAttachmentThrow(_InsertContext& ctx, const _ViberMsg* m
     return key;
 }
 
-void IOSViberDb::setAttaAssetUrlNullThrow(const long long& attaKey)
+void OldStoreMerger::setAttaAssetUrlNullThrow(qint64 attaKey)
 {
     checkWritableThrow();
-    if (schema.containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZURL")))
-        executeThrow(Sqlite3Sql("update ZATTACHMENT set ZURL=null where Z_PK=?").addInt64Param(attaKey));
+    if (m_db.schema().containsCol(QStringLiteral("ZATTACHMENT"), QStringLiteral("ZURL")))
+        m_db.executeThrow(Sqlite3Sql("update ZATTACHMENT set ZURL=null where Z_PK=?").addInt64Param(attaKey));
 }

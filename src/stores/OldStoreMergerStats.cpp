@@ -1,13 +1,13 @@
 // The statistics a merge brings up to date at the end of its batch.
-#include "stores/IOSViberDb.h"
+#include "stores/OldStoreMerger.h"
 
 #include <QStringList>
 
-void IOSViberDb::updateChatStatThrow()
+void OldStoreMerger::updateChatStatThrow()
 {
     checkWritableThrow();
     auto msgCol = [&](const char* col) {
-        return schema.containsCol(QStringLiteral("ZVIBERMESSAGE"), QString::fromLatin1(col))
+        return m_db.schema().containsCol(QStringLiteral("ZVIBERMESSAGE"), QString::fromLatin1(col))
                    ? QStringLiteral("m.") + QString::fromLatin1(col)
                    : QStringLiteral("NULL as ") + QString::fromLatin1(col);
     };
@@ -23,7 +23,7 @@ void IOSViberDb::updateChatStatThrow()
     };
     QHash<qint64, Pick> picks;
     {
-        Sqlite3Cursor c = queryThrow(QStringLiteral("select m.Z_PK, m.ZCONVERSATION, m.ZTOKEN, m.ZPHONENUMINDEX, m.ZDATE, "
+        Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select m.Z_PK, m.ZCONVERSATION, m.ZTOKEN, m.ZPHONENUMINDEX, m.ZDATE, "
                                                     "m.ZTEXT, m.ZSYSTEMTYPE, %1, %2, a.ZTYPE from ZVIBERMESSAGE as m "
                                                     "left join ZATTACHMENT as a on m.Z_PK=a.ZMESSAGE order by "
                                                     "m.ZCONVERSATION asc")
@@ -51,7 +51,7 @@ void IOSViberDb::updateChatStatThrow()
     for (const char* col : {"ZLASTMESSAGETOKEN", "ZLASTMESSAGESENDER", "ZDATE", "ZLASTMESSAGETEXT", "ZLASTMESSAGETYPE",
                             "ZLASTMESSAGEEMOTICONSRANGES", "ZLASTMESSAGERANGES"}) {
         const QString name = QString::fromLatin1(col);
-        sets << (schema.containsCol(QStringLiteral("ZCONVERSATION"), name) ? name + QStringLiteral("=?")
+        sets << (m_db.schema().containsCol(QStringLiteral("ZCONVERSATION"), name) ? name + QStringLiteral("=?")
                                                                            : QString());
     }
     QStringList present;
@@ -62,7 +62,7 @@ void IOSViberDb::updateChatStatThrow()
     const QString update = QStringLiteral("update ZCONVERSATION set %1 where Z_PK=?").arg(present.join(QStringLiteral(", ")));
     QList<qint64> convs;
     {
-        Sqlite3Cursor c = queryThrow("select Z_PK from ZCONVERSATION");
+        Sqlite3Cursor c = m_db.queryThrow("select Z_PK from ZCONVERSATION");
         while (c.moveNext())
             convs << c.getInt64(0);
     }
@@ -80,11 +80,11 @@ void IOSViberDb::updateChatStatThrow()
             if (!sets.at(i).isEmpty())
                 sql.addParam(values[i]);
         }
-        executeThrow(sql.addInt64Param(conv));
+        m_db.executeThrow(sql.addInt64Param(conv));
     }
 }
 
-void IOSViberDb::updateCallRecentLinesStatThrow()
+void OldStoreMerger::updateCallRecentLinesStatThrow()
 {
     checkWritableThrow();
     struct Line
@@ -95,7 +95,7 @@ void IOSViberDb::updateCallRecentLinesStatThrow()
     };
     QList<QPair<qint64, Line>> lines;
     {
-        Sqlite3Cursor c = queryThrow("select Z_PK,ZRECENTSLINE,ZDATE,ZCALLTYPE from ZRECENT order by ZRECENTSLINE asc");
+        Sqlite3Cursor c = m_db.queryThrow("select Z_PK,ZRECENTSLINE,ZDATE,ZCALLTYPE from ZRECENT order by ZRECENTSLINE asc");
         while (c.moveNext()) {
             const qint64 line = c.getInt64(1);
             if (line < 1)
@@ -112,7 +112,7 @@ void IOSViberDb::updateCallRecentLinesStatThrow()
         }
     }
     for (const auto& [key, l] : std::as_const(lines)) {
-        executeThrow(Sqlite3Sql("update ZRECENTSLINE set ZCOUNT=?, ZDATE=?, ZCALLTYPE=? where Z_PK=?")
+        m_db.executeThrow(Sqlite3Sql("update ZRECENTSLINE set ZCOUNT=?, ZDATE=?, ZCALLTYPE=? where Z_PK=?")
                          .addInt64Param(l.count)
                          .addDoubleParam(l.date)
                          .addTextParam(l.type)
@@ -120,7 +120,7 @@ void IOSViberDb::updateCallRecentLinesStatThrow()
     }
 }
 
-void IOSViberDb::updatePrimaryKeyStatThrow()
+void OldStoreMerger::updatePrimaryKeyStatThrow()
 {
     checkWritableThrow();
     const char* const pairs[][2] = {{"ZABCONTACT", "ABContact"},         {"ZATTACHMENT", "Attachment"},
@@ -130,10 +130,10 @@ void IOSViberDb::updatePrimaryKeyStatThrow()
                                     {"ZVIBERMESSAGE", "ViberMessage"}};
     for (const auto& pair : pairs) {
         const QString table = QString::fromLatin1(pair[0]);
-        if (!schema.containsTable(table))
+        if (!m_db.schema().containsTable(table))
             continue;
         // An empty table keeps its counter: Core Data reads no NULL there.
-        executeThrow(Sqlite3Sql(QStringLiteral("update Z_PRIMARYKEY set Z_MAX=coalesce((select max(Z_PK) from %1), Z_MAX) "
+        m_db.executeThrow(Sqlite3Sql(QStringLiteral("update Z_PRIMARYKEY set Z_MAX=coalesce((select max(Z_PK) from %1), Z_MAX) "
                                                "where Z_NAME=?")
                                     .arg(table))
                          .addTextParam(QString::fromLatin1(pair[1])));
