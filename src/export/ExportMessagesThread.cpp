@@ -25,6 +25,14 @@
 #include <stdexcept>
 
 namespace {
+// What a format leaves out: a message outside any chat; and, but for JSON
+// (which keeps every record), a call entry whose call is missing: it has
+// nothing to show. The count the user reads is of what was written.
+bool isWritten(const _ViberMsg& m, ExportMessagesThread::FormatType type)
+{
+    return m.chat && (type == ExportMessagesThread::FORMAT_JSON || m.type != MSG_TYPE_CALL || m.call);
+}
+
 // Messages without a chat sort before every chat. Comparing them by time
 // alone against messages of chats would make the order intransitive, which
 // std::sort does not survive; the writers skip them anyway.
@@ -265,7 +273,7 @@ QString ExportMessagesThread::exportAll()
             }
         }
         for (const _ViberMsg* m : std::as_const(m_msgs)) {
-            if (m->chat)
+            if (isWritten(*m, m_type))
                 ++m_chatCounts[m->chat];
         }
     }
@@ -277,7 +285,7 @@ QString ExportMessagesThread::exportAll()
     const _ViberChat* writerChat = nullptr;
     for (_ViberMsg* m : std::as_const(m_msgs)) {
         m_progress.throwIfClosed();
-        if (!m->chat)
+        if (!isWritten(*m, m_type))
             continue;
         ++count;
         reporter.report(count, total, QStringLiteral("Messages: %1/%2"));

@@ -76,7 +76,7 @@ QString ExportViberCallsThread::exportAll()
             flag += QStringLiteral(" Video");
         row(c->person ? c->person->fullDisplay() : QStringLiteral("Unknown"), flag,
             locale.toString(dtFromTimestamp(c->date), QLocale::ShortFormat),
-            QStringLiteral("%1' %2''").arg(c->duration / 60).arg(c->duration % 60));
+            c->lengthText());
     }
     file.close();
     return ids("IDS_SUC_EXPORT_%1_CALLS", count);

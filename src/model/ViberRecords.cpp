@@ -62,20 +62,27 @@ QString _ViberChat::fullDisplay() const
     return parts.join(QStringLiteral(", "));
 }
 
+QString _ViberCall::lengthText() const
+{
+    if (duration < 0)
+        return QString();
+    return QStringLiteral("%1' %2''").arg(duration / 60).arg(duration % 60);
+}
+
 QString _ViberCall::display() const
 {
-    // C++ division and remainder truncate toward zero, the remainder taking the
-    // sign of the dividend.
-    const QString minutes = QString::number(duration / 60);
-    const QString seconds = QString::number(duration % 60);
+    const auto withLength = [this](const QString& kind) {
+        const QString length = lengthText();
+        return length.isEmpty() ? kind : QStringLiteral("%1 (%2)").arg(kind, length);
+    };
     if (video) {
         switch (type) {
         case CALL_MISSED:
             return QStringLiteral("Missed Video Call");
         case CALL_OUTGOING:
-            return QStringLiteral("Outgoing Video Call (%1' %2'')").arg(minutes, seconds);
+            return withLength(QStringLiteral("Outgoing Video Call"));
         case CALL_INCOMING:
-            return QStringLiteral("Incoming Video Call (%1' %2'')").arg(minutes, seconds);
+            return withLength(QStringLiteral("Incoming Video Call"));
         default:
             break;
         }
@@ -84,9 +91,9 @@ QString _ViberCall::display() const
     case CALL_MISSED:
         return QStringLiteral("Missed Call");
     case CALL_OUTGOING:
-        return QStringLiteral("Outgoing Call (%1' %2'')").arg(minutes, seconds);
+        return withLength(QStringLiteral("Outgoing Call"));
     case CALL_INCOMING:
-        return QStringLiteral("Incoming Call (%1' %2'')").arg(minutes, seconds);
+        return withLength(QStringLiteral("Incoming Call"));
     default:
         return QStringLiteral("Unknown Call");
     }

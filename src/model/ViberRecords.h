@@ -94,6 +94,9 @@ struct _ViberCall : _ViberEntity
     _ViberPerson* person = nullptr;
 
     QString display() const;
+    // "2' 5''"; empty when the length is not known (a negative duration, as a
+    // damaged store may hold).
+    QString lengthText() const;
 };
 
 struct _ViberAtta : _ViberEntity

@@ -27,7 +27,7 @@ private slots:
         _ViberMsg* m = t.msg(t.single, MSG_TYPE_CALL, ExportTestData::kDay + 500000, QString(), MSG_STATE_SENT);
         t.call(m, CALL_INCOMING, 75, longName);
         _ViberMsg* unknown = t.msg(t.single, MSG_TYPE_CALL, ExportTestData::kDay - 100, QString(), MSG_STATE_SENT);
-        t.call(unknown, 9, 0, nullptr);
+        t.call(unknown, 9, -30, nullptr); // a damaged store: no length is known
 
         const QString out = dir.filePath(QStringLiteral("calls.txt"));
         RecordingProgress p;
@@ -47,6 +47,7 @@ private slots:
         QVERIFY(lines[3].startsWith(QStringLiteral("Anna(+4911)").leftJustified(40) + QStringLiteral("Missed")));
         QVERIFY(lines[3].trimmed().endsWith(QStringLiteral("0' 0''")));
         QVERIFY(lines[4].startsWith(QStringLiteral("Unknown").leftJustified(55))); // no flag for an unknown type
+        QVERIFY(!lines[4].contains(u'\'')); // and no length, rather than (0' -30'')
     }
 
     // The call table written to a device is the file's; a full device is an

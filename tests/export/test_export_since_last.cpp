@@ -56,7 +56,7 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(name);
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 10 messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 9 messages."));
         const QByteArray first = g_readFile(out);
         QCOMPARE(first, plainExport(t.data.messages(), dir.filePath(QStringLiteral("plain")), format));
         const QString state = ExportState::pathFor(out, false);
@@ -127,19 +127,19 @@ private slots:
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("o.csv"));
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
-                 QStringLiteral("Successfully exported 10 messages."));
+                 QStringLiteral("Successfully exported 9 messages."));
         const QByteArray full = g_readFile(out);
         const QString state = ExportState::pathFor(out, false);
         for (const QByteArray& damaged : {QByteArray("{\"version\":1,\"format\":1,\"chats\":{\"x\":{}}}"),
                                           QByteArray("not json"), QByteArray("{\"version\":1,\"format\":4}")}) {
             QVERIFY(g_writeFile(state, damaged));
             QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
-                     QStringLiteral("Successfully exported 10 messages."));
+                     QStringLiteral("Successfully exported 9 messages."));
             QCOMPARE(g_readFile(out), full);
         }
         QVERIFY(QFile::remove(out));
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
-                 QStringLiteral("Successfully exported 10 messages."));
+                 QStringLiteral("Successfully exported 9 messages."));
         QCOMPARE(g_readFile(out), full);
     }
 
@@ -156,11 +156,16 @@ private slots:
     {
         QFETCH(int, type);
         const auto format = ExportMessagesThread::FormatType(type);
+        // JSON keeps the call entry whose call is missing; the tables leave it out.
+        const auto exported = [format](int tables) {
+            return QStringLiteral("Successfully exported %1 messages.")
+                .arg(tables + (format == ExportMessagesThread::FORMAT_JSON ? 1 : 0));
+        };
         QTemporaryDir dir;
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("o.out"));
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 10 messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), exported(9));
         const QByteArray full = g_readFile(out);
 
         // Another file, linked in at the output path.
@@ -169,7 +174,7 @@ private slots:
         QVERIFY(QFile::remove(out));
         QVERIFY(QFile::link(other, out));
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 999, QStringLiteral("later"), MSG_STATE_SENT);
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 11 messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), exported(10));
         QCOMPARE(g_readFile(other), full);
         QVERIFY(!QFileInfo(out).isSymLink());
         const QByteArray again = g_readFile(out);
@@ -178,7 +183,7 @@ private slots:
         // The output changed since (same name, other content): written again.
         QVERIFY(g_writeFile(out, again.left(again.size() / 2)));
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 1999, QStringLiteral("later still"), MSG_STATE_SENT);
-        QCOMPARE(runSinceLast(t.data.messages(), out, format), QStringLiteral("Successfully exported 12 messages."));
+        QCOMPARE(runSinceLast(t.data.messages(), out, format), exported(11));
         QCOMPARE(g_readFile(out), plainExport(t.data.messages(), dir.filePath(QStringLiteral("plain2")), format));
         // Unchanged: only the new message is added.
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 2999, QStringLiteral("latest"), MSG_STATE_SENT);
@@ -262,7 +267,7 @@ private slots:
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("x-html"));
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML),
-                 QStringLiteral("Successfully exported 10 messages."));
+                 QStringLiteral("Successfully exported 9 messages."));
         const QString statePath = ExportState::pathFor(out, true);
         QByteArray state = g_readFile(statePath);
         QVERIFY(state.contains("\"pages\":[\""));
@@ -272,7 +277,7 @@ private slots:
         QVERIFY(g_writeFile(statePath, state));
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 999, QStringLiteral("later"), MSG_STATE_SENT);
         QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML),
-                 QStringLiteral("Successfully exported 11 messages."));
+                 QStringLiteral("Successfully exported 10 messages."));
         QCOMPARE(g_readFile(victim), QByteArray("mine"));
     }
 

@@ -81,7 +81,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("outgoing") << 2 << 125 << QStringLiteral("Outgoing Call (2' 5'')");
         QTest::newRow("incoming zero") << 1 << 0 << QStringLiteral("Incoming Call (0' 0'')");
-        QTest::newRow("negative truncates toward zero") << 1 << -125 << QStringLiteral("Incoming Call (-2' -5'')");
+        QTest::newRow("negative is unknown") << 1 << -125 << QStringLiteral("Incoming Call");
+        QTest::newRow("minus one second") << 2 << -1 << QStringLiteral("Outgoing Call");
         QTest::newRow("missed") << 3 << 99 << QStringLiteral("Missed Call");
         QTest::newRow("unknown") << 7 << 10 << QStringLiteral("Unknown Call");
     }
