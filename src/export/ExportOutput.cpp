@@ -44,19 +44,13 @@ void ExportOutput::removeAll()
 
 bool ExportOutput::copyFile(const QString& src, const QString& target)
 {
-    QString error;
-    switch (g_copyFile(src, target, error)) {
-    case CopyFailure::None:
-        addFile(target);
-        return true;
-    case CopyFailure::Source:
-        qWarning("Not copied: %s", qUtf8Printable(error));
-        ++m_failedCopies;
+    int failed = 0; // the count is shared by the copying threads
+    if (!g_copyFileOrCountThrow(src, target, failed)) {
+        m_failedCopies += failed;
         return false;
-    case CopyFailure::Target:
-        break;
     }
-    throw std::runtime_error(error.toStdString());
+    addFile(target);
+    return true;
 }
 
 QString g_failedCopiesNote(int failed)

@@ -220,16 +220,7 @@ void MBDBParser::appendFile(QHash<QString, _MBDBItem>& items, const QString& loc
     const quint32 created = birth.isValid() ? unixTime(birth) : modified;
     const QByteArray domainBytes = domain.toUtf8();
 
-    // Every folder above the file, up to the domain's own root (the empty
-    // path): a reader hangs the file below the nearest folder it knows.
-    QStringList parents;
-    QString parent = path;
-    for (qsizetype slash = parent.lastIndexOf(u'/'); slash >= 1; slash = parent.lastIndexOf(u'/')) {
-        parent = parent.left(slash);
-        parents << parent;
-    }
-    parents << QString();
-    for (const QString& folderPath : std::as_const(parents)) {
+    for (const QString& folderPath : MBDBParser::parentFolders(path)) {
         const QString key = getFileHashName(domain, folderPath);
         if (items.contains(key))
             break;
@@ -262,6 +253,18 @@ void MBDBParser::appendFile(QHash<QString, _MBDBItem>& items, const QString& loc
     it->dataHash.setVal(readFileHash(localFile));
     it->lastModified = it->lastAccessed = modified;
     it->created = created;
+}
+
+QStringList MBDBParser::parentFolders(const QString& path)
+{
+    QStringList parents;
+    QString parent = path;
+    for (qsizetype slash = parent.lastIndexOf(u'/'); slash >= 1; slash = parent.lastIndexOf(u'/')) {
+        parent = parent.left(slash);
+        parents << parent;
+    }
+    parents << QString();
+    return parents;
 }
 
 QString MBDBParser::getFileHashName(const QString& domain, const QString& path)

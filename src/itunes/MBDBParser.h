@@ -25,6 +25,10 @@ public:
                            const QString& path);
     // 40 lower-case hex digits of SHA-1("<domain>-<path>").
     static QString getFileHashName(const QString& domain, const QString& path);
+    // Every folder above path, nearest first, up to the domain's own root
+    // (the empty path): a reader hangs a file below the nearest folder it
+    // knows, so writers record them all.
+    static QStringList parentFolders(const QString& path);
     // SHA-1 of a file's content; empty when it cannot be opened.
     static QByteArray readFileHash(const QString& file);
     static bool compareMBDBItemLess(const _MBDBItem& a, const _MBDBItem& b);

@@ -114,16 +114,7 @@ quint64 ManifestDbWriter::nextInode()
 
 void ManifestDbWriter::addFolderRowsThrow(const QString& domain, const QString& path, quint32 mtime)
 {
-    // Every folder above the file, up to the domain's own root (the empty
-    // path): a reader hangs the file below the nearest folder it knows.
-    QStringList parents;
-    QString parent = path;
-    for (qsizetype slash = parent.lastIndexOf(u'/'); slash >= 1; slash = parent.lastIndexOf(u'/')) {
-        parent = parent.left(slash);
-        parents << parent;
-    }
-    parents << QString();
-    for (const QString& folderPath : std::as_const(parents)) {
+    for (const QString& folderPath : MBDBParser::parentFolders(path)) {
         const QString id = MBDBParser::getFileHashName(domain, folderPath);
         Sqlite3Cursor c = m_db->queryThrow(Sqlite3Sql("SELECT 1 FROM Files WHERE fileID = ?").addTextParam(id));
         if (c.moveNext())

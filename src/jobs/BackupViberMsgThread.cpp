@@ -179,18 +179,7 @@ void BackupViberMsgThread::makeFolderThrow(const QString& folder)
 
 bool BackupViberMsgThread::copyChecked(const QString& src, const QString& target)
 {
-    QString error;
-    switch (g_copyFile(src, target, error)) {
-    case CopyFailure::None:
-        return true;
-    case CopyFailure::Source:
-        qWarning("Not copied: %s", qUtf8Printable(error));
-        ++m_failedCopies;
-        return false;
-    case CopyFailure::Target:
-        break;
-    }
-    g_raise(error);
+    return g_copyFileOrCountThrow(src, target, m_failedCopies);
 }
 
 void BackupViberMsgThread::copyNew(const QString& src, const QString& folder, const QString& name, bool replace)

@@ -344,7 +344,7 @@ void IOSLoadViberFromiTunesThread::copyPictureOrVideoThrow(const _ViberAtta& a, 
             copyContainerFileThrow(m_media, local, QStringLiteral("/Media") + assetPath, false);
     }
     if (!isNonEmptyFile(local))
-        copyContainerFileThrow(m_viber, local, QStringLiteral("/Documents/Attachments/") + a.name, false);
+        copyContainerFileThrow(m_viber, local, u'/' + g_attachmentPath(a.name), false);
     if (!isInsideData(preview))
         return;
     if (a.msg->type == MSG_TYPE_IMAGE) {

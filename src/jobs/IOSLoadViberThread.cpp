@@ -178,7 +178,7 @@ void IOSLoadViberThread::fetchPictureOrVideoThrow(const _ViberAtta& a)
     if (!uid.isEmpty())
         m_assetReader->downloadAssetThrow(uid, a.filePath);
     if (!QFileInfo(a.filePath).isFile())
-        fetchThrow(QStringLiteral("/Documents/Attachments/") + a.name, a.filePath, true);
+        fetchThrow(u'/' + g_attachmentPath(a.name), a.filePath, true);
     if (!isInsideData(a.thumbPath))
         return;
     const bool image = a.msg->type == MSG_TYPE_IMAGE;

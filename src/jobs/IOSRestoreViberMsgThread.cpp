@@ -339,7 +339,7 @@ void IOSRestoreViberMsgThread::uploadAttachmentsThrow(const QList<QPair<qint64, 
             if (!plainName)
                 break;
             if (isLocalFileValid(a->filePath))
-                uploadFileThrow(a->filePath, QStringLiteral("/Documents/Attachments/") + a->name, false, kAppDomain);
+                uploadFileThrow(a->filePath, u'/' + g_attachmentPath(a->name), false, kAppDomain);
             if (isLocalFileValid(a->thumbPath))
                 uploadFileThrow(a->thumbPath, QStringLiteral("/Documents/AttachmentsPreview/") + a->name, false, kAppDomain);
             break;
@@ -368,7 +368,7 @@ void IOSRestoreViberMsgThread::uploadAttachmentsThrow(const QList<QPair<qint64, 
             if (!plainName)
                 break;
             if (isLocalFileValid(a->filePath))
-                uploadFileThrow(a->filePath, QStringLiteral("/Documents/Attachments/") + a->name, false, kAppDomain);
+                uploadFileThrow(a->filePath, u'/' + g_attachmentPath(a->name), false, kAppDomain);
             if (isLocalFileValid(a->thumbPath))
                 uploadFileThrow(a->thumbPath,
                                 QStringLiteral("/Documents/BigAttachmentsPreview/") + a->name.section(u'.', 0, 0) +

@@ -174,6 +174,22 @@ char* copyBuffer()
 }
 } // namespace
 
+bool g_copyFileOrCountThrow(const QString& src, const QString& dst, int& failedCopies)
+{
+    QString error;
+    switch (g_copyFile(src, dst, error)) {
+    case CopyFailure::None:
+        return true;
+    case CopyFailure::Source:
+        qWarning("Not copied: %s", qUtf8Printable(error));
+        ++failedCopies;
+        return false;
+    case CopyFailure::Target:
+        break;
+    }
+    throw std::runtime_error(error.toStdString());
+}
+
 CopyFailure g_copyFile(const QString& src, const QString& dst, QString& error)
 {
     QFile in(src);

@@ -31,6 +31,10 @@ enum class CopyFailure { None, Source, Target };
 // Copies src to dst, which must not exist yet; a partial dst is removed.
 // The text of a failure, naming the file, goes to error.
 CopyFailure g_copyFile(const QString& src, const QString& dst, QString& error);
+// g_copyFile as the jobs that copy many files use it: a source that cannot
+// be read is logged and counted in failedCopies (false), a target that
+// cannot be written raises.
+bool g_copyFileOrCountThrow(const QString& src, const QString& dst, int& failedCopies);
 
 // A SQLite database travels with its journal files ("-wal", "-shm",
 // "-journal"): a stale log beside a new copy would be replayed into it.

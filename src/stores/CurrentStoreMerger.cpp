@@ -167,14 +167,8 @@ qint64 CurrentStoreMerger::Impl::findMessageThrow(qint64 chatKey, const _ViberMs
             .arg(L(Location::kLatitude), L(Location::kLongitude), L(Attachment::kType), L(Attachment::kDuration),
                  L(Attachment::kName)));
     Resetting done{q};
-    const bool located = m.latitude != 0 && m.longitude != 0;
-    q.bindInt64(1, chatKey)
-        .bindInt64(2, s - 60)
-        .bindInt64(3, s + 60)
-        .bindText(4, m.text)
-        .bindDouble(5, located ? m.latitude : 0.0)
-        .bindDouble(6, located ? m.longitude : 0.0)
-        .bindText(7, m.atta ? g_iosAttachmentTypeText(m.type) : QString())
+    g_bindMessageContent(q, chatKey, s, m);
+    q.bindText(7, m.atta ? g_iosAttachmentTypeText(m.type) : QString())
         .bindInt64(8, voice ? 1 : 0)
         .bindDouble(9, m.atta ? m.atta->duration : 0.0)
         .bindText(10, m.atta ? m.atta->name : QString())

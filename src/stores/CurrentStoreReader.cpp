@@ -494,15 +494,8 @@ _ViberChat* CurrentStoreReader::chatForCallPerson(__ViberData* d, _ViberPerson* 
         if (_ViberChat* chat = d->chats.value(known.value()))
             return chat;
     }
-    qint64 key = -qint64(d->chats.size());
-    while (d->chats.contains(key))
-        --key;
-    auto* chat = new _ViberChat;
-    chat->id = key;
-    chat->name = person->name;
-    chat->members.insert(person->id, person);
-    d->chats.insert(key, chat);
-    m_chatOfPerson.insert(person->id, key);
+    _ViberChat* chat = g_addCallChat(d, person);
+    m_chatOfPerson.insert(person->id, chat->id);
     return chat;
 }
 

@@ -148,11 +148,11 @@ private:
         const QString name = QStringLiteral("IMG_%1.jpg").arg(1000 + m_seq);
         const QImage img = g_demoPicture(640, 480, QColor::fromHsv(int(m_seq * 29 % 360), 90, 230),
                                          QColor::fromHsv(int(90 + m_seq * 7 % 60), 150, 170), int(m_seq));
-        writeImage(m_root, QStringLiteral("Documents/Attachments/") + name, img, "JPEG");
+        writeImage(m_root, g_attachmentPath(name), img, "JPEG");
         if (withPreview)
             writeImage(m_root, QStringLiteral("Documents/AttachmentsPreview/") + name, img.scaledToWidth(400), "JPEG");
         m_w.addAttachment(id, QStringLiteral("picture"), name, QStringLiteral("pic-%1").arg(m_seq),
-                          QFileInfo(m_root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + name)).size());
+                          QFileInfo(m_root.absoluteFilePath(g_attachmentPath(name))).size());
     }
 
     void voice(qint64 chat, double date, qint64 from)
@@ -170,7 +170,7 @@ private:
         const qint64 id = text(chat, date, from, QString());
         const QString base = QStringLiteral("VID_%1").arg(2000 + m_seq);
         const QByteArray avi = g_demoAvi(160, 120, 12, 6, int(m_seq));
-        writeBytes(m_root, QStringLiteral("Documents/Attachments/") + base + QStringLiteral(".avi"), avi);
+        writeBytes(m_root, g_attachmentPath(base + QStringLiteral(".avi")), avi);
         writeImage(m_root, QStringLiteral("Documents/BigAttachmentsPreview/") + base + QStringLiteral(".jpg"),
                    g_demoPicture(400, 300, QColor(90, 150, 220), QColor(70, 150, 80), int(m_seq)), "JPEG");
         m_w.addAttachment(id, QStringLiteral("video"), base + QStringLiteral(".avi"), QStringLiteral("vid-%1").arg(m_seq),

@@ -1,5 +1,7 @@
 #include "stores/IOSMergePlans.h"
 
+#include "model/ViberRecords.h"
+
 #include "sqlite/Sqlite3Row.h"
 
 #include <stdexcept>
@@ -66,4 +68,15 @@ Sqlite3Statement& MergeStatements::get(Sqlite3DB& db, Which which, const QString
     if (!st.isValid() || st.connection() != db.handle())
         st = Sqlite3Statement(db, sql);
     return st;
+}
+
+void g_bindMessageContent(Sqlite3Statement& q, qint64 chatKey, qint64 seconds, const _ViberMsg& m)
+{
+    const bool located = m.latitude != 0 && m.longitude != 0;
+    q.bindInt64(1, chatKey)
+        .bindInt64(2, seconds - 60)
+        .bindInt64(3, seconds + 60)
+        .bindText(4, m.text)
+        .bindDouble(5, located ? m.latitude : 0.0)
+        .bindDouble(6, located ? m.longitude : 0.0);
 }

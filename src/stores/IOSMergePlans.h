@@ -81,6 +81,12 @@ private:
 
 // Everything one merge batch prepares once: the row plans of the tables it
 // inserts into and the person keys it has resolved.
+struct _ViberMsg;
+// Binds what both layouts match a message without a token by, as the first
+// six parameters of a look-up: chat key, the minute around its time (two
+// bounds), text, and place (0, 0 when it has none).
+void g_bindMessageContent(Sqlite3Statement& q, qint64 chatKey, qint64 seconds, const _ViberMsg& m);
+
 struct IOSMergePlans
 {
     RowPlan person, chat, recentsLine, recent, msg, location, atta;

@@ -237,7 +237,7 @@ void IOSViberDb::setAttachmentPaths(_ViberAtta* a, _ViberMsg* m, QByteArrayView 
         m->type = MSG_TYPE_IMAGE;
         if (!plainName)
             return;
-        a->filePath = m_root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
+        a->filePath = m_root.absoluteFilePath(g_attachmentPath(a->name));
         setPreview(a, QStringLiteral("Documents/AttachmentsPreview/") + a->name,
                    QStringLiteral("Documents/BigAttachmentsPreview/") + a->name);
     } else if (type == "sticker") {
@@ -248,7 +248,7 @@ void IOSViberDb::setAttachmentPaths(_ViberAtta* a, _ViberMsg* m, QByteArrayView 
         m->type = MSG_TYPE_VIDEO;
         if (!plainName)
             return;
-        a->filePath = m_root.absoluteFilePath(QStringLiteral("Documents/Attachments/") + a->name);
+        a->filePath = m_root.absoluteFilePath(g_attachmentPath(a->name));
         const QString b = a->name.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".jpg");
         setPreview(a, QStringLiteral("Documents/BigAttachmentsPreview/") + b,
                    QStringLiteral("Documents/AttachmentsPreview/") + b);
@@ -282,17 +282,8 @@ _ViberChat* IOSViberDb::callChatThrow(__ViberData* d, qint64 pni, QHash<qint64, 
             d->persons.insert(id, person);
         }
     }
-    // A key no chat uses yet: the count of chats, negated, unless a store
-    // with odd keys has taken it already.
-    qint64 key = -qint64(d->chats.size());
-    while (d->chats.contains(key))
-        --key;
-    auto* chat = new _ViberChat;
-    chat->id = key;
-    chat->name = person->name;
-    chat->members.insert(person->id, person);
-    d->chats.insert(key, chat);
-    chatOfPerson.insert(pni, key);
+    _ViberChat* chat = g_addCallChat(d, person);
+    chatOfPerson.insert(pni, chat->id);
     return chat;
 }
 

@@ -401,13 +401,7 @@ qint64 OldStoreMerger::findMsgThrow(const _ViberMsg& m, qint64 chatKey, qint64& 
     Sqlite3Statement& q =
         statements().get(m_db, timed ? MergeStatements::MsgByVoiceContent : MergeStatements::MsgByContent, sql);
     Resetting done{q};
-    const bool located = m.latitude != 0 && m.longitude != 0;
-    q.bindInt64(1, chatKey)
-        .bindInt64(2, s - 60)
-        .bindInt64(3, s + 60)
-        .bindText(4, m.text)
-        .bindDouble(5, located ? m.latitude : 0.0)
-        .bindDouble(6, located ? m.longitude : 0.0);
+    g_bindMessageContent(q, chatKey, s, m);
     if (timed)
         q.bindDouble(7, m.atta ? m.atta->duration : 0.0);
     else

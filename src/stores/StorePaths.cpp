@@ -122,6 +122,19 @@ int g_callTypeOfText(QByteArrayView utf8)
     return 0;
 }
 
+_ViberChat* g_addCallChat(__ViberData* d, _ViberPerson* person)
+{
+    qint64 key = -qint64(d->chats.size());
+    while (d->chats.contains(key))
+        --key;
+    auto* chat = new _ViberChat;
+    chat->id = key;
+    chat->name = person->name;
+    chat->members.insert(person->id, person);
+    d->chats.insert(key, chat);
+    return chat;
+}
+
 void g_addCallMessage(__ViberData* d, _ViberCall* call, _ViberChat* chat)
 {
     auto* m = new _ViberMsg;
@@ -169,6 +182,11 @@ QString g_iosAttachmentTypeText(int msgType)
     default:
         return QString();
     }
+}
+
+QString g_attachmentPath(const QString& name)
+{
+    return QStringLiteral("Documents/Attachments/") + name;
 }
 
 qint64 g_wholeSeconds(double t)

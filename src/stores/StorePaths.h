@@ -29,12 +29,22 @@ int g_callTypeOfText(QByteArrayView utf8);
 QString g_iosCallTypeText(int callType, bool video);
 QString g_iosAttachmentTypeText(int msgType);
 
+// Where the app keeps attachment files, relative to its container:
+// "Documents/Attachments/<name>".
+QString g_attachmentPath(const QString& name);
+
 // Whole seconds of a record time; times no store can hold count as 0.
 qint64 g_wholeSeconds(double t);
 
 struct __ViberData;
 struct _ViberCall;
 struct _ViberChat;
+struct _ViberPerson;
+// A chat of its own for the calls of a person who has none, under a key no
+// chat uses yet: the count of chats, negated, unless a store with odd keys
+// has taken it already.
+_ViberChat* g_addCallChat(__ViberData* d, _ViberPerson* person);
+
 // Adds the message that stands for a call in its chat, keyed by the negated
 // call key, and moves the chat's last activity forward to the call.
 void g_addCallMessage(__ViberData* d, _ViberCall* call, _ViberChat* chat);
