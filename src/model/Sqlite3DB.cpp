@@ -20,7 +20,7 @@ Sqlite3DB::~Sqlite3DB()
 
 namespace {
 // SQLite's allocation statistics take a global mutex around every malloc
-// and free, a tenth of a bulk insert's time; nothing here reads them. The
+// and free, about 7 % of a bulk insert's time; nothing here reads them. The
 // setting only takes before SQLite's first use (later it is refused, which
 // is harmless).
 const bool g_sqliteConfigured = [] {
