@@ -14,8 +14,15 @@
 #                   pairs (default 100000)
 #   RUNS            runs of each side (default 3)
 #   ONLY            a space-separated subset of: backup info csv txt html html1 media
-#                   (html: the small store's 1 000 chats; html1: one chat of
-#                   SMALL_MESSAGES messages)
+#                   gui open (html: the small store's 1 000 chats; html1: one
+#                   chat of SMALL_MESSAGES messages; gui: the main window from
+#                   start-up to the first painted page of the 1 000 000-message
+#                   local database, against `info --localdb` of it; open: a
+#                   whole encrypted backup of the small store with its media,
+#                   in parts, against hashlib, openssl and sqlite3; not in the
+#                   default set, they take minutes and gigabytes)
+#   FERROWICK_BENCH_DPIC  first-stage PBKDF2 rounds of the open pair's backup
+#                   (default 10000000)
 #   FERROWICK_BENCH_DIR  where the generated stores are kept between runs
 set -euo pipefail
 
@@ -29,6 +36,8 @@ small=${SMALL_MESSAGES:-100000}
 runs=${RUNS:-3}
 only=${ONLY:-backup info csv txt html html1 media}
 
+main_window=$build/bin/bench_main_window
+open_backup=$build/bin/bench_open_backup
 for tool in "$cli" "$make_store"; do
   [ -x "$tool" ] || { echo "compare.sh: $tool is missing (build with -DFERROWICK_BUILD_BENCH=ON)" >&2; exit 1; }
 done
@@ -141,4 +150,29 @@ if wants media; then
   files=$(find "$media/Documents/Attachments" "$media/Documents/VoiceMessages" -type f | wc -l)
   pair "extract-media, $files files" fresh "'$cli' extract-media --container '$media' --out '$work/out'" \
     "cp -r '$media/Documents/Attachments' '$media/Documents/VoiceMessages' '$work/out/'"
+fi
+if wants gui; then
+  # The benchmark keeps its local database of the generated million beside
+  # the stores; the command line reads the same one.
+  gui_data=$(dirname "$big")/mainwin-data
+  FERROWICK_DATA_DIR=$gui_data "$main_window" --benchmark_filter=FirstPaint --benchmark_format=json \
+    >"$work/gui.json" 2>"$work/gui.err" || { cat "$work/gui.err" >&2; exit 1; }
+  c=()
+  for ((i = 1; i <= runs; i++)); do
+    t=$(seconds "$cli" --data-dir "$gui_data" info --localdb Big); c+=("${t% *}")
+  done
+  python3 - "$work/gui.json" "$(median "${c[@]}")" <<'PY'
+import json, sys
+b = json.load(open(sys.argv[1]))["benchmarks"][0]
+cli = float(sys.argv[2])
+paint = b["first_paint_ms"] / 1000
+print(f"| GUI first paint, 1000000 (local database) | {paint:.2f} s | {cli:.2f} s (info --localdb) | {paint / cli:.2f}× "
+      f"| longest event-loop stall {b['longest_stall_ms']:.0f} ms | in-process read {b['core_load_ms'] / 1000:.2f} s "
+      f"| {b['ratio_to_core_load']:.2f}× |")
+PY
+fi
+if wants open; then
+  media=$(FERROWICK_BENCH_DIR="${FERROWICK_BENCH_DIR:-${TMPDIR:-/tmp}/ferrowick-bench}/media" "$make_store" "$small" --media)
+  echo
+  "$open_backup" "$media" 2>"$work/open.err" || { cat "$work/open.err" >&2; exit 1; }
 fi

@@ -26,6 +26,42 @@ namespace {
 // Page cache of one backup: enough for the index pages a million messages
 // touch at random; measured, a larger one only costs memory and time.
 constexpr int kBackupCacheKiB = 64 * 1024;
+
+// Message indexes no look-up of the backup uses. Into an empty store they
+// are dropped for the inserts and made again once at the end: one sorted
+// build costs a fraction of keeping each of them up to date row by row, the
+// date ones receiving their entries all over the tree as chats alternate.
+// The token and chat indexes stay, the duplicate look-ups need them.
+const char* const kDeferredIndexes[] = {
+    "ZVIBERMESSAGE_ZDATE_INDEX",       "ZVIBERMESSAGE_ZSTATEDATE_INDEX", "ZVIBERMESSAGE_ZATTACHMENT_INDEX",
+    "ZVIBERMESSAGE_ZLOCATION_INDEX",   "ZVIBERMESSAGE_ZPHONENUMINDEX_INDEX",
+};
+
+// Drops those of the deferred indexes an empty message table has, inside
+// the caller's transaction, and returns the statements that make them again.
+QStringList dropDeferredIndexesThrow(Sqlite3DB& db)
+{
+    QStringList remake;
+    {
+        Sqlite3Cursor any = db.queryThrow(QStringLiteral("select 1 from ZVIBERMESSAGE limit 1"));
+        if (any.moveNext())
+            return remake;
+    }
+    for (const char* name : kDeferredIndexes) {
+        QString sql;
+        {
+            Sqlite3Cursor c = db.queryThrow(
+                Sqlite3Sql("select sql from sqlite_master where type='index' and tbl_name='ZVIBERMESSAGE' and name=?")
+                    .addParam(QString::fromLatin1(name)));
+            if (!c.moveNext() || c.isNull(0))
+                continue;
+            sql = c.getText(0);
+        }
+        db.executeThrow(QStringLiteral("DROP INDEX %1").arg(QLatin1String(name)));
+        remake << sql;
+    }
+    return remake;
+}
 } // namespace
 
 bool BackupViberMsgThread_compareMsg(const _ViberMsg* a, const _ViberMsg* b)
@@ -120,6 +156,7 @@ QString BackupViberMsgThread::backupAll()
     db.executeThrow(QStringLiteral("PRAGMA cache_size=%1").arg(-kBackupCacheKiB));
     db.executeThrow("BEGIN IMMEDIATE"); // waits for another writer rather than failing halfway
     try {
+        const QStringList deferredIndexes = dropDeferredIndexesThrow(db);
         OldStoreMerger merger(db);
         PercentReporter reporter(m_progress);
         const _ViberChat* prevChat = nullptr;
@@ -160,6 +197,8 @@ QString BackupViberMsgThread::backupAll()
             if (m->atta)
                 copyAttachmentFiles(m, attaKey, inserted);
         }
+        for (const QString& sql : deferredIndexes)
+            db.executeThrow(sql);
         merger.updateCallRecentLinesStatThrow();
         db.executeThrow("update ZCONVERSATION set ZDATE=(select max(ZDATE) from ZVIBERMESSAGE as m where "
                         "m.ZCONVERSATION=ZCONVERSATION.Z_PK)");

@@ -176,9 +176,13 @@ QString g_fileUrlText(const QString& localPath)
 namespace {
 QString vbemojiReplace(const QString& text, const QString& prefix, const BubbleHtmlOptions* options)
 {
-    QString out;
     qsizetype pos = 0, start = 0, length = 0;
-    while (viber_find_paren_token(text, pos, start, length)) {
+    // Most texts hold no token: they are shared, not copied.
+    if (!viber_find_paren_token(text, pos, start, length))
+        return text;
+    QString out;
+    out.reserve(text.size() + 64);
+    do {
         const QString token = text.mid(start, length);
         out.append(QStringView(text).mid(pos, start - pos));
         if (vbEmojiPictureExists(token) &&
@@ -191,7 +195,7 @@ QString vbemojiReplace(const QString& text, const QString& prefix, const BubbleH
             out += token;
         }
         pos = start + length;
-    }
+    } while (viber_find_paren_token(text, pos, start, length));
     out.append(QStringView(text).mid(pos));
     return out;
 }
@@ -209,17 +213,34 @@ QString g_htmlEncode(const QString& text)
 
 QString g_htmlEncode(const QString& text, const BubbleHtmlOptions& options)
 {
-    QString s;
-    s.reserve(text.size() + 16);
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'&': s += QStringLiteral("&amp;"); break;
-        case u'<': s += QStringLiteral("&lt;"); break;
-        case u'>': s += QStringLiteral("&gt;"); break;
-        case u'\n': s += QStringLiteral("<br/>"); break;
-        default: s += c;
+    // Runs without a character to escape are copied whole, and a text with
+    // none at all is shared rather than copied.
+    const auto escaped = [](char16_t u) -> QLatin1String {
+        switch (u) {
+        case u'&': return QLatin1String("&amp;");
+        case u'<': return QLatin1String("&lt;");
+        case u'>': return QLatin1String("&gt;");
+        case u'\n': return QLatin1String("<br/>");
+        default: return QLatin1String();
         }
+    };
+    const QStringView view(text);
+    qsizetype run = 0;
+    QString s;
+    for (qsizetype i = 0; i < view.size(); ++i) {
+        const QLatin1String e = escaped(view[i].unicode());
+        if (e.isNull())
+            continue;
+        if (s.isNull())
+            s.reserve(text.size() + 16);
+        s.append(view.mid(run, i - run));
+        s.append(e);
+        run = i + 1;
     }
+    if (run == 0)
+        s = text;
+    else
+        s.append(view.mid(run));
     struct Ctx
     {
         const BubbleHtmlOptions* options;

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 
 #include <cmath>
 
@@ -89,6 +90,42 @@ QString existingAncestor(QString dir)
     }
     return QString();
 }
+constexpr int kPreviewSide = 400;
+
+// The size of a preview of a picture of size full: kPreviewSide on its
+// longer side (the width when square is not the case), as QImage's
+// scaledToWidth / scaledToHeight round it.
+QSize previewSize(const QSize& full)
+{
+    return full.width() > full.height()
+               ? QSize(kPreviewSide, qMax(1, qRound(full.height() * double(kPreviewSide) / full.width())))
+               : QSize(qMax(1, qRound(full.width() * double(kPreviewSide) / full.height())), kPreviewSide);
+}
+
+// A JPEG or PNG picture brought to its preview size; null when src is
+// neither. A photo several times larger than its preview is decoded at a
+// fraction of its size (the JPEG decoder leaves out the detail the preview
+// drops, most of the cost of a whole decode); pictures the decoder would
+// refuse whole are still refused, so a crafted size allocates no more.
+QImage previewImage(const QString& src)
+{
+    QImageReader jpeg(src, "JPEG");
+    const QSize full = jpeg.size();
+    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    if (full.isValid() && qMax(full.width(), full.height()) >= 2 * kPreviewSide &&
+        (limit <= 0 || qint64(full.width()) * full.height() * 4 <= limit)) {
+        const QSize target = previewSize(full);
+        jpeg.setScaledSize(target);
+        const QImage img = jpeg.read();
+        if (!img.isNull())
+            return img.size() == target ? img : img.scaled(target, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    }
+    QImage img;
+    if (!img.load(src, "JPEG") && !img.load(src, "PNG"))
+        return QImage();
+    return img.width() > img.height() ? img.scaledToWidth(kPreviewSide, Qt::FastTransformation)
+                                      : img.scaledToHeight(kPreviewSide, Qt::FastTransformation);
+}
 } // namespace
 
 void g_makeImagePreview(const QString& src, const QString& dst, const QDir& base)
@@ -101,13 +138,11 @@ void g_makeImagePreview(const QString& src, const QString& dst, const QDir& base
     const QString dstDir = QFileInfo(dst).absolutePath();
     if (!insideBase(existingAncestor(dstDir), baseCanon))
         return;
-    QImage img;
-    if (!img.load(src, "JPEG") && !img.load(src, "PNG"))
+    const QImage small = previewImage(src);
+    if (small.isNull())
         return;
     if (!QDir().mkpath(dstDir) || !insideBase(QFileInfo(dstDir).canonicalFilePath(), baseCanon))
         return;
-    const QImage small = img.width() > img.height() ? img.scaledToWidth(400, Qt::FastTransformation)
-                                                     : img.scaledToHeight(400, Qt::FastTransformation);
     small.save(dst);
 }
 

@@ -11,6 +11,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,6 +58,35 @@ struct JobResult
     QStringList successes;
     QStringList errors;
 };
+
+// The indexes of a store made by a statement, with their definitions, by
+// name.
+QStringList indexes(const QString& path)
+{
+    Sqlite3DB db;
+    db.openThrow(path, 1);
+    Sqlite3Cursor c = db.queryThrow("select name, tbl_name, sql from sqlite_master where type='index' and sql is not null order by name");
+    QStringList out;
+    while (c.moveNext())
+        out << QStringLiteral("%1|%2|%3").arg(c.getText(0), c.getText(1), c.getText(2));
+    return out;
+}
+
+// The indexes the schema script defines, as indexes() lists them.
+QStringList scriptIndexes()
+{
+    QFile script(QStringLiteral(":res/ios_viber_db.sql"));
+    if (!script.open(QIODevice::ReadOnly))
+        return {QStringLiteral("no script")};
+    static const QRegularExpression create(QStringLiteral("(CREATE INDEX (\\w+) ON (\\w+) \\([^)]*\\))"));
+    QStringList out;
+    for (auto it = create.globalMatch(QString::fromUtf8(script.readAll())); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out << QStringLiteral("%1|%2|%3").arg(m.captured(2), m.captured(3), m.captured(1));
+    }
+    out.sort();
+    return out;
+}
 
 JobResult backup(const QList<_ViberMsg*>& msgs, const QDir& dir, int cancelAfter = 0)
 {
@@ -196,6 +226,45 @@ private slots:
                      QByteArray("voice-bytes"));
         }
         QCOMPARE(voices, 1);
+    }
+
+    // Into an empty store the date and link indexes of the messages are
+    // made after the rows: every one of them is there at the end, defined as
+    // in a store nothing was written into, and a cancelled run keeps them.
+    void everyIndexOutlivesTheBackup()
+    {
+        const QDir empty = newDbDir();
+        QCOMPARE(backup({}, empty).errors, QStringList());
+        const QStringList schema = indexes(empty.filePath(kStore));
+        QCOMPARE(schema, scriptIndexes());
+
+        const QDir filled = newDbDir();
+        QCOMPARE(backup(m_data.messages(), filled).errors, QStringList());
+        QCOMPARE(indexes(filled.filePath(kStore)), schema);
+        // A second run into the filled store keeps its indexes as they are.
+        QCOMPARE(backup(m_data.messages(), filled).errors, QStringList());
+        QCOMPARE(indexes(filled.filePath(kStore)), schema);
+
+        const QString before = g_dumpStore(empty.filePath(kStore));
+        const JobResult cancelled = backup(m_data.messages(), empty, 12);
+        QCOMPARE(cancelled.successes, QStringList());
+        QCOMPARE(indexes(empty.filePath(kStore)), schema);
+        QCOMPARE(g_dumpStore(empty.filePath(kStore)), before);
+
+        // The indexes answer: a date range finds the same rows with and
+        // without them.
+        Sqlite3DB db;
+        db.openThrow(filled.filePath(kStore), 1);
+        const auto count = [&db](const char* sql) {
+            Sqlite3Cursor c = db.queryThrow(sql);
+            return c.moveNext() ? c.getInt64(0) : -1;
+        };
+        const qint64 all = count("select count(*) from ZVIBERMESSAGE where ZDATE > 0");
+        QVERIFY(all > 0);
+        QCOMPARE(count("select count(*) from ZVIBERMESSAGE indexed by ZVIBERMESSAGE_ZDATE_INDEX where ZDATE > 0"), all);
+        QCOMPARE(count("select count(*) from ZVIBERMESSAGE where ZATTACHMENT is not null"),
+                 count("select count(*) from ZVIBERMESSAGE indexed by ZVIBERMESSAGE_ZATTACHMENT_INDEX "
+                       "where ZATTACHMENT > 0"));
     }
 
     void cancelledBackupLeavesTheStoreAsItWas()

@@ -2,10 +2,12 @@
 #include "model/EmojiText.h"
 #include "model/TinyKVSerializer.h"
 #include "stores/IOSViberDb.h"
+#include "stores/StorePaths.h"
 #include "support/TestEnv.h"
 
 #include <QDirIterator>
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -293,6 +295,45 @@ private slots:
         QCOMPARE(data.p()->chats.size(), 3);
         QCOMPARE(data.p()->chats.value(-2)->name, QStringLiteral("stored with a negative key"));
         QCOMPARE(data.p()->chats.value(-3)->members.size(), 1);
+    }
+
+    // Photos much larger than their preview are decoded at a fraction of
+    // their size: the preview still has the size a whole decode scaled down
+    // gives, and shows the same picture.
+    void largePhotosGetPreviewsOfTheSameSize()
+    {
+        const QDir base(m_tmp.filePath(QStringLiteral("large-previews")));
+        QVERIFY(base.mkpath(QStringLiteral(".")));
+        for (const QSize size : {QSize(1600, 1200), QSize(4032, 3024), QSize(1000, 3001), QSize(900, 900),
+                                 QSize(2001, 799)}) {
+            QImage photo(size, QImage::Format_RGB32);
+            photo.fill(Qt::blue);
+            QPainter(&photo).fillRect(0, 0, size.width() / 2, size.height(), Qt::red);
+            const QString name = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+            const QString src = base.filePath(name + QStringLiteral(".jpg"));
+            QVERIFY(photo.save(src, "JPEG", 90));
+            const QString dst = base.filePath(QStringLiteral("previews/") + name + QStringLiteral(".jpg"));
+            g_makeImagePreview(src, dst, base);
+            const QImage preview(dst);
+            const QSize expected = size.width() > size.height() ? photo.scaledToWidth(400).size()
+                                                                : photo.scaledToHeight(400).size();
+            QCOMPARE(preview.size(), expected);
+            const QColor left = preview.pixelColor(preview.width() / 8, preview.height() / 2);
+            const QColor right = preview.pixelColor(preview.width() * 7 / 8, preview.height() / 2);
+            QVERIFY2(left.red() > 200 && left.blue() < 60, qPrintable(name));
+            QVERIFY2(right.blue() > 200 && right.red() < 60, qPrintable(name));
+        }
+        // Not a picture, or a preview that would leave the base: nothing.
+        const QString text = base.filePath(QStringLiteral("text.jpg"));
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a picture");
+        f.close();
+        g_makeImagePreview(text, base.filePath(QStringLiteral("previews/text.jpg")), base);
+        QVERIFY(!QFileInfo::exists(base.filePath(QStringLiteral("previews/text.jpg"))));
+        g_makeImagePreview(base.filePath(QStringLiteral("1600x1200.jpg")), m_tmp.filePath(QStringLiteral("outside.jpg")),
+                           base);
+        QVERIFY(!QFileInfo::exists(m_tmp.filePath(QStringLiteral("outside.jpg"))));
     }
 
     void previewsCanBeRedirected()
