@@ -61,14 +61,14 @@ ViberData makeHistory(int messages, int chats)
     return data;
 }
 
-void runExport(benchmark::State& state, ExportMessagesThread::FormatType type, int messages, int chats)
+void runExport(benchmark::State& state, ExportFormat type, int messages, int chats)
 {
     const ViberData data = makeHistory(messages, chats);
     const QList<_ViberMsg*> msgs = data.messages();
     QTemporaryDir dir;
     for (auto _ : state) {
         SilentProgress progress;
-        const QString path = dir.filePath(type == ExportMessagesThread::FORMAT_HTML ? QStringLiteral("out-html")
+        const QString path = dir.filePath(type == ExportFormat::Html ? QStringLiteral("out-html")
                                                                                      : QStringLiteral("out.file"));
         ExportMessagesThread job(msgs, path, type, progress);
         job.run();
@@ -81,12 +81,12 @@ void runExport(benchmark::State& state, ExportMessagesThread::FormatType type, i
     state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
 }
 
-void BM_ExportCsv(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_CSV, 1000000, 200); }
-void BM_ExportTxt(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_TXT, 1000000, 200); }
-void BM_ExportJson(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_JSON, 1000000, 200); }
+void BM_ExportCsv(benchmark::State& s) { runExport(s, ExportFormat::Csv, 1000000, 200); }
+void BM_ExportTxt(benchmark::State& s) { runExport(s, ExportFormat::Txt, 1000000, 200); }
+void BM_ExportJson(benchmark::State& s) { runExport(s, ExportFormat::Json, 1000000, 200); }
 // A chat too long for one browser page, split into pages of 5 000 messages.
-void BM_ExportHtmlPagedChat(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_HTML, 250000, 1); }
-void BM_ExportHtmlOneChat(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_HTML, 100000, 1); }
+void BM_ExportHtmlPagedChat(benchmark::State& s) { runExport(s, ExportFormat::Html, 250000, 1); }
+void BM_ExportHtmlOneChat(benchmark::State& s) { runExport(s, ExportFormat::Html, 100000, 1); }
 
 // PDF of 2 000 text messages in two chats: time and file size per 1 000 messages.
 void BM_ExportPdf(benchmark::State& state)
@@ -99,7 +99,7 @@ void BM_ExportPdf(benchmark::State& state)
     for (auto _ : state) {
         SilentProgress progress;
         const QString path = dir.filePath(QStringLiteral("out-pdf"));
-        ExportMessagesThread job(msgs, path, ExportMessagesThread::FORMAT_PDF, progress);
+        ExportMessagesThread job(msgs, path, ExportFormat::Pdf, progress);
         job.run();
         if (!progress.result.startsWith(QStringLiteral("Successfully")))
             state.SkipWithError(qPrintable(progress.result));

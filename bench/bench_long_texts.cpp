@@ -46,7 +46,7 @@ ViberData makeChat(qsizetype nameLength, qsizetype textLength, bool oneWord = fa
     return data;
 }
 
-void runExport(benchmark::State& state, ExportMessagesThread::FormatType type, qsizetype nameLength,
+void runExport(benchmark::State& state, ExportFormat type, qsizetype nameLength,
                qsizetype textLength, bool oneWord = false)
 {
     const ViberData data = makeChat(nameLength, textLength, oneWord);
@@ -63,12 +63,12 @@ void runExport(benchmark::State& state, ExportMessagesThread::FormatType type, q
     state.counters["chars"] = double(qMax(nameLength, textLength));
 }
 
-void BM_HtmlLongName(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_HTML, s.range(0), 0); }
-void BM_PdfLongName(benchmark::State& s) { runExport(s, ExportMessagesThread::FORMAT_PDF, s.range(0), 0); }
+void BM_HtmlLongName(benchmark::State& s) { runExport(s, ExportFormat::Html, s.range(0), 0); }
+void BM_PdfLongName(benchmark::State& s) { runExport(s, ExportFormat::Pdf, s.range(0), 0); }
 // range 1: words (0) or one endless word (1)
 void BM_PdfLongMessage(benchmark::State& s)
 {
-    runExport(s, ExportMessagesThread::FORMAT_PDF, 20, s.range(0), s.range(1) != 0);
+    runExport(s, ExportFormat::Pdf, 20, s.range(0), s.range(1) != 0);
 }
 
 // The text layout alone: a long message cut into page-sized bubbles, of

@@ -45,6 +45,14 @@ ExportMessagesJson::ExportMessagesJson(const QString& path, const QList<const _V
 {
 }
 
+ExportMessagesJson::ExportMessagesJson(QIODevice& device, const QString& name, const QList<const _ViberChat*>& chats,
+                                       const JsonExportSource& source, const QString& attachmentDir,
+                                       ExportOutput* output)
+    : m_file(device, name), m_chats(chats), m_source(source), m_attachmentDir(attachmentDir), m_output(output),
+      m_ownFile(false)
+{
+}
+
 QString ExportMessagesJson::kindName(qint32 type)
 {
     switch (type) {
@@ -106,7 +114,7 @@ QString ExportMessagesJson::tail()
 void ExportMessagesJson::init()
 {
     m_file.open();
-    if (m_output)
+    if (m_output && m_ownFile)
         m_output->addFile(m_file.path());
     m_file.write(head(m_chats, m_source));
 }

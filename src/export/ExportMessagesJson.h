@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/AbsFormatExport.h"
+#include "export/ExportOptions.h"
 #include "export/TextFileWriter.h"
 #include "model/ViberRecords.h"
 #include "model/ViberTime.h"
@@ -13,13 +14,6 @@
 
 class ExportOutput;
 
-// What a JSON export says about where its messages came from.
-struct JsonExportSource
-{
-    QString kind; // container, localdb, itunes, desktop, device, demo (empty: unknown)
-    QString name; // the folder, file, database name or device id given
-};
-
 // One JSON document for a whole export, written as it goes: the source, the
 // chats with their members, then one message per line. The field list is in
 // README.md and docs/export-json.schema.json.
@@ -31,6 +25,12 @@ public:
     // document refers to them relative to the JSON file's folder.
     ExportMessagesJson(const QString& path, const QList<const _ViberChat*>& chats, const JsonExportSource& source,
                        const QString& attachmentDir = QString(), ExportOutput* output = nullptr);
+    // Writes to the caller's device; name stands for it in error texts (and
+    // attachment paths are relative to its folder). Nothing is registered
+    // with an output: the device is the caller's.
+    ExportMessagesJson(QIODevice& device, const QString& name, const QList<const _ViberChat*>& chats,
+                       const JsonExportSource& source, const QString& attachmentDir = QString(),
+                       ExportOutput* output = nullptr);
     void init() override;
     void write(_ViberMsg& msg) override;
     void uninit() override;
@@ -56,6 +56,7 @@ private:
     JsonExportSource m_source;
     QString m_attachmentDir;
     ExportOutput* m_output;
+    bool m_ownFile = true; // the file is ours to register with m_output
     // The local offset of the current quarter hour (time-zone changes fall on
     // quarter hours), so most messages need no time-zone lookup at all.
     int localOffset(qint64 unixSecs);

@@ -28,9 +28,9 @@ namespace {
 // What a format leaves out: a message outside any chat; and, but for JSON
 // (which keeps every record), a call entry whose call is missing: it has
 // nothing to show. The count the user reads is of what was written.
-bool isWritten(const _ViberMsg& m, ExportMessagesThread::FormatType type)
+bool isWritten(const _ViberMsg& m, ExportFormat type)
 {
-    return m.chat && (type == ExportMessagesThread::FORMAT_JSON || m.type != MSG_TYPE_CALL || m.call);
+    return m.chat && (type == ExportFormat::Json || m.type != MSG_TYPE_CALL || m.call);
 }
 
 // Messages without a chat sort before every chat. Comparing them by time
@@ -77,9 +77,9 @@ bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b)
     return compareViberMsgAsc(a, b);
 }
 
-ExportMessagesThread::ExportMessagesThread(const QList<_ViberMsg*>& msgs, QString path, FormatType type,
-                                           JobProgress& progress, QObject* parent)
-    : QThread(parent), m_msgs(msgs), m_path(std::move(path)), m_type(type), m_progress(progress)
+ExportMessagesThread::ExportMessagesThread(const QList<_ViberMsg*>& msgs, QString path, ExportFormat type,
+                                           JobProgress& progress, const ExportOptions& options, QObject* parent)
+    : QThread(parent), m_msgs(msgs), m_path(std::move(path)), m_type(type), m_progress(progress), m_options(options)
 {
 }
 
@@ -148,19 +148,19 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
 {
     FormatExportPtr<_ViberMsg> writer;
     switch (m_type) {
-    case FORMAT_TXT: {
+    case ExportFormat::Txt: {
         auto txt = std::make_shared<ExportMessagesTxt>(m_path);
-        txt->setKeepEmoji(m_keepEmoji);
+        txt->setKeepEmoji(m_options.keepEmoji);
         writer = txt;
         break;
     }
-    case FORMAT_CSV: {
+    case ExportFormat::Csv: {
         auto csv = std::make_shared<ExportMessagesCsv>(m_path);
-        csv->setKeepEmoji(m_keepEmoji);
+        csv->setKeepEmoji(m_options.keepEmoji);
         writer = csv;
         break;
     }
-    case FORMAT_JSON: {
+    case ExportFormat::Json: {
         QList<const _ViberChat*> chats;
         QSet<const _ViberChat*> seen;
         for (const _ViberMsg* m : std::as_const(m_msgs)) {
@@ -170,13 +170,13 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
             }
         }
         std::sort(chats.begin(), chats.end(), [](const _ViberChat* a, const _ViberChat* b) { return a->id < b->id; });
-        writer = std::make_shared<ExportMessagesJson>(m_path, chats, m_jsonSource,
-                                                      m_copyAttachments ? jsonAttachmentDir(m_appendTo.isEmpty() ? m_path : m_appendTo)
+        writer = std::make_shared<ExportMessagesJson>(m_path, chats, m_options.jsonSource,
+                                                      m_options.copyAttachments ? jsonAttachmentDir(m_appendTo.isEmpty() ? m_path : m_appendTo)
                                                                          : QString(),
                                                       &m_output);
         break;
     }
-    case FORMAT_HTML: {
+    case ExportFormat::Html: {
         // Pages of the chat are named when it starts (startHtmlChat). A page
         // being continued is written beside itself and replaces it at the end.
         QString name = m_pageNames.value(m_page);
@@ -193,7 +193,7 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
         writer = html;
         break;
     }
-    case FORMAT_PDF: {
+    case ExportFormat::Pdf: {
         // The PDF writer opens its file when it is made.
         const QString file = QDir(m_path).filePath(uniqueChatFileName(chat, QStringLiteral(".pdf")));
         const bool existed = QFileInfo::exists(file);
@@ -213,22 +213,22 @@ FormatExportPtr<_ViberMsg> ExportMessagesThread::openWriter(const _ViberChat* ch
 QString ExportMessagesThread::exportAll()
 {
     m_progress.invokeUpdateProgress(ids("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
-    const bool perChat = m_type == FORMAT_PDF || m_type == FORMAT_HTML;
+    const bool perChat = m_type == ExportFormat::Pdf || m_type == ExportFormat::Html;
     if (perChat) {
         if (!QFileInfo(m_path).isDir() && !m_output.makeFolder(m_path))
             throw std::runtime_error(QStringLiteral("Cannot create the folder %1.").arg(m_path).toStdString());
     }
-    m_msgs = m_range.filter(m_msgs);
+    m_msgs = m_options.range.filter(m_msgs);
 
     // Since-last: only messages after what the earlier run wrote, written to a
     // file of their own and added to the earlier output once complete; an
     // HTML folder gets them on its chats' last pages and on new pages.
     ExportState& state = m_state;
     QString statePath;
-    if (m_sinceLast) {
-        if (!sinceLastSupported(m_type))
+    if (m_options.sinceLast) {
+        if (!ExportOptions::sinceLastSupported(m_type))
             throw std::runtime_error("Adding only new messages works for text, CSV, JSON and HTML exports.");
-        const bool folder = m_type == FORMAT_HTML;
+        const bool folder = m_type == ExportFormat::Html;
         statePath = ExportState::pathFor(m_path, folder);
         const bool earlier =
             state.load(statePath, m_type) &&
@@ -259,7 +259,7 @@ QString ExportMessagesThread::exportAll()
         }
     }
     sortMessages(m_msgs, perChat);
-    if (m_type == FORMAT_HTML) {
+    if (m_type == ExportFormat::Html) {
         m_usedNames.insert(QLatin1String(HtmlChatPages::kIndexName));
         if (m_continueHtml) {
             // The earlier pages keep their names; new chats and pages avoid them.
@@ -292,7 +292,7 @@ QString ExportMessagesThread::exportAll()
         if (!perChat) {
             if (!writer)
                 writer = openWriter(nullptr);
-        } else if (m_type == FORMAT_HTML) {
+        } else if (m_type == ExportFormat::Html) {
             if (!m_htmlFiles) {
                 m_htmlFiles = std::make_unique<HtmlExportFiles>(m_path, &m_output);
                 m_htmlFiles->copyStyle();
@@ -309,13 +309,13 @@ QString ExportMessagesThread::exportAll()
     }
     if (writer)
         writer->uninit();
-    if (m_type == FORMAT_HTML)
+    if (m_type == ExportFormat::Html)
         finishHtml();
-    if (m_sinceLast) {
+    if (m_options.sinceLast) {
         // A name a failed export reserved for a temporary page is removed with
         // it; a complete one has been renamed already.
         if (!m_appendTo.isEmpty()) {
-            if (m_type == FORMAT_JSON)
+            if (m_type == ExportFormat::Json)
                 g_appendJsonExport(m_appendTo, m_path);
             else
                 g_appendTableExport(m_appendTo, m_path);
@@ -324,7 +324,7 @@ QString ExportMessagesThread::exportAll()
         }
         for (const _ViberMsg* m : std::as_const(m_msgs))
             state.note(*m);
-        if (m_type != FORMAT_HTML)
+        if (m_type != ExportFormat::Html)
             state.noteOutput(m_path);
         state.save(statePath, m_type);
     }
@@ -336,7 +336,7 @@ void ExportMessagesThread::writeHtml(_ViberMsg& m)
     if (!m_htmlWriter || m.chat != m_htmlChat) {
         closeHtmlChat();
         startHtmlChat(m);
-    } else if (m_pageSize > 0 && m_onPage >= m_pageSize) {
+    } else if (m_options.pageSize > 0 && m_onPage >= m_options.pageSize) {
         m_htmlWriter->uninit();
         m_htmlWriter.reset();
         ++m_page;
@@ -363,13 +363,13 @@ void ExportMessagesThread::startHtmlChat(const _ViberMsg& m)
         m_oldPageCount = m_pageNames.size();
         m_page = m_oldPageCount;
         const QString last = QDir(m_path).filePath(m_pageNames.last());
-        if ((m_pageSize <= 0 || prior->onLastPage < m_pageSize) && HtmlChatPages::readPageBody(last, m_carryBody)) {
+        if ((m_options.pageSize <= 0 || prior->onLastPage < m_options.pageSize) && HtmlChatPages::readPageBody(last, m_carryBody)) {
             m_page = m_oldPageCount - 1;
             m_carryPage = m_page;
             m_onPage = prior->onLastPage;
             m_carryDay = dtFromTimestamp(m_state.marks().value(m.chat->id).date).date();
         }
-        const qint64 pages = m_page + HtmlChatPages::pageCount(m_onPage + count, m_pageSize);
+        const qint64 pages = m_page + HtmlChatPages::pageCount(m_onPage + count, m_options.pageSize);
         for (qint64 p = m_pageNames.size(); p < pages; ++p)
             m_pageNames << reserveName(HtmlChatPages::pageName(m_pageNames.first(), p), QStringLiteral(".html"));
         HtmlChatPages::IndexEntry& entry = m_index[m.chat->id];
@@ -377,7 +377,7 @@ void ExportMessagesThread::startHtmlChat(const _ViberMsg& m)
         entry.messages = prior->messages + count;
         entry.pages = pages;
     } else {
-        const qint64 pages = HtmlChatPages::pageCount(count, m_pageSize);
+        const qint64 pages = HtmlChatPages::pageCount(count, m_options.pageSize);
         const QString first = uniqueChatFileName(m.chat, QStringLiteral(".html"));
         m_pageNames = QStringList{first};
         for (qint64 p = 1; p < pages; ++p)

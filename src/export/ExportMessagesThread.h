@@ -5,6 +5,7 @@
 #include "export/ExportMessagesJson.h"
 #include "export/HtmlChatPages.h"
 #include "export/HtmlExportFiles.h"
+#include "export/ExportOptions.h"
 #include "export/ExportOutput.h"
 #include "export/ExportState.h"
 #include "model/ViberRecords.h"
@@ -28,33 +29,14 @@ bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b);
 class ExportMessagesThread : public QThread
 {
 public:
-    enum FormatType { FORMAT_TXT = 0, FORMAT_CSV = 1, FORMAT_PDF = 2, FORMAT_HTML = 3, FORMAT_JSON = 4 };
-
-    ExportMessagesThread(const QList<_ViberMsg*>& msgs, QString path, FormatType type, JobProgress& progress,
-                         QObject* parent = nullptr);
+    ExportMessagesThread(const QList<_ViberMsg*>& msgs, QString path, ExportFormat format, JobProgress& progress,
+                         const ExportOptions& options = ExportOptions(), QObject* parent = nullptr);
     void run() override;
 
-    // Only messages inside the range are written (and counted).
-    void setDateRange(const ExportDateRange& range) { m_range = range; }
-    // What the JSON document names as its source.
-    void setJsonSource(const JsonExportSource& source) { m_jsonSource = source; }
-    // JSON: copy attachment files into "<name>-files" beside the document.
-    void setCopyAttachments(bool copy) { m_copyAttachments = copy; }
+    ExportOptions& options() { return m_options; }
+
     // The folder a JSON export copies attachments into.
     static QString jsonAttachmentDir(const QString& jsonPath);
-    // HTML: at most this many messages on one page of a chat (0: no limit).
-    void setPageSize(int messages) { m_pageSize = messages; }
-    // Remember in a state file beside the output (inside an HTML folder) the
-    // newest message of each chat, and on a later run add only newer
-    // messages: text, CSV and JSON at the end of the file, HTML on the chat's
-    // last page and new pages (the first run, or one whose output is gone,
-    // writes everything).
-    void setSinceLast(bool sinceLast) { m_sinceLast = sinceLast; }
-    // Text and CSV: message texts as the sender wrote them, emoji included.
-    void setKeepEmoji(bool keep) { m_keepEmoji = keep; }
-    static bool keepEmojiSupported(FormatType type) { return type == FORMAT_TXT || type == FORMAT_CSV; }
-    // Whether since-last mode works for a format.
-    static bool sinceLastSupported(FormatType type) { return type != FORMAT_PDF; }
 
     // The file name of a chat's page or document: its members' full display,
     // cleaned for the file system, with suffix.
@@ -72,19 +54,14 @@ private:
 
     QList<_ViberMsg*> m_msgs;
     QString m_path;
-    FormatType m_type;
+    ExportFormat m_type;
     JobProgress& m_progress;
     ExportOutput m_output;
     QSet<QString> m_usedNames;
-    ExportDateRange m_range;
-    JsonExportSource m_jsonSource;
-    bool m_copyAttachments = false;
-    bool m_sinceLast = false;
-    bool m_keepEmoji = false;
+    ExportOptions m_options;
     QString m_appendTo; // since-last: the earlier output the new messages join
     ExportState m_state;
     bool m_continueHtml = false; // since-last into an HTML folder written before
-    int m_pageSize = HtmlChatPages::kDefaultPageSize;
 
     // HTML paging: the chat being written, its pages and where it stands.
     FormatExportPtr<_ViberMsg> m_htmlWriter;

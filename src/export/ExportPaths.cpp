@@ -19,19 +19,19 @@ ExportTarget g_exportTarget(const QString& chosenPath, ExportFilter filter)
     };
     switch (filter) {
     case EXPORT_FILTER_TXT:
-        return {withSuffix(".txt"), ExportMessagesThread::FORMAT_TXT};
+        return {withSuffix(".txt"), ExportFormat::Txt};
     case EXPORT_FILTER_DOC:
-        return {withSuffix(".doc"), ExportMessagesThread::FORMAT_TXT};
+        return {withSuffix(".doc"), ExportFormat::Txt};
     case EXPORT_FILTER_CSV:
-        return {withSuffix(".csv"), ExportMessagesThread::FORMAT_CSV};
+        return {withSuffix(".csv"), ExportFormat::Csv};
     case EXPORT_FILTER_PDF:
-        return {folderNamed("-pdf"), ExportMessagesThread::FORMAT_PDF};
+        return {folderNamed("-pdf"), ExportFormat::Pdf};
     case EXPORT_FILTER_HTML:
-        return {folderNamed("-html"), ExportMessagesThread::FORMAT_HTML};
+        return {folderNamed("-html"), ExportFormat::Html};
     case EXPORT_FILTER_JSON:
-        return {withSuffix(".json"), ExportMessagesThread::FORMAT_JSON};
+        return {withSuffix(".json"), ExportFormat::Json};
     }
-    return {chosenPath, ExportMessagesThread::FORMAT_TXT};
+    return {chosenPath, ExportFormat::Txt};
 }
 
 bool g_exportFilterFromName(const QString& name, ExportFilter& filter)

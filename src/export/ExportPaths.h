@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/ExportOptions.h"
+
 #include <QString>
 
 struct _ViberChat;
@@ -10,7 +12,7 @@ enum ExportFilter { EXPORT_FILTER_TXT, EXPORT_FILTER_DOC, EXPORT_FILTER_CSV, EXP
 struct ExportTarget
 {
     QString path;   // a file for text and CSV, a folder for PDF and HTML
-    int formatType; // ExportMessagesThread::FormatType
+    ExportFormat format;
 };
 
 // Where an export goes for the name chosen in the save dialog: text, document

@@ -75,7 +75,7 @@ QString ExportState::pathFor(const QString& output, bool outputIsFolder)
     return info.dir().filePath(QLatin1Char('.') + info.fileName() + QStringLiteral(".ferrowick-state"));
 }
 
-bool ExportState::load(const QString& path, int formatType)
+bool ExportState::load(const QString& path, ExportFormat format)
 {
     m_marks.clear();
     m_html.clear();
@@ -85,7 +85,7 @@ bool ExportState::load(const QString& path, int formatType)
     if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxStateBytes)
         return false;
     const QJsonObject root = QJsonDocument::fromJson(f.readAll()).object();
-    if (root.value(QStringLiteral("version")).toInt() != 1 || root.value(QStringLiteral("format")).toInt(-1) != formatType)
+    if (root.value(QStringLiteral("version")).toInt() != 1 || root.value(QStringLiteral("format")).toInt(-1) != int(format))
         return false;
     const QJsonObject output = root.value(QStringLiteral("output")).toObject();
     if (!output.isEmpty()) {
@@ -111,7 +111,7 @@ bool ExportState::load(const QString& path, int formatType)
     return true;
 }
 
-void ExportState::save(const QString& path, int formatType) const
+void ExportState::save(const QString& path, ExportFormat format) const
 {
     QJsonObject chats;
     for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it) {
@@ -126,7 +126,7 @@ void ExportState::save(const QString& path, int formatType) const
                                     {QStringLiteral("title"), html->title}});
         chats.insert(QString::number(it.key()), chat);
     }
-    QJsonObject root{{QStringLiteral("version"), 1}, {QStringLiteral("format"), formatType},
+    QJsonObject root{{QStringLiteral("version"), 1}, {QStringLiteral("format"), int(format)},
                      {QStringLiteral("chats"), chats}};
     if (m_outputSize >= 0)
         root.insert(QStringLiteral("output"), QJsonObject{{QStringLiteral("size"), m_outputSize},

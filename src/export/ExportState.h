@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/ExportOptions.h"
+
 #include "model/ViberRecords.h"
 
 #include <QHash>
@@ -24,9 +26,9 @@ public:
 
     // Reads a state file; false when it is missing, unreadable or of another
     // format (the caller then exports everything again).
-    bool load(const QString& path, int formatType);
+    bool load(const QString& path, ExportFormat format);
     // Writes the state atomically; raises std::runtime_error on failure.
-    void save(const QString& path, int formatType) const;
+    void save(const QString& path, ExportFormat format) const;
 
     // Whether the message comes after the newest one exported from its chat.
     bool isNew(const _ViberMsg& m) const;

@@ -58,7 +58,7 @@ HtmlRun runHtml(const QList<_ViberMsg*>& msgs, const QString& folder, int cancel
 {
     RecordingProgress p;
     p.cancelAfterUpdates(cancelAfter);
-    ExportMessagesThread job(msgs, folder, ExportMessagesThread::FORMAT_HTML, p);
+    ExportMessagesThread job(msgs, folder, ExportFormat::Html, p);
     job.run();
     return {p.successes(), p.errors()};
 }

@@ -20,9 +20,9 @@ QJsonDocument exportJson(const QList<_ViberMsg*>& msgs, const QString& path, boo
                          QStringList* successes = nullptr)
 {
     RecordingProgress p;
-    ExportMessagesThread job(msgs, path, ExportMessagesThread::FORMAT_JSON, p);
-    job.setJsonSource({QStringLiteral("container"), QStringLiteral("/some/where")});
-    job.setCopyAttachments(copyAttachments);
+    ExportMessagesThread job(msgs, path, ExportFormat::Json, p);
+    job.options().jsonSource = {QStringLiteral("container"), QStringLiteral("/some/where")};
+    job.options().copyAttachments = copyAttachments;
     job.run();
     if (successes)
         *successes = p.successes();

@@ -74,8 +74,8 @@ private slots:
         }
         const QString folder = dir.filePath(QStringLiteral("out-html"));
         RecordingProgress progress;
-        ExportMessagesThread job(t.data.messages(), folder, ExportMessagesThread::FORMAT_HTML, progress);
-        job.setPageSize(kPage);
+        ExportMessagesThread job(t.data.messages(), folder, ExportFormat::Html, progress);
+        job.options().pageSize = kPage;
         job.run();
         QVERIFY2(progress.errors().isEmpty(), qPrintable(progress.errors().join(u';')));
 
@@ -146,8 +146,8 @@ private slots:
 
         const QString folder = dir.filePath(QStringLiteral("out-html"));
         RecordingProgress progress;
-        ExportMessagesThread job(t.data.messages(), folder, ExportMessagesThread::FORMAT_HTML, progress);
-        job.setPageSize(kPage);
+        ExportMessagesThread job(t.data.messages(), folder, ExportFormat::Html, progress);
+        job.options().pageSize = kPage;
         job.run();
         QVERIFY(progress.errors().isEmpty());
         const QStringList files = QDir(folder).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);

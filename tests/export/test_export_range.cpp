@@ -105,8 +105,8 @@ private slots:
         QTemporaryDir dir;
         const QString out = dir.filePath(QStringLiteral("range.csv"));
         RecordingProgress p;
-        ExportMessagesThread job(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV, p);
-        job.setDateRange(range);
+        ExportMessagesThread job(t.data.messages(), out, ExportFormat::Csv, p);
+        job.options().range = range;
         job.run();
         QVERIFY(p.errors().isEmpty());
         QCOMPARE(p.successes(), QStringList{QStringLiteral("Successfully exported 4 messages.")});

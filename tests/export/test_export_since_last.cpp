@@ -13,16 +13,16 @@
 #include <QTest>
 
 namespace {
-QString runSinceLast(const QList<_ViberMsg*>& msgs, const QString& path, ExportMessagesThread::FormatType type)
+QString runSinceLast(const QList<_ViberMsg*>& msgs, const QString& path, ExportFormat type)
 {
     RecordingProgress p;
     ExportMessagesThread job(msgs, path, type, p);
-    job.setSinceLast(true);
+    job.options().sinceLast = true;
     job.run();
     return p.errors().isEmpty() ? p.successes().value(0) : QStringLiteral("error: ") + p.errors().join(u';');
 }
 
-QByteArray plainExport(const QList<_ViberMsg*>& msgs, const QString& path, ExportMessagesThread::FormatType type)
+QByteArray plainExport(const QList<_ViberMsg*>& msgs, const QString& path, ExportFormat type)
 {
     RecordingProgress p;
     ExportMessagesThread job(msgs, path, type, p);
@@ -44,14 +44,14 @@ private slots:
     {
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("name");
-        QTest::newRow("csv") << int(ExportMessagesThread::FORMAT_CSV) << "out.csv";
-        QTest::newRow("txt") << int(ExportMessagesThread::FORMAT_TXT) << "out.doc";
+        QTest::newRow("csv") << int(ExportFormat::Csv) << "out.csv";
+        QTest::newRow("txt") << int(ExportFormat::Txt) << "out.doc";
     }
     void tablesGrowOnlyByNewMessages()
     {
         QFETCH(int, type);
         QFETCH(QString, name);
-        const auto format = ExportMessagesThread::FormatType(type);
+        const auto format = ExportFormat(type);
         QTemporaryDir dir;
         ExportTestData t;
         t.fill(dir.path());
@@ -93,17 +93,17 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("h.json"));
-        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_JSON),
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportFormat::Json),
                  QStringLiteral("Successfully exported 10 messages."));
         const QByteArray first = g_readFile(out);
-        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_JSON).left(11),
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportFormat::Json).left(11),
                  QStringLiteral("Nothing new"));
         QCOMPARE(g_readFile(out), first);
 
         _ViberChat* fresh = t.chat(QString(), QString(), {t.person(QStringLiteral("Cleo"), QStringLiteral("+33"))});
         t.msg(fresh, MSG_TYPE_TEXT, 5, QStringLiteral("new chat"), MSG_STATE_SENT);
         t.msg(t.group, MSG_TYPE_TEXT, ExportTestData::kDay + 90000, QStringLiteral("later"), MSG_STATE_SENT);
-        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_JSON),
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportFormat::Json),
                  QStringLiteral("Successfully exported 2 messages."));
         QProcess py;
         py.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("json.tool"), out});
@@ -126,19 +126,19 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("o.csv"));
-        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportFormat::Csv),
                  QStringLiteral("Successfully exported 9 messages."));
         const QByteArray full = g_readFile(out);
         const QString state = ExportState::pathFor(out, false);
         for (const QByteArray& damaged : {QByteArray("{\"version\":1,\"format\":1,\"chats\":{\"x\":{}}}"),
                                           QByteArray("not json"), QByteArray("{\"version\":1,\"format\":4}")}) {
             QVERIFY(g_writeFile(state, damaged));
-            QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
+            QCOMPARE(runSinceLast(t.data.messages(), out, ExportFormat::Csv),
                      QStringLiteral("Successfully exported 9 messages."));
             QCOMPARE(g_readFile(out), full);
         }
         QVERIFY(QFile::remove(out));
-        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV),
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportFormat::Csv),
                  QStringLiteral("Successfully exported 9 messages."));
         QCOMPARE(g_readFile(out), full);
     }
@@ -149,17 +149,17 @@ private slots:
     void anOutputThatIsNotTheEarlierOneIsWrittenAgain_data()
     {
         QTest::addColumn<int>("type");
-        QTest::newRow("csv") << int(ExportMessagesThread::FORMAT_CSV);
-        QTest::newRow("json") << int(ExportMessagesThread::FORMAT_JSON);
+        QTest::newRow("csv") << int(ExportFormat::Csv);
+        QTest::newRow("json") << int(ExportFormat::Json);
     }
     void anOutputThatIsNotTheEarlierOneIsWrittenAgain()
     {
         QFETCH(int, type);
-        const auto format = ExportMessagesThread::FormatType(type);
+        const auto format = ExportFormat(type);
         // JSON keeps the call entry whose call is missing; the tables leave it out.
         const auto exported = [format](int tables) {
             return QStringLiteral("Successfully exported %1 messages.")
-                .arg(tables + (format == ExportMessagesThread::FORMAT_JSON ? 1 : 0));
+                .arg(tables + (format == ExportFormat::Json ? 1 : 0));
         };
         QTemporaryDir dir;
         ExportTestData t;
@@ -211,17 +211,17 @@ private slots:
         const QString out = dir.filePath(QStringLiteral("pages"));
         auto since = [&] {
             RecordingProgress p;
-            ExportMessagesThread job(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML, p);
-            job.setSinceLast(true);
-            job.setPageSize(4);
+            ExportMessagesThread job(t.data.messages(), out, ExportFormat::Html, p);
+            job.options().sinceLast = true;
+            job.options().pageSize = 4;
             job.run();
             return p.errors().isEmpty() ? p.successes().value(0) : QStringLiteral("error: ") + p.errors().join(u';');
         };
         auto sameAsFullExport = [&](int round) {
             const QString full = dir.filePath(QStringLiteral("full%1").arg(round));
             RecordingProgress p;
-            ExportMessagesThread job(t.data.messages(), full, ExportMessagesThread::FORMAT_HTML, p);
-            job.setPageSize(4);
+            ExportMessagesThread job(t.data.messages(), full, ExportFormat::Html, p);
+            job.options().pageSize = 4;
             job.run();
             const QStringList pages = QDir(full).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
             QCOMPARE(QDir(out).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name), pages);
@@ -266,7 +266,7 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("x-html"));
-        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML),
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportFormat::Html),
                  QStringLiteral("Successfully exported 9 messages."));
         const QString statePath = ExportState::pathFor(out, true);
         QByteArray state = g_readFile(statePath);
@@ -276,7 +276,7 @@ private slots:
         state.replace("\"pages\":[\"", "\"pages\":[\"../victim.html\",\"");
         QVERIFY(g_writeFile(statePath, state));
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 999, QStringLiteral("later"), MSG_STATE_SENT);
-        QCOMPARE(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_HTML),
+        QCOMPARE(runSinceLast(t.data.messages(), out, ExportFormat::Html),
                  QStringLiteral("Successfully exported 10 messages."));
         QCOMPARE(g_readFile(victim), QByteArray("mine"));
     }
@@ -287,7 +287,7 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("x-pdf"));
-        QVERIFY(runSinceLast(t.data.messages(), out, ExportMessagesThread::FORMAT_PDF).startsWith(QStringLiteral("error")));
+        QVERIFY(runSinceLast(t.data.messages(), out, ExportFormat::Pdf).startsWith(QStringLiteral("error")));
         QVERIFY(!QFileInfo::exists(out));
     }
 };

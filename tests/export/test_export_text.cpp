@@ -4,6 +4,7 @@
 #include "export/ExportPaths.h"
 #include "shell/FileRoutines.h"
 #include "export/ExportMessagesCsv.h"
+#include "export/ExportMessagesJson.h"
 #include "export/ExportMessagesTxt.h"
 #include "support/FailingDevice.h"
 #include "support/RecordingProgress.h"
@@ -24,7 +25,7 @@ struct Outcome
     QStringList errors;
 };
 
-Outcome runExport(const QList<_ViberMsg*>& msgs, const QString& path, ExportMessagesThread::FormatType type)
+Outcome runExport(const QList<_ViberMsg*>& msgs, const QString& path, ExportFormat type)
 {
     RecordingProgress p;
     ExportMessagesThread job(msgs, path, type, p);
@@ -64,7 +65,7 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("out.csv"));
-        const Outcome p = runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV);
+        const Outcome p = runExport(t.data.messages(), out, ExportFormat::Csv);
         QVERIFY(p.errors.isEmpty());
         // Neither the orphan message (no chat) nor the call entry without its
         // call is written, and neither is counted.
@@ -90,7 +91,7 @@ private slots:
         t.fill(dir.path());
         t.group->name.clear();
         const QString out = dir.filePath(QStringLiteral("out.csv"));
-        runExport(t.group->msgs, out, ExportMessagesThread::FORMAT_CSV);
+        runExport(t.group->msgs, out, ExportFormat::Csv);
         QVERIFY(g_readText(out).contains(QStringLiteral(",1,,Group-g1,\"mine, no person\"\n")));
     }
 
@@ -100,7 +101,7 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("out.doc"));
-        const Outcome p = runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_TXT);
+        const Outcome p = runExport(t.data.messages(), out, ExportFormat::Txt);
         QCOMPARE(p.successes, QStringList{QStringLiteral("Successfully exported 9 messages.")});
         const QStringList lines = g_readText(out).split(u'\n');
         QCOMPARE(lines.size(), 11); // header, 9 rows, empty after the last line end
@@ -133,13 +134,13 @@ private slots:
         t.fill(dir.path());
         const QString written = QString::fromUtf16(u"Ok \U0001F44D\u2600\uFE0F (heart) \U0001F468\u200D\U0001F469");
         t.msg(t.single, MSG_TYPE_TEXT, ExportTestData::kDay + 300, written, MSG_STATE_RECEIVED, t.anna);
-        for (const auto type : {ExportMessagesThread::FORMAT_TXT, ExportMessagesThread::FORMAT_CSV}) {
-            const QString plainOut = dir.filePath(QStringLiteral("plain%1").arg(type));
-            const QString keptOut = dir.filePath(QStringLiteral("kept%1").arg(type));
+        for (const auto type : {ExportFormat::Txt, ExportFormat::Csv}) {
+            const QString plainOut = dir.filePath(QStringLiteral("plain%1").arg(int(type)));
+            const QString keptOut = dir.filePath(QStringLiteral("kept%1").arg(int(type)));
             runExport(t.single->msgs, plainOut, type);
             RecordingProgress p;
             ExportMessagesThread job(t.single->msgs, keptOut, type, p);
-            job.setKeepEmoji(true);
+            job.options().keepEmoji = true;
             job.run();
             QVERIFY(p.errors().isEmpty());
             const QString plain = g_readText(plainOut), kept = g_readText(keptOut);
@@ -150,8 +151,8 @@ private slots:
             // Only the texts differ.
             QCOMPARE(kept.count(u'\n'), plain.count(u'\n'));
         }
-        QVERIFY(ExportMessagesThread::keepEmojiSupported(ExportMessagesThread::FORMAT_TXT));
-        QVERIFY(!ExportMessagesThread::keepEmojiSupported(ExportMessagesThread::FORMAT_PDF));
+        QVERIFY(ExportOptions::keepEmojiSupported(ExportFormat::Txt));
+        QVERIFY(!ExportOptions::keepEmojiSupported(ExportFormat::Pdf));
     }
 
     void longValuesPushColumnsInsteadOfBeingCut()
@@ -162,7 +163,7 @@ private slots:
         _ViberChat* c = t.chat(QString(), QString(), {p});
         t.msg(c, MSG_TYPE_TEXT, 0, QStringLiteral("x\r\ny"), MSG_STATE_SENT);
         const QString out = dir.filePath(QStringLiteral("t.txt"));
-        runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_TXT);
+        runExport(t.data.messages(), out, ExportFormat::Txt);
         const QString row = g_readText(out).split(u'\n').at(1);
         QVERIFY(row.contains(QString(50, u'N') + QStringLiteral("(+1)x y")));
     }
@@ -173,7 +174,7 @@ private slots:
         ExportTestData t;
         t.fill(dir.path());
         const QString out = dir.filePath(QStringLiteral("no/such/folder/out.csv"));
-        const Outcome p = runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV);
+        const Outcome p = runExport(t.data.messages(), out, ExportFormat::Csv);
         QVERIFY(p.successes.isEmpty());
         QCOMPARE(p.errors.size(), 1);
         QVERIFY(p.errors.first().contains(QStringLiteral("out.csv")));
@@ -190,7 +191,7 @@ private slots:
         QFile::setPermissions(out, QFile::ReadOwner);
         if (QFile(out).open(QIODevice::WriteOnly))
             QSKIP("running with rights that ignore file permissions");
-        const Outcome p = runExport(t.data.messages(), out, ExportMessagesThread::FORMAT_CSV);
+        const Outcome p = runExport(t.data.messages(), out, ExportFormat::Csv);
         QCOMPARE(p.errors.size(), 1);
         QFile f(out);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -205,7 +206,7 @@ private slots:
         const QString out = dir.filePath(QStringLiteral("out.txt"));
         RecordingProgress p;
         p.cancelAfterUpdates(3);
-        ExportMessagesThread job(t.data.messages(), out, ExportMessagesThread::FORMAT_TXT, p);
+        ExportMessagesThread job(t.data.messages(), out, ExportFormat::Txt, p);
         job.run();
         QVERIFY(p.successes().isEmpty() && p.errors().isEmpty());
         QVERIFY(!QFileInfo::exists(out));
@@ -216,7 +217,7 @@ private slots:
         QTemporaryDir dir;
         ExportTestData t;
         t.fill(dir.path());
-        for (const auto type : {ExportMessagesThread::FORMAT_TXT, ExportMessagesThread::FORMAT_CSV}) {
+        for (const auto type : {ExportFormat::Txt, ExportFormat::Csv}) {
             QTemporaryDir outDir;
             const QString out = outDir.filePath(QStringLiteral("chats.out"));
             QVERIFY(g_writeFile(out, "the user's own data"));
@@ -268,13 +269,21 @@ private slots:
                 w.write(*m);
             w.uninit();
         };
-        for (const bool csv : {false, true}) {
-            const QString file = dir.filePath(csv ? QStringLiteral("a.csv") : QStringLiteral("a.txt"));
+        QList<const _ViberChat*> chats;
+        for (const _ViberChat* c : std::as_const(t.data.p()->chats))
+            chats << c;
+        const JsonExportSource source{QStringLiteral("demo"), QString()};
+        for (const QString& kind : {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("json")}) {
+            const QString file = dir.filePath(QStringLiteral("a.") + kind);
             auto make = [&](QIODevice* device) -> std::unique_ptr<AbsFormatExport<_ViberMsg>> {
-                if (csv)
-                    return device ? std::make_unique<ExportMessagesCsv>(*device, QStringLiteral("the pipe"))
+                const QString pipe = QStringLiteral("the pipe");
+                if (kind == QLatin1String("csv"))
+                    return device ? std::make_unique<ExportMessagesCsv>(*device, pipe)
                                   : std::make_unique<ExportMessagesCsv>(file);
-                return device ? std::make_unique<ExportMessagesTxt>(*device, QStringLiteral("the pipe"))
+                if (kind == QLatin1String("json"))
+                    return device ? std::make_unique<ExportMessagesJson>(*device, pipe, chats, source)
+                                  : std::make_unique<ExportMessagesJson>(file, chats, source);
+                return device ? std::make_unique<ExportMessagesTxt>(*device, pipe)
                               : std::make_unique<ExportMessagesTxt>(file);
             };
             writeAll(*make(nullptr));
@@ -310,7 +319,7 @@ private slots:
         ExportTestData t;
         QTemporaryDir dir;
         t.fill(dir.path());
-        for (const auto type : {ExportMessagesThread::FORMAT_TXT, ExportMessagesThread::FORMAT_CSV}) {
+        for (const auto type : {ExportFormat::Txt, ExportFormat::Csv}) {
             const Outcome r = runExport(t.data.messages(), full, type);
             QCOMPARE(r.successes, QStringList());
             QCOMPARE(r.errors.size(), 1);
@@ -337,15 +346,15 @@ private slots:
     void targetPaths()
     {
         QCOMPARE(g_exportTarget(QStringLiteral("/h/chats"), EXPORT_FILTER_DOC).path, QStringLiteral("/h/chats.doc"));
-        QCOMPARE(g_exportTarget(QStringLiteral("/h/chats"), EXPORT_FILTER_DOC).formatType, 0);
+        QVERIFY(g_exportTarget(QStringLiteral("/h/chats"), EXPORT_FILTER_DOC).format == ExportFormat::Txt);
         QCOMPARE(g_exportTarget(QStringLiteral("/h/a.text"), EXPORT_FILTER_TXT).path, QStringLiteral("/h/a.text"));
         QCOMPARE(g_exportTarget(QStringLiteral("/h/chats"), EXPORT_FILTER_CSV).path, QStringLiteral("/h/chats.csv"));
         QCOMPARE(g_exportTarget(QStringLiteral("/h/chats.pdf"), EXPORT_FILTER_PDF).path,
                  QStringLiteral("/h/chats-pdf"));
-        QCOMPARE(g_exportTarget(QStringLiteral("/h/chats.pdf"), EXPORT_FILTER_PDF).formatType, 2);
+        QVERIFY(g_exportTarget(QStringLiteral("/h/chats.pdf"), EXPORT_FILTER_PDF).format == ExportFormat::Pdf);
         QCOMPARE(g_exportTarget(QStringLiteral("/h/my.chats.html"), EXPORT_FILTER_HTML).path,
                  QStringLiteral("/h/my.chats-html"));
-        QCOMPARE(g_exportTarget(QStringLiteral("/h/x"), EXPORT_FILTER_HTML).formatType, 3);
+        QVERIFY(g_exportTarget(QStringLiteral("/h/x"), EXPORT_FILTER_HTML).format == ExportFormat::Html);
         ExportFilter f;
         QVERIFY(g_exportFilterFromName(QStringLiteral("PDF"), f) && f == EXPORT_FILTER_PDF);
         QVERIFY(!g_exportFilterFromName(QStringLiteral("xls"), f));

@@ -346,7 +346,7 @@ private slots:
         t.fill(media.path());
         const QString folder = out.filePath(QStringLiteral("chats-pdf"));
         RecordingProgress p;
-        ExportMessagesThread job(t.data.messages(), folder, ExportMessagesThread::FORMAT_PDF, p);
+        ExportMessagesThread job(t.data.messages(), folder, ExportFormat::Pdf, p);
         job.run();
         QVERIFY2(p.errors().isEmpty(), qPrintable(p.errors().join(u';')));
         const QString group = QDir(folder).filePath(QStringLiteral("Hikers.pdf"));

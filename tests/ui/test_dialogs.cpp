@@ -119,7 +119,7 @@ private slots:
         dlg.onBtnOkPress();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(dlg.choice().target.path, m_tmp.filePath(QStringLiteral("picked.csv")));
-        QVERIFY(dlg.choice().range.isOpen());
+        QVERIFY(dlg.choice().options.range.isOpen());
 
         // A bare name lands in the home folder; HTML names a folder.
         ExportMessagesDlg bare(QStringLiteral("chats"));

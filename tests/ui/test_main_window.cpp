@@ -316,7 +316,7 @@ private slots:
             QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("out"))));
             dlg.findChild<QCheckBox*>(QStringLiteral("chkKeepEmoji"))->setChecked(true);
             dlg.onBtnOkPress();
-            QVERIFY(dlg.choice().keepEmoji);
+            QVERIFY(dlg.choice().options.keepEmoji);
             w.close();
         }
         const QString ini = dir.filePath(QStringLiteral("settings.ini"));
@@ -346,7 +346,7 @@ private slots:
             dlg.findChild<QComboBox*>(QStringLiteral("cbFormat"))->setCurrentIndex(EXPORT_FILTER_PDF);
             QVERIFY(!keep->isEnabled());
             dlg.onBtnOkPress();
-            QVERIFY(!dlg.choice().keepEmoji);
+            QVERIFY(!dlg.choice().options.keepEmoji);
         }
         QFile damaged(ini);
         QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));

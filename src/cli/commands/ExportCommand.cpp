@@ -70,12 +70,12 @@ int ExportCommand::run(CliContext& ctx)
         out = QDir(out).filePath(QStringLiteral("messages"));
     const ExportTarget target = g_exportTarget(QFileInfo(out).absoluteFilePath(), filter);
     const bool sinceLast = ctx.parser.isSet(QStringLiteral("since-last"));
-    if (sinceLast && !ExportMessagesThread::sinceLastSupported(ExportMessagesThread::FormatType(target.formatType))) {
+    if (sinceLast && !ExportOptions::sinceLastSupported(ExportFormat(target.format))) {
         return ctx.usage(QStringLiteral("--since-last works with txt, doc, csv, json and html"));
     }
 
     const bool keepEmoji = ctx.parser.isSet(QStringLiteral("keep-emoji"));
-    if (keepEmoji && !ExportMessagesThread::keepEmojiSupported(ExportMessagesThread::FormatType(target.formatType))) {
+    if (keepEmoji && !ExportOptions::keepEmojiSupported(ExportFormat(target.format))) {
         return ctx.usage(QStringLiteral("--keep-emoji works with txt, doc and csv (the other formats show emoji)"));
     }
 
@@ -85,15 +85,15 @@ int ExportCommand::run(CliContext& ctx)
     if (!loader.loadFor(ctx, data))
         return loader.failureExit();
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
-        ExportMessagesThread job(data.messages(), target.path,
-                                 ExportMessagesThread::FormatType(target.formatType), progress);
-        job.setDateRange(range);
-        job.setPageSize(pageSize);
-        job.setSinceLast(sinceLast);
-        job.setKeepEmoji(keepEmoji);
+        ExportOptions options;
+        options.range = range;
+        options.pageSize = pageSize;
+        options.sinceLast = sinceLast;
+        options.keepEmoji = keepEmoji;
         const QString kind = SourceChoice::kindOption(ctx.source.kind);
-        job.setJsonSource({kind.mid(2), ctx.source.kind == SourceChoice::Demo ? QString() : ctx.source.value});
-        job.setCopyAttachments(ctx.parser.isSet(QStringLiteral("copy-attachments")));
+        options.jsonSource = {kind.mid(2), ctx.source.kind == SourceChoice::Demo ? QString() : ctx.source.value};
+        options.copyAttachments = ctx.parser.isSet(QStringLiteral("copy-attachments"));
+        ExportMessagesThread job(data.messages(), target.path, target.format, progress, options);
         job.run();
     });
 }

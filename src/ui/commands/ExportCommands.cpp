@@ -29,13 +29,9 @@ JobEnd exportMessages(QWidget* parent, const QList<_ViberMsg*>& msgs, const Json
         return JobEnd::NotStarted;
 
     ProgressForm form(QString(), parent);
-    ExportMessagesThread job(msgs, choice.target.path, ExportMessagesThread::FormatType(choice.target.formatType),
-                             form);
-    job.setDateRange(choice.range);
-    job.setPageSize(choice.pageSize);
-    job.setSinceLast(choice.sinceLast);
-    job.setKeepEmoji(choice.keepEmoji);
-    job.setJsonSource(source);
+    ExportOptions options = choice.options;
+    options.jsonSource = source;
+    ExportMessagesThread job(msgs, choice.target.path, choice.target.format, form, options);
     return runUnderForm(job, form);
 }
 

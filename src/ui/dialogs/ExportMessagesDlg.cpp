@@ -149,13 +149,13 @@ void ExportMessagesDlg::onFormatChanged(int index)
     // Only HTML pages are split; only single files can be added to.
     m_spinPageSize->setEnabled(index == EXPORT_FILTER_HTML);
     const ExportTarget target = g_exportTarget(QStringLiteral("x"), ExportFilter(qMax(0, index)));
-    const bool canAdd = ExportMessagesThread::sinceLastSupported(ExportMessagesThread::FormatType(target.formatType));
+    const bool canAdd = ExportOptions::sinceLastSupported(ExportFormat(target.format));
     m_chkSinceLast->setEnabled(canAdd);
     if (!canAdd)
         m_chkSinceLast->setChecked(false);
     // The other formats draw emoji anyway; the choice stays for the next text export.
     m_chkKeepEmoji->setEnabled(
-        ExportMessagesThread::keepEmojiSupported(ExportMessagesThread::FormatType(target.formatType)));
+        ExportOptions::keepEmojiSupported(ExportFormat(target.format)));
 }
 
 void ExportMessagesDlg::onBtnBrowse()
@@ -202,10 +202,10 @@ void ExportMessagesDlg::onBtnOkPress()
     // A bare name goes into the home folder, as the save dialog proposes,
     // not into whatever folder the program was started from.
     m_choice.target = g_exportTarget(QDir::home().absoluteFilePath(path), filter);
-    m_choice.range = range;
-    m_choice.pageSize = m_spinPageSize->value();
-    m_choice.sinceLast = m_chkSinceLast->isChecked();
-    m_choice.keepEmoji = m_chkKeepEmoji->isEnabled() && m_chkKeepEmoji->isChecked();
+    m_choice.options.range = range;
+    m_choice.options.pageSize = m_spinPageSize->value();
+    m_choice.options.sinceLast = m_chkSinceLast->isChecked();
+    m_choice.options.keepEmoji = m_chkKeepEmoji->isEnabled() && m_chkKeepEmoji->isChecked();
     rememberChoices();
     accept();
 }

@@ -18,10 +18,7 @@ class QSpinBox;
 struct ExportChoice
 {
     ExportTarget target;   // the file or folder written, and its format
-    ExportDateRange range; // only messages inside it are written
-    int pageSize = 0;      // HTML: messages per page (0: no limit)
-    bool sinceLast = false; // text, CSV, JSON: add only messages newer than the last export to the file
-    bool keepEmoji = false; // text, CSV: message texts as written, emoji included
+    ExportOptions options; // range, page size, since-last, emoji (the source is the caller's)
 };
 
 // Where and how messages are exported: the file name (typed, or chosen in the
