@@ -107,6 +107,16 @@ bool SourceLoader::loadFor(const CliContext& ctx, ViberData& data)
     return false;
 }
 
+bool SourceLoader::loadSource(const CliContext& ctx, ViberData& data, int& exitCode, Previews previews)
+{
+    SourceLoader loader(ctx.source, ctx.folders);
+    loader.setMakePreviews(previews == MakePreviews);
+    if (loader.loadFor(ctx, data))
+        return true;
+    exitCode = loader.failureExit();
+    return false;
+}
+
 namespace {
 // Copies left behind by a process that was killed (a listing piped into
 // head) would otherwise pile up: those no running process claims go (the

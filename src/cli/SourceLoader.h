@@ -55,6 +55,11 @@ public:
     // 1, or 130 when the load was interrupted.
     int failureExit() const { return m_failureExit; }
 
+    // What every command that reads a source does: loads the command's
+    // source into data, or prints the error and sets exitCode (false).
+    enum Previews { NoPreviews, MakePreviews };
+    static bool loadSource(const CliContext& ctx, ViberData& data, int& exitCode, Previews previews = NoPreviews);
+
 private:
     ViberData loadContainerThrow(const QString& dir, const QString& what, const QString& appDir = QString());
     ViberData loadFoundThrow(const ViberContainers& found, const QString& what);

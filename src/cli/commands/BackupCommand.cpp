@@ -49,12 +49,10 @@ int BackupCommand::run(CliContext& ctx)
         !g_localDbFolderFor(ctx, QStringLiteral("into"), name, false, folder, code))
         return code;
 
-    SourceLoader loader(ctx.source, ctx.folders);
     // Previews are copied along, so the database shows them as the source did.
-    loader.setMakePreviews(true);
     ViberData data;
-    if (!loader.loadFor(ctx, data))
-        return loader.failureExit();
+    if (int loadExit = 0; !SourceLoader::loadSource(ctx, data, loadExit, SourceLoader::MakePreviews))
+        return loadExit;
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         BackupViberMsgThread job(data.messages(), QDir(folder), progress);
         job.run();

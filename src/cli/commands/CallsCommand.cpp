@@ -27,10 +27,9 @@ int CallsCommand::run(CliContext& ctx)
     ExportDateRange range;
     if (!g_readDateRange(ctx, range, code))
         return code;
-    SourceLoader loader(ctx.source, ctx.folders);
     ViberData data;
-    if (!loader.loadFor(ctx, data))
-        return loader.failureExit();
+    if (int loadExit = 0; !SourceLoader::loadSource(ctx, data, loadExit))
+        return loadExit;
     const QList<_ViberCall*> calls = ExportViberCallsThread::callsOf(range.filter(data.messages()));
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         ExportViberCallsThread job(calls, QFileInfo(out).absoluteFilePath(), progress);

@@ -13,9 +13,8 @@ QString ChatsCommand::description() const
 int ChatsCommand::run(CliContext& ctx)
 {
     ViberData data;
-    SourceLoader loader(ctx.source, ctx.folders);
-    if (!loader.loadFor(ctx, data))
-        return loader.failureExit();
+    if (int loadExit = 0; !SourceLoader::loadSource(ctx, data, loadExit))
+        return loadExit;
     QList<_ViberChat*> chats = data.chats();
     // Keys first, so that chats of equal date always come out alike.
     std::sort(chats.begin(), chats.end(), [](const _ViberChat* a, const _ViberChat* b) { return a->id < b->id; });

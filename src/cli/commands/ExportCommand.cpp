@@ -79,11 +79,12 @@ int ExportCommand::run(CliContext& ctx)
         return ctx.usage(QStringLiteral("--keep-emoji works with txt, doc and csv (the other formats show emoji)"));
     }
 
-    SourceLoader loader(ctx.source, ctx.folders);
-    loader.setMakePreviews(filter == EXPORT_FILTER_PDF || filter == EXPORT_FILTER_HTML);
+    // Only the formats that show pictures need their previews.
+    const bool pictures = filter == EXPORT_FILTER_PDF || filter == EXPORT_FILTER_HTML;
     ViberData data;
-    if (!loader.loadFor(ctx, data))
-        return loader.failureExit();
+    if (int loadExit = 0;
+        !SourceLoader::loadSource(ctx, data, loadExit, pictures ? SourceLoader::MakePreviews : SourceLoader::NoPreviews))
+        return loadExit;
     return g_runTerminalJob(ctx, [&](JobProgress& progress) {
         ExportOptions options;
         options.range = range;

@@ -26,13 +26,11 @@ int ExtractMediaCommand::run(CliContext& ctx)
     ExportDateRange range;
     if (!g_readDateRange(ctx, range, code))
         return code;
-    SourceLoader loader(ctx.source, ctx.folders);
     // Extraction copies the files themselves; a preview is only ever made
     // from a file that would be copied instead of it.
-    loader.setMakePreviews(false);
     ViberData data;
-    if (!loader.loadFor(ctx, data))
-        return loader.failureExit();
+    if (int loadExit = 0; !SourceLoader::loadSource(ctx, data, loadExit))
+        return loadExit;
     QList<_ViberMsg*> msgs = range.filter(data.messages());
     std::sort(msgs.begin(), msgs.end(), compareViberMsgAsc); // a stable naming order for same-second files
     const QDir target(QDir(out).absoluteFilePath(g_timestampedName(QStringLiteral("attachments"))));

@@ -38,9 +38,8 @@ QList<QCommandLineOption> InfoCommand::options() const
 int InfoCommand::run(CliContext& ctx)
 {
     ViberData data;
-    SourceLoader loader(ctx.source, ctx.folders);
-    if (!loader.loadFor(ctx, data))
-        return loader.failureExit();
+    if (int loadExit = 0; !SourceLoader::loadSource(ctx, data, loadExit))
+        return loadExit;
     const __ViberData* d = data.p();
     const QList<QPair<const char*, qsizetype>> counts = {
         {"chats", d->chats.size()},       {"persons", d->persons.size()}, {"messages", d->msgs.size()},

@@ -13,9 +13,8 @@ QString MessagesCommand::description() const
 int MessagesCommand::run(CliContext& ctx)
 {
     ViberData data;
-    SourceLoader loader(ctx.source, ctx.folders);
-    if (!loader.loadFor(ctx, data))
-        return loader.failureExit();
+    if (int loadExit = 0; !SourceLoader::loadSource(ctx, data, loadExit))
+        return loadExit;
     QList<_ViberMsg*> msgs = data.messages();
     std::sort(msgs.begin(), msgs.end(), [](const _ViberMsg* a, const _ViberMsg* b) { return a->id < b->id; });
     std::stable_sort(msgs.begin(), msgs.end(), compareViberMsgAsc);

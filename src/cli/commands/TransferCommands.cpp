@@ -55,11 +55,9 @@ int ToDeviceCommand::run(CliContext& ctx)
     QString udid;
     if (!g_requireOption(ctx, QStringLiteral("device"), udid, code))
         return code;
-    SourceLoader loader(ctx.source, ctx.folders);
-    loader.setMakePreviews(true);
     ViberData data;
-    if (!loader.loadFor(ctx, data))
-        return loader.failureExit();
+    if (int loadExit = 0; !SourceLoader::loadSource(ctx, data, loadExit, SourceLoader::MakePreviews))
+        return loadExit;
     try {
         const IOSDevice device = g_cliDeviceThrow(QStringLiteral("--device"), udid);
         IOSDeviceLoadHooks hooks;
@@ -98,11 +96,9 @@ int ToITunesCommand::run(CliContext& ctx)
     const QString pathError = g_pathKindError(QStringLiteral("backup"), dir, true);
     if (!pathError.isEmpty())
         return ctx.fail(pathError);
-    SourceLoader loader(ctx.source, ctx.folders);
-    loader.setMakePreviews(true);
     ViberData data;
-    if (!loader.loadFor(ctx, data))
-        return loader.failureExit();
+    if (int loadExit = 0; !SourceLoader::loadSource(ctx, data, loadExit, SourceLoader::MakePreviews))
+        return loadExit;
     try {
         IOSDeviceLoadHooks hooks;
         hooks.runJob = g_cliJobRunner(ctx.err, ctx.interactive);
