@@ -59,10 +59,9 @@ private slots:
     {
         g_requireTestEnvironment();
         QVERIFY(m_tmp.isValid());
-        ContainerFixture c(m_tmp.filePath(QStringLiteral("container")));
-        m_s = g_fillSampleStore(c);
-        c.finish();
-        m_container = c.root().path();
+        const QString container = m_tmp.filePath(QStringLiteral("container"));
+        m_s = g_writeSampleContainer(container);
+        m_container = container;
         m_data = m_tmp.filePath(QStringLiteral("data"));
     }
 

@@ -109,3 +109,11 @@ void g_requireDeviceBackend()
     if (!mobiledevice_loader_ini(error))
         qFatal("device backend not loadable: %s", qPrintable(error));
 }
+
+CFType g_cfDict(const QList<QPair<QString, CFType>>& entries)
+{
+    CFType d = CFType::createCFDictionary();
+    for (const auto& e : entries)
+        d.put(e.first, e.second);
+    return d;
+}

@@ -44,3 +44,6 @@ private:
 
 // Loads the backend named by FERROWICK_DEVICE_BACKEND or fails the test.
 void g_requireDeviceBackend();
+
+// A dictionary of the simulated device's replies, built from its entries.
+CFType g_cfDict(const QList<QPair<QString, CFType>>& entries);

@@ -16,13 +16,6 @@
 #include <QTest>
 
 namespace {
-CFType dict(const QList<QPair<QString, CFType>>& entries)
-{
-    CFType d = CFType::createCFDictionary();
-    for (const auto& e : entries)
-        d.put(e.first, e.second);
-    return d;
-}
 CFType str(const QString& s)
 {
     return CFType::createCFString(s);
@@ -62,31 +55,31 @@ private slots:
         const auto usage = [](qint64 total, qint64 free) {
             return QPair<QString, CFType>(
                 u"Domains"_qs,
-                dict({{u"com.apple.disk_usage"_qs, dict({{u"TotalDataCapacity"_qs, CFType::createCFNumber(total)},
+                g_cfDict({{u"com.apple.disk_usage"_qs, g_cfDict({{u"TotalDataCapacity"_qs, CFType::createCFNumber(total)},
                                                          {u"AmountDataAvailable"_qs, CFType::createCFNumber(free)}})}}));
         };
         m_sim->addDevice(u"plain"_qs, u"Plain"_qs, u"udid-plain"_qs);
         m_sim->addDevice(u"big"_qs, u"Big"_qs, u"udid-big"_qs, {usage(3LL << 30, 1LL << 30)});
         m_sim->addDevice(u"tiny"_qs, u"Tiny"_qs, u"udid-tiny"_qs, {usage(1000000, 500000)});
         m_sim->addDevice(u"slow"_qs, u"Slow"_qs, u"udid-slow"_qs,
-                         {{u"Backup"_qs, dict({{u"DelayMs"_qs, CFType::createCFNumber(20000)}})}});
+                         {{u"Backup"_qs, g_cfDict({{u"DelayMs"_qs, CFType::createCFNumber(20000)}})}});
         m_sim->addDevice(u"broken"_qs, u"Broken"_qs, u"udid-broken"_qs,
-                         {{u"Backup"_qs, dict({{u"Failure"_qs, str(u"ErrorCode 105: <device> went away"_qs)},
+                         {{u"Backup"_qs, g_cfDict({{u"Failure"_qs, str(u"ErrorCode 105: <device> went away"_qs)},
                                                {u"RestoreFailure"_qs,
                                                 str(u"ErrorCode 211: Find My iPhone must be disabled first"_qs)}})}});
         m_sim->addDevice(u"full"_qs, u"Full"_qs, u"udid-full"_qs,
-                         {{u"Backup"_qs, dict({{u"RestoreFailure"_qs,
+                         {{u"Backup"_qs, g_cfDict({{u"RestoreFailure"_qs,
                                                 str(u"ErrorCode 12: Insufficient free disk space on device to "
                                                     "restore (1000 bytes free, 3221225472 bytes needed)"_qs)}})}});
         m_sim->addDevice(u"unfinished"_qs, u"Unfinished"_qs, u"udid-unfinished"_qs,
-                         {{u"Backup"_qs, dict({{u"SnapshotState"_qs, str(u"uploading"_qs)}})}});
-        m_sim->addDevice(u"old"_qs, u"Old"_qs, u"udid-old"_qs, {{u"Backup"_qs, dict({{u"Legacy"_qs, yes()}})}});
+                         {{u"Backup"_qs, g_cfDict({{u"SnapshotState"_qs, str(u"uploading"_qs)}})}});
+        m_sim->addDevice(u"old"_qs, u"Old"_qs, u"udid-old"_qs, {{u"Backup"_qs, g_cfDict({{u"Legacy"_qs, yes()}})}});
         m_sim->addDevice(u"cloud"_qs, u"Cloud"_qs, u"udid-cloud"_qs,
-                         {{u"Domains"_qs, dict({{u"com.apple.mobile.backup"_qs,
-                                                 dict({{u"CloudBackupEnabled"_qs, yes()}, {u"WillEncrypt"_qs, yes()}})}})}});
+                         {{u"Domains"_qs, g_cfDict({{u"com.apple.mobile.backup"_qs,
+                                                 g_cfDict({{u"CloudBackupEnabled"_qs, yes()}, {u"WillEncrypt"_qs, yes()}})}})}});
         m_sim->addDevice(u"locked"_qs, u"Locked"_qs, u"udid-locked"_qs,
-                         {{u"Domains"_qs, dict({{u"com.apple.mobile.backup"_qs, dict({{u"WillEncrypt"_qs, yes()}})}})},
-                          {u"Backup"_qs, dict({{u"Password"_qs, str(u"s3cret"_qs)}})}});
+                         {{u"Domains"_qs, g_cfDict({{u"com.apple.mobile.backup"_qs, g_cfDict({{u"WillEncrypt"_qs, yes()}})}})},
+                          {u"Backup"_qs, g_cfDict({{u"Password"_qs, str(u"s3cret"_qs)}})}});
         for (const QString& f : {u"plain"_qs, u"old"_qs, u"locked"_qs}) {
             SimFixture::writePattern(m_sim->containerDir(f, u"com.viber"_qs) + u"/Documents/Contacts.data"_qs, 5000);
             QVERIFY(g_writeFile(m_sim->root() + u'/' + f + u"/Containers/group.viber.share.container/com.viber/database/Contacts.data"_qs,
@@ -254,7 +247,7 @@ private slots:
         QVERIFY(!IOSMobileBackupThread::isReusableBackup(folder, u"18.0"_qs));
         QFile::copy(folder + u"/Status.plist"_qs, folder + u"/Status.keep"_qs);
         QVERIFY(g_writeFile(folder + u"/Status.plist"_qs,
-                            dict({{u"SnapshotState"_qs, str(u"uploading"_qs)}}).CFPropertyListToBytes(100)));
+                            g_cfDict({{u"SnapshotState"_qs, str(u"uploading"_qs)}}).CFPropertyListToBytes(100)));
         QVERIFY(!IOSMobileBackupThread::isReusableBackup(folder, u"17.4.1"_qs));
         QFile::remove(folder + u"/Status.plist"_qs);
         QVERIFY(!IOSMobileBackupThread::isReusableBackup(folder, u"17.4.1"_qs));

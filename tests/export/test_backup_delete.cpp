@@ -115,10 +115,9 @@ private slots:
     {
         g_requireTestEnvironment();
         QVERIFY(m_tmp.isValid());
-        ContainerFixture c(m_tmp.filePath(QStringLiteral("container")));
-        m_s = g_fillSampleStore(c);
-        c.finish();
-        m_source = c.root();
+        const QString container = m_tmp.filePath(QStringLiteral("container"));
+        m_s = g_writeSampleContainer(container);
+        m_source = QDir(container);
         IOSViberDb db(m_source, QStringLiteral("Documents/Contacts.data"), false);
         db.setPreviewRoot(QDir(m_tmp.filePath(QStringLiteral("previews"))));
         m_data = db.loadDataThrow();

@@ -14,14 +14,6 @@
 #include <QTest>
 
 namespace {
-CFType dict(const QList<QPair<QString, CFType>>& entries)
-{
-    CFType d = CFType::createCFDictionary();
-    for (const auto& e : entries)
-        d.put(e.first, e.second);
-    return d;
-}
-
 // Runs every job on its own thread as the window does, keeping what it said.
 struct Runner
 {
@@ -100,9 +92,9 @@ private slots:
         addViberPhone(u"direct"_qs, u"udid-direct"_qs, {{u"HouseArrest"_qs, CFType::createCFBoolean(true)}});
         addViberPhone(u"current"_qs, u"udid-current"_qs, {});
         addViberPhone(u"locked"_qs, u"udid-locked"_qs,
-                      {{u"Domains"_qs, dict({{u"com.apple.mobile.backup"_qs,
-                                              dict({{u"WillEncrypt"_qs, CFType::createCFBoolean(true)}})}})},
-                       {u"Backup"_qs, dict({{u"Password"_qs, CFType::createCFString(u"pw"_qs)}})}});
+                      {{u"Domains"_qs, g_cfDict({{u"com.apple.mobile.backup"_qs,
+                                              g_cfDict({{u"WillEncrypt"_qs, CFType::createCFBoolean(true)}})}})},
+                       {u"Backup"_qs, g_cfDict({{u"Password"_qs, CFType::createCFString(u"pw"_qs)}})}});
         m_sim->addDevice(u"empty"_qs, u"Empty"_qs, u"udid-empty"_qs);
         m_sim->addDevice(u"demo"_qs, u"Demo"_qs, u"udid-demo"_qs, {{u"HouseArrest"_qs, CFType::createCFBoolean(true)}});
         {
@@ -111,8 +103,8 @@ private slots:
             g_writeDemoContainerThrow(container);
         }
         m_sim->addDevice(u"cloud"_qs, u"Cloud"_qs, u"udid-cloud"_qs,
-                         {{u"Domains"_qs, dict({{u"com.apple.mobile.backup"_qs,
-                                                 dict({{u"CloudBackupEnabled"_qs, CFType::createCFBoolean(true)}})}})}});
+                         {{u"Domains"_qs, g_cfDict({{u"com.apple.mobile.backup"_qs,
+                                                 g_cfDict({{u"CloudBackupEnabled"_qs, CFType::createCFBoolean(true)}})}})}});
         {
             IOSViberDb db(QDir(m_sim->containerDir(u"direct"_qs, u"com.viber"_qs)), u"Documents/Contacts.data"_qs, false);
             db.setMakePreviews(false);

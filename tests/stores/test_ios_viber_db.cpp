@@ -39,10 +39,9 @@ private slots:
     {
         g_requireTestEnvironment();
         QVERIFY(m_tmp.isValid());
-        ContainerFixture c(m_tmp.filePath(QStringLiteral("container")));
-        m_s = g_fillSampleStore(c);
-        c.finish();
-        m_root = c.root();
+        const QString container = m_tmp.filePath(QStringLiteral("container"));
+        m_s = g_writeSampleContainer(container);
+        m_root = QDir(container);
         IOSViberDb db(m_root, QStringLiteral("Documents/Contacts.data"), false);
         m_data = db.loadDataThrow();
         QCOMPARE(db.joinTable(), QStringLiteral("Z_4PHONENUMINDEXES"));

@@ -27,14 +27,6 @@
 #include <QTreeWidget>
 
 namespace {
-CFType dict(const QList<QPair<QString, CFType>>& entries)
-{
-    CFType d = CFType::createCFDictionary();
-    for (const auto& e : entries)
-        d.put(e.first, e.second);
-    return d;
-}
-
 const SimEntries kDirect = {{QStringLiteral("HouseArrest"), CFType::createCFBoolean(true)}};
 } // namespace
 
@@ -104,9 +96,9 @@ private slots:
         // Backs up encrypted: the password is asked for.
         addViberPhone(QStringLiteral("l"), QStringLiteral("Locked"),
                       {{QStringLiteral("Domains"),
-                        dict({{QStringLiteral("com.apple.mobile.backup"),
-                               dict({{QStringLiteral("WillEncrypt"), CFType::createCFBoolean(true)}})}})},
-                       {QStringLiteral("Backup"), dict({{QStringLiteral("Password"), CFType::createCFString(QStringLiteral("pw"))}})}},
+                        g_cfDict({{QStringLiteral("com.apple.mobile.backup"),
+                               g_cfDict({{QStringLiteral("WillEncrypt"), CFType::createCFBoolean(true)}})}})},
+                       {QStringLiteral("Backup"), g_cfDict({{QStringLiteral("Password"), CFType::createCFString(QStringLiteral("pw"))}})}},
                       false, false);
         {
             // A phone of today: its store has today's layout (the whole
