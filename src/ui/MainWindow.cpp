@@ -4,6 +4,7 @@
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
+#include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
 #include "ui/DeviceFramework.h"
 #include "ui/EmojiItemDelegate.h"
@@ -39,25 +40,38 @@
 #include <algorithm>
 
 namespace {
-QToolButton* searchButton(const QString& objectName)
+// A search box with its button above a pane; Return in the box and the
+// button both search.
+QWidget* searchBar(const QString& name, const QString& boxName, const QString& buttonName, const QString& placeholder,
+                   QLineEdit*& box, MainWindow* window, void (MainWindow::*search)())
 {
+    auto* bar = new QWidget;
+    bar->setObjectName(name);
+    auto* row = new QHBoxLayout(bar);
+    row->setSpacing(0);
+    row->setContentsMargins(0, 0, 0, 0);
+    box = new QLineEdit;
+    box->setObjectName(boxName);
+    box->setPlaceholderText(placeholder);
+    row->addWidget(box);
     auto* button = new QToolButton;
-    button->setObjectName(objectName);
-    button->setText(QStringLiteral("..."));
+    button->setObjectName(buttonName);
+    button->setToolTip(placeholder);
     button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
     button->setIconSize(QSize(20, 20));
     button->setCursor(Qt::PointingHandCursor);
-    return button;
+    row->addWidget(button);
+    QObject::connect(button, &QToolButton::pressed, window, search);
+    QObject::connect(box, &QLineEdit::returnPressed, window, search);
+    return bar;
 }
 
-QWidget* paneWithVerticalLayout(const QString& objectName, QVBoxLayout*& layout)
+// A pane of the splitter: its parts stacked without gaps.
+QWidget* pane(const QString& name, QVBoxLayout*& layout)
 {
     auto* pane = new QWidget;
-    pane->setObjectName(objectName);
+    pane->setObjectName(name);
     layout = new QVBoxLayout(pane);
-    layout->setObjectName(objectName == QLatin1String("widget_5")  ? QStringLiteral("verticalLayout_3")
-                          : objectName == QLatin1String("widget") ? QStringLiteral("verticalLayout")
-                                                                   : QStringLiteral("verticalLayout_2"));
     layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
     return pane;
@@ -98,7 +112,6 @@ MainWindow::MainWindow(const DataFolders& folders, QWidget* parent)
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralWidget"));
     auto* layout = new QVBoxLayout(central);
-    layout->setObjectName(QStringLiteral("verticalLayout_4"));
     layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* splitter = new QSplitter(Qt::Horizontal, central);
@@ -145,22 +158,10 @@ MainWindow::~MainWindow()
 QWidget* MainWindow::buildSourcePane()
 {
     QVBoxLayout* v = nullptr;
-    QWidget* pane = paneWithVerticalLayout(QStringLiteral("widget_5"), v);
-    auto* bar = new QWidget;
-    bar->setObjectName(QStringLiteral("widget_4"));
-    auto* h = new QHBoxLayout(bar);
-    h->setObjectName(QStringLiteral("horizontalLayout_2"));
-    h->setSpacing(0);
-    h->setContentsMargins(0, 0, 0, 0);
-    txtHandleKeyword = new QLineEdit;
-    txtHandleKeyword->setObjectName(QStringLiteral("txtHandleKeyword"));
-    txtHandleKeyword->setPlaceholderText(QStringLiteral("Search chats"));
-    h->addWidget(txtHandleKeyword);
-    QToolButton* search = searchButton(QStringLiteral("btnSearchHandle"));
-    h->addWidget(search);
-    v->addWidget(bar);
-    connect(search, &QToolButton::pressed, this, &MainWindow::searchCotnact);
-    connect(txtHandleKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchCotnact);
+    QWidget* sources = pane(QStringLiteral("sourcePane"), v);
+    v->addWidget(searchBar(QStringLiteral("chatSearchBar"), QStringLiteral("txtHandleKeyword"),
+                           QStringLiteral("btnSearchHandle"), ids("IDS_SEARCH_CHATS"), txtHandleKeyword, this,
+                           &MainWindow::searchChats));
 
     treeViewDS = new MyTreeView;
     treeViewDS->setObjectName(QStringLiteral("treeViewDS"));
@@ -170,30 +171,18 @@ QWidget* MainWindow::buildSourcePane()
     treeViewDS->setModel(itemModelMain);
     treeViewDS->setIconSize(QSize(18, 18));
     v->addWidget(treeViewDS);
-    connect(treeViewDS, &MyTreeView::onSelectionChanged, this, &MainWindow::onMainTreeSelected);
-    connect(treeViewDS, &MyTreeView::createContextMenu, this, &MainWindow::onMainTreeContextMenu);
-    return pane;
+    connect(treeViewDS, &MyTreeView::selectionUpdated, this, &MainWindow::onMainTreeSelected);
+    connect(treeViewDS, &MyTreeView::contextMenuRequested, this, &MainWindow::onMainTreeContextMenu);
+    return sources;
 }
 
 QWidget* MainWindow::buildMessagePane()
 {
     QVBoxLayout* v = nullptr;
-    QWidget* pane = paneWithVerticalLayout(QStringLiteral("widget"), v);
-    auto* bar = new QWidget;
-    bar->setObjectName(QStringLiteral("widget_3"));
-    auto* h = new QHBoxLayout(bar);
-    h->setObjectName(QStringLiteral("horizontalLayout"));
-    h->setSpacing(0);
-    h->setContentsMargins(0, 0, 0, 0);
-    txtSMSKeyword = new QLineEdit;
-    txtSMSKeyword->setObjectName(QStringLiteral("txtSMSKeyword"));
-    txtSMSKeyword->setPlaceholderText(QStringLiteral("Search messages"));
-    h->addWidget(txtSMSKeyword);
-    QToolButton* search = searchButton(QStringLiteral("btnSearchSMS"));
-    h->addWidget(search);
-    v->addWidget(bar);
-    connect(search, &QToolButton::pressed, this, &MainWindow::searchMessages);
-    connect(txtSMSKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchMessages);
+    QWidget* messages = pane(QStringLiteral("messagePane"), v);
+    v->addWidget(searchBar(QStringLiteral("messageSearchBar"), QStringLiteral("txtSMSKeyword"),
+                           QStringLiteral("btnSearchSMS"), ids("IDS_SEARCH_MESSAGES"), txtSMSKeyword, this,
+                           &MainWindow::searchMessages));
 
     treeViewSMS = new MyTreeView;
     treeViewSMS->setObjectName(QStringLiteral("treeViewSMS"));
@@ -230,30 +219,29 @@ QWidget* MainWindow::buildMessagePane()
             contactSizedByUser = true;
     });
     treeViewSMS->viewport()->installEventFilter(this);
-    connect(treeViewSMS, &MyTreeView::onSelectionChanged, this, &MainWindow::onSMSItemSelected);
-    connect(treeViewSMS, &MyTreeView::createContextMenu, this, &MainWindow::onSMSContextMenu);
+    connect(treeViewSMS, &MyTreeView::selectionUpdated, this, &MainWindow::onSMSItemSelected);
+    connect(treeViewSMS, &MyTreeView::contextMenuRequested, this, &MainWindow::onSMSContextMenu);
     v->addWidget(treeViewSMS);
 
-    lbSMSCount = new QLabel(QStringLiteral("Total: 0"));
+    lbSMSCount = new QLabel;
     lbSMSCount->setObjectName(QStringLiteral("lbSMSCount"));
     lbSMSCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     v->addWidget(lbSMSCount);
-    return pane;
+    return messages;
 }
 
 QWidget* MainWindow::buildReadingPane()
 {
     QVBoxLayout* v = nullptr;
-    QWidget* pane = paneWithVerticalLayout(QStringLiteral("widget_2"), v);
+    QWidget* reading = pane(QStringLiteral("readingPane"), v);
     auto* header = new QWidget;
     header->setObjectName(QStringLiteral("lbConversation"));
     auto* h = new QHBoxLayout(header);
-    h->setObjectName(QStringLiteral("horizontalLayout_4"));
     h->setContentsMargins(10, 0, 10, 0);
+    // The chat's name, centred over the bubbles.
     auto* nameBox = new QWidget;
-    nameBox->setObjectName(QStringLiteral("widget_6"));
+    nameBox->setObjectName(QStringLiteral("chatNameBox"));
     auto* nameLayout = new QHBoxLayout(nameBox);
-    nameLayout->setObjectName(QStringLiteral("horizontalLayout_3"));
     nameLayout->addStretch();
     lbChatName = new QLabel;
     lbChatName->setObjectName(QStringLiteral("lbChatName"));
@@ -273,7 +261,7 @@ QWidget* MainWindow::buildReadingPane()
     webViewSMS->setAcceptDrops(false);
     bubbleViewMgr->setWebview(webViewSMS);
     v->addWidget(webViewSMS, 1);
-    return pane;
+    return reading;
 }
 
 QString MainWindow::countText() const
@@ -398,10 +386,10 @@ void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)
     bubbleViewMgr->setSourceFolders(sourceFoldersOf(m_folders, currentSource()));
     bubbleViewMgr->setMixedChats(!chat);
     bubbleViewMgr->showBubble(list);
-    lbSMSCount->setText(QStringLiteral("Messages: %1").arg(list.size()));
+    lbSMSCount->setText(ids("IDS_MESSAGE_COUNT_%1").arg(list.size()));
     if (!chat) {
         lbChatImg->hide();
-        lbChatName->setText(QStringLiteral("All"));
+        lbChatName->setText(ids("IDS_ALL_CHATS"));
         return;
     }
     showChatPicture(chat);
@@ -447,7 +435,7 @@ void MainWindow::resetMessagesShow()
     itemModelSms->loadSMS({});
     bubbleViewMgr->setSourceFolders({});
     bubbleViewMgr->showBubble({});
-    lbSMSCount->setText(QStringLiteral("Messages: 0"));
+    lbSMSCount->setText(ids("IDS_MESSAGE_COUNT_%1").arg(0));
     lbChatImg->hide();
     lbChatName->clear();
 }

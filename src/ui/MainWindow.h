@@ -4,6 +4,7 @@
 #include "shell/DataFolders.h"
 #include "ui/ItemNodes.h"
 
+#include <QHash>
 #include <QItemSelection>
 #include <QMainWindow>
 #include <functional>
@@ -100,64 +101,49 @@ public:
     // Expands the node and makes it current once the caller has returned.
     void iniShowDSNode(const _ItemNode* node);
 
+    // The commands of the menus, the context menus and the tool bar, in the
+    // order the menus show them (the command table lists their entries).
+    enum CommandId
+    {
+        CMD_BACKUP,          // into a local database (from an iPhone)
+        CMD_I2I,             // from an iPhone to another attached iPhone
+        CMD_DB2I,            // from a local database to an attached iPhone
+        CMD_EXTRACT_MEDIA,
+        CMD_EXPORT,
+        CMD_EXPORT_CALLS,
+        CMD_PRINT,
+        CMD_DELETE,          // from a local database
+        CMD_UNMOUNT_DEVICE,  // takes an iPhone's node off the tree
+        CMD_VIEW_CACHE,      // opens an iPhone's cache folder
+        CMD_IMPORT_ITUNES_HERE,
+        CMD_IMPORT_DESKTOP_HERE,
+        CMD_TO_ITUNES_BACKUP,
+        CMD_COUNT
+    };
+    // Runs the entry of command for scope, as its menu item or tool button
+    // does.
+    void trigger(CommandId command, MsgScope scope);
+    // Searches a box's keyword from the row after the current one, once
+    // around (Return in the box or its button).
+    void searchChats();
+    void searchMessages();
+
 public slots:
     void onMainTreeSelected(const QItemSelection& selected, const QItemSelection& deselected);
     void onMainTreeContextMenu();
+    void onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
     void onSMSItemSelected(const QItemSelection& selected, const QItemSelection& deselected);
     void onSMSContextMenu();
-    void onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
-    void searchMessages();
-    void searchCotnact();
 
-    void miBackup();
-    void miBackupChat();
-    void miBackupAll();
-    void miBackupToolbar();
-    void miExtractMedia();
-    void miExtractMediaChat();
-    void miExtractMediaAll();
-    void miExtractMediaToolbar();
-    void miExport();
-    void miExportChat();
-    void miExportAll();
-    void miExportToolbar();
-    void miExportCallChat();
-    void miExportCallAll();
-    void miExportCallToolbar();
-    void miPrint();
-    void miPrintChat();
-    void miPrintAll();
-    void miPrintToolbar();
-    void miDelete();
-    void miDeleteChat();
-    void miDeleteAll();
-    void miDeleteToolbar();
+    // The application's own commands (File, Tools and Help menus).
     void miOpenDBFolder();
     void miCheckUpdate();
     void miHelp();
     void miFeedback();
     void miAbout();
-    void miUnmoutDevice();
     void miClearCache();
     void miImportPCPort();
-    void miImportPCPortToLocalDb();
-    void iosDeviceConnected(void* p);
-    void iosDeviceDisconnected(void* p);
-    void miI2i();
-    void miI2iChat();
-    void miI2iAll();
-    void miI2iToolbar();
-    void miDb2i();
-    void miDb2iChat();
-    void miDb2iAll();
-    void miDb2iToolbar();
     void miImportiTunes();
-    void miImportiTunesToLocalDb();
-    void miExport2ITunesBKSel();
-    void miExport2ITunesBKChat();
-    void miExport2ITunesBKAll();
-    void miExport2ITunesBKToolbar();
-    void miViewIOSCacheFiles();
     // Writes the demo history as a stored iPhone copy (once) and shows it.
     void openDemo();
 
@@ -184,6 +170,30 @@ protected:
 
 private:
     using Command = void (MainWindow::*)(const ViberMsgList&);
+    struct CommandEntry;
+    static const QList<CommandEntry>& commandTable();
+    // Whether the entry is offered for a source of that node type, and
+    // whether it can run now (transfers need their iPhones attached).
+    bool offers(const CommandEntry& entry, const _AbsDBItemNode* source) const;
+    bool canRun(const CommandEntry& entry, const _AbsDBItemNode* source) const;
+    // The menu of the entries that have a text for scope, for source.
+    QMenu* buildCommandMenu(MsgScope scope, const _AbsDBItemNode* source);
+    // The scope a tool-bar entry works on now: the rows selected, else the
+    // chat shown, else the whole source (an entry without a selection
+    // entry takes the chat shown instead of the rows).
+    MsgScope toolBarScope(const CommandEntry& entry) const;
+
+    // Device notices from the watcher.
+    void onDeviceArrived(void* device);
+    void onDeviceLeft(void* device);
+
+    // The node commands.
+    void unmountDevice();
+    void viewDeviceCache();
+    void importITunesHere();
+    void importDesktopHere();
+    // Deletes the selected rows, the chat shown or the whole local database.
+    void deleteFromLocalDb(MsgScope scope);
 
     QWidget* buildSourcePane();
     QWidget* buildMessagePane();
@@ -217,8 +227,9 @@ private:
     // Runs a family's command function on the messages of scope; nothing
     // when there is nothing to work on.
     void runCommand(MsgScope scope, Command command);
-    // Says that a command's window is not built yet (never a silent no-op).
-    void notAvailableYet(const QString& what);
+    // Opens a page of the maker's web server; without a configured host says
+    // so (never a silent no-op). nameKey names the page for the user.
+    void openWebPage(const QString& page, const char* nameKey);
 
     // Lists the database a command wrote and, after a successful job, reads
     // it again and makes it current; an import (select false) leaves the
@@ -247,6 +258,8 @@ private:
     DeviceWatcher* watcher = nullptr;
     _ViberChat* curChat = nullptr;
     MainActions acts;
+    // The tool-bar (and File-menu) action of each command on the bar.
+    QHash<int, QAction*> barActions;
     std::function<void(const QString&)> opener;
     struct
     {

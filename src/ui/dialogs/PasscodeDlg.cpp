@@ -42,7 +42,7 @@ PasscodeDlg::PasscodeDlg(BackupManifest* manifest, QWidget* parent)
     auto* rowLayout = new QHBoxLayout(row);
     rowLayout->setObjectName(QStringLiteral("horizontalLayout"));
     rowLayout->setContentsMargins(0, 0, 0, 0);
-    auto* btnOK = new QPushButton(tr("OK"), row);
+    auto* btnOK = new QPushButton(ids("IDS_OK"), row);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
     auto* btnCancel = new QPushButton(ids("IDS_CANCEL"), row);
