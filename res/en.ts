@@ -783,5 +783,85 @@ Messages</translation>
         <source>IDS_SELECT_LOCALDB_TIP</source>
         <translation>Selecting current Database will merge data;entering new DB name will create a new Database.</translation>
     </message>
+    <message>
+        <source>IDS_FLAG_TO</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <source>IDS_FLAG_FROM</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>IDS_CONTACT_CALL</source>
+        <translation>&lt;Call&gt;</translation>
+    </message>
+    <message>
+        <source>IDS_CONTACT_SYSTEM</source>
+        <translation>&lt;System&gt;</translation>
+    </message>
+    <message>
+        <source>IDS_COL_DATE</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>IDS_COL_FLAG</source>
+        <translation>Flag</translation>
+    </message>
+    <message>
+        <source>IDS_COL_CONTACT</source>
+        <translation>Contact</translation>
+    </message>
+    <message>
+        <source>IDS_COL_CONTENT</source>
+        <translation>Content</translation>
+    </message>
+    <message>
+        <source>IDS_COL_NAME</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>IDS_COL_BACKUP_DATE</source>
+        <translation>Backup Date</translation>
+    </message>
+    <message>
+        <source>IDS_COL_PATH</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>IDS_ERROR_OCCURRED_%1</source>
+        <translation>An Error Occurred. &lt;br/&gt;&lt;br/&gt;%1&lt;br/&gt;&lt;br/&gt;If this keeps happening, please contact Tellurine support and attach the log files (the &quot;qlogs&quot; folder of the data folder).</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_PC_VIBER_DB</source>
+        <translation>Viber Desktop (viber.db);;SQLite databases (*.db);;All files (*)</translation>
+    </message>
+    <message>
+        <source>IDS_CANNOT_MAKE_TEMP_FOLDER_%1</source>
+        <translation>Cannot make a temporary folder: %1</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_TXT</source>
+        <translation>Text Files(*.txt)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_DOC</source>
+        <translation>Doc Files(*.doc)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_CSV</source>
+        <translation>CSV Files(*.csv)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_PDF</source>
+        <translation>PDF Files(*.pdf)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_HTML</source>
+        <translation>HTML Files(*.html)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_JSON</source>
+        <translation>JSON Files(*.json)</translation>
+    </message>
 </context>
 </TS>
