@@ -289,7 +289,7 @@ int MainWindow::iPhoneCount() const
     return itemModelMain->rootDevice()->deviceCount(ITEMNODE_IOS_DEVICE);
 }
 
-void MainWindow::iniShowDSNode(const _ItemNode* node)
+void MainWindow::showSourceNode(const _ItemNode* node)
 {
     const QModelIndex index = itemModelMain->indexOfItemNode(node);
     if (index.row() < 0)
@@ -329,7 +329,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                     _IOSDeviceItemNode* again = findDevice(device);
                     if (again && !again->loaded && loadIOSViberMessages(again))
                         if (const _IOSDeviceItemNode* loaded = findDevice(device))
-                            iniShowDSNode(loaded);
+                            showSourceNode(loaded);
                 },
                 Qt::QueuedConnection);
         }

@@ -47,9 +47,12 @@ struct MainActions
 
 // The one window: sources (iPhones and local databases with their chats), the
 // message list of the chosen source or chat, and the bubble view. Every
-// command starts here. Each command family has four entries (selected rows,
-// shown chat, whole source, tool bar) that pick their messages in one place,
-// chooseMessages(), and hand them to one command function.
+// command starts here. One command table (MainWindowMenus.cpp) gives each
+// command its entries (selected rows, shown chat, whole source, tool bar) with
+// text, icon and enable rule; the File menu, the tool bar and both context
+// menus are built from it, and every entry runs through trigger(). The
+// message commands pick their messages in one place, chooseMessages(), and
+// hand them to one command function.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -99,7 +102,7 @@ public:
     QMenu* buildSMSMenu();
 
     // Expands the node and makes it current once the caller has returned.
-    void iniShowDSNode(const _ItemNode* node);
+    void showSourceNode(const _ItemNode* node);
 
     // The commands of the menus, the context menus and the tool bar, in the
     // order the menus show them (the command table lists their entries).

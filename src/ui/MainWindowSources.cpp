@@ -111,7 +111,7 @@ void MainWindow::openDemo()
     const QString folder = m_folders.storedDevicesDir().absoluteFilePath(name);
     for (const _ItemNode* node : itemModelMain->rootDevice()->children) {
         if (node->type == ITEMNODE_IOS_DEVICE && static_cast<const _IOSDeviceItemNode*>(node)->identifier == folder) {
-            iniShowDSNode(node);
+            showSourceNode(node);
             return;
         }
     }
@@ -131,7 +131,7 @@ void MainWindow::openDemo()
     if (const _IOSDeviceItemNode* node = addStoredDevice(name)) {
         treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
         updateMenuActionState();
-        iniShowDSNode(node);
+        showSourceNode(node);
     }
 }
 
@@ -177,7 +177,7 @@ void MainWindow::onDeviceArrived(void* p)
             if (currentNode())
                 treeViewDS->expand(itemModelMain->indexOfItemNode(loaded));
             else
-                iniShowDSNode(loaded);
+                showSourceNode(loaded);
         }
 }
 

@@ -17,6 +17,7 @@
 #include "stores/IOSViberDb.h"
 #include "stores/PCViberDb.h"
 #include "support/TestEnv.h"
+#include "ui/ErrorReport.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/MainWindow.h"
@@ -47,6 +48,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -249,6 +251,27 @@ private slots:
                                                   bar->actions().at(4), a.actExtractMedia, a.actExport,
                                                   a.actExportCall, a.actPrint, a.actDelete, bar->actions().at(10)}));
         QVERIFY(bar->actions().at(4)->isSeparator() && bar->actions().at(10)->isSeparator());
+        // The File menu holds the same commands with their long texts, then
+        // the imports and the folder; without a web server configured the
+        // pages it would open are not offered.
+        const QList<QMenu*> menus = w.menuBar()->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(menus.size(), 3);
+        QCOMPARE(texts(menus.at(0)->actions()),
+                 (QStringList{ids("IDS_MI_BACKUP_TOOLBAR"), ids("IDS_MI_I2I_TOOLBAR"), ids("IDS_MI_DB2I_TOOLBAR"),
+                              QStringLiteral("|"), ids("IDS_MI_EXTRACT_MEDIA_TOOLBAR"), ids("IDS_MI_EXPORT_TOOLBAR"),
+                              ids("IDS_MI_EXPORT_CALL_TOOLBAR"), ids("IDS_MI_PRINT_TOOLBAR"),
+                              ids("IDS_MI_DELETE_TOOLBAR"), QStringLiteral("|"), ids("IDS_MI_IMPORT_FROM_ITUNES"),
+                              ids("IDS_MI_IMPORT_FROM_PC"), ids("IDS_MI_OPEN_DB_FOLDER"), QStringLiteral("|"),
+                              ids("IDS_MI_EXIT")}));
+        QCOMPARE(menus.at(0)->actions().at(0), a.actBackup);
+        if (!g_webHostConfigured()) {
+            for (QMenu* menu : menus.mid(1)) {
+                for (const QAction* act : menu->actions())
+                    QVERIFY2(act->isVisible() == (act->text() == ids("IDS_CLEAR_CACHE") ||
+                                                  act->text() == ids("IDS_MI_ABOUT")),
+                             qPrintable(act->text()));
+            }
+        }
         QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
     }
 

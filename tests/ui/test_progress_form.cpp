@@ -136,7 +136,7 @@ private slots:
     void cancelStopsTheJobSilently()
     {
         ProgressForm form{QString()};
-        QSignalSpy cancelled(&form, &ProgressForm::userCacel);
+        QSignalSpy cancelled(&form, &ProgressForm::userCancelled);
         std::atomic_int units{0};
         ScriptJob job(form, [&](JobProgress& p) {
             for (int i = 0; i < 100000; ++i) {
