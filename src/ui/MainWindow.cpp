@@ -40,32 +40,6 @@
 #include <algorithm>
 
 namespace {
-// A search box with its button above a pane; Return in the box and the
-// button both search.
-QWidget* searchBar(const QString& name, const QString& boxName, const QString& buttonName, const QString& placeholder,
-                   QLineEdit*& box, MainWindow* window, void (MainWindow::*search)())
-{
-    auto* bar = new QWidget;
-    bar->setObjectName(name);
-    auto* row = new QHBoxLayout(bar);
-    row->setSpacing(0);
-    row->setContentsMargins(0, 0, 0, 0);
-    box = new QLineEdit;
-    box->setObjectName(boxName);
-    box->setPlaceholderText(placeholder);
-    row->addWidget(box);
-    auto* button = new QToolButton;
-    button->setObjectName(buttonName);
-    button->setToolTip(placeholder);
-    button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
-    button->setIconSize(QSize(20, 20));
-    button->setCursor(Qt::PointingHandCursor);
-    row->addWidget(button);
-    QObject::connect(button, &QToolButton::pressed, window, search);
-    QObject::connect(box, &QLineEdit::returnPressed, window, search);
-    return bar;
-}
-
 // A pane of the splitter: its parts stacked without gaps.
 QWidget* pane(const QString& name, QVBoxLayout*& layout)
 {
@@ -155,39 +129,67 @@ MainWindow::~MainWindow()
     UiSettings::forget();
 }
 
+QWidget* MainWindow::searchablePane(const PaneNames& names, void (MainWindow::*search)(),
+                                    void (MainWindow::*selected)(const QItemSelection&, const QItemSelection&),
+                                    void (MainWindow::*contextMenu)(), QAbstractItemModel* model,
+                                    QLineEdit*& box, MyTreeView*& view, QVBoxLayout*& layout)
+{
+    QWidget* searchable = pane(QLatin1String(names.pane), layout);
+
+    // The search box with its button; Return in the box and the button both
+    // search.
+    auto* bar = new QWidget;
+    bar->setObjectName(QLatin1String(names.bar));
+    auto* row = new QHBoxLayout(bar);
+    row->setSpacing(0);
+    row->setContentsMargins(0, 0, 0, 0);
+    box = new QLineEdit;
+    box->setObjectName(QLatin1String(names.box));
+    box->setPlaceholderText(ids(names.placeholder));
+    row->addWidget(box);
+    auto* button = new QToolButton;
+    button->setObjectName(QLatin1String(names.button));
+    button->setToolTip(box->placeholderText());
+    button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
+    button->setIconSize(QSize(20, 20));
+    button->setCursor(Qt::PointingHandCursor);
+    row->addWidget(button);
+    connect(button, &QToolButton::pressed, this, search);
+    connect(box, &QLineEdit::returnPressed, this, search);
+    layout->addWidget(bar);
+
+    view = new MyTreeView;
+    view->setObjectName(QLatin1String(names.view));
+    // The model first: the window hears selections only once it has one.
+    view->setModel(model);
+    connect(view, &MyTreeView::selectionUpdated, this, selected);
+    connect(view, &MyTreeView::contextMenuRequested, this, contextMenu);
+    layout->addWidget(view);
+    return searchable;
+}
+
 QWidget* MainWindow::buildSourcePane()
 {
     QVBoxLayout* v = nullptr;
-    QWidget* sources = pane(QStringLiteral("sourcePane"), v);
-    v->addWidget(searchBar(QStringLiteral("chatSearchBar"), QStringLiteral("txtHandleKeyword"),
-                           QStringLiteral("btnSearchHandle"), ids("IDS_SEARCH_CHATS"), txtHandleKeyword, this,
-                           &MainWindow::searchChats));
-
-    treeViewDS = new MyTreeView;
-    treeViewDS->setObjectName(QStringLiteral("treeViewDS"));
+    QWidget* sources = searchablePane(
+        {"sourcePane", "chatSearchBar", "txtHandleKeyword", "btnSearchHandle", "IDS_SEARCH_CHATS", "treeViewDS"},
+        &MainWindow::searchChats, &MainWindow::onMainTreeSelected, &MainWindow::onMainTreeContextMenu,
+        itemModelMain, txtHandleKeyword, treeViewDS, v);
     treeViewDS->setFrameShadow(QFrame::Sunken);
     treeViewDS->setLineWidth(1);
     treeViewDS->setHeaderHidden(true);
-    treeViewDS->setModel(itemModelMain);
     treeViewDS->setIconSize(QSize(18, 18));
-    v->addWidget(treeViewDS);
-    connect(treeViewDS, &MyTreeView::selectionUpdated, this, &MainWindow::onMainTreeSelected);
-    connect(treeViewDS, &MyTreeView::contextMenuRequested, this, &MainWindow::onMainTreeContextMenu);
     return sources;
 }
 
 QWidget* MainWindow::buildMessagePane()
 {
     QVBoxLayout* v = nullptr;
-    QWidget* messages = pane(QStringLiteral("messagePane"), v);
-    v->addWidget(searchBar(QStringLiteral("messageSearchBar"), QStringLiteral("txtSMSKeyword"),
-                           QStringLiteral("btnSearchSMS"), ids("IDS_SEARCH_MESSAGES"), txtSMSKeyword, this,
-                           &MainWindow::searchMessages));
-
-    treeViewSMS = new MyTreeView;
-    treeViewSMS->setObjectName(QStringLiteral("treeViewSMS"));
+    QWidget* messages = searchablePane(
+        {"messagePane", "messageSearchBar", "txtSMSKeyword", "btnSearchSMS", "IDS_SEARCH_MESSAGES", "treeViewSMS"},
+        &MainWindow::searchMessages, &MainWindow::onSMSItemSelected, &MainWindow::onSMSContextMenu, itemModelSms,
+        txtSMSKeyword, treeViewSMS, v);
     treeViewSMS->setDropIndicatorShown(false);
-    treeViewSMS->setModel(itemModelSms);
     treeViewSMS->setItemDelegate(new EmojiItemDelegate(treeViewSMS));
     treeViewSMS->setSelectionMode(QAbstractItemView::ExtendedSelection);
     treeViewSMS->setIndentation(5);
@@ -219,9 +221,6 @@ QWidget* MainWindow::buildMessagePane()
             contactSizedByUser = true;
     });
     treeViewSMS->viewport()->installEventFilter(this);
-    connect(treeViewSMS, &MyTreeView::selectionUpdated, this, &MainWindow::onSMSItemSelected);
-    connect(treeViewSMS, &MyTreeView::contextMenuRequested, this, &MainWindow::onSMSContextMenu);
-    v->addWidget(treeViewSMS);
 
     lbSMSCount = new QLabel;
     lbSMSCount->setObjectName(QStringLiteral("lbSMSCount"));

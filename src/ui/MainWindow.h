@@ -13,10 +13,12 @@ class DeviceWatcher;
 class ItemModelMain;
 class ItemModelSms;
 class MyTreeView;
+class QAbstractItemModel;
 class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QVBoxLayout;
 class QWebEngineView;
 class UpdateCheck;
 class VBBubbleViewMgr;
@@ -198,6 +200,24 @@ private:
     // Deletes the selected rows, the chat shown or the whole local database.
     void deleteFromLocalDb(MsgScope scope);
 
+    // The object names of a pane with a search bar above its tree view (the
+    // style sheet and the tests find the parts by them) and the text key of
+    // the box's placeholder.
+    struct PaneNames
+    {
+        const char* pane;
+        const char* bar;
+        const char* box;
+        const char* button;
+        const char* placeholder;
+        const char* view;
+    };
+    // A pane of the splitter: the search bar, then the tree view, stacked
+    // without gaps; the caller adds the rest to layout.
+    QWidget* searchablePane(const PaneNames& names, void (MainWindow::*search)(),
+                            void (MainWindow::*selected)(const QItemSelection&, const QItemSelection&),
+                            void (MainWindow::*contextMenu)(), QAbstractItemModel* model, QLineEdit*& box,
+                            MyTreeView*& view, QVBoxLayout*& layout);
     QWidget* buildSourcePane();
     QWidget* buildMessagePane();
     QWidget* buildReadingPane();
