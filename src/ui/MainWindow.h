@@ -123,7 +123,6 @@ public:
         CMD_IMPORT_ITUNES_HERE,
         CMD_IMPORT_DESKTOP_HERE,
         CMD_TO_ITUNES_BACKUP,
-        CMD_COUNT
     };
     // Runs the entry of command for scope, as its menu item or tool button
     // does.

@@ -41,7 +41,8 @@ struct MainWindow::CommandEntry
     const char* barCaption;
     int sources;   // the sources the command is offered for
     int minPhones; // attached iPhones it needs to be enabled
-    // The tool-bar group (a separator after each); -1 when not on the bar.
+    // The tool-bar group (a separator after each; the File menu separates
+    // them too); -1 when not on the bar.
     int barGroup;
     // Runs the entry; the scope is never SCOPE_TOOLBAR here.
     void (*run)(MainWindow& window, MsgScope scope);
@@ -51,30 +52,30 @@ const QList<MainWindow::CommandEntry>& MainWindow::commandTable()
 {
     // The message commands pick their messages by scope and hand them to
     // one command function.
-#define FW_MESSAGES(function) [](MainWindow& w, MsgScope s) { w.runCommand(s, &MainWindow::function); }
+#define ON_MESSAGES(function) [](MainWindow& w, MsgScope s) { w.runCommand(s, &MainWindow::function); }
     static const QList<CommandEntry> table = {
         {CMD_BACKUP, ":/res/backup.png",
          {"IDS_MI_BACKUP_SEL", "IDS_MI_BACKUP_CHAT", "IDS_MI_BACKUP_ALL", "IDS_MI_BACKUP_TOOLBAR"},
-         "IDS_BAR_BACKUP", ON_IPHONE, 0, 0, FW_MESSAGES(backupMessages)},
+         "IDS_BAR_BACKUP", ON_IPHONE, 0, 0, ON_MESSAGES(backupMessages)},
         {CMD_I2I, ":/res/i2i.png", {"IDS_MI_I2I_SEL", "IDS_MI_I2I_CHAT", "IDS_MI_I2I_ALL", "IDS_MI_I2I_TOOLBAR"},
-         "IDS_BAR_I2I", ON_IPHONE, 2, 0, FW_MESSAGES(restoreMessages2IOS)},
+         "IDS_BAR_I2I", ON_IPHONE, 2, 0, ON_MESSAGES(restoreMessages2IOS)},
         {CMD_DB2I, ":/res/db2i.png", {"IDS_MI_DB2I_SEL", "IDS_MI_DB2I_CHAT", "IDS_MI_DB2I_ALL", "IDS_MI_DB2I_TOOLBAR"},
-         "IDS_BAR_DB2I", ON_LOCALDB, 1, 0, FW_MESSAGES(restoreMessages2IOS)},
+         "IDS_BAR_DB2I", ON_LOCALDB, 1, 0, ON_MESSAGES(restoreMessages2IOS)},
         {CMD_EXTRACT_MEDIA, ":/res/extract_media.png",
          {"IDS_MI_EXTRACT_MEDIA_SEL", "IDS_MI_EXTRACT_MEDIA_CHAT", "IDS_MI_EXTRACT_MEDIA_All",
           "IDS_MI_EXTRACT_MEDIA_TOOLBAR"},
-         "IDS_BAR_EXTRACT_MEDIA", ON_BOTH, 0, 1, FW_MESSAGES(extractMediaFiles)},
+         "IDS_BAR_EXTRACT_MEDIA", ON_BOTH, 0, 1, ON_MESSAGES(extractMediaFiles)},
         {CMD_EXPORT, ":/res/export.png",
          {"IDS_MI_EXPORT_SEL", "IDS_MI_EXPORT_CHAT", "IDS_MI_EXPORT_ALL", "IDS_MI_EXPORT_TOOLBAR"}, "IDS_BAR_EXPORT",
-         ON_BOTH, 0, 1, FW_MESSAGES(exportMessages)},
+         ON_BOTH, 0, 1, ON_MESSAGES(exportMessages)},
         // The call log has no selection entry: with rows selected the tool
         // bar takes the whole list shown, whose calls are what the user is
         // looking at.
         {CMD_EXPORT_CALLS, ":/res/export_calls.png",
          {nullptr, "IDS_MI_EXPORT_CALL_CHAT", "IDS_MI_EXPORT_CALL_ALL", "IDS_MI_EXPORT_CALL_TOOLBAR"},
-         "IDS_BAR_EXPORT_CALLS", ON_BOTH, 0, 1, FW_MESSAGES(exportCalls)},
+         "IDS_BAR_EXPORT_CALLS", ON_BOTH, 0, 1, ON_MESSAGES(exportCalls)},
         {CMD_PRINT, ":/res/print.png", {"IDS_MI_PRINT_SEL", "IDS_MI_PRINT_CHAT", "IDS_MI_PRINT_ALL", "IDS_MI_PRINT_TOOLBAR"},
-         "IDS_BAR_PRINT", ON_BOTH, 0, 1, FW_MESSAGES(printMessages)},
+         "IDS_BAR_PRINT", ON_BOTH, 0, 1, ON_MESSAGES(printMessages)},
         {CMD_DELETE, ":/res/delete.png",
          {"IDS_MI_DELETE_SEL", "IDS_MI_DELETE_CHAT", "IDS_MI_DELETE_ALL", "IDS_MI_DELETE_TOOLBAR"}, "IDS_BAR_DELETE",
          ON_LOCALDB, 0, 1, [](MainWindow& w, MsgScope s) { w.deleteFromLocalDb(s); }},
@@ -88,9 +89,9 @@ const QList<MainWindow::CommandEntry>& MainWindow::commandTable()
          0, -1, [](MainWindow& w, MsgScope) { w.importDesktopHere(); }},
         {CMD_TO_ITUNES_BACKUP, nullptr,
          {"IDS_MI_TO_ITUNES_BACKUP_SEL", "IDS_MI_TO_ITUNES_BACKUP_CHAT", "IDS_MI_TO_ITUNES_BACKUP_ALL", nullptr},
-         nullptr, ON_LOCALDB, 0, -1, FW_MESSAGES(export2ITunesBK)},
+         nullptr, ON_LOCALDB, 0, -1, ON_MESSAGES(export2ITunesBK)},
     };
-#undef FW_MESSAGES
+#undef ON_MESSAGES
     return table;
 }
 
@@ -138,7 +139,7 @@ void MainWindow::initMainMenu()
     QMenu* file = menuBar()->addMenu(ids("IDS_MENU_FILE"));
     QList<QList<QAction*>> barGroups(2);
     for (const CommandEntry& entry : commandTable()) {
-        if (!entry.keys[SCOPE_TOOLBAR])
+        if (!entry.keys[SCOPE_TOOLBAR] || entry.barGroup < 0)
             continue;
         if (entry.barGroup > 0 && barGroups.at(entry.barGroup).isEmpty())
             file->addSeparator();
