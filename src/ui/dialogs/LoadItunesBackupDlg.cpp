@@ -28,7 +28,6 @@ LoadItunesBackupDlg::LoadItunesBackupDlg(const DataFolders& folders, QWidget* pa
     setWindowTitle(ids("IDS_SELECT_AN_ITUNES_BACKUP_TO_LOAD"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->setObjectName(QStringLiteral("verticalLayout"));
     layout->setSpacing(10);
     layout->setContentsMargins(15, 15, 15, 15);
 
@@ -60,9 +59,8 @@ LoadItunesBackupDlg::LoadItunesBackupDlg(const DataFolders& folders, QWidget* pa
     m_lbNoBackups->hide();
 
     auto* row = new QWidget(this);
-    row->setObjectName(QStringLiteral("widget"));
+    row->setObjectName(QStringLiteral("buttonRow"));
     auto* rowLayout = new QHBoxLayout(row);
-    rowLayout->setObjectName(QStringLiteral("horizontalLayout"));
     rowLayout->setContentsMargins(0, 0, 0, 0);
     auto* btnLoad = new QPushButton(ids("IDS_LOAD"), row);
     btnLoad->setObjectName(QStringLiteral("btnLoad"));

@@ -21,7 +21,7 @@ LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& defaultN
     setWindowTitle(ids("IDS_SELECT_LOCALDB_TITLE"));
 
     m_label = new QLabel(ids("IDS_SELECT_LOCALDB_OR_NAME_NEW"), this);
-    m_label->setObjectName(QStringLiteral("label"));
+    m_label->setObjectName(QStringLiteral("lbPrompt"));
     m_label->setGeometry(10, 20, 401, 16);
 
     m_cbLocalDbNames = new QComboBox(this);
@@ -33,10 +33,9 @@ LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& defaultN
     m_cbLocalDbNames->setToolTip(ids("IDS_SELECT_LOCALDB_TIP"));
 
     auto* layoutWidget = new QWidget(this);
-    layoutWidget->setObjectName(QStringLiteral("layoutWidget"));
+    layoutWidget->setObjectName(QStringLiteral("buttonRow"));
     layoutWidget->setGeometry(100, 120, 211, 25);
     auto* row = new QHBoxLayout(layoutWidget);
-    row->setObjectName(QStringLiteral("horizontalLayout"));
     row->setSpacing(6);
     row->setContentsMargins(0, 0, 0, 0);
     m_btnOK = new QPushButton(ids("IDS_CONFIRM"), layoutWidget);
