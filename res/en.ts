@@ -599,10 +599,6 @@
         <translation>Text and CSV files write each emoji as [EMOJI] unless this is checked; then every text is written as its sender wrote it.</translation>
     </message>
     <message>
-        <source>IDS_NOT_AVAILABLE_YET_%1</source>
-        <translation>%1 is not available in this version yet.</translation>
-    </message>
-    <message>
         <source>IDS_NO_MESSAGES_CHOSEN</source>
         <translation>There are no messages to work on. Select messages, a chat or a source first.</translation>
     </message>
@@ -613,6 +609,259 @@
     <message>
         <source>IDS_SEL_EXPORT_CALLS_PATH</source>
         <translation>Please select Save Path for call history.</translation>
+    </message>
+    <message>
+        <source>IDS_MENU_FILE</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>IDS_MENU_TOOLS</source>
+        <translation>Tools</translation>
+    </message>
+    <message>
+        <source>IDS_MENU_HELP</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>IDS_TOOLBAR_MAIN</source>
+        <translation>Main</translation>
+    </message>
+    <message>
+        <source>IDS_BAR_BACKUP</source>
+        <translation>Backup
+Messages</translation>
+    </message>
+    <message>
+        <source>IDS_BAR_I2I</source>
+        <translation>iPhone to
+iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_BAR_DB2I</source>
+        <translation>Database
+to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_BAR_IMPORT_ITUNES</source>
+        <translation>Import iTunes
+Backup</translation>
+    </message>
+    <message>
+        <source>IDS_BAR_EXTRACT_MEDIA</source>
+        <translation>Extract
+Attachments</translation>
+    </message>
+    <message>
+        <source>IDS_BAR_EXPORT</source>
+        <translation>Export
+Messages</translation>
+    </message>
+    <message>
+        <source>IDS_BAR_EXPORT_CALLS</source>
+        <translation>Extract
+Call Log</translation>
+    </message>
+    <message>
+        <source>IDS_BAR_PRINT</source>
+        <translation>Print
+Messages</translation>
+    </message>
+    <message>
+        <source>IDS_BAR_DELETE</source>
+        <translation>Delete
+</translation>
+    </message>
+    <message>
+        <source>IDS_MI_VIEW_CACHE_FILES</source>
+        <translation>View Cache Files</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TO_ITUNES_BACKUP_SEL</source>
+        <translation>Export selected Messages to iTunes Backup</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TO_ITUNES_BACKUP_CHAT</source>
+        <translation>Export Messages %1 to iTunes Backup</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TO_ITUNES_BACKUP_ALL</source>
+        <translation>Export Messages to iTunes Backup</translation>
+    </message>
+    <message>
+        <source>IDS_SEARCH_CHATS</source>
+        <translation>Search chats</translation>
+    </message>
+    <message>
+        <source>IDS_SEARCH_MESSAGES</source>
+        <translation>Search messages</translation>
+    </message>
+    <message>
+        <source>IDS_MESSAGE_COUNT_%1</source>
+        <translation>Messages: %1</translation>
+    </message>
+    <message>
+        <source>IDS_ALL_CHATS</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>IDS_DEVICE_CONNECTED_%1</source>
+        <translation>%1 connected.</translation>
+    </message>
+    <message>
+        <source>IDS_PAGE_UPDATE</source>
+        <translation>The update page</translation>
+    </message>
+    <message>
+        <source>IDS_PAGE_HELP</source>
+        <translation>The help page</translation>
+    </message>
+    <message>
+        <source>IDS_PAGE_SUPPORT</source>
+        <translation>The support page</translation>
+    </message>
+    <message>
+        <source>IDS_NO_WEB_HOST_%1</source>
+        <translation>%1 cannot be opened: this build of the program names no web server.</translation>
+    </message>
+    <message>
+        <source>IDS_ABOUT_%1_%2_%3</source>
+        <translation>&lt;b&gt;%1&lt;/b&gt;&lt;br/&gt;Version %2 (build %3)&lt;br/&gt;&lt;br/&gt;Reads, exports and keeps your Viber history.</translation>
+    </message>
+    <message>
+        <source>IDS_NEW_VERSION_%1</source>
+        <translation>A new version of %1 is available. Would you like to download it now?</translation>
+    </message>
+    <message>
+        <source>IDS_NO_VIBER_MESSAGES_ON_%1_USE_DESKTOP</source>
+        <translation>Can't load Viber Messages from %1. If you are using Viber Desktop on your computer, you can click &quot;File&quot; -&gt; &quot;Import Messages from Viber Desktop&quot; on the software to load messages from Viber Desktop.&lt;br/&gt;&lt;br/&gt; Note: Transferring messages to your iPhone may erase your current Viber messages.</translation>
+    </message>
+    <message>
+        <source>IDS_NOW_TRANSFER_TO_%1</source>
+        <translation>Now you can transfer messages to %1.&lt;br/&gt;&lt;br/&gt;Note: Please make sure you have installed and verified Viber on it before transferring messages.</translation>
+    </message>
+    <message>
+        <source>IDS_CONNECT_TARGET_IPHONE</source>
+        <translation>Please connect the iPhone to transfer the messages to.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FIND_%1</source>
+        <translation>can not find %1.</translation>
+    </message>
+    <message>
+        <source>IDS_NO_LOCALDB_NAMED_%1</source>
+        <translation>No local database named &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>IDS_LOAD_BACKUP_%1_FAILED_%2</source>
+        <translation>load %1 error. %2</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_SQLITE_LAYER</source>
+        <translation>invalid libsqlite_qt.</translation>
+    </message>
+    <message>
+        <source>IDS_OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>IDS_LOAD</source>
+        <translation>Load</translation>
+    </message>
+    <message>
+        <source>IDS_SELECT_LOCALDB_TITLE</source>
+        <translation>Select one Database for backup</translation>
+    </message>
+    <message>
+        <source>IDS_SELECT_LOCALDB_OR_NAME_NEW</source>
+        <translation>Select current database to merge or enter a new database name:</translation>
+    </message>
+    <message>
+        <source>IDS_SELECT_LOCALDB_TIP</source>
+        <translation>Selecting current Database will merge data;entering new DB name will create a new Database.</translation>
+    </message>
+    <message>
+        <source>IDS_FLAG_TO</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <source>IDS_FLAG_FROM</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>IDS_CONTACT_CALL</source>
+        <translation>&lt;Call&gt;</translation>
+    </message>
+    <message>
+        <source>IDS_CONTACT_SYSTEM</source>
+        <translation>&lt;System&gt;</translation>
+    </message>
+    <message>
+        <source>IDS_COL_DATE</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>IDS_COL_FLAG</source>
+        <translation>Flag</translation>
+    </message>
+    <message>
+        <source>IDS_COL_CONTACT</source>
+        <translation>Contact</translation>
+    </message>
+    <message>
+        <source>IDS_COL_CONTENT</source>
+        <translation>Content</translation>
+    </message>
+    <message>
+        <source>IDS_COL_NAME</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>IDS_COL_BACKUP_DATE</source>
+        <translation>Backup Date</translation>
+    </message>
+    <message>
+        <source>IDS_COL_PATH</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>IDS_ERROR_OCCURRED_%1</source>
+        <translation>An Error Occurred. &lt;br/&gt;&lt;br/&gt;%1&lt;br/&gt;&lt;br/&gt;If this keeps happening, please contact Tellurine support and attach the log files (the &quot;qlogs&quot; folder of the data folder).</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_PC_VIBER_DB</source>
+        <translation>Viber Desktop (viber.db);;SQLite databases (*.db);;All files (*)</translation>
+    </message>
+    <message>
+        <source>IDS_CANNOT_MAKE_TEMP_FOLDER_%1</source>
+        <translation>Cannot make a temporary folder: %1</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_TXT</source>
+        <translation>Text Files(*.txt)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_DOC</source>
+        <translation>Doc Files(*.doc)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_CSV</source>
+        <translation>CSV Files(*.csv)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_PDF</source>
+        <translation>PDF Files(*.pdf)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_HTML</source>
+        <translation>HTML Files(*.html)</translation>
+    </message>
+    <message>
+        <source>IDS_FILTER_JSON</source>
+        <translation>JSON Files(*.json)</translation>
     </message>
 </context>
 </TS>

@@ -139,7 +139,7 @@ int main(int argc, char* argv[])
     w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(db));
     bool finished = false;
     QTimer::singleShot(0, &w, [&] {
-        w.miDb2iAll();
+        w.trigger(MainWindow::CMD_DB2I, MainWindow::SCOPE_ALL);
         finished = true;
     });
     waitFor([&] { return finished; }, 300000);

@@ -21,7 +21,7 @@ int g_prepareApplication(const DataFolders& folders)
     QApplication::setDesktopFileName(QStringLiteral(FERROWICK_APP_ID));
     g_installTranslation();
     if (sqlite_qt_version() != 6) {
-        Tips::error(QStringLiteral("invalid libsqlite_qt."));
+        Tips::error(ids("IDS_INVALID_SQLITE_LAYER"));
         return 1;
     }
     logsaver_install_msghandler(folders.logDir().absolutePath(), 10);

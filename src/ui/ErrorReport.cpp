@@ -38,17 +38,34 @@ bool g_webHostConfigured()
     return !QByteArray(FERROWICK_WEB_HOST).trimmed().isEmpty();
 }
 
+QUrl g_webUrl(const QString& host, const QString& pathAndQuery)
+{
+    // The host may carry a port ("example.org:8443").
+    const qsizetype query = pathAndQuery.indexOf(u'?');
+    QUrl url(QStringLiteral("https://") + host.trimmed(), QUrl::StrictMode);
+    url.setPath(query < 0 ? pathAndQuery : pathAndQuery.left(query));
+    if (query >= 0)
+        url.setQuery(pathAndQuery.mid(query + 1));
+    return url;
+}
+
+QUrl g_webUrl(const QString& pathAndQuery)
+{
+    return g_webUrl(QString::fromLatin1(FERROWICK_WEB_HOST), pathAndQuery);
+}
+
+bool g_isSecureLink(const QByteArray& link)
+{
+    const QUrl url(QString::fromUtf8(link.trimmed()), QUrl::StrictMode);
+    return url.isValid() && url.scheme() == QLatin1String("https") && !url.host().isEmpty();
+}
+
 void report_err(const QString& errorText)
 {
     if (!g_webHostConfigured())
         return;
     static QNetworkAccessManager* manager = new QNetworkAccessManager;
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(QString::fromLatin1(FERROWICK_WEB_HOST).trimmed());
-    url.setPort(80);
-    url.setPath(QStringLiteral("/err_report.php"));
-    QNetworkRequest request(url);
+    QNetworkRequest request(g_webUrl(QStringLiteral("/err_report.php")));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("application/x-www-form-urlencoded"));
     QNetworkReply* reply = manager->post(request, g_errorReportBody(errorText));

@@ -1,6 +1,7 @@
 #include "ui/ItemModelSms.h"
 
 #include "model/ViberTime.h"
+#include "shell/UserTexts.h"
 #include "ui/UiIcons.h"
 
 #include <QBrush>
@@ -95,18 +96,21 @@ QIcon stickerIcon(const _ViberMsg* m, QHash<QString, QIcon>& known)
 
 QString ItemModelSms::cellText(const _ViberMsg* m, int column, bool mixedChats)
 {
+    // Looked up once: the list asks for every row it paints.
+    static const QString to = ids("IDS_FLAG_TO"), from = ids("IDS_FLAG_FROM"), call = ids("IDS_CONTACT_CALL"),
+                         system = ids("IDS_CONTACT_SYSTEM");
     switch (column) {
     case COL_DATE:
         return QLocale::system().toString(dtFromTimestamp(m->date), QLocale::ShortFormat);
     case COL_FLAG:
         if (isCallEntry(m) || isSystemMessage(m))
             return QString();
-        return m->isFromMe() ? QStringLiteral("To") : QStringLiteral("From");
+        return m->isFromMe() ? to : from;
     case COL_CONTACT:
         if (isCallEntry(m))
-            return QStringLiteral("<Call>");
+            return call;
         if (isSystemMessage(m))
-            return QStringLiteral("<System>");
+            return system;
         if (!m->chat)
             return QString();
         if (mixedChats && !m->chat->groupId.isEmpty()) {
@@ -167,13 +171,13 @@ QVariant ItemModelSms::headerData(int section, Qt::Orientation orientation, int 
         return QVariant();
     switch (section) {
     case COL_DATE:
-        return QStringLiteral("Date");
+        return ids("IDS_COL_DATE");
     case COL_FLAG:
-        return QStringLiteral("Flag");
+        return ids("IDS_COL_FLAG");
     case COL_CONTACT:
-        return QStringLiteral("Contact");
+        return ids("IDS_COL_CONTACT");
     case COL_CONTENT:
-        return QStringLiteral("Content");
+        return ids("IDS_COL_CONTENT");
     default:
         return QVariant();
     }

@@ -4,6 +4,7 @@
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
 #include "shell/LocalDbNames.h"
+#include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
 #include "ui/DeviceFramework.h"
 #include "ui/EmojiItemDelegate.h"
@@ -39,25 +40,12 @@
 #include <algorithm>
 
 namespace {
-QToolButton* searchButton(const QString& objectName)
-{
-    auto* button = new QToolButton;
-    button->setObjectName(objectName);
-    button->setText(QStringLiteral("..."));
-    button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
-    button->setIconSize(QSize(20, 20));
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
-
-QWidget* paneWithVerticalLayout(const QString& objectName, QVBoxLayout*& layout)
+// A pane of the splitter: its parts stacked without gaps.
+QWidget* pane(const QString& name, QVBoxLayout*& layout)
 {
     auto* pane = new QWidget;
-    pane->setObjectName(objectName);
+    pane->setObjectName(name);
     layout = new QVBoxLayout(pane);
-    layout->setObjectName(objectName == QLatin1String("widget_5")  ? QStringLiteral("verticalLayout_3")
-                          : objectName == QLatin1String("widget") ? QStringLiteral("verticalLayout")
-                                                                   : QStringLiteral("verticalLayout_2"));
     layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
     return pane;
@@ -98,7 +86,6 @@ MainWindow::MainWindow(const DataFolders& folders, QWidget* parent)
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralWidget"));
     auto* layout = new QVBoxLayout(central);
-    layout->setObjectName(QStringLiteral("verticalLayout_4"));
     layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* splitter = new QSplitter(Qt::Horizontal, central);
@@ -142,63 +129,67 @@ MainWindow::~MainWindow()
     UiSettings::forget();
 }
 
+QWidget* MainWindow::searchablePane(const PaneNames& names, void (MainWindow::*search)(),
+                                    void (MainWindow::*selected)(const QItemSelection&, const QItemSelection&),
+                                    void (MainWindow::*contextMenu)(), QAbstractItemModel* model,
+                                    QLineEdit*& box, MyTreeView*& view, QVBoxLayout*& layout)
+{
+    QWidget* searchable = pane(QLatin1String(names.pane), layout);
+
+    // The search box with its button; Return in the box and the button both
+    // search.
+    auto* bar = new QWidget;
+    bar->setObjectName(QLatin1String(names.bar));
+    auto* row = new QHBoxLayout(bar);
+    row->setSpacing(0);
+    row->setContentsMargins(0, 0, 0, 0);
+    box = new QLineEdit;
+    box->setObjectName(QLatin1String(names.box));
+    box->setPlaceholderText(ids(names.placeholder));
+    row->addWidget(box);
+    auto* button = new QToolButton;
+    button->setObjectName(QLatin1String(names.button));
+    button->setToolTip(box->placeholderText());
+    button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
+    button->setIconSize(QSize(20, 20));
+    button->setCursor(Qt::PointingHandCursor);
+    row->addWidget(button);
+    connect(button, &QToolButton::pressed, this, search);
+    connect(box, &QLineEdit::returnPressed, this, search);
+    layout->addWidget(bar);
+
+    view = new MyTreeView;
+    view->setObjectName(QLatin1String(names.view));
+    // The model first: the window hears selections only once it has one.
+    view->setModel(model);
+    connect(view, &MyTreeView::selectionUpdated, this, selected);
+    connect(view, &MyTreeView::contextMenuRequested, this, contextMenu);
+    layout->addWidget(view);
+    return searchable;
+}
+
 QWidget* MainWindow::buildSourcePane()
 {
     QVBoxLayout* v = nullptr;
-    QWidget* pane = paneWithVerticalLayout(QStringLiteral("widget_5"), v);
-    auto* bar = new QWidget;
-    bar->setObjectName(QStringLiteral("widget_4"));
-    auto* h = new QHBoxLayout(bar);
-    h->setObjectName(QStringLiteral("horizontalLayout_2"));
-    h->setSpacing(0);
-    h->setContentsMargins(0, 0, 0, 0);
-    txtHandleKeyword = new QLineEdit;
-    txtHandleKeyword->setObjectName(QStringLiteral("txtHandleKeyword"));
-    txtHandleKeyword->setPlaceholderText(QStringLiteral("Search chats"));
-    h->addWidget(txtHandleKeyword);
-    QToolButton* search = searchButton(QStringLiteral("btnSearchHandle"));
-    h->addWidget(search);
-    v->addWidget(bar);
-    connect(search, &QToolButton::pressed, this, &MainWindow::searchCotnact);
-    connect(txtHandleKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchCotnact);
-
-    treeViewDS = new MyTreeView;
-    treeViewDS->setObjectName(QStringLiteral("treeViewDS"));
+    QWidget* sources = searchablePane(
+        {"sourcePane", "chatSearchBar", "txtHandleKeyword", "btnSearchHandle", "IDS_SEARCH_CHATS", "treeViewDS"},
+        &MainWindow::searchChats, &MainWindow::onMainTreeSelected, &MainWindow::onMainTreeContextMenu,
+        itemModelMain, txtHandleKeyword, treeViewDS, v);
     treeViewDS->setFrameShadow(QFrame::Sunken);
     treeViewDS->setLineWidth(1);
     treeViewDS->setHeaderHidden(true);
-    treeViewDS->setModel(itemModelMain);
     treeViewDS->setIconSize(QSize(18, 18));
-    v->addWidget(treeViewDS);
-    connect(treeViewDS, &MyTreeView::onSelectionChanged, this, &MainWindow::onMainTreeSelected);
-    connect(treeViewDS, &MyTreeView::createContextMenu, this, &MainWindow::onMainTreeContextMenu);
-    return pane;
+    return sources;
 }
 
 QWidget* MainWindow::buildMessagePane()
 {
     QVBoxLayout* v = nullptr;
-    QWidget* pane = paneWithVerticalLayout(QStringLiteral("widget"), v);
-    auto* bar = new QWidget;
-    bar->setObjectName(QStringLiteral("widget_3"));
-    auto* h = new QHBoxLayout(bar);
-    h->setObjectName(QStringLiteral("horizontalLayout"));
-    h->setSpacing(0);
-    h->setContentsMargins(0, 0, 0, 0);
-    txtSMSKeyword = new QLineEdit;
-    txtSMSKeyword->setObjectName(QStringLiteral("txtSMSKeyword"));
-    txtSMSKeyword->setPlaceholderText(QStringLiteral("Search messages"));
-    h->addWidget(txtSMSKeyword);
-    QToolButton* search = searchButton(QStringLiteral("btnSearchSMS"));
-    h->addWidget(search);
-    v->addWidget(bar);
-    connect(search, &QToolButton::pressed, this, &MainWindow::searchMessages);
-    connect(txtSMSKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchMessages);
-
-    treeViewSMS = new MyTreeView;
-    treeViewSMS->setObjectName(QStringLiteral("treeViewSMS"));
+    QWidget* messages = searchablePane(
+        {"messagePane", "messageSearchBar", "txtSMSKeyword", "btnSearchSMS", "IDS_SEARCH_MESSAGES", "treeViewSMS"},
+        &MainWindow::searchMessages, &MainWindow::onSMSItemSelected, &MainWindow::onSMSContextMenu, itemModelSms,
+        txtSMSKeyword, treeViewSMS, v);
     treeViewSMS->setDropIndicatorShown(false);
-    treeViewSMS->setModel(itemModelSms);
     treeViewSMS->setItemDelegate(new EmojiItemDelegate(treeViewSMS));
     treeViewSMS->setSelectionMode(QAbstractItemView::ExtendedSelection);
     treeViewSMS->setIndentation(5);
@@ -230,30 +221,26 @@ QWidget* MainWindow::buildMessagePane()
             contactSizedByUser = true;
     });
     treeViewSMS->viewport()->installEventFilter(this);
-    connect(treeViewSMS, &MyTreeView::onSelectionChanged, this, &MainWindow::onSMSItemSelected);
-    connect(treeViewSMS, &MyTreeView::createContextMenu, this, &MainWindow::onSMSContextMenu);
-    v->addWidget(treeViewSMS);
 
-    lbSMSCount = new QLabel(QStringLiteral("Total: 0"));
+    lbSMSCount = new QLabel;
     lbSMSCount->setObjectName(QStringLiteral("lbSMSCount"));
     lbSMSCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     v->addWidget(lbSMSCount);
-    return pane;
+    return messages;
 }
 
 QWidget* MainWindow::buildReadingPane()
 {
     QVBoxLayout* v = nullptr;
-    QWidget* pane = paneWithVerticalLayout(QStringLiteral("widget_2"), v);
+    QWidget* reading = pane(QStringLiteral("readingPane"), v);
     auto* header = new QWidget;
     header->setObjectName(QStringLiteral("lbConversation"));
     auto* h = new QHBoxLayout(header);
-    h->setObjectName(QStringLiteral("horizontalLayout_4"));
     h->setContentsMargins(10, 0, 10, 0);
+    // The chat's name, centred over the bubbles.
     auto* nameBox = new QWidget;
-    nameBox->setObjectName(QStringLiteral("widget_6"));
+    nameBox->setObjectName(QStringLiteral("chatNameBox"));
     auto* nameLayout = new QHBoxLayout(nameBox);
-    nameLayout->setObjectName(QStringLiteral("horizontalLayout_3"));
     nameLayout->addStretch();
     lbChatName = new QLabel;
     lbChatName->setObjectName(QStringLiteral("lbChatName"));
@@ -273,7 +260,7 @@ QWidget* MainWindow::buildReadingPane()
     webViewSMS->setAcceptDrops(false);
     bubbleViewMgr->setWebview(webViewSMS);
     v->addWidget(webViewSMS, 1);
-    return pane;
+    return reading;
 }
 
 QString MainWindow::countText() const
@@ -301,7 +288,7 @@ int MainWindow::iPhoneCount() const
     return itemModelMain->rootDevice()->deviceCount(ITEMNODE_IOS_DEVICE);
 }
 
-void MainWindow::iniShowDSNode(const _ItemNode* node)
+void MainWindow::showSourceNode(const _ItemNode* node)
 {
     const QModelIndex index = itemModelMain->indexOfItemNode(node);
     if (index.row() < 0)
@@ -341,7 +328,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                     _IOSDeviceItemNode* again = findDevice(device);
                     if (again && !again->loaded && loadIOSViberMessages(again))
                         if (const _IOSDeviceItemNode* loaded = findDevice(device))
-                            iniShowDSNode(loaded);
+                            showSourceNode(loaded);
                 },
                 Qt::QueuedConnection);
         }
@@ -398,10 +385,10 @@ void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)
     bubbleViewMgr->setSourceFolders(sourceFoldersOf(m_folders, currentSource()));
     bubbleViewMgr->setMixedChats(!chat);
     bubbleViewMgr->showBubble(list);
-    lbSMSCount->setText(QStringLiteral("Messages: %1").arg(list.size()));
+    lbSMSCount->setText(ids("IDS_MESSAGE_COUNT_%1").arg(list.size()));
     if (!chat) {
         lbChatImg->hide();
-        lbChatName->setText(QStringLiteral("All"));
+        lbChatName->setText(ids("IDS_ALL_CHATS"));
         return;
     }
     showChatPicture(chat);
@@ -447,7 +434,7 @@ void MainWindow::resetMessagesShow()
     itemModelSms->loadSMS({});
     bubbleViewMgr->setSourceFolders({});
     bubbleViewMgr->showBubble({});
-    lbSMSCount->setText(QStringLiteral("Messages: 0"));
+    lbSMSCount->setText(ids("IDS_MESSAGE_COUNT_%1").arg(0));
     lbChatImg->hide();
     lbChatName->clear();
 }

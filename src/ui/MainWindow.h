@@ -4,6 +4,7 @@
 #include "shell/DataFolders.h"
 #include "ui/ItemNodes.h"
 
+#include <QHash>
 #include <QItemSelection>
 #include <QMainWindow>
 #include <functional>
@@ -12,10 +13,12 @@ class DeviceWatcher;
 class ItemModelMain;
 class ItemModelSms;
 class MyTreeView;
+class QAbstractItemModel;
 class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QVBoxLayout;
 class QWebEngineView;
 class UpdateCheck;
 class VBBubbleViewMgr;
@@ -46,9 +49,12 @@ struct MainActions
 
 // The one window: sources (iPhones and local databases with their chats), the
 // message list of the chosen source or chat, and the bubble view. Every
-// command starts here. Each command family has four entries (selected rows,
-// shown chat, whole source, tool bar) that pick their messages in one place,
-// chooseMessages(), and hand them to one command function.
+// command starts here. One command table (MainWindowMenus.cpp) gives each
+// command its entries (selected rows, shown chat, whole source, tool bar) with
+// text, icon and enable rule; the File menu, the tool bar and both context
+// menus are built from it, and every entry runs through trigger(). The
+// message commands pick their messages in one place, chooseMessages(), and
+// hand them to one command function.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -98,66 +104,50 @@ public:
     QMenu* buildSMSMenu();
 
     // Expands the node and makes it current once the caller has returned.
-    void iniShowDSNode(const _ItemNode* node);
+    void showSourceNode(const _ItemNode* node);
+
+    // The commands of the menus, the context menus and the tool bar, in the
+    // order the menus show them (the command table lists their entries).
+    enum CommandId
+    {
+        CMD_BACKUP,          // into a local database (from an iPhone)
+        CMD_I2I,             // from an iPhone to another attached iPhone
+        CMD_DB2I,            // from a local database to an attached iPhone
+        CMD_EXTRACT_MEDIA,
+        CMD_EXPORT,
+        CMD_EXPORT_CALLS,
+        CMD_PRINT,
+        CMD_DELETE,          // from a local database
+        CMD_UNMOUNT_DEVICE,  // takes an iPhone's node off the tree
+        CMD_VIEW_CACHE,      // opens an iPhone's cache folder
+        CMD_IMPORT_ITUNES_HERE,
+        CMD_IMPORT_DESKTOP_HERE,
+        CMD_TO_ITUNES_BACKUP,
+    };
+    // Runs the entry of command for scope, as its menu item or tool button
+    // does.
+    void trigger(CommandId command, MsgScope scope);
+    // Searches a box's keyword from the row after the current one, once
+    // around (Return in the box or its button).
+    void searchChats();
+    void searchMessages();
 
 public slots:
     void onMainTreeSelected(const QItemSelection& selected, const QItemSelection& deselected);
     void onMainTreeContextMenu();
+    void onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
     void onSMSItemSelected(const QItemSelection& selected, const QItemSelection& deselected);
     void onSMSContextMenu();
-    void onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
-    void searchMessages();
-    void searchCotnact();
 
-    void miBackup();
-    void miBackupChat();
-    void miBackupAll();
-    void miBackupToolbar();
-    void miExtractMedia();
-    void miExtractMediaChat();
-    void miExtractMediaAll();
-    void miExtractMediaToolbar();
-    void miExport();
-    void miExportChat();
-    void miExportAll();
-    void miExportToolbar();
-    void miExportCallChat();
-    void miExportCallAll();
-    void miExportCallToolbar();
-    void miPrint();
-    void miPrintChat();
-    void miPrintAll();
-    void miPrintToolbar();
-    void miDelete();
-    void miDeleteChat();
-    void miDeleteAll();
-    void miDeleteToolbar();
+    // The application's own commands (File, Tools and Help menus).
     void miOpenDBFolder();
     void miCheckUpdate();
     void miHelp();
     void miFeedback();
     void miAbout();
-    void miUnmoutDevice();
     void miClearCache();
     void miImportPCPort();
-    void miImportPCPortToLocalDb();
-    void iosDeviceConnected(void* p);
-    void iosDeviceDisconnected(void* p);
-    void miI2i();
-    void miI2iChat();
-    void miI2iAll();
-    void miI2iToolbar();
-    void miDb2i();
-    void miDb2iChat();
-    void miDb2iAll();
-    void miDb2iToolbar();
     void miImportiTunes();
-    void miImportiTunesToLocalDb();
-    void miExport2ITunesBKSel();
-    void miExport2ITunesBKChat();
-    void miExport2ITunesBKAll();
-    void miExport2ITunesBKToolbar();
-    void miViewIOSCacheFiles();
     // Writes the demo history as a stored iPhone copy (once) and shows it.
     void openDemo();
 
@@ -184,7 +174,49 @@ protected:
 
 private:
     using Command = void (MainWindow::*)(const ViberMsgList&);
+    struct CommandEntry;
+    static const QList<CommandEntry>& commandTable();
+    // Whether the entry is offered for a source of that node type, and
+    // whether it can run now (transfers need their iPhones attached).
+    bool offers(const CommandEntry& entry, const _AbsDBItemNode* source) const;
+    bool canRun(const CommandEntry& entry, const _AbsDBItemNode* source) const;
+    // The menu of the entries that have a text for scope, for source.
+    QMenu* buildCommandMenu(MsgScope scope, const _AbsDBItemNode* source);
+    // The scope a tool-bar entry works on now: the rows selected, else the
+    // chat shown, else the whole source (an entry without a selection
+    // entry takes the chat shown instead of the rows).
+    MsgScope toolBarScope(const CommandEntry& entry) const;
 
+    // Device notices from the watcher.
+    void onDeviceArrived(void* device);
+    void onDeviceLeft(void* device);
+
+    // The node commands.
+    void unmountDevice();
+    void viewDeviceCache();
+    void importITunesHere();
+    void importDesktopHere();
+    // Deletes the selected rows, the chat shown or the whole local database.
+    void deleteFromLocalDb(MsgScope scope);
+
+    // The object names of a pane with a search bar above its tree view (the
+    // style sheet and the tests find the parts by them) and the text key of
+    // the box's placeholder.
+    struct PaneNames
+    {
+        const char* pane;
+        const char* bar;
+        const char* box;
+        const char* button;
+        const char* placeholder;
+        const char* view;
+    };
+    // A pane of the splitter: the search bar, then the tree view, stacked
+    // without gaps; the caller adds the rest to layout.
+    QWidget* searchablePane(const PaneNames& names, void (MainWindow::*search)(),
+                            void (MainWindow::*selected)(const QItemSelection&, const QItemSelection&),
+                            void (MainWindow::*contextMenu)(), QAbstractItemModel* model, QLineEdit*& box,
+                            MyTreeView*& view, QVBoxLayout*& layout);
     QWidget* buildSourcePane();
     QWidget* buildMessagePane();
     QWidget* buildReadingPane();
@@ -217,8 +249,9 @@ private:
     // Runs a family's command function on the messages of scope; nothing
     // when there is nothing to work on.
     void runCommand(MsgScope scope, Command command);
-    // Says that a command's window is not built yet (never a silent no-op).
-    void notAvailableYet(const QString& what);
+    // Opens a page of the maker's web server; without a configured host says
+    // so (never a silent no-op). nameKey names the page for the user.
+    void openWebPage(const QString& page, const char* nameKey);
 
     // Lists the database a command wrote and, after a successful job, reads
     // it again and makes it current; an import (select false) leaves the
@@ -247,6 +280,8 @@ private:
     DeviceWatcher* watcher = nullptr;
     _ViberChat* curChat = nullptr;
     MainActions acts;
+    // The tool-bar (and File-menu) action of each command on the bar.
+    QHash<int, QAction*> barActions;
     std::function<void(const QString&)> opener;
     struct
     {

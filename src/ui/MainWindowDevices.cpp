@@ -65,15 +65,9 @@ ViberData loadCopiedStoreThrow(const ViberContainers& found)
 void askAboutEmptyPhone(const QString& title)
 {
     if (Tips::question(ids("IDS_ASK_VIBER_MESSAGES_ON_%1").arg(title)))
-        Tips::warning(QStringLiteral(
-            "Can't load Viber Messages from %1. If you are using Viber Desktop on your computer, you can click "
-            "\"File\" -> \"Import Messages from Viber Desktop\" on the software to load messages from Viber "
-            "Desktop.<br/><br/> Note: Transferring messages to your iPhone may erase your current Viber messages.")
-                          .arg(title));
+        Tips::warning(ids("IDS_NO_VIBER_MESSAGES_ON_%1_USE_DESKTOP").arg(title));
     else
-        Tips::info(QStringLiteral("Now you can transfer messages to %1.<br/><br/>Note: Please make sure you have "
-                                  "installed and verified Viber on it before transferring messages.")
-                       .arg(title));
+        Tips::info(ids("IDS_NOW_TRANSFER_TO_%1").arg(title));
 }
 
 // The chat shown in node, to be found again once its data set is replaced.
@@ -155,7 +149,7 @@ void MainWindow::restoreMessages2IOS(const ViberMsgList& msgs)
         entries.append({phone->name, phone->identifier});
     }
     if (targets.isEmpty()) {
-        Tips::warning(QStringLiteral("Please connect the iPhone to transfer the messages to."));
+        Tips::warning(ids("IDS_CONNECT_TARGET_IPHONE"));
         return;
     }
     DataSourceSelForm chooser(this);

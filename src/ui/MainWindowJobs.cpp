@@ -134,40 +134,41 @@ void MainWindow::selectInSource(_AbsDBItemNode* source, qint64 chatId)
 
 // Deletion changes only local databases: selected rows, the chat shown, or
 // the whole database.
-void MainWindow::miDelete()
+void MainWindow::deleteFromLocalDb(MsgScope scope)
 {
     _AbsDBItemNode* source = currentSource();
+    const _ItemNode* node = currentNode();
     if (!source || source->type != ITEMNODE_LOCAL_DB)
         return;
-    const ViberMsgList msgs = selMessages();
-    if (!haveMessages(msgs))
+    auto* db = static_cast<_LocalDbItemNode*>(source);
+    switch (scope) {
+    case SCOPE_SELECTION: {
+        const ViberMsgList msgs = selMessages();
+        if (!haveMessages(msgs))
+            return;
+        const qint64 chatId = curChat ? curChat->id : 0;
+        if (UiCommands::deleteMessages(this, m_folders, db->name, msgs, UiCommands::DeleteWhat::SelectedMessages))
+            reloadAndSelect(db, chatId);
         return;
-    const qint64 chatId = curChat ? curChat->id : 0;
-    if (UiCommands::deleteMessages(this, m_folders, source->name, msgs, UiCommands::DeleteWhat::SelectedMessages))
-        reloadAndSelect(static_cast<_LocalDbItemNode*>(source), chatId);
-}
-
-void MainWindow::miDeleteChat()
-{
-    const _ItemNode* node = currentNode();
-    if (!node || node->type != ITEMNODE_CHAT || node->parent->type != ITEMNODE_LOCAL_DB)
+    }
+    case SCOPE_CHAT: {
+        if (node->type != ITEMNODE_CHAT)
+            return;
+        const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(node)->chat;
+        if (UiCommands::deleteMessages(this, m_folders, db->name, chat->msgs, UiCommands::DeleteWhat::Chat))
+            reloadAndSelect(db, 0);
         return;
-    auto* db = static_cast<_LocalDbItemNode*>(node->parent);
-    const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(node)->chat;
-    if (UiCommands::deleteMessages(this, m_folders, db->name, chat->msgs, UiCommands::DeleteWhat::Chat))
-        reloadAndSelect(db, 0);
-}
-
-void MainWindow::miDeleteAll()
-{
-    const _ItemNode* node = currentNode();
-    if (!node || node->type != ITEMNODE_LOCAL_DB)
+    }
+    case SCOPE_ALL:
+        if (node != db || !UiCommands::deleteLocalDb(this, m_folders, db->name))
+            return;
+        treeViewDS->setCurrentIndex(QModelIndex());
+        resetMessagesShow();
+        sortedCache = {};
+        itemModelMain->removeNode(db);
+        updateMenuActionState();
         return;
-    if (!UiCommands::deleteLocalDb(this, m_folders, node->name))
+    case SCOPE_TOOLBAR:
         return;
-    treeViewDS->setCurrentIndex(QModelIndex());
-    resetMessagesShow();
-    sortedCache = {};
-    itemModelMain->removeNode(node);
-    updateMenuActionState();
+    }
 }

@@ -10,159 +10,232 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+#include <array>
+
+// The command table: every entry of the menus, the context menus and the tool
+// bar comes from one row here; the rows run through trigger().
 
 namespace {
-// One menu entry: a text key (or literal text), an icon (none when null) and
-// the slot; enabled as given.
-template <typename Slot>
-QAction* addItem(QMenu* menu, const QString& text, const char* icon, MainWindow* window, Slot slot,
-                 bool enabled = true)
+enum SourceKinds
 {
-    QAction* action = icon ? menu->addAction(QIcon(QString::fromLatin1(icon)), text) : menu->addAction(text);
-    QObject::connect(action, &QAction::triggered, window, slot);
-    action->setEnabled(enabled);
-    return action;
+    ON_IPHONE = 1,
+    ON_LOCALDB = 2,
+    ON_BOTH = ON_IPHONE | ON_LOCALDB,
+};
+
+QAction* menuEntry(QMenu* menu, const QString& text, const char* icon)
+{
+    return icon ? menu->addAction(QIcon(QString::fromLatin1(icon)), text) : menu->addAction(text);
 }
 } // namespace
+
+struct MainWindow::CommandEntry
+{
+    CommandId id;
+    const char* icon; // none when null
+    // The text key of the entry in each place, by MsgScope (selection, chat,
+    // all, tool bar); null where the command has no entry. A chat entry's
+    // text takes "with this Contact" or "in this Chat" for %1.
+    std::array<const char*, 4> keys;
+    // The short caption under the tool-bar icon.
+    const char* barCaption;
+    int sources;   // the sources the command is offered for
+    int minPhones; // attached iPhones it needs to be enabled
+    // The tool-bar group (a separator after each; the File menu separates
+    // them too); -1 when not on the bar.
+    int barGroup;
+    // Runs the entry; the scope is never SCOPE_TOOLBAR here.
+    void (*run)(MainWindow& window, MsgScope scope);
+};
+
+const QList<MainWindow::CommandEntry>& MainWindow::commandTable()
+{
+    // The message commands pick their messages by scope and hand them to
+    // one command function.
+#define ON_MESSAGES(function) [](MainWindow& w, MsgScope s) { w.runCommand(s, &MainWindow::function); }
+    static const QList<CommandEntry> table = {
+        {CMD_BACKUP, ":/res/backup.png",
+         {"IDS_MI_BACKUP_SEL", "IDS_MI_BACKUP_CHAT", "IDS_MI_BACKUP_ALL", "IDS_MI_BACKUP_TOOLBAR"},
+         "IDS_BAR_BACKUP", ON_IPHONE, 0, 0, ON_MESSAGES(backupMessages)},
+        {CMD_I2I, ":/res/i2i.png", {"IDS_MI_I2I_SEL", "IDS_MI_I2I_CHAT", "IDS_MI_I2I_ALL", "IDS_MI_I2I_TOOLBAR"},
+         "IDS_BAR_I2I", ON_IPHONE, 2, 0, ON_MESSAGES(restoreMessages2IOS)},
+        {CMD_DB2I, ":/res/db2i.png", {"IDS_MI_DB2I_SEL", "IDS_MI_DB2I_CHAT", "IDS_MI_DB2I_ALL", "IDS_MI_DB2I_TOOLBAR"},
+         "IDS_BAR_DB2I", ON_LOCALDB, 1, 0, ON_MESSAGES(restoreMessages2IOS)},
+        {CMD_EXTRACT_MEDIA, ":/res/extract_media.png",
+         {"IDS_MI_EXTRACT_MEDIA_SEL", "IDS_MI_EXTRACT_MEDIA_CHAT", "IDS_MI_EXTRACT_MEDIA_All",
+          "IDS_MI_EXTRACT_MEDIA_TOOLBAR"},
+         "IDS_BAR_EXTRACT_MEDIA", ON_BOTH, 0, 1, ON_MESSAGES(extractMediaFiles)},
+        {CMD_EXPORT, ":/res/export.png",
+         {"IDS_MI_EXPORT_SEL", "IDS_MI_EXPORT_CHAT", "IDS_MI_EXPORT_ALL", "IDS_MI_EXPORT_TOOLBAR"}, "IDS_BAR_EXPORT",
+         ON_BOTH, 0, 1, ON_MESSAGES(exportMessages)},
+        // The call log has no selection entry: with rows selected the tool
+        // bar takes the whole list shown, whose calls are what the user is
+        // looking at.
+        {CMD_EXPORT_CALLS, ":/res/export_calls.png",
+         {nullptr, "IDS_MI_EXPORT_CALL_CHAT", "IDS_MI_EXPORT_CALL_ALL", "IDS_MI_EXPORT_CALL_TOOLBAR"},
+         "IDS_BAR_EXPORT_CALLS", ON_BOTH, 0, 1, ON_MESSAGES(exportCalls)},
+        {CMD_PRINT, ":/res/print.png", {"IDS_MI_PRINT_SEL", "IDS_MI_PRINT_CHAT", "IDS_MI_PRINT_ALL", "IDS_MI_PRINT_TOOLBAR"},
+         "IDS_BAR_PRINT", ON_BOTH, 0, 1, ON_MESSAGES(printMessages)},
+        {CMD_DELETE, ":/res/delete.png",
+         {"IDS_MI_DELETE_SEL", "IDS_MI_DELETE_CHAT", "IDS_MI_DELETE_ALL", "IDS_MI_DELETE_TOOLBAR"}, "IDS_BAR_DELETE",
+         ON_LOCALDB, 0, 1, [](MainWindow& w, MsgScope s) { w.deleteFromLocalDb(s); }},
+        {CMD_UNMOUNT_DEVICE, ":/res/unmount.png", {nullptr, nullptr, "IDS_MI_UNMOUNT_DEVICE", nullptr}, nullptr,
+         ON_IPHONE, 0, -1, [](MainWindow& w, MsgScope) { w.unmountDevice(); }},
+        {CMD_VIEW_CACHE, ":/res/view-cache.png", {nullptr, nullptr, "IDS_MI_VIEW_CACHE_FILES", nullptr}, nullptr,
+         ON_IPHONE, 0, -1, [](MainWindow& w, MsgScope) { w.viewDeviceCache(); }},
+        {CMD_IMPORT_ITUNES_HERE, ":/res/load_itunes.png", {nullptr, nullptr, "IDS_MI_IMPORT_FROM_ITUNES", nullptr},
+         nullptr, ON_LOCALDB, 0, -1, [](MainWindow& w, MsgScope) { w.importITunesHere(); }},
+        {CMD_IMPORT_DESKTOP_HERE, nullptr, {nullptr, nullptr, "IDS_MI_IMPORT_FROM_PC", nullptr}, nullptr, ON_LOCALDB,
+         0, -1, [](MainWindow& w, MsgScope) { w.importDesktopHere(); }},
+        {CMD_TO_ITUNES_BACKUP, nullptr,
+         {"IDS_MI_TO_ITUNES_BACKUP_SEL", "IDS_MI_TO_ITUNES_BACKUP_CHAT", "IDS_MI_TO_ITUNES_BACKUP_ALL", nullptr},
+         nullptr, ON_LOCALDB, 0, -1, ON_MESSAGES(export2ITunesBK)},
+    };
+#undef ON_MESSAGES
+    return table;
+}
+
+void MainWindow::trigger(CommandId command, MsgScope scope)
+{
+    for (const CommandEntry& entry : commandTable()) {
+        if (entry.id != command)
+            continue;
+        // The messages belong to the source's data set, which must outlive
+        // the command even when the source goes meanwhile (an iPhone
+        // leaving while its dialogs run).
+        const ViberData keep = allMessages();
+        entry.run(*this, scope == SCOPE_TOOLBAR ? toolBarScope(entry) : scope);
+        return;
+    }
+}
+
+MainWindow::MsgScope MainWindow::toolBarScope(const CommandEntry& entry) const
+{
+    if (treeViewSMS->selectionModel()->hasSelection())
+        return entry.keys[SCOPE_SELECTION] ? SCOPE_SELECTION : SCOPE_CHAT;
+    const _ItemNode* node = currentNode();
+    return node && node->type == ITEMNODE_CHAT ? SCOPE_CHAT : SCOPE_ALL;
+}
+
+bool MainWindow::offers(const CommandEntry& entry, const _AbsDBItemNode* source) const
+{
+    if (!source)
+        return false;
+    const int kind = source->type == ITEMNODE_IOS_DEVICE ? ON_IPHONE : source->type == ITEMNODE_LOCAL_DB ? ON_LOCALDB : 0;
+    return (entry.sources & kind) != 0;
+}
+
+bool MainWindow::canRun(const CommandEntry& entry, const _AbsDBItemNode* source) const
+{
+    return offers(entry, source) && (entry.minPhones == 0 || iPhoneCount() >= entry.minPhones);
+}
 
 void MainWindow::initMainMenu()
 {
     menuBar()->setObjectName(QStringLiteral("menuBar"));
-    menuBar()->setGeometry(0, 0, 999, 20);
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    acts.actBackup = addItem(file, ids("IDS_MI_BACKUP_TOOLBAR"), ":/res/backup.png", this, &MainWindow::miBackupToolbar, false);
-    acts.actI2i = addItem(file, ids("IDS_MI_I2I_TOOLBAR"), ":/res/i2i.png", this, &MainWindow::miI2iToolbar, false);
-    acts.actDb2i = addItem(file, ids("IDS_MI_DB2I_TOOLBAR"), ":/res/db2i.png", this, &MainWindow::miDb2iToolbar, false);
+    // The application's own commands sit in the menus beside the table's
+    // tool-bar entries; the import of a backup is on the tool bar as well.
+    QMenu* file = menuBar()->addMenu(ids("IDS_MENU_FILE"));
+    QList<QList<QAction*>> barGroups(2);
+    for (const CommandEntry& entry : commandTable()) {
+        if (!entry.keys[SCOPE_TOOLBAR] || entry.barGroup < 0)
+            continue;
+        if (entry.barGroup > 0 && barGroups.at(entry.barGroup).isEmpty())
+            file->addSeparator();
+        QAction* action = menuEntry(file, ids(entry.keys[SCOPE_TOOLBAR]), entry.icon);
+        const CommandId id = entry.id;
+        connect(action, &QAction::triggered, this, [this, id] { trigger(id, SCOPE_TOOLBAR); });
+        action->setEnabled(false);
+        action->setToolTip(action->text());
+        // Short captions under the tool-bar icons, on two lines so that every
+        // button fits a window of 1024 pixels (a narrower bar would cut
+        // them); the menus and the tool tips keep the long texts.
+        action->setIconText(ids(entry.barCaption));
+        barGroups[entry.barGroup] << action;
+        barActions[id] = action;
+    }
+    acts.actBackup = barActions[CMD_BACKUP];
+    acts.actI2i = barActions[CMD_I2I];
+    acts.actDb2i = barActions[CMD_DB2I];
+    acts.actExtractMedia = barActions[CMD_EXTRACT_MEDIA];
+    acts.actExport = barActions[CMD_EXPORT];
+    acts.actExportCall = barActions[CMD_EXPORT_CALLS];
+    acts.actPrint = barActions[CMD_PRINT];
+    acts.actDelete = barActions[CMD_DELETE];
+
     file->addSeparator();
-    acts.actExtractMedia = addItem(file, ids("IDS_MI_EXTRACT_MEDIA_TOOLBAR"), ":/res/extract_media.png", this,
-                                   &MainWindow::miExtractMediaToolbar, false);
-    acts.actExport = addItem(file, ids("IDS_MI_EXPORT_TOOLBAR"), ":/res/export.png", this, &MainWindow::miExportToolbar, false);
-    acts.actExportCall = addItem(file, ids("IDS_MI_EXPORT_CALL_TOOLBAR"), ":/res/export_calls.png", this,
-                                 &MainWindow::miExportCallToolbar, false);
-    acts.actPrint = addItem(file, ids("IDS_MI_PRINT_TOOLBAR"), ":/res/print.png", this, &MainWindow::miPrintToolbar, false);
-    acts.actDelete = addItem(file, ids("IDS_MI_DELETE_TOOLBAR"), ":/res/delete.png", this, &MainWindow::miDeleteToolbar, false);
+    acts.actImportiTunes = menuEntry(file, ids("IDS_MI_IMPORT_FROM_ITUNES"), ":/res/load_itunes.png");
+    connect(acts.actImportiTunes, &QAction::triggered, this, &MainWindow::miImportiTunes);
+    acts.actImportiTunes->setToolTip(acts.actImportiTunes->text());
+    acts.actImportiTunes->setIconText(ids("IDS_BAR_IMPORT_ITUNES"));
+    barGroups[0] << acts.actImportiTunes;
+    connect(menuEntry(file, ids("IDS_MI_IMPORT_FROM_PC"), nullptr), &QAction::triggered, this,
+            &MainWindow::miImportPCPort);
+    connect(menuEntry(file, ids("IDS_MI_OPEN_DB_FOLDER"), ":/res/open_db_folder.png"), &QAction::triggered, this,
+            &MainWindow::miOpenDBFolder);
     file->addSeparator();
-    acts.actImportiTunes =
-        addItem(file, ids("IDS_MI_IMPORT_FROM_ITUNES"), ":/res/load_itunes.png", this, &MainWindow::miImportiTunes);
-    addItem(file, ids("IDS_MI_IMPORT_FROM_PC"), nullptr, this, &MainWindow::miImportPCPort);
-    addItem(file, ids("IDS_MI_OPEN_DB_FOLDER"), ":/res/open_db_folder.png", this, &MainWindow::miOpenDBFolder);
-    file->addSeparator();
-    addItem(file, ids("IDS_MI_EXIT"), ":/res/exit.png", this, &QWidget::close);
+    connect(menuEntry(file, ids("IDS_MI_EXIT"), ":/res/exit.png"), &QAction::triggered, this, &QWidget::close);
 
     // Update page, help and support live on the maker's web server: without
     // one configured there is nothing to open, so they are not offered.
     const bool web = g_webHostConfigured();
-    QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
-    addItem(tools, ids("IDS_MI_CHECK_UPDATE"), ":/res/check-update.png", this, &MainWindow::miCheckUpdate)->setVisible(web);
-    addItem(tools, ids("IDS_CLEAR_CACHE"), ":/res/clear-cache.png", this, &MainWindow::miClearCache);
+    QMenu* tools = menuBar()->addMenu(ids("IDS_MENU_TOOLS"));
+    QAction* update = menuEntry(tools, ids("IDS_MI_CHECK_UPDATE"), ":/res/check-update.png");
+    connect(update, &QAction::triggered, this, &MainWindow::miCheckUpdate);
+    update->setVisible(web);
+    connect(menuEntry(tools, ids("IDS_CLEAR_CACHE"), ":/res/clear-cache.png"), &QAction::triggered, this,
+            &MainWindow::miClearCache);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-    addItem(help, ids("IDS_MI_HELP"), ":/res/help.png", this, &MainWindow::miHelp)->setVisible(web);
-    addItem(help, ids("IDS_MI_FEEDBACK"), ":/res/feedback.png", this, &MainWindow::miFeedback)->setVisible(web);
-    addItem(help, ids("IDS_MI_ABOUT"), ":/res/about.png", this, &MainWindow::miAbout);
+    QMenu* help = menuBar()->addMenu(ids("IDS_MENU_HELP"));
+    QAction* helpPage = menuEntry(help, ids("IDS_MI_HELP"), ":/res/help.png");
+    connect(helpPage, &QAction::triggered, this, &MainWindow::miHelp);
+    helpPage->setVisible(web);
+    QAction* feedback = menuEntry(help, ids("IDS_MI_FEEDBACK"), ":/res/feedback.png");
+    connect(feedback, &QAction::triggered, this, &MainWindow::miFeedback);
+    feedback->setVisible(web);
+    connect(menuEntry(help, ids("IDS_MI_ABOUT"), ":/res/about.png"), &QAction::triggered, this, &MainWindow::miAbout);
 
-    QToolBar* bar = addToolBar(QStringLiteral("Main"));
+    QToolBar* bar = addToolBar(ids("IDS_TOOLBAR_MAIN"));
     bar->setObjectName(QStringLiteral("mainToolBar"));
     bar->setMovable(false);
     bar->setFloatable(false);
+    // The artwork is drawn at 52 pixels: sharp at its own size.
     bar->setIconSize(QSize(52, 52));
     bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    for (QAction* a : {acts.actBackup, acts.actI2i, acts.actDb2i, acts.actImportiTunes})
-        bar->addAction(a);
-    bar->addSeparator();
-    for (QAction* a : {acts.actExtractMedia, acts.actExport, acts.actExportCall, acts.actPrint, acts.actDelete})
-        bar->addAction(a);
-    bar->addSeparator();
-    // Short captions under the tool-bar icons, on two lines so that every
-    // button fits a window of 1024 pixels (a narrower bar would cut them);
-    // the menus and the tool tips keep the long texts.
-    for (QAction* a : bar->actions())
-        a->setToolTip(a->text());
-    acts.actBackup->setIconText(QStringLiteral("Backup\nMessages"));
-    acts.actI2i->setIconText(QStringLiteral("iPhone to\niPhone"));
-    acts.actDb2i->setIconText(QStringLiteral("Database\nto iPhone"));
-    acts.actImportiTunes->setIconText(QStringLiteral("Import iTunes\nBackup"));
-    acts.actExtractMedia->setIconText(QStringLiteral("Extract\nAttachments"));
-    acts.actExport->setIconText(QStringLiteral("Export\nMessages"));
-    acts.actExportCall->setIconText(QStringLiteral("Extract\nCall Log"));
-    acts.actPrint->setIconText(QStringLiteral("Print\nMessages"));
-    acts.actDelete->setIconText(QStringLiteral("Delete\n"));
+    for (const QList<QAction*>& group : barGroups) {
+        bar->addActions(group);
+        bar->addSeparator();
+    }
 }
 
 void MainWindow::updateMenuActionState()
 {
     const _AbsDBItemNode* source = currentSource();
-    const bool iPhone = source && source->type == ITEMNODE_IOS_DEVICE;
-    const bool localDb = source && source->type == ITEMNODE_LOCAL_DB;
-    acts.actBackup->setEnabled(iPhone);
-    acts.actI2i->setEnabled(iPhone && iPhoneCount() >= 2);
-    acts.actDb2i->setEnabled(localDb && iPhoneCount() >= 1);
-    for (QAction* a : {acts.actExtractMedia, acts.actExport, acts.actExportCall, acts.actPrint})
-        a->setEnabled(iPhone || localDb);
-    acts.actDelete->setEnabled(localDb);
+    for (const CommandEntry& entry : commandTable()) {
+        if (QAction* action = barActions.value(entry.id))
+            action->setEnabled(canRun(entry, source));
+    }
     updateEmptyState();
 }
 
-QMenu* MainWindow::buildMainTreeMenu()
+QMenu* MainWindow::buildCommandMenu(MsgScope scope, const _AbsDBItemNode* source)
 {
-    const _ItemNode* node = currentNode();
-    if (!node || node->type == ITEMNODE_ROOT_DEVICE)
-        return nullptr;
-    const int phones = iPhoneCount();
     auto* menu = new QMenu(this);
-    switch (node->type) {
-    case ITEMNODE_ROOT_LOCALDB:
-        addItem(menu, ids("IDS_MI_OPEN_DB_FOLDER"), ":/res/open_db_folder.png", this, &MainWindow::miOpenDBFolder);
-        addItem(menu, ids("IDS_MI_IMPORT_FROM_ITUNES"), ":/res/load_itunes.png", this, &MainWindow::miImportiTunes);
-        addItem(menu, ids("IDS_MI_IMPORT_FROM_PC"), nullptr, this, &MainWindow::miImportPCPort);
-        break;
-    case ITEMNODE_IOS_DEVICE:
-        addItem(menu, ids("IDS_MI_BACKUP_ALL"), ":/res/backup.png", this, &MainWindow::miBackupAll);
-        addItem(menu, ids("IDS_MI_I2I_ALL"), ":/res/i2i.png", this, &MainWindow::miI2iAll, phones >= 2);
-        addItem(menu, ids("IDS_MI_EXTRACT_MEDIA_All"), ":/res/extract_media.png", this, &MainWindow::miExtractMediaAll);
-        addItem(menu, ids("IDS_MI_EXPORT_ALL"), ":/res/export.png", this, &MainWindow::miExportAll);
-        addItem(menu, ids("IDS_MI_EXPORT_CALL_ALL"), ":/res/export_calls.png", this, &MainWindow::miExportCallAll);
-        addItem(menu, ids("IDS_MI_PRINT_ALL"), ":/res/print.png", this, &MainWindow::miPrintAll);
-        addItem(menu, ids("IDS_MI_UNMOUNT_DEVICE"), ":/res/unmount.png", this, &MainWindow::miUnmoutDevice);
-        addItem(menu, QStringLiteral("View Cache Files"), ":/res/view-cache.png", this, &MainWindow::miViewIOSCacheFiles);
-        break;
-    case ITEMNODE_LOCAL_DB:
-        addItem(menu, ids("IDS_MI_DB2I_ALL"), ":/res/db2i.png", this, &MainWindow::miDb2iAll, phones >= 1);
-        addItem(menu, ids("IDS_MI_EXTRACT_MEDIA_All"), ":/res/extract_media.png", this, &MainWindow::miExtractMediaAll);
-        addItem(menu, ids("IDS_MI_EXPORT_ALL"), ":/res/export.png", this, &MainWindow::miExportAll);
-        addItem(menu, ids("IDS_MI_EXPORT_CALL_ALL"), ":/res/export_calls.png", this, &MainWindow::miExportCallAll);
-        addItem(menu, ids("IDS_MI_PRINT_ALL"), ":/res/print.png", this, &MainWindow::miPrintAll);
-        addItem(menu, ids("IDS_MI_DELETE_ALL"), ":/res/delete.png", this, &MainWindow::miDeleteAll);
-        addItem(menu, ids("IDS_MI_IMPORT_FROM_ITUNES"), ":/res/load_itunes.png", this, &MainWindow::miImportiTunesToLocalDb);
-        addItem(menu, ids("IDS_MI_IMPORT_FROM_PC"), nullptr, this, &MainWindow::miImportPCPortToLocalDb);
-        addItem(menu, QStringLiteral("Export Messages to iTunes Backup"), nullptr, this,
-                &MainWindow::miExport2ITunesBKAll);
-        break;
-    case ITEMNODE_CHAT: {
+    QString which;
+    if (scope == SCOPE_CHAT) {
         // A group is a chat, not a contact.
-        const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(node)->chat;
-        const QString which = ids(chat && !chat->groupId.isEmpty() ? "IDS_IN_THIS_CHAT" : "IDS_WITH_THIS_CONTACT");
-        const auto chatItem = [&which](const char* key) { return ids(key).arg(which); };
-        if (node->parent->type == ITEMNODE_IOS_DEVICE) {
-            addItem(menu, chatItem("IDS_MI_BACKUP_CHAT"), ":/res/backup.png", this, &MainWindow::miBackupChat);
-            addItem(menu, chatItem("IDS_MI_I2I_CHAT"), ":/res/i2i.png", this, &MainWindow::miI2iChat, phones >= 2);
-        } else {
-            addItem(menu, chatItem("IDS_MI_DB2I_CHAT"), ":/res/db2i.png", this, &MainWindow::miDb2iChat, phones >= 1);
-        }
-        addItem(menu, chatItem("IDS_MI_EXTRACT_MEDIA_CHAT"), ":/res/extract_media.png", this, &MainWindow::miExtractMediaChat);
-        addItem(menu, chatItem("IDS_MI_EXPORT_CHAT"), ":/res/export.png", this, &MainWindow::miExportChat);
-        addItem(menu, chatItem("IDS_MI_EXPORT_CALL_CHAT"), ":/res/export_calls.png", this, &MainWindow::miExportCallChat);
-        addItem(menu, chatItem("IDS_MI_PRINT_CHAT"), ":/res/print.png", this, &MainWindow::miPrintChat);
-        if (node->parent->type == ITEMNODE_LOCAL_DB) {
-            addItem(menu, chatItem("IDS_MI_DELETE_CHAT"), ":/res/delete.png", this, &MainWindow::miDeleteChat);
-            addItem(menu, QStringLiteral("Export Messages %1 to iTunes Backup").arg(which), nullptr, this,
-                    &MainWindow::miExport2ITunesBKChat);
-        }
-        break;
+        const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(currentNode())->chat;
+        which = ids(chat && !chat->groupId.isEmpty() ? "IDS_IN_THIS_CHAT" : "IDS_WITH_THIS_CONTACT");
     }
-    default:
-        break;
+    for (const CommandEntry& entry : commandTable()) {
+        if (!entry.keys[scope] || !offers(entry, source))
+            continue;
+        const QString text = scope == SCOPE_CHAT ? ids(entry.keys[scope]).arg(which) : ids(entry.keys[scope]);
+        QAction* action = menuEntry(menu, text, entry.icon);
+        const CommandId id = entry.id;
+        connect(action, &QAction::triggered, this, [this, id, scope] { trigger(id, scope); });
+        action->setEnabled(canRun(entry, source));
     }
     if (menu->isEmpty()) {
         delete menu;
@@ -171,28 +244,32 @@ QMenu* MainWindow::buildMainTreeMenu()
     return menu;
 }
 
+QMenu* MainWindow::buildMainTreeMenu()
+{
+    const _ItemNode* node = currentNode();
+    if (!node)
+        return nullptr;
+    if (node->type == ITEMNODE_ROOT_LOCALDB) {
+        auto* menu = new QMenu(this);
+        connect(menuEntry(menu, ids("IDS_MI_OPEN_DB_FOLDER"), ":/res/open_db_folder.png"), &QAction::triggered, this,
+                &MainWindow::miOpenDBFolder);
+        connect(menuEntry(menu, ids("IDS_MI_IMPORT_FROM_ITUNES"), ":/res/load_itunes.png"), &QAction::triggered,
+                this, &MainWindow::miImportiTunes);
+        connect(menuEntry(menu, ids("IDS_MI_IMPORT_FROM_PC"), nullptr), &QAction::triggered, this,
+                &MainWindow::miImportPCPort);
+        return menu;
+    }
+    if (node->type == ITEMNODE_CHAT)
+        return buildCommandMenu(SCOPE_CHAT, currentSource());
+    if (g_isSourceNodeType(node->type))
+        return buildCommandMenu(SCOPE_ALL, currentSource());
+    return nullptr;
+}
+
 QMenu* MainWindow::buildSMSMenu()
 {
     const _AbsDBItemNode* source = currentSource();
-    if (!source)
-        return nullptr;
-    const int phones = iPhoneCount();
-    auto* menu = new QMenu(this);
-    if (source->type == ITEMNODE_IOS_DEVICE) {
-        addItem(menu, ids("IDS_MI_BACKUP_SEL"), ":/res/backup.png", this, &MainWindow::miBackup);
-        addItem(menu, ids("IDS_MI_I2I_SEL"), ":/res/i2i.png", this, &MainWindow::miI2i, phones >= 2);
-    } else {
-        addItem(menu, ids("IDS_MI_DB2I_SEL"), ":/res/db2i.png", this, &MainWindow::miDb2i, phones >= 1);
-    }
-    addItem(menu, ids("IDS_MI_EXTRACT_MEDIA_SEL"), ":/res/extract_media.png", this, &MainWindow::miExtractMedia);
-    addItem(menu, ids("IDS_MI_EXPORT_SEL"), ":/res/export.png", this, &MainWindow::miExport);
-    addItem(menu, ids("IDS_MI_PRINT_SEL"), ":/res/print.png", this, &MainWindow::miPrint);
-    if (source->type == ITEMNODE_LOCAL_DB) {
-        addItem(menu, ids("IDS_MI_DELETE_SEL"), ":/res/delete.png", this, &MainWindow::miDelete);
-        addItem(menu, QStringLiteral("Export selected Messages to iTunes Backup"), nullptr, this,
-                &MainWindow::miExport2ITunesBKSel);
-    }
-    return menu;
+    return source ? buildCommandMenu(SCOPE_SELECTION, source) : nullptr;
 }
 
 void MainWindow::onMainTreeContextMenu()

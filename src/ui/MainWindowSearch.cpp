@@ -26,7 +26,7 @@ int findWrapping(int count, int start, const std::function<bool(int)>& matches)
 }
 } // namespace
 
-void MainWindow::searchCotnact()
+void MainWindow::searchChats()
 {
     const _ItemNode* node = currentNode();
     if (!node)

@@ -39,8 +39,8 @@ void MainWindow::startDeviceWatcher()
     if (!g_deviceFrameworkLoaded())
         return;
     watcher = new DeviceWatcher(this);
-    connect(watcher, &DeviceWatcher::deviceArrived, this, &MainWindow::iosDeviceConnected);
-    connect(watcher, &DeviceWatcher::deviceLeft, this, &MainWindow::iosDeviceDisconnected);
+    connect(watcher, &DeviceWatcher::deviceArrived, this, &MainWindow::onDeviceArrived);
+    connect(watcher, &DeviceWatcher::deviceLeft, this, &MainWindow::onDeviceLeft);
     QString error;
     if (!watcher->start(error))
         Tips::error(error);
@@ -111,7 +111,7 @@ void MainWindow::openDemo()
     const QString folder = m_folders.storedDevicesDir().absoluteFilePath(name);
     for (const _ItemNode* node : itemModelMain->rootDevice()->children) {
         if (node->type == ITEMNODE_IOS_DEVICE && static_cast<const _IOSDeviceItemNode*>(node)->identifier == folder) {
-            iniShowDSNode(node);
+            showSourceNode(node);
             return;
         }
     }
@@ -131,7 +131,7 @@ void MainWindow::openDemo()
     if (const _IOSDeviceItemNode* node = addStoredDevice(name)) {
         treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
         updateMenuActionState();
-        iniShowDSNode(node);
+        showSourceNode(node);
     }
 }
 
@@ -153,7 +153,7 @@ _IOSDeviceItemNode* MainWindow::findDevice(void* device) const
     return nullptr;
 }
 
-void MainWindow::iosDeviceConnected(void* p)
+void MainWindow::onDeviceArrived(void* p)
 {
     if (!p || findDevice(p))
         return;
@@ -169,7 +169,7 @@ void MainWindow::iosDeviceConnected(void* p)
     node->device = p;
     treeViewDS->expand(itemModelMain->indexOfItemNode(itemModelMain->rootDevice()));
     updateMenuActionState();
-    statusBar()->showMessage(QStringLiteral("%1 connected.").arg(name), 5000);
+    statusBar()->showMessage(ids("IDS_DEVICE_CONNECTED_%1").arg(name), 5000);
     // The node is looked up again: the phone may have left during the load.
     // It is shown only when the user is reading nothing else.
     if (loadIOSViberMessages(node))
@@ -177,11 +177,11 @@ void MainWindow::iosDeviceConnected(void* p)
             if (currentNode())
                 treeViewDS->expand(itemModelMain->indexOfItemNode(loaded));
             else
-                iniShowDSNode(loaded);
+                showSourceNode(loaded);
         }
 }
 
-void MainWindow::iosDeviceDisconnected(void* p)
+void MainWindow::onDeviceLeft(void* p)
 {
     _IOSDeviceItemNode* node = p ? findDevice(p) : nullptr;
     if (!node)
@@ -199,14 +199,14 @@ void MainWindow::removeDeviceNode(_IOSDeviceItemNode* node)
     updateMenuActionState();
 }
 
-void MainWindow::miUnmoutDevice()
+void MainWindow::unmountDevice()
 {
     _ItemNode* node = currentNode();
     if (node && node->type == ITEMNODE_IOS_DEVICE)
         removeDeviceNode(static_cast<_IOSDeviceItemNode*>(node));
 }
 
-void MainWindow::miViewIOSCacheFiles()
+void MainWindow::viewDeviceCache()
 {
     const _ItemNode* node = currentNode();
     if (!node || node->type != ITEMNODE_IOS_DEVICE)
@@ -252,43 +252,23 @@ void MainWindow::openPath(const QString& path)
         g_openFileOrFolder(path);
 }
 
-namespace {
-QString webPage(const QString& page)
-{
-    return QStringLiteral("http://%1/%2").arg(QString::fromLatin1(FERROWICK_WEB_HOST).trimmed(), page);
-}
-} // namespace
-
 // The web pages exist only with a configured host; without one the menu
 // entries are hidden, and a call from elsewhere says so.
-void MainWindow::miCheckUpdate()
-{
-    if (g_webHostConfigured())
-        g_openLink(webPage(QStringLiteral("update.html")));
-    else
-        notAvailableYet(QStringLiteral("The update page"));
-}
+void MainWindow::miCheckUpdate() { openWebPage(QStringLiteral("update.html"), "IDS_PAGE_UPDATE"); }
+void MainWindow::miHelp() { openWebPage(QStringLiteral("help.html"), "IDS_PAGE_HELP"); }
+void MainWindow::miFeedback() { openWebPage(QStringLiteral("support.html"), "IDS_PAGE_SUPPORT"); }
 
-void MainWindow::miHelp()
+void MainWindow::openWebPage(const QString& page, const char* nameKey)
 {
     if (g_webHostConfigured())
-        g_openLink(webPage(QStringLiteral("help.html")));
+        g_openLink(g_webUrl(QLatin1Char('/') + page).toString());
     else
-        notAvailableYet(QStringLiteral("The help page"));
-}
-
-void MainWindow::miFeedback()
-{
-    if (g_webHostConfigured())
-        g_openLink(webPage(QStringLiteral("support.html")));
-    else
-        notAvailableYet(QStringLiteral("The support page"));
+        Tips::info(ids("IDS_NO_WEB_HOST_%1").arg(ids(nameKey)));
 }
 
 void MainWindow::miAbout()
 {
-    Tips::info(QStringLiteral("<b>%1</b><br/>Version %2 (build %3)<br/><br/>Reads, exports and keeps your Viber "
-                              "history.")
+    Tips::info(ids("IDS_ABOUT_%1_%2_%3")
                    .arg(g_productName(), QLatin1String(FERROWICK_VERSION_TEXT))
                    .arg(FERROWICK_BUILD_NUMBER));
 }

@@ -4,12 +4,12 @@ MyTreeView::MyTreeView(QWidget* parent) : QTreeView(parent) {}
 
 void MyTreeView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
-    emit onSelectionChanged(selected, deselected);
+    emit selectionUpdated(selected, deselected);
     QTreeView::selectionChanged(selected, deselected);
 }
 
 void MyTreeView::contextMenuEvent(QContextMenuEvent* event)
 {
-    emit createContextMenu();
+    emit contextMenuRequested();
     QTreeView::contextMenuEvent(event);
 }

@@ -12,8 +12,8 @@ public:
     explicit MyTreeView(QWidget* parent = nullptr);
 
 signals:
-    void onSelectionChanged(QItemSelection selected, QItemSelection deselected);
-    void createContextMenu();
+    void selectionUpdated(const QItemSelection& selected, const QItemSelection& deselected);
+    void contextMenuRequested();
 
 protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;

@@ -139,7 +139,7 @@ void ProgressForm::cancel()
 {
     if (m_finished)
         return;
-    emit userCacel();
+    emit userCancelled();
     done(0);
 }
 

@@ -35,7 +35,7 @@ public:
     void reject() override;
 
 signals:
-    void userCacel();
+    void userCancelled();
 
 public slots:
     void updateProgress(QString status, int curProgress, QString progressText);

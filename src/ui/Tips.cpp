@@ -1,5 +1,6 @@
 #include "ui/Tips.h"
 
+#include "shell/UserTexts.h"
 #include "ui/ErrorReport.h"
 #include "ui/ScriptedAnswers.h"
 #include "ui/StyleSheet.h"
@@ -77,10 +78,7 @@ bool Tips::confirm(const QString& text)
 
 QString Tips::errorText(const QString& text)
 {
-    return QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/>").arg(text) +
-           QStringLiteral(
-               "If this keeps happening, please contact Tellurine support and attach the log files "
-               "(the \"qlogs\" folder of the data folder).");
+    return ids("IDS_ERROR_OCCURRED_%1").arg(text);
 }
 
 void Tips::error(const QString& text)

@@ -3,6 +3,7 @@
 #include "BuildSettings.h"
 #include "shell/DataFolders.h"
 #include "shell/FileRoutines.h"
+#include "shell/UserTexts.h"
 #include "ui/ErrorReport.h"
 #include "ui/Tips.h"
 
@@ -66,9 +67,7 @@ bool UpdateCheck::start()
 
 QNetworkReply* UpdateCheck::get(const QString& pathAndQuery)
 {
-    const QUrl url(QStringLiteral("http://%1:80%2")
-                       .arg(QString::fromLatin1(FERROWICK_WEB_HOST).trimmed(), pathAndQuery));
-    QNetworkReply* reply = m_net->get(QNetworkRequest(url));
+    QNetworkReply* reply = m_net->get(QNetworkRequest(g_webUrl(pathAndQuery)));
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     return reply;
 }
@@ -77,10 +76,9 @@ void UpdateCheck::handleVersionAnswer(int status, const QByteArray& body, qint64
 {
     replaceFile(m_dataDir.filePath(QLatin1String(kLastCheckFile)), QByteArray::number(nowSecs));
     const QByteArray link = body.trimmed();
-    if (status != 200 || !link.toLower().startsWith("http://"))
+    if (status != 200 || !g_isSecureLink(link))
         return;
-    if (!Tips::question(QStringLiteral("A new version of %1 is available. Would you like to download it now?")
-                            .arg(g_productName())))
+    if (!Tips::question(ids("IDS_NEW_VERSION_%1").arg(g_productName())))
         return;
     g_openLink(QString::fromUtf8(link));
     emit quitRequested();

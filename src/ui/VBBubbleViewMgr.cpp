@@ -218,13 +218,13 @@ void VBBubbleViewMgr::openLocalFile(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.isFile() || info.size() <= 0) {
-        Tips::warning(QStringLiteral("can not find %1.").arg(shortPath(path).toHtmlEscaped()));
+        Tips::warning(ids("IDS_CAN_NOT_FIND_%1").arg(shortPath(path).toHtmlEscaped()));
         return;
     }
     // A store names its attachment files; a crafted one must not make a click
     // open or copy a file elsewhere on the computer.
     if (!insideSourceFolders(path)) {
-        Tips::warning(QStringLiteral("can not find %1.").arg(shortPath(path).toHtmlEscaped()));
+        Tips::warning(ids("IDS_CAN_NOT_FIND_%1").arg(shortPath(path).toHtmlEscaped()));
         return;
     }
     const QString suffix = info.suffix().trimmed();

@@ -189,15 +189,15 @@ private slots:
         // From the last chat, the search wraps round to it again.
         frame.sourceTree()->setCurrentIndex(tree->index(last, 0, demo));
         frame.chatKeyword()->setText(QStringLiteral("  %1 ").arg(lastName.toUpper()));
-        frame.searchCotnact();
+        frame.searchChats();
         QCOMPARE(frame.sourceTree()->currentIndex(), tree->index(last, 0, demo));
         QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
         // Searching from the source finds it from the top.
         frame.sourceTree()->setCurrentIndex(demo);
-        frame.searchCotnact();
+        frame.searchChats();
         QCOMPARE(frame.sourceTree()->currentIndex(), tree->index(last, 0, demo));
         frame.chatKeyword()->setText(QStringLiteral("<b>nobody"));
-        frame.searchCotnact();
+        frame.searchChats();
         QCOMPARE(boxTexts(), QStringList{QStringLiteral("Find no contact with keyword &lt;b&gt;nobody.")});
 
         // Messages: the next match after the current row, then round again.

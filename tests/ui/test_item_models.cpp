@@ -212,7 +212,7 @@ private slots:
         view.setModel(&model);
         view.expandAll();
         view.show();
-        QSignalSpy selections(&view, &MyTreeView::onSelectionChanged);
+        QSignalSpy selections(&view, &MyTreeView::selectionUpdated);
         const QModelIndex chat = model.index(1, 0, model.indexOfItemNode(gone));
         view.setCurrentIndex(chat);
         QCOMPARE(selections.count(), 1);

@@ -17,6 +17,7 @@
 #include "stores/IOSViberDb.h"
 #include "stores/PCViberDb.h"
 #include "support/TestEnv.h"
+#include "ui/ErrorReport.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
 #include "ui/MainWindow.h"
@@ -47,6 +48,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -121,6 +123,9 @@ private:
     QTemporaryDir m_tmp;
     QString m_demo;
     int m_demoTotal = 0;
+    // The data folder as the fixtures leave it, copied into place before
+    // every test so that each runs alone and in any order.
+    QString m_fixtureData;
 
     static QModelIndex child(const ItemModelMain* tree, const QModelIndex& parent, const QString& name)
     {
@@ -204,17 +209,30 @@ private slots:
     void initTestCase()
     {
         g_requireTestEnvironment();
-        g_delDirCascade(g_testDataFolders().root().absolutePath());
+        const QString data = g_testDataFolders().root().absolutePath();
+        g_delDirCascade(data);
+        g_resetDialogScripts(); // the fixture job's progress form is answered too
+        makeFixtures();
+        m_fixtureData = m_tmp.filePath(QStringLiteral("fixture-data"));
+        QVERIFY(g_copyDirThrowless(data, m_fixtureData));
     }
 
-    void init() { g_resetDialogScripts(); }
+    void init()
+    {
+        g_resetDialogScripts();
+        const QString data = g_testDataFolders().root().absolutePath();
+        g_delDirCascade(data);
+        QVERIFY(!QFileInfo::exists(data));
+        QVERIFY(g_copyDirThrowless(m_fixtureData, data));
+    }
 
     void cleanup() { QCOMPARE(ScriptedAnswers::pendingDialogScripts(), 0); }
 
-    // First run: two roots, nothing to act on, every named part in place.
+    // First run: two roots, nothing to act on but the imports.
     void startsEmpty()
     {
-        MainWindow w(g_testDataFolders());
+        QTemporaryDir dir;
+        MainWindow w{DataFolders(dir.path())};
         const ItemModelMain* tree = w.treeModel();
         QCOMPARE(tree->rowCount(), 2);
         QCOMPARE(tree->rowCount(tree->indexOfItemNode(tree->rootDevice())), 0);
@@ -225,22 +243,35 @@ private slots:
                              a.actPrint, a.actDelete})
             QVERIFY2(!act->isEnabled(), qPrintable(act->text()));
         QVERIFY(a.actImportiTunes->isEnabled());
-        for (const char* name :
-             {"centralWidget", "splitter", "widget_5", "widget_4", "txtHandleKeyword", "btnSearchHandle", "treeViewDS",
-              "widget", "widget_3", "txtSMSKeyword", "btnSearchSMS", "treeViewSMS", "lbSMSCount", "widget_2",
-              "lbConversation", "widget_6", "lbChatName", "lbChatImg", "webViewSMS", "mainToolBar", "statusBar"})
-            QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
-        QCOMPARE(w.objectName(), QStringLiteral("MainWindow"));
-        QCOMPARE(w.findChild<QSplitter*>(QStringLiteral("splitter"))->count(), 4); // and the welcome panel
-        QCOMPARE(w.messageList()->columnWidth(1), 50);
         QCOMPARE(w.messageList()->selectionMode(), QAbstractItemView::ExtendedSelection);
 
+        // The tool bar in its two groups, each followed by a separator.
         auto* bar = w.findChild<QToolBar*>(QStringLiteral("mainToolBar"));
-        QCOMPARE(bar->iconSize(), QSize(52, 52));
         QCOMPARE(bar->actions(), (QList<QAction*>{a.actBackup, a.actI2i, a.actDb2i, a.actImportiTunes,
                                                   bar->actions().at(4), a.actExtractMedia, a.actExport,
                                                   a.actExportCall, a.actPrint, a.actDelete, bar->actions().at(10)}));
         QVERIFY(bar->actions().at(4)->isSeparator() && bar->actions().at(10)->isSeparator());
+        // The File menu holds the same commands with their long texts, then
+        // the imports and the folder; without a web server configured the
+        // pages it would open are not offered.
+        const QList<QMenu*> menus = w.menuBar()->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(menus.size(), 3);
+        QCOMPARE(texts(menus.at(0)->actions()),
+                 (QStringList{ids("IDS_MI_BACKUP_TOOLBAR"), ids("IDS_MI_I2I_TOOLBAR"), ids("IDS_MI_DB2I_TOOLBAR"),
+                              QStringLiteral("|"), ids("IDS_MI_EXTRACT_MEDIA_TOOLBAR"), ids("IDS_MI_EXPORT_TOOLBAR"),
+                              ids("IDS_MI_EXPORT_CALL_TOOLBAR"), ids("IDS_MI_PRINT_TOOLBAR"),
+                              ids("IDS_MI_DELETE_TOOLBAR"), QStringLiteral("|"), ids("IDS_MI_IMPORT_FROM_ITUNES"),
+                              ids("IDS_MI_IMPORT_FROM_PC"), ids("IDS_MI_OPEN_DB_FOLDER"), QStringLiteral("|"),
+                              ids("IDS_MI_EXIT")}));
+        QCOMPARE(menus.at(0)->actions().at(0), a.actBackup);
+        if (!g_webHostConfigured()) {
+            for (QMenu* menu : menus.mid(1)) {
+                for (const QAction* act : menu->actions())
+                    QVERIFY2(act->isVisible() == (act->text() == ids("IDS_CLEAR_CACHE") ||
+                                                  act->text() == ids("IDS_MI_ABOUT")),
+                             qPrintable(act->text()));
+            }
+        }
         QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
     }
 
@@ -338,7 +369,7 @@ private slots:
             // The last source gone, the welcome panel takes the panes' room
             // (the splitter kept from the last run had none for it).
             w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Demo iPhone")));
-            w.miUnmoutDevice();
+            w.trigger(MainWindow::CMD_UNMOUNT_DEVICE, MainWindow::SCOPE_ALL);
             QCoreApplication::processEvents();
             QVERIFY(w.welcomePanel()->isVisible());
             QVERIFY2(w.welcomePanel()->width() > 300, qPrintable(QString::number(w.welcomePanel()->width())));
@@ -399,7 +430,6 @@ private slots:
 
     void listsDatabasesAndStoredCopies()
     {
-        makeFixtures();
         ScriptedAnswers::reset();
         ScriptedAnswers::setStandingAnswer(QMessageBox::Ok);
         MainWindow w(g_testDataFolders());
@@ -672,16 +702,16 @@ private slots:
 
         selectRows(w, {0, 2, 3});
         answerExport(out + QStringLiteral("/sel.csv"));
-        w.miExport();
+        w.trigger(MainWindow::CMD_EXPORT, MainWindow::SCOPE_SELECTION);
         QCOMPARE(lastBox(), exported(3));
         answerExport(out + QStringLiteral("/bar.csv"));
-        w.miExportToolbar();
+        w.trigger(MainWindow::CMD_EXPORT, MainWindow::SCOPE_TOOLBAR);
         QCOMPARE(lastBox(), exported(3));
         answerExport(out + QStringLiteral("/chat.csv"));
-        w.miExportChat();
+        w.trigger(MainWindow::CMD_EXPORT, MainWindow::SCOPE_CHAT);
         QCOMPARE(lastBox(), exported(inChat));
         answerExport(out + QStringLiteral("/all.csv"));
-        w.miExportAll();
+        w.trigger(MainWindow::CMD_EXPORT, MainWindow::SCOPE_ALL);
         QCOMPARE(lastBox(), exported(m_demoTotal));
 
         // The tool bar without selected rows: the chat on a chat node, the
@@ -697,14 +727,14 @@ private slots:
 
         // No rows selected: the selection entry says so instead of doing nothing.
         const int before = int(ScriptedAnswers::shownBoxes().size());
-        w.miExport();
+        w.trigger(MainWindow::CMD_EXPORT, MainWindow::SCOPE_SELECTION);
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), before + 1);
         QCOMPARE(lastBox(), ids("IDS_NO_MESSAGES_CHOSEN"));
         QCOMPARE(ScriptedAnswers::shownDialogs().count(QStringLiteral("ExportMessagesDlg")), 6);
 
         // A JSON export names the source it came from.
         answerExport(out + QStringLiteral("/named.json"), EXPORT_FILTER_JSON);
-        w.miExportAll();
+        w.trigger(MainWindow::CMD_EXPORT, MainWindow::SCOPE_ALL);
         QVERIFY(g_readBytesForTest(out + QStringLiteral("/named.json"))
                     .contains(R"("source":{"kind":"localdb","name":"Demo")"));
     }
@@ -717,17 +747,17 @@ private slots:
         const QString out = m_tmp.filePath(QStringLiteral("calls"));
         QVERIFY(QDir().mkpath(out));
         ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/calls.txt"));
-        w.miExportCallAll();
+        w.trigger(MainWindow::CMD_EXPORT_CALLS, MainWindow::SCOPE_ALL);
         QCOMPARE(lastBox(), ids("IDS_SUC_EXPORT_%1_CALLS", 19));
         // With rows selected the tool bar still takes the whole list shown.
         selectRows(w, {0});
         ScriptedAnswers::answerNextFileDialog(out + QStringLiteral("/calls2.txt"));
-        w.miExportCallToolbar();
+        w.trigger(MainWindow::CMD_EXPORT_CALLS, MainWindow::SCOPE_TOOLBAR);
         QCOMPARE(lastBox(), ids("IDS_SUC_EXPORT_%1_CALLS", 19));
 
         w.messageList()->clearSelection();
         ScriptedAnswers::answerNextFileDialog(out);
-        w.miExtractMediaAll();
+        w.trigger(MainWindow::CMD_EXTRACT_MEDIA, MainWindow::SCOPE_ALL);
         const QStringList made = QDir(out).entryList({QStringLiteral("attachments(*")}, QDir::Dirs);
         QCOMPARE(made.size(), 1);
         QVERIFY(!QDir(QDir(out).filePath(made.first())).isEmpty());
@@ -744,7 +774,7 @@ private slots:
         w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
         QString proposed;
         answerLocalDbAsProposed(&proposed);
-        w.miBackupToolbar();
+        w.trigger(MainWindow::CMD_BACKUP, MainWindow::SCOPE_TOOLBAR);
         QCOMPARE(proposed, QStringLiteral("Old Phone_Backup"));
         QCOMPARE(lastBox(), ids("IDS_SUC_BACKUP_%1_MESSAGES", m_demoTotal));
         const QModelIndex made = localDb(w, QStringLiteral("Old Phone_Backup"));
@@ -755,7 +785,7 @@ private slots:
 
         w.sourceTree()->setCurrentIndex(tree->index(2, 0, device(w, QStringLiteral("Old Phone"))));
         g_answerLocalDb(QStringLiteral("old phone_BACKUP"));
-        w.miBackupChat();
+        w.trigger(MainWindow::CMD_BACKUP, MainWindow::SCOPE_CHAT);
         QCOMPARE(tree->rowCount(tree->indexOfItemNode(tree->rootLocalDb())), 3);
         QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("Old Phone_Backup")));
         QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal));
@@ -770,7 +800,7 @@ private slots:
             stayedOpen = f.result() != QDialog::Accepted;
             return int(QDialog::Rejected);
         });
-        w.miBackupAll();
+        w.trigger(MainWindow::CMD_BACKUP, MainWindow::SCOPE_ALL);
         QVERIFY(stayedOpen);
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), boxes + 1);
         QCOMPARE(ScriptedAnswers::shownBoxes().last().icon, QMessageBox::Warning);
@@ -783,6 +813,10 @@ private slots:
         MainWindow w(g_testDataFolders());
         const ItemModelMain* tree = w.treeModel();
         const QString name = QStringLiteral("Old Phone_Backup");
+        w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
+        g_answerLocalDb(name);
+        w.trigger(MainWindow::CMD_BACKUP, MainWindow::SCOPE_ALL);
+        QVERIFY(localDb(w, name).isValid());
         w.sourceTree()->setCurrentIndex(localDb(w, name));
         const QModelIndex chat = tree->index(0, 0, localDb(w, name));
         const QString chatName = tree->data(chat).toString();
@@ -792,26 +826,26 @@ private slots:
         // Refused: nothing changes.
         selectRows(w, {0, 1});
         ScriptedAnswers::answerNextBox(QMessageBox::No);
-        w.miDeleteToolbar();
+        w.trigger(MainWindow::CMD_DELETE, MainWindow::SCOPE_TOOLBAR);
         QCOMPARE(w.messageModel()->rowCount(), inChat);
 
         // Cancelled under way: the store and the view stay as they were.
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
         g_cancelNextJob();
-        w.miDelete();
+        w.trigger(MainWindow::CMD_DELETE, MainWindow::SCOPE_SELECTION);
         QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), chatName);
         QCOMPARE(w.messageModel()->rowCount(), inChat);
         QCOMPARE(int(UiCommands::loadLocalDbThrow(g_testDataFolders(), name).messages().size()), m_demoTotal);
 
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
-        w.miDelete();
+        w.trigger(MainWindow::CMD_DELETE, MainWindow::SCOPE_SELECTION);
         QCOMPARE(lastBox(), ids("IDS_SUC_DEL_%1_VIBER_MESSAGES", 2));
         // The same chat is current again, two messages shorter.
         QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), chatName);
         QCOMPARE(w.messageModel()->rowCount(), inChat - 2);
 
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
-        w.miDeleteToolbar(); // no rows selected on a chat: the whole chat
+        w.trigger(MainWindow::CMD_DELETE, MainWindow::SCOPE_TOOLBAR); // no rows selected on a chat: the whole chat
         QCOMPARE(lastBox(), ids("IDS_SUC_DEL_%1_VIBER_MESSAGES", inChat - 2));
         QVERIFY(!child(tree, localDb(w, name), chatName).isValid());
         QCOMPARE(tree->data(w.sourceTree()->currentIndex()).toString(), name);
@@ -820,13 +854,13 @@ private slots:
         // A stored iPhone is never changed by deletion.
         w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
         const int boxes = int(ScriptedAnswers::shownBoxes().size());
-        w.miDeleteAll();
-        w.miDelete();
+        w.trigger(MainWindow::CMD_DELETE, MainWindow::SCOPE_ALL);
+        w.trigger(MainWindow::CMD_DELETE, MainWindow::SCOPE_SELECTION);
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), boxes);
 
         w.sourceTree()->setCurrentIndex(localDb(w, name));
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
-        w.miDeleteToolbar();
+        w.trigger(MainWindow::CMD_DELETE, MainWindow::SCOPE_TOOLBAR);
         QCOMPARE(lastBox(), ids("IDS_DEL_LOCALDB_SUC").arg(name.toHtmlEscaped()));
         QVERIFY(!localDb(w, name).isValid());
         QVERIFY(!QFileInfo::exists(g_testDataFolders().localDbDir().filePath(name)));
@@ -840,7 +874,7 @@ private slots:
         w.setOpener([&](const QString& path) { opened << path; });
         w.miOpenDBFolder();
         w.sourceTree()->setCurrentIndex(device(w, QStringLiteral("Old Phone")));
-        w.miViewIOSCacheFiles();
+        w.trigger(MainWindow::CMD_VIEW_CACHE, MainWindow::SCOPE_ALL);
         QCOMPARE(opened, (QStringList{g_testDataFolders().localDbDir().absolutePath(),
                                       g_testDataFolders().root().absoluteFilePath(QStringLiteral("virtual_ios/Old Phone"))}));
 
@@ -859,7 +893,7 @@ private slots:
         QCOMPARE(lastBox(), ids("IDS_SUC_CLEAR_CACHE"));
 
         // "Disconnect Device" takes the node off the tree, and only it.
-        w.miUnmoutDevice();
+        w.trigger(MainWindow::CMD_UNMOUNT_DEVICE, MainWindow::SCOPE_ALL);
         QVERIFY(!device(w, QStringLiteral("Old Phone")).isValid());
         QCOMPARE(w.countText(), QStringLiteral("Messages: 0"));
         QVERIFY(localDb(w, QStringLiteral("Demo")).isValid());
@@ -908,7 +942,7 @@ private slots:
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
         pickFirstAccount();
         answerLocalDbAsProposed(&proposed);
-        w.miImportPCPortToLocalDb();
+        w.trigger(MainWindow::CMD_IMPORT_DESKTOP_HERE, MainWindow::SCOPE_ALL);
         QCOMPARE(proposed, QStringLiteral("Demo"));
         QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("Demo")));
         QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal + total));
@@ -961,7 +995,7 @@ private slots:
         QStringList fieldAfter;
         g_answerPasscodes({QStringLiteral("wrong one"), QStringLiteral("right one")}, &fieldAfter);
         answerLocalDbAsProposed(&proposed);
-        w.miImportiTunesToLocalDb();
+        w.trigger(MainWindow::CMD_IMPORT_ITUNES_HERE, MainWindow::SCOPE_ALL);
         QCOMPARE(fieldAfter, (QStringList{QString(), QStringLiteral("right one")}));
         QVERIFY(boxTexts().contains(ids("IDS_INVALID_PASSWORD")));
         QCOMPARE(proposed, QStringLiteral("Names"));
@@ -1002,7 +1036,7 @@ private slots:
         w.sourceTree()->setCurrentIndex(w.treeModel()->index(0, 0, demo));
         const int inChat = w.messageModel()->rowCount();
         choose(target);
-        w.miExport2ITunesBKChat();
+        w.trigger(MainWindow::CMD_TO_ITUNES_BACKUP, MainWindow::SCOPE_CHAT);
         QVERIFY2(lastBox().startsWith(QStringLiteral("Successfully transferred")), qPrintable(lastBox()));
 
         // The import lists its database; the user reads on in the same chat.
@@ -1022,7 +1056,7 @@ private slots:
     void printPreviewsTheChosenMessages()
     {
         MainWindow w(g_testDataFolders());
-        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Names")));
+        w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
         const auto previewPages = [](int* pages) {
             g_answer<QPrintPreviewDialog>(QStringLiteral("PrintPreviewDialog"), [pages](QPrintPreviewDialog& d) {
                 auto* preview = d.findChild<QPrintPreviewWidget*>();
@@ -1033,11 +1067,11 @@ private slots:
         };
         int all = 0;
         previewPages(&all);
-        w.miPrintAll();
+        w.trigger(MainWindow::CMD_PRINT, MainWindow::SCOPE_ALL);
         selectRows(w, {0});
         int one = 0;
         previewPages(&one);
-        w.miPrintToolbar();
+        w.trigger(MainWindow::CMD_PRINT, MainWindow::SCOPE_TOOLBAR);
         QCOMPARE(one, 1);
         QVERIFY2(all > one, qPrintable(QString::number(all)));
         QCOMPARE(ScriptedAnswers::shownDialogs().count(QStringLiteral("PrintPreviewDialog")), 2);

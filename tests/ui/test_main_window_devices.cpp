@@ -154,7 +154,7 @@ private slots:
         QTRY_COMPARE(phones(w), QStringList{QStringLiteral("Anna's iPhone")});
         QTRY_VERIFY(!phone(w, QStringLiteral("Anna's iPhone"))->children.isEmpty());
         w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone"))));
-        w.miUnmoutDevice();
+        w.trigger(MainWindow::CMD_UNMOUNT_DEVICE, MainWindow::SCOPE_ALL);
         QVERIFY(phones(w).isEmpty());
         QVERIFY(!w.actions().actBackup->isEnabled());
         // Its departure later finds no node and changes nothing.
@@ -227,7 +227,7 @@ private slots:
             d.onBtnOkPress();
             return d.result();
         });
-        w.miI2iAll();
+        w.trigger(MainWindow::CMD_I2I, MainWindow::SCOPE_ALL);
         QCOMPARE(offered, QStringList{QStringLiteral("Ben's iPhone")});
         const QStringList boxes = g_boxTexts();
         const QString ben = QStringLiteral("the iPhone &quot;Ben's iPhone&quot;");
@@ -254,7 +254,7 @@ private slots:
             return d.result();
         });
         w.sourceTree()->setCurrentIndex(w.treeModel()->indexOfItemNode(phone(w, QStringLiteral("Anna's iPhone"))));
-        w.miI2iToolbar();
+        w.trigger(MainWindow::CMD_I2I, MainWindow::SCOPE_TOOLBAR);
         QCOMPARE(g_boxTexts().last(), ids("IDS_TRANSFER_NOTHING_NEW_%1").arg(ben));
         QCOMPARE(shownOf(w, QStringLiteral("Ben's iPhone")), benAfter);
     }
@@ -330,7 +330,7 @@ private slots:
         g_resetDialogScripts();
         toEmpty();
         ScriptedAnswers::answerNextBox(QMessageBox::Cancel);
-        w.miI2iAll();
+        w.trigger(MainWindow::CMD_I2I, MainWindow::SCOPE_ALL);
         QCOMPARE(g_boxTexts().size(), 1);
         QVERIFY(g_boxTexts().first().contains(empty));
         QVERIFY(ScriptedAnswers::shownBoxes().first().buttons == (QMessageBox::Ok | QMessageBox::Cancel));
@@ -340,7 +340,7 @@ private slots:
         toEmpty();
         ScriptedAnswers::answerNextBox(QMessageBox::Ok);
         ScriptedAnswers::answerNextBox(QMessageBox::No);
-        w.miI2iAll();
+        w.trigger(MainWindow::CMD_I2I, MainWindow::SCOPE_ALL);
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), 2);
         const ScriptedAnswers::ShownBox question = ScriptedAnswers::shownBoxes().at(1);
         QVERIFY(question.buttons == (QMessageBox::Yes | QMessageBox::No));
@@ -352,7 +352,7 @@ private slots:
         toEmpty();
         ScriptedAnswers::answerNextBox(QMessageBox::Ok);
         ScriptedAnswers::answerNextBox(QMessageBox::Yes);
-        w.miI2iAll();
+        w.trigger(MainWindow::CMD_I2I, MainWindow::SCOPE_ALL);
         QStringList boxes = g_boxTexts();
         QCOMPARE(boxes.size(), 3);
         QVERIFY2(boxes.last().startsWith(QStringLiteral("Successfully transferred ")) &&
@@ -376,7 +376,7 @@ private slots:
         g_resetDialogScripts();
         toEmpty();
         ScriptedAnswers::answerNextBox(QMessageBox::Ok);
-        w.miI2iAll();
+        w.trigger(MainWindow::CMD_I2I, MainWindow::SCOPE_ALL);
         QCOMPARE(g_boxTexts().size(), 2);
         QCOMPARE(g_boxTexts().last(), ids("IDS_TRANSFER_NOTHING_NEW_%1").arg(empty));
         QCOMPARE(QFileInfo(onPhone).lastModified(), written);
@@ -403,7 +403,7 @@ private slots:
             d.onBtnOkPress();
             return d.result();
         });
-        w.miI2iAll();
+        w.trigger(MainWindow::CMD_I2I, MainWindow::SCOPE_ALL);
         const QStringList boxes = g_boxTexts();
         QVERIFY2(!boxes.isEmpty() && boxes.last().startsWith(QStringLiteral("Successfully transferred")),
                  qPrintable(boxes.join(u'\n')));

@@ -156,6 +156,22 @@ private slots:
         QCOMPARE(decodeField(body, QStringLiteral("ver")), QStringLiteral("3.1.18(18)"));
     }
 
+    // The update check and the error report talk to the maker's server
+    // over HTTPS only, and open only HTTPS links it sends.
+    void webAddressesAreHttpsOnly()
+    {
+        QCOMPARE(g_webUrl(QStringLiteral("example.org"), QStringLiteral("/sms_check_update.php?pid=7&ver=18&q=1")),
+                 QUrl(QStringLiteral("https://example.org/sms_check_update.php?pid=7&ver=18&q=1")));
+        QCOMPARE(g_webUrl(QStringLiteral(" example.org:8443 "), QStringLiteral("/err_report.php")),
+                 QUrl(QStringLiteral("https://example.org:8443/err_report.php")));
+        QCOMPARE(g_webUrl(QStringLiteral("example.org"), QStringLiteral("/help.html")).scheme(), QStringLiteral("https"));
+        QVERIFY(g_isSecureLink("https://example.org/download/new.deb"));
+        QVERIFY(g_isSecureLink("  HTTPS://example.org/new  "));
+        for (const char* refused : {"http://example.org/new", "https:///no-host", "https//example.org",
+                                    "javascript:alert(1)", "file:///etc/passwd", "ftp://example.org/new", ""})
+            QVERIFY2(!g_isSecureLink(refused), refused);
+    }
+
     void updateCheckRunsAtMostOnceADay()
     {
         QTemporaryDir dir;
@@ -185,11 +201,14 @@ private slots:
 
         check.handleVersionAnswer(200, "no update", 1800000000);
         QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
+        // A plain http:// link could have been changed on its way: not offered.
+        check.handleVersionAnswer(200, "http://example.invalid/new", 1800000000);
+        QVERIFY(ScriptedAnswers::shownBoxes().isEmpty());
         ScriptedAnswers::answerNextBox(QMessageBox::No);
-        check.handleVersionAnswer(200, "HTTP://example.invalid/new", 1800000001);
+        check.handleVersionAnswer(200, "HTTPS://example.invalid/new\n", 1800000001);
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), 1);
         QCOMPARE(quit.count(), 0);
-        check.handleVersionAnswer(404, "http://example.invalid/new", 1800000002);
+        check.handleVersionAnswer(404, "https://example.invalid/new", 1800000002);
         QCOMPARE(ScriptedAnswers::shownBoxes().size(), 1);
 
         check.handleNoticeAnswer(200, "<A href=\"x\">Sale</A>");

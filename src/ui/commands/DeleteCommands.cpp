@@ -20,7 +20,7 @@ QString existingDbFolder(const DataFolders& folders, const QString& dbName)
 {
     const QString folder = g_localDbFolder(folders, dbName);
     if (folder.isEmpty() || !QFileInfo(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))).isFile()) {
-        Tips::error(QStringLiteral("No local database named \"%1\".").arg(dbName));
+        Tips::error(ids("IDS_NO_LOCALDB_NAMED_%1").arg(dbName));
         return QString();
     }
     return folder;

@@ -29,7 +29,7 @@ namespace {
 QString privateCopyThrow(const QString& file, const QTemporaryDir& dir)
 {
     if (!dir.isValid())
-        g_raise(QStringLiteral("Cannot make a temporary folder: %1").arg(dir.errorString()));
+        g_raise(ids("IDS_CANNOT_MAKE_TEMP_FOLDER_%1").arg(dir.errorString()));
     const QString target = dir.filePath(QFileInfo(file).fileName());
     g_copySqliteFilesThrow(file, target);
     return target;
@@ -83,7 +83,7 @@ static QString chooseDesktopStore(QWidget* parent, const QDir& lookedIn)
                             .arg(QDir::toNativeSeparators(lookedIn.absolutePath()).toHtmlEscaped())))
         return QString();
     return g_getOpenFileName(parent, ids("IDS_CHOOSE_PC_VIBER_DB"), QDir::homePath(),
-                             QStringLiteral("Viber Desktop (viber.db);;SQLite databases (*.db);;All files (*)"));
+                             ids("IDS_FILTER_PC_VIBER_DB"));
 }
 
 LocalDbChange importViberFromPC(QWidget* parent, const DataFolders& folders, const QString& dbName)

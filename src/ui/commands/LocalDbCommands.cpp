@@ -49,7 +49,7 @@ ViberData loadLocalDbThrow(const DataFolders& folders, const QString& name)
 {
     const QString folder = g_localDbFolder(folders, name);
     if (folder.isEmpty() || !QFileInfo(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))).isFile())
-        g_raise(QStringLiteral("No local database named \"%1\".").arg(name));
+        g_raise(ids("IDS_NO_LOCALDB_NAMED_%1").arg(name));
     IOSViberDb db(QDir(folder), QLatin1String(kLocalDbStoreFile), true);
     return db.loadDataThrow();
 }

@@ -32,7 +32,7 @@ DataSourceSelForm::DataSourceSelForm(QWidget* parent) : QDialog(parent, Qt::Dial
     m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_list->header()->setStretchLastSection(false);
 
-    auto* btnOK = new QPushButton(tr("OK"), this);
+    auto* btnOK = new QPushButton(ids("IDS_OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     auto* btnCancel = new QPushButton(ids("IDS_CANCEL"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));

@@ -140,8 +140,9 @@ void ExportMessagesDlg::rememberChoices()
 
 QStringList ExportMessagesDlg::filters()
 {
-    return {QStringLiteral("Text Files(*.txt)"), QStringLiteral("Doc Files(*.doc)"), QStringLiteral("CSV Files(*.csv)"),
-            QStringLiteral("PDF Files(*.pdf)"),  QStringLiteral("HTML Files(*.html)"), QStringLiteral("JSON Files(*.json)")};
+    // In the order of ExportFilter.
+    return {ids("IDS_FILTER_TXT"), ids("IDS_FILTER_DOC"), ids("IDS_FILTER_CSV"),
+            ids("IDS_FILTER_PDF"), ids("IDS_FILTER_HTML"), ids("IDS_FILTER_JSON")};
 }
 
 void ExportMessagesDlg::onFormatChanged(int index)

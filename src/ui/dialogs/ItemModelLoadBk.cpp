@@ -1,5 +1,7 @@
 #include "ui/dialogs/ItemModelLoadBk.h"
 
+#include "shell/UserTexts.h"
+
 #include <QColor>
 #include <QDir>
 #include <QLocale>
@@ -72,11 +74,11 @@ QVariant ItemModelLoadBk::headerData(int section, Qt::Orientation orientation, i
         return QVariant();
     switch (section) {
     case 0:
-        return QStringLiteral("Name");
+        return ids("IDS_COL_NAME");
     case 1:
-        return QStringLiteral("Backup Date");
+        return ids("IDS_COL_BACKUP_DATE");
     case 2:
-        return QStringLiteral("Path");
+        return ids("IDS_COL_PATH");
     default:
         return QVariant();
     }

@@ -28,7 +28,6 @@ LoadItunesBackupDlg::LoadItunesBackupDlg(const DataFolders& folders, QWidget* pa
     setWindowTitle(ids("IDS_SELECT_AN_ITUNES_BACKUP_TO_LOAD"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->setObjectName(QStringLiteral("verticalLayout"));
     layout->setSpacing(10);
     layout->setContentsMargins(15, 15, 15, 15);
 
@@ -60,11 +59,10 @@ LoadItunesBackupDlg::LoadItunesBackupDlg(const DataFolders& folders, QWidget* pa
     m_lbNoBackups->hide();
 
     auto* row = new QWidget(this);
-    row->setObjectName(QStringLiteral("widget"));
+    row->setObjectName(QStringLiteral("buttonRow"));
     auto* rowLayout = new QHBoxLayout(row);
-    rowLayout->setObjectName(QStringLiteral("horizontalLayout"));
     rowLayout->setContentsMargins(0, 0, 0, 0);
-    auto* btnLoad = new QPushButton(tr("Load"), row);
+    auto* btnLoad = new QPushButton(ids("IDS_LOAD"), row);
     btnLoad->setObjectName(QStringLiteral("btnLoad"));
     btnLoad->setStyleSheet(QStringLiteral("margin-right:15px;"));
     auto* btnCancel = new QPushButton(ids("IDS_CANCEL"), row);
@@ -116,7 +114,7 @@ QSharedPointer<BackupManifest> LoadItunesBackupDlg::readBackup(const QString& fo
     } catch (const std::exception& e) {
         const QString text = QString::fromUtf8(e.what());
         qWarning().noquote() << "LoadItunesBackupDlg:" << folder << text;
-        Tips::error(QStringLiteral("load %1 error. %2").arg(QDir::toNativeSeparators(folder), text));
+        Tips::error(ids("IDS_LOAD_BACKUP_%1_FAILED_%2").arg(QDir::toNativeSeparators(folder), text));
         return {};
     }
 }

@@ -18,10 +18,10 @@ LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& defaultN
     setObjectName(QStringLiteral("LocalDbSelForm"));
     new WinMovable(this);
     setFixedSize(423, 156);
-    setWindowTitle(tr("Select one Database for backup"));
+    setWindowTitle(ids("IDS_SELECT_LOCALDB_TITLE"));
 
-    m_label = new QLabel(tr("Select current database to merge or enter a new database name:"), this);
-    m_label->setObjectName(QStringLiteral("label"));
+    m_label = new QLabel(ids("IDS_SELECT_LOCALDB_OR_NAME_NEW"), this);
+    m_label->setObjectName(QStringLiteral("lbPrompt"));
     m_label->setGeometry(10, 20, 401, 16);
 
     m_cbLocalDbNames = new QComboBox(this);
@@ -30,19 +30,17 @@ LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& defaultN
     m_cbLocalDbNames->setEditable(true);
     // A typed name must not be added to the list or changed by completion.
     m_cbLocalDbNames->setInsertPolicy(QComboBox::NoInsert);
-    m_cbLocalDbNames->setToolTip(
-        tr("Selecting current Database will merge data;entering new DB name will create a new Database."));
+    m_cbLocalDbNames->setToolTip(ids("IDS_SELECT_LOCALDB_TIP"));
 
     auto* layoutWidget = new QWidget(this);
-    layoutWidget->setObjectName(QStringLiteral("layoutWidget"));
+    layoutWidget->setObjectName(QStringLiteral("buttonRow"));
     layoutWidget->setGeometry(100, 120, 211, 25);
     auto* row = new QHBoxLayout(layoutWidget);
-    row->setObjectName(QStringLiteral("horizontalLayout"));
     row->setSpacing(6);
     row->setContentsMargins(0, 0, 0, 0);
-    m_btnOK = new QPushButton(tr("Confirm"), layoutWidget);
+    m_btnOK = new QPushButton(ids("IDS_CONFIRM"), layoutWidget);
     m_btnOK->setObjectName(QStringLiteral("btnOK"));
-    m_btnClose = new QPushButton(tr("Cancel"), layoutWidget);
+    m_btnClose = new QPushButton(ids("IDS_CANCEL"), layoutWidget);
     m_btnClose->setObjectName(QStringLiteral("btnClose"));
     row->addWidget(m_btnOK);
     row->addSpacerItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));

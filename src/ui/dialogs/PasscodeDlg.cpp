@@ -25,7 +25,6 @@ PasscodeDlg::PasscodeDlg(BackupManifest* manifest, QWidget* parent)
     setWindowTitle(ids("IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->setObjectName(QStringLiteral("verticalLayout"));
     layout->setContentsMargins(12, 15, 12, 12);
 
     auto* lbTitle = new QLabel(ids("IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP"), this);
@@ -38,11 +37,10 @@ PasscodeDlg::PasscodeDlg(BackupManifest* manifest, QWidget* parent)
     m_txtPasscode->setPlaceholderText(ids("IDS_ENTER_PASSWORD"));
 
     auto* row = new QWidget(this);
-    row->setObjectName(QStringLiteral("widget"));
+    row->setObjectName(QStringLiteral("buttonRow"));
     auto* rowLayout = new QHBoxLayout(row);
-    rowLayout->setObjectName(QStringLiteral("horizontalLayout"));
     rowLayout->setContentsMargins(0, 0, 0, 0);
-    auto* btnOK = new QPushButton(tr("OK"), row);
+    auto* btnOK = new QPushButton(ids("IDS_OK"), row);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
     auto* btnCancel = new QPushButton(ids("IDS_CANCEL"), row);
