@@ -4,7 +4,7 @@
 // FERROWICK_BENCH_DIR (default: the system temp folder) and reused by later
 // runs.
 #include "sqlite/Sqlite3DB.h"
-#include "stores/IosStoreWriter.h"
+#include "stores/IOSStoreWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,7 +41,7 @@ inline QString randomText(QRandomGenerator& rng)
 inline void generate(const QString& root, int n, int chats = 1000)
 {
     const QString path = QDir(root).filePath(QStringLiteral("Documents/Contacts.data"));
-    IosStoreWriter w(path + QStringLiteral(".part"));
+    IOSStoreWriter w(path + QStringLiteral(".part"));
     w.setBulkMode();
     w.beginThrow();
     QRandomGenerator rng(n);

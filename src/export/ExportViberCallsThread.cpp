@@ -42,7 +42,7 @@ void ExportViberCallsThread::run()
         // The file takes its name only when complete: a failure leaves
         // whatever was at the path before.
         [this] { return exportAll(); },
-        QStringLiteral("ExportViberCallsThread, "));
+        QStringLiteral("Cannot export the calls: "));
 }
 
 QString ExportViberCallsThread::exportAll()

@@ -8,7 +8,7 @@ constexpr int kKeyBytes = kKeyBits / 8;
 const unsigned char kDefaultIV[8] = {0xA6, 0xA6, 0xA6, 0xA6, 0xA6, 0xA6, 0xA6, 0xA6};
 } // namespace
 
-QByteArray aes_key_unwrap(const QByteArray& kek, const QByteArray& wrapped)
+QByteArray g_aesKeyUnwrap(const QByteArray& kek, const QByteArray& wrapped)
 {
     if (kek.size() < kKeyBytes || wrapped.size() < 24 || wrapped.size() % 8 != 0)
         return QByteArray();
@@ -50,24 +50,24 @@ QByteArray aes_key_unwrap(const QByteArray& kek, const QByteArray& wrapped)
     return r;
 }
 
-bool setAESKey(mbedtls_aes_context* ctx, const QByteArray& key)
+bool g_aesSetDecryptKey(mbedtls_aes_context* ctx, const QByteArray& key)
 {
     if (key.size() < kKeyBytes)
         return false;
     return mbedtls_aes_setkey_dec(ctx, reinterpret_cast<const unsigned char*>(key.constData()), kKeyBits) == 0;
 }
 
-QByteArray AESdecryptCBC(mbedtls_aes_context* ctx, const char* in, size_t length, char* iv)
+QByteArray g_aesDecryptCbc(mbedtls_aes_context* ctx, const char* in, size_t length, char* iv)
 {
     if (length % 16 != 0)
         return QByteArray();
     QByteArray out(in, qsizetype(length));
-    if (!AESdecryptCBCInPlace(ctx, out.data(), length, iv))
+    if (!g_aesDecryptCbcInPlace(ctx, out.data(), length, iv))
         return QByteArray();
     return out;
 }
 
-bool AESdecryptCBCInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, char* iv)
+bool g_aesDecryptCbcInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, char* iv)
 {
     if (length % 16 != 0)
         return false;
@@ -77,7 +77,7 @@ bool AESdecryptCBCInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, ch
     return mbedtls_aes_crypt_cbc(ctx, MBEDTLS_AES_DECRYPT, length, reinterpret_cast<unsigned char*>(iv), p, p) == 0;
 }
 
-QByteArray aes_key_wrap(const QByteArray& kek, const QByteArray& key)
+QByteArray g_aesKeyWrap(const QByteArray& kek, const QByteArray& key)
 {
     if (kek.size() < kKeyBytes || key.size() < 16 || key.size() % 8 != 0)
         return QByteArray();
@@ -110,7 +110,7 @@ QByteArray aes_key_wrap(const QByteArray& kek, const QByteArray& key)
     return QByteArray(reinterpret_cast<const char*>(a), 8) + r;
 }
 
-QByteArray AESencryptCBCPadded(const QByteArray& key, const QByteArray& plain)
+QByteArray g_aesEncryptCbcPadded(const QByteArray& key, const QByteArray& plain)
 {
     if (key.size() < kKeyBytes)
         return QByteArray();
@@ -126,7 +126,7 @@ QByteArray AESencryptCBCPadded(const QByteArray& key, const QByteArray& plain)
     return rc == 0 ? data : QByteArray();
 }
 
-bool removePKCS7Padding(QByteArray& data)
+bool g_removePkcs7Padding(QByteArray& data)
 {
     if (data.size() < 16 || data.size() % 16 != 0)
         return false;

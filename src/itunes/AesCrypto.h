@@ -9,27 +9,27 @@
 // AES key unwrap (RFC 3394) with AES-256 under the first 32 bytes of kek.
 // Empty when kek is shorter than 32 bytes, wrapped is not 24 or more bytes in
 // 8-byte blocks, or the integrity check fails.
-QByteArray aes_key_unwrap(const QByteArray& kek, const QByteArray& wrapped);
+QByteArray g_aesKeyUnwrap(const QByteArray& kek, const QByteArray& wrapped);
 
 // Prepares ctx for AES-256 decryption with the first 32 bytes of key; false
 // when key is shorter.
-bool setAESKey(mbedtls_aes_context* ctx, const QByteArray& key);
+bool g_aesSetDecryptKey(mbedtls_aes_context* ctx, const QByteArray& key);
 
 // CBC decryption of length bytes; iv (16 bytes) is updated for the next call.
 // No padding is removed. Empty when length is not a multiple of 16.
-QByteArray AESdecryptCBC(mbedtls_aes_context* ctx, const char* in, size_t length, char* iv);
+QByteArray g_aesDecryptCbc(mbedtls_aes_context* ctx, const char* in, size_t length, char* iv);
 
 // Same, decrypting buf in place; false when length is not a multiple of 16.
-bool AESdecryptCBCInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, char* iv);
+bool g_aesDecryptCbcInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, char* iv);
 
 // AES key wrap (RFC 3394) of key (a multiple of 8 bytes, at least 16) under
 // the first 32 bytes of kek; empty when either is unfit.
-QByteArray aes_key_wrap(const QByteArray& kek, const QByteArray& key);
+QByteArray g_aesKeyWrap(const QByteArray& kek, const QByteArray& key);
 
 // AES-256-CBC encryption of plain with PKCS#7 padding and an all-zero IV, as
 // backups store their files; empty when key is shorter than 32 bytes.
-QByteArray AESencryptCBCPadded(const QByteArray& key, const QByteArray& plain);
+QByteArray g_aesEncryptCbcPadded(const QByteArray& key, const QByteArray& plain);
 
 // Removes PKCS#7 padding in place; false (data unchanged) when the last block
 // carries none.
-bool removePKCS7Padding(QByteArray& data);
+bool g_removePkcs7Padding(QByteArray& data);

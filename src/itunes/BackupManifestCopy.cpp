@@ -88,7 +88,7 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
         mbedtls_aes_context aes;
         mbedtls_aes_init(&aes);
         struct AesGuard { mbedtls_aes_context* c; ~AesGuard() { mbedtls_aes_free(c); } } guard{&aes};
-        if (!setAESKey(&aes, key))
+        if (!g_aesSetDecryptKey(&aes, key))
             g_raise(QStringLiteral("%1: the file key is too short.").arg(storedName));
         char iv[16] = {};
         qint64 written = 0;
@@ -96,7 +96,7 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
             const qint64 n = readFull(src, buffer.data(), kChunk);
             if (n == 0)
                 break;
-            if (!AESdecryptCBCInPlace(&aes, buffer.data(), size_t(n), iv))
+            if (!g_aesDecryptCbcInPlace(&aes, buffer.data(), size_t(n), iv))
                 g_raise(QStringLiteral("%1: the encrypted length is not a multiple of 16 bytes "
                                      "(MBEDTLS_ERR_AES_INVALID_INPUT_LENGTH).")
                           .arg(storedName));

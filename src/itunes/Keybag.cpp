@@ -112,7 +112,7 @@ bool unlockWithKey(const QByteArray& key, _KeybagInfo& keybag)
     for (auto it = keybag.classKeys.begin(); it != keybag.classKeys.end(); ++it) {
         if (!it->contains(QStringLiteral("WPKY")) || !(it->getInt32(QStringLiteral("WRAP")) & kPasscodeWrap))
             continue;
-        const QByteArray classKey = aes_key_unwrap(key, it->value(QStringLiteral("WPKY")));
+        const QByteArray classKey = g_aesKeyUnwrap(key, it->value(QStringLiteral("WPKY")));
         if (classKey.isEmpty())
             return false;
         it->insert(QStringLiteral("KEY"), classKey);
@@ -125,7 +125,7 @@ QByteArray unwrapKeyForClass(const _KeybagInfo& keybag, int protectionClass, con
     const auto it = keybag.classKeys.constFind(protectionClass);
     if (it == keybag.classKeys.constEnd() || wrapped.size() != 40)
         return QByteArray();
-    return aes_key_unwrap(it->value(QStringLiteral("KEY")), wrapped);
+    return g_aesKeyUnwrap(it->value(QStringLiteral("KEY")), wrapped);
 }
 
 QByteArray unwrapManifestKey(const _KeybagInfo& keybag, const QByteArray& manifestKey)

@@ -140,7 +140,7 @@ void g_decryptManifestDbThrow(const QString& src, const QString& dest, const QBy
     mbedtls_aes_context aes;
     mbedtls_aes_init(&aes);
     struct AesGuard { mbedtls_aes_context* c; ~AesGuard() { mbedtls_aes_free(c); } } guard{&aes};
-    if (!setAESKey(&aes, key))
+    if (!g_aesSetDecryptKey(&aes, key))
         g_raise(QStringLiteral("%1: the index key is too short.").arg(src));
 
     QFile::remove(dest);
@@ -154,7 +154,7 @@ void g_decryptManifestDbThrow(const QString& src, const QString& dest, const QBy
             const qint64 n = readFull(in, buffer.data(), kChunk);
             if (n == 0)
                 break;
-            if (n % 16 != 0 || !AESdecryptCBCInPlace(&aes, buffer.data(), size_t(n), iv))
+            if (n % 16 != 0 || !g_aesDecryptCbcInPlace(&aes, buffer.data(), size_t(n), iv))
                 g_raise(QStringLiteral("%1 is damaged: its length is not a whole number of cipher blocks.").arg(src));
             QByteArray chunk = held + QByteArray(buffer.constData(), n);
             held = chunk.right(16);
@@ -165,7 +165,7 @@ void g_decryptManifestDbThrow(const QString& src, const QString& dest, const QBy
         }
         // Indexes decrypted by other tools sometimes lost their padding;
         // an SQLite file is whole pages, so keep a block that carries none.
-        removePKCS7Padding(held);
+        g_removePkcs7Padding(held);
         QString error;
         if (!g_writeAll(out, held, error, dest))
             g_raise(error);

@@ -193,7 +193,7 @@ bool ManifestDbWriter::addFileThrow(const QString& domain, const QString& path, 
     if (m_backup.info().isEncrypted) {
         const QByteArray classKey = m_backup.keybag().classKeys.value(item.protectionClass).value(QStringLiteral("KEY"));
         const QByteArray fileKey = randomKey();
-        const QByteArray wrapped = aes_key_wrap(classKey, fileKey);
+        const QByteArray wrapped = g_aesKeyWrap(classKey, fileKey);
         if (wrapped.isEmpty())
             g_raise(QStringLiteral("The backup has no key of protection class %1.").arg(item.protectionClass));
         QByteArray cls(4, '\0');

@@ -14,7 +14,7 @@ DeleteViberMsgThread::DeleteViberMsgThread(IOSViberDb& db, const QList<_ViberMsg
 
 void DeleteViberMsgThread::run()
 {
-    runJobProtocol(m_progress, [this] { return deleteAll(); }, QStringLiteral("DeleteViberMsgThread, "));
+    runJobProtocol(m_progress, [this] { return deleteAll(); }, QStringLiteral("Cannot delete the messages: "));
 }
 
 QString DeleteViberMsgThread::deleteAll()

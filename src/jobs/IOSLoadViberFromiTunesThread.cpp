@@ -80,7 +80,7 @@ void IOSLoadViberFromiTunesThread::copyFileThrow(const BackupManifest::_FileNode
                                                  bool overwrite)
 {
     if (!node)
-        g_raise(QStringLiteral("IOSLoadViberFromiTunesThread::copyThrow, invalid BackupManifest::FileNode."));
+        g_raise(QStringLiteral("The backup names a file its index does not hold."));
     m_progress.invokeUpdateProgress(QString(), -1, ids("IDS_CACHING_BACKUP_FILE_%1").arg(node->name));
     if (node->item.isFolder()) {
         qDebug("IOSLoadViberFromiTunesThread::copyFileThrow(is a folder): %s", qUtf8Printable(node->name));

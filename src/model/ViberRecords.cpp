@@ -185,7 +185,7 @@ bool compareViberMsgDesc(const _ViberMsg* a, const _ViberMsg* b)
     return a->date > b->date;
 }
 
-bool compareViberChatAsc(const _ViberChat* a, const _ViberChat* b)
+bool compareViberChatDesc(const _ViberChat* a, const _ViberChat* b)
 {
     return a->date > b->date;
 }

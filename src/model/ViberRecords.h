@@ -151,8 +151,8 @@ struct _ViberMsg : _ViberEntity
 // Sort predicates (strict weak orders for std::sort).
 bool compareViberMsgAsc(const _ViberMsg* a, const _ViberMsg* b);
 bool compareViberMsgDesc(const _ViberMsg* a, const _ViberMsg* b);
-// Most recent activity first, as the chat list shows it (the name is historical).
-bool compareViberChatAsc(const _ViberChat* a, const _ViberChat* b);
+// Most recent activity first, as the chat list shows it.
+bool compareViberChatDesc(const _ViberChat* a, const _ViberChat* b);
 bool compareViberCallDesc(const _ViberCall* a, const _ViberCall* b);
 bool compareViberPersonAsc(const _ViberPerson* a, const _ViberPerson* b);
 

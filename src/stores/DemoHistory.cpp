@@ -3,7 +3,7 @@
 #include "model/EmojiText.h"
 #include "shell/DataFolders.h"
 #include "stores/DemoMedia.h"
-#include "stores/IosStoreWriter.h"
+#include "stores/IOSStoreWriter.h"
 #include "stores/StorePaths.h"
 
 #include <QDir>
@@ -108,7 +108,7 @@ public:
     }
 
 private:
-    using Msg = IosStoreWriter::Message;
+    using Msg = IOSStoreWriter::Message;
 
     void addPeople()
     {
@@ -278,7 +278,7 @@ private:
     }
 
     QDir m_root;
-    IosStoreWriter m_w;
+    IOSStoreWriter m_w;
     QRandomGenerator m_rng;
     QList<qint64> m_people;
     qint64 m_seq = 0;

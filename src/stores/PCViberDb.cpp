@@ -36,7 +36,7 @@ void PCViberDb::openCheckThrow()
     }
 }
 
-void fillPerson(Sqlite3Cursor& row, _ViberPerson& p, const long long& id)
+void fillPerson(Sqlite3Cursor& row, _ViberPerson& p, qint64 id)
 {
     p.id = id;
     p.number = row.getText("Number");

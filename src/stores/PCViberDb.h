@@ -25,7 +25,7 @@ private:
 };
 
 // Fills a person from a row holding OriginNumberInfo's columns.
-void fillPerson(Sqlite3Cursor& row, _ViberPerson& p, const long long& id);
+void fillPerson(Sqlite3Cursor& row, _ViberPerson& p, qint64 id);
 
 // A Desktop coordinate kept as an integer without its decimal point, given
 // the number of integer digits assumed (2 for latitudes, 3 for longitudes).

@@ -34,7 +34,7 @@ void ItemModelMain::listChats(_AbsDBItemNode* node)
     if (!node || !belongs(node) || node->data.isNull())
         return;
     QList<_ViberChat*> chats = node->data.chats();
-    std::sort(chats.begin(), chats.end(), compareViberChatAsc);
+    std::sort(chats.begin(), chats.end(), compareViberChatDesc);
     QList<_ItemNode*> nodes;
     nodes.reserve(chats.size());
     for (_ViberChat* chat : chats)

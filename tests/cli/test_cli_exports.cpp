@@ -2,7 +2,7 @@
 #include "fixtures/StoreFixture.h"
 #include "model/ViberData.h"
 #include "stores/IOSViberDb.h"
-#include "stores/IosStoreWriter.h"
+#include "stores/IOSStoreWriter.h"
 #include "support/CliProcess.h"
 #include "support/TestEnv.h"
 
@@ -270,7 +270,7 @@ private slots:
             ContainerFixture c(later);
             const SampleStore s = g_fillSampleStore(c);
             for (int i = 0; i < 2; ++i) {
-                IosStoreWriter::Message m;
+                IOSStoreWriter::Message m;
                 m.chat = s.chatAnna;
                 m.date = 600000000 + 86400 + i;
                 m.state = QStringLiteral("received");

@@ -88,12 +88,12 @@ private slots:
         // Names from the store with a terminal command (ESC ] ... BEL), NUL,
         // DEL and a C1 control: written escaped, never raw.
         ContainerFixture c(m_tmp.filePath(QStringLiteral("escapes")));
-        IosStoreWriter& w = c.store();
+        IOSStoreWriter& w = c.store();
         const QString evil = QStringLiteral("Evil\x1b]0;owned\x07") + QChar(0) + QStringLiteral("x\x7f") + QChar(0x9b)
                              + QStringLiteral("2J");
         const qint64 person = w.addPerson(QStringLiteral("4915122222222"), QString(), 0, evil);
         const qint64 chat = w.addChat(600000000, {person}, evil, QStringLiteral("g-evil"));
-        IosStoreWriter::Message m;
+        IOSStoreWriter::Message m;
         m.chat = chat;
         m.date = 600000000;
         m.state = QStringLiteral("received");
@@ -155,9 +155,9 @@ private slots:
     void localDatabaseAndDemo()
     {
         const QString dataDir = m_tmp.filePath(QStringLiteral("fresh-data"));
-        ContainerFixture local(dataDir + QStringLiteral("/local_databases/Saved"), IosStoreWriter::LocalDb);
+        ContainerFixture local(dataDir + QStringLiteral("/local_databases/Saved"), IOSStoreWriter::LocalDb);
         const qint64 p = local.store().addPerson(QStringLiteral("42"), {}, 0, QStringLiteral("Zed"));
-        IosStoreWriter::Message m;
+        IOSStoreWriter::Message m;
         m.chat = local.store().addChat(5, {p});
         m.text = QStringLiteral("kept");
         local.store().addMessage(m);

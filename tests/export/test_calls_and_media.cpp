@@ -95,7 +95,7 @@ private slots:
         ExportViberCallsThread job({}, out, p);
         job.run();
         QCOMPARE(p.errors().size(), 1);
-        QVERIFY(p.errors().first().startsWith(QStringLiteral("ExportViberCallsThread, ")));
+        QVERIFY(p.errors().first().startsWith(QStringLiteral("Cannot export the calls: ")));
         QVERIFY(!QFileInfo::exists(out));
 
         // A file that was there before a failed export stays as it was.

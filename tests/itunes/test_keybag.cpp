@@ -44,19 +44,19 @@ private slots:
         const QByteArray key = QByteArray::fromHex("00112233445566778899AABBCCDDEEFF000102030405060708090A0B0C0D0E0F");
         const QByteArray wrapped = QByteArray::fromHex(
             "28C9F404C4B810F4CBCCB35CFB87F8263F5786E2D80ED326CBC7F0E71A99F43BFB988B9B7A02DD21");
-        QCOMPARE(aes_key_unwrap(kek, wrapped), key);
+        QCOMPARE(g_aesKeyUnwrap(kek, wrapped), key);
         QCOMPARE(BackupFixture::aesWrap(kek, key), wrapped);
         // Section 4.3: 128 bits of key data with a 256-bit KEK.
-        QCOMPARE(aes_key_unwrap(kek, QByteArray::fromHex("64E8C3F9CE0F5BA263E9777905818A2A93C8191E7D6E8AE7")),
+        QCOMPARE(g_aesKeyUnwrap(kek, QByteArray::fromHex("64E8C3F9CE0F5BA263E9777905818A2A93C8191E7D6E8AE7")),
                  QByteArray::fromHex("00112233445566778899AABBCCDDEEFF"));
 
         QByteArray tampered = wrapped;
         tampered[20] = char(tampered[20] ^ 1);
-        QVERIFY(aes_key_unwrap(kek, tampered).isEmpty());
-        QVERIFY(aes_key_unwrap(kek, wrapped.left(39)).isEmpty());
-        QVERIFY(aes_key_unwrap(kek, wrapped.left(16)).isEmpty());
-        QVERIFY(aes_key_unwrap(kek.left(31), wrapped).isEmpty());
-        QVERIFY(aes_key_unwrap(QByteArray(), QByteArray()).isEmpty());
+        QVERIFY(g_aesKeyUnwrap(kek, tampered).isEmpty());
+        QVERIFY(g_aesKeyUnwrap(kek, wrapped.left(39)).isEmpty());
+        QVERIFY(g_aesKeyUnwrap(kek, wrapped.left(16)).isEmpty());
+        QVERIFY(g_aesKeyUnwrap(kek.left(31), wrapped).isEmpty());
+        QVERIFY(g_aesKeyUnwrap(QByteArray(), QByteArray()).isEmpty());
     }
 
     void cbcCarriesTheChainAcrossCalls()
@@ -66,15 +66,15 @@ private slots:
         const QByteArray cipher = BackupFixture::aesEncryptCbc(key, plain); // 112 bytes with padding
         mbedtls_aes_context ctx;
         mbedtls_aes_init(&ctx);
-        QVERIFY(setAESKey(&ctx, key));
+        QVERIFY(g_aesSetDecryptKey(&ctx, key));
         char iv[16] = {};
-        const QByteArray first = AESdecryptCBC(&ctx, cipher.constData(), 48, iv);
-        const QByteArray rest = AESdecryptCBC(&ctx, cipher.constData() + 48, size_t(cipher.size() - 48), iv);
+        const QByteArray first = g_aesDecryptCbc(&ctx, cipher.constData(), 48, iv);
+        const QByteArray rest = g_aesDecryptCbc(&ctx, cipher.constData() + 48, size_t(cipher.size() - 48), iv);
         QCOMPARE((first + rest).left(plain.size()), plain);
         QCOMPARE((first + rest).right(8), QByteArray(8, char(8)));
-        QVERIFY(AESdecryptCBC(&ctx, cipher.constData(), 17, iv).isEmpty());
+        QVERIFY(g_aesDecryptCbc(&ctx, cipher.constData(), 17, iv).isEmpty());
         mbedtls_aes_free(&ctx);
-        QVERIFY(!setAESKey(&ctx, QByteArray(16, 'k')));
+        QVERIFY(!g_aesSetDecryptKey(&ctx, QByteArray(16, 'k')));
     }
 
     void parseRules()
@@ -142,21 +142,21 @@ private slots:
     void wrapAndPaddingRoundTrip()
     {
         const QByteArray kek(32, '\x11'), key(32, '\x22');
-        const QByteArray wrapped = aes_key_wrap(kek, key);
+        const QByteArray wrapped = g_aesKeyWrap(kek, key);
         QCOMPARE(wrapped, BackupFixture::aesWrap(kek, key));
-        QCOMPARE(aes_key_unwrap(kek, wrapped), key);
-        QVERIFY(aes_key_wrap(kek, QByteArray(12, 'k')).isEmpty());
+        QCOMPARE(g_aesKeyUnwrap(kek, wrapped), key);
+        QVERIFY(g_aesKeyWrap(kek, QByteArray(12, 'k')).isEmpty());
 
         const QByteArray plain(33, 'q');
-        QCOMPARE(AESencryptCBCPadded(key, plain), BackupFixture::aesEncryptCbc(key, plain));
+        QCOMPARE(g_aesEncryptCbcPadded(key, plain), BackupFixture::aesEncryptCbc(key, plain));
         QByteArray padded = plain + QByteArray(15, char(15));
-        QVERIFY(removePKCS7Padding(padded));
+        QVERIFY(g_removePkcs7Padding(padded));
         QCOMPARE(padded, plain);
         QByteArray bad = QByteArray(31, 'x') + char(2);
-        QVERIFY(!removePKCS7Padding(bad));
+        QVERIFY(!g_removePkcs7Padding(bad));
         QCOMPARE(bad.size(), 32);
         QByteArray zero(16, '\0');
-        QVERIFY(!removePKCS7Padding(zero));
+        QVERIFY(!g_removePkcs7Padding(zero));
     }
 
     void pbkdf2Sha256Vectors_data()

@@ -97,10 +97,10 @@ class TestTransferToDevice : public QObject
         m_sim->addDevice(folder, folder, u"udid-"_qs + folder,
                          {{u"HouseArrest"_qs, CFType::createCFBoolean(houseArrest)}});
         ContainerFixture c(m_sim->containerDir(folder, u"com.viber"_qs));
-        IosStoreWriter& w = c.store();
+        IOSStoreWriter& w = c.store();
         const qint64 zed = w.addPerson(u"+15550001"_qs, {}, 0, u"Zed"_qs);
         const qint64 chat = w.addChat(600000000, {zed});
-        IosStoreWriter::Message m;
+        IOSStoreWriter::Message m;
         m.chat = chat;
         m.person = zed;
         m.state = u"received"_qs;
@@ -145,9 +145,9 @@ private slots:
             // attachment rows, as stores of older app versions hold them.
             m_sim->addDevice(u"older"_qs, u"older"_qs, u"udid-older"_qs, {{u"HouseArrest"_qs, CFType::createCFBoolean(true)}});
             ContainerFixture c(m_sim->containerDir(u"older"_qs, u"com.viber"_qs));
-            IosStoreWriter& w = c.store();
+            IOSStoreWriter& w = c.store();
             const qint64 zed = w.addPerson(u"+15550002"_qs);
-            IosStoreWriter::Message m;
+            IOSStoreWriter::Message m;
             m.chat = w.addChat(600000000, {zed});
             m.person = zed;
             m.state = u"received"_qs;
@@ -257,9 +257,9 @@ private slots:
         QDir(src).removeRecursively();
         {
             ContainerFixture c(src);
-            IosStoreWriter& w = c.store();
+            IOSStoreWriter& w = c.store();
             const qint64 amy = w.addPerson(u"+15550003"_qs);
-            IosStoreWriter::Message m;
+            IOSStoreWriter::Message m;
             m.chat = w.addChat(600000000, {amy});
             m.person = amy;
             m.state = u"received"_qs;
@@ -356,9 +356,9 @@ private slots:
         if (withViber) {
             const QString container = parent + u"/container"_qs;
             ContainerFixture c(container);
-            IosStoreWriter& w = c.store();
+            IOSStoreWriter& w = c.store();
             const qint64 zed = w.addPerson(u"+15550001"_qs);
-            IosStoreWriter::Message m;
+            IOSStoreWriter::Message m;
             m.chat = w.addChat(600000000, {zed});
             m.text = u"already in the backup"_qs;
             m.date = 500000000;

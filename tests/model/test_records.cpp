@@ -191,7 +191,7 @@ private slots:
         _ViberChat old, recent;
         old.date = 1, recent.date = 2;
         QList<_ViberChat*> chats{&old, &recent};
-        std::sort(chats.begin(), chats.end(), compareViberChatAsc);
+        std::sort(chats.begin(), chats.end(), compareViberChatDesc);
         QCOMPARE(chats.first(), &recent); // most recent first
 
         _ViberCall c1, c2;

@@ -215,8 +215,8 @@ private slots:
 
     void localDatabaseKeepsItsBagVerbatim()
     {
-        ContainerFixture c(m_tmp.filePath(QStringLiteral("localdb")), IosStoreWriter::LocalDb);
-        IosStoreWriter& w = c.store();
+        ContainerFixture c(m_tmp.filePath(QStringLiteral("localdb")), IOSStoreWriter::LocalDb);
+        IOSStoreWriter& w = c.store();
         QCOMPARE(w.joinPersonCol(), QStringLiteral("Z_7PHONENUMINDEXES"));
         const QByteArray bag = TinyKVSerializer::ser({{QStringLiteral("ZCONTEXT"), qint64(5)}});
         Sqlite3Row p;
@@ -225,7 +225,7 @@ private slots:
         p["_other"] = bag;
         const qint64 person = w.insertThrow(QStringLiteral("ZPHONENUMBERINDEX"), p);
         const qint64 chat = w.addChat(10, {person});
-        IosStoreWriter::Message m;
+        IOSStoreWriter::Message m;
         m.chat = chat;
         m.text = QStringLiteral("x");
         m.emoticonRanges = QByteArray("ignored here");
@@ -339,7 +339,7 @@ private slots:
     {
         ContainerFixture c(m_tmp.filePath(QStringLiteral("redirect")));
         const qint64 chat = c.store().addChat(1, {});
-        IosStoreWriter::Message m;
+        IOSStoreWriter::Message m;
         m.chat = chat;
         const qint64 id = c.store().addMessage(m);
         c.store().addAttachment(id, QStringLiteral("picture"), QStringLiteral("p.jpg"));

@@ -129,7 +129,7 @@ private slots:
         ContainerFixture c(newRoot().path());
         g_fillSampleStore(c);
         for (int i = 0; i < 300; ++i) {
-            IosStoreWriter::Message m;
+            IOSStoreWriter::Message m;
             m.chat = 1;
             m.text = QString(200, QLatin1Char('t'));
             c.store().addMessage(m);
@@ -143,7 +143,7 @@ private slots:
     void nullsInEveryColumnLoadAsEmptyValues()
     {
         ContainerFixture c(newRoot().path());
-        IosStoreWriter& w = c.store();
+        IOSStoreWriter& w = c.store();
         for (const char* table : {"ZABCONTACT", "ZPHONENUMBERINDEX", "ZCONVERSATION", "ZVIBERMESSAGE", "ZVIBERLOCATION",
                                   "ZATTACHMENT", "ZRECENTSLINE", "ZRECENT", "Z_4PHONENUMINDEXES"}) {
             const DbSchemaTable t = [&] {
@@ -177,7 +177,7 @@ private slots:
     {
         ContainerFixture c(newRoot().path());
         const qint64 chat = c.store().addChat(0, {});
-        IosStoreWriter::Message m;
+        IOSStoreWriter::Message m;
         m.chat = chat;
         m.state = QStringLiteral("received");
         m.text = QString(1 << 20, QLatin1Char('a'));

@@ -177,11 +177,11 @@ private:
         }
         QVERIFY(QDir().mkpath(g_testDataFolders().localDbDir().filePath(QStringLiteral("No store/Documents"))));
 
-        ContainerFixture names(g_testDataFolders().localDbDir().filePath(QStringLiteral("Names")), IosStoreWriter::LocalDb);
+        ContainerFixture names(g_testDataFolders().localDbDir().filePath(QStringLiteral("Names")), IOSStoreWriter::LocalDb);
         for (const QString& title : {kLongTitle, kShortTitle}) {
             const qint64 p = names.store().addPerson(QStringLiteral("+1555%1").arg(title.size()), {}, 0, title);
             const qint64 chat = names.store().addChat(700000000, {p});
-            IosStoreWriter::Message m;
+            IOSStoreWriter::Message m;
             m.chat = chat;
             m.date = 700000000;
             m.text = QStringLiteral("hello ") + title;
@@ -1013,7 +1013,7 @@ private slots:
         layout.photoLibrary = false;
         ContainerFixture names(m_tmp.filePath(QStringLiteral("names-container")));
         const qint64 p = names.store().addPerson(QStringLiteral("+15550007"), {}, 0, QStringLiteral("Target"));
-        IosStoreWriter::Message m;
+        IOSStoreWriter::Message m;
         m.chat = names.store().addChat(700000000, {p});
         m.date = 700000000;
         m.text = QStringLiteral("already in the backup");

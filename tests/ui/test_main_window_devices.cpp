@@ -66,9 +66,9 @@ private:
         m_sim->addDevice(folder, name, QStringLiteral("udid-") + folder, extra, attached);
         ContainerFixture c(m_sim->containerDir(folder, QStringLiteral("com.viber")));
         if (ownHistory) {
-            IosStoreWriter& w = c.store();
+            IOSStoreWriter& w = c.store();
             const qint64 zed = w.addPerson(QStringLiteral("+15550001"), {}, 0, QStringLiteral("Zed"));
-            IosStoreWriter::Message m;
+            IOSStoreWriter::Message m;
             m.chat = w.addChat(600000000, {zed});
             m.person = zed;
             m.state = QStringLiteral("received");

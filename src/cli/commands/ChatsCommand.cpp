@@ -18,7 +18,7 @@ int ChatsCommand::run(CliContext& ctx)
     QList<_ViberChat*> chats = data.chats();
     // Keys first, so that chats of equal date always come out alike.
     std::sort(chats.begin(), chats.end(), [](const _ViberChat* a, const _ViberChat* b) { return a->id < b->id; });
-    std::stable_sort(chats.begin(), chats.end(), compareViberChatAsc);
+    std::stable_sort(chats.begin(), chats.end(), compareViberChatDesc);
     for (const _ViberChat* c : std::as_const(chats)) {
         ctx.out << c->id << '\t' << c->msgs.size() << '\t' << g_listingDate(c->date) << '\t'
                 << g_listingField(c->display()) << '\n';

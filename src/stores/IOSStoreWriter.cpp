@@ -1,4 +1,4 @@
-#include "stores/IosStoreWriter.h"
+#include "stores/IOSStoreWriter.h"
 
 #include "stores/IOSViberDb.h"
 
@@ -54,7 +54,7 @@ const QHash<QString, int>& iPhoneEntities()
 }
 } // namespace
 
-IosStoreWriter::IosStoreWriter(const QString& path, Layout layout) : m_layout(layout)
+IOSStoreWriter::IOSStoreWriter(const QString& path, Layout layout) : m_layout(layout)
 {
     if (QFileInfo::exists(path))
         throw std::runtime_error("store already exists: " + path.toStdString());
@@ -74,40 +74,40 @@ IosStoreWriter::IosStoreWriter(const QString& path, Layout layout) : m_layout(la
     m_schema.loadDbThrow(m_db);
 }
 
-QString IosStoreWriter::joinTable() const
+QString IOSStoreWriter::joinTable() const
 {
     return QStringLiteral("Z_4PHONENUMINDEXES");
 }
 
-QString IosStoreWriter::joinChatCol() const
+QString IOSStoreWriter::joinChatCol() const
 {
     return QStringLiteral("Z_4CONVERSATIONS");
 }
 
-QString IosStoreWriter::joinPersonCol() const
+QString IOSStoreWriter::joinPersonCol() const
 {
     return m_layout == LocalDb ? QStringLiteral("Z_7PHONENUMINDEXES") : QStringLiteral("Z_8PHONENUMINDEXES");
 }
 
-void IosStoreWriter::setBulkMode()
+void IOSStoreWriter::setBulkMode()
 {
     QString err;
     m_db.exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"), err);
 }
 
-void IosStoreWriter::beginThrow()
+void IOSStoreWriter::beginThrow()
 {
     if (!m_db.beginTran())
         throw std::runtime_error("cannot begin a transaction");
 }
 
-void IosStoreWriter::commitThrow()
+void IOSStoreWriter::commitThrow()
 {
     if (!m_db.commitTran())
         throw std::runtime_error("cannot commit the transaction");
 }
 
-qint64 IosStoreWriter::insertThrow(const QString& table, Sqlite3Row row)
+qint64 IOSStoreWriter::insertThrow(const QString& table, Sqlite3Row row)
 {
     const DbSchemaTable t = m_schema.table(table);
     if (t.name.isEmpty())
@@ -127,7 +127,7 @@ qint64 IosStoreWriter::insertThrow(const QString& table, Sqlite3Row row)
     return m_db.lastInsertId();
 }
 
-qint64 IosStoreWriter::addContact(const QString& mainName, qint64 recordId)
+qint64 IOSStoreWriter::addContact(const QString& mainName, qint64 recordId)
 {
     Sqlite3Row r;
     r["ZMAINNAME"] = mainName;
@@ -136,7 +136,7 @@ qint64 IosStoreWriter::addContact(const QString& mainName, qint64 recordId)
     return insertThrow(QStringLiteral("ZABCONTACT"), r);
 }
 
-qint64 IosStoreWriter::addPerson(const QString& number, const QString& iconId, qint64 contact, const QString& name)
+qint64 IOSStoreWriter::addPerson(const QString& number, const QString& iconId, qint64 contact, const QString& name)
 {
     Sqlite3Row r;
     r["ZCANONIZEDPHONENUM"] = number;
@@ -149,7 +149,7 @@ qint64 IosStoreWriter::addPerson(const QString& number, const QString& iconId, q
     return insertThrow(QStringLiteral("ZPHONENUMBERINDEX"), r);
 }
 
-qint64 IosStoreWriter::addChat(double date, const QList<qint64>& members, const QString& name, const QString& groupId)
+qint64 IOSStoreWriter::addChat(double date, const QList<qint64>& members, const QString& name, const QString& groupId)
 {
     Sqlite3Row r;
     r["ZDATE"] = date;
@@ -163,7 +163,7 @@ qint64 IosStoreWriter::addChat(double date, const QList<qint64>& members, const 
     return chat;
 }
 
-void IosStoreWriter::addMember(qint64 chat, qint64 person)
+void IOSStoreWriter::addMember(qint64 chat, qint64 person)
 {
     Sqlite3Row r;
     r[joinChatCol()] = chat;
@@ -171,7 +171,7 @@ void IosStoreWriter::addMember(qint64 chat, qint64 person)
     insertThrow(joinTable(), r);
 }
 
-qint64 IosStoreWriter::addMessage(const Message& m)
+qint64 IOSStoreWriter::addMessage(const Message& m)
 {
     Sqlite3Row r;
     r["ZCONVERSATION"] = m.chat;
@@ -188,7 +188,7 @@ qint64 IosStoreWriter::addMessage(const Message& m)
     return insertThrow(QStringLiteral("ZVIBERMESSAGE"), r);
 }
 
-qint64 IosStoreWriter::addLocation(qint64 msg, double latitude, double longitude, const QString& address)
+qint64 IOSStoreWriter::addLocation(qint64 msg, double latitude, double longitude, const QString& address)
 {
     Sqlite3Row r;
     r["ZMESSAGE"] = msg;
@@ -200,7 +200,7 @@ qint64 IosStoreWriter::addLocation(qint64 msg, double latitude, double longitude
     return id;
 }
 
-qint64 IosStoreWriter::addAttachment(qint64 msg, const QString& type, const QString& name, const QString& mediaId,
+qint64 IOSStoreWriter::addAttachment(qint64 msg, const QString& type, const QString& name, const QString& mediaId,
                                      qint64 fileSize, double duration)
 {
     Sqlite3Row r;
@@ -217,7 +217,7 @@ qint64 IosStoreWriter::addAttachment(qint64 msg, const QString& type, const QStr
     return id;
 }
 
-qint64 IosStoreWriter::addCall(qint64 person, const QString& callType, int duration, double date, qint64 token)
+qint64 IOSStoreWriter::addCall(qint64 person, const QString& callType, int duration, double date, qint64 token)
 {
     qint64 line = m_lineOfPerson.value(person);
     if (!line) {

@@ -12,7 +12,7 @@
 // Data store, Contacts.data) or of our local databases. The demo history, the
 // test fixtures and the benchmark generator build their stores with it.
 // Columns a layout lacks are left out of every insert.
-class IosStoreWriter
+class IOSStoreWriter
 {
 public:
     enum Layout { IPhone, LocalDb };
@@ -22,7 +22,7 @@ public:
     static constexpr int kPhoneNumberIndexEnt = 8;
 
     // Creates the store at path, which must not exist yet.
-    IosStoreWriter(const QString& path, Layout layout = IPhone);
+    IOSStoreWriter(const QString& path, Layout layout = IPhone);
 
     Sqlite3DB& db() { return m_db; }
     Layout layout() const { return m_layout; }
