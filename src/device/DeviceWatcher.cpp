@@ -44,13 +44,14 @@ void DeviceWatcher::iosDeviceConnected(void* device)
     if (!isWatching() || m_devices.contains(d))
         return;
     m_devices.append(d);
-    emit deviceArrived(device);
+    emit deviceArrived(d);
 }
 
 void DeviceWatcher::iosDeviceDisconnected(void* device)
 {
     // A departure of a device never announced (or announced twice) is dropped.
-    if (!m_devices.removeOne(static_cast<am_device*>(device)))
+    auto* d = static_cast<am_device*>(device);
+    if (!m_devices.removeOne(d))
         return;
-    emit deviceLeft(device);
+    emit deviceLeft(d);
 }

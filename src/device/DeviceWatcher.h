@@ -3,7 +3,12 @@
 #include "device/MobileDevice.h"
 
 #include <QList>
+#include <QMetaType>
 #include <QObject>
+
+// The backend's device handle is opaque; signals carry it as it is.
+Q_DECLARE_OPAQUE_POINTER(am_device*)
+Q_DECLARE_METATYPE(am_device*)
 
 // Hears iPhones arrive and leave and tells the thread it lives on (the GUI
 // thread in the application) through signals. The backend notifies on a
@@ -25,10 +30,11 @@ public:
     const QList<am_device*>& devices() const { return m_devices; }
 
 signals:
-    void deviceArrived(void* device);
-    void deviceLeft(void* device);
+    void deviceArrived(am_device* device);
+    void deviceLeft(am_device* device);
 
 private slots:
+    // Called by name from the backend's thread (queued), hence void*.
     void iosDeviceConnected(void* device);
     void iosDeviceDisconnected(void* device);
 

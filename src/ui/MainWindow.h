@@ -2,6 +2,7 @@
 
 #include "model/ViberData.h"
 #include "shell/DataFolders.h"
+#include "device/MobileDevice.h"
 #include "ui/ItemNodes.h"
 
 #include <QHash>
@@ -188,8 +189,8 @@ private:
     MsgScope toolBarScope(const CommandEntry& entry) const;
 
     // Device notices from the watcher.
-    void onDeviceArrived(void* device);
-    void onDeviceLeft(void* device);
+    void onDeviceArrived(am_device* device);
+    void onDeviceLeft(am_device* device);
 
     // The node commands.
     void unmountDevice();

@@ -153,13 +153,13 @@ _IOSDeviceItemNode* MainWindow::findDevice(void* device) const
     return nullptr;
 }
 
-void MainWindow::onDeviceArrived(void* p)
+void MainWindow::onDeviceArrived(am_device* p)
 {
     if (!p || findDevice(p))
         return;
     IOSDevice device;
     try {
-        device = IOSDevice::readThrow(static_cast<am_device*>(p));
+        device = IOSDevice::readThrow(p);
     } catch (const std::exception& e) {
         Tips::error(QString::fromUtf8(e.what()));
         return;
@@ -181,7 +181,7 @@ void MainWindow::onDeviceArrived(void* p)
         }
 }
 
-void MainWindow::onDeviceLeft(void* p)
+void MainWindow::onDeviceLeft(am_device* p)
 {
     _IOSDeviceItemNode* node = p ? findDevice(p) : nullptr;
     if (!node)

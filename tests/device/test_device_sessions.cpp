@@ -155,14 +155,14 @@ private slots:
 
         SimFixture::attach(u"later"_qs);
         QTRY_COMPARE(arrived.count(), 3);
-        QCOMPARE(udidOf(arrived.at(2).at(0).value<void*>()), u"udid-later"_qs);
+        QCOMPARE(udidOf(arrived.at(2).at(0).value<am_device*>()), u"udid-later"_qs);
         for (QThread* t : threads)
             QCOMPARE(t, QThread::currentThread());
 
         SimFixture::detach(u"alpha"_qs);
         QTRY_COMPARE(left.count(), 1);
         QCOMPARE(watcher.devices().size(), 2);
-        auto* alpha = static_cast<am_device*>(left.at(0).at(0).value<void*>());
+        auto* alpha = left.at(0).at(0).value<am_device*>();
         QVERIFY(!watcher.devices().contains(alpha));
         // The departed device's record stays valid; calls on it just fail.
         QString openError;
@@ -192,7 +192,7 @@ private slots:
         am_device* alpha = SimFixture::deviceByUdid(u"udid-alpha"_qs);
         QVERIFY(g_writeFile(m_sim->root() + u"/attached"_qs, "later\nbeta\n"));
         QTRY_COMPARE(left.count(), 1);
-        QCOMPARE(left.at(0).at(0).value<void*>(), static_cast<void*>(alpha));
+        QCOMPARE(left.at(0).at(0).value<am_device*>(), alpha);
         QTRY_COMPARE(watcher.devices().size(), 2);
         QCOMPARE(udidOf(watcher.devices().at(1)), u"udid-later"_qs);
         QVERIFY(QFile::remove(m_sim->root() + u"/attached"_qs));
