@@ -23,9 +23,9 @@
 // Two messages of different chats order by chat key; otherwise by time.
 bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b);
 
-// Writes messages as text, CSV, PDF (one file per chat) or HTML (one page per
-// chat with copied attachments). A cancelled or failed export removes what it
-// wrote.
+// Writes messages as text, CSV, JSON (one document), PDF (one file per chat)
+// or HTML (pages per chat with copied attachments). A cancelled or failed
+// export removes what it wrote.
 class ExportMessagesThread : public QThread
 {
 public:
