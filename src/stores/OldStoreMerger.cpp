@@ -127,25 +127,34 @@ void OldStoreMerger::clearForRewriteThrow(bool calls)
 
 void OldStoreMerger::putBackMessageThrow(const Sqlite3Row& row, const ExistingRows& rows)
 {
+    static const QSet<QString> kNoKey{QStringLiteral("Z_PK")};
     const qint64 oldKey = rowInt(row, "Z_PK");
     const qint64 token = rowInt(row, "ZTOKEN");
-    qint64 found = 0;
+    MergeStatements& st = statements();
     // A row of the device is only a duplicate of a transferred message with
     // the same token; rows without a token are all kept.
-    if (token == 0 || findMsgThrow(token, row.val(QStringLiteral("ZDATE")).toDouble(), found) == 0) {
-        m_db.executeThrow(row.insertSql(QStringLiteral("ZVIBERMESSAGE"), {QStringLiteral("Z_PK")}));
+    if (token == 0 || findMsgKeyThrow(token, row.val(QStringLiteral("ZDATE")).toDouble()) == 0) {
+        st.insertRowThrow(m_db, QStringLiteral("ZVIBERMESSAGE"), row, kNoKey);
         const qint64 key = m_db.lastInsertId();
         for (const qint64 attaId : rows.attasOf.values(oldKey))
-            m_db.executeThrow(
-                Sqlite3Sql("update ZATTACHMENT set ZMESSAGE=? where Z_PK=?").addInt64Param(key).addInt64Param(attaId));
+            st.get(m_db, MergeStatements::MoveAtta, QStringLiteral("update ZATTACHMENT set ZMESSAGE=? where Z_PK=?"))
+                .bindInt64(1, key)
+                .bindInt64(2, attaId)
+                .execute();
         for (const qint64 locId : rows.locsOf.values(oldKey))
-            m_db.executeThrow(
-                Sqlite3Sql("update ZVIBERLOCATION set ZMESSAGE=? where Z_PK=?").addInt64Param(key).addInt64Param(locId));
+            st.get(m_db, MergeStatements::MoveLocation, QStringLiteral("update ZVIBERLOCATION set ZMESSAGE=? where Z_PK=?"))
+                .bindInt64(1, key)
+                .bindInt64(2, locId)
+                .execute();
     } else {
         for (const qint64 attaId : rows.attasOf.values(oldKey))
-            m_db.executeThrow(Sqlite3Sql("delete from ZATTACHMENT where Z_PK=?").addInt64Param(attaId));
+            st.get(m_db, MergeStatements::DropAtta, QStringLiteral("delete from ZATTACHMENT where Z_PK=?"))
+                .bindInt64(1, attaId)
+                .execute();
         for (const qint64 locId : rows.locsOf.values(oldKey))
-            m_db.executeThrow(Sqlite3Sql("delete from ZVIBERLOCATION where Z_PK=?").addInt64Param(locId));
+            st.get(m_db, MergeStatements::DropLocation, QStringLiteral("delete from ZVIBERLOCATION where Z_PK=?"))
+                .bindInt64(1, locId)
+                .execute();
     }
 }
 
@@ -173,5 +182,6 @@ void OldStoreMerger::putBackCallThrow(Sqlite3Row row)
         line = m_db.lastInsertId();
     }
     row.setVal(QStringLiteral("ZRECENTSLINE"), line);
-    m_db.executeThrow(row.insertSql(QStringLiteral("ZRECENT"), {QStringLiteral("Z_PK"), QStringLiteral("ZPHONENUMINDEX")}));
+    static const QSet<QString> kNotOfRecent{QStringLiteral("Z_PK"), QStringLiteral("ZPHONENUMINDEX")};
+    statements().insertRowThrow(m_db, QStringLiteral("ZRECENT"), row, kNotOfRecent);
 }

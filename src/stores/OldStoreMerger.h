@@ -40,6 +40,8 @@ public:
     void saveChatMembersThrow(qint64 chatKey, const QList<_ViberPerson*>& members);
     qint64 saveCallThrow(const _ViberCall* call);
     qint64 findMsgThrow(qint64 token, double date, qint64& attaKey);
+    // The same without the attachment's key.
+    qint64 findMsgKeyThrow(qint64 token, double date);
     // The message already in chatKey that m is: by token, or for a message
     // without one by time and content (text, place, attachment name).
     qint64 findMsgThrow(const _ViberMsg& m, qint64 chatKey, qint64& attaKey);
