@@ -74,7 +74,7 @@ class MergeStatements
 {
 public:
     enum Which { MsgByToken, MsgByContent, MsgByVoiceContent, AttaOfMsg, LineOfNumber, CallByToken, CallByTime, VoiceName,
-                 LinkLocation, LinkAttachment, LinkBoth, MoveAtta, MoveLocation, DropAtta, DropLocation, Count };
+                 LinkLocation, LinkAttachment, LinkBoth, MoveAtta, MoveLocation, DropAtta, DropLocation, PutBack, Count };
     // sql is only read when the statement has to be prepared.
     Sqlite3Statement& get(Sqlite3DB& db, Which which, const QString& sql);
     // Inserts row into table as Sqlite3Row::insertSql would. Rows read by
