@@ -286,8 +286,8 @@ void IOSRestoreViberMsgThread::mergeInDateOrderThrow(IOSViberDb& orig, OldStoreM
             msgOrder << _InsertData{m->token, m->date, m};
     }
     const OldStoreMerger::ExistingRows rows = OldStoreMerger::existingRowsThrow(orig, !callOrder.isEmpty());
-    for (const Sqlite3Row& row : rows.messages)
-        msgOrder << _InsertData{rowInt(row, "ZTOKEN"), row.val(QStringLiteral("ZDATE")).toDouble(), &row};
+    for (const KeptMessage& kept : rows.messages)
+        msgOrder << _InsertData{kept.token, kept.date, &kept};
     for (const Sqlite3Row& row : rows.calls)
         callOrder << _InsertData{rowInt(row, "ZCALLTOKEN"), row.val(QStringLiteral("ZDATE")).toDouble(), &row};
     std::sort(msgOrder.begin(), msgOrder.end(), compareMsgInsertDataAsc);
@@ -301,8 +301,8 @@ void IOSRestoreViberMsgThread::mergeInDateOrderThrow(IOSViberDb& orig, OldStoreM
         m_progress.throwIfClosed();
         messages.report(i + 1, msgOrder.size());
         const _InsertData& e = msgOrder.at(i);
-        if (const auto* row = std::get_if<const Sqlite3Row*>(&e.data))
-            merger.putBackMessageThrow(**row, rows);
+        if (const auto* kept = std::get_if<const KeptMessage*>(&e.data))
+            merger.putBackMessageThrow(**kept, rows);
         else
             addMessageThrow(merger, chatKeys, std::get<const _ViberMsg*>(e.data), newAttas);
     }

@@ -19,6 +19,7 @@
 #include <variant>
 
 class IOSViberDb;
+struct KeptMessage;
 class OldStoreMerger;
 class Sqlite3Row;
 class StoreMerger;
@@ -40,8 +41,11 @@ public:
     {
         qint64 token;
         double date;
-        std::variant<const Sqlite3Row*, const _ViberMsg*, const _ViberCall*> data;
-        bool existing() const { return std::holds_alternative<const Sqlite3Row*>(data); }
+        std::variant<const Sqlite3Row*, const KeptMessage*, const _ViberMsg*, const _ViberCall*> data;
+        bool existing() const
+        {
+            return std::holds_alternative<const Sqlite3Row*>(data) || std::holds_alternative<const KeptMessage*>(data);
+        }
     };
 
     // target: the local copy of the device's containers, with a store of

@@ -100,31 +100,30 @@ QByteArray Sqlite3Cursor::getBlob(int index) const
     return QByteArray(static_cast<const char*>(data), size);
 }
 
+QVariant Sqlite3Cursor::getValue(int index) const
+{
+    if (!onRow(index))
+        return {};
+    switch (sqlite3_column_type(m_stmt->stmt, index)) {
+    case SQLITE_INTEGER:
+        return QVariant(getInt64(index));
+    case SQLITE_FLOAT:
+        return QVariant(getDouble(index));
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf8(getUtf8(index)));
+    case SQLITE_BLOB:
+        return QVariant(getBlob(index));
+    default:
+        return {};
+    }
+}
+
 Sqlite3Row Sqlite3Cursor::getRow() const
 {
     Sqlite3Row row;
     for (int i = 0; i < m_names.size(); ++i) {
-        QVariant v;
-        if (onRow(i)) {
-            switch (sqlite3_column_type(m_stmt->stmt, i)) {
-            case SQLITE_INTEGER:
-                v = QVariant(getInt64(i));
-                break;
-            case SQLITE_FLOAT:
-                v = QVariant(getDouble(i));
-                break;
-            case SQLITE_TEXT:
-                v = QVariant(QString::fromUtf8(getUtf8(i)));
-                break;
-            case SQLITE_BLOB:
-                v = QVariant(getBlob(i));
-                break;
-            default:
-                break;
-            }
-        }
         if (!row.contains(m_names.at(i)))
-            row.setVal(m_names.at(i), v);
+            row.setVal(m_names.at(i), getValue(i));
     }
     return row;
 }

@@ -49,6 +49,8 @@ public:
     QString getText(const QString& name) const { return getText(colIndex(name)); }
     QByteArray getBlob(const QString& name) const { return getBlob(colIndex(name)); }
 
+    // One column as getRow() has it: integer, double, text, blob or null.
+    QVariant getValue(int index) const;
     // The current row, every column by its result name.
     Sqlite3Row getRow() const;
 

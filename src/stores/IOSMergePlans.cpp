@@ -70,6 +70,35 @@ Sqlite3Statement& MergeStatements::get(Sqlite3DB& db, Which which, const QString
     return st;
 }
 
+void MergeStatements::insertRowThrow(Sqlite3DB& db, const QString& table, const Sqlite3Row& row,
+                                     const QSet<QString>& exclude)
+{
+    const QMap<QString, QVariant>& vals = row.values();
+    QStringList cols;
+    cols.reserve(vals.size());
+    for (auto it = vals.cbegin(); it != vals.cend(); ++it) {
+        if (!exclude.contains(it.key()))
+            cols << it.key();
+    }
+    RowInsert& ins = m_rowInserts[table];
+    if (ins.cols != cols || !ins.statement.isValid() || ins.statement.connection() != db.handle()) {
+        ins.statement = Sqlite3Statement(db, row.insertSql(table, exclude).sql());
+        ins.cols = cols;
+    }
+    Sqlite3Statement& st = ins.statement;
+    int param = 0;
+    try {
+        for (auto it = vals.cbegin(); it != vals.cend(); ++it) {
+            if (!exclude.contains(it.key()))
+                st.bindVariant(++param, it.value());
+        }
+        st.execute();
+    } catch (...) {
+        st.reset();
+        throw;
+    }
+}
+
 void g_bindMessageContent(Sqlite3Statement& q, qint64 chatKey, qint64 seconds, const _ViberMsg& m)
 {
     const bool located = m.latitude != 0 && m.longitude != 0;

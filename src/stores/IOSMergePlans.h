@@ -5,11 +5,13 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 #include <array>
+#include <map>
 #include <unordered_map>
 
 // The INSERT of one table over a fixed list of wanted columns. Columns the
@@ -67,16 +69,27 @@ private:
 
 // The look-ups and updates a merge runs for every message or call, each
 // prepared the first time it is needed on the current connection.
+class Sqlite3Row;
 class MergeStatements
 {
 public:
     enum Which { MsgByToken, MsgByContent, MsgByVoiceContent, AttaOfMsg, LineOfNumber, CallByToken, CallByTime, VoiceName,
-                 LinkLocation, LinkAttachment, LinkBoth, Count };
+                 LinkLocation, LinkAttachment, LinkBoth, MoveAtta, MoveLocation, DropAtta, DropLocation, PutBack, Count };
     // sql is only read when the statement has to be prepared.
     Sqlite3Statement& get(Sqlite3DB& db, Which which, const QString& sql);
+    // Inserts row into table as Sqlite3Row::insertSql would. Rows read by
+    // one query share their columns, so the insert is prepared once per
+    // table and column list, not once per row.
+    void insertRowThrow(Sqlite3DB& db, const QString& table, const Sqlite3Row& row, const QSet<QString>& exclude);
 
 private:
+    struct RowInsert
+    {
+        QStringList cols;
+        Sqlite3Statement statement;
+    };
     std::array<Sqlite3Statement, Count> m_statements;
+    std::map<QString, RowInsert> m_rowInserts; // by table
 };
 
 // Everything one merge batch prepares once: the row plans of the tables it

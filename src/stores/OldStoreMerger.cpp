@@ -2,10 +2,16 @@
 
 #include "stores/IOSMergePlans.h"
 #include "stores/StorePaths.h"
+#include "shell/Failure.h"
 
 #include <stdexcept>
 
 namespace {
+// The phone's own messages between clearForRewriteThrow and their put-back,
+// under their old key.
+const QString kKept = QStringLiteral("ferrowick_kept_messages");
+const QString kKeptKey = QStringLiteral("ferrowick_kept_key");
+
 qint64 rowInt(const Sqlite3Row& row, const char* col)
 {
     return row.val(QLatin1String(col)).toLongLong();
@@ -66,6 +72,8 @@ bool OldStoreMerger::addCallThrow(qint64, const _ViberCall& call)
 
 void OldStoreMerger::finishThrow()
 {
+    // The scratch copy goes before the statistics and the integrity check.
+    m_db.executeThrow(QStringLiteral("DROP TABLE IF EXISTS temp.") + g_sqlQuoteIdent(kKept));
     updateChatStatThrow();
     if (m_callsSeen)
         updateCallRecentLinesStatThrow();
@@ -90,11 +98,15 @@ OldStoreMerger::ExistingRows OldStoreMerger::existingRowsThrow(IOSViberDb& from,
 {
     ExistingRows rows;
     // Attachment and location rows are read apart: a join would repeat a
-    // message once per attachment.
+    // message once per attachment. The messages' values stay in the store
+    // (see clearForRewriteThrow); only what orders them is read.
     {
         Sqlite3Cursor c = from.queryThrow(Sqlite3Sql("select * from ZVIBERMESSAGE"));
+        const int key = c.colIndex(QStringLiteral("Z_PK"));
+        const int token = c.colIndex(QStringLiteral("ZTOKEN"));
+        const int date = c.colIndex(QStringLiteral("ZDATE"));
         while (c.moveNext())
-            rows.messages.push_back(c.getRow());
+            rows.messages.push_back({c.getValue(key).toLongLong(), c.getValue(token).toLongLong(), c.getValue(date).toDouble()});
     }
     {
         Sqlite3Cursor c = from.queryThrow(Sqlite3Sql("select ZMESSAGE, Z_PK from ZATTACHMENT where ZMESSAGE > 0"));
@@ -116,6 +128,14 @@ OldStoreMerger::ExistingRows OldStoreMerger::existingRowsThrow(IOSViberDb& from,
 void OldStoreMerger::clearForRewriteThrow(bool calls)
 {
     checkWritableThrow();
+    // The rows wait in SQLite itself, so their values go back exactly as
+    // they were, with no round trip through our own types.
+    const QString kept = QStringLiteral("temp.") + g_sqlQuoteIdent(kKept);
+    m_db.executeThrow(QStringLiteral("DROP TABLE IF EXISTS ") + kept);
+    m_db.executeThrow(QStringLiteral("CREATE TABLE %1 AS SELECT Z_PK AS %2, * FROM main.ZVIBERMESSAGE")
+                          .arg(kept, g_sqlQuoteIdent(kKeptKey)));
+    m_db.executeThrow(QStringLiteral("CREATE INDEX temp.%1 ON %2 (%3)")
+                          .arg(g_sqlQuoteIdent(kKept + QStringLiteral("_key")), g_sqlQuoteIdent(kKept), g_sqlQuoteIdent(kKeptKey)));
     m_db.executeThrow(Sqlite3Sql("DELETE FROM [ZVIBERMESSAGE]"));
     if (calls) {
         m_db.executeThrow(Sqlite3Sql("DELETE FROM [ZRECENT]"));
@@ -125,28 +145,54 @@ void OldStoreMerger::clearForRewriteThrow(bool calls)
     m_db.executeThrow(Sqlite3Sql("BEGIN IMMEDIATE"));
 }
 
-void OldStoreMerger::putBackMessageThrow(const Sqlite3Row& row, const ExistingRows& rows)
+void OldStoreMerger::putBackMessageThrow(const KeptMessage& kept, const ExistingRows& rows)
 {
-    const qint64 oldKey = rowInt(row, "Z_PK");
-    const qint64 token = rowInt(row, "ZTOKEN");
-    qint64 found = 0;
+    MergeStatements& st = statements();
     // A row of the device is only a duplicate of a transferred message with
     // the same token; rows without a token are all kept.
-    if (token == 0 || findMsgThrow(token, row.val(QStringLiteral("ZDATE")).toDouble(), found) == 0) {
-        m_db.executeThrow(row.insertSql(QStringLiteral("ZVIBERMESSAGE"), {QStringLiteral("Z_PK")}));
+    if (kept.token == 0 || findMsgKeyThrow(kept.token, kept.date) == 0) {
+        if (m_putBackSql.isEmpty())
+            m_putBackSql = putBackSql();
+        Sqlite3Statement& put = st.get(m_db, MergeStatements::PutBack, m_putBackSql);
+        put.bindInt64(1, kept.key).execute();
+        // Keys are unique in a store the app made; a crafted one stops here.
+        if (m_db.changes() != 1)
+            g_raise(QStringLiteral("The store's message %1 cannot be written again: its key is missing or not unique.")
+                        .arg(kept.key));
         const qint64 key = m_db.lastInsertId();
-        for (const qint64 attaId : rows.attasOf.values(oldKey))
-            m_db.executeThrow(
-                Sqlite3Sql("update ZATTACHMENT set ZMESSAGE=? where Z_PK=?").addInt64Param(key).addInt64Param(attaId));
-        for (const qint64 locId : rows.locsOf.values(oldKey))
-            m_db.executeThrow(
-                Sqlite3Sql("update ZVIBERLOCATION set ZMESSAGE=? where Z_PK=?").addInt64Param(key).addInt64Param(locId));
+        for (const qint64 attaId : rows.attasOf.values(kept.key))
+            st.get(m_db, MergeStatements::MoveAtta, QStringLiteral("update ZATTACHMENT set ZMESSAGE=? where Z_PK=?"))
+                .bindInt64(1, key)
+                .bindInt64(2, attaId)
+                .execute();
+        for (const qint64 locId : rows.locsOf.values(kept.key))
+            st.get(m_db, MergeStatements::MoveLocation, QStringLiteral("update ZVIBERLOCATION set ZMESSAGE=? where Z_PK=?"))
+                .bindInt64(1, key)
+                .bindInt64(2, locId)
+                .execute();
     } else {
-        for (const qint64 attaId : rows.attasOf.values(oldKey))
-            m_db.executeThrow(Sqlite3Sql("delete from ZATTACHMENT where Z_PK=?").addInt64Param(attaId));
-        for (const qint64 locId : rows.locsOf.values(oldKey))
-            m_db.executeThrow(Sqlite3Sql("delete from ZVIBERLOCATION where Z_PK=?").addInt64Param(locId));
+        for (const qint64 attaId : rows.attasOf.values(kept.key))
+            st.get(m_db, MergeStatements::DropAtta, QStringLiteral("delete from ZATTACHMENT where Z_PK=?"))
+                .bindInt64(1, attaId)
+                .execute();
+        for (const qint64 locId : rows.locsOf.values(kept.key))
+            st.get(m_db, MergeStatements::DropLocation, QStringLiteral("delete from ZVIBERLOCATION where Z_PK=?"))
+                .bindInt64(1, locId)
+                .execute();
     }
+}
+
+QString OldStoreMerger::putBackSql()
+{
+    // Every column but the key, which the store hands out anew.
+    QStringList cols;
+    for (const _SqliteCol& c : m_db.tbCols(QStringLiteral("ZVIBERMESSAGE"))) {
+        if (c.name.compare(QLatin1String("Z_PK"), Qt::CaseInsensitive) != 0)
+            cols << g_sqlQuoteIdent(c.name);
+    }
+    const QString list = cols.join(u',');
+    return QStringLiteral("INSERT INTO main.ZVIBERMESSAGE (%1) SELECT %1 FROM temp.%2 WHERE %3=?")
+        .arg(list, g_sqlQuoteIdent(kKept), g_sqlQuoteIdent(kKeptKey));
 }
 
 void OldStoreMerger::putBackCallThrow(Sqlite3Row row)
@@ -173,5 +219,6 @@ void OldStoreMerger::putBackCallThrow(Sqlite3Row row)
         line = m_db.lastInsertId();
     }
     row.setVal(QStringLiteral("ZRECENTSLINE"), line);
-    m_db.executeThrow(row.insertSql(QStringLiteral("ZRECENT"), {QStringLiteral("Z_PK"), QStringLiteral("ZPHONENUMINDEX")}));
+    static const QSet<QString> kNotOfRecent{QStringLiteral("Z_PK"), QStringLiteral("ZPHONENUMINDEX")};
+    statements().insertRowThrow(m_db, QStringLiteral("ZRECENT"), row, kNotOfRecent);
 }

@@ -352,21 +352,23 @@ qint64 OldStoreMerger::saveCallThrow(const _ViberCall* call)
     return m_db.lastInsertId();
 }
 
-qint64 OldStoreMerger::findMsgThrow(qint64 token, double date, qint64& attaKey)
+qint64 OldStoreMerger::findMsgKeyThrow(qint64 token, double date)
 {
     m_db.ensureLookupIndexesThrow();
     const qint64 s = g_wholeSeconds(date);
-    qint64 key = 0;
-    {
-        Sqlite3Statement& q =
-            statements().get(m_db, MergeStatements::MsgByToken,
-                             QStringLiteral("select Z_PK from ZVIBERMESSAGE where ZTOKEN=? and ZDATE between ? and ?"));
-        Resetting done{q};
-        q.bindInt64(1, token).bindInt64(2, s - 60).bindInt64(3, s + 60);
-        if (!q.step())
-            return 0;
-        key = q.int64(0);
-    }
+    Sqlite3Statement& q =
+        statements().get(m_db, MergeStatements::MsgByToken,
+                         QStringLiteral("select Z_PK from ZVIBERMESSAGE where ZTOKEN=? and ZDATE between ? and ?"));
+    Resetting done{q};
+    q.bindInt64(1, token).bindInt64(2, s - 60).bindInt64(3, s + 60);
+    return q.step() ? q.int64(0) : 0;
+}
+
+qint64 OldStoreMerger::findMsgThrow(qint64 token, double date, qint64& attaKey)
+{
+    const qint64 key = findMsgKeyThrow(token, date);
+    if (key == 0)
+        return 0;
     Sqlite3Statement& a = statements().get(m_db, MergeStatements::AttaOfMsg,
                                            QStringLiteral("select Z_PK from ZATTACHMENT where ZMESSAGE=?"));
     Resetting done{a};

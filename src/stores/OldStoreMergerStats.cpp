@@ -21,12 +21,14 @@ void OldStoreMerger::updateChatStatThrow()
         QByteArray emoticons;
         QByteArray ranges;
     };
+    // One pass in key order, no sort: of a chat's messages of the same
+    // time the one with the lowest key wins, as it did in the order of the
+    // chat's index.
     QHash<qint64, Pick> picks;
     {
         Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select m.Z_PK, m.ZCONVERSATION, m.ZTOKEN, m.ZPHONENUMINDEX, m.ZDATE, "
                                                     "m.ZTEXT, m.ZSYSTEMTYPE, %1, %2, a.ZTYPE from ZVIBERMESSAGE as m "
-                                                    "left join ZATTACHMENT as a on m.Z_PK=a.ZMESSAGE order by "
-                                                    "m.ZCONVERSATION asc")
+                                                    "left join ZATTACHMENT as a on m.Z_PK=a.ZMESSAGE")
                                          .arg(msgCol("ZEMOTICONSRANGES"), msgCol("ZRANGES")));
         while (c.moveNext()) {
             const qint64 conv = c.getInt64(1);

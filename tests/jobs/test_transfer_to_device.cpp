@@ -162,7 +162,16 @@ private slots:
             const qint64 msg = w.addMessage(m);
             w.addAttachment(msg, u"picture"_qs, u"a.jpg"_qs);
             w.addAttachment(msg, u"picture"_qs, u"b.jpg"_qs);
+            // Bytes that are no UTF-8 in a text column: a phone's own rows go
+            // back exactly as they were.
+            m.text = u"raw bytes"_qs;
+            m.token = 31338;
+            m.date = 600000200;
+            w.addMessage(m);
             c.finish();
+            Sqlite3DB db;
+            db.openThrow(deviceStore(u"older"_qs), 6);
+            db.executeThrow(Sqlite3Sql("update ZVIBERMESSAGE set ZTEXT=cast(x'6869ff80' as text) where ZTEXT='raw bytes'"));
         }
         g_requireDeviceBackend();
     }
@@ -247,6 +256,11 @@ private slots:
         Sqlite3Cursor t = db.queryThrow(Sqlite3Sql("select count(*) from ZVIBERMESSAGE where ZTEXT='two files'"));
         QVERIFY(t.moveNext());
         QCOMPARE(t.getInt(0), 1);
+        Sqlite3Cursor raw = db.queryThrow(Sqlite3Sql("select hex(ZTEXT), typeof(ZTEXT) from ZVIBERMESSAGE where ZTOKEN=31338"));
+        QVERIFY(raw.moveNext());
+        QCOMPARE(raw.getText(0), u"6869FF80"_qs);
+        QCOMPARE(raw.getText(1), u"text"_qs);
+        QVERIFY(!raw.moveNext());
     }
 
     // Messages without a token from one minute are different messages: each is
