@@ -189,8 +189,10 @@ private slots:
         bool caught = false;
         while (!caught && killed.state() == QProcess::Running && clock.elapsed() < 120000) {
             caught = storesBelow().filter(QStringLiteral("/source-")).size() > 0;
+            // Waiting on the process (not sleeping) lets it notice the export's
+            // end: without an event loop its state would stay Running.
             if (!caught)
-                QThread::msleep(2);
+                killed.waitForFinished(2);
         }
         if (caught) {
             ::kill(pid_t(killed.processId()), SIGKILL);
