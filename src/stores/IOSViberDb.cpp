@@ -156,6 +156,7 @@ void IOSViberDb::openCheckThrow()
             removeOrphansThrow();
         }
         m_lookupIndexed = false;
+        m_madeIndexes.clear();
         if (m_localDb)
             ensureLookupIndexesThrow();
     } catch (...) {

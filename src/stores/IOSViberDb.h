@@ -51,6 +51,9 @@ public:
     // The indexes every look-up of a merge needs, made once per open store
     // when missing. Only indexes: no row of the store changes.
     void ensureLookupIndexesThrow();
+    // Drops the indexes ensureLookupIndexesThrow made: a phone's store goes
+    // back with the schema it came with (the app, not we, reads it).
+    void dropMadeLookupIndexesThrow();
     // Settings.data and the contact pictures of a current-layout store; by
     // default found beside the store's own folder (com.viber/...).
     void setSettingsFile(const QString& path) { m_settingsFile = path; }
@@ -105,6 +108,7 @@ private:
     QString m_joinPersonCol;
     bool m_currentLayout = false;
     bool m_lookupIndexed = false;
+    QStringList m_madeIndexes; // by ensureLookupIndexesThrow, since the last drop
     QString m_settingsFile;
     QString m_iconsDir;
     bool m_makePreviews = true;

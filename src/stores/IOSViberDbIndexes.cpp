@@ -74,6 +74,7 @@ void IOSViberDb::ensureLookupIndexesThrow()
             quoted << g_sqlQuoteIdent(c);
         executeThrow(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                          .arg(g_sqlQuoteIdent(name), g_sqlQuoteIdent(table), quoted.join(QLatin1Char(','))));
+        m_madeIndexes << name;
     };
     for (const LookupIndex& i : kIndexes) {
         QStringList cols;
@@ -84,4 +85,12 @@ void IOSViberDb::ensureLookupIndexesThrow()
     // Chats of one person are found from the person's side of the join.
     create(QStringLiteral("FW_%1_%2").arg(m_joinTable, m_joinPersonCol), m_joinTable, {m_joinPersonCol});
     m_lookupIndexed = true;
+}
+
+void IOSViberDb::dropMadeLookupIndexesThrow()
+{
+    for (const QString& name : std::as_const(m_madeIndexes))
+        executeThrow(QStringLiteral("DROP INDEX IF EXISTS %1").arg(g_sqlQuoteIdent(name)));
+    m_madeIndexes.clear();
+    m_lookupIndexed = false;
 }

@@ -78,6 +78,10 @@ void OldStoreMerger::finishThrow()
     if (m_callsSeen)
         updateCallRecentLinesStatThrow();
     updatePrimaryKeyStatThrow();
+    // Our own databases keep the look-up indexes; a phone's store gets back
+    // the schema it had.
+    if (!m_db.isLocalDb())
+        m_db.dropMadeLookupIndexesThrow();
 }
 
 bool OldStoreMerger::hasCallThrow(IOSViberDb& db, qint64 token, int kind, const QString& typeText, double date)

@@ -121,6 +121,19 @@ class TestTransferToDevice : public QObject
         return m_sim->root() + u'/' + folder + u"/Containers/com.viber/Documents/Contacts.data"_qs;
     }
 
+    // Tables, indexes and triggers as the phone's app finds them.
+    static QStringList schemaOf(const QString& store)
+    {
+        Sqlite3DB db;
+        db.openThrow(store, 1);
+        Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("select type || ' ' || name || ' ' || coalesce(sql, '') from "
+                                                   "sqlite_master order by type, name"));
+        QStringList rows;
+        while (c.moveNext())
+            rows << c.getText(0);
+        return rows;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -196,8 +209,11 @@ private slots:
         IOSDeviceLoadHooks hooks;
         hooks.runJob = run.fn();
         const IOSDevice d = device(u"udid-direct"_qs);
+        const QStringList schema = schemaOf(deviceStore(u"direct"_qs));
         const IOSTransferResult r = g_restoreMessages2IOSThrow(d, g_testDataFolders(), m_source.messages(), hooks);
         QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
+        // The look-up indexes of the merge do not stay behind.
+        QCOMPARE(schemaOf(deviceStore(u"direct"_qs)), schema);
         QVERIFY(r.done);
         QVERIFY(!r.viaBackup);
         QCOMPARE(r.callCount, 4);
