@@ -10,6 +10,7 @@
 #include "stores/IOSViberDb.h"
 #include "support/RecordingProgress.h"
 #include "shell/DataFolders.h"
+#include "support/SchemaText.h"
 #include "support/TestEnv.h"
 
 #include <QCryptographicHash>
@@ -121,17 +122,11 @@ class TestTransferToDevice : public QObject
         return m_sim->root() + u'/' + folder + u"/Containers/com.viber/Documents/Contacts.data"_qs;
     }
 
-    // Tables, indexes and triggers as the phone's app finds them.
-    static QStringList schemaOf(const QString& store)
+    static QString schemaOf(const QString& store)
     {
         Sqlite3DB db;
         db.openThrow(store, 1);
-        Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("select type || ' ' || name || ' ' || coalesce(sql, '') from "
-                                                   "sqlite_master order by type, name"));
-        QStringList rows;
-        while (c.moveNext())
-            rows << c.getText(0);
-        return rows;
+        return g_schemaText(db);
     }
 
 private slots:
@@ -209,7 +204,7 @@ private slots:
         IOSDeviceLoadHooks hooks;
         hooks.runJob = run.fn();
         const IOSDevice d = device(u"udid-direct"_qs);
-        const QStringList schema = schemaOf(deviceStore(u"direct"_qs));
+        const QString schema = schemaOf(deviceStore(u"direct"_qs));
         const IOSTransferResult r = g_restoreMessages2IOSThrow(d, g_testDataFolders(), m_source.messages(), hooks);
         QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join(u'\n')));
         // The look-up indexes of the merge do not stay behind.

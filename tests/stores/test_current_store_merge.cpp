@@ -1,5 +1,6 @@
 // Merging into a store of today's layout, checked with SQL of the test's own
 // (not through the reader) on a store with the whole schema of a real one.
+#include "support/SchemaText.h"
 #include "fixtures/CurrentStoreFixture.h"
 #include "jobs/IOSRestoreViberMsgThread.h"
 #include "sqlite/Sqlite3DB.h"
@@ -65,15 +66,6 @@ QHash<QString, QByteArray> rowDigests(Sqlite3DB& db, const QSet<QString>& skip =
         }
     }
     return rows;
-}
-
-QString schemaOf(Sqlite3DB& db)
-{
-    QStringList parts;
-    Sqlite3Cursor c = db.queryThrow("select type, name, sql from sqlite_master order by type, name");
-    while (c.moveNext())
-        parts << c.getText(0) + u' ' + c.getText(1) + u' ' + c.getText(2);
-    return parts.join(u'\n');
 }
 
 // Links that point nowhere, per kind; a merge may add none.
@@ -281,7 +273,7 @@ private slots:
             db.openThrow(store, 1);
             before = rowDigests(db);
             unchanged = rowDigests(db, kSummaries);
-            schemaBefore = schemaOf(db);
+            schemaBefore = g_schemaText(db);
             danglingBefore = danglingLinks(db);
             maxMsgBefore = num(db, QStringLiteral("select max(Z_PK) from ZVIBERMESSAGE"));
         }
@@ -300,7 +292,7 @@ private slots:
         db.openThrow(store, 2); // the index's own check is written as an insert
         QCOMPARE(one(db, QStringLiteral("PRAGMA integrity_check")).toString(), u"ok"_qs);
         db.executeThrow("insert into MESSAGEINDEX(MESSAGEINDEX) values('integrity-check')");
-        QCOMPARE(schemaOf(db), schemaBefore);
+        QCOMPARE(g_schemaText(db), schemaBefore);
         QCOMPARE(danglingLinks(db), danglingBefore);
         // Nothing is left in a log beside the store.
         QCOMPARE(QFileInfo(store + u"-wal"_qs).size(), 0);
