@@ -62,6 +62,10 @@
         <translation>Loading data from iTunes Backup...</translation>
     </message>
     <message>
+        <source>IDS_READING_LOCALDB</source>
+        <translation>Reading the messages…</translation>
+    </message>
+    <message>
         <source>IDS_UNLOCKING_BACKUP</source>
         <translation>Unlocking the backup…</translation>
     </message>

@@ -23,6 +23,8 @@ struct _AbsDBItemNode : _ItemNode
 struct _LocalDbItemNode : _AbsDBItemNode
 {
     _LocalDbItemNode(_ItemNode* parent, const QString& name);
+    // The store has been read into data (an empty database has no chats).
+    bool loaded = false;
 };
 
 // An iPhone, attached or a stored copy of one: its name and the identifier

@@ -76,7 +76,7 @@ QImage participantPicture(const _ViberChat* chat)
 MainWindow::MainWindow(const DataFolders& folders, QWidget* parent)
     : QMainWindow(parent), m_folders(folders), itemModelMain(new ItemModelMain(this)),
       itemModelSms(new ItemModelSms(this)), bubbleViewMgr(new VBBubbleViewMgr(this)),
-      updateCheck(new UpdateCheck(m_folders.root(), this))
+      updateCheck(new UpdateCheck(m_folders.root(), this)), localDbLoader(new LocalDbLoader(m_folders, this))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(g_productName());
@@ -104,6 +104,7 @@ MainWindow::MainWindow(const DataFolders& folders, QWidget* parent)
     connect(welcome, &WelcomePanel::importBackupRequested, this, &MainWindow::miImportiTunes);
     connect(welcome, &WelcomePanel::importDesktopRequested, this, &MainWindow::miImportPCPort);
     connect(welcome, &WelcomePanel::demoRequested, this, &MainWindow::openDemo);
+    connect(localDbLoader, &LocalDbLoader::loaded, this, &MainWindow::onLocalDbLoaded);
     layout->addWidget(splitter);
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("statusBar"));
@@ -338,13 +339,12 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                      static_cast<_ChatSessionItemNode*>(node)->chat);
     } else if (node->type == ITEMNODE_LOCAL_DB) {
         auto* db = static_cast<_LocalDbItemNode*>(node);
-        if (db->children.isEmpty()) {
-            // Nothing shown may point into a data set about to be replaced;
-            // an already loaded database is swapped in with one reset.
+        if (!db->loaded) {
+            // Shown once read (at once for a small store); nothing shown may
+            // point into a data set about to be replaced.
             resetMessagesShow();
-            if (!reloadLocalDb(db))
-                return;
-            treeViewDS->expand(itemModelMain->indexOfItemNode(db));
+            loadLocalDb(db);
+            return;
         }
         loadMessages(db->data, nullptr);
     } else {
@@ -352,18 +352,75 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
     }
 }
 
-bool MainWindow::reloadLocalDb(_LocalDbItemNode* db)
+void MainWindow::loadLocalDb(_LocalDbItemNode* db)
 {
-    try {
-        ViberData data = UiCommands::loadLocalDbThrow(m_folders, db->name);
-        itemModelMain->clearChilds(db);
-        db->data = data;
-    } catch (const std::exception& e) {
-        Tips::error(QString::fromUtf8(e.what()));
-        return false;
+    if (!localDbLoader->isLoading(db->name))
+        localDbLoader->load(db->name, treeViewSMS->header()->sortIndicatorOrder() == Qt::DescendingOrder);
+    // A small store was read in the call above.
+    if (localDbLoader->isLoading(db->name)) {
+        if (currentSource() == db)
+            lbSMSCount->setText(ids("IDS_READING_LOCALDB"));
+        updateMenuActionState();
     }
+}
+
+void MainWindow::onLocalDbLoaded(const LocalDbLoader::Result& read)
+{
+    const qint64 chatId = selectWhenLoaded.take(read.name);
+    _LocalDbItemNode* db = findLocalDb(read.name);
+    if (!db)
+        return;
+    updateMenuActionState();
+    const bool reading = currentNode() == db;
+    if (!read.error.isEmpty()) {
+        if (reading)
+            resetMessagesShow();
+        Tips::error(read.error);
+        return;
+    }
+    // Nothing of the node was shown while it was read (its reader saw the
+    // "reading" state; a chat of it cannot be current without chats).
+    itemModelMain->clearChilds(db);
+    db->data = read.data;
+    db->loaded = true;
     itemModelMain->listChats(db);
-    return true;
+    treeViewDS->expand(itemModelMain->indexOfItemNode(db));
+    if (!reading)
+        return;
+    // The sort made on the reading thread, if the list still wants that order.
+    sortedCache.data = read.data;
+    sortedCache.descending = read.descending;
+    sortedCache.list = read.byDate;
+    for (const _ItemNode* child : db->children) {
+        const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(child)->chat;
+        if (chatId > 0 && chat && chat->id == chatId) {
+            treeViewDS->setCurrentIndex(itemModelMain->indexOfItemNode(child));
+            return;
+        }
+    }
+    loadMessages(db->data, nullptr);
+}
+
+bool MainWindow::isLoading(const _AbsDBItemNode* source) const
+{
+    return source && source->type == ITEMNODE_LOCAL_DB && localDbLoader->isLoading(source->name);
+}
+
+void MainWindow::dropLocalDbData(_LocalDbItemNode* db)
+{
+    const _AbsDBItemNode* shown = currentSource();
+    if (shown == db) {
+        treeViewDS->setCurrentIndex(QModelIndex());
+        resetMessagesShow();
+    }
+    if (sortedCache.data.p() == db->data.p())
+        sortedCache = {};
+    // A read under way would bring back what the caller changes now.
+    localDbLoader->forget(db->name);
+    selectWhenLoaded.remove(db->name);
+    itemModelMain->clearChilds(db);
+    db->data = {};
+    db->loaded = false;
 }
 
 void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)

@@ -4,6 +4,7 @@
 #include "shell/DataFolders.h"
 #include "device/MobileDevice.h"
 #include "ui/ItemNodes.h"
+#include "ui/LocalDbLoader.h"
 
 #include <QHash>
 #include <QItemSelection>
@@ -266,8 +267,17 @@ private:
     // Puts data into a phone's node; whoever was reading in the node reads
     // on in the same chat, the selection elsewhere stays.
     void showDeviceData(_IOSDeviceItemNode* node, const ViberData& data);
-    // Reads a local database again into its node, with its chats listed.
-    bool reloadLocalDb(_LocalDbItemNode* db);
+    // Starts reading a local database into its node (off the window's
+    // thread when it is large); its chats are listed once it is read.
+    void loadLocalDb(_LocalDbItemNode* db);
+    // Puts a database's data set into its node; the node's reader, if any,
+    // then sees its messages (or the chat the reload asked for).
+    void onLocalDbLoaded(const LocalDbLoader::Result& read);
+    // Forgets what the node holds: its chats, its data set and what is shown
+    // of them.
+    void dropLocalDbData(_LocalDbItemNode* db);
+    // Whether the database of node is being read; its commands wait.
+    bool isLoading(const _AbsDBItemNode* source) const;
     _LocalDbItemNode* findLocalDb(const QString& name) const;
     _IOSDeviceItemNode* findDevice(void* device) const;
     void removeDeviceNode(_IOSDeviceItemNode* node);
@@ -278,6 +288,9 @@ private:
     ItemModelSms* itemModelSms;
     VBBubbleViewMgr* bubbleViewMgr;
     UpdateCheck* updateCheck;
+    LocalDbLoader* localDbLoader;
+    // The chat (0 for the database itself) each reload shows once read.
+    QHash<QString, qint64> selectWhenLoaded;
     DeviceWatcher* watcher = nullptr;
     _ViberChat* curChat = nullptr;
     MainActions acts;

@@ -104,20 +104,20 @@ void MainWindow::applyLocalDbChange(const UiCommands::LocalDbChange& change, boo
         reloadAndSelect(db, 0);
     else if (currentSource() == db)
         reloadAndSelect(db, curChat ? curChat->id : 0);
-    else if (reloadLocalDb(db))
-        treeViewDS->expand(itemModelMain->indexOfItemNode(db));
+    else {
+        dropLocalDbData(db);
+        loadLocalDb(db);
+    }
 }
 
 void MainWindow::reloadAndSelect(_LocalDbItemNode* db, qint64 chatId)
 {
     // The chat nodes and the list point into the old data set: both go
-    // before it is replaced.
-    treeViewDS->setCurrentIndex(QModelIndex());
-    resetMessagesShow();
-    sortedCache = {};
-    if (!reloadLocalDb(db))
-        return;
-    selectInSource(db, chatId);
+    // before it is replaced. Selecting the emptied node reads it as on its
+    // first selection, and the chat follows once it is read.
+    dropLocalDbData(db);
+    selectWhenLoaded.insert(db->name, chatId);
+    treeViewDS->setCurrentIndex(itemModelMain->indexOfItemNode(db));
 }
 
 void MainWindow::selectInSource(_AbsDBItemNode* source, qint64 chatId)
@@ -162,9 +162,7 @@ void MainWindow::deleteFromLocalDb(MsgScope scope)
     case SCOPE_ALL:
         if (node != db || !UiCommands::deleteLocalDb(this, m_folders, db->name))
             return;
-        treeViewDS->setCurrentIndex(QModelIndex());
-        resetMessagesShow();
-        sortedCache = {};
+        dropLocalDbData(db);
         itemModelMain->removeNode(db);
         updateMenuActionState();
         return;

@@ -127,7 +127,8 @@ bool MainWindow::offers(const CommandEntry& entry, const _AbsDBItemNode* source)
 
 bool MainWindow::canRun(const CommandEntry& entry, const _AbsDBItemNode* source) const
 {
-    return offers(entry, source) && (entry.minPhones == 0 || iPhoneCount() >= entry.minPhones);
+    // A database being read has no messages to work on yet.
+    return offers(entry, source) && !isLoading(source) && (entry.minPhones == 0 || iPhoneCount() >= entry.minPhones);
 }
 
 void MainWindow::initMainMenu()
