@@ -50,33 +50,6 @@ QByteArray g_aesKeyUnwrap(const QByteArray& kek, const QByteArray& wrapped)
     return r;
 }
 
-bool g_aesSetDecryptKey(mbedtls_aes_context* ctx, const QByteArray& key)
-{
-    if (key.size() < kKeyBytes)
-        return false;
-    return mbedtls_aes_setkey_dec(ctx, reinterpret_cast<const unsigned char*>(key.constData()), kKeyBits) == 0;
-}
-
-QByteArray g_aesDecryptCbc(mbedtls_aes_context* ctx, const char* in, size_t length, char* iv)
-{
-    if (length % 16 != 0)
-        return QByteArray();
-    QByteArray out(in, qsizetype(length));
-    if (!g_aesDecryptCbcInPlace(ctx, out.data(), length, iv))
-        return QByteArray();
-    return out;
-}
-
-bool g_aesDecryptCbcInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, char* iv)
-{
-    if (length % 16 != 0)
-        return false;
-    if (length == 0)
-        return true;
-    auto* p = reinterpret_cast<unsigned char*>(buf);
-    return mbedtls_aes_crypt_cbc(ctx, MBEDTLS_AES_DECRYPT, length, reinterpret_cast<unsigned char*>(iv), p, p) == 0;
-}
-
 QByteArray g_aesKeyWrap(const QByteArray& kek, const QByteArray& key)
 {
     if (kek.size() < kKeyBytes || key.size() < 16 || key.size() % 8 != 0)

@@ -11,17 +11,6 @@
 // 8-byte blocks, or the integrity check fails.
 QByteArray g_aesKeyUnwrap(const QByteArray& kek, const QByteArray& wrapped);
 
-// Prepares ctx for AES-256 decryption with the first 32 bytes of key; false
-// when key is shorter.
-bool g_aesSetDecryptKey(mbedtls_aes_context* ctx, const QByteArray& key);
-
-// CBC decryption of length bytes; iv (16 bytes) is updated for the next call.
-// No padding is removed. Empty when length is not a multiple of 16.
-QByteArray g_aesDecryptCbc(mbedtls_aes_context* ctx, const char* in, size_t length, char* iv);
-
-// Same, decrypting buf in place; false when length is not a multiple of 16.
-bool g_aesDecryptCbcInPlace(mbedtls_aes_context* ctx, char* buf, size_t length, char* iv);
-
 // AES key wrap (RFC 3394) of key (a multiple of 8 bytes, at least 16) under
 // the first 32 bytes of kek; empty when either is unfit.
 QByteArray g_aesKeyWrap(const QByteArray& kek, const QByteArray& key);

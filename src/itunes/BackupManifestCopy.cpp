@@ -1,4 +1,4 @@
-#include "itunes/AesCrypto.h"
+#include "itunes/AesCbcDecryptor.h"
 #include "shell/Failure.h"
 #include "itunes/BackupManifest.h"
 
@@ -85,10 +85,8 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
                 progress(total, done, userData);
         }
     } else {
-        mbedtls_aes_context aes;
-        mbedtls_aes_init(&aes);
-        struct AesGuard { mbedtls_aes_context* c; ~AesGuard() { mbedtls_aes_free(c); } } guard{&aes};
-        if (!g_aesSetDecryptKey(&aes, key))
+        AesCbcDecryptor aes;
+        if (!aes.setKey(key))
             g_raise(QStringLiteral("%1: the file key is too short.").arg(storedName));
         char iv[16] = {};
         qint64 written = 0;
@@ -96,7 +94,7 @@ void BackupManifest::copyFile(const _FileNode* node, const QString& dest, void* 
             const qint64 n = readFull(src, buffer.data(), kChunk);
             if (n == 0)
                 break;
-            if (!g_aesDecryptCbcInPlace(&aes, buffer.data(), size_t(n), iv))
+            if (!aes.decryptInPlace(buffer.data(), size_t(n), iv))
                 g_raise(QStringLiteral("%1: the encrypted length is not a multiple of 16 bytes "
                                      "(MBEDTLS_ERR_AES_INVALID_INPUT_LENGTH).")
                           .arg(storedName));

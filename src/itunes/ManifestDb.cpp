@@ -1,6 +1,7 @@
 #include "itunes/ManifestDb.h"
 #include "shell/Failure.h"
 
+#include "itunes/AesCbcDecryptor.h"
 #include "itunes/AesCrypto.h"
 #include "itunes/MBDBParser.h"
 #include "itunes/MBFileArchive.h"
@@ -137,10 +138,8 @@ void g_decryptManifestDbThrow(const QString& src, const QString& dest, const QBy
         g_raise(QStringLiteral("%1: %2").arg(src, in.errorString()));
     if (in.size() < 16 || in.size() % 16 != 0)
         g_raise(QStringLiteral("%1 is damaged: its length is not a whole number of cipher blocks.").arg(src));
-    mbedtls_aes_context aes;
-    mbedtls_aes_init(&aes);
-    struct AesGuard { mbedtls_aes_context* c; ~AesGuard() { mbedtls_aes_free(c); } } guard{&aes};
-    if (!g_aesSetDecryptKey(&aes, key))
+    AesCbcDecryptor aes;
+    if (!aes.setKey(key))
         g_raise(QStringLiteral("%1: the index key is too short.").arg(src));
 
     QFile::remove(dest);
@@ -154,7 +153,7 @@ void g_decryptManifestDbThrow(const QString& src, const QString& dest, const QBy
             const qint64 n = readFull(in, buffer.data(), kChunk);
             if (n == 0)
                 break;
-            if (n % 16 != 0 || !g_aesDecryptCbcInPlace(&aes, buffer.data(), size_t(n), iv))
+            if (n % 16 != 0 || !aes.decryptInPlace(buffer.data(), size_t(n), iv))
                 g_raise(QStringLiteral("%1 is damaged: its length is not a whole number of cipher blocks.").arg(src));
             QByteArray chunk = held + QByteArray(buffer.constData(), n);
             held = chunk.right(16);

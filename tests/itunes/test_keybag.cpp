@@ -1,9 +1,12 @@
 #include "fixtures/BackupFixture.h"
+#include "itunes/AesCbcDecryptor.h"
 #include "itunes/AesCrypto.h"
 #include "itunes/Keybag.h"
 #include "itunes/Pbkdf2Sha256.h"
 
 #include <QTest>
+
+#include <cstring>
 
 #include <stdexcept>
 
@@ -59,22 +62,64 @@ private slots:
         QVERIFY(g_aesKeyUnwrap(QByteArray(), QByteArray()).isEmpty());
     }
 
-    void cbcCarriesTheChainAcrossCalls()
+    // Both ways of decrypting (the processor's AES instructions eight blocks
+    // at a time, and mbed TLS) give the published answer and each other's
+    // bytes, across calls and for every tail length after the eight-block runs.
+    void cbcDecryptionIsRightBothWays()
     {
+        // NIST SP 800-38A, F.2.6 (CBC-AES256.Decrypt).
+        const QByteArray nistKey =
+            QByteArray::fromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
+        const QByteArray nistCipher = QByteArray::fromHex(
+            "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
+            "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
+        const QByteArray nistPlain = QByteArray::fromHex(
+            "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+            "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
         const QByteArray key(32, '\x5a');
-        const QByteArray plain = QByteArray(100, 'p') + "tail";
-        const QByteArray cipher = BackupFixture::aesEncryptCbc(key, plain); // 112 bytes with padding
-        mbedtls_aes_context ctx;
-        mbedtls_aes_init(&ctx);
-        QVERIFY(g_aesSetDecryptKey(&ctx, key));
-        char iv[16] = {};
-        const QByteArray first = g_aesDecryptCbc(&ctx, cipher.constData(), 48, iv);
-        const QByteArray rest = g_aesDecryptCbc(&ctx, cipher.constData() + 48, size_t(cipher.size() - 48), iv);
-        QCOMPARE((first + rest).left(plain.size()), plain);
-        QCOMPARE((first + rest).right(8), QByteArray(8, char(8)));
-        QVERIFY(g_aesDecryptCbc(&ctx, cipher.constData(), 17, iv).isEmpty());
-        mbedtls_aes_free(&ctx);
-        QVERIFY(!g_aesSetDecryptKey(&ctx, QByteArray(16, 'k')));
+        QByteArray plain(16 * 67 + 5, Qt::Uninitialized);
+        for (qsizetype i = 0; i < plain.size(); ++i)
+            plain[i] = char((i * 131 + 7) & 0xff);
+        const QByteArray cipher = BackupFixture::aesEncryptCbc(key, plain); // zero IV, padded
+
+        QList<QByteArray> results;
+        for (const bool hardware : {true, false}) {
+            AesCbcDecryptor::setAesInstructionsAllowed(hardware);
+            AesCbcDecryptor aes;
+            QVERIFY(!aes.setKey(QByteArray(31, 'k')));
+            char iv[16] = {};
+            QByteArray buf = nistCipher;
+            QVERIFY(!aes.decryptInPlace(buf.data(), size_t(buf.size()), iv)); // no key yet
+
+            QVERIFY(aes.setKey(nistKey));
+            const QByteArray nistIv = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f");
+            std::memcpy(iv, nistIv.constData(), 16);
+            QVERIFY(aes.decryptInPlace(buf.data(), size_t(buf.size()), iv));
+            QCOMPARE(buf, nistPlain);
+            QCOMPARE(QByteArray(iv, 16), nistCipher.right(16)); // the chain goes on from the last block
+
+            // The same bytes in pieces of every block count up to 17, so
+            // that runs of eight and their tails meet at every offset.
+            QVERIFY(aes.setKey(key));
+            for (int piece = 1; piece <= 17; ++piece) {
+                char chain[16] = {};
+                QByteArray out = cipher;
+                for (qsizetype at = 0; at < out.size(); at += 16 * piece) {
+                    const qsizetype n = std::min<qsizetype>(16 * piece, out.size() - at);
+                    QVERIFY(aes.decryptInPlace(out.data() + at, size_t(n), chain));
+                }
+                QCOMPARE(out.left(plain.size()), plain);
+                QCOMPARE(out.right(11), QByteArray(11, char(11)));
+                results << out;
+            }
+            QVERIFY(!aes.decryptInPlace(buf.data(), 17, iv));
+            QVERIFY(aes.decryptInPlace(buf.data(), 0, iv));
+        }
+        AesCbcDecryptor::setAesInstructionsAllowed(true);
+        for (const QByteArray& r : std::as_const(results))
+            QCOMPARE(r, results.first());
+        if (!AesCbcDecryptor::usesAesInstructions())
+            qInfo("This processor has no AES instructions: only mbed TLS was compared.");
     }
 
     void parseRules()
