@@ -8,6 +8,7 @@
 #include "shell/UserTexts.h"
 #include "stores/CurrentStoreLayout.h"
 #include "stores/IOSViberDb.h"
+#include "stores/PreviewMaker.h"
 #include "stores/StorePaths.h"
 
 #include <QFile>
@@ -215,6 +216,7 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
     QList<_ViberAtta*> attas = data.p()->attas.values();
     std::sort(attas.begin(), attas.end(), [](const _ViberAtta* a, const _ViberAtta* b) { return a->id < b->id; });
     PercentReporter reporter(m_progress);
+    PreviewMaker previews(m_dataDir);
     qint64 index = 0;
     for (const _ViberAtta* a : std::as_const(attas)) {
         m_progress.throwIfClosed();
@@ -222,11 +224,12 @@ QString IOSLoadViberFromiTunesThread::loadThrow()
         if (!a->msg)
             continue;
         try {
-            copyAttachmentThrow(*a, assets);
+            copyAttachmentThrow(*a, assets, previews);
         } catch (const std::runtime_error& e) {
             qDebug("IOSLoadViberFromiTunesThread, load attachment failed. %s", e.what());
         }
     }
+    previews.finish();
     return QString();
 }
 
@@ -293,13 +296,14 @@ void IOSLoadViberFromiTunesThread::copyIcons(const ViberData& data)
     }
 }
 
-void IOSLoadViberFromiTunesThread::copyAttachmentThrow(const _ViberAtta& a, IOSAssetDb& assets)
+void IOSLoadViberFromiTunesThread::copyAttachmentThrow(const _ViberAtta& a, IOSAssetDb& assets,
+                                                       PreviewMaker& previews)
 {
     const _ViberMsg& m = *a.msg;
     switch (m.type) {
     case MSG_TYPE_IMAGE:
     case MSG_TYPE_VIDEO:
-        copyPictureOrVideoThrow(a, assets);
+        copyPictureOrVideoThrow(a, assets, previews);
         break;
     case MSG_TYPE_LOCATION:
         if (isInsideData(a.thumbPath))
@@ -322,7 +326,8 @@ void IOSLoadViberFromiTunesThread::copyAttachmentThrow(const _ViberAtta& a, IOSA
     }
 }
 
-void IOSLoadViberFromiTunesThread::copyPictureOrVideoThrow(const _ViberAtta& a, IOSAssetDb& assets)
+void IOSLoadViberFromiTunesThread::copyPictureOrVideoThrow(const _ViberAtta& a, IOSAssetDb& assets,
+                                                           PreviewMaker& previews)
 {
     // The reader leaves the paths empty for a name that could leave its
     // folder; such a name is never joined to a path here either.
@@ -353,7 +358,7 @@ void IOSLoadViberFromiTunesThread::copyPictureOrVideoThrow(const _ViberAtta& a, 
             copyContainerFileThrow(m_viber, preview, QStringLiteral("/Documents/BigAttachmentsPreview/") + a.name,
                                    false);
         if (!isNonEmptyFile(preview))
-            g_makeImagePreview(local, preview, m_dataDir);
+            previews.make(local, preview);
     } else {
         const QString previewName = a.name.section(u'.', 0, 0) + QStringLiteral(".jpg");
         copyContainerFileThrow(m_viber, preview, QStringLiteral("/Documents/BigAttachmentsPreview/") + previewName,

@@ -12,6 +12,7 @@
 
 class DataFolders;
 class IOSAssetDb;
+class PreviewMaker;
 
 // Takes Viber's files out of an iTunes backup into a folder laid out like the
 // app's container (dataDir: the store Documents/Contacts.data, contact icons,
@@ -65,8 +66,8 @@ private:
     // backup has no store there.
     bool copyGroupStoreThrow();
     void copyGroupIcons(const ViberData& data);
-    void copyAttachmentThrow(const _ViberAtta& a, IOSAssetDb& assets);
-    void copyPictureOrVideoThrow(const _ViberAtta& a, IOSAssetDb& assets);
+    void copyAttachmentThrow(const _ViberAtta& a, IOSAssetDb& assets, PreviewMaker& previews);
+    void copyPictureOrVideoThrow(const _ViberAtta& a, IOSAssetDb& assets, PreviewMaker& previews);
     // Whether dest lies inside dataDir: names from the store are never
     // allowed to place a file anywhere else.
     bool isInsideData(const QString& dest) const;

@@ -4,6 +4,7 @@
 #include "shell/FileRoutines.h"
 #include "shell/UserTexts.h"
 #include "stores/IOSViberDb.h"
+#include "stores/PreviewMaker.h"
 #include "stores/StorePaths.h"
 
 #include <QFile>
@@ -112,6 +113,7 @@ QString IOSLoadViberThread::loadThrow()
 
     QList<_ViberAtta*> attas = data.p()->attas.values();
     std::sort(attas.begin(), attas.end(), [](const _ViberAtta* a, const _ViberAtta* b) { return a->id < b->id; });
+    PreviewMaker previews(m_dataDir);
     qint64 index = 0;
     for (const _ViberAtta* a : std::as_const(attas)) {
         m_progress.throwIfClosed();
@@ -119,12 +121,13 @@ QString IOSLoadViberThread::loadThrow()
         if (!a->msg)
             continue;
         try {
-            fetchAttachmentThrow(*a);
+            fetchAttachmentThrow(*a, previews);
         } catch (const std::exception& e) {
             ++m_skipped;
             qDebug("IOSLoadViberThread::run, download attachment failed. %s", e.what());
         }
     }
+    previews.finish();
     return QString();
 }
 
@@ -142,13 +145,13 @@ void IOSLoadViberThread::fetchPictures(const ViberData& data)
     }
 }
 
-void IOSLoadViberThread::fetchAttachmentThrow(const _ViberAtta& a)
+void IOSLoadViberThread::fetchAttachmentThrow(const _ViberAtta& a, PreviewMaker& previews)
 {
     const _ViberMsg& m = *a.msg;
     switch (m.type) {
     case MSG_TYPE_IMAGE:
     case MSG_TYPE_VIDEO:
-        fetchPictureOrVideoThrow(a);
+        fetchPictureOrVideoThrow(a, previews);
         break;
     case MSG_TYPE_LOCATION:
         fetchThrow(QStringLiteral("/Documents/CustomLocationImage/") + g_iosCustomLocationImageName(m.latitude, m.longitude),
@@ -168,7 +171,7 @@ void IOSLoadViberThread::fetchAttachmentThrow(const _ViberAtta& a)
     }
 }
 
-void IOSLoadViberThread::fetchPictureOrVideoThrow(const _ViberAtta& a)
+void IOSLoadViberThread::fetchPictureOrVideoThrow(const _ViberAtta& a, PreviewMaker& previews)
 {
     // Names come from the store: one that could leave its folder is never
     // joined to a device or local path.
@@ -191,5 +194,5 @@ void IOSLoadViberThread::fetchPictureOrVideoThrow(const _ViberAtta& a)
         !uid.isEmpty())
         m_assetReader->downloadAssetThumbnailThrow(uid, a.thumbPath);
     if (image && !QFileInfo(a.thumbPath).isFile())
-        g_makeImagePreview(a.filePath, a.thumbPath, m_dataDir);
+        previews.make(a.filePath, a.thumbPath);
 }

@@ -20,6 +20,8 @@
 // container, or the container holds no store (today's Viber keeps it in the
 // app group, which house arrest does not reach), the job ends well with
 // needBackup() set: the caller then takes the backup route.
+class PreviewMaker;
+
 class IOSLoadViberThread : public QThread
 {
 public:
@@ -39,8 +41,8 @@ private:
     // Downloads the device file when it is a regular file; false otherwise.
     bool fetchThrow(const QString& devicePath, const QString& localPath, bool useCache);
     void fetchPictures(const ViberData& data);
-    void fetchAttachmentThrow(const _ViberAtta& a);
-    void fetchPictureOrVideoThrow(const _ViberAtta& a);
+    void fetchAttachmentThrow(const _ViberAtta& a, PreviewMaker& previews);
+    void fetchPictureOrVideoThrow(const _ViberAtta& a, PreviewMaker& previews);
     bool isInsideData(const QString& path) const;
 
     IOSDevice m_device;

@@ -2,6 +2,7 @@
 #include "model/EmojiText.h"
 #include "model/TinyKVSerializer.h"
 #include "stores/IOSViberDb.h"
+#include "stores/PreviewMaker.h"
 #include "stores/StorePaths.h"
 #include "support/TestEnv.h"
 
@@ -333,6 +334,54 @@ private slots:
         g_makeImagePreview(base.filePath(QStringLiteral("1600x1200.jpg")), m_tmp.filePath(QStringLiteral("outside.jpg")),
                            base);
         QVERIFY(!QFileInfo::exists(m_tmp.filePath(QStringLiteral("outside.jpg"))));
+    }
+
+    // Previews made beside a load: each one once, from the first picture that
+    // names it, all written by finish(); a cancel leaves only whole ones.
+    void previewsMadeAsideAreWholeAndMadeOnce()
+    {
+        const QDir base(m_tmp.filePath(QStringLiteral("aside")));
+        QVERIFY(base.mkpath(QStringLiteral(".")));
+        const auto picture = [&](const QString& name, Qt::GlobalColor colour) {
+            QImage photo(QSize(1200, 900), QImage::Format_RGB32);
+            photo.fill(colour);
+            const QString path = base.filePath(name);
+            return photo.save(path, "JPEG", 90) ? path : QString();
+        };
+        const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
+        const QString blue = picture(QStringLiteral("blue.jpg"), Qt::blue);
+        QVERIFY(!red.isEmpty() && !blue.isEmpty());
+        const auto dst = [&](int i) { return base.filePath(QStringLiteral("previews/%1.jpg").arg(i)); };
+        {
+            PreviewMaker maker(base);
+            for (int i = 0; i < 24; ++i)
+                maker.make(i % 2 ? blue : red, dst(i));
+            maker.make(blue, dst(0)); // named again: the first picture wins
+            maker.make(red, m_tmp.filePath(QStringLiteral("outside-aside.jpg")));
+            maker.finish();
+            for (int i = 0; i < 24; ++i) {
+                const QImage preview(dst(i));
+                QCOMPARE(preview.size(), QSize(400, 300));
+                const QColor c = preview.pixelColor(200, 150);
+                QVERIFY2(i % 2 ? c.blue() > 200 && c.red() < 60 : c.red() > 200 && c.blue() < 60, qPrintable(dst(i)));
+            }
+            QVERIFY(!QFileInfo::exists(m_tmp.filePath(QStringLiteral("outside-aside.jpg"))));
+        }
+        QVERIFY(QDir(base.filePath(QStringLiteral("previews"))).removeRecursively());
+        {
+            PreviewMaker maker(base);
+            for (int i = 0; i < 200; ++i)
+                maker.make(red, dst(i));
+            maker.cancel();
+        }
+        int made = 0;
+        for (int i = 0; i < 200; ++i) {
+            if (!QFileInfo::exists(dst(i)))
+                continue;
+            ++made;
+            QCOMPARE(QImage(dst(i)).size(), QSize(400, 300));
+        }
+        QVERIFY(made < 200);
     }
 
     void previewsCanBeRedirected()
