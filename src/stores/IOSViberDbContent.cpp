@@ -103,7 +103,9 @@ void IOSViberDb::loadMessagesThrow(__ViberData* d)
         const QByteArrayView sys = c.getUtf8(sysCol);
         int systemType = SYS_NONE;
         bool customLocation = false;
-        if (g_utf8EqualsNoCase(sys, "systemMemberAdded")) {
+        // Most messages have no system type: no word to compare.
+        if (sys.isEmpty()) {
+        } else if (g_utf8EqualsNoCase(sys, "systemMemberAdded")) {
             if (c.byteCount(textCol) == 0) {
                 skip();
                 continue;
@@ -113,7 +115,7 @@ void IOSViberDb::loadMessagesThrow(__ViberData* d)
             systemType = SYS_NAME_CHANGED;
         } else if (g_utf8EqualsNoCase(sys, "customLocation")) {
             customLocation = true;
-        } else if (!sys.isEmpty()) {
+        } else {
             skip();
             continue;
         }

@@ -40,8 +40,11 @@ bool isAscii(QByteArrayView v)
 
 bool g_utf8EqualsNoCase(QByteArrayView utf8, const char* word)
 {
-    if (isAscii(utf8))
-        return utf8.compare(QByteArrayView(word), Qt::CaseInsensitive) == 0;
+    // ASCII folds byte for byte: texts of other lengths never match.
+    if (isAscii(utf8)) {
+        const QByteArrayView w(word);
+        return utf8.size() == w.size() && utf8.compare(w, Qt::CaseInsensitive) == 0;
+    }
     return QString::fromUtf8(utf8).compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
 }
 
