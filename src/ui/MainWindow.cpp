@@ -359,7 +359,7 @@ void MainWindow::loadLocalDb(_LocalDbItemNode* db)
     // A small store was read in the call above.
     if (localDbLoader->isLoading(db->name)) {
         if (currentSource() == db)
-            lbSMSCount->setText(ids("IDS_READING_LOCALDB"));
+            showReading(true);
         updateMenuActionState();
     }
 }
@@ -401,6 +401,20 @@ void MainWindow::onLocalDbLoaded(const LocalDbLoader::Result& read)
     loadMessages(db->data, nullptr);
 }
 
+void MainWindow::showReading(bool reading)
+{
+    // The panes stay usable (another source can be chosen meanwhile); the
+    // cursor and the count say that this one is on its way.
+    for (QWidget* pane : {messagePane, readingPane}) {
+        if (reading)
+            pane->setCursor(Qt::BusyCursor);
+        else
+            pane->unsetCursor();
+    }
+    if (reading)
+        lbSMSCount->setText(ids("IDS_READING_LOCALDB"));
+}
+
 bool MainWindow::isLoading(const _AbsDBItemNode* source) const
 {
     return source && source->type == ITEMNODE_LOCAL_DB && localDbLoader->isLoading(source->name);
@@ -425,6 +439,7 @@ void MainWindow::dropLocalDbData(_LocalDbItemNode* db)
 
 void MainWindow::loadMessages(ViberData& data, _ViberChat* chat)
 {
+    showReading(false);
     curChat = chat;
     const int column = treeViewSMS->header()->sortIndicatorSection();
     const Qt::SortOrder order = treeViewSMS->header()->sortIndicatorOrder();
@@ -487,6 +502,7 @@ void MainWindow::showChatPicture(const _ViberChat* chat)
 
 void MainWindow::resetMessagesShow()
 {
+    showReading(false);
     curChat = nullptr;
     itemModelSms->loadSMS({});
     bubbleViewMgr->setSourceFolders({});

@@ -276,6 +276,8 @@ private:
     // Forgets what the node holds: its chats, its data set and what is shown
     // of them.
     void dropLocalDbData(_LocalDbItemNode* db);
+    // Shows, or ends showing, that the current source is being read.
+    void showReading(bool reading);
     // Whether the database of node is being read; its commands wait.
     bool isLoading(const _AbsDBItemNode* source) const;
     _LocalDbItemNode* findLocalDb(const QString& name) const;

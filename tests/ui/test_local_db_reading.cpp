@@ -87,6 +87,7 @@ private slots:
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
         // Under way: nothing of the store is shown or offered yet.
         QCOMPARE(w.countText(), ids("IDS_READING_LOCALDB"));
+        QCOMPARE(w.messageList()->viewport()->cursor().shape(), Qt::BusyCursor);
         QCOMPARE(chatsOf(w, QStringLiteral("Demo")), 0);
         QVERIFY(!w.exportAction()->isEnabled());
         QScopedPointer<QMenu> menu(w.buildMainTreeMenu());
@@ -95,6 +96,7 @@ private slots:
 
         QTRY_COMPARE(w.messageModel()->rowCount(), m_demoTotal);
         QCOMPARE(w.countText(), QStringLiteral("Messages: %1").arg(m_demoTotal));
+        QCOMPARE(w.messageList()->viewport()->cursor().shape(), Qt::ArrowCursor);
         QVERIFY(chatsOf(w, QStringLiteral("Demo")) > 1);
         QVERIFY(w.sourceTree()->isExpanded(localDb(w, QStringLiteral("Demo"))));
         QVERIFY(w.exportAction()->isEnabled());
@@ -122,6 +124,7 @@ private slots:
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("Demo")));
         w.sourceTree()->setCurrentIndex(localDb(w, QStringLiteral("One chat")));
         QCOMPARE(w.messageModel()->rowCount(), inOneChat);
+        QCOMPARE(w.messageList()->viewport()->cursor().shape(), Qt::ArrowCursor);
         QTRY_VERIFY(chatsOf(w, QStringLiteral("Demo")) > 1);
         QCOMPARE(w.sourceTree()->currentIndex(), localDb(w, QStringLiteral("One chat")));
         QCOMPARE(w.messageModel()->rowCount(), inOneChat);
