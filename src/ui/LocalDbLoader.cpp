@@ -2,10 +2,13 @@
 
 #include "model/ViberRecords.h"
 #include "shell/LocalDbNames.h"
+#include "stores/IOSViberDb.h"
 #include "ui/commands/LocalDbCommands.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <exception>
@@ -24,13 +27,14 @@ qint64 storeBytes(const DataFolders& folders, const QString& name)
     return QFileInfo(store).size() + QFileInfo(store + QLatin1String("-wal")).size();
 }
 
-LocalDbLoader::Result readStore(const DataFolders& folders, const QString& name, bool descending)
+LocalDbLoader::Result readStore(const DataFolders& folders, const QString& name, bool descending,
+                                const std::function<void(IOSViberDb*)>& watch = {})
 {
     LocalDbLoader::Result result;
     result.name = name;
     result.descending = descending;
     try {
-        result.data = UiCommands::loadLocalDbThrow(folders, name);
+        result.data = UiCommands::loadLocalDbThrow(folders, name, watch);
         result.byDate = result.data.messages();
         std::sort(result.byDate.begin(), result.byDate.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
     } catch (const std::exception& e) {
@@ -51,6 +55,13 @@ LocalDbLoader::~LocalDbLoader()
 {
     m_pending.clear();
     m_pool.clear();
+    {
+        // A window closed during the read of a million messages closes now.
+        QMutexLocker locked(&m_reading->lock);
+        m_reading->stop = true;
+        if (m_reading->store)
+            sqlite3_interrupt(m_reading->store->handle());
+    }
     m_pool.waitForDone();
 }
 
@@ -67,8 +78,13 @@ void LocalDbLoader::load(const QString& name, bool descending)
         deliver(serial, readStore(m_folders, name, descending));
         return;
     }
-    m_pool.start([this, folders = m_folders, name, descending, serial] {
-        const Result result = readStore(folders, name, descending);
+    m_pool.start([this, folders = m_folders, name, descending, serial, reading = m_reading] {
+        const Result result = readStore(folders, name, descending, [reading](IOSViberDb* store) {
+            QMutexLocker locked(&reading->lock);
+            reading->store = store;
+            if (store && reading->stop)
+                sqlite3_interrupt(store->handle());
+        });
         // Posted to this object: dropped with it when the window goes first
         // (its destructor waits for this task, so the object is alive here).
         QMetaObject::invokeMethod(this, [this, serial, result] { deliver(serial, result); }, Qt::QueuedConnection);

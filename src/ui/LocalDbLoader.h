@@ -5,10 +5,14 @@
 
 #include <QHash>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
 
+#include <memory>
+
+class IOSViberDb;
 struct _ViberMsg;
 
 // Reads the window's local databases off its thread: a store of a million
@@ -32,7 +36,8 @@ public:
     };
 
     explicit LocalDbLoader(const DataFolders& folders, QObject* parent = nullptr);
-    // Waits for the reads under way; their results are dropped.
+    // Stops the read under way (SQLite is interrupted) and drops its result
+    // and those of the reads not begun.
     ~LocalDbLoader() override;
 
     // Reads the database name; loaded() follows once, from the window's
@@ -54,7 +59,17 @@ signals:
 private:
     void deliver(quint64 serial, const Result& result);
 
+    // The store a read has open, for the destructor to interrupt; shared
+    // with the reading thread, which may outlive a queued call.
+    struct Reading
+    {
+        QMutex lock;
+        IOSViberDb* store = nullptr;
+        bool stop = false;
+    };
+
     DataFolders m_folders;
+    std::shared_ptr<Reading> m_reading = std::make_shared<Reading>();
     QThreadPool m_pool;
     // The serial of the read each name waits for.
     QHash<QString, quint64> m_pending;

@@ -45,12 +45,22 @@ LocalDbChange backupMessages(QWidget* parent, const DataFolders& folders, const 
     return change;
 }
 
-ViberData loadLocalDbThrow(const DataFolders& folders, const QString& name)
+ViberData loadLocalDbThrow(const DataFolders& folders, const QString& name,
+                           const std::function<void(IOSViberDb*)>& watch)
 {
     const QString folder = g_localDbFolder(folders, name);
     if (folder.isEmpty() || !QFileInfo(QDir(folder).filePath(QLatin1String(kLocalDbStoreFile))).isFile())
         g_raise(ids("IDS_NO_LOCALDB_NAMED_%1").arg(name));
     IOSViberDb db(QDir(folder), QLatin1String(kLocalDbStoreFile), true);
+    if (!watch)
+        return db.loadDataThrow();
+    db.openCheckThrow();
+    watch(&db);
+    struct Unwatch
+    {
+        const std::function<void(IOSViberDb*)>& watch;
+        ~Unwatch() { watch(nullptr); }
+    } unwatch{watch};
     return db.loadDataThrow();
 }
 

@@ -6,7 +6,10 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class DataFolders;
+class IOSViberDb;
 class QWidget;
 
 namespace UiCommands {
@@ -33,7 +36,10 @@ LocalDbChange backupMessages(QWidget* parent, const DataFolders& folders, const 
                              const QList<_ViberMsg*>& msgs);
 
 // Loads the local database name as the tree shows it. Raises
-// std::runtime_error with a text for the user.
-ViberData loadLocalDbThrow(const DataFolders& folders, const QString& name);
+// std::runtime_error with a text for the user. watch, when given, is called
+// with the open store before its rows are read, and with null once they are
+// read (or the read failed), before the store is closed.
+ViberData loadLocalDbThrow(const DataFolders& folders, const QString& name,
+                           const std::function<void(IOSViberDb*)>& watch = {});
 
 } // namespace UiCommands
