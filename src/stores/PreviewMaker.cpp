@@ -6,8 +6,9 @@
 
 PreviewMaker::PreviewMaker(const QDir& base) : m_base(base)
 {
-    // The thread that asks keeps one core busy copying.
-    m_pool.setMaxThreadCount(qMax(1, QThread::idealThreadCount() - 1));
+    // Decoding photos is most of the work where a backup lacks previews:
+    // every core takes a share, the copying thread included.
+    m_pool.setMaxThreadCount(qMax(1, QThread::idealThreadCount()));
 }
 
 PreviewMaker::~PreviewMaker()
