@@ -11,10 +11,10 @@
 #include <algorithm>
 
 namespace {
-// The names in the store's preview folders, listed once per load: asking
-// the file system about two candidate previews of every picture and video
-// costs more than the rest of the attachment's load. Set while
-// loadAttachmentsThrow runs on this thread.
+// The names in the store's preview and attachment folders, listed once per
+// load: asking the file system about two candidate previews of every picture
+// and video, and about its file, costs more than the rest of the
+// attachment's load. Set while loadAttachmentsThrow runs on this thread.
 class PreviewListing
 {
 public:
@@ -213,7 +213,9 @@ void IOSViberDb::setPreview(_ViberAtta* a, const QString& preferred, const QStri
         a->thumbPath = m_root.absoluteFilePath(other);
     } else {
         a->thumbPath = previewTarget(preferred);
-        if (m_makePreviews) {
+        // Nothing to make a preview of when the attachment's file is not
+        // there either (the folder's listing answers without a stat).
+        if (m_makePreviews && previewExists(m_root, g_attachmentPath(a->name))) {
             g_makeImagePreview(a->filePath, a->thumbPath, m_hasPreviewRoot ? m_previewRoot : m_root);
             // Made among the store's own previews: later attachments see it.
             if (!m_hasPreviewRoot && t_previews && QFileInfo::exists(a->thumbPath))
