@@ -478,7 +478,10 @@ QList<_ViberMsg*> MainWindow::sortedSourceMessages(const ViberData& data, bool d
     // costs most of the time it takes to show them: the last sorted list is
     // kept with a handle on its data set, so its pointers stay valid and a
     // reloaded set (another object) never matches it.
-    if (sortedCache.data.p() != data.p() || sortedCache.descending != descending) {
+    if (sortedCache.data.p() == data.p() && sortedCache.descending != descending &&
+        g_turnDateOrder(sortedCache.list, descending)) {
+        sortedCache.descending = descending;
+    } else if (sortedCache.data.p() != data.p() || sortedCache.descending != descending) {
         sortedCache.data = data;
         sortedCache.descending = descending;
         sortedCache.list = data.messages();

@@ -3,6 +3,7 @@
 #include "ui/EmojiItemDelegate.h"
 #include "ui/ItemModelMain.h"
 #include "ui/ItemModelSms.h"
+#include "ui/MessageListSort.h"
 #include "ui/MyTreeView.h"
 
 #include <QAbstractItemModelTester>
@@ -12,6 +13,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <random>
+#include <vector>
 
 namespace {
 // Two chats and a call, with the kinds of row the list shows differently.
@@ -61,6 +66,46 @@ class TestItemModels : public QObject
     Q_OBJECT
 
 private slots:
+    // Turning the date order of a sorted list in one pass gives exactly what
+    // the stable sort gives, equal times included; other lists are left to
+    // the sort.
+    void turningTheDateOrderIsTheStableSort()
+    {
+        std::vector<_ViberMsg> store(200);
+        QList<_ViberMsg*> shuffled;
+        for (int i = 0; i < int(store.size()); ++i) {
+            store[size_t(i)].id = i;
+            store[size_t(i)].date = double((i * 7) % 23); // many equal times
+            shuffled << &store[size_t(i)];
+        }
+        std::mt19937 random(7);
+        std::shuffle(shuffled.begin(), shuffled.end(), random);
+        QList<_ViberMsg*> asc = shuffled;
+        std::stable_sort(asc.begin(), asc.end(), compareViberMsgAsc);
+        QList<_ViberMsg*> expectDesc = asc;
+        std::stable_sort(expectDesc.begin(), expectDesc.end(), compareViberMsgDesc);
+
+        QList<_ViberMsg*> turned = asc;
+        QVERIFY(g_turnDateOrder(turned, true));
+        QCOMPARE(turned, expectDesc);
+        QList<_ViberMsg*> expectAsc = turned;
+        std::stable_sort(expectAsc.begin(), expectAsc.end(), compareViberMsgAsc);
+        QVERIFY(g_turnDateOrder(turned, false));
+        QCOMPARE(turned, expectAsc);
+
+        QList<_ViberMsg*> viaHeader = asc;
+        g_sortMessageList(viaHeader, ItemModelSms::COL_DATE, Qt::DescendingOrder, true);
+        QCOMPARE(viaHeader, expectDesc);
+
+        QList<_ViberMsg*> unsorted = shuffled;
+        QVERIFY(!g_turnDateOrder(unsorted, true));
+        QCOMPARE(unsorted, shuffled);
+        g_sortMessageList(unsorted, ItemModelSms::COL_DATE, Qt::DescendingOrder, true);
+        QList<_ViberMsg*> stable = shuffled;
+        std::stable_sort(stable.begin(), stable.end(), compareViberMsgDesc);
+        QCOMPARE(unsorted, stable);
+    }
+
     void initTestCase() { g_requireTestEnvironment(); }
 
     void treeHoldsRootsSourcesAndChats()
