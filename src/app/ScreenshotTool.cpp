@@ -88,6 +88,11 @@ int main(int argc, char* argv[])
     }
     const _ItemNode* db = tree->rootLocalDb()->children.first();
     w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(db));
+    // A large database is read in the background: the pictures show it read.
+    QElapsedTimer reading;
+    reading.start();
+    while (!static_cast<const _LocalDbItemNode*>(db)->loaded && reading.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     bool ok = save(w, out.filePath(QStringLiteral("main-window.png")));
     for (const bool group : {false, true}) {
         const _ChatSessionItemNode* chat = firstChat(db, group);

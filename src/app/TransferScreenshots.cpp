@@ -137,6 +137,8 @@ int main(int argc, char* argv[])
     waitFor([] { return false; }, 1000);
     const _ItemNode* db = tree->rootLocalDb()->children.first();
     w.sourceTree()->setCurrentIndex(tree->indexOfItemNode(db));
+    // A large database is read in the background; its commands wait for it.
+    waitFor([db] { return static_cast<const _LocalDbItemNode*>(db)->loaded; }, 120000);
     bool finished = false;
     QTimer::singleShot(0, &w, [&] {
         w.trigger(MainWindow::CMD_DB2I, MainWindow::SCOPE_ALL);
