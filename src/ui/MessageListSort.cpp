@@ -5,8 +5,10 @@
 
 #include <QCollator>
 #include <QCollatorSortKey>
+#include <QHash>
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 bool g_turnDateOrder(QList<_ViberMsg*>& list, bool descending)
@@ -34,24 +36,48 @@ void g_sortMessageList(QList<_ViberMsg*>& list, int column, Qt::SortOrder order,
             std::stable_sort(list.begin(), list.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
         return;
     }
-    // One sort key per message, made once: building texts inside the
-    // comparison would cost a million look-ups many times over.
+    // One sort key per distinct text, made once: building texts inside the
+    // comparison would cost a million look-ups many times over, and a column
+    // such as the contact repeats a few hundred texts a million times. The
+    // texts get ranks in the collator's order (texts it holds equal share
+    // one), and the messages are sorted by rank, then time.
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(true);
+    QHash<QString, int> slotOfText;
+    std::vector<QCollatorSortKey> keys;
+    std::vector<int> slotOfMsg;
+    slotOfMsg.reserve(size_t(list.size()));
+    for (const _ViberMsg* m : std::as_const(list)) {
+        const QString text = ItemModelSms::cellText(m, column, mixedChats);
+        auto it = slotOfText.constFind(text);
+        if (it == slotOfText.cend()) {
+            it = slotOfText.insert(text, int(keys.size()));
+            keys.push_back(collator.sortKey(text));
+        }
+        slotOfMsg.push_back(*it);
+    }
+    std::vector<int> byKey(keys.size());
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::sort(byKey.begin(), byKey.end(), [&keys](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+    std::vector<int> rank(keys.size());
+    for (size_t k = 0, r = 0; k < byKey.size(); ++k) {
+        if (k > 0 && keys[size_t(byKey[k - 1])].compare(keys[size_t(byKey[k])]) != 0)
+            ++r;
+        rank[size_t(byKey[k])] = int(r);
+    }
     struct Entry
     {
-        QCollatorSortKey key;
+        int rank;
         _ViberMsg* msg;
     };
     std::vector<Entry> entries;
     entries.reserve(size_t(list.size()));
-    for (_ViberMsg* m : list)
-        entries.push_back({collator.sortKey(ItemModelSms::cellText(m, column, mixedChats)), m});
+    for (qsizetype i = 0; i < list.size(); ++i)
+        entries.push_back({rank[size_t(slotOfMsg[size_t(i)])], list[i]});
     std::stable_sort(entries.begin(), entries.end(), [descending](const Entry& a, const Entry& b) {
-        const int c = a.key.compare(b.key);
-        if (c != 0)
-            return descending ? c > 0 : c < 0;
+        if (a.rank != b.rank)
+            return descending ? a.rank > b.rank : a.rank < b.rank;
         return a.msg->date < b.msg->date;
     });
     for (qsizetype i = 0; i < list.size(); ++i)

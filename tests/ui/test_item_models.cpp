@@ -7,6 +7,7 @@
 #include "ui/MyTreeView.h"
 
 #include <QAbstractItemModelTester>
+#include <QCollator>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QImage>
@@ -66,6 +67,44 @@ class TestItemModels : public QObject
     Q_OBJECT
 
 private slots:
+    // The text columns sort by the collator's order of the text shown, time
+    // deciding between equal texts, exactly as one sort key per message would:
+    // texts are ranked once, not per message, with repeats and texts that
+    // differ in case or numbers among them.
+    void textColumnsSortAsOneKeyPerMessageWould()
+    {
+        ExportTestData t;
+        QList<_ViberChat*> chats;
+        for (const char* name : {"anna", "Anna", "Bob 10", "Bob 2", "Zed"})
+            chats << t.chat(QString(), QString(), {t.person(QString::fromLatin1(name), QStringLiteral("+49%1").arg(chats.size()))});
+        const QStringList texts{QStringLiteral("hello"), QStringLiteral("Hello"), QStringLiteral("item 10"),
+                                QStringLiteral("item 9"), QStringLiteral("\u00e9t\u00e9"), QString()};
+        QList<_ViberMsg*> list;
+        for (int i = 0; i < 300; ++i) {
+            _ViberChat* chat = chats[i % chats.size()];
+            list << t.msg(chat, MSG_TYPE_TEXT, ExportTestData::kDay + (i * 13) % 17, texts[i % texts.size()],
+                          i % 3 ? MSG_STATE_RECEIVED : MSG_STATE_SENT, i % 3 ? chat->members.begin().value() : nullptr);
+        }
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        collator.setNumericMode(true);
+        for (const int column : {int(ItemModelSms::COL_FLAG), int(ItemModelSms::COL_CONTACT), int(ItemModelSms::COL_CONTENT)}) {
+            for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+                QList<_ViberMsg*> expected = list;
+                std::stable_sort(expected.begin(), expected.end(), [&](const _ViberMsg* a, const _ViberMsg* b) {
+                    const int c = collator.sortKey(ItemModelSms::cellText(a, column, true))
+                                      .compare(collator.sortKey(ItemModelSms::cellText(b, column, true)));
+                    if (c != 0)
+                        return order == Qt::DescendingOrder ? c > 0 : c < 0;
+                    return a->date < b->date;
+                });
+                QList<_ViberMsg*> sorted = list;
+                g_sortMessageList(sorted, column, order, true);
+                QCOMPARE(sorted, expected);
+            }
+        }
+    }
+
     // Turning the date order of a sorted list in one pass gives exactly what
     // the stable sort gives, equal times included; other lists are left to
     // the sort.
