@@ -235,8 +235,9 @@ bool IOSRestoreViberMsgThread::addMessageThrow(StoreMerger& merger, QHash<const 
                                                const _ViberMsg* m, QList<QPair<qint64, const _ViberMsg*>>& newAttas)
 {
     auto known = chatKeys.constFind(m->chat);
-    const qint64 chatKey = known != chatKeys.cend() ? known.value() : merger.chatKeyThrow(m->chat);
-    chatKeys.insert(m->chat, chatKey);
+    if (known == chatKeys.cend())
+        known = chatKeys.insert(m->chat, merger.chatKeyThrow(m->chat));
+    const qint64 chatKey = known.value();
     if (m->type == MSG_TYPE_CALL) {
         if (!merger.addCallThrow(chatKey, *m->call))
             return false;

@@ -17,6 +17,18 @@ _AbsDBItemNode::_AbsDBItemNode(ITEMNODE_TYPE type, const QString& name, _ItemNod
 {
 }
 
+const _ItemNode* _AbsDBItemNode::chatNode(qint64 chatId) const
+{
+    if (chatId == 0)
+        return nullptr;
+    for (const _ItemNode* child : children) {
+        const _ViberChat* chat = child->type == ITEMNODE_CHAT ? static_cast<const _ChatSessionItemNode*>(child)->chat : nullptr;
+        if (chat && chat->id == chatId)
+            return child;
+    }
+    return nullptr;
+}
+
 _LocalDbItemNode::_LocalDbItemNode(_ItemNode* parent, const QString& name)
     : _AbsDBItemNode(ITEMNODE_LOCAL_DB, name, parent)
 {

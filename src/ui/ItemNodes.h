@@ -17,6 +17,9 @@ struct _RootDeviceItemNode : _ItemNode
 struct _AbsDBItemNode : _ItemNode
 {
     _AbsDBItemNode(ITEMNODE_TYPE type, const QString& name, _ItemNode* parent);
+    // The node of the chat with key chatId among the children; null when
+    // there is none (or chatId is 0).
+    const _ItemNode* chatNode(qint64 chatId) const;
     ViberData data;
 };
 

@@ -391,14 +391,10 @@ void MainWindow::onLocalDbLoaded(const LocalDbLoader::Result& read)
     sortedCache.data = read.data;
     sortedCache.descending = read.descending;
     sortedCache.list = read.byDate;
-    for (const _ItemNode* child : db->children) {
-        const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(child)->chat;
-        if (chatId > 0 && chat && chat->id == chatId) {
-            treeViewDS->setCurrentIndex(itemModelMain->indexOfItemNode(child));
-            return;
-        }
-    }
-    loadMessages(db->data, nullptr);
+    if (const _ItemNode* chat = db->chatNode(chatId))
+        treeViewDS->setCurrentIndex(itemModelMain->indexOfItemNode(chat));
+    else
+        loadMessages(db->data, nullptr);
 }
 
 void MainWindow::showReading(bool reading)

@@ -122,14 +122,9 @@ void MainWindow::reloadAndSelect(_LocalDbItemNode* db, qint64 chatId)
 
 void MainWindow::selectInSource(_AbsDBItemNode* source, qint64 chatId)
 {
-    const _ItemNode* target = source;
-    for (const _ItemNode* child : source->children) {
-        const _ViberChat* chat = static_cast<const _ChatSessionItemNode*>(child)->chat;
-        if (chatId != 0 && chat && chat->id == chatId)
-            target = child;
-    }
+    const _ItemNode* chat = source->chatNode(chatId);
     treeViewDS->expand(itemModelMain->indexOfItemNode(source));
-    treeViewDS->setCurrentIndex(itemModelMain->indexOfItemNode(target));
+    treeViewDS->setCurrentIndex(itemModelMain->indexOfItemNode(chat ? chat : source));
 }
 
 // Deletion changes only local databases: selected rows, the chat shown, or
