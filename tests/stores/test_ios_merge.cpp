@@ -130,7 +130,7 @@ private slots:
 
     void messagesMatchByTokenWithinAMinute()
     {
-        IOSViberDb& db = freshStore();
+        freshStore();
         RecordBuilder r;
         _ViberChat* chat = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+491"))});
         const qint64 chatKey = m_merger->insertChatThrow(chat);
@@ -153,7 +153,7 @@ private slots:
 
     void refusedMessagesWriteNothing()
     {
-        IOSViberDb& db = freshStore();
+        freshStore();
         RecordBuilder r;
         _ViberPerson* bob = r.person(QString(), QStringLiteral("+492"));
         _ViberChat* group = r.chat(QStringLiteral("Club"), QStringLiteral("g1"), {bob});
@@ -176,7 +176,7 @@ private slots:
 
     void attachmentsLocationsAndTheirLinks()
     {
-        IOSViberDb& db = freshStore();
+        freshStore();
         RecordBuilder r;
         _ViberChat* chat = r.chat(QString(), QString(), {r.person(QString(), QStringLiteral("+493"))});
         const qint64 chatKey = m_merger->insertChatThrow(chat);
@@ -228,7 +228,7 @@ private slots:
 
     void chatsAreFoundByGroupOrSingleMember()
     {
-        IOSViberDb& db = freshStore();
+        freshStore();
         RecordBuilder r;
         _ViberPerson* ann = r.person(QStringLiteral("Ann"), QStringLiteral("+49 (151) 1"));
         _ViberPerson* bob = r.person(QString(), QStringLiteral("+492"));
@@ -266,7 +266,7 @@ private slots:
     // with one more or one fewer.
     void grouplessChatsAreFoundByTheirWholeMembership()
     {
-        IOSViberDb& db = freshStore();
+        freshStore();
         RecordBuilder r;
         _ViberPerson* ann = r.person(QString(), QStringLiteral("+491"));
         _ViberPerson* bob = r.person(QString(), QStringLiteral("+492"));
@@ -351,7 +351,7 @@ private slots:
 
     void zuidsContinueAfterTheLargestOfTheStore()
     {
-        IOSViberDb& db = freshStore({QStringLiteral("alter table ZCONVERSATION add column ZUID INTEGER"),
+        freshStore({QStringLiteral("alter table ZCONVERSATION add column ZUID INTEGER"),
                                      QStringLiteral("alter table ZVIBERMESSAGE add column ZUID INTEGER"),
                                      QStringLiteral("insert into ZCONVERSATION (ZUID) values (500)"),
                                      QStringLiteral("insert into ZVIBERMESSAGE (ZUID) values (17)")});
@@ -366,7 +366,7 @@ private slots:
 
     void endOfBatchStatistics()
     {
-        IOSViberDb& db = freshStore({QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGETEXT VARCHAR"),
+        freshStore({QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGETEXT VARCHAR"),
                                      QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGETYPE VARCHAR"),
                                      QStringLiteral("alter table ZCONVERSATION add column ZLASTMESSAGESENDER INTEGER")});
         RecordBuilder r;
@@ -429,7 +429,7 @@ private slots:
             QCOMPARE(names.size(), 2);
         }
         // An empty table keeps its key counter.
-        IOSViberDb& db = freshStore({u"update Z_PRIMARYKEY set Z_MAX=7 where Z_NAME='ViberLocation'"_qs});
+        freshStore({u"update Z_PRIMARYKEY set Z_MAX=7 where Z_NAME='ViberLocation'"_qs});
         m_merger->updatePrimaryKeyStatThrow();
         QCOMPARE(value(u"select Z_MAX from Z_PRIMARYKEY where Z_NAME='ViberLocation'"_qs), 7);
     }
