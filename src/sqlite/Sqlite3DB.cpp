@@ -95,21 +95,6 @@ int Sqlite3DB::exec(const QString& sql, QString& err)
     return rc;
 }
 
-Sqlite3MappedReads::Sqlite3MappedReads(Sqlite3DB& db)
-    : m_db(db)
-{
-    // At most 1 GiB of address space; the rest of a larger file is read as
-    // usual. A failure only means plain reads.
-    QString err;
-    m_db.exec(QStringLiteral("PRAGMA mmap_size=1073741824"), err);
-}
-
-Sqlite3MappedReads::~Sqlite3MappedReads()
-{
-    QString err;
-    m_db.exec(QStringLiteral("PRAGMA mmap_size=0"), err);
-}
-
 qint64 Sqlite3DB::lastInsertId() const
 {
     return m_conn ? sqlite3_last_insert_rowid(m_conn->handle()) : 0;

@@ -70,19 +70,3 @@ public:
 private:
     std::shared_ptr<Sqlite3Conn> m_conn;
 };
-
-// Reads the file through a memory map while the guard lives. A scan of a
-// whole store then skips copying each page into the page cache, which is a
-// large share of the system time of loading a big store. The map is dropped
-// again at the end, so later writes on the connection use plain I/O.
-class Sqlite3MappedReads
-{
-public:
-    explicit Sqlite3MappedReads(Sqlite3DB& db);
-    ~Sqlite3MappedReads();
-    Sqlite3MappedReads(const Sqlite3MappedReads&) = delete;
-    Sqlite3MappedReads& operator=(const Sqlite3MappedReads&) = delete;
-
-private:
-    Sqlite3DB& m_db;
-};

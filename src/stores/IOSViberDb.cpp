@@ -282,7 +282,6 @@ void IOSViberDb::tuneForBulkWritesThrow()
 ViberData IOSViberDb::loadDataThrow()
 {
     openCheckThrow();
-    Sqlite3MappedReads mapped(*this);
     QStringList roots{m_root.absolutePath()};
     ViberData data;
     if (m_currentLayout) {

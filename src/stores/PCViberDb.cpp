@@ -247,7 +247,6 @@ void PCViberDb::loadCallsThrow(__ViberData* d)
 ViberData PCViberDb::loadDataThrow()
 {
     openCheckThrow();
-    Sqlite3MappedReads mapped(*this);
     ViberData data;
     loadChatsThrow(data.p());
     loadMessagesThrow(data.p());

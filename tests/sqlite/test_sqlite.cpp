@@ -3,7 +3,6 @@
 #include "support/TestEnv.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -254,40 +253,6 @@ private slots:
         QCOMPARE(cols.at(1).type, QStringLiteral("VARCHAR"));
         QVERIFY(cols.at(1).notNull);
         QVERIFY(db.tbCols(QStringLiteral("nosuch")).isEmpty());
-    }
-
-    // A mapped read must follow a file that another connection rewrites
-    // smaller (a deletion compacts the local database while the window may
-    // read it), and the map must be gone once the guard is.
-    void mappedReadsFollowAFileThatShrinks()
-    {
-        const auto count = [](Sqlite3DB& db) {
-            Sqlite3Cursor c = db.queryThrow("select count(*), sum(length(b)) from t");
-            return c.moveNext() ? QPair<qint64, qint64>(c.getInt64(0), c.getInt64(1)) : QPair<qint64, qint64>();
-        };
-        const auto mmapSize = [](Sqlite3DB& db) {
-            Sqlite3Cursor c = db.queryThrow("PRAGMA mmap_size");
-            return c.moveNext() ? c.getInt64(0) : -1;
-        };
-        Sqlite3DB reader, writer;
-        reader.openThrow(path("mapped.db"), 6);
-        reader.executeThrow("create table t (b BLOB)");
-        reader.executeThrow("with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
-                            "insert into t select zeroblob(1000) from n");
-        writer.openThrow(path("mapped.db"), 2);
-        const qint64 before = QFileInfo(path("mapped.db")).size();
-        {
-            Sqlite3MappedReads mapped(reader);
-            QVERIFY(mmapSize(reader) > 0);
-            QCOMPARE(count(reader), (QPair<qint64, qint64>(2000, 2000000)));
-            writer.executeThrow("delete from t where rowid > 10");
-            writer.executeThrow("VACUUM");
-            QVERIFY(QFileInfo(path("mapped.db")).size() < before / 10);
-            QCOMPARE(count(reader), (QPair<qint64, qint64>(10, 10000)));
-        }
-        QCOMPARE(mmapSize(reader), 0);
-        reader.executeThrow("insert into t values (zeroblob(5))");
-        QCOMPARE(count(writer), (QPair<qint64, qint64>(11, 10005)));
     }
 };
 
