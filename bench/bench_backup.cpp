@@ -7,6 +7,7 @@
 // slower per chat as the database holds more chats.
 #include "BenchIosStore.h"
 #include "BenchSupport.h"
+#include "export/ExportMessagesThread.h"
 #include "jobs/BackupViberMsgThread.h"
 #include "stores/IOSViberDb.h"
 #include "stores/OldStoreMerger.h"
@@ -53,7 +54,7 @@ void runBackup(const ViberData& data, const QDir& dir, benchmark::State& state)
 void bareInsert(const ViberData& data, const QString& path)
 {
     QList<_ViberMsg*> msgs = data.messages();
-    std::sort(msgs.begin(), msgs.end(), BackupViberMsgThread_compareMsg);
+    g_sortByChatAndTime(msgs);
     QDir().mkpath(QFileInfo(path).absolutePath());
     IOSViberDb(QDir(QFileInfo(path).absolutePath()), QFileInfo(path).fileName(), true).openCheckThrow();
     sqlite3* db = nullptr;

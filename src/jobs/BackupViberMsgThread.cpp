@@ -64,18 +64,13 @@ QStringList dropDeferredIndexesThrow(Sqlite3DB& db)
 }
 } // namespace
 
-bool BackupViberMsgThread_compareMsg(const _ViberMsg* a, const _ViberMsg* b)
-{
-    // The export order is the same one: chat key, chatless messages under a
-    // fixed key so the order stays a strict weak order, then time.
-    return compareMessageChatDateAsc(a, b);
-}
-
 BackupViberMsgThread::BackupViberMsgThread(const QList<_ViberMsg*>& msgs, QDir dbDir, JobProgress& progress,
                                            QObject* parent)
     : QThread(parent), m_msgs(msgs), m_dbDir(std::move(dbDir)), m_progress(progress)
 {
-    std::sort(m_msgs.begin(), m_msgs.end(), BackupViberMsgThread_compareMsg);
+    // The messages of one chat together (chats by key, messages without a
+    // chat first), oldest first within a chat.
+    g_sortByChatAndTime(m_msgs);
 }
 
 void BackupViberMsgThread::run()

@@ -10,10 +10,6 @@
 
 class IOSViberDb;
 
-// The backup order: the messages of one chat together (chats by key,
-// messages without a chat first), oldest first within a chat.
-bool BackupViberMsgThread_compareMsg(const _ViberMsg* a, const _ViberMsg* b);
-
 // Merges messages of any loaded source into a local database folder: the
 // store (created when missing) in one transaction, and copies of member
 // pictures and attachment files where a reload looks for them. A file that

@@ -271,7 +271,7 @@ private slots:
         const QDir dir = newDbDir();
         // A first run with part of the history, then a cancelled full run.
         QList<_ViberMsg*> part = m_data.messages();
-        std::sort(part.begin(), part.end(), BackupViberMsgThread_compareMsg);
+        g_sortByChatAndTime(part);
         part = part.mid(0, 6);
         QCOMPARE(backup(part, dir).errors, QStringList());
         const QString before = g_dumpStore(dir.filePath(kStore));
@@ -465,18 +465,28 @@ private slots:
         QList<_ViberMsg> store(60);
         QList<_ViberMsg*> msgs;
         for (int i = 0; i < store.size(); ++i) {
-            store[i].date = double((i * 37) % 23);
+            store[i].id = 1000 - i; // key order against list order
+            store[i].date = double((i * 37) % 11);
             store[i].chat = i % 3 == 0 ? nullptr : (i % 3 == 1 ? &a : &b);
             msgs << &store[i];
         }
-        std::sort(msgs.begin(), msgs.end(), BackupViberMsgThread_compareMsg);
-        QVERIFY(std::is_sorted(msgs.begin(), msgs.end(), BackupViberMsgThread_compareMsg));
-        // Chatless first, then chat 2, then chat 5, each oldest first.
+        g_sortByChatAndTime(msgs);
+        QVERIFY(std::is_sorted(msgs.begin(), msgs.end(), compareMessageChatDateAsc));
+        // Chatless first, then chat 2, then chat 5, each oldest first, and
+        // messages of one time in key order.
         QCOMPARE(msgs.at(0)->chat, nullptr);
         QCOMPARE(msgs.at(20)->chat, &b);
         QCOMPARE(msgs.at(40)->chat, &a);
+        int ties = 0;
+        for (qsizetype i = 1; i < msgs.size(); ++i) {
+            if (msgs[i]->chat == msgs[i - 1]->chat && msgs[i]->date == msgs[i - 1]->date) {
+                ++ties;
+                QVERIFY(msgs[i - 1]->id < msgs[i]->id);
+            }
+        }
+        QVERIFY(ties > 0);
         for (const _ViberMsg* m : msgs)
-            QVERIFY(!BackupViberMsgThread_compareMsg(m, m));
+            QVERIFY(!compareMessageChatDateAsc(m, m));
     }
 
     void deleteRemovesMessagesEmptyChatsAndCalls()
