@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <vector>
 
 void _ViberEntity::serOthers(const QHash<QString, QVariant>& values)
 {
@@ -183,6 +184,32 @@ bool compareViberMsgAsc(const _ViberMsg* a, const _ViberMsg* b)
 bool compareViberMsgDesc(const _ViberMsg* a, const _ViberMsg* b)
 {
     return a->date > b->date;
+}
+
+void g_stableSortByDate(QList<_ViberMsg*>& msgs, bool descending)
+{
+    struct Keyed
+    {
+        double date;
+        qsizetype at;
+        _ViberMsg* msg;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(size_t(msgs.size()));
+    for (qsizetype i = 0; i < msgs.size(); ++i)
+        keyed.push_back({msgs[i]->date, i, msgs[i]});
+    // The place in the list breaks ties: what a stable sort keeps.
+    if (descending) {
+        std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+            return a.date != b.date ? a.date > b.date : a.at < b.at;
+        });
+    } else {
+        std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+            return a.date != b.date ? a.date < b.date : a.at < b.at;
+        });
+    }
+    for (qsizetype i = 0; i < msgs.size(); ++i)
+        msgs[i] = keyed[size_t(i)].msg;
 }
 
 bool compareViberChatDesc(const _ViberChat* a, const _ViberChat* b)

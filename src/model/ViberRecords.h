@@ -151,6 +151,10 @@ struct _ViberMsg : _ViberEntity
 // Sort predicates (strict weak orders for std::sort).
 bool compareViberMsgAsc(const _ViberMsg* a, const _ViberMsg* b);
 bool compareViberMsgDesc(const _ViberMsg* a, const _ViberMsg* b);
+// What std::stable_sort with compareViberMsgAsc (or Desc) gives, through a
+// flat array of keys: a million messages sort several times faster than by
+// chasing each record pointer.
+void g_stableSortByDate(QList<_ViberMsg*>& msgs, bool descending = false);
 // Most recent activity first, as the chat list shows it.
 bool compareViberChatDesc(const _ViberChat* a, const _ViberChat* b);
 bool compareViberCallDesc(const _ViberCall* a, const _ViberCall* b);

@@ -36,7 +36,7 @@ LocalDbLoader::Result readStore(const DataFolders& folders, const QString& name,
     try {
         result.data = UiCommands::loadLocalDbThrow(folders, name, watch);
         result.byDate = result.data.messages();
-        std::sort(result.byDate.begin(), result.byDate.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
+        g_stableSortByDate(result.byDate, descending);
     } catch (const std::exception& e) {
         result = {name, {}, {}, descending, QString::fromUtf8(e.what())};
     }

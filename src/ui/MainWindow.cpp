@@ -481,8 +481,7 @@ QList<_ViberMsg*> MainWindow::sortedSourceMessages(const ViberData& data, bool d
         sortedCache.data = data;
         sortedCache.descending = descending;
         sortedCache.list = data.messages();
-        std::sort(sortedCache.list.begin(), sortedCache.list.end(),
-                  descending ? compareViberMsgDesc : compareViberMsgAsc);
+        g_stableSortByDate(sortedCache.list, descending);
     }
     return sortedCache.list;
 }

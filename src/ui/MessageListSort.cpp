@@ -33,7 +33,7 @@ void g_sortMessageList(QList<_ViberMsg*>& list, int column, Qt::SortOrder order,
     const bool descending = order == Qt::DescendingOrder;
     if (column <= ItemModelSms::COL_DATE || column >= ItemModelSms::COLUMN_COUNT) {
         if (!g_turnDateOrder(list, descending))
-            std::stable_sort(list.begin(), list.end(), descending ? compareViberMsgDesc : compareViberMsgAsc);
+            g_stableSortByDate(list, descending);
         return;
     }
     // One sort key per distinct text, made once: building texts inside the

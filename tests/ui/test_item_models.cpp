@@ -121,6 +121,9 @@ private slots:
         std::shuffle(shuffled.begin(), shuffled.end(), random);
         QList<_ViberMsg*> asc = shuffled;
         std::stable_sort(asc.begin(), asc.end(), compareViberMsgAsc);
+        QList<_ViberMsg*> keyed = shuffled;
+        g_stableSortByDate(keyed);
+        QCOMPARE(keyed, asc);
         QList<_ViberMsg*> expectDesc = asc;
         std::stable_sort(expectDesc.begin(), expectDesc.end(), compareViberMsgDesc);
 
