@@ -17,6 +17,11 @@ using namespace UiCommands;
 namespace {
 struct ExportAnswer
 {
+    ExportAnswer(QString path, int filter, QString since = {}, QString until = {}, int pageSize = -1)
+        : path(std::move(path)), filter(filter), since(std::move(since)), until(std::move(until)), pageSize(pageSize)
+    {
+    }
+
     QString path;
     int filter = EXPORT_FILTER_TXT;
     QString since, until;
