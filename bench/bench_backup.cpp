@@ -101,11 +101,11 @@ void bareInsert(const ViberData& data, const QString& path)
             sqlite3_step(atta);
             sqlite3_reset(atta);
         }
-        if (m->latitude != 0 && m->longitude != 0) {
-            const QByteArray address = m->address.toUtf8();
+        if (m->latitude() != 0 && m->longitude() != 0) {
+            const QByteArray address = m->address().toUtf8();
             sqlite3_bind_int64(loc, 1, key);
-            sqlite3_bind_double(loc, 2, m->latitude);
-            sqlite3_bind_double(loc, 3, m->longitude);
+            sqlite3_bind_double(loc, 2, m->latitude());
+            sqlite3_bind_double(loc, 3, m->longitude());
             sqlite3_bind_text(loc, 4, address.constData(), int(address.size()), SQLITE_TRANSIENT);
             sqlite3_step(loc);
             sqlite3_reset(loc);

@@ -195,11 +195,11 @@ void ExportMessagesJson::appendMessage(QString& out, const _ViberMsg& m, const Q
     out += QLatin1String(",\"location\":");
     if (m.type == MSG_TYPE_LOCATION) {
         out += QLatin1String("{\"latitude\":");
-        g_appendJsonNumber(out, m.latitude);
+        g_appendJsonNumber(out, m.latitude());
         out += QLatin1String(",\"longitude\":");
-        g_appendJsonNumber(out, m.longitude);
+        g_appendJsonNumber(out, m.longitude());
         out += QLatin1String(",\"address\":");
-        g_appendJsonString(out, m.address);
+        g_appendJsonString(out, m.address());
         out += u'}';
     } else {
         out += QLatin1String("null");

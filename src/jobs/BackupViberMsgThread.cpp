@@ -271,7 +271,7 @@ void BackupViberMsgThread::copyAttachmentFiles(const _ViberMsg* m, qint64 attaKe
         break;
     case MSG_TYPE_LOCATION:
         copyNew(a->thumbPath, QStringLiteral("Documents/CustomLocationImage"),
-                g_iosCustomLocationImageName(m->latitude, m->longitude));
+                g_iosCustomLocationImageName(m->latitude(), m->longitude()));
         break;
     case MSG_TYPE_AUDIO:
         // Voice files are named by row key, and keys of deleted or rolled-back

@@ -309,7 +309,7 @@ void IOSLoadViberFromiTunesThread::copyAttachmentThrow(const _ViberAtta& a, IOSA
         if (isInsideData(a.thumbPath))
             copyContainerFileThrow(m_viber, a.thumbPath,
                                    QStringLiteral("/Documents/CustomLocationImage/") +
-                                       g_iosCustomLocationImageName(m.latitude, m.longitude),
+                                       g_iosCustomLocationImageName(m.latitude(), m.longitude()),
                                    false);
         break;
     case MSG_TYPE_AUDIO:

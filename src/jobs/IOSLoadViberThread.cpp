@@ -154,7 +154,7 @@ void IOSLoadViberThread::fetchAttachmentThrow(const _ViberAtta& a, PreviewMaker&
         fetchPictureOrVideoThrow(a, previews);
         break;
     case MSG_TYPE_LOCATION:
-        fetchThrow(QStringLiteral("/Documents/CustomLocationImage/") + g_iosCustomLocationImageName(m.latitude, m.longitude),
+        fetchThrow(QStringLiteral("/Documents/CustomLocationImage/") + g_iosCustomLocationImageName(m.latitude(), m.longitude()),
                    a.thumbPath, true);
         break;
     case MSG_TYPE_AUDIO:

@@ -348,7 +348,7 @@ void IOSRestoreViberMsgThread::uploadAttachmentsThrow(const QList<QPair<qint64, 
             if (isLocalFileValid(a->thumbPath))
                 uploadFileThrow(a->thumbPath,
                                 QStringLiteral("/Documents/CustomLocationImage/") +
-                                    g_iosCustomLocationImageName(m->latitude, m->longitude),
+                                    g_iosCustomLocationImageName(m->latitude(), m->longitude()),
                                 false, kAppDomain);
             break;
         case MSG_TYPE_AUDIO:

@@ -168,12 +168,26 @@ bool _ViberMsg::isFromMe() const
     return state != MSG_STATE_RECEIVED;
 }
 
+void _ViberMsg::setLocation(double latitude, double longitude, const QString& address)
+{
+    if (latitude == 0 && longitude == 0 && address.isEmpty()) {
+        m_place.reset();
+        return;
+    }
+    // A new place rather than a change to one that copies of the record share.
+    auto* place = new _ViberPlace;
+    place->latitude = latitude;
+    place->longitude = longitude;
+    place->address = address;
+    m_place = QExplicitlySharedDataPointer<_ViberPlace>(place);
+}
+
 QString _ViberMsg::locationHttpPath() const
 {
     return QStringLiteral("http://%1/maps/api/staticmap?zoom=16&size=600x389&scale=<scale>&maptype=roadmap"
                           "&sensor=true&center=%2,%3")
-        .arg(QStringLiteral(FERROWICK_MAP_HOST), QString::number(latitude, 'f', 6),
-             QString::number(longitude, 'f', 6));
+        .arg(QStringLiteral(FERROWICK_MAP_HOST), QString::number(latitude(), 'f', 6),
+             QString::number(longitude(), 'f', 6));
 }
 
 bool compareViberMsgAsc(const _ViberMsg* a, const _ViberMsg* b)

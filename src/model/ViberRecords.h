@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSharedData>
 #include <QString>
 #include <QVariant>
 
@@ -116,14 +117,19 @@ struct _ViberAtta : _ViberEntity
     QString iosAssetUID() const;
 };
 
+// What a location message adds to a message.
+struct _ViberPlace : QSharedData
+{
+    double latitude = 0;
+    double longitude = 0;
+    QString address;
+};
+
 struct _ViberMsg : _ViberEntity
 {
     qint64 id = 0;
     qint64 token = 0;
     qint64 seq = 0;
-    double latitude = 0;
-    double longitude = 0;
-    QString address;
     double date = 0;
     double stateDate = 0;
     ViberMsgState state = MSG_STATE_UNKNOWN;
@@ -142,10 +148,21 @@ struct _ViberMsg : _ViberEntity
         SUMMARY_READABLE,   // emoji drawn, emoticons as matching emoji, stickers without their number
     };
 
+    // The place of a location message: 0, 0 and no address for any other.
+    double latitude() const { return m_place ? m_place->latitude : 0; }
+    double longitude() const { return m_place ? m_place->longitude : 0; }
+    QString address() const { return m_place ? m_place->address : QString(); }
+    void setLocation(double latitude, double longitude, const QString& address);
+
     QString systemMsgDisplay() const;
     QString summary(SummaryText style = SUMMARY_PLAIN) const;
     bool isFromMe() const;
     QString locationHttpPath() const;
+
+private:
+    // Apart from the record, and only where there is a place: nearly every
+    // message has none, and a history loads a million records at once.
+    QExplicitlySharedDataPointer<_ViberPlace> m_place;
 };
 
 // Sort predicates (strict weak orders for std::sort).

@@ -261,11 +261,13 @@ QString g_htmlEncode(const QString& text, const BubbleHtmlOptions& options)
 
 QString g_locationText(const _ViberMsg& m)
 {
-    if (!m.address.trimmed().isEmpty())
-        return m.address;
-    if (!std::isfinite(m.latitude) || !std::isfinite(m.longitude) || (m.latitude == 0 && m.longitude == 0))
+    const QString address = m.address();
+    if (!address.trimmed().isEmpty())
+        return address;
+    const double latitude = m.latitude(), longitude = m.longitude();
+    if (!std::isfinite(latitude) || !std::isfinite(longitude) || (latitude == 0 && longitude == 0))
         return QString();
-    return QString::number(m.latitude, 'f', 6) + QStringLiteral(", ") + QString::number(m.longitude, 'f', 6);
+    return QString::number(latitude, 'f', 6) + QStringLiteral(", ") + QString::number(longitude, 'f', 6);
 }
 
 QString showCenterInfo(const QString& text, const BubbleHtmlOptions& options)

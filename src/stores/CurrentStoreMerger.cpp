@@ -210,7 +210,7 @@ qint64 CurrentStoreMerger::addMessageThrow(qint64 chatKey, const _ViberMsg& m, q
                      : d->freeToken(m.date, m.text.toUtf8() + QByteArray::number(chatKey) + QByteArray::number(m.type));
     const qint64 key = d->takeKey(d->msgPlan.table());
     const qint64 sender = m.person ? d->memberKeyThrow(m.person) : 0;
-    const qint64 locKey = m.latitude != 0 && m.longitude != 0 ? d->insertLocationThrow(key, m) : 0;
+    const qint64 locKey = m.latitude() != 0 && m.longitude() != 0 ? d->insertLocationThrow(key, m) : 0;
     attaKey = m.atta ? d->insertAttachmentThrow(key, m) : 0;
 
     RowValues row = d->newMessageRow(key, chatKey);
@@ -267,10 +267,10 @@ qint64 CurrentStoreMerger::Impl::insertLocationThrow(qint64 msgKey, const _Viber
     RowValues row = newRow(locPlan, locEnt, key);
     row.set(O_MSG, msgKey);
     row.set(O_DATE, m.date);
-    row.set(O_LAT, m.latitude);
-    row.set(O_LON, m.longitude);
-    if (!m.address.isEmpty())
-        row.set(O_ADDRESS, m.address);
+    row.set(O_LAT, m.latitude());
+    row.set(O_LON, m.longitude());
+    if (!m.address().isEmpty())
+        row.set(O_ADDRESS, m.address());
     row.insertThrow(db);
     return key;
 }

@@ -359,9 +359,7 @@ void CurrentStoreReader::messagesThrow(__ViberData* d)
         if (loc == m_locations.cend())
             loc = m_locations.constFind(m_locationOfMessage.value(id, -1));
         if (loc != m_locations.cend()) {
-            m->latitude = loc->latitude;
-            m->longitude = loc->longitude;
-            m->address = loc->address;
+            m->setLocation(loc->latitude, loc->longitude, loc->address);
         }
         if (systemType != SYS_NONE) {
             m->systemType = systemType;

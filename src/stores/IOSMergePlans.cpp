@@ -101,11 +101,11 @@ void MergeStatements::insertRowThrow(Sqlite3DB& db, const QString& table, const 
 
 void g_bindMessageContent(Sqlite3Statement& q, qint64 chatKey, qint64 seconds, const _ViberMsg& m)
 {
-    const bool located = m.latitude != 0 && m.longitude != 0;
+    const bool located = m.latitude() != 0 && m.longitude() != 0;
     q.bindInt64(1, chatKey)
         .bindInt64(2, seconds - 60)
         .bindInt64(3, seconds + 60)
         .bindText(4, m.text)
-        .bindDouble(5, located ? m.latitude : 0.0)
-        .bindDouble(6, located ? m.longitude : 0.0);
+        .bindDouble(5, located ? m.latitude() : 0.0)
+        .bindDouble(6, located ? m.longitude() : 0.0);
 }

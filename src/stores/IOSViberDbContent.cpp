@@ -138,9 +138,7 @@ void IOSViberDb::loadMessagesThrow(__ViberData* d)
             m->type = customLocation ? MSG_TYPE_LOCATION : MSG_TYPE_TEXT;
         }
         m->text = texts.fromUtf8(c.getUtf8(textCol));
-        m->latitude = c.getDouble(latCol);
-        m->longitude = c.getDouble(lonCol);
-        m->address = c.getText(addrCol);
+        m->setLocation(c.getDouble(latCol), c.getDouble(lonCol), c.getText(addrCol));
         m->others = bag.bag(c);
         m->chat = chat;
         chat->msgs.append(m);
@@ -236,7 +234,7 @@ void IOSViberDb::setAttachmentPaths(_ViberAtta* a, _ViberMsg* m, QByteArrayView 
     } else if (type == "customLocation") {
         m->type = MSG_TYPE_LOCATION;
         a->thumbPath = m_root.absoluteFilePath(QStringLiteral("Documents/CustomLocationImage/")
-                                             + g_iosCustomLocationImageName(m->latitude, m->longitude));
+                                             + g_iosCustomLocationImageName(m->latitude(), m->longitude()));
     } else if (type == "picture") {
         m->type = MSG_TYPE_IMAGE;
         if (!plainName)

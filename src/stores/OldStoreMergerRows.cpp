@@ -479,17 +479,17 @@ qint64 OldStoreMerger::insertMsgThrow(qint64 chatKey, const _ViberMsg* m,
     const qint64 msgKey = m_db.lastInsertId();
 
     locKey = 0;
-    if (m->latitude != 0 && m->longitude != 0) {
+    if (m->latitude() != 0 && m->longitude() != 0) {
         RowValues loc(plans.location);
         loc.set(O_ENT, plans.locationEnt);
         loc.set(O_OPT, 2);
         if (loc.has(O_UID))
             loc.set(O_UID, zuidThrow(true));
         loc.set(O_MSG, msgKey);
-        loc.set(O_LAT, m->latitude);
-        loc.set(O_LON, m->longitude);
-        if (!m->address.isEmpty())
-            loc.set(O_ADDRESS, m->address);
+        loc.set(O_LAT, m->latitude());
+        loc.set(O_LON, m->longitude());
+        if (!m->address().isEmpty())
+            loc.set(O_ADDRESS, m->address());
         loc.insertThrow(m_db);
         locKey = m_db.lastInsertId();
     }

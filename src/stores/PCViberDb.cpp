@@ -165,8 +165,8 @@ void PCViberDb::loadMessagesThrow(__ViberData* d)
         _ViberMsg* m = newEventMsg(d, c, chat);
         if (!m)
             continue;
-        m->latitude = g_desktopCoordinate(c.getInt64("ContactLatitude"), 2);
-        m->longitude = g_desktopCoordinate(c.getInt64("ContactLongitude"), 3);
+        m->setLocation(g_desktopCoordinate(c.getInt64("ContactLatitude"), 2),
+                       g_desktopCoordinate(c.getInt64("ContactLongitude"), 3), QString());
         m->type = type;
         if (!m->isFromMe())
             m->person = d->persons.value(c.getInt64("PersonId"));

@@ -97,8 +97,7 @@ private slots:
         QVERIFY2(tagProblems(view).isEmpty(), qPrintable(tagProblems(view) + view));
         QVERIFY(!view.contains(QStringLiteral("onerror=\"")));
         m.type = MSG_TYPE_LOCATION;
-        m.address = QStringLiteral("<img src=x>");
-        m.latitude = 1;
+        m.setLocation(1, 0, QStringLiteral("<img src=x>"));
         const QString loc = showMessage(m, BubbleHtmlOptions::forView());
         QVERIFY(tagProblems(loc).isEmpty());
         QVERIFY(loc.contains(QStringLiteral("&lt;img src=x&gt;")));
@@ -216,11 +215,9 @@ private slots:
         ExportTestData t;
         _ViberChat* chat = t.chat(QString(), QString(), {t.person(QStringLiteral("Kim"), QStringLiteral("+1"))});
         _ViberMsg* bare = t.msg(chat, MSG_TYPE_LOCATION, ExportTestData::kDay, QString(), MSG_STATE_SENT);
-        bare->latitude = 52.5;
-        bare->longitude = -13.25;
+        bare->setLocation(52.5, -13.25, QString());
         _ViberMsg* named = t.msg(chat, MSG_TYPE_LOCATION, ExportTestData::kDay + 1, QString(), MSG_STATE_SENT);
-        named->latitude = 1;
-        named->address = QStringLiteral("Main St <1>");
+        named->setLocation(1, 0, QStringLiteral("Main St <1>"));
         t.atta(named, QString(), QString());
         const BubbleHtmlOptions o = BubbleHtmlOptions::forExport([](const QString&) { return QString(); });
         const QString a = showMessage(*bare, o);

@@ -70,9 +70,7 @@ private slots:
         t.fill(dir.path());
         _ViberMsg* loc = t.msg(t.single, MSG_TYPE_LOCATION, ExportTestData::kDay + 200.25, QString(),
                                MSG_STATE_RECEIVED, t.anna);
-        loc->latitude = 52.520008;
-        loc->longitude = -13.404954;
-        loc->address = QStringLiteral("Alexanderplatz \"1\"\tBerlin");
+        loc->setLocation(52.520008, -13.404954, QStringLiteral("Alexanderplatz \"1\"\tBerlin"));
         t.single->msgs.last()->text = QStringLiteral("ctl \x01 and emoji \U0001F600");
         const QString out = dir.filePath(QStringLiteral("all.json"));
         QStringList successes;
@@ -132,7 +130,7 @@ private slots:
         const QJsonObject location = byKey.value(loc->id).value(QStringLiteral("location")).toObject();
         QCOMPARE(location.value(QStringLiteral("latitude")).toDouble(), 52.520008);
         QCOMPARE(location.value(QStringLiteral("longitude")).toDouble(), -13.404954);
-        QCOMPARE(location.value(QStringLiteral("address")).toString(), loc->address);
+        QCOMPARE(location.value(QStringLiteral("address")).toString(), loc->address());
         QCOMPARE(byKey.value(loc->id).value(QStringLiteral("date")).toString(),
                  QStringLiteral("2024-01-15T10:03:20.250+00:00"));
 
@@ -187,8 +185,7 @@ private slots:
         lone += QChar(0xDC00);
         t.msg(t.single, MSG_TYPE_TEXT, 0, lone + QStringLiteral("\x1f\b\f\r"), MSG_STATE_SENT);
         _ViberMsg* where = t.msg(t.single, MSG_TYPE_LOCATION, qInf(), QString(), MSG_STATE_RECEIVED, t.anna);
-        where->latitude = std::nan("");
-        where->longitude = qInf();
+        where->setLocation(std::nan(""), qInf(), QString());
         const QString out = dir.filePath(QStringLiteral("hostile.json"));
         const QJsonDocument doc = exportJson(t.data.messages(), out, false);
         QVERIFY(pythonAccepts(out));

@@ -49,7 +49,7 @@ QStringList describe(const ViberData& data)
                      .arg(m->text)
                      .arg(m->person ? m->person->id : 0)
                      .arg(m->atta ? m->atta->id : 0)
-                     .arg(QStringLiteral("%1,%2,%3").arg(m->latitude).arg(m->longitude).arg(m->address));
+                     .arg(QStringLiteral("%1,%2,%3").arg(m->latitude()).arg(m->longitude()).arg(m->address()));
     for (const _ViberAtta* a : d->attas)
         lines << QStringLiteral("atta %1|%2|%3|%4|%5|%6").arg(a->id).arg(a->msg ? a->msg->id : 0).arg(a->name, a->mediaId).arg(a->fileSize).arg(bagText(*a));
     for (const _ViberCall* c : d->calls)

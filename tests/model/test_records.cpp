@@ -278,8 +278,7 @@ private slots:
         QVERIFY(a.stickerHttpUrl().endsWith(QStringLiteral("/stickers/60/0/0000000x.png")));
 
         _ViberMsg m;
-        m.latitude = 52.5;
-        m.longitude = -0.1234567;
+        m.setLocation(52.5, -0.1234567, QString());
         const QString url = m.locationHttpPath();
         QVERIFY(url.startsWith(QStringLiteral("http://")));
         QVERIFY(url.contains(QStringLiteral("/maps/api/staticmap?zoom=16&size=600x389&scale=<scale>&maptype=roadmap"

@@ -130,11 +130,11 @@ private slots:
         QCOMPARE(msg(s.msgAudio)->atta->duration, 3.0);
 
         // A location reached from the message, and one reached from the location row.
-        QCOMPARE(msg(s.msgLocationByMessage)->latitude, 48.8588);
-        QCOMPARE(msg(s.msgLocationByMessage)->address, QStringLiteral("Paris"));
+        QCOMPARE(msg(s.msgLocationByMessage)->latitude(), 48.8588);
+        QCOMPARE(msg(s.msgLocationByMessage)->address(), QStringLiteral("Paris"));
         QCOMPARE(msg(s.msgLocationByLocation)->type, int(MSG_TYPE_LOCATION));
-        QCOMPARE(msg(s.msgLocationByLocation)->longitude, 13.405);
-        QCOMPARE(msg(s.msgLocationByLocation)->address, QStringLiteral("Berlin"));
+        QCOMPARE(msg(s.msgLocationByLocation)->longitude(), 13.405);
+        QCOMPARE(msg(s.msgLocationByLocation)->address(), QStringLiteral("Berlin"));
 
         QCOMPARE(msg(s.msgNameChanged)->summary(), QStringLiteral("Boris changed the group name to \"Team\""));
         QCOMPARE(msg(s.msgMemberAdded)->summary(), QStringLiteral("Chen joined"));
@@ -216,8 +216,8 @@ private slots:
         // The file name stands in for the missing name.
         QVERIFY(QFileInfo(d->msgs.value(s.msgPicture)->atta->filePath).isFile());
         // Only the location row's own link is left.
-        QCOMPARE(d->msgs.value(s.msgLocationByLocation)->address, QStringLiteral("Berlin"));
-        QCOMPARE(d->msgs.value(s.msgLocationByMessage)->address, QString());
+        QCOMPARE(d->msgs.value(s.msgLocationByLocation)->address(), QStringLiteral("Berlin"));
+        QCOMPARE(d->msgs.value(s.msgLocationByMessage)->address(), QString());
         QVERIFY(!d->msgs.value(s.msgPictureByJoin)->atta);
         // Calls without a call message go to the person's chat.
         QCOMPARE(chatOfCall(data, s.callBorisVideoOut)->id, s.chatBoris);

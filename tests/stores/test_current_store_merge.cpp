@@ -217,9 +217,7 @@ class TestCurrentStoreMerge : public QObject
         b.atta(s->sticker)->mediaId = QStringLiteral("1234");
         s->place = b.msg(withAnna, MSG_TYPE_LOCATION, kBase + 4200, {}, MSG_STATE_RECEIVED, anna);
         s->place->token = 880005;
-        s->place->latitude = 38.7223;
-        s->place->longitude = -9.1393;
-        s->place->address = QStringLiteral("Lisboa");
+        s->place->setLocation(38.7223, -9.1393, QStringLiteral("Lisboa"));
 
         s->teamNew = b.msg(team, MSG_TYPE_TEXT, kBase + 5000, QStringLiteral("team update"), MSG_STATE_RECEIVED, boris);
         s->teamNew->token = 880006;
@@ -425,7 +423,7 @@ private slots:
         const _ViberMsg* place = byToken.value(s->place->token);
         QVERIFY(place);
         QCOMPARE(place->type, MSG_TYPE_LOCATION);
-        QCOMPARE(place->address, u"Lisboa"_qs);
+        QCOMPARE(place->address(), u"Lisboa"_qs);
         QCOMPARE(byToken.value(s->picture->token)->type, MSG_TYPE_IMAGE);
         QCOMPARE(byToken.value(s->picture->token)->atta->name, u"p.jpg"_qs);
         QCOMPARE(byToken.value(s->voice->token)->type, MSG_TYPE_AUDIO);

@@ -206,8 +206,7 @@ private slots:
                  QStringLiteral("Share2014-05-17|picture|complite"));
 
         _ViberMsg* placeWithMap = tokenMsg(r, chat, kT0, 3, MSG_TYPE_LOCATION);
-        placeWithMap->latitude = 48.85;
-        placeWithMap->longitude = 2.29;
+        placeWithMap->setLocation(48.85, 2.29, QString());
         namedAtta(r, placeWithMap, QString());
         long long loc = 0;
         const qint64 k1 = write(placeWithMap, chatKey, &atta, &loc);
@@ -218,8 +217,7 @@ private slots:
                  QStringLiteral("%1|%2|customLocation").arg(loc).arg(atta));
 
         _ViberMsg* place = tokenMsg(r, chat, kT0, 4, MSG_TYPE_LOCATION);
-        place->latitude = 1.5;
-        place->longitude = 2.5;
+        place->setLocation(1.5, 2.5, QString());
         const qint64 k2 = write(place, chatKey, &atta, &loc);
         QCOMPARE(atta, 0LL);
         QCOMPARE(value(QStringLiteral("select ZLOCATION from ZVIBERMESSAGE where Z_PK=%1").arg(k2)), loc);

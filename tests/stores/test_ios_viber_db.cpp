@@ -124,8 +124,8 @@ private slots:
 
         const _ViberMsg* twice = msg(m_s.msgTwoLocations);
         QCOMPARE(twice->type, int(MSG_TYPE_LOCATION));
-        QCOMPARE(twice->latitude, 1.5);
-        QCOMPARE(twice->address, QStringLiteral("first"));
+        QCOMPARE(twice->latitude(), 1.5);
+        QCOMPARE(twice->address(), QStringLiteral("first"));
         int seen = 0;
         for (const _ViberMsg* m : d()->chats.value(m_s.chatAnna)->msgs)
             seen += m == twice;
@@ -167,8 +167,8 @@ private slots:
 
         const _ViberMsg* loc = msg(m_s.msgCustomLocation);
         QCOMPARE(loc->type, int(MSG_TYPE_LOCATION));
-        QCOMPARE(loc->latitude, 48.8588);
-        QCOMPARE(loc->address, QStringLiteral("Champ de Mars, Paris"));
+        QCOMPARE(loc->latitude(), 48.8588);
+        QCOMPARE(loc->address(), QStringLiteral("Champ de Mars, Paris"));
         QCOMPARE(loc->atta->thumbPath, path("Documents/CustomLocationImage/48.858800_2.jpg"));
         QCOMPARE(loc->summary(), QStringLiteral("Here [LOCATION]"));
     }

@@ -83,10 +83,10 @@ private slots:
         QCOMPARE(msg(5)->atta->name, QStringLiteral("105.mp4"));
 
         QCOMPARE(msg(6)->type, int(MSG_TYPE_LOCATION));
-        QCOMPARE(msg(6)->latitude, 48.858844);
-        QCOMPARE(msg(6)->longitude, 229.4351);
-        QCOMPARE(msg(9)->latitude, 45.0);
-        QCOMPARE(msg(9)->longitude, 7.0);
+        QCOMPARE(msg(6)->latitude(), 48.858844);
+        QCOMPARE(msg(6)->longitude(), 229.4351);
+        QCOMPARE(msg(9)->latitude(), 45.0);
+        QCOMPARE(msg(9)->longitude(), 7.0);
 
         QCOMPARE(msg(7)->type, int(MSG_TYPE_STICKER));
         QCOMPARE(msg(7)->atta->mediaId, QStringLiteral("1234"));

@@ -148,7 +148,7 @@ private slots:
         t.atta(voice, evilDir + QStringLiteral("/v\"><script>.m4a"), QString(), 3);
         _ViberMsg* place = t.msg(t.group, MSG_TYPE_LOCATION, ExportTestData::kDay + 3, QString(),
                                  MSG_STATE_RECEIVED, t.bob);
-        place->address = QStringLiteral("<img src=x onerror=alert(1)>");
+        place->setLocation(0, 0, QStringLiteral("<img src=x onerror=alert(1)>"));
         t.atta(place, QString(), QString());
         _ViberMsg* sys = t.msg(t.group, MSG_TYPE_SYSTEM, ExportTestData::kDay + 4, QStringLiteral("<u>G</u>"),
                                MSG_STATE_RECEIVED, t.bob);
@@ -204,8 +204,7 @@ private slots:
         _ViberMsg* image = t.msg(t.single, MSG_TYPE_IMAGE, ExportTestData::kDay, QString(), MSG_STATE_RECEIVED);
         t.atta(image, gone, empty);
         _ViberMsg* place = t.msg(t.single, MSG_TYPE_LOCATION, ExportTestData::kDay + 1, QString(), MSG_STATE_SENT);
-        place->latitude = 52.5;
-        place->longitude = 13.4;
+        place->setLocation(52.5, 13.4, QString());
         t.atta(place, QString(), QString());
         _ViberMsg* sticker = t.msg(t.single, MSG_TYPE_STICKER, ExportTestData::kDay + 2, QString(),
                                    MSG_STATE_RECEIVED);
