@@ -283,6 +283,17 @@ private slots:
         QVERIFY(url.startsWith(QStringLiteral("http://")));
         QVERIFY(url.contains(QStringLiteral("/maps/api/staticmap?zoom=16&size=600x389&scale=<scale>&maptype=roadmap"
                                             "&sensor=true&center=52.500000,-0.123457")));
+
+        // A copy's place is its own: setting it leaves the original as it was.
+        _ViberMsg copy = m;
+        copy.setLocation(1, 2, QStringLiteral("there"));
+        QCOMPARE(m.latitude(), 52.5);
+        QCOMPARE(m.address(), QString());
+        QCOMPARE(copy.longitude(), 2.0);
+        QCOMPARE(copy.address(), QStringLiteral("there"));
+        copy.setLocation(0, 0, QString());
+        QCOMPARE(copy.latitude(), 0.0);
+        QCOMPARE(m.longitude(), -0.1234567);
     }
 
     void dataSetDeletesEachRecordOnce()
