@@ -7,7 +7,6 @@
 // slower per chat as the database holds more chats.
 #include "BenchIosStore.h"
 #include "BenchSupport.h"
-#include "export/ExportMessagesThread.h"
 #include "jobs/BackupViberMsgThread.h"
 #include "stores/IOSViberDb.h"
 #include "stores/OldStoreMerger.h"

@@ -20,8 +20,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
-#include <vector>
 #include <stdexcept>
 
 namespace {
@@ -32,50 +30,7 @@ bool isWritten(const _ViberMsg& m, ExportFormat type)
 {
     return m.chat && (type == ExportFormat::Json || m.type != MSG_TYPE_CALL || m.call);
 }
-
-// Messages without a chat sort before every chat. Comparing them by time
-// alone against messages of chats would make the order intransitive, which
-// std::sort does not survive; the writers skip them anyway.
-qint64 chatSortKey(const _ViberMsg* m)
-{
-    return m->chat ? m->chat->id : std::numeric_limits<qint64>::min();
-}
 } // namespace
-
-bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b)
-{
-    const qint64 ca = chatSortKey(a), cb = chatSortKey(b);
-    if (ca != cb)
-        return ca < cb;
-    return compareViberMsgAsc(a, b);
-}
-
-// Through a flat array of keys: a million messages sort several times
-// faster than by chasing each record pointer.
-void g_sortByChatAndTime(QList<_ViberMsg*>& msgs, bool byChat)
-{
-    struct Keyed
-    {
-        qint64 chat;
-        double date;
-        _ViberMsg* msg;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(size_t(msgs.size()));
-    for (_ViberMsg* m : std::as_const(msgs))
-        keyed.push_back({byChat ? chatSortKey(m) : 0, m->date, m});
-    // Messages of the same second keep their key order, so the same source
-    // always exports the same file.
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        if (a.chat != b.chat)
-            return a.chat < b.chat;
-        if (a.date != b.date)
-            return a.date < b.date;
-        return a.msg->id < b.msg->id;
-    });
-    for (qsizetype i = 0; i < msgs.size(); ++i)
-        msgs[i] = keyed[size_t(i)].msg;
-}
 
 ExportMessagesThread::ExportMessagesThread(const QList<_ViberMsg*>& msgs, QString path, ExportFormat type,
                                            JobProgress& progress, const ExportOptions& options, QObject* parent)

@@ -20,13 +20,6 @@
 
 #include <memory>
 
-// Two messages of different chats order by chat key; otherwise by time.
-bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b);
-// The export and backup order: that one, with messages of the same time in
-// key order so a source always comes out the same; by time and key alone
-// when byChat is false.
-void g_sortByChatAndTime(QList<_ViberMsg*>& msgs, bool byChat = true);
-
 // Writes messages as text, CSV, JSON (one document), PDF (one file per chat)
 // or HTML (pages per chat with copied attachments). A cancelled or failed
 // export removes what it wrote.

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 void _ViberEntity::serOthers(const QHash<QString, QVariant>& values)
@@ -200,30 +201,63 @@ bool compareViberMsgDesc(const _ViberMsg* a, const _ViberMsg* b)
     return a->date > b->date;
 }
 
-void g_stableSortByDate(QList<_ViberMsg*>& msgs, bool descending)
+namespace {
+// Messages without a chat sort before every chat. Comparing them by time
+// alone against messages of chats would make the order intransitive, which
+// std::sort does not survive.
+qint64 chatSortKey(const _ViberMsg* m)
+{
+    return m->chat ? m->chat->id : std::numeric_limits<qint64>::min();
+}
+
+// By group, then time, then tie; each key taken once per message.
+template <typename Group, typename Tie>
+void sortThroughKeys(QList<_ViberMsg*>& msgs, bool descending, Group group, Tie tie)
 {
     struct Keyed
     {
+        qint64 group;
         double date;
-        qsizetype at;
+        qint64 tie;
         _ViberMsg* msg;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(size_t(msgs.size()));
     for (qsizetype i = 0; i < msgs.size(); ++i)
-        keyed.push_back({msgs[i]->date, i, msgs[i]});
-    // The place in the list breaks ties: what a stable sort keeps.
-    if (descending) {
-        std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-            return a.date != b.date ? a.date > b.date : a.at < b.at;
-        });
-    } else {
-        std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-            return a.date != b.date ? a.date < b.date : a.at < b.at;
-        });
-    }
+        keyed.push_back({group(msgs[i]), msgs[i]->date, tie(i, msgs[i]), msgs[i]});
+    std::sort(keyed.begin(), keyed.end(), [descending](const Keyed& a, const Keyed& b) {
+        if (a.group != b.group)
+            return a.group < b.group;
+        if (a.date != b.date)
+            return descending ? a.date > b.date : a.date < b.date;
+        return a.tie < b.tie;
+    });
     for (qsizetype i = 0; i < msgs.size(); ++i)
         msgs[i] = keyed[size_t(i)].msg;
+}
+} // namespace
+
+bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b)
+{
+    const qint64 ca = chatSortKey(a), cb = chatSortKey(b);
+    if (ca != cb)
+        return ca < cb;
+    return compareViberMsgAsc(a, b);
+}
+
+void g_stableSortByDate(QList<_ViberMsg*>& msgs, bool descending)
+{
+    // The place in the list breaks ties: what a stable sort keeps.
+    const auto oneGroup = [](const _ViberMsg*) { return qint64(0); };
+    const auto place = [](qsizetype at, const _ViberMsg*) { return qint64(at); };
+    sortThroughKeys(msgs, descending, oneGroup, place);
+}
+
+void g_sortByChatAndTime(QList<_ViberMsg*>& msgs, bool byChat)
+{
+    const auto chat = [byChat](const _ViberMsg* m) { return byChat ? chatSortKey(m) : qint64(0); };
+    const auto key = [](qsizetype, const _ViberMsg* m) { return m->id; };
+    sortThroughKeys(msgs, false, chat, key);
 }
 
 bool compareViberChatDesc(const _ViberChat* a, const _ViberChat* b)

@@ -168,10 +168,18 @@ private:
 // Sort predicates (strict weak orders for std::sort).
 bool compareViberMsgAsc(const _ViberMsg* a, const _ViberMsg* b);
 bool compareViberMsgDesc(const _ViberMsg* a, const _ViberMsg* b);
-// What std::stable_sort with compareViberMsgAsc (or Desc) gives, through a
-// flat array of keys: a million messages sort several times faster than by
-// chasing each record pointer.
+// Two messages of different chats order by chat key (messages without a
+// chat first); otherwise by time.
+bool compareMessageChatDateAsc(const _ViberMsg* a, const _ViberMsg* b);
+
+// The two sorts below go through a flat array of keys: a million messages
+// sort several times faster than by chasing each record pointer.
+// What std::stable_sort with compareViberMsgAsc (or Desc) gives:
 void g_stableSortByDate(QList<_ViberMsg*>& msgs, bool descending = false);
+// The export and backup order, compareMessageChatDateAsc with messages of
+// the same time in key order so a source always comes out the same; by time
+// and key alone when byChat is false:
+void g_sortByChatAndTime(QList<_ViberMsg*>& msgs, bool byChat = true);
 // Most recent activity first, as the chat list shows it.
 bool compareViberChatDesc(const _ViberChat* a, const _ViberChat* b);
 bool compareViberCallDesc(const _ViberCall* a, const _ViberCall* b);
