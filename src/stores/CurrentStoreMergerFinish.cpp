@@ -24,17 +24,22 @@ void CurrentStoreMerger::Impl::summarizeChatsThrow()
     };
     QHash<qint64, Own> own;
     {
+        // A walk along the keys, folded here: grouping in SQL walks the chat
+        // index and reads every row out of order.
         Sqlite3Cursor c = db.queryThrow(
-            Sqlite3Sql(QStringLiteral("select %1, max(%2), max(%3) from %4 where %5<? group by %1")
-                           .arg(L(Message::kChat),
-                                deletedCol ? QStringLiteral("case when coalesce(%1,0)=0 then %2 end")
-                                                 .arg(L(kBeingDeleted), L(Message::kDate))
-                                           : L(Message::kDate),
-                                L(Message::kToken), table, L(kPk)))
+            Sqlite3Sql(QStringLiteral("select %1, %2, %3%4 from %5 where %6<?")
+                           .arg(L(Message::kChat), L(Message::kDate), L(Message::kToken),
+                                deletedCol ? QStringLiteral(", ") + L(kBeingDeleted) : QString(), table, L(kPk)))
                 .addInt64Param(firstKey.value(table, nextKey.value(table))));
         while (c.moveNext()) {
-            if (newestAdded.contains(c.getInt64(0)))
-                own.insert(c.getInt64(0), {c.isNull(1) ? Own().date : c.getDouble(1), c.getInt64(2)});
+            const qint64 chat = c.getInt64(0);
+            if (!newestAdded.contains(chat))
+                continue;
+            Own& o = own[chat];
+            o.maxToken = std::max(o.maxToken, c.getInt64(2));
+            const bool deleted = deletedCol && c.getInt64(3) != 0;
+            if (!deleted && !c.isNull(1))
+                o.date = std::max(o.date, c.getDouble(1));
         }
     }
     const QString chatTable = L(Chat::kTable);
