@@ -29,11 +29,12 @@ public:
     virtual bool addCallThrow(qint64 chatKey, const _ViberCall& call) = 0;
     // Brings chat summaries, call lines and key counters up to date.
     virtual void finishThrow() = 0;
-    // After the commit: raises unless the store passes SQLite's integrity
+    // After the commit: raises unless the store passes SQLite's quick
     // check (and whatever else the layout needs).
     virtual void verifyThrow() = 0;
 };
 
 class Sqlite3DB;
-// Raises with SQLite's verdict unless db passes its integrity check.
+// Raises with SQLite's verdict unless every page and tree of db is sound
+// (SQLite's quick check).
 void g_requireIntegrityThrow(Sqlite3DB& db);

@@ -7,6 +7,7 @@
 #include "model/ViberTime.h"
 #include "stores/CurrentStoreMerger.h"
 #include "stores/IOSViberDb.h"
+#include "stores/StoreMerger.h"
 #include "stores/ViberContainers.h"
 #include "support/FileBytes.h"
 #include "support/RecordBuilder.h"
@@ -540,6 +541,44 @@ private slots:
         QCOMPARE(num(db, u"select count(*) from Z_3MESSAGES where Z_20MESSAGES>%1"_qs.arg(lastMsg)), 4);
         QCOMPARE(num(db, u"select count(*) from ZRECENT where Z_ENT=12 and ZCALLTOKEN=990001"_qs), 1);
         QCOMPARE(num(db, u"select Z_MAX from Z_PRIMARYKEY where Z_ENT=20"_qs), num(db, u"select max(Z_PK) from ZVIBERMESSAGE"_qs));
+    }
+
+    // The check before a store goes back must see a damaged tree: two rows
+    // of a page swapped, so that their keys run backwards.
+    void theCheckAfterTheMergeFindsADamagedTree()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"damaged.sqlite"_qs);
+        qint64 root = 0, page = 0;
+        {
+            Sqlite3DB db;
+            db.openThrow(path, 6);
+            db.executeThrow("create table t (id integer primary key, x text)");
+            db.executeThrow("create index t_x on t (x)");
+            db.executeThrow("insert into t (id, x) values (1, 'a'), (2, 'b'), (3, 'c')");
+            g_requireIntegrityThrow(db);
+            root = num(db, u"select rootpage from sqlite_master where name='t'"_qs);
+            page = num(db, u"PRAGMA page_size"_qs);
+            db.close();
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        // A table leaf's header is 8 bytes; its cell pointers follow.
+        const qint64 cells = (root - 1) * page + 8;
+        QVERIFY(f.seek(cells));
+        const QByteArray two = f.read(4);
+        QVERIFY(f.seek(cells));
+        f.write(two.mid(2, 2) + two.left(2));
+        f.close();
+
+        Sqlite3DB db;
+        db.openThrow(path, 2);
+        try {
+            g_requireIntegrityThrow(db);
+            QFAIL("a damaged store passed the check");
+        } catch (const std::exception& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(u"failed its integrity check"_qs), e.what());
+        }
     }
 
     void storeLackingWhatTheMergeWritesIsRefusedUnchanged_data()
