@@ -17,6 +17,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMultiHash>
 
 #include <algorithm>
 #include <limits>
@@ -27,26 +29,28 @@ namespace {
 // touch at random; measured, a larger one only costs memory and time.
 constexpr int kBackupCacheKiB = 64 * 1024;
 
-// Message indexes no look-up of the backup uses. Into an empty store they
-// are dropped for the inserts and made again once at the end: one sorted
-// build costs a fraction of keeping each of them up to date row by row, the
-// date ones receiving their entries all over the tree as chats alternate.
-// The token and chat indexes stay, the duplicate look-ups need them.
+// Message indexes the backup into an empty store does not read. They are
+// dropped for the inserts and made again once at the end: one sorted build
+// costs a fraction of keeping each of them up to date row by row, the date
+// and token ones receiving their entries all over the tree as chats
+// alternate. The chat index stays: messages without a token are matched by
+// content within their chat.
 const char* const kDeferredIndexes[] = {
-    "ZVIBERMESSAGE_ZDATE_INDEX",       "ZVIBERMESSAGE_ZSTATEDATE_INDEX", "ZVIBERMESSAGE_ZATTACHMENT_INDEX",
-    "ZVIBERMESSAGE_ZLOCATION_INDEX",   "ZVIBERMESSAGE_ZPHONENUMINDEX_INDEX",
+    "ZVIBERMESSAGE_ZDATE_INDEX",     "ZVIBERMESSAGE_ZSTATEDATE_INDEX",     "ZVIBERMESSAGE_ZATTACHMENT_INDEX",
+    "ZVIBERMESSAGE_ZLOCATION_INDEX", "ZVIBERMESSAGE_ZPHONENUMINDEX_INDEX", "ZVIBERMESSAGE_ZTOKEN_INDEX",
 };
 
-// Drops those of the deferred indexes an empty message table has, inside
-// the caller's transaction, and returns the statements that make them again.
+bool messageTableEmptyThrow(Sqlite3DB& db)
+{
+    Sqlite3Cursor any = db.queryThrow(QStringLiteral("select 1 from ZVIBERMESSAGE limit 1"));
+    return !any.moveNext();
+}
+
+// Drops the deferred indexes the store has, inside the caller's
+// transaction, and returns the statements that make them again.
 QStringList dropDeferredIndexesThrow(Sqlite3DB& db)
 {
     QStringList remake;
-    {
-        Sqlite3Cursor any = db.queryThrow(QStringLiteral("select 1 from ZVIBERMESSAGE limit 1"));
-        if (any.moveNext())
-            return remake;
-    }
     for (const char* name : kDeferredIndexes) {
         QString sql;
         {
@@ -62,6 +66,53 @@ QStringList dropDeferredIndexesThrow(Sqlite3DB& db)
     }
     return remake;
 }
+
+// The messages with a token this backup added. Into a store that was empty
+// a repeat can only be one of them, so it is found here by the store's own
+// rule (the same token within a minute of the whole second, the oldest row
+// first) without a query, and without the token index.
+class AddedByToken
+{
+public:
+    qint64 find(qint64 token, double date, qint64& attaKey) const
+    {
+        const double s = double(g_wholeSeconds(date));
+        const auto within = [&](const Row& r) { return r.date >= s - 60 && r.date <= s + 60; };
+        qint64 key = 0;
+        if (const auto first = m_first.constFind(token); first != m_first.cend() && within(*first))
+            key = first->key;
+        else {
+            const auto [from, to] = m_more.equal_range(token);
+            for (auto it = from; it != to; ++it) {
+                if (within(*it) && (key == 0 || it->key < key))
+                    key = it->key;
+            }
+        }
+        attaKey = key != 0 ? m_attaOf.value(key) : 0;
+        return key;
+    }
+
+    void add(qint64 token, double date, qint64 key, qint64 attaKey)
+    {
+        if (m_first.contains(token))
+            m_more.insert(token, {date, key});
+        else
+            m_first.insert(token, {date, key});
+        if (attaKey > 0)
+            m_attaOf.insert(key, attaKey);
+    }
+
+private:
+    struct Row
+    {
+        double date;
+        qint64 key;
+    };
+    // Tokens are nearly always unique: the rare second row of one goes apart.
+    QHash<qint64, Row> m_first;
+    QMultiHash<qint64, Row> m_more;
+    QHash<qint64, qint64> m_attaOf;
+};
 } // namespace
 
 BackupViberMsgThread::BackupViberMsgThread(const QList<_ViberMsg*>& msgs, QDir dbDir, JobProgress& progress,
@@ -151,7 +202,11 @@ QString BackupViberMsgThread::backupAll()
     db.executeThrow(QStringLiteral("PRAGMA cache_size=%1").arg(-kBackupCacheKiB));
     db.executeThrow("BEGIN IMMEDIATE"); // waits for another writer rather than failing halfway
     try {
-        const QStringList deferredIndexes = dropDeferredIndexesThrow(db);
+        const bool intoEmpty = messageTableEmptyThrow(db);
+        // Before the token index goes: the merger would make one of its own.
+        db.ensureLookupIndexesThrow();
+        const QStringList deferredIndexes = intoEmpty ? dropDeferredIndexesThrow(db) : QStringList();
+        AddedByToken added;
         OldStoreMerger merger(db);
         PercentReporter reporter(m_progress);
         const _ViberChat* prevChat = nullptr;
@@ -177,10 +232,14 @@ QString BackupViberMsgThread::backupAll()
                     merger.saveCallThrow(m->call);
                 continue;
             }
-            const bool inserted = merger.findMsgThrow(*m, chatKey, attaKey) == 0;
+            const bool inMemory = intoEmpty && m->token != 0;
+            const bool inserted = (inMemory ? added.find(m->token, m->date, attaKey)
+                                            : merger.findMsgThrow(*m, chatKey, attaKey)) == 0;
             if (inserted) {
                 try {
-                    merger.insertMsgThrow(chatKey, m, attaKey, locKey);
+                    const qint64 key = merger.insertMsgThrow(chatKey, m, attaKey, locKey);
+                    if (inMemory && key > 0)
+                        added.add(m->token, m->date, key, attaKey);
                 } catch (const std::runtime_error& e) {
                     // SQLite's text ("string or blob too big") names no message.
                     g_raise(QStringLiteral("Cannot store the message of %1 at %2 (key %3): %4")

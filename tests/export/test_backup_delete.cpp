@@ -200,6 +200,41 @@ private slots:
         QCOMPARE(g_dumpStore(dir.filePath(kStore)), before);
     }
 
+    // A repeat within one backup is stored once: the same token within a
+    // minute of the whole second is the same message, further apart it is
+    // another one. Into an empty store these are found among the rows the
+    // backup has added; a second run, which asks the store, agrees.
+    void repeatsWithinOneBackupAreStoredOnce()
+    {
+        ExportTestData t;
+        _ViberChat* chat = t.chat(QString(), QString(), {t.person(QStringLiteral("Anna"), QStringLiteral("+4911"))});
+        const auto add = [&](double second, qint64 token, const char* text) {
+            t.msg(chat, MSG_TYPE_TEXT, ExportTestData::kDay + second, QString::fromLatin1(text))->token = token;
+        };
+        add(0.25, 7, "one");
+        add(59.75, 7, "one again");
+        add(61.25, 7, "two");
+        add(100, 7, "two again");
+        add(125, 7, "three");
+        add(0.25, 8, "other token");
+
+        const QDir dir = newDbDir();
+        const JobResult r = backup(t.data.messages(), dir);
+        QCOMPARE(r.errors, QStringList());
+        QCOMPARE(r.successes, QStringList{QStringLiteral("Successfully backed up 6 messages.")});
+        QStringList texts;
+        const ViberData copy = load(dir, kStore, true);
+        for (const _ViberMsg* m : copy.messages())
+            texts << m->text;
+        texts.sort();
+        QCOMPARE(texts, QStringList({QStringLiteral("one"), QStringLiteral("other token"), QStringLiteral("three"),
+                                     QStringLiteral("two")}));
+
+        const QString before = g_dumpStore(dir.filePath(kStore));
+        QCOMPARE(backup(t.data.messages(), dir).errors, QStringList());
+        QCOMPARE(g_dumpStore(dir.filePath(kStore)), before);
+    }
+
     // Files named by row key that an earlier deletion or a rolled-back backup
     // left behind never stand in for a new message's voice recording.
     void aStaleVoiceFileIsReplacedForANewRow()
