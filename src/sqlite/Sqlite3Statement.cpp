@@ -61,8 +61,11 @@ Sqlite3Statement& Sqlite3Statement::bindText(int index, const QString& v)
 {
     // As UTF-16, converted by SQLite as the connection's own binding does,
     // so a text with broken surrogates is stored and matched the same way.
+    // The length is given, so the text needs no terminator: utf16() would
+    // copy a text that points into a shared block to add one.
     static const char16_t empty = 0;
-    check(sqlite3_bind_text16(m_stmt, index, v.isNull() ? static_cast<const void*>(&empty) : v.utf16(), int(v.size() * 2), SQLITE_TRANSIENT));
+    check(sqlite3_bind_text16(m_stmt, index, v.isNull() ? static_cast<const void*>(&empty) : v.constData(),
+                              int(v.size() * 2), SQLITE_TRANSIENT));
     return *this;
 }
 
