@@ -55,7 +55,12 @@ void bareInsert(const ViberData& data, const QString& path)
     QList<_ViberMsg*> msgs = data.messages();
     g_sortByChatAndTime(msgs);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    IOSViberDb(QDir(QFileInfo(path).absolutePath()), QFileInfo(path).fileName(), true).openCheckThrow();
+    {
+        // The schema as the backup makes it.
+        IOSViberDb schema(QDir(QFileInfo(path).absolutePath()), QFileInfo(path).fileName(), true);
+        schema.setCreateIfMissing(true);
+        schema.openCheckThrow();
+    }
     sqlite3* db = nullptr;
     sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
