@@ -74,6 +74,10 @@ QStringList dropDeferredIndexesThrow(Sqlite3DB& db)
 class AddedByToken
 {
 public:
+    // Room for as many messages: growing a table of a million entries step
+    // by step moves all of them several times.
+    void reserve(qsizetype messages) { m_first.reserve(messages); }
+
     qint64 find(qint64 token, double date, qint64& attaKey) const
     {
         const double s = double(g_wholeSeconds(date));
@@ -207,6 +211,8 @@ QString BackupViberMsgThread::backupAll()
         db.ensureLookupIndexesThrow();
         const QStringList deferredIndexes = intoEmpty ? dropDeferredIndexesThrow(db) : QStringList();
         AddedByToken added;
+        if (intoEmpty)
+            added.reserve(m_msgs.size());
         OldStoreMerger merger(db);
         PercentReporter reporter(m_progress);
         const _ViberChat* prevChat = nullptr;
