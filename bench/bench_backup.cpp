@@ -1,11 +1,11 @@
 // Backing up a large history into a new local database: the backup job
 // against bare inserts of the same message, attachment and location rows
 // into the same schema in one transaction with statements prepared once, in
-// the same process (row by row as the job writes them, with the job's sorted
-// index build, and 64 rows per statement in date order); then a second backup of the same messages into the
-// database the first one made (everything found, nothing inserted); and the
-// look-up of chats without a group id by their members, which must not get
-// slower per chat as the database holds more chats.
+// the same process (row by row, row by row with the job's sorted index build,
+// and 64 rows per statement in date order); then a second backup of the same
+// messages into the database the first one made (everything found, nothing
+// inserted); and the look-up of chats without a group id by their members,
+// which must not get slower per chat as the database holds more chats.
 #include "BenchIosStore.h"
 #include "BenchSupport.h"
 #include "jobs/BackupViberMsgThread.h"
@@ -50,11 +50,12 @@ void runBackup(const ViberData& data, const QDir& dir, benchmark::State& state)
 
 // How a bare insert writes the message rows.
 enum class BareWay {
-    // Chat by chat, one row per statement, every index kept up to date: the
-    // backup's order and access pattern.
+    // Chat by chat, one row per statement, every index kept up to date: how
+    // the backup writes into a database that already holds messages.
     RowByRow,
     // The same, with the six message indexes the backup defers dropped first
-    // and built once at the end, as the backup into an empty store does.
+    // and built once at the end: how the backup writes into an empty
+    // database, and the measure BM_BackupNew is set against.
     SortedIndexes,
     // Oldest first across chats, 64 rows per statement, every index kept:
     // the cursors of one statement stay open, so the date, token and key
@@ -99,9 +100,9 @@ void bindMessage(sqlite3_stmt* st, int place, const _ViberMsg* m, QByteArray& te
 }
 
 // The rows the backup writes for the messages, inserted with the C API into
-// the same schema with the backup's page cache, so the difference to the job
-// is what the job adds, not a different access pattern (RowByRow and
-// SortedIndexes); Batched shows the floor of another pattern.
+// the same schema with the backup's page cache. Against SortedIndexes the
+// difference to the job is what the job adds, not a different access
+// pattern; Batched shows the floor of another pattern.
 void bareInsert(const ViberData& data, const QString& path, BareWay way)
 {
     QList<_ViberMsg*> msgs = data.messages();
@@ -207,7 +208,7 @@ void bareInsertBench(benchmark::State& state, BareWay way)
         tmp.remove();
         state.ResumeTiming();
     }
-    if (way == BareWay::RowByRow)
+    if (way == BareWay::SortedIndexes)
         g_bareSeconds[n] = seconds;
     state.counters["msgs_per_s"] = double(data.p()->msgs.size()) / seconds;
 }
