@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMultiHash>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -70,40 +71,48 @@ QStringList dropDeferredIndexesThrow(Sqlite3DB& db)
 // The messages with a token this backup added. Into a store that was empty
 // a repeat can only be one of them, so it is found here by the store's own
 // rule (the same token within a minute of the whole second, the oldest row
-// first) without a query, and without the token index.
+// first) without a query, and without the token index. Only tokens that more
+// than one of the messages carries can repeat; the others, nearly all, are
+// neither looked up nor kept.
 class AddedByToken
 {
 public:
-    // Room for as many messages: growing a table of a million entries step
-    // by step moves all of them several times.
-    void reserve(qsizetype messages) { m_first.reserve(messages); }
+    explicit AddedByToken(const QList<_ViberMsg*>& msgs)
+    {
+        std::vector<qint64> tokens;
+        tokens.reserve(size_t(msgs.size()));
+        for (const _ViberMsg* m : msgs) {
+            if (m->token != 0)
+                tokens.push_back(m->token);
+        }
+        std::sort(tokens.begin(), tokens.end());
+        for (size_t i = 1; i < tokens.size(); ++i) {
+            if (tokens[i] == tokens[i - 1])
+                m_repeated.insert(tokens[i]);
+        }
+    }
 
     qint64 find(qint64 token, double date, qint64& attaKey) const
     {
+        attaKey = 0;
+        if (!m_repeated.contains(token))
+            return 0;
         const double s = double(g_wholeSeconds(date));
-        const auto within = [&](const Row& r) { return r.date >= s - 60 && r.date <= s + 60; };
         qint64 key = 0;
-        if (const auto first = m_first.constFind(token); first != m_first.cend() && within(*first))
-            key = first->key;
-        else {
-            const auto [from, to] = m_more.equal_range(token);
-            for (auto it = from; it != to; ++it) {
-                if (within(*it) && (key == 0 || it->key < key))
-                    key = it->key;
+        const auto [from, to] = m_rows.equal_range(token);
+        for (auto it = from; it != to; ++it) {
+            if (it->date >= s - 60 && it->date <= s + 60 && (key == 0 || it->key < key)) {
+                key = it->key;
+                attaKey = it->attaKey;
             }
         }
-        attaKey = key != 0 ? m_attaOf.value(key) : 0;
         return key;
     }
 
     void add(qint64 token, double date, qint64 key, qint64 attaKey)
     {
-        if (m_first.contains(token))
-            m_more.insert(token, {date, key});
-        else
-            m_first.insert(token, {date, key});
-        if (attaKey > 0)
-            m_attaOf.insert(key, attaKey);
+        if (m_repeated.contains(token))
+            m_rows.insert(token, {date, key, attaKey});
     }
 
 private:
@@ -111,11 +120,10 @@ private:
     {
         double date;
         qint64 key;
+        qint64 attaKey;
     };
-    // Tokens are nearly always unique: the rare second row of one goes apart.
-    QHash<qint64, Row> m_first;
-    QMultiHash<qint64, Row> m_more;
-    QHash<qint64, qint64> m_attaOf;
+    QSet<qint64> m_repeated;
+    QMultiHash<qint64, Row> m_rows;
 };
 } // namespace
 
@@ -210,9 +218,7 @@ QString BackupViberMsgThread::backupAll()
         // Before the token index goes: the merger would make one of its own.
         db.ensureLookupIndexesThrow();
         const QStringList deferredIndexes = intoEmpty ? dropDeferredIndexesThrow(db) : QStringList();
-        AddedByToken added;
-        if (intoEmpty)
-            added.reserve(m_msgs.size());
+        AddedByToken added(intoEmpty ? m_msgs : QList<_ViberMsg*>());
         OldStoreMerger merger(db);
         PercentReporter reporter(m_progress);
         const _ViberChat* prevChat = nullptr;

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QVariant>
 
 #include <array>
@@ -63,7 +64,9 @@ public:
 
 private:
     RowPlan& m_plan;
-    QList<QVariant> m_vals;
+    // Inline for the tables merged here (at most a few dozen columns): a
+    // row is made per message, and a heap block for each showed in profiles.
+    QVarLengthArray<QVariant, 32> m_vals;
     quint64 m_mask = 0;
 };
 
