@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 // Page cache of one backup: enough for the index pages a million messages
