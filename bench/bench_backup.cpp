@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <map>
+#include <stdexcept>
 
 namespace {
 const QString kStore = QStringLiteral("Documents/Contacts-tellurine.data");
@@ -62,12 +63,6 @@ enum class BareWay {
     // entries go on at the end of their trees as an INSERT ... SELECT of a
     // store in date order does. What per-row statements cannot reach.
     Batched,
-};
-
-const char* const kDeferred[][2] = {
-    {"ZVIBERMESSAGE_ZDATE_INDEX", "ZDATE"},         {"ZVIBERMESSAGE_ZSTATEDATE_INDEX", "ZSTATEDATE"},
-    {"ZVIBERMESSAGE_ZATTACHMENT_INDEX", "ZATTACHMENT"}, {"ZVIBERMESSAGE_ZLOCATION_INDEX", "ZLOCATION"},
-    {"ZVIBERMESSAGE_ZPHONENUMINDEX_INDEX", "ZPHONENUMINDEX"}, {"ZVIBERMESSAGE_ZTOKEN_INDEX", "ZTOKEN"},
 };
 
 constexpr int kBatchRows = 64;
@@ -119,9 +114,21 @@ void bareInsert(const ViberData& data, const QString& path, BareWay way)
     sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    // The job's own list; each index made again from its definition.
+    QList<QByteArray> remake;
     if (way == BareWay::SortedIndexes) {
-        for (const auto& index : kDeferred)
-            sqlite3_exec(db, QByteArray("DROP INDEX ").append(index[0]).constData(), nullptr, nullptr, nullptr);
+        for (const QString& name : BackupViberMsgThread::deferredIndexNames()) {
+            sqlite3_stmt* q = nullptr;
+            sqlite3_prepare_v2(db, "select sql from sqlite_master where type='index' and name=?", -1, &q, nullptr);
+            const QByteArray utf8 = name.toUtf8();
+            sqlite3_bind_text(q, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+            const bool found = sqlite3_step(q) == SQLITE_ROW;
+            if (found)
+                remake << QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)));
+            sqlite3_finalize(q); // a table being read cannot lose an index
+            if (found && sqlite3_exec(db, ("DROP INDEX " + utf8).constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+                throw std::runtime_error(sqlite3_errmsg(db));
+        }
     }
     sqlite3_stmt *msg = nullptr, *batch = nullptr, *atta = nullptr, *loc = nullptr;
     sqlite3_prepare_v2(db, messageInsertSql(1).constData(), -1, &msg, nullptr);
@@ -177,11 +184,9 @@ void bareInsert(const ViberData& data, const QString& path, BareWay way)
         sqlite3_reset(msg);
         addParts(msgs[i], sqlite3_last_insert_rowid(db));
     }
-    if (way == BareWay::SortedIndexes) {
-        for (const auto& index : kDeferred) {
-            const QByteArray sql = QByteArray("CREATE INDEX ") + index[0] + " ON ZVIBERMESSAGE (" + index[1] + ")";
-            sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
-        }
+    for (const QByteArray& sql : std::as_const(remake)) {
+        if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sqlite3_errmsg(db));
     }
     sqlite3_finalize(msg);
     sqlite3_finalize(batch);

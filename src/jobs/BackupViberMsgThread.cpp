@@ -17,7 +17,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QMultiHash>
 #include <QSet>
 
@@ -127,6 +126,14 @@ private:
     QMultiHash<qint64, Row> m_rows;
 };
 } // namespace
+
+QStringList BackupViberMsgThread::deferredIndexNames()
+{
+    QStringList names;
+    for (const char* name : kDeferredIndexes)
+        names << QString::fromLatin1(name);
+    return names;
+}
 
 BackupViberMsgThread::BackupViberMsgThread(const QList<_ViberMsg*>& msgs, QDir dbDir, JobProgress& progress,
                                            QObject* parent)

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 
 class IOSViberDb;
@@ -23,6 +24,10 @@ class BackupViberMsgThread : public QThread
 public:
     BackupViberMsgThread(const QList<_ViberMsg*>& msgs, QDir dbDir, JobProgress& progress, QObject* parent = nullptr);
     void run() override;
+
+    // The message indexes a backup into an empty store drops for its inserts
+    // and builds again once at the end.
+    static QStringList deferredIndexNames();
 
 private:
     QString backupAll();
